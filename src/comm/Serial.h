@@ -1,0 +1,46 @@
+#pragma once
+
+#include <memory>
+#include <mutex>
+
+#include "comm/SerialBase.h"
+
+// The command port: owns one byte channel, created by each open, and a recursive lock under which
+// whole exchanges are written, so two threads never interleave their commands.
+class CSerial : public CSerialBase
+{
+public:
+    // Holds the port lock while it lives; obtained from Lock, given back to Unlock.
+    using LockHandle = std::unique_ptr<std::unique_lock<std::recursive_mutex>>;
+
+    CSerial();
+    ~CSerial() override;
+
+    bool OpenPort(int portNumber, int baud) override;
+    bool OpenPortByName(const std::string& deviceName, int baud) override;
+    bool OpenNetwork(const std::string& host, int tcpPort) override;
+    bool Close() override;
+    int GetPortNumber() const override;
+    int GetType() const override;
+    int Read(char* buffer, int capacity, int timeoutMs) override;
+    std::string ReadLine(int timeoutMs) override;
+    int Write(const char* buffer, int length) override;
+    bool WriteByte(char byte) override;
+    int BytesAvailable() override;
+    void Purge() override;
+    std::string Query(std::string_view command, int timeoutMs) override; // locked
+    bool IsOpen() const override;
+    void SetLineFeedEndsLine(bool endsLine) override;
+    bool GetLineFeedEndsLine() const override;
+
+    virtual LockHandle Lock();
+    virtual void Unlock(LockHandle handle);
+    virtual int LockedRead(char* buffer, int capacity, int timeoutMs);
+    virtual int LockedWriteString(std::string_view text);
+    virtual int LockedWrite(const char* buffer, int length);
+    virtual int LockedBytesAvailable();
+
+protected:
+    std::unique_ptr<CSerialBase> m_channel;
+    mutable std::recursive_mutex m_portLock;
+};

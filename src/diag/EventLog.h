@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "diag/CEventElement.h"
+#include "diag/SourcePos.h"
+
+// Built-in category ids; registered in this order by the log's constructor.
+inline constexpr uint32_t ccGeneral = 10000;
+inline constexpr uint32_t ccException = 10001;
+inline constexpr uint32_t ccDBException = 10002;
+inline constexpr uint32_t ccComm = 10003;
+
+// The process-wide diagnostic trace: filtered by category and level, written to the diagnostic sink
+// and, when switched on, appended to a size-limited log file beside the program.
+class CEventLog
+{
+public:
+    static CEventLog& Instance();
+
+    uint32_t RegisterCategory(const std::string& name);
+    bool SetCategory(uint32_t id, uint32_t level, int32_t status);
+    void SetCategoryStatus(uint32_t id, int32_t status);
+
+    // printf-style; the format must be a literal of the program, never text from a user or instrument.
+    bool Log(SourcePos pos, uint32_t category, uint32_t level, const char* format, ...)
+        __attribute__((format(printf, 5, 6)));
+    void LogGeneral(SourcePos pos, const char* format, ...) __attribute__((format(printf, 3, 4)));
+
+    bool LoadSettings();
+    bool WriteLine(const std::string& text);
+    bool AppendToFile(const std::string& line);
+
+    // Cheap filter check, so callers can skip building costly arguments.
+    bool Passes(uint32_t category, uint32_t level) const;
+
+    // The program file whose name gives the .trc/.log/.tmp names; /proc/self/exe by default.
+    void SetProgramPath(const std::string& path);
+    std::string GetProgramPath() const;
+
+    // Back to the state after construction (tests).
+    void ResetForTest();
+
+    bool GetTimestamp() const { return m_timestamp; }
+    bool GetLogToDisk() const { return m_logToDisk; }
+    uint32_t GetMaxFileSize() const { return m_maxFileSize; }
+    int32_t GetGlobalStatus() const { return m_globalStatus; }
+    uint32_t GetGlobalLevel() const { return m_globalLevel; }
+    void SetLogToDisk(bool on) { m_logToDisk = on; }
+    void SetMaxFileSize(uint32_t bytes) { m_maxFileSize = bytes; }
+
+private:
+    CEventLog();
+    bool LogFormatted(uint32_t category, uint32_t level, const char* format, va_list args);
+
+    // Fields follow the order of the log's data model; see the source for their meaning.
+    std::string m_programPath;
+    std::string m_programBaseName;
+    std::string m_logFileName;
+    uint64_t m_startTickMs = 0;
+    bool m_timestamp = false;
+    bool m_logToDisk = false;
+    bool m_debuggerOutput = true;
+    bool m_logOutputDebugStringToDisk = false;
+    uint32_t m_maxFileSize = 0x100000;
+    int32_t m_globalStatus = 1;
+    uint32_t m_globalLevel = 0;
+    std::timed_mutex m_fileLock;
+    std::vector<CEventElement> m_categories;
+};
+
+// Logs with the caller's source position.
+#define TAMRIX_LOG(category, level, ...)                                                                     \
+    CEventLog::Instance().Log(SourcePos{__FILE__, __LINE__}, (category), (level), __VA_ARGS__)
