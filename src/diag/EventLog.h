@@ -1,12 +1,17 @@
 #pragma once
 
+#include "diag/CEventElement.h"
+#include "diag/ProgramPaths.h"
+#include "diag/SourcePos.h"
+
+#include <atomic>
+#include <cstdarg>
 #include <cstdint>
 #include <mutex>
+#include <optional>
+#include <shared_mutex>
 #include <string>
 #include <vector>
-
-#include "diag/CEventElement.h"
-#include "diag/SourcePos.h"
 
 // Built-in category ids; registered in this order by the log's constructor.
 inline constexpr uint32_t ccGeneral = 10000;
@@ -40,9 +45,17 @@ public:
     // The program file whose name gives the .trc/.log/.tmp names; /proc/self/exe by default.
     void SetProgramPath(const std::string& path);
     std::string GetProgramPath() const;
+    // Where the .trc, .log and .tmp files of the current program path live.
+    CProgramPaths GetPaths() const;
 
     // Back to the state after construction (tests).
     void ResetForTest();
+    // The lock that serialises appends, so tests can hold it and see an append give up.
+    std::timed_mutex& FileLockForTest() { return m_fileLock; }
+
+    // Text as one log line: trailing line ends dropped, CR/LF spelt out, other control and non-ASCII
+    // characters (UTF-8 decoded, invalid bytes taken as Latin-1) as "\xNN" of their low 8 bits.
+    static std::string Sanitise(const std::string& text);
 
     bool GetTimestamp() const { return m_timestamp; }
     bool GetLogToDisk() const { return m_logToDisk; }
@@ -55,20 +68,27 @@ public:
 private:
     CEventLog();
     bool LogFormatted(uint32_t category, uint32_t level, const char* format, va_list args);
+    std::string TimePrefix() const;
+    void RegisterBuiltIns();
+    bool AppendLocked(const std::string& line);
+    int OpenLogFile(const CProgramPaths& paths);
+    void Truncate(int& fd, const CProgramPaths& paths);
 
-    // Fields follow the order of the log's data model; see the source for their meaning.
+    // Paths are guarded by m_pathLock, categories by m_categoryLock; the switches are atomic so that
+    // tests may change them while other threads log.
+    mutable std::mutex m_pathLock;
     std::string m_programPath;
-    std::string m_programBaseName;
-    std::string m_logFileName;
-    uint64_t m_startTickMs = 0;
-    bool m_timestamp = false;
-    bool m_logToDisk = false;
-    bool m_debuggerOutput = true;
-    bool m_logOutputDebugStringToDisk = false;
-    uint32_t m_maxFileSize = 0x100000;
-    int32_t m_globalStatus = 1;
-    uint32_t m_globalLevel = 0;
+    mutable std::optional<CProgramPaths> m_paths; // resolved on first use
+    std::atomic<uint64_t> m_startTickMs{0};
+    std::atomic<bool> m_timestamp{false};
+    std::atomic<bool> m_logToDisk{false};
+    std::atomic<bool> m_debuggerOutput{true};
+    std::atomic<bool> m_logOutputDebugStringToDisk{false}; // read from the settings, used by nothing
+    std::atomic<uint32_t> m_maxFileSize{0x100000};
+    std::atomic<int32_t> m_globalStatus{1};
+    std::atomic<uint32_t> m_globalLevel{0};
     std::timed_mutex m_fileLock;
+    mutable std::shared_mutex m_categoryLock;
     std::vector<CEventElement> m_categories;
 };
 
