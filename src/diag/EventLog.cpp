@@ -1,6 +1,7 @@
 #include "diag/EventLog.h"
 
 #include "diag/DiagSink.h"
+#include "diag/FileUtil.h"
 #include "diag/IniFile.h"
 
 #include <cerrno>
@@ -59,21 +60,6 @@ bool IsLineBreak(char c)
     return c == '\r' || c == '\n';
 }
 
-bool WriteAll(int fd, const char* data, size_t size)
-{
-    while (size > 0)
-    {
-        const ssize_t written = write(fd, data, size);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        data += written;
-        size -= static_cast<size_t>(written);
-    }
-    return true;
-}
-
 // The offset of the first line that starts after `from`, or the file's end when there is none.
 off_t FirstLineAfter(int fd, off_t from)
 {
@@ -100,7 +86,7 @@ bool CopyRest(int from, int to)
         const ssize_t count = read(from, buffer.data(), buffer.size());
         if (count == 0)
             return true;
-        if (count < 0 || !WriteAll(to, buffer.data(), static_cast<size_t>(count)))
+        if (count < 0 || !fileutil::WriteAll(to, std::string_view(buffer.data(), static_cast<size_t>(count))))
             return false;
     }
 }
@@ -289,7 +275,7 @@ bool CEventLog::AppendLocked(const std::string& line)
     if (fd < 0)
         return false;
     lseek(fd, 0, SEEK_END);
-    const bool written = WriteAll(fd, line.data(), line.size());
+    const bool written = fileutil::WriteAll(fd, line);
     close(fd);
     return written;
 }
@@ -297,7 +283,7 @@ bool CEventLog::AppendLocked(const std::string& line)
 int CEventLog::OpenLogFile(const CProgramPaths& paths)
 {
     const int fd = OpenForAppend(paths.LogFile());
-    if (fd >= 0 || errno != ENOENT || !CProgramPaths::MakeDirectories(paths.Directory()))
+    if (fd >= 0 || errno != ENOENT || !fileutil::MakeDirectories(paths.Directory()))
         return fd;
     return OpenForAppend(paths.LogFile());
 }

@@ -1,21 +1,13 @@
 #include "diag/ProgramPaths.h"
 
-#include <cerrno>
+#include "diag/FileUtil.h"
+
 #include <cstdlib>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
 {
-std::string DirectoryOf(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // Executables here rarely carry an extension, so only a dot inside the file name (not in a folder
 // name, not a leading dot) starts one.
 std::string BaseNameOf(const std::string& path)
@@ -40,14 +32,14 @@ std::string HomeDirectory()
 
 CProgramPaths::CProgramPaths(const std::string& programPath, bool besideProgram,
                              const std::string& stateDirectory)
-    : m_directory(besideProgram ? DirectoryOf(programPath) : stateDirectory),
+    : m_directory(besideProgram ? fileutil::DirectoryOf(programPath) : stateDirectory),
       m_baseName(BaseNameOf(programPath))
 {
 }
 
 CProgramPaths CProgramPaths::ForProgram(const std::string& programPath)
 {
-    const bool writable = access(DirectoryOf(programPath).c_str(), W_OK) == 0;
+    const bool writable = access(fileutil::DirectoryOf(programPath).c_str(), W_OK) == 0;
     return CProgramPaths(programPath, writable, writable ? std::string() : StateDirectory());
 }
 
@@ -70,18 +62,6 @@ std::string CProgramPaths::UserDirectory(const char* xdgVariable, const char* ho
 std::string CProgramPaths::StateDirectory()
 {
     return UserDirectory("XDG_STATE_HOME", ".local/state") + "/tamrix-control";
-}
-
-bool CProgramPaths::MakeDirectories(const std::string& path)
-{
-    for (size_t pos = path.find('/', 1); pos != std::string::npos; pos = path.find('/', pos + 1))
-        mkdir(path.substr(0, pos).c_str(), 0755);
-    if (mkdir(path.c_str(), 0755) == 0 || errno == EEXIST)
-    {
-        struct stat info;
-        return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-    }
-    return false;
 }
 
 std::string CProgramPaths::FileWithExtension(const char* extension) const

@@ -16,8 +16,6 @@ public:
     // $<xdgVariable> when set to an absolute path, else $HOME/<homeFallback>.
     static std::string UserDirectory(const char* xdgVariable, const char* homeFallback);
     static std::string StateDirectory();
-    // Creates the folder and its parents; true when it exists afterwards.
-    static bool MakeDirectories(const std::string& path);
 
     // The program file's name without folder and extension.
     const std::string& BaseName() const { return m_baseName; }
