@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <fstream>
-#include <sstream>
+#include <fcntl.h>
+#include <unistd.h>
 #include <utility>
 
 namespace
@@ -75,14 +75,18 @@ CIniFile CIniFile::Parse(std::string_view text)
 bool CIniFile::Load(const std::string& path)
 {
     *this = CIniFile();
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return errno == ENOENT;
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (file.bad())
+    std::string text;
+    char buffer[4096];
+    ssize_t count;
+    while ((count = read(fd, buffer, sizeof buffer)) > 0 || (count < 0 && errno == EINTR))
+        text.append(buffer, static_cast<size_t>(std::max<ssize_t>(count, 0)));
+    close(fd);
+    if (count < 0)
         return false;
-    *this = Parse(text.str());
+    *this = Parse(text);
     return true;
 }
 
