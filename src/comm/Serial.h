@@ -1,9 +1,11 @@
 #pragma once
 
+#include "comm/SerialBase.h"
+
 #include <memory>
 #include <mutex>
-
-#include "comm/SerialBase.h"
+#include <string>
+#include <string_view>
 
 // The command port: owns one byte channel, created by each open, and a recursive lock under which
 // whole exchanges are written, so two threads never interleave their commands.
@@ -41,6 +43,14 @@ public:
     virtual int LockedBytesAvailable();
 
 protected:
+    // Replaces the channel by a new one of the given kind and opens it with open(channel).
+    template <typename Channel, typename OpenFn>
+    bool OpenChannel(OpenFn open);
+    void ReplaceChannel(std::unique_ptr<CSerialBase> channel);
+
     std::unique_ptr<CSerialBase> m_channel;
     mutable std::recursive_mutex m_portLock;
+    // Guards only the swap of m_channel against the queries other threads make without the port lock
+    // (IsOpen, GetType, ...); it is never held across I/O.
+    mutable std::mutex m_channelGuard;
 };

@@ -40,8 +40,16 @@ public:
     virtual void SetLineFeedEndsLine(bool endsLine);
     virtual bool GetLineFeedEndsLine() const;
 
+    // Reply framing shared by the channels: adds one received byte to the line and says whether it
+    // ended the line. CR ends it; LF ends it when lineFeedEndsLine is set and is dropped otherwise.
+    static bool AppendReplyByte(std::string& line, char byte, bool lineFeedEndsLine);
+
 protected:
     explicit CSerialBase(int channelType) : m_channelType(channelType) {}
+
+    // The command and reply traces every channel writes (category ccComm, level 2).
+    static void TraceCommand(const char* buffer, int length);
+    static void TraceResponse(const std::string& line);
 
     // Read by other threads (IsOpen) while the owning thread closes the channel.
     std::atomic<bool> m_lineFeedEndsLine{false};

@@ -1,0 +1,35 @@
+#include "comm/PortDescriptor.h"
+
+#include <charconv>
+
+std::optional<PortDescriptor> PortDescriptor::Parse(std::string_view text)
+{
+    const size_t firstColon = text.find(':');
+    if (firstColon == std::string_view::npos)
+        return std::nullopt;
+    const size_t secondColon = text.find(':', firstColon + 1);
+    if (secondColon == std::string_view::npos)
+        return std::nullopt;
+
+    const std::string_view rest = text.substr(secondColon + 1);
+    PortDescriptor result{std::string(text.substr(0, firstColon)),
+                          std::string(text.substr(firstColon + 1, secondColon - firstColon - 1)),
+                          std::string(rest.substr(0, rest.find_first_of(" \t")))};
+    if (result.kind.empty() || result.first.empty() || result.second.empty())
+        return std::nullopt;
+    return result;
+}
+
+int PortDescriptor::ToInt(std::string_view field)
+{
+    const size_t start = field.find_first_not_of(" \t");
+    if (start == std::string_view::npos)
+        return 0;
+    field.remove_prefix(start);
+    if (field.front() == '+')
+        field.remove_prefix(1);
+    int value = 0;
+    if (std::from_chars(field.data(), field.data() + field.size(), value).ec != std::errc())
+        return 0;
+    return value;
+}

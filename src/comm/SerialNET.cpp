@@ -1,0 +1,248 @@
+#include "comm/SerialNET.h"
+
+#include "diag/EventLog.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <poll.h>
+#include <thread>
+
+CSerialNET::CSerialNET() : CSerialBase(NetworkChannel) {}
+
+CSerialNET::~CSerialNET()
+{
+    CSerialNET::Close();
+}
+
+bool CSerialNET::OpenPort(int, int)
+{
+    return false;
+}
+
+bool CSerialNET::OpenPortByName(const std::string&, int)
+{
+    return false;
+}
+
+bool CSerialNET::OpenNetwork(const std::string& host, int tcpPort)
+{
+    Close();
+    m_host = host;
+    m_tcpPort = tcpPort;
+
+    int startError = 0;
+    switch (m_socket.Connect(host, tcpPort, startError))
+    {
+    case CSerialSocket::StartResult::NoSocket:
+        TAMRIX_LOG(ccComm, 1, "Unable to create TCP/IP socket\n");
+        return false;
+    case CSerialSocket::StartResult::NoConnection:
+        m_socket.Close();
+        TAMRIX_LOG(ccComm, 1, "Unable to connect to TCP/IP port\n");
+        return false;
+    case CSerialSocket::StartResult::Started:
+        break;
+    }
+    TAMRIX_LOG(ccComm, 1, "NET port %s:%d opened (err=%d)\n", host.c_str(), tcpPort, startError);
+    // Give the connection its chance to come up; whether it did shows at the first send.
+    m_connected = m_socket.WaitConnected(ConnectWaitMs);
+    m_isOpen = true;
+    m_connectionFailed = false;
+    return true;
+}
+
+bool CSerialNET::Close()
+{
+    if (m_isOpen)
+        TAMRIX_LOG(ccComm, 1, "NET port closed.\r\n");
+    m_host.clear();
+    m_tcpPort = 0;
+    m_socket.Close();
+    m_isOpen = false;
+    m_connectionFailed = false;
+    m_connected = false;
+    m_pending.clear();
+    return true;
+}
+
+bool CSerialNET::IsNotConnected(int error) const
+{
+    if (error == ENOTCONN)
+        return true;
+    if (m_connected)
+        return false;
+    return error == EAGAIN || error == EWOULDBLOCK || error == ECONNREFUSED || error == EPIPE ||
+           error == ECONNRESET || error == ECONNABORTED || error == ETIMEDOUT || error == EHOSTUNREACH ||
+           error == ENETUNREACH;
+}
+
+bool CSerialNET::IsConnectionLost(int error) const
+{
+    return m_connected &&
+           (error == EPIPE || error == ECONNRESET || error == ECONNABORTED || error == ETIMEDOUT);
+}
+
+int CSerialNET::SendAll(const char* buffer, int length, Clock::time_point deadline)
+{
+    int sent = 0;
+    while (sent < length)
+    {
+        const ssize_t count = m_socket.Send(buffer + sent, static_cast<size_t>(length - sent));
+        if (count > 0)
+        {
+            sent += static_cast<int>(count);
+            m_connected = true;
+            continue;
+        }
+        if (count < 0 && errno == EINTR)
+            continue;
+        const bool bufferFull = count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && m_connected;
+        if (!bufferFull)
+            return sent > 0 ? sent : -1;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0 || !(m_socket.Wait(POLLOUT, static_cast<int>(left.count())) & POLLOUT))
+            return sent > 0 ? sent : -1;
+    }
+    return sent;
+}
+
+void CSerialNET::WaitRetryStep()
+{
+    const auto stepEnd = Clock::now() + std::chrono::milliseconds(SendRetryMs);
+    const short events = m_socket.Wait(POLLOUT, SendRetryMs);
+    if ((events & POLLOUT) && !(events & (POLLERR | POLLHUP)))
+        return;
+    // A refused socket reports at once; keep the retry pace all the same.
+    std::this_thread::sleep_until(stepEnd);
+}
+
+int CSerialNET::Write(const char* buffer, int length)
+{
+    if (!m_isOpen || length <= 0)
+        return 0;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(SendDeadlineMs);
+    const bool failedBefore = m_connectionFailed;
+    for (;;)
+    {
+        const int sent = SendAll(buffer, length, deadline);
+        if (sent >= 0)
+        {
+            TraceCommand(buffer, sent);
+            m_connectionFailed = false;
+            return sent;
+        }
+        const int error = errno;
+        TAMRIX_LOG(ccComm, 1, "****************************** Command FAIL: %.*s, err=%d\n", length, buffer,
+                   error);
+        if (!IsNotConnected(error) || failedBefore)
+        {
+            if (IsConnectionLost(error))
+                Close();
+            else
+                m_connectionFailed = true;
+            return -1;
+        }
+        m_connectionFailed = true;
+        if (Clock::now() >= deadline)
+        {
+            Close();
+            return 0;
+        }
+        WaitRetryStep();
+    }
+}
+
+bool CSerialNET::WriteByte(char byte)
+{
+    if (!m_isOpen)
+        return false;
+    const bool sent = m_socket.Send(&byte, 1) == 1;
+    m_connectionFailed = !sent;
+    m_connected = m_connected || sent;
+    return sent;
+}
+
+int CSerialNET::Read(char* buffer, int capacity, int)
+{
+    if (!m_isOpen || capacity <= 0)
+        return 0;
+    if (!m_pending.empty())
+    {
+        const size_t count = std::min(m_pending.size(), static_cast<size_t>(capacity));
+        std::memcpy(buffer, m_pending.data(), count);
+        m_pending.erase(0, count);
+        return static_cast<int>(count);
+    }
+    const ssize_t count = m_socket.Receive(buffer, static_cast<size_t>(capacity));
+    if (count > 0)
+    {
+        m_connected = true;
+        return static_cast<int>(count);
+    }
+    // The peer ended the connection (or it broke): nothing more will arrive on it.
+    if (count == 0 || IsConnectionLost(errno))
+        Close();
+    return 0;
+}
+
+std::string CSerialNET::ReadLine(int timeoutMs)
+{
+    if (!m_isOpen)
+        return {};
+    const auto start = Clock::now();
+    const auto leftMs = [start, timeoutMs] {
+        return timeoutMs -
+               std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    };
+    std::string line;
+    for (;;)
+    {
+        short events = 0;
+        if (m_pending.empty() && timeoutMs > 0 && !m_connectionFailed)
+            events = m_socket.Wait(POLLIN, static_cast<int>(std::max<long long>(0, leftMs())));
+        char chunk[LineChunk];
+        const int count = Read(chunk, LineChunk, 0);
+        bool ended = false;
+        for (int index = 0; index < count && !ended; ++index)
+        {
+            ended = AppendReplyByte(line, chunk[index], m_lineFeedEndsLine);
+            if (ended)
+                m_pending.insert(0, chunk + index + 1, static_cast<size_t>(count - index - 1));
+        }
+        if (ended || !m_isOpen)
+            break;
+        if (count == 0 && (timeoutMs <= 0 || m_connectionFailed))
+            break;
+        if (count == 0 && (events & (POLLERR | POLLHUP)))
+        {
+            // A connection that never came up: nothing can arrive, so only the time-out is left.
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::max<long long>(0, leftMs())));
+            break;
+        }
+        if (timeoutMs > 0 && leftMs() <= 0)
+            break;
+    }
+    TraceResponse(line);
+    return line;
+}
+
+int CSerialNET::BytesAvailable()
+{
+    if (!m_isOpen)
+        return 0;
+    return static_cast<int>(m_pending.size()) + std::max(0, m_socket.BytesWaiting());
+}
+
+void CSerialNET::Purge()
+{
+    if (!m_isOpen || m_connectionFailed)
+        return;
+    m_pending.clear();
+    char discard[PurgeChunk];
+    while (BytesAvailable() > 0)
+    {
+        if (Read(discard, PurgeChunk, 0) == 0)
+            break;
+    }
+}

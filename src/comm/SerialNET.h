@@ -1,0 +1,53 @@
+#pragma once
+
+#include "comm/SerialBase.h"
+#include "comm/SerialSocket.h"
+
+#include <chrono>
+#include <string>
+
+// The byte channel for an instrument on TCP/IP. Opening only starts the connection; the first send
+// shows whether it came up, retrying for a second while it is still being made. Reply bytes that
+// follow a line end in the same segment are kept for the next read.
+class CSerialNET : public CSerialBase
+{
+public:
+    static constexpr int ConnectWaitMs = 500;
+    static constexpr int SendDeadlineMs = 1000;
+    static constexpr int SendRetryMs = 100;
+    static constexpr int LineChunk = 256;
+    static constexpr int PurgeChunk = 512;
+
+    CSerialNET();
+    ~CSerialNET() override;
+
+    bool OpenPort(int portNumber, int baud) override;
+    bool OpenPortByName(const std::string& deviceName, int baud) override;
+    bool OpenNetwork(const std::string& host, int tcpPort) override;
+    bool Close() override;
+    int Read(char* buffer, int capacity, int timeoutMs) override;
+    std::string ReadLine(int timeoutMs) override;
+    int Write(const char* buffer, int length) override;
+    bool WriteByte(char byte) override;
+    int BytesAvailable() override;
+    void Purge() override;
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    // Sends as much as the socket takes before the deadline; -1 with errno when nothing went out.
+    int SendAll(const char* buffer, int length, Clock::time_point deadline);
+    // A send error of a connection that has not come up (yet); the retry loop waits for it.
+    bool IsNotConnected(int error) const;
+    // An error that ends an established connection; the channel closes itself.
+    bool IsConnectionLost(int error) const;
+    // Waits one retry step, returning early when the socket becomes writable.
+    void WaitRetryStep();
+
+    bool m_connectionFailed = false;
+    bool m_connected = false; // the connection came up at least once
+    std::string m_host;
+    int m_tcpPort = 0;
+    CSerialSocket m_socket;
+    std::string m_pending; // received after a line end, not yet read
+};

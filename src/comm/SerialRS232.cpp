@@ -1,0 +1,317 @@
+#include "comm/SerialRS232.h"
+
+#include "comm/PortResolver.h"
+#include "diag/EventLog.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+namespace
+{
+speed_t SpeedFor(int baud)
+{
+    switch (baud)
+    {
+    case 1200:
+        return B1200;
+    case 2400:
+        return B2400;
+    case 4800:
+        return B4800;
+    case 9600:
+        return B9600;
+    case 19200:
+        return B19200;
+    case 38400:
+        return B38400;
+    case 57600:
+        return B57600;
+    case 115200:
+        return B115200;
+    case 230400:
+        return B230400;
+    case 460800:
+        return B460800;
+    case 921600:
+        return B921600;
+    default:
+        return B0;
+    }
+}
+
+bool DeviceGone(int error)
+{
+    return error == EIO || error == ENXIO || error == ENODEV;
+}
+
+constexpr short HangUpEvents = POLLHUP | POLLERR | POLLNVAL;
+
+// Blocks in poll(2) for the events, restarting after signals until the time-out is used up.
+short PollFor(int fd, short events, int timeoutMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;)
+    {
+        pollfd entry{fd, events, 0};
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        const int result = ::poll(&entry, 1, static_cast<int>(std::max<long long>(0, left.count())));
+        if (result >= 0)
+            return result == 0 ? 0 : entry.revents;
+        if (errno != EINTR)
+            return POLLERR;
+    }
+}
+} // namespace
+
+CSerialRS232::CSerialRS232() : CSerialBase(SerialChannel) {}
+
+CSerialRS232::~CSerialRS232()
+{
+    CSerialRS232::Close();
+}
+
+bool CSerialRS232::OpenPort(int portNumber, int baud)
+{
+    if (m_isOpen)
+        return true;
+    const std::string devicePath = CPortResolver::Resolve(portNumber);
+    if (devicePath.empty())
+        return false;
+    m_portNumber = portNumber;
+    if (OpenPortByName(devicePath, baud))
+        return true;
+    m_portNumber = 0;
+    return false;
+}
+
+bool CSerialRS232::OpenPortByName(const std::string& deviceName, int baud)
+{
+    if (m_isOpen)
+        return true;
+    if (baud == 0)
+        baud = DefaultBaud;
+
+    const int fd = ::open(deviceName.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    // Not shared: a second program (or a second panel) must see the port as busy.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+    {
+        ::close(fd);
+        return false;
+    }
+    m_fd = fd;
+    if (!ConfigureLine(baud))
+    {
+        TAMRIX_LOG(ccComm, 1, "COM port %s rejected the line settings (%d baud, err=%d).\r\n",
+                   deviceName.c_str(), baud, errno);
+        ::close(m_fd);
+        m_fd = -1;
+        return false;
+    }
+    m_isOpen = true;
+    Purge();
+    TAMRIX_LOG(ccComm, 1, "COM port %s opened at %d baud.\r\n", deviceName.c_str(), baud);
+    return true;
+}
+
+bool CSerialRS232::ConfigureLine(int baud)
+{
+    const speed_t speed = SpeedFor(baud);
+    if (speed == B0)
+    {
+        errno = EINVAL;
+        return false;
+    }
+    termios settings{};
+    if (::tcgetattr(m_fd, &settings) != 0)
+        return false;
+    ::cfmakeraw(&settings);
+    settings.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
+    settings.c_cflag |= CS8 | CLOCAL | CREAD;
+    settings.c_iflag &= ~(IXON | IXOFF | IXANY);
+    settings.c_cc[VMIN] = 0;
+    settings.c_cc[VTIME] = 0;
+    if (::cfsetispeed(&settings, speed) != 0 || ::cfsetospeed(&settings, speed) != 0)
+        return false;
+    if (::tcsetattr(m_fd, TCSANOW, &settings) != 0)
+        return false;
+    // Pseudo-terminals have no modem lines; that is no reason to refuse them.
+    const int lines = TIOCM_DTR | TIOCM_RTS;
+    return ::ioctl(m_fd, TIOCMBIS, &lines) == 0 || errno == ENOTTY || errno == EINVAL;
+}
+
+bool CSerialRS232::Close()
+{
+    if (m_isOpen && m_fd >= 0)
+    {
+        ::close(m_fd);
+        m_fd = -1;
+        m_isOpen = false;
+        m_portNumber = 0;
+        TAMRIX_LOG(ccComm, 1, "COM port closed.\r\n");
+    }
+    return true;
+}
+
+int CSerialRS232::GetPortNumber() const
+{
+    return m_portNumber;
+}
+
+bool CSerialRS232::CloseIfGone(int error)
+{
+    if (!DeviceGone(error))
+        return false;
+    Close();
+    return true;
+}
+
+int CSerialRS232::Read(char* buffer, int capacity, int)
+{
+    if (!m_isOpen || capacity <= 0)
+        return 0;
+    int queued = 0;
+    if (::ioctl(m_fd, FIONREAD, &queued) != 0)
+    {
+        CloseIfGone(errno);
+        return 0;
+    }
+    if (queued <= 0)
+    {
+        // An empty queue and a vanished device both read as nothing; only the poll events differ.
+        if (PollFor(m_fd, POLLIN, 0) & HangUpEvents)
+            Close();
+        return 0;
+    }
+    const ssize_t count = ::read(m_fd, buffer, static_cast<size_t>(std::min(queued, capacity)));
+    if (count > 0)
+        return static_cast<int>(count);
+    if (count == 0)
+        Close();
+    else
+        CloseIfGone(errno);
+    return 0;
+}
+
+bool CSerialRS232::WaitReadable(int waitMs)
+{
+    if (!m_isOpen)
+    {
+        // A closed channel finds no bytes; the caller still gets its full time-out.
+        std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
+        return false;
+    }
+    return PollFor(m_fd, POLLIN, waitMs) != 0;
+}
+
+std::string CSerialRS232::ReadLine(int timeoutMs)
+{
+    std::string line;
+    const auto start = std::chrono::steady_clock::now();
+    const auto elapsedMs = [start]
+    {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+            .count();
+    };
+    for (;;)
+    {
+        char byte = 0;
+        if (Read(&byte, 1, ReadAttemptMs) == 1)
+        {
+            if (AppendReplyByte(line, byte, m_lineFeedEndsLine))
+                break;
+            if (timeoutMs > 0 && elapsedMs() > timeoutMs)
+                break;
+            continue;
+        }
+        if (timeoutMs <= 0)
+            break;
+        const long long left = timeoutMs - elapsedMs();
+        if (left <= 0)
+            break;
+        WaitReadable(static_cast<int>(left));
+    }
+    TraceResponse(line);
+    return line;
+}
+
+int CSerialRS232::WriteSome(const char* buffer, int length)
+{
+    for (;;)
+    {
+        const ssize_t count = ::write(m_fd, buffer, static_cast<size_t>(length));
+        if (count > 0)
+            return static_cast<int>(count);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0 && errno != EAGAIN)
+        {
+            CloseIfGone(errno);
+            return -1;
+        }
+        const short events = PollFor(m_fd, POLLOUT, WriteTimeoutMs);
+        if (events == 0)
+            return 0;
+        if (events & HangUpEvents)
+        {
+            Close();
+            return -1;
+        }
+    }
+}
+
+int CSerialRS232::Write(const char* buffer, int length)
+{
+    if (!m_isOpen || length <= 0)
+        return 0;
+    int sent = 0;
+    while (sent < length && m_isOpen)
+    {
+        const int count = WriteSome(buffer + sent, length - sent);
+        if (count <= 0)
+        {
+            // A device that takes nothing for a whole pending-write period will not take the rest
+            // either; holding the port lock for a second per byte would stall every other caller.
+            if (count == 0)
+                TAMRIX_LOG(ccComm, 1, "COM port write timed out after %d of %d bytes.\r\n", sent, length);
+            break;
+        }
+        sent += count;
+    }
+    TraceCommand(buffer, length);
+    return sent;
+}
+
+bool CSerialRS232::WriteByte(char byte)
+{
+    return m_isOpen && WriteSome(&byte, 1) == 1;
+}
+
+int CSerialRS232::BytesAvailable()
+{
+    if (!m_isOpen)
+        return 0;
+    int queued = 0;
+    if (::ioctl(m_fd, FIONREAD, &queued) != 0)
+    {
+        CloseIfGone(errno);
+        return 0;
+    }
+    return queued;
+}
+
+void CSerialRS232::Purge()
+{
+    if (m_isOpen && ::tcflush(m_fd, TCIOFLUSH) != 0)
+        CloseIfGone(errno);
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "comm/SerialBase.h"
+
+#include <atomic>
+#include <string>
+
+// The byte channel for a serial device node (RS-232 port, USB virtual COM port, pseudo-terminal):
+// raw 8N1 without flow control, DTR and RTS raised. A device that goes away (unplugged adapter,
+// closed pseudo-terminal) closes the channel at the next read, write or queue query.
+class CSerialRS232 : public CSerialBase
+{
+public:
+    static constexpr int DefaultBaud = 38400;
+    static constexpr int WriteTimeoutMs = 1000;
+    static constexpr int ReadAttemptMs = 50;
+
+    CSerialRS232();
+    ~CSerialRS232() override;
+
+    // Resolves the number through CPortResolver; numbers outside 1..255 or unknown ones fail.
+    bool OpenPort(int portNumber, int baud) override;
+    // Baud 0 means 38400. An already open channel returns true and changes nothing.
+    bool OpenPortByName(const std::string& deviceName, int baud) override;
+    bool Close() override;
+    int GetPortNumber() const override;
+    // Returns at once with what is queued (at most capacity bytes); the time-out is not needed here.
+    int Read(char* buffer, int capacity, int timeoutMs) override;
+    std::string ReadLine(int timeoutMs) override;
+    int Write(const char* buffer, int length) override;
+    bool WriteByte(char byte) override;
+    int BytesAvailable() override;
+    void Purge() override;
+
+private:
+    bool ConfigureLine(int baud);
+    // Writes as much of the buffer as the device takes within one pending-write limit; -1 when the
+    // device went away (the channel is then closed).
+    int WriteSome(const char* buffer, int length);
+    // Waits up to waitMs for input; false when none came or the device went away.
+    bool WaitReadable(int waitMs);
+    // Closes the channel when errno says the device is gone; true when it did.
+    bool CloseIfGone(int error);
+
+    std::atomic<int> m_portNumber{0};
+    int m_fd = -1;
+};
