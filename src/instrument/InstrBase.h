@@ -242,4 +242,5 @@ private:
 
     std::thread m_thread;
     std::atomic<std::thread::id> m_threadId{};
+    std::atomic<bool> m_threadAlive{false}; // set before the thread starts, cleared as it ends
 };

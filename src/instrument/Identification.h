@@ -1,0 +1,43 @@
+#pragma once
+
+#include <array>
+#include <string_view>
+#include <vector>
+
+// The pure pieces of identification: reply tests, splitting and the model tables. No port involved.
+namespace Identification
+{
+
+struct SCodes
+{
+    int familyCode = 0;
+    int modelCode = 0;
+    int variantCode = 0;
+};
+
+// Detection accepts a maker name anywhere in the "*IDN?" reply ...
+bool ContainsMaker(std::string_view reply);
+// ... the instrument object only at its start.
+bool StartsWithMaker(std::string_view reply);
+
+// Splits a "REV?" reply at "." into family, model, variant and build; fields that are missing stay 0.
+// Returns how many of the four fields were present.
+int SplitRevision(std::string_view revision, std::array<int, 4>& codes);
+
+// A reply of exactly "123" is the instrument refusing "REV?" (unknown command), not a revision.
+bool IsNoRevision(std::string_view revision);
+
+// The fields of a ","-separated reply, empty fields kept.
+std::vector<std::string_view> SplitFields(std::string_view reply);
+
+// "B37" -> 37: the integer value of a build text after its first character.
+int BuildNumberFromText(std::string_view build);
+
+// "v%d.%d" rules, independent of the user's locale; returns how many numbers were read (0 to 2).
+int ParseVersion(std::string_view text, int& major, int& minor);
+
+// The model tables; false when no row matches (codes untouched).
+bool ClassifyDetectionModel(std::string_view model, SCodes& codes);
+bool ClassifyInstrumentModel(std::string_view model, SCodes& codes);
+
+} // namespace Identification
