@@ -255,7 +255,7 @@ bool CEventLog::AppendToFile(const std::string& line)
 {
     if (!m_logToDisk)
         return false;
-    std::unique_lock<std::timed_mutex> lock(m_fileLock, kFileLockWait);
+    std::unique_lock<CTimedLock> lock(m_fileLock, kFileLockWait);
     if (!lock.owns_lock())
         return false;
     return AppendLocked(line);

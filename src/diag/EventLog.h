@@ -3,6 +3,7 @@
 #include "diag/CEventElement.h"
 #include "diag/ProgramPaths.h"
 #include "diag/SourcePos.h"
+#include "diag/TimedLock.h"
 
 #include <atomic>
 #include <cstdarg>
@@ -51,7 +52,7 @@ public:
     // Back to the state after construction (tests).
     void ResetForTest();
     // The lock that serialises appends, so tests can hold it and see an append give up.
-    std::timed_mutex& FileLockForTest() { return m_fileLock; }
+    CTimedLock& FileLockForTest() { return m_fileLock; }
 
     // Text as one log line: trailing line ends dropped, CR/LF spelt out, other control and non-ASCII
     // characters (UTF-8 decoded, invalid bytes taken as Latin-1) as "\xNN" of their low 8 bits.
@@ -87,7 +88,7 @@ private:
     std::atomic<uint32_t> m_maxFileSize{0x100000};
     std::atomic<int32_t> m_globalStatus{1};
     std::atomic<uint32_t> m_globalLevel{0};
-    std::timed_mutex m_fileLock;
+    CTimedLock m_fileLock;
     mutable std::shared_mutex m_categoryLock;
     std::vector<CEventElement> m_categories;
 };

@@ -87,12 +87,6 @@ TEST(IniProfileTest, UnreadableStoreIsNotOverwritten)
     EXPECT_EQ(profile.GetString("Settings", "Key", "default"), "default");
 }
 
-TEST(IniProfileTest, DefaultPathFollowsXdgConfigHome)
-{
-    setenv("XDG_CONFIG_HOME", "/xdg/config", 1);
-    EXPECT_EQ(CIniProfile().Path(), "/xdg/config/Tamrix Instruments/Tamrix Control.ini");
-}
-
 void WriteKeys(const std::string& path, const std::string& prefix, int count)
 {
     CIniProfile profile(path);
