@@ -20,7 +20,7 @@ void CSimCommandRegistry::AddTicker(Ticker ticker)
 
 void CSimCommandRegistry::Advance(CSimUnit& unit, double dtSeconds) const
 {
-    double remaining = std::min(dtSeconds, kMaxCatchUp);
+    double remaining = dtSeconds;
     while (remaining > 1e-9)
     {
         const double step = std::min(remaining, kMaxStep);

@@ -43,7 +43,7 @@ public:
     using Ticker = std::function<void(CSimUnit& unit, double dtSeconds)>;
 
     static constexpr double kMaxStep = 0.01;     // [s] largest step handed to a ticker
-    static constexpr double kMaxCatchUp = 600.0; // [s] longer idle gaps are shortened to this
+    static constexpr double kMaxCatchUp = 600.0; // [s] the engine shortens longer idle gaps to this
 
     void Add(const std::string& header, Handler handler);
     const Handler* Find(const std::string& header) const; // header upper case, no leading ":"

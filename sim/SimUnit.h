@@ -77,6 +77,7 @@ public:
     std::string message;
     int brightness = 80; // [%]
     int remoteSet = 0;
+    bool terminalEcho = false; // "TERMINAL ON": every received character is sent back
 
     template <class T>
     T& Part()
