@@ -1,7 +1,5 @@
 #include "comm/SerialSocket.h"
 
-#include "diag/DiagSink.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -114,7 +112,6 @@ bool CSerialSocket::WaitConnected(int timeoutMs)
     socklen_t size = sizeof socketError;
     if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &socketError, &size) != 0 || socketError != 0)
         return false;
-    CDiagSink::Write("OnConnect\r\n");
     return true;
 }
 
@@ -135,10 +132,7 @@ ssize_t CSerialSocket::Receive(char* buffer, size_t capacity)
         errno = ENOTCONN;
         return -1;
     }
-    const ssize_t count = ::recv(m_fd, buffer, capacity, MSG_DONTWAIT);
-    if (count == 0 && capacity > 0)
-        CDiagSink::Write("OnClose\r\n");
-    return count;
+    return ::recv(m_fd, buffer, capacity, MSG_DONTWAIT);
 }
 
 int CSerialSocket::BytesWaiting() const

@@ -15,8 +15,8 @@
 //   EXPECT_TRUE(trace.Contains("Command: *IDN?"));
 //
 // Lines() gives each message as the log wrote it, without the "%9.3f: " time prefix and without the
-// final CR LF, so inner line ends read "<CR>"/"<LF>" as in the log. Raw debugger output ("OnClose")
-// comes through the same way. Destruction restores standard error and the category's default (status
+// final CR LF, so inner line ends read "<CR>"/"<LF>" as in the log; text written to the sink directly
+// keeps its own form. Destruction restores standard error and the category's default (status
 // 0, level 0).
 class CaptureSink
 {
