@@ -1,5 +1,6 @@
 #include "instrument/ValuesBag.h"
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -10,15 +11,39 @@ bool IsByteType(uint16_t type)
     return type == BAG_ARRAY || type == BAG_STRING;
 }
 
-bool DecodeNumber(const BAG_VARIANT& value, double& number)
+// A string holding a number ("C" conventions) reads as that number, as a VARIANT would convert it;
+// arrays and other text are not numbers.
+bool DecodeText(const std::vector<uint8_t>& bytes, double& number)
 {
-    if (IsByteType(value.type))
+    std::string text(bytes.begin(), bytes.end());
+    text = text.substr(0, text.find('\0'));
+    size_t first = text.find_first_not_of(' ');
+    size_t last = text.find_last_not_of(' ');
+    if (first == std::string::npos)
     {
         return false;
     }
-    number =
-        value.type == BAG_R4 ? static_cast<double>(value.floatValue) : static_cast<double>(value.intValue);
-    return true;
+    const char* begin = text.data() + first;
+    const char* end = text.data() + last + 1;
+    auto [stop, ec] = std::from_chars(begin, end, number);
+    return ec == std::errc() && stop == end;
+}
+
+bool DecodeNumber(const BAG_VARIANT& value, double& number)
+{
+    switch (value.type)
+    {
+    case BAG_ARRAY:
+        return false;
+    case BAG_STRING:
+        return DecodeText(value.bytes, number);
+    case BAG_R4:
+        number = static_cast<double>(value.floatValue);
+        return true;
+    default:
+        number = static_cast<double>(value.intValue);
+        return true;
+    }
 }
 
 int64_t RoundToInteger(double number)

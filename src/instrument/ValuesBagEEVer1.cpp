@@ -6,7 +6,7 @@
 
 int CValuesBagEEVer1::GetMemoryArea(uint32_t key)
 {
-    return ((key >> 16) & 0xF) == 8 ? FactoryArea : UserArea;
+    return static_cast<int>((key >> 16) & 0xF);
 }
 
 std::vector<uint8_t> CValuesBagEEVer1::BytesToWrite(const BAG_VARIANT& value, size_t size)

@@ -3,14 +3,11 @@
 #include "instrument/ValuesBagEE.h"
 
 // EEPROM access by address for older firmware, through the instrument's factory memory reads and
-// writes. The map's address is within the key's area: user values (sections x7) in memory area 0,
-// factory values (sections x8) in area 1.
+// writes. The map's address is within the key's memory area, which is the key's area number: 7 for
+// user values, 8 for factory values.
 class CValuesBagEEVer1 : public CValuesBagEE
 {
 public:
-    static constexpr int UserArea = 0;
-    static constexpr int FactoryArea = 1;
-
     using CValuesBagEE::CValuesBagEE;
 
     static int GetMemoryArea(uint32_t key);
