@@ -1092,25 +1092,24 @@ bool CTEC::PollHook1(uint64_t pollFlags)
 
 void CTEC::UpdateStatus(uint32_t flags)
 {
-    const auto count = [this](bool accepted)
-    {
-        if (accepted)
-        {
-            SetFailedPolls(0);
-        }
-        else
-        {
-            m_failedPolls.fetch_add(1);
-        }
-    };
-    count(PollStatus(flags));
+    // failedPolls counts failed cycles: one query of the three failing fails the cycle, so that a
+    // good last query never hides readings that have stopped coming.
+    bool accepted = PollStatus(flags);
     if (!TecProtocol::SensorQueryParts(flags, GetSensorCount()).empty())
     {
-        count(PollSensors(flags));
+        accepted = PollSensors(flags) && accepted;
     }
-    count(PollOutput(flags));
+    accepted = PollOutput(flags) && accepted;
+    if (accepted)
+    {
+        SetFailedPolls(0);
+    }
+    else
+    {
+        m_failedPolls.fetch_add(1);
+    }
     // Tells the panel that a cycle has finished with fresh values.
-    m_userFlag.store(GetFailedPolls() == 0);
+    m_userFlag.store(accepted);
 
     int pending = m_pendingMode.load(Relaxed);
     if (pending != TecModeUnknown)
