@@ -139,8 +139,6 @@ int CSerialNET::Write(const char* buffer, int length)
         {
             if (IsConnectionLost(error))
                 Close();
-            else
-                m_connectionFailed = true;
             return -1;
         }
         m_connectionFailed = true;

@@ -312,6 +312,8 @@ int CSerialRS232::BytesAvailable()
 
 void CSerialRS232::Purge()
 {
-    if (m_isOpen && ::tcflush(m_fd, TCIOFLUSH) != 0)
+    // Input only: bytes still waiting to go out are a command the caller has just written (a query
+    // purges right after the command before it), and discarding them would lose that command.
+    if (m_isOpen && ::tcflush(m_fd, TCIFLUSH) != 0)
         CloseIfGone(errno);
 }

@@ -115,6 +115,17 @@ TEST(SerialNET, PeerCloseClosesTheChannel)
     EXPECT_EQ(link.channel.WriteString("*IDN?\n"), 0);
 }
 
+TEST(SerialNET, BrokenConnectionFailsTheSendAndCloses)
+{
+    Connected link;
+    CaptureSink trace;
+    link.server.CloseClient();
+    // The first send after the peer left may still be accepted locally; the reset ends the next one.
+    ASSERT_TRUE(Eventually([&] { return link.channel.WriteString("x\n") == -1; }));
+    EXPECT_FALSE(link.channel.IsOpen());
+    EXPECT_EQ(trace.Count("****************************** Command FAIL: x<LF>, err=", true), 1u);
+}
+
 TEST(SerialNET, TimeOutReturnsPartialLine)
 {
     Connected link;

@@ -1,0 +1,129 @@
+#include "comm/PortRegistry.h"
+
+#include "diag/IniProfile.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+CPortRegistry::CPortRegistry(CProfile& profile) : m_profile(profile) {}
+
+CPortRegistry& CPortRegistry::Instance()
+{
+    static CIniProfile profile;
+    static CPortRegistry registry(profile);
+    return registry;
+}
+
+int CPortRegistry::NumberFor(const std::string& identity, const std::string& devicePath)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    for (const auto& [number, path] : m_explicit)
+    {
+        if (path == devicePath || path == identity)
+            return number;
+    }
+    if (const auto known = m_assigned.find(identity); known != m_assigned.end())
+        return known->second;
+    int number = RememberedNumber(identity);
+    if (number == 0)
+        number = Assign(identity);
+    if (number != 0)
+        m_assigned[identity] = number;
+    return number;
+}
+
+bool CPortRegistry::Register(int portNumber, const std::string& path)
+{
+    if (!InRange(portNumber) || path.empty())
+        return false;
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_explicit[portNumber] = path;
+    return true;
+}
+
+void CPortRegistry::Unregister(int portNumber)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_explicit.erase(portNumber);
+}
+
+std::map<int, std::string> CPortRegistry::ExplicitEntries() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_explicit;
+}
+
+std::string CPortRegistry::Resolve(int portNumber) const
+{
+    if (!InRange(portNumber))
+        return {};
+    std::lock_guard<std::mutex> guard(m_lock);
+    const auto found = m_explicit.find(portNumber);
+    if (found != m_explicit.end())
+        return found->second;
+    std::string identity;
+    for (const auto& [known, number] : m_assigned)
+    {
+        if (number == portNumber)
+            identity = known;
+    }
+    if (identity.empty())
+        identity = RememberedIdentity(portNumber);
+    std::error_code error;
+    return !identity.empty() && std::filesystem::exists(identity, error) ? identity : std::string();
+}
+
+std::string CPortRegistry::NumberKey(int portNumber)
+{
+    return "COM" + std::to_string(portNumber);
+}
+
+// INI names cannot carry "=", brackets or line breaks; "%" is escaped too so the mapping is reversible.
+std::string CPortRegistry::IdentityKey(const std::string& identity)
+{
+    std::string key;
+    for (const char c : identity)
+    {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f || c == '=' || c == '[' || c == ']' || c == '%')
+        {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", byte);
+            key += escaped;
+        }
+        else
+            key += c;
+    }
+    return key;
+}
+
+// The remembered number counts only while its reverse entry still names this identity, so a number
+// taken over by an edit of the file or a half-finished write is not shared by two devices.
+int CPortRegistry::RememberedNumber(const std::string& identity) const
+{
+    const int number = m_profile.GetInt(Section, IdentityKey(identity), 0);
+    return InRange(number) && RememberedIdentity(number) == identity ? number : 0;
+}
+
+std::string CPortRegistry::RememberedIdentity(int portNumber) const
+{
+    return m_profile.GetString(Section, NumberKey(portNumber));
+}
+
+int CPortRegistry::Assign(const std::string& identity)
+{
+    for (int number = MinPort; number <= MaxPort; ++number)
+    {
+        const bool taken = m_explicit.count(number) != 0 || !RememberedIdentity(number).empty() ||
+                           std::any_of(m_assigned.begin(), m_assigned.end(),
+                                       [number](const auto& entry) { return entry.second == number; });
+        if (taken)
+            continue;
+        // The reverse entry first: it is what reserves the number for other processes.
+        if (m_profile.WriteString(Section, NumberKey(number), identity))
+            m_profile.WriteInt(Section, IdentityKey(identity), number);
+        return number;
+    }
+    return 0;
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "diag/Profile.h"
+
+#include <map>
+#include <mutex>
+#include <string>
+
+// Gives serial devices the system's port numbers ("COM n", 1 to 255).
+//
+// A device gets the lowest free number the first time it is seen. The number is kept in the profile
+// section "Ports" under the device's stable identity (its /dev/serial/by-id link when it has one,
+// else its device path) = number, with the reverse entry "COM<n>" = identity that reserves the
+// number while the device is unplugged, so a replugged instrument keeps its number under whatever
+// node name it gets, also after a restart. Explicit entries map a number to any path (a simulator's
+// pseudo-terminal); they live in this process only and win over a remembered device of that number.
+// Thread-safe.
+class CPortRegistry
+{
+public:
+    static constexpr int MinPort = 1;
+    static constexpr int MaxPort = 255;
+    static constexpr const char* Section = "Ports";
+
+    // The profile must outlive the registry.
+    explicit CPortRegistry(CProfile& profile);
+    CPortRegistry(const CPortRegistry&) = delete;
+    CPortRegistry& operator=(const CPortRegistry&) = delete;
+
+    // The process-wide registry over the program's INI profile.
+    static CPortRegistry& Instance();
+
+    // The number of the device, assigning one on first sight. An explicit entry for devicePath or
+    // identity gives its number. 0 when all numbers are taken.
+    int NumberFor(const std::string& identity, const std::string& devicePath);
+
+    // False when the number is outside 1..255 or the path is empty.
+    bool Register(int portNumber, const std::string& path);
+    void Unregister(int portNumber);
+    std::map<int, std::string> ExplicitEntries() const;
+
+    // The path that opens port n: the explicit entry, else the remembered identity of a device while
+    // that path exists. Empty when port n is not present.
+    std::string Resolve(int portNumber) const;
+    bool IsPresent(int portNumber) const { return !Resolve(portNumber).empty(); }
+
+private:
+    static bool InRange(int portNumber) { return portNumber >= MinPort && portNumber <= MaxPort; }
+    static std::string NumberKey(int portNumber);
+    static std::string IdentityKey(const std::string& identity);
+    int RememberedNumber(const std::string& identity) const;
+    int Assign(const std::string& identity);
+    std::string RememberedIdentity(int portNumber) const;
+
+    CProfile& m_profile;
+    mutable std::mutex m_lock;
+    std::map<int, std::string> m_explicit;
+    // Numbers given in this process, also when the profile could not store them.
+    std::map<std::string, int> m_assigned;
+};
