@@ -4,8 +4,6 @@
 #include "instrument/Identification.h"
 #include "instrument/ValuesBag.h"
 
-#include <algorithm>
-
 namespace
 {
 // Commands built from a fixed text and one number, always with "." as the decimal point.
@@ -987,7 +985,7 @@ std::optional<float> CLaser::BagFloat(uint32_t key)
 
 bool CLaser::IsOwnChannel(int answered) const
 {
-    return answered == std::max(GetLaserChannelNumber(), 1);
+    return answered == GetLaserChannelNumber();
 }
 
 void CLaser::RecordReading(std::atomic<float>& cache, ReadingHistory& history, std::atomic<int>& precision,

@@ -253,7 +253,7 @@ protected:
     int FirmwareMajor();
     std::optional<int> BagInt(uint32_t key);
     std::optional<float> BagFloat(uint32_t key);
-    // The reply is one from this channel (a single-channel unit answers 1 for its only channel).
+    // The reply is one from this channel (a single-channel unit answers 0, like its channel number).
     bool IsOwnChannel(int answered) const;
 
 private:

@@ -16,7 +16,7 @@ constexpr const char* kDefaultPollLine =
     "\n:LAS:CHAN?;:LAS:I?;:LAS:SET:I?;:LAS:MDI?;:LAS:SET:MDI?;:LAS:MDP?;"
     ":LAS:SET:MDP?;:LAS:LDV?;:LAS:SET:LDV?;:LAS:OUT?;:LAS:MODE?;:LAS:VBULK?;"
     "ERR?\n";
-constexpr const char* kPollReply = "1,100.25,100.00,12.5,12.0,0.812,0.800,1.9034,2.5,1,ILBW,11.8,201,0\r";
+constexpr const char* kPollReply = "0,100.25,100.00,12.5,12.0,0.812,0.800,1.9034,2.5,1,ILBW,11.8,201,0\r";
 
 // A unit that answers the poll with a scripted line, the error queue with "0", and any other query
 // with what the matching set command last stored ("LAS:VSENSE 1" makes "LAS:VSENSE?" answer "1").
@@ -225,7 +225,7 @@ TEST_F(LaserChannel, PreciseSetPointUsesThreeMoreDigitsThanTheReply)
 
 TEST_F(LaserChannel, AnotherChannelsReplyCountsAFailureAndChangesNothing)
 {
-    unit.SetPollReply("2,100.25,100.00,12.5,12.0,0.812,0.800,1.9034,2.5,1,ILBW,11.8,0\r");
+    unit.SetPollReply("1,100.25,100.00,12.5,12.0,0.812,0.800,1.9034,2.5,1,ILBW,11.8,0\r");
     EXPECT_TRUE(laser.UpdateStatus(laser.GetPollFlags()));
     EXPECT_EQ(laser.GetFailedPolls(), 1);
     EXPECT_TRUE(laser.GetUserFlag());
@@ -241,13 +241,13 @@ TEST_F(LaserChannel, AnotherChannelsReplyCountsAFailureAndChangesNothing)
 TEST_F(LaserChannel, UnusableRepliesCountAFailureAndSayWhy)
 {
     CaptureSink trace;
-    unit.SetPollReply("1,100.25,garbage,12.5,12.0,0.812,0.800,1.9034,2.5,1,ILBW,11.8,0\r");
+    unit.SetPollReply("0,100.25,garbage,12.5,12.0,0.812,0.800,1.9034,2.5,1,ILBW,11.8,0\r");
     EXPECT_FALSE(laser.UpdateStatus(laser.GetPollFlags()));
     EXPECT_EQ(laser.GetFailedPolls(), 1);
     EXPECT_FALSE(laser.GetUserFlag());
     EXPECT_FLOAT_EQ(laser.Cached([&] { return laser.GetLDI(false); }), CLaser::NoValue);
 
-    unit.SetPollReply("1,100.25\r"); // short: the session retries, then gives up
+    unit.SetPollReply("0,100.25\r"); // short: the session retries, then gives up
     EXPECT_FALSE(laser.UpdateStatus(laser.GetPollFlags()));
     EXPECT_EQ(laser.GetFailedPolls(), 2);
     EXPECT_EQ(trace.Count("Error detected, or missing data!"), 2u);
