@@ -2,8 +2,8 @@
 
 #include <string>
 
-// Maps the system's serial port numbers ("COM n", 1 to 255) to device paths.
-// Entries are explicit for now (a simulator's pseudo-terminal, a test's pty).
+// Maps the system's serial port numbers ("COM n", 1 to 255) to device paths: explicit entries (a
+// simulator's pseudo-terminal, a test's pty) and the numbered serial devices of the port registry.
 class CPortResolver
 {
 public:
