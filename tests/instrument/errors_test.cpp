@@ -121,7 +121,7 @@ TEST(ErrorList, GetErrorWithAndWithoutRemoveAndOutOfRange)
 TEST(ErrorList, ConcurrentAppendsAndRemovalsLoseNothing)
 {
     CErrorList list;
-    constexpr int kPerThread = 2000;
+    constexpr int kPerThread = 1000;
     std::atomic<int> removed{0};
     std::atomic<bool> writersDone{false};
     auto writer = [&](const char* reply)
