@@ -111,19 +111,27 @@ std::string CPortRegistry::RememberedIdentity(int portNumber) const
     return m_profile.GetString(Section, NumberKey(portNumber));
 }
 
+// A reverse entry that already names the identity (its own entry was never written, say after a crash
+// between the two writes) is taken back rather than left reserved for nobody.
 int CPortRegistry::Assign(const std::string& identity)
 {
+    int free = 0;
     for (int number = MinPort; number <= MaxPort; ++number)
     {
-        const bool taken = m_explicit.count(number) != 0 || !RememberedIdentity(number).empty() ||
+        const std::string holder = RememberedIdentity(number);
+        if (holder == identity)
+        {
+            m_profile.WriteInt(Section, IdentityKey(identity), number);
+            return number;
+        }
+        const bool taken = !holder.empty() || m_explicit.count(number) != 0 ||
                            std::any_of(m_assigned.begin(), m_assigned.end(),
                                        [number](const auto& entry) { return entry.second == number; });
-        if (taken)
-            continue;
-        // The reverse entry first: it is what reserves the number for other processes.
-        if (m_profile.WriteString(Section, NumberKey(number), identity))
-            m_profile.WriteInt(Section, IdentityKey(identity), number);
-        return number;
+        if (free == 0 && !taken)
+            free = number;
     }
-    return 0;
+    // The reverse entry first: it is what reserves the number for other processes.
+    if (free != 0 && m_profile.WriteString(Section, NumberKey(free), identity))
+        m_profile.WriteInt(Section, IdentityKey(identity), free);
+    return free;
 }
