@@ -86,8 +86,17 @@ std::string CSimEngine::ProcessLine(const std::string& line)
     for (const SSimPart& part : ParseSimLine(line))
     {
         std::string header = part.header;
-        if (!part.absolute && !path.empty() && m_registry.Has(path + header))
-            header = path + header;
+        // A relative header is tried under the previous part's path, then under each shorter one, so
+        // "SET:R?" after "TEC:SET:ITE?" reaches "TEC:SET:R?".
+        for (std::string prefix = path; !part.absolute && !prefix.empty();
+             prefix = SimHeaderPath(std::string_view(prefix).substr(0, prefix.size() - 1)))
+        {
+            if (m_registry.Has(prefix + header))
+            {
+                header = prefix + header;
+                break;
+            }
+        }
         const CSimCommandRegistry::Handler* handler = m_registry.Find(header);
         if (!handler)
         {

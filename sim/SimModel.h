@@ -76,6 +76,7 @@ struct SSimModel
     bool analog = false;     // analog set point interface
     bool remoteSet = false;  // "REMSET"
     bool autoTune = false;   // "TEC:AUTOTUNE"
+    bool cableR = true;      // "TEC:CABLER", "LAS:CABLER", "LPS:CABLER"
 
     ESimBagKind bagKind = ESimBagKind::None;
     std::vector<SSimKeyDef> memory;

@@ -93,10 +93,10 @@ double CSimSensor::ValueFromT(double tC) const
         return ThermistorOhms(tC) / 1000.0; // reported in kΩ
     case RtdSet:
         return RtdOhms(tC);
-    case AD590Set: // 1 µA/K, corrected by the stored slope and offset
-        return (tC - m_ad590[1] + kKelvin) / m_ad590[0];
-    case LM335Set: // 10 mV/K
-        return 10.0 * (tC - m_lm335[1] + kKelvin) / m_lm335[0];
+    case AD590Set: // nominally 1 µA/K
+        return m_ad590[0] * (tC - m_ad590[1] + kKelvin);
+    case LM335Set: // nominally 10 mV/K
+        return m_lm335[0] * (tC - m_lm335[1] + kKelvin);
     default:
         return 0.0;
     }
@@ -111,9 +111,9 @@ double CSimSensor::TFromValue(double value) const
     case RtdSet:
         return RtdC(value);
     case AD590Set:
-        return m_ad590[0] * value - kKelvin + m_ad590[1];
+        return value / m_ad590[0] - kKelvin + m_ad590[1];
     case LM335Set:
-        return m_lm335[0] * value / 10.0 - kKelvin + m_lm335[1];
+        return value / m_lm335[0] - kKelvin + m_lm335[1];
     default:
         return 0.0;
     }

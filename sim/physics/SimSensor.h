@@ -7,7 +7,7 @@
 //
 // Constants are held exactly as the unit's constant commands carry them (the mantissas the settings
 // page shows): thermistor A×10³, B×10⁴, C×10⁷; RTD A×10³, B×10⁶, C×10¹², R0 [Ω]; IC sensors slope M
-// and offset B.
+// [units/K] and offset B [°C].
 class CSimSensor
 {
 public:
@@ -75,5 +75,5 @@ private:
     std::array<double, 3> m_therm{1.129241, 2.341077, 0.877547}; // 10 kΩ at 25 °C
     std::array<double, 4> m_rtd{3.9083, -0.5775, -4.183, 100.0}; // Pt100, IEC 60751
     std::array<double, 2> m_ad590{1.0, 0.0};                     // slope, offset [°C]
-    std::array<double, 2> m_lm335{1.0, 0.0};
+    std::array<double, 2> m_lm335{10.0, 0.0};                    // [mV/K], [°C]
 };

@@ -513,7 +513,9 @@ int CSimTecUnit::GetSensorType(int sensor) const
 int CSimTecUnit::SetSensorType(int type, int sensor)
 {
     const int index = SensorIndex(sensor);
-    if (index < 0 || !CSimSensor::IsValidType(type) || !(m_config.supportedTypes & (1u << type)))
+    const auto& supported = m_config.supportedTypes;
+    const uint32_t mask = index >= 0 && index < static_cast<int>(supported.size()) ? supported[index] : 0xFEu;
+    if (index < 0 || !CSimSensor::IsValidType(type) || !(mask & (1u << type)))
         return kErrOutOfRange;
     if (type == m_sensors[index].GetType())
         return 0;

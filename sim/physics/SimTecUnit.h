@@ -51,7 +51,7 @@ public:
     {
         int sensorCount = 1;
         std::vector<int> sensorTypes{CSimSensor::Therm10uA}; // initial type per sensor (0: none)
-        uint32_t supportedTypes = 0xFE;                      // bit n: sensor type code n selectable
+        std::vector<uint32_t> supportedTypes; // per sensor, bit n: type code n selectable (none: any)
         double maxIteLimitA = 4.0;
         double complianceV = 8.0;
         double minTC = -99.0;
