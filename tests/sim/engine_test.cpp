@@ -188,6 +188,89 @@ TEST(SimEngine, RawMemoryOnOlderFirmware)
     EXPECT_EQ(engine.Request("ERR?"), "201,201,201,201");
 }
 
+// What the program's identification and factory make of each model: the codes from "REV?" (or, when
+// there is none or it reads 4.16.26, from "MODEL?" by the detection table) must select the class the
+// model stands for.
+std::string ClassFor(int family, int model, int variant, int major)
+{
+    struct SRow
+    {
+        int family, model, variant, major; // -1: any
+        const char* name;
+    };
+    static const SRow kRows[] = {
+        {1, 1, -1, -1, "CD310"},      {1, 2, 2, 1, "CD710"},          {1, 2, 3, 1, "CD710"},
+        {1, 2, 10, 2, "CD312"},       {1, 12, -1, -1, "CD560"},       {1, 19, 37, -1, "CM618"},
+        {1, 19, 32, -1, "CM618"},     {1, 19, 38, -1, "CM608_R4"},    {2, 3, -1, -1, "CK705"},
+        {2, 4, -1, -1, "CK910"},      {2, 13, 31, -1, "CK196"},       {2, 13, -1, -1, "CK760"},
+        {2, 15, -1, -1, "CM609"},     {3, -1, 23, -1, "CX19"},        {3, 5, -1, -1, "CX510"},
+        {3, -1, 38, -1, "CM607"},     {3, -1, 39, -1, "CM607_S0311"}, {7, 14, -1, -1, "CNorlase"},
+        {9, -1, 36, -1, "CMultiLPS"}, {9, -1, 29, -1, "CLPS"},        {9, -1, 30, -1, "CLPS"},
+    };
+    for (const SRow& r : kRows)
+    {
+        if (r.family == family && (r.model < 0 || r.model == model) &&
+            (r.variant < 0 || r.variant == variant) && (r.major < 0 || r.major == major))
+            return r.name;
+    }
+    return "";
+}
+
+struct SIdentityRow
+{
+    const char* model;
+    const char* className;
+};
+
+class SimIdentity : public ::testing::TestWithParam<SIdentityRow>
+{
+};
+
+TEST_P(SimIdentity, IdentifiesAsItsClass)
+{
+    CSimEngine engine = MakeEngine(GetParam().model);
+    const std::string idn = engine.Request("*IDN?");
+    EXPECT_TRUE(idn.rfind("Tamrix", 0) == 0 || idn.rfind("Norlase", 0) == 0 || idn.rfind("Labsphere", 0) == 0)
+        << idn;
+    engine.Request("ERR?");
+    std::vector<int> codes;
+    const std::string revision = engine.Request("REV?;ERR?");
+    std::string rest = revision;
+    for (size_t dot; codes.size() < 4 && (dot = rest.find_first_of(".,")) != std::string::npos;
+         rest = rest.substr(dot + 1))
+        codes.push_back(std::stoi(rest.substr(0, dot)));
+    const std::string version = engine.Request("VER?");
+    const int major = std::stoi(version.substr(1));
+    if (revision == "123" || (codes.size() == 4 && codes[0] == 4 && codes[1] == 16 && codes[2] == 26))
+    {
+        // No usable revision: detection classifies the model text, and the build comes from "B%d".
+        const std::string reply = engine.Request("MODEL?;BUILD?;VER?");
+        const std::string text = reply.substr(0, reply.find(','));
+        const auto starts = [&text](const char* prefix) { return text.rfind(prefix, 0) == 0; };
+        codes = starts("K19-")   ? std::vector<int>{2, 4, 7}
+                : text == "K705" ? std::vector<int>{2, 3, 4}
+                : starts("K9")   ? std::vector<int>{2, 4, 5}
+                                 : std::vector<int>{0, 0, 0};
+        EXPECT_EQ(reply.substr(reply.find(',') + 1, 1), "B");
+    }
+    ASSERT_GE(codes.size(), 3u) << revision;
+    EXPECT_EQ(ClassFor(codes[0], codes[1], codes[2], major), GetParam().className)
+        << revision << " " << version;
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, SimIdentity,
+                         ::testing::Values(SIdentityRow{"D310", "CD310"}, SIdentityRow{"D710", "CD710"},
+                                           SIdentityRow{"D312", "CD312"}, SIdentityRow{"D560", "CD560"},
+                                           SIdentityRow{"M618", "CM618"}, SIdentityRow{"M608-R4", "CM608_R4"},
+                                           SIdentityRow{"K705", "CK705"}, SIdentityRow{"K910", "CK910"},
+                                           SIdentityRow{"K19-2", "CK910"}, SIdentityRow{"K196", "CK196"},
+                                           SIdentityRow{"K760", "CK760"}, SIdentityRow{"M609", "CM609"},
+                                           SIdentityRow{"X19", "CX19"}, SIdentityRow{"X510", "CX510"},
+                                           SIdentityRow{"M607", "CM607"},
+                                           SIdentityRow{"M607-S0311", "CM607_S0311"},
+                                           SIdentityRow{"OEM", "CNorlase"}, SIdentityRow{"LPS", "CLPS"},
+                                           SIdentityRow{"LPS-4", "CMultiLPS"}));
+
 TEST(SimEngine, FactoryBlockOfTheMainLaser)
 {
     CSimEngine engine = MakeEngine("D560");
