@@ -91,6 +91,13 @@ float CLaser::CachedReading(const std::atomic<float>& cache, const ReadingHistor
     return averaged ? history.Average() : cache.load(std::memory_order_relaxed);
 }
 
+float CLaser::PolledOrQueried(std::atomic<float>& cache, uint32_t upperFlag, std::string_view query)
+{
+    if (IsPolling() && IsPolledLaserItem(upperFlag))
+        return cache.load(std::memory_order_relaxed);
+    return QueryNumber(query);
+}
+
 float CLaser::GetLDI(bool averaged)
 {
     return CachedReading(m_ldi, m_historyLDI, averaged, ":LAS:I?\r\n");
@@ -210,11 +217,11 @@ bool CLaser::SetSetPointPrecise(int quantity, double value)
     {
     case PreciseLDI:
     case PreciseLDIAlt:
-        return SendSet(WithNumber("LAS:LDI ", value, GetLDIPrecision() + 3));
+        return SendAndCache(WithNumber("LAS:LDI ", value, GetLDIPrecision() + 3), m_ldiSet, value);
     case PreciseLDV:
-        return SendSet(WithNumber("LAS:LDV ", value, GetLDVPrecision() + 3));
+        return SendAndCache(WithNumber("LAS:LDV ", value, GetLDVPrecision() + 3), m_ldvSet, value);
     case PreciseMDI:
-        return SendSet(WithNumber("LAS:MDI ", value, GetMDIPrecision() + 3));
+        return SendAndCache(WithNumber("LAS:MDI ", value, GetMDIPrecision() + 3), m_mdiSet, value);
     default:
         return false;
     }
@@ -230,14 +237,12 @@ float CLaser::GetLDIDirect()
 
 bool CLaser::SetLDI(double value)
 {
-    const bool ok = SendSet(WithNumber("LAS:LDI ", value, kDefaultDigits));
-    m_ldiSet.store(static_cast<float>(value), std::memory_order_relaxed);
-    return ok;
+    return SendAndCache(WithNumber("LAS:LDI ", value, kDefaultDigits), m_ldiSet, value);
 }
 
 float CLaser::GetLDISetPoint()
 {
-    return QueryNumber("LAS:SET:LDI?");
+    return PolledOrQueried(m_ldiSet, LaserPollLDISet, "LAS:SET:LDI?");
 }
 
 bool CLaser::SetLDILimit(double value)
@@ -273,14 +278,12 @@ float CLaser::GetLDVDirect()
 
 bool CLaser::SetLDV(double value)
 {
-    const bool ok = SendSet(WithNumber("LAS:LDV ", value, kDefaultDigits));
-    m_ldvSet.store(static_cast<float>(value), std::memory_order_relaxed);
-    return ok;
+    return SendAndCache(WithNumber("LAS:LDV ", value, kDefaultDigits), m_ldvSet, value);
 }
 
 float CLaser::GetLDVSetPoint()
 {
-    return QueryNumber("LAS:SET:LDV?");
+    return PolledOrQueried(m_ldvSet, LaserPollLDVSet, "LAS:SET:LDV?");
 }
 
 bool CLaser::SetLDVLimit(double value)
@@ -339,14 +342,12 @@ float CLaser::GetMaxMDILimit()
 
 bool CLaser::SetMDI(double value)
 {
-    const bool ok = SendSet(WithNumber("LAS:MDI ", value, kDefaultDigits));
-    m_mdiSet.store(static_cast<float>(value), std::memory_order_relaxed);
-    return ok;
+    return SendAndCache(WithNumber("LAS:MDI ", value, kDefaultDigits), m_mdiSet, value);
 }
 
 float CLaser::GetMDISetPoint()
 {
-    return QueryNumber("LAS:SET:MDI?");
+    return PolledOrQueried(m_mdiSet, LaserPollMDISet, "LAS:SET:MDI?");
 }
 
 bool CLaser::SetMDILimit(double value)
@@ -374,14 +375,12 @@ float CLaser::GetMDPDirect()
 
 bool CLaser::SetMDP(double value)
 {
-    const bool ok = SendSet(WithNumber("LAS:MDP ", value, kDefaultDigits));
-    m_mdpSet.store(static_cast<float>(value), std::memory_order_relaxed);
-    return ok;
+    return SendAndCache(WithNumber("LAS:MDP ", value, kDefaultDigits), m_mdpSet, value);
 }
 
 float CLaser::GetMDPSetPoint()
 {
-    return QueryNumber("LAS:SET:MDP?");
+    return PolledOrQueried(m_mdpSet, LaserPollMDPSet, "LAS:SET:MDP?");
 }
 
 bool CLaser::SetMDPLimit(double value)
@@ -937,6 +936,13 @@ void CLaser::ResetLaserState()
 bool CLaser::SendSet(const std::string& command)
 {
     return Command(command, true);
+}
+
+bool CLaser::SendAndCache(const std::string& command, std::atomic<float>& cache, double value)
+{
+    const bool ok = SendSet(command);
+    cache.store(static_cast<float>(value), std::memory_order_relaxed);
+    return ok;
 }
 
 float CLaser::QueryNumber(std::string_view query)

@@ -89,7 +89,7 @@ public:
     // Sends the set point with three more digits than the instrument's own precision.
     virtual bool SetSetPointPrecise(int quantity, double value);
 
-    // --- LDI ---
+    // --- LDI (set point getters answer from the poll while it reads them) ---
     virtual float GetLDIDirect();
     virtual bool SetLDI(double value);
     virtual float GetLDISetPoint();
@@ -244,6 +244,8 @@ public:
 protected:
     // A set command: the routed command with the error check.
     bool SendSet(const std::string& command);
+    // Sends, then caches the value whether or not the unit took it (its refusal reaches the error list).
+    bool SendAndCache(const std::string& command, std::atomic<float>& cache, double value);
     // A query answered with a number; NoValue when nothing readable came back.
     float QueryNumber(std::string_view query);
     std::optional<long long> QueryInteger(std::string_view query);
@@ -260,6 +262,8 @@ private:
     void ApplyPollValue(const LaserPollValue& value);
     void RecordReading(std::atomic<float>& cache, ReadingHistory& history, std::atomic<int>& precision,
                        const LaserPollValue& value);
+    // The polled value while the poll reads it, else a query.
+    float PolledOrQueried(std::atomic<float>& cache, uint32_t upperFlag, std::string_view query);
     float CachedReading(const std::atomic<float>& cache, const ReadingHistory& history, bool averaged,
                         std::string_view query);
     void ApplyPendingMode();

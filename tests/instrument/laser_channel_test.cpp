@@ -204,6 +204,7 @@ TEST_F(LaserChannel, DefaultPollSendsOneLineAndFillsEveryCache)
     EXPECT_FLOAT_EQ(laser.Cached([&] { return laser.GetLDV(true); }), 1.9034f);
     EXPECT_EQ(laser.Cached([&] { return laser.GetMode(false); }), LaserModeICW);
     EXPECT_TRUE(laser.Cached([&] { return laser.GetOutput(false); }));
+    EXPECT_FLOAT_EQ(laser.Cached([&] { return laser.GetSetPoint(); }), 100.0f); // current mode: LDI
     EXPECT_FLOAT_EQ(laser.GetVBulk(), 11.8f);
     EXPECT_FLOAT_EQ(laser.GetVPeak(), CLaser::NoValue); // not polled by default
     EXPECT_EQ(laser.GetLDIPrecision(), 2);
