@@ -130,12 +130,11 @@ std::string Location(const std::map<std::string, std::string>& udev, const fs::p
     return LinkName(deviceDir / "subsystem");
 }
 
-// Legacy UART slots exist for every possible port; the kernel marks the empty ones with type 0.
-bool IsEmptyLegacySlot(const fs::path& classDir, const fs::path& deviceDir)
+// The serial core makes a port for every UART slot a driver could serve; the empty ones carry type 0
+// (no UART found). Other tty drivers have no type at all.
+bool IsEmptyUartSlot(const fs::path& classDir)
 {
-    const bool legacy = LinkName(deviceDir / "driver") == "serial8250" ||
-                        deviceDir.filename().string().rfind("serial8250", 0) == 0;
-    return legacy && ReadAttribute(classDir / "type") == "0";
+    return ReadAttribute(classDir / "type") == "0";
 }
 
 bool Describe(const fs::path& classDir, const SDeviceRoots& roots,
@@ -143,7 +142,7 @@ bool Describe(const fs::path& classDir, const SDeviceRoots& roots,
 {
     std::error_code error;
     const fs::path deviceDir = fs::canonical(classDir / "device", error);
-    if (error || IsEmptyLegacySlot(classDir, deviceDir))
+    if (error || IsEmptyUartSlot(classDir))
         return false;
     device.name = classDir.filename().string();
     std::string nodeName = UeventValue(classDir / "uevent", "DEVNAME");

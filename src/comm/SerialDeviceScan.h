@@ -17,8 +17,8 @@ struct SSerialDevice
 };
 
 // Lists the serial devices under <sysRoot>/class/tty in natural name order (ttyS2 before ttyS10):
-// entries with a device behind them whose node exists under devRoot. Legacy UART slots that the
-// kernel found empty (type 0) are left out. Throws CPortDiscoveryError when the class folder cannot
+// entries with a device behind them whose node exists under devRoot. UART slots in which the kernel
+// found no UART (type 0) are left out. Throws CPortDiscoveryError when the class folder cannot
 // be read.
 std::vector<SSerialDevice> ScanSerialDevices(const SDeviceRoots& roots);
 

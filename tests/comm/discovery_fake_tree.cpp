@@ -52,7 +52,7 @@ void FakeDeviceTree::Plug(const Tty& tty)
     }
     else
     {
-        deviceDir = sys / "devices" / tty.subsystem / (tty.legacyType.empty() ? tty.name : "serial8250");
+        deviceDir = sys / "devices" / tty.subsystem / tty.name;
         fs::create_directories(sys / "bus" / tty.subsystem);
         fs::create_directories(deviceDir);
         std::error_code exists;
@@ -64,8 +64,8 @@ void FakeDeviceTree::Plug(const Tty& tty)
     const fs::path classDir = sys / "class/tty" / tty.name;
     WriteFile(classDir / "dev", number + "\n");
     WriteFile(classDir / "uevent", "MAJOR=188\nDEVNAME=" + tty.name + "\n");
-    if (!tty.legacyType.empty())
-        WriteFile(classDir / "type", tty.legacyType + "\n");
+    if (!tty.uartType.empty())
+        WriteFile(classDir / "type", tty.uartType + "\n");
     fs::create_directory_symlink(deviceDir, classDir / "device");
     WriteFile(NodePath(tty.name), "");
     if (!tty.byId.empty())

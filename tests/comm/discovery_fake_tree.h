@@ -17,7 +17,7 @@ public:
         std::string udevProperties{}; // "KEY=VALUE" lines; empty: no udev data
         std::string byId{};           // link name under serial/by-id; empty: no link
         std::string subsystem = "platform";
-        std::string legacyType{}; // non-empty: a legacy UART slot with this type ("0" = empty slot)
+        std::string uartType{}; // non-empty: a serial-core port with this UART type ("0" = empty slot)
     };
 
     FakeDeviceTree();

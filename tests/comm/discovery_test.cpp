@@ -179,10 +179,10 @@ TEST_F(DiscoveryOnFakeTree, NumbersComeInOrderAndUnnumberedPortsLast)
     EXPECT_EQ(ports[3].devicePath, tree.NodePath("ttyUSB3"));
 }
 
-TEST_F(DiscoveryOnFakeTree, EmptyLegacySlotsAndConsolesAreNoPorts)
+TEST_F(DiscoveryOnFakeTree, EmptyUartSlotsAndConsolesAreNoPorts)
 {
-    tree.Plug({.name = "ttyS0", .legacyType = "4"});
-    tree.Plug({.name = "ttyS1", .legacyType = "0"});
+    tree.Plug({.name = "ttyS0", .uartType = "4"});
+    tree.Plug({.name = "ttyS1", .uartType = "0"});
     std::filesystem::create_directories(tree.Root() + "/sys/class/tty/tty1"); // no device behind it
 
     const auto ports = Enumerate();
