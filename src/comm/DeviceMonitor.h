@@ -25,7 +25,7 @@ class CDeviceMonitor
 public:
     using Callback = std::function<void(const std::string& devicePath, EDeviceChange change)>;
 
-    // The callback runs on the monitor's thread.
+    // The callback runs on the monitor's thread; it must not throw and must not call Stop.
     explicit CDeviceMonitor(Callback callback, SDeviceRoots roots = {}, int rescanMs = 3000);
     ~CDeviceMonitor();
     CDeviceMonitor(const CDeviceMonitor&) = delete;
