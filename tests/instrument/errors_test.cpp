@@ -1,8 +1,10 @@
 #include "instrument/ErrorList.h"
 #include "instrument/ErrorTable.h"
 
+#include <algorithm>
 #include <atomic>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <string>
 #include <thread>
 
@@ -13,6 +15,11 @@ struct TextCase
     int number;
     const char* text;
 };
+
+void PrintTo(const TextCase& c, std::ostream* os)
+{
+    *os << c.number;
+}
 
 class ErrorTextTest : public ::testing::TestWithParam<TextCase>
 {
@@ -50,6 +57,13 @@ struct ReplyCase
     size_t start;
     std::vector<int> numbers;
 };
+
+void PrintTo(const ReplyCase& c, std::ostream* os)
+{
+    std::string reply = c.reply;
+    std::replace(reply.begin(), reply.end(), '\r', '^');
+    *os << '"' << reply << "\" from " << c.start;
+}
 
 class AddErrorsFromReplyTest : public ::testing::TestWithParam<ReplyCase>
 {

@@ -8,9 +8,11 @@
 #include "instrument/ValuesBagEEX510.h"
 #include "instrument/ValuesBagEEv3Combo.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <vector>
 
 namespace
@@ -24,6 +26,11 @@ struct PrefixCase
     uint32_t key;
     const char* prefix;
 };
+
+void PrintTo(const PrefixCase& c, std::ostream* os)
+{
+    *os << "0x" << std::hex << c.key;
+}
 
 class CommandPrefixTest : public ::testing::TestWithParam<PrefixCase>
 {
@@ -74,6 +81,11 @@ BAG_VARIANT Bytes(uint16_t type, std::vector<uint8_t> bytes)
     return v;
 }
 
+void PrintTo(const WriteCase& c, std::ostream* os)
+{
+    *os << c.command;
+}
+
 class FormatWriteTest : public ::testing::TestWithParam<WriteCase>
 {
 };
@@ -103,6 +115,13 @@ struct ParseCase
     bool ok;
     double number;
 };
+
+void PrintTo(const ParseCase& c, std::ostream* os)
+{
+    std::string reply = c.reply;
+    std::replace(reply.begin(), reply.end(), '\r', '^');
+    *os << c.type << " \"" << reply << '"';
+}
 
 class ParseReplyTest : public ::testing::TestWithParam<ParseCase>
 {
@@ -363,6 +382,11 @@ std::vector<uint32_t> Both(std::vector<uint32_t> a, const std::vector<uint32_t>&
 {
     a.insert(a.end(), b.begin(), b.end());
     return a;
+}
+
+void PrintTo(const ModelCase& c, std::ostream* os)
+{
+    *os << c.name;
 }
 
 class ModelMapTest : public ::testing::TestWithParam<ModelCase>
