@@ -207,6 +207,10 @@ TEST_P(SimSessionTest, CommandCheckAndCombinedQueryLine)
     ASSERT_TRUE(instr.QueryList({"SN?;", "MODEL?;"}, values, false, true));
     EXPECT_EQ(values, (std::vector<std::string>{"76042", "K760"}));
     EXPECT_EQ(unit->Lines().back(), "SN?;MODEL?;ERR?");
+
+    ASSERT_TRUE(instr.QueryList({":TEC:CHAN?;", "ITE?;"}, values, false, true));
+    EXPECT_EQ(values.size(), 2u);
+    EXPECT_EQ(unit->Lines().back(), ":TEC:CHAN?;ITE?;ERR?");
 }
 
 TEST_P(SimSessionTest, QueryWhilePollingIsAnsweredWithinTheNextCycle)
