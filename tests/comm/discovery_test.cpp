@@ -20,6 +20,11 @@ struct CompletionRow
     std::string description;
 };
 
+void PrintTo(const CompletionRow& row, std::ostream* out)
+{
+    *out << '"' << row.in.friendlyName << "\" / \"" << row.in.description << '"';
+}
+
 class Completion : public testing::TestWithParam<CompletionRow>
 {
 };
