@@ -2,6 +2,7 @@
 
 #include "physics/SimTecUnit.h"
 
+#include <cstddef>
 #include <vector>
 
 class CSimUnit;

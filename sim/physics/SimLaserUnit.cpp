@@ -30,6 +30,7 @@ CSimLaserUnit::CSimLaserUnit(const SConfig& config)
       m_ldvLimit(config.maxLdvV * 0.5), m_mdiLimit(config.maxMdiUa), m_mdpLimit(config.maxMdpMw)
 {
     m_ldiLimit = std::floor(std::min(m_ldiLimit, RangeMaxMa()));
+    m_calMd = config.diode.monitorUaPerMw; // the factory responsivity matches the fitted photodiode
 }
 
 void CSimLaserUnit::Advance(double dt)

@@ -210,7 +210,7 @@ private:
     uint16_t m_events = 0;
     uint16_t m_condEnable = 0;
     uint16_t m_eventEnable = 0;
-    uint16_t m_outOffEnable = CondMdiLimit | CondMdpLimit;
+    uint16_t m_outOffEnable = 0; // limits clamp until the user lets them trip
     bool m_tecOn = true;
     bool m_tecInLimits = true;
     bool m_interlockOpen = false;
