@@ -14,8 +14,9 @@
 // Handlers. A handler is registered under a full command header: upper case, without the leading ":",
 // queries ending in "?" ("TEC:T", "TEC:T?", "LAS:LDI?", "TEC:CONSTIDX?", "*IDN?"). The engine splits
 // each received line at ";", resolves every part's header (case-insensitive, optional leading ":",
-// relative headers such as "ITE?" after ":TEC:CHAN?" are tried under the previous part's path first,
-// so ":TEC:CHAN?;ITE?" reaches "TEC:ITE?") and calls the handler with:
+// relative headers such as "ITE?" after ":TEC:CHAN?" are tried under the previous part's path, then
+// under each shorter one, then from the root, so ":TEC:CHAN?;ITE?" reaches "TEC:ITE?") and calls the
+// handler with:
 //   unit     the simulated instrument (model, memory, error queue, clock, parts);
 //   channel  zero-based index of the channel selected for the header's family ("TEC:", "LAS:" or
 //            "LPS:"; see CSimUnit::SelectedIndex), 0 for other headers and single-channel units;
