@@ -383,34 +383,6 @@ TEST_F(SessionTest, PauseHandsThePortBackAndResumeTakesItAgain)
     EXPECT_FALSE(instr.PauseBackgroundThread(false, 2000)); // not paused any more
 }
 
-TEST_F(SessionTest, DisconnectWhilePollingSendsLocalTwiceAndForgetsTheIdentity)
-{
-    Open();
-    EXPECT_EQ(instr.GetSerialNumber(), "SN1234");
-    StartPolling();
-    instr.Disconnect();
-    EXPECT_FALSE(instr.IsPortOpen());
-    EXPECT_FALSE(instr.IsPolling());
-    ASSERT_TRUE(unit.WaitForLine("local", 1, 2000ms));
-    std::vector<std::string> lines = unit.Lines();
-    ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines[lines.size() - 2], "LOCAL");
-    EXPECT_EQ(lines.back(), "local");
-    EXPECT_EQ(instr.GetSerialNumber(), ""); // cache emptied, port closed
-}
-
-TEST_F(SessionTest, UnpluggedPortEndsThePollLoop)
-{
-    Open();
-    unit.SetAnswer("POLL?", "1");
-    instr.SetHook([&] { instr.QueryDirect("POLL?", -1); });
-    StartPolling();
-    unit.Unplug();
-    EXPECT_TRUE(WaitUntil([&] { return !instr.IsPolling(); }));
-    EXPECT_FALSE(instr.IsPortOpen());
-    EXPECT_TRUE(instr.StopBackgroundThread(1000));
-}
-
 TEST_F(SessionTest, ThreadEndedByAnExceptionCanBeStoppedAndRestarted)
 {
     Open();

@@ -132,6 +132,9 @@ TEST(SimIdentify, UnitAt9600FoundByDetectionAndByConnect)
     DetectInstrument(unit.Descriptor(0), record);
     EXPECT_EQ(record.familyCode, 2);
     EXPECT_EQ(record.variantCode, 30);
+    SIdentRecord fixed; // a fixed baud rate never falls back
+    DetectInstrument(unit.Descriptor(38400), fixed);
+    EXPECT_EQ(fixed.familyCode, 0);
 
     CInstrBase instr;
     instr.SetDefaultTimeout(500);
@@ -141,7 +144,9 @@ TEST(SimIdentify, UnitAt9600FoundByDetectionAndByConnect)
     EXPECT_EQ(instr.GetVariantCode(), 30);
     EXPECT_EQ(instr.GetBuildNumber(), 331);
     EXPECT_EQ(instr.GetSerialNumber(), "76042");
+    EXPECT_TRUE(instr.VerifyBuild());
     instr.Disconnect();
+    EXPECT_EQ(instr.GetSerialNumber(), ""); // identity forgotten, port closed
 }
 
 class SimIdentifyTest : public ::testing::TestWithParam<ELink>
