@@ -98,6 +98,8 @@ public:
     // The model's maximum LDI limit [mA]; rangeAware halves it in the low range of a dual-range model.
     virtual float GetMaxLDILimit(bool rangeAware);
     virtual float GetMaxLDISetPoint();
+    // LDI units per ampere: a laser channel carries mA (a lamp supply, amperes).
+    virtual double GetCurrentScale() const { return 1000.0; }
 
     // --- LDV ---
     virtual float GetLDVDirect();
