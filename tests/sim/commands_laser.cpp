@@ -158,4 +158,33 @@ TEST(LpsCommands, PollAndRampOnTheSelectedChannel)
     EXPECT_EQ(e.Request("LPS:MODE:V;ERR?"), "686"); // not while the output is on
     EXPECT_EQ(e.Request("LPS:CHAN 1;LPS:OUT?;LPS:I?"), "0,0.0000");
 }
+TEST(LaserCommands, PowerAndVoltageModesRegulateThroughTheWire)
+{
+    const auto unit = Engine("D310");
+    CSimEngine& e = *unit;
+    EXPECT_EQ(e.Request("LAS:MODE:MDP;LAS:MDP 20;LAS:OUT 1;ERR?"), "0");
+    e.AdvanceTime(0.1);
+    EXPECT_EQ(e.Request("LAS:MDP?"), "20.000");
+    const double ldi = Value(e, "LAS:LDI?");
+    EXPECT_GT(ldi, 30.0); // above threshold
+    EXPECT_EQ(e.Request("LAS:MODE:LDV;LAS:VSENSE 1;LAS:LDV 1.5;ERR?"), "0");
+    e.AdvanceTime(0.1);
+    EXPECT_EQ(e.Request("LAS:LDV?"), "1.500");
+}
+
+// The QCW dialog's order for a pulse width that grows while the duty cycle is held: an intermediate
+// width valid for both the old and the new timing, the duty cycle, then the new width.
+TEST(LaserCommands, PulseTimingAcceptsTheDialogsWriteOrder)
+{
+    const auto unit = Engine("M618");
+    CSimEngine& e = *unit;
+    EXPECT_EQ(e.Request("LAS:MODE:PULSE;LAS:F 1000.0;LAS:PWF 0.100;ERR?"), "0");
+    const double oldDuty = Value(e, "LAS:DC?");
+    ASSERT_DOUBLE_EQ(oldDuty, 10.0);
+    const std::string intermediate = simtext::Fixed((oldDuty / 1.2) * 10.0 - 0.001, 3);
+    EXPECT_EQ(e.Request("LAS:PWP " + intermediate + ";LAS:DC 20.0;LAS:PWP 0.400;ERR?"), "0");
+    EXPECT_EQ(e.Request("LAS:PW?;LAS:DC?;LAS:F?"), "0.400,20.0,500.0");
+    // Straight to a width the old frequency cannot carry: refused, nothing changed.
+    EXPECT_EQ(e.Request("LAS:PWF 5.000;ERR?;LAS:PW?"), "201,0.400");
+}
 } // namespace

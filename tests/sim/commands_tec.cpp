@@ -176,4 +176,47 @@ TEST(TecCommands, InjectedSensorFaultQueuesItsErrorOnce)
     e.AdvanceTime(0.1);
     EXPECT_EQ(e.Request("TEC:OUT 1;TEC:OUT?;ERR?"), "1,0");
 }
+TEST(TecCommands, SensorBoundsFollowTheModel)
+{
+    // One span in ohms for every sensor type on the K705.
+    SManualEngine k705(Model("K705"));
+    EXPECT_EQ(k705.engine.Request("TEC:LIM:RLO 10;TEC:LIM:RHI 450000;ERR?"), "0");
+    EXPECT_EQ(k705.engine.Request("TEC:LIM:RLO 9;ERR?"), "201");
+
+    // Build 330 measures the LM335 only to 4250 mV, later builds to 4730 mV.
+    SManualEngine k196(Model("K196"));
+    EXPECT_EQ(k196.engine.Request("TEC:SENS 3;TEC:LIM:RHI?;TEC:LIM:RHI 4300;ERR?"), "4250.0,201");
+    SManualEngine k760(Model("K760"));
+    EXPECT_EQ(k760.engine.Request("TEC:SENS 3;TEC:LIM:RHI 4700;TEC:R?;ERR?"), "2981.5,0");
+}
+
+TEST(TecCommands, ChannelsOfOneUnitRunApart)
+{
+    SManualEngine unit(Model("M609"));
+    CSimEngine& e = unit.engine;
+    EXPECT_EQ(e.Request("TEC:CHAN 2;TEC:T 40;TEC:OUT 1;ERR?"), "0");
+    e.AdvanceTime(300.0);
+    EXPECT_NEAR(*simtext::ToDouble(e.Request("TEC:T?")), 40.0, 0.05);
+    EXPECT_EQ(e.Request("TEC:CHAN 1;TEC:OUT?;TEC:T?"), "0,25.000");
+}
+
+TEST(TecCommands, SingleSensorUnitsConvertWithTheStoredConstants)
+{
+    SManualEngine unit(Model("K910"));
+    CSimEngine& e = unit.engine;
+    e.AdvanceTime(1.0);
+    const double before = *simtext::ToDouble(e.Request("TEC:R?"));
+    // A 5 kΩ thermistor's constants written the way the program writes them: into the stored values.
+    e.WithUnit(
+        [](CSimUnit& u)
+        {
+            u.Memory().SetNumber(0x47001D, 1.2876e-3);
+            u.Memory().SetNumber(0x47001E, 2.357e-4);
+            u.Memory().SetNumber(0x47001F, 0.9504e-7);
+        });
+    e.AdvanceTime(1.0);
+    EXPECT_NEAR(before, 10.0, 0.2);
+    EXPECT_NEAR(*simtext::ToDouble(e.Request("TEC:R?")), 5.0, 0.2);
+    EXPECT_EQ(e.Request("TEC:T?"), "25.000"); // the mount did not change, only the curve
+}
 } // namespace
