@@ -1,0 +1,150 @@
+// A TEC channel connected to simulated units, end to end: identification with the firmware gates,
+// the poll lines as the unit received them, and a set point reached by the unit's control loop.
+#include "SimInstrument.h"
+#include "comm/PortResolver.h"
+#include "commands/SimTecBank.h"
+#include "instrument/TEC.h"
+#include "support/Eventually.h"
+
+#include <chrono>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+
+namespace
+{
+using namespace std::chrono_literals;
+
+class CTECWithSensors : public CTEC
+{
+public:
+    explicit CTECWithSensors(int sensors) : m_sensors(sensors) {}
+    int GetSensorCount() const override { return m_sensors; }
+
+private:
+    int m_sensors;
+};
+
+struct SSimRow
+{
+    const char* model;
+    int sensors;
+    bool tcp;
+    int portNumber; // unique per case: cases may run in parallel
+    bool featureFlag;
+    const char* sensorLine; // the multi-sensor poll line, or "" when none is due
+};
+
+class TecOnSimulator : public ::testing::TestWithParam<SSimRow>
+{
+protected:
+    void SetUp() override
+    {
+        sim = CSimInstrument::Create(GetParam().model);
+        ASSERT_TRUE(sim);
+        std::string error;
+        std::string descriptor;
+        if (GetParam().tcp)
+        {
+            ASSERT_TRUE(sim->StartTcp("127.0.0.1", 0, error)) << error;
+            descriptor = "TCP:127.0.0.1:" + std::to_string(sim->TcpPort());
+        }
+        else
+        {
+            ASSERT_TRUE(sim->StartPty("", error)) << error;
+            ASSERT_TRUE(CPortResolver::Register(GetParam().portNumber, sim->PtyPath()));
+            descriptor = "COM:" + std::to_string(GetParam().portNumber) + ":38400";
+        }
+        tec = std::make_unique<CTECWithSensors>(GetParam().sensors);
+        ASSERT_TRUE(tec->Connect(descriptor));
+    }
+
+    void TearDown() override
+    {
+        if (tec)
+        {
+            tec->Disconnect();
+        }
+        if (sim)
+        {
+            sim->Stop();
+        }
+        CPortResolver::Unregister(GetParam().portNumber);
+    }
+
+    double PlantTemperature()
+    {
+        return sim->Engine().WithUnit([](CSimUnit& unit)
+                                      { return unit.Part<CSimTecBank>().Channel(0).GetTemperature(); });
+    }
+
+    std::unique_ptr<CSimInstrument> sim;
+    std::unique_ptr<CTEC> tec;
+};
+
+TEST_P(TecOnSimulator, ConnectsPollsAndReachesTheSetPoint)
+{
+    // Identification read mode, output and one of each reading, with the unit's own precision.
+    EXPECT_EQ(tec->GetFirmwareFeatureFlag(), GetParam().featureFlag);
+    EXPECT_EQ(tec->GetMode(), TecModeT);
+    EXPECT_GT(tec->GetPrecision(TecQuantityT), 0);
+    EXPECT_GT(tec->GetPrecision(TecQuantityV), 0);
+
+    const float target = 32.0f;
+    ASSERT_TRUE(tec->SetT(target));
+    ASSERT_TRUE(tec->SetOutput(true));
+    sim->Engine().SetTimeScale(20.0);
+    const size_t linesBefore = sim->Log().Count();
+    ASSERT_TRUE(tec->StartBackgroundThread(500));
+
+    // Readings follow the plant as it warms from ambient, and every cycle is accepted.
+    float first = CTEC::NoValue;
+    bool failed = false;
+    const bool reached = Eventually(
+        [&]
+        {
+            failed = failed || tec->GetFailedPolls() != 0;
+            if (!tec->GetUserFlag())
+            {
+                return false;
+            }
+            const float t = tec->GetT();
+            if (first == CTEC::NoValue)
+            {
+                first = t;
+            }
+            return std::fabs(t - target) < 0.05f;
+        },
+        30000);
+    ASSERT_TRUE(reached) << "last T " << tec->GetT() << ", plant " << PlantTemperature();
+    EXPECT_FALSE(failed);
+    EXPECT_LT(first, target - 1.0f);
+    EXPECT_FLOAT_EQ(tec->GetSetPoint(), target);
+    EXPECT_TRUE(tec->GetOutput());
+
+    // Held at the set point, the polled value and its average are the plant's.
+    sim->Engine().SetTimeScale(1.0);
+    tec->ClearUserFlag();
+    ASSERT_TRUE(Eventually([&] { return tec->GetUserFlag(); }, 5000));
+    EXPECT_NEAR(tec->GetT(), PlantTemperature(), 0.05);
+    EXPECT_NEAR(tec->GetT(true), target, 0.1);
+    EXPECT_EQ(tec->GetFailedPolls(), 0);
+
+    EXPECT_GE(sim->Log().WaitForText(":TEC:CHAN?;ITE?;", 2000ms, linesBefore), 0);
+    if (*GetParam().sensorLine)
+    {
+        EXPECT_GE(sim->Log().WaitForText(GetParam().sensorLine, 2000ms, linesBefore), 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Models, TecOnSimulator,
+    ::testing::Values(
+        SSimRow{"K760", 7, false, 231, true,
+                ":TEC:CHAN?;:TEC:ACTIVESEN?;R? 1;R? 2;R? 3;R? 4;R? 5;R? 6;R? 7;T? 1;T? 2;T? 3;T? 4;"
+                "T? 5;T? 6;T? 7;ERR?"},
+        SSimRow{"K910", 1, true, 232, true, ""}),
+    [](const auto& info)
+    { return std::string(info.param.model) + (info.param.tcp ? "OverTcp" : "OverPty"); });
+} // namespace
