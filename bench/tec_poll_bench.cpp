@@ -1,6 +1,7 @@
-// Poll rate and CPU cost of one TEC channel against the simulator. The simulator runs in a child
-// process so that the CPU figures are the program's alone.
+// Poll rate and CPU cost of one TEC channel and of one laser channel against the simulator. The
+// simulator runs in a child process so that the CPU figures are the program's alone.
 #include "SimInstrument.h"
+#include "instrument/Laser.h"
 #include "instrument/TEC.h"
 
 #include <atomic>
@@ -20,6 +21,7 @@ using Clock = std::chrono::steady_clock;
 constexpr int Baud = 38400;
 constexpr int SensorCount = 7; // a K760: the sensor query joins the other two
 constexpr const char* Model = "K760";
+constexpr const char* LaserModel = "D310";
 
 // Counts the poll cycles the background thread completes.
 class CCountingTec : public CTEC
@@ -37,6 +39,22 @@ private:
     std::atomic<long> m_cycles{0};
 };
 
+// The same for a laser channel: one compound query per cycle.
+class CCountingLaser : public CLaser
+{
+public:
+    bool UpdateStatus(uint64_t pollFlags) override
+    {
+        const bool accepted = CLaser::UpdateStatus(pollFlags);
+        m_cycles.fetch_add(1, std::memory_order_relaxed);
+        return accepted;
+    }
+    long Cycles() const { return m_cycles.load(std::memory_order_relaxed); }
+
+private:
+    std::atomic<long> m_cycles{0};
+};
+
 struct SSimChild
 {
     pid_t pid = -1;
@@ -45,7 +63,7 @@ struct SSimChild
 };
 
 // Forks before this process has any thread of its own.
-SSimChild StartSimulator(bool tcp)
+SSimChild StartSimulator(bool tcp, const char* model)
 {
     int toParent[2];
     int toChild[2];
@@ -58,7 +76,7 @@ SSimChild StartSimulator(bool tcp)
     {
         ::close(toParent[0]);
         ::close(toChild[1]);
-        auto sim = CSimInstrument::Create(Model);
+        auto sim = CSimInstrument::Create(model);
         sim->SetBaud(Baud);
         sim->SetWireTiming(!tcp);
         std::string error;
@@ -125,6 +143,13 @@ std::pair<size_t, size_t> BytesPerCycle()
     return {out, in};
 }
 
+std::pair<size_t, size_t> LaserBytesPerCycle()
+{
+    const std::string line = JoinedLine(LaserProtocol::PollQueries(LaserPollDefault), true);
+    auto sim = CSimInstrument::Create(LaserModel);
+    return {line.size(), sim->Request(line.substr(1, line.size() - 2)).size() + 2};
+}
+
 struct SFigures
 {
     double cyclesPerSecond = 0;
@@ -133,26 +158,27 @@ struct SFigures
     int failedPolls = 0;
 };
 
-SFigures Measure(CCountingTec& tec, double seconds)
+template <class Channel>
+SFigures Measure(Channel& channel, double seconds)
 {
-    tec.StartBackgroundThread(500);
-    while (tec.Cycles() < 5)
+    channel.StartBackgroundThread(500);
+    while (channel.Cycles() < 5)
     {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    const long cycles0 = tec.Cycles();
+    const long cycles0 = channel.Cycles();
     const double cpu0 = CpuSeconds();
     const auto start = Clock::now();
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-    const long cycles = tec.Cycles() - cycles0;
+    const long cycles = channel.Cycles() - cycles0;
     const double cpu = CpuSeconds() - cpu0;
     const double wall = std::chrono::duration<double>(Clock::now() - start).count();
     SFigures figures;
     figures.cyclesPerSecond = static_cast<double>(cycles) / wall;
     figures.cpuMsPer1000 = cycles > 0 ? cpu * 1000.0 / static_cast<double>(cycles) * 1000.0 : 0.0;
     figures.cpuPercent = cpu / wall * 100.0;
-    figures.failedPolls = tec.GetFailedPolls();
-    tec.Disconnect();
+    figures.failedPolls = channel.GetFailedPolls();
+    channel.Disconnect();
     return figures;
 }
 
@@ -168,9 +194,12 @@ void Print(const char* title, const SFigures& figures)
 int main(int argc, char** argv)
 {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 5.0;
-    SSimChild ptySim = StartSimulator(false);
-    SSimChild tcpSim = StartSimulator(true);
-    if (ptySim.endpoint.empty() || tcpSim.endpoint.empty())
+    SSimChild ptySim = StartSimulator(false, Model);
+    SSimChild tcpSim = StartSimulator(true, Model);
+    SSimChild laserPtySim = StartSimulator(false, LaserModel);
+    SSimChild laserTcpSim = StartSimulator(true, LaserModel);
+    if (ptySim.endpoint.empty() || tcpSim.endpoint.empty() || laserPtySim.endpoint.empty() ||
+        laserTcpSim.endpoint.empty())
     {
         std::fprintf(stderr, "the simulator did not start\n");
         return 1;
@@ -208,7 +237,37 @@ int main(int argc, char** argv)
     }
     Print("Loopback TCP:", network);
 
-    // The second child holds a copy of the first one's release pipe: end it first.
+    const auto [laserOut, laserIn] = LaserBytesPerCycle();
+    const double laserLimit = Baud / (10.0 * static_cast<double>(laserOut + laserIn));
+    std::printf("\nOne laser channel (%s, poll flags 0x%X in the upper half: one compound query)\n",
+                LaserModel, static_cast<unsigned>(LaserPollDefault));
+    std::printf("  bytes per cycle          %6zu out, %zu in\n", laserOut, laserIn);
+    std::printf("  wire limit at %d baud %10.1f cycles per second (10 bits per byte)\n\n", Baud, laserLimit);
+    {
+        CCountingLaser laser;
+        if (!laser.GetPort().OpenPortByName(laserPtySim.endpoint, Baud))
+        {
+            std::fprintf(stderr, "cannot open %s\n", laserPtySim.endpoint.c_str());
+            return 1;
+        }
+        serial = Measure(laser, seconds);
+    }
+    Print("Pseudo-terminal, 38400 baud, wire timing:", serial);
+    std::printf("  achieved / wire limit    %10.3f\n\n", serial.cyclesPerSecond / laserLimit);
+    {
+        CCountingLaser laser;
+        if (!laser.GetPort().OpenNetwork("127.0.0.1", std::atoi(laserTcpSim.endpoint.c_str())))
+        {
+            std::fprintf(stderr, "cannot connect to port %s\n", laserTcpSim.endpoint.c_str());
+            return 1;
+        }
+        network = Measure(laser, seconds);
+    }
+    Print("Loopback TCP:", network);
+
+    // Each child holds copies of the release pipes of those started before it: end them last first.
+    StopSimulator(laserTcpSim);
+    StopSimulator(laserPtySim);
     StopSimulator(tcpSim);
     StopSimulator(ptySim);
     return 0;
