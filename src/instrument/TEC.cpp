@@ -20,7 +20,6 @@ std::string F(double value)
 // Settings keys whose answer decides whether the stored T and ITE bounds replace the family ones.
 constexpr uint32_t KeyStoredTBounds = 0x1501;
 constexpr uint32_t KeyStoredITEBound = 0x1502;
-constexpr uint32_t KeyCableR = 0xF0001220; // the settings group of the cable resistance
 
 // Stored values of the instrument the channel reads.
 constexpr uint32_t EEMaxT = 0x47002C;
@@ -905,7 +904,8 @@ int CTEC::GetHeatCool()
 
 bool CTEC::SupportsCableR()
 {
-    return !IsSettingHidden(KeyCableR);
+    // Models that measure their cable say so; the family sends nothing a unit may not know.
+    return false;
 }
 
 bool CTEC::SetCableR(float ohms)

@@ -348,12 +348,8 @@ INSTANTIATE_TEST_SUITE_P(
                     true,
                     {"TEC:SENS 5"},
                     nullptr},
-        SCommandRow{"SetCableR",
-                    1,
-                    [](CTEC& t) { return t.SetCableR(0.25f); },
-                    true,
-                    {"TEC:CABLER 0.250000"},
-                    nullptr},
+        SCommandRow{
+            "CableRWithoutTheCapability", 1, [](CTEC& t) { return t.SetCableR(0.25f); }, false, {}, nullptr},
         SCommandRow{"FanWithoutFirmwareSupport",
                     1,
                     [](CTEC& t) { return t.SetFan(FanSlow, 0.0f, 0, 3); },
@@ -379,6 +375,22 @@ INSTANTIATE_TEST_SUITE_P(
                     {"TEC:AUTOTUNE 25.46"},
                     nullptr}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(TecChannel, CableResistanceGoesOutOnModelsThatHaveIt)
+{
+    class CTECWithCableR : public CTEC
+    {
+    public:
+        bool SupportsCableR() override { return true; }
+    };
+    CTECWithCableR cabled;
+    ASSERT_TRUE(cabled.GetPort().OpenPortByName(fake.Path(), 38400));
+    fake.Set("CABLER?", "0.125");
+    EXPECT_TRUE(cabled.SetCableR(0.25f));
+    EXPECT_FLOAT_EQ(cabled.GetCableR(), 0.125f);
+    EXPECT_EQ(CommandLines(fake.Lines()), std::vector<std::string>{"TEC:CABLER 0.250000"});
+    cabled.Disconnect();
+}
 
 TEST_F(TecChannel, GainPIDReadsAsZero)
 {
