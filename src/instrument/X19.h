@@ -1,0 +1,17 @@
+#pragma once
+
+#include "instrument/X510.h"
+
+// The single-range combined unit: as the X510, without the second current range and without the
+// laser's feature flag.
+class CX19 : public CX510
+{
+public:
+    CX19() = default;
+    ~CX19() override = default;
+
+    // The session's own prefix, so that a future session-wide prefix applies here too.
+    std::string GetCommandPrefix() const override { return CInstrBase::GetCommandPrefix(); }
+    bool GetFeatureFlag(uint32_t key) const override;
+    bool HasDualRange() const override { return false; }
+};

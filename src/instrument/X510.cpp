@@ -1,0 +1,125 @@
+#include "instrument/X510.h"
+
+#include "instrument/TecProtocol.h"
+#include "instrument/ValuesBagEEX510.h"
+
+#include <algorithm>
+
+CX510::CX510()
+{
+    SetValueBag(std::make_unique<CValuesBagEEX510>(this));
+}
+
+CX510::~CX510() = default;
+
+bool CX510::Identify(bool force)
+{
+    if (IsIdentified() && !force)
+        return true;
+    if (!CInstrBase::Identify(force))
+        return false;
+    // Both sides run regardless of either family's firmware gate: the unit answers both command sets,
+    // and the panel shows both sides from the first tick.
+    const bool laserCurrent = RefreshLaserSide();
+    const bool tecCurrent = RefreshTecSide();
+    SetQCWSupported(true);
+    SetAutoTuneSupported(true);
+    m_tecFailedPolls.store(0);
+    m_laserFailedPolls.store(0);
+    return laserCurrent && tecCurrent;
+}
+
+bool CX510::RefreshLaserSide()
+{
+    CLaser::ResetLaserState();
+    SetPulseCapable(false);
+    SetFeatureFlag(true);
+    const bool mode = CLaser::GetMode(true) != LaserModeNone;
+    CLaser::GetOutput(true);
+    // Also empties the unit's error queue into the error list.
+    const bool readings = CLaser::ReadAllReadings();
+    return mode && readings;
+}
+
+bool CX510::RefreshTecSide()
+{
+    CTEC::ResetTecState();
+    const auto version = GetFirmwareVersionNumbers();
+    const bool line = version[0] == 2 || version[0] == 3;
+    m_firmwareFeature.store(line && version[1] == 4 && GetBuildNumber() > 42, Relaxed);
+    const bool mode = CTEC::GetMode(true) != TecModeUnknown;
+    CTEC::GetOutput(true);
+    const bool readings = CTEC::ReadAllReadings();
+    return mode && readings;
+}
+
+bool CX510::IsInstrumentType(int type) const
+{
+    return type == 3;
+}
+
+std::string CX510::GetCommandPrefix() const
+{
+    return {};
+}
+
+bool CX510::PollHook1(uint64_t pollFlags)
+{
+    CTEC::PollHook1(pollFlags);
+    RecordSideResult(m_tecFailedPolls);
+    return true;
+}
+
+bool CX510::PollHook2(uint64_t pollFlags)
+{
+    CLaser::PollHook2(pollFlags);
+    RecordSideResult(m_laserFailedPolls);
+    return true;
+}
+
+void CX510::RecordSideResult(std::atomic<int>& sideFailedPolls)
+{
+    // Each family's poll leaves 0 after a good cycle and a raised count after a failed one.
+    if (GetFailedPolls() == 0)
+        sideFailedPolls.store(0);
+    else
+        sideFailedPolls.fetch_add(1);
+    SetFailedPolls(std::max(m_tecFailedPolls.load(), m_laserFailedPolls.load()));
+}
+
+void CX510::ResetTecState()
+{
+    CTEC::ResetTecState();
+    CLaser::ResetLaserState();
+}
+
+void CX510::ResetLaserState()
+{
+    CLaser::ResetLaserState();
+    CTEC::ResetTecState();
+}
+
+bool CX510::IsTSetPointLocked()
+{
+    return IsSettingHidden(KeyTSetPointGroup) || GetExtendedLimit();
+}
+
+bool CX510::IsSettingHidden(uint32_t)
+{
+    return false;
+}
+
+bool CX510::IsModeSupported(int mode) const
+{
+    switch (mode)
+    {
+    case LaserModeICW:
+    case LaserModeIHBW:
+    case LaserModeMDI:
+    case LaserModeMDP:
+    case LaserModeLDV:
+        return true;
+    default:
+        return false;
+    }
+}
