@@ -1,0 +1,60 @@
+#include "instrument/InstrumentFactory.h"
+
+#include "instrument/D310.h"
+#include "instrument/D312.h"
+#include "instrument/D710.h"
+#include "instrument/K196.h"
+#include "instrument/K705.h"
+#include "instrument/K760.h"
+#include "instrument/K910.h"
+
+#include <array>
+
+namespace
+{
+constexpr int Any = -1;
+
+// One row of the model choice: a code of Any matches every value. The first matching row wins, so
+// the order of the rows is part of the rule (a variant row before a model row of the same family).
+struct SFactoryRow
+{
+    int familyCode;
+    int modelCode;
+    int variantCode;
+    int versionMajor;
+    CInstrBase* (*create)();
+};
+
+template <class T>
+CInstrBase* Make()
+{
+    return new T();
+}
+
+constexpr auto Rows = std::to_array<SFactoryRow>({
+    {1, 1, Any, Any, Make<CD310>},
+    {1, 2, 2, 1, Make<CD710>},
+    {1, 2, 3, 1, Make<CD710>},
+    {1, 2, 10, 2, Make<CD312>},
+    {2, 3, Any, Any, Make<CK705>},
+    {2, 4, Any, Any, Make<CK910>},
+    {2, 13, 31, Any, Make<CK196>},
+    {2, 13, Any, Any, Make<CK760>},
+});
+
+bool Matches(int wanted, int actual)
+{
+    return wanted == Any || wanted == actual;
+}
+} // namespace
+
+CInstrBase* CreateInstrumentObject(int familyCode, int modelCode, int variantCode, int versionMajor)
+{
+    for (const SFactoryRow& row : Rows)
+    {
+        if (row.familyCode == familyCode && Matches(row.modelCode, modelCode) &&
+            Matches(row.variantCode, variantCode) && Matches(row.versionMajor, versionMajor))
+            return row.create();
+    }
+    return nullptr;
+}
