@@ -7,6 +7,8 @@
 #include "instrument/K705.h"
 #include "instrument/K760.h"
 #include "instrument/K910.h"
+#include "instrument/X19.h"
+#include "instrument/X510.h"
 
 #include <array>
 
@@ -40,6 +42,8 @@ constexpr auto Rows = std::to_array<SFactoryRow>({
     {2, 4, Any, Any, Make<CK910>},
     {2, 13, 31, Any, Make<CK196>},
     {2, 13, Any, Any, Make<CK760>},
+    {3, Any, 23, Any, Make<CX19>},
+    {3, 5, Any, Any, Make<CX510>},
 });
 
 bool Matches(int wanted, int actual)
