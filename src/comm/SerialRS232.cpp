@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -158,6 +159,7 @@ bool CSerialRS232::Close()
         m_fd = -1;
         m_isOpen = false;
         m_portNumber = 0;
+        m_pending.clear();
         TAMRIX_LOG(ccComm, 1, "COM port closed.\r\n");
     }
     return true;
@@ -180,26 +182,30 @@ int CSerialRS232::Read(char* buffer, int capacity, int)
 {
     if (!m_isOpen || capacity <= 0)
         return 0;
-    int queued = 0;
-    if (::ioctl(m_fd, FIONREAD, &queued) != 0)
+    if (!m_pending.empty())
     {
-        CloseIfGone(errno);
-        return 0;
+        const size_t count = std::min(m_pending.size(), static_cast<size_t>(capacity));
+        std::memcpy(buffer, m_pending.data(), count);
+        m_pending.erase(0, count);
+        return static_cast<int>(count);
     }
-    if (queued <= 0)
+    return ReadDevice(buffer, capacity);
+}
+
+int CSerialRS232::ReadDevice(char* buffer, int capacity)
+{
+    const ssize_t count = ::read(m_fd, buffer, static_cast<size_t>(capacity));
+    if (count > 0)
+        return static_cast<int>(count);
+    if (count == 0 || errno == EAGAIN || errno == EINTR)
     {
-        // An empty queue and a vanished device both read as nothing; only the poll events differ.
+        // A raw terminal reads 0 bytes both when its queue is empty and when the far end is gone;
+        // only the poll events tell the two apart.
         if (PollFor(m_fd, POLLIN, 0) & HangUpEvents)
             Close();
         return 0;
     }
-    const ssize_t count = ::read(m_fd, buffer, static_cast<size_t>(std::min(queued, capacity)));
-    if (count > 0)
-        return static_cast<int>(count);
-    if (count == 0)
-        Close();
-    else
-        CloseIfGone(errno);
+    CloseIfGone(errno);
     return 0;
 }
 
@@ -218,28 +224,29 @@ std::string CSerialRS232::ReadLine(int timeoutMs)
 {
     std::string line;
     const auto start = std::chrono::steady_clock::now();
-    const auto elapsedMs = [start]
+    const auto leftMs = [start, timeoutMs]
     {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
-            .count();
+        return timeoutMs -
+               std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+                   .count();
     };
     for (;;)
     {
-        char byte = 0;
-        if (Read(&byte, 1, ReadAttemptMs) == 1)
+        // Block until input arrives rather than reading an empty queue first.
+        if (m_pending.empty() && timeoutMs > 0 &&
+            !WaitReadable(static_cast<int>(std::max<long long>(0, leftMs()))))
+            break;
+        char chunk[LineChunk];
+        const int count = Read(chunk, LineChunk, 0);
+        bool ended = false;
+        for (int index = 0; index < count && !ended; ++index)
         {
-            if (AppendReplyByte(line, byte, m_lineFeedEndsLine))
-                break;
-            if (timeoutMs > 0 && elapsedMs() > timeoutMs)
-                break;
-            continue;
+            ended = AppendReplyByte(line, chunk[index], m_lineFeedEndsLine);
+            if (ended)
+                m_pending.insert(0, chunk + index + 1, static_cast<size_t>(count - index - 1));
         }
-        if (timeoutMs <= 0)
+        if (ended || !m_isOpen || (count == 0 && timeoutMs <= 0) || (timeoutMs > 0 && leftMs() < 0))
             break;
-        const long long left = timeoutMs - elapsedMs();
-        if (left <= 0)
-            break;
-        WaitReadable(static_cast<int>(left));
     }
     TraceResponse(line);
     return line;
@@ -307,13 +314,14 @@ int CSerialRS232::BytesAvailable()
         CloseIfGone(errno);
         return 0;
     }
-    return queued;
+    return static_cast<int>(m_pending.size()) + queued;
 }
 
 void CSerialRS232::Purge()
 {
     // Input only: bytes still waiting to go out are a command the caller has just written (a query
     // purges right after the command before it), and discarding them would lose that command.
+    m_pending.clear();
     if (m_isOpen && ::tcflush(m_fd, TCIFLUSH) != 0)
         CloseIfGone(errno);
 }

@@ -13,7 +13,7 @@ class CSerialRS232 : public CSerialBase
 public:
     static constexpr int DefaultBaud = 38400;
     static constexpr int WriteTimeoutMs = 1000;
-    static constexpr int ReadAttemptMs = 50;
+    static constexpr int LineChunk = 256;
 
     CSerialRS232();
     ~CSerialRS232() override;
@@ -24,7 +24,8 @@ public:
     bool OpenPortByName(const std::string& deviceName, int baud) override;
     bool Close() override;
     int GetPortNumber() const override;
-    // Returns at once with what is queued (at most capacity bytes); the time-out is not needed here.
+    // Returns at once with what is queued (at most capacity bytes), bytes kept from the last line first;
+    // the time-out is not needed here.
     int Read(char* buffer, int capacity, int timeoutMs) override;
     std::string ReadLine(int timeoutMs) override;
     int Write(const char* buffer, int length) override;
@@ -37,6 +38,8 @@ private:
     // Writes as much of the buffer as the device takes within one pending-write limit; -1 when the
     // device went away (the channel is then closed).
     int WriteSome(const char* buffer, int length);
+    // One non-blocking read from the device; 0 when nothing is queued or the device went away.
+    int ReadDevice(char* buffer, int capacity);
     // Waits up to waitMs for input; false when none came or the device went away.
     bool WaitReadable(int waitMs);
     // Closes the channel when errno says the device is gone; true when it did.
@@ -44,4 +47,7 @@ private:
 
     std::atomic<int> m_portNumber{0};
     int m_fd = -1;
+    // Read after a line end in the same chunk, kept for the next read; one read per chunk instead of
+    // several system calls per byte keeps polling cheap.
+    std::string m_pending;
 };
