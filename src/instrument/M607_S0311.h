@@ -1,0 +1,13 @@
+#pragma once
+
+#include "instrument/M607.h"
+
+// The M607 custom variant S0311: as the M607, but both laser channels run pulsed (QCW).
+class CM607_S0311 : public CM607
+{
+public:
+    CM607_S0311() = default;
+
+protected:
+    void PrepareChannels() override;
+};

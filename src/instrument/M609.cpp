@@ -1,0 +1,11 @@
+#include "instrument/M609.h"
+
+#include "instrument/M609TEC.h"
+
+#include <memory>
+
+CM609::CM609()
+{
+    for (int i = 0; i < ChannelSlots; ++i)
+        AddTecChannel(std::make_unique<CM609TEC>());
+}

@@ -1,0 +1,11 @@
+#include "instrument/M618.h"
+
+#include "instrument/M618Laser.h"
+
+#include <memory>
+
+CM618::CM618()
+{
+    for (int i = 0; i < ChannelSlots; ++i)
+        AddLaserChannel(std::make_unique<CM618Laser>());
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "instrument/MultiLaser.h"
+
+// The M618: four laser channels on one connection, addressed by "LAS:CHAN %d;".
+class CM618 : public CMultiLaser
+{
+public:
+    static constexpr int ChannelSlots = 4;
+
+    CM618();
+};
