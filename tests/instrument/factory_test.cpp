@@ -1,0 +1,68 @@
+// The instrument factory's choice of class from identification codes: row order and the codes that
+// no row accepts.
+#include "instrument/D310.h"
+#include "instrument/D312.h"
+#include "instrument/D710.h"
+#include "instrument/InstrumentFactory.h"
+#include "instrument/K196.h"
+#include "instrument/K705.h"
+#include "instrument/K760.h"
+#include "instrument/K910.h"
+#include "instrument/X19.h"
+#include "instrument/X510.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+#include <typeinfo>
+
+namespace
+{
+struct SFactoryCase
+{
+    const char* name;
+    int family;
+    int model;
+    int variant;
+    int major;
+    const std::type_info* expected; // nullptr: no object
+};
+
+class FactoryRows : public ::testing::TestWithParam<SFactoryCase>
+{
+};
+
+TEST_P(FactoryRows, CreatesTheModelsClass)
+{
+    const SFactoryCase& c = GetParam();
+    std::unique_ptr<CInstrBase> created(CreateInstrumentObject(c.family, c.model, c.variant, c.major));
+    if (!c.expected)
+    {
+        EXPECT_EQ(created, nullptr);
+        return;
+    }
+    ASSERT_NE(created, nullptr);
+    EXPECT_EQ(typeid(*created), *c.expected) << typeid(*created).name();
+}
+
+INSTANTIATE_TEST_SUITE_P(Factory, FactoryRows,
+                         ::testing::Values(SFactoryCase{"D310", 1, 1, 1, 1, &typeid(CD310)},
+                                           SFactoryCase{"D310AnyVersion", 1, 1, 7, 3, &typeid(CD310)},
+                                           SFactoryCase{"D710", 1, 2, 2, 1, &typeid(CD710)},
+                                           SFactoryCase{"D19", 1, 2, 3, 1, &typeid(CD710)},
+                                           SFactoryCase{"D710Major2None", 1, 2, 2, 2, nullptr},
+                                           SFactoryCase{"D312", 1, 2, 10, 2, &typeid(CD312)},
+                                           SFactoryCase{"D312Major1None", 1, 2, 10, 1, nullptr},
+                                           SFactoryCase{"K705", 2, 3, 4, 2, &typeid(CK705)},
+                                           SFactoryCase{"K910", 2, 4, 5, 2, &typeid(CK910)},
+                                           SFactoryCase{"K19", 2, 4, 7, 2, &typeid(CK910)},
+                                           SFactoryCase{"K196", 2, 13, 31, 2, &typeid(CK196)},
+                                           SFactoryCase{"K760", 2, 13, 30, 2, &typeid(CK760)},
+                                           SFactoryCase{"K760OtherVariant", 2, 13, 32, 2, &typeid(CK760)},
+                                           SFactoryCase{"X19ByVariant", 3, 6, 23, 3, &typeid(CX19)},
+                                           SFactoryCase{"X19BeforeModel5", 3, 5, 23, 3, &typeid(CX19)},
+                                           SFactoryCase{"X510", 3, 5, 22, 3, &typeid(CX510)},
+                                           SFactoryCase{"NothingIdentified", 0, 1, 1, 1, nullptr},
+                                           SFactoryCase{"UnknownTecModel", 2, 99, 1, 2, nullptr},
+                                           SFactoryCase{"UnknownFamily", 5, 1, 1, 1, nullptr}),
+                         [](const auto& info) { return std::string(info.param.name); });
+} // namespace
