@@ -7,6 +7,12 @@
 #include "instrument/K705.h"
 #include "instrument/K760.h"
 #include "instrument/K910.h"
+#include "instrument/LPS.h"
+#include "instrument/M607.h"
+#include "instrument/M607_S0311.h"
+#include "instrument/M608_R4.h"
+#include "instrument/M609.h"
+#include "instrument/M618.h"
 #include "instrument/X19.h"
 #include "instrument/X510.h"
 
@@ -38,12 +44,20 @@ constexpr auto Rows = std::to_array<SFactoryRow>({
     {1, 2, 2, 1, Make<CD710>},
     {1, 2, 3, 1, Make<CD710>},
     {1, 2, 10, 2, Make<CD312>},
+    {1, 19, 37, Any, Make<CM618>},
+    {1, 19, 32, Any, Make<CM618>},
+    {1, 19, 38, Any, Make<CM608_R4>},
     {2, 3, Any, Any, Make<CK705>},
     {2, 4, Any, Any, Make<CK910>},
     {2, 13, 31, Any, Make<CK196>},
     {2, 13, Any, Any, Make<CK760>},
+    {2, 15, Any, Any, Make<CM609>},
     {3, Any, 23, Any, Make<CX19>},
     {3, 5, Any, Any, Make<CX510>},
+    {3, Any, 38, Any, Make<CM607>},
+    {3, Any, 39, Any, Make<CM607_S0311>},
+    {9, Any, 29, Any, Make<CLPS>},
+    {9, Any, 30, Any, Make<CLPS>},
 });
 
 bool Matches(int wanted, int actual)

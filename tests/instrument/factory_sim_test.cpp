@@ -12,6 +12,14 @@
 #include "instrument/K705.h"
 #include "instrument/K760.h"
 #include "instrument/K910.h"
+#include "instrument/LPS.h"
+#include "instrument/M607.h"
+#include "instrument/M607_S0311.h"
+#include "instrument/M608_R4.h"
+#include "instrument/M609.h"
+#include "instrument/M618.h"
+#include "instrument/MultiLaser.h"
+#include "instrument/MultiTec.h"
 #include "instrument/X19.h"
 #include "instrument/X510.h"
 #include "support/Eventually.h"
@@ -21,6 +29,7 @@
 #include <memory>
 #include <string>
 #include <typeinfo>
+#include <vector>
 
 namespace
 {
@@ -33,8 +42,29 @@ struct SSimFactoryRow
 {
     const char* simModel;
     const std::type_info* expected;
-    int portNumber; // unique per case: cases may run in parallel
+    int portNumber;       // unique per case: cases may run in parallel
+    int channels;         // channel objects a cycle polls (a single-channel unit is its own channel)
+    const char* pollText; // a part of the poll lines the unit must have received
 };
+
+// The objects whose poll runs in one cycle: the channels of a multi-channel unit, else the unit.
+std::vector<CInstrBase*> PolledChannels(CInstrBase& instrument)
+{
+    std::vector<CInstrBase*> channels;
+    if (auto* lasers = dynamic_cast<CMultiLaser*>(&instrument))
+    {
+        for (int i = 0; i < lasers->GetLaserChannelCount(); ++i)
+            channels.push_back(lasers->GetChannelObject(i));
+    }
+    if (auto* tecs = dynamic_cast<CMultiTec*>(&instrument))
+    {
+        for (int i = 0; i < tecs->GetTecChannelCount(); ++i)
+            channels.push_back(tecs->GetChannelObject(i));
+    }
+    if (channels.empty())
+        channels.push_back(&instrument);
+    return channels;
+}
 
 class FactoryOnSimulator : public ::testing::TestWithParam<SSimFactoryRow>
 {
@@ -80,33 +110,39 @@ TEST_P(FactoryOnSimulator, DetectedUnitConnectsAndPolls)
     ASSERT_TRUE(Eventually([&] { return instrument->IsFirstCycleDone(); }, 5000));
 
     EXPECT_EQ(instrument->GetFailedPolls(), 0);
-    EXPECT_TRUE(instrument->GetUserFlag());
-    if (instrument->HasTECChannel())
+    const std::vector<CInstrBase*> channels = PolledChannels(*instrument);
+    ASSERT_EQ(static_cast<int>(channels.size()), GetParam().channels);
+    for (size_t i = 0; i < channels.size(); ++i)
     {
-        EXPECT_GE(sim->Log().WaitForText(":TEC:CHAN?;", 0ms, linesBefore), 0);
+        EXPECT_TRUE(channels[i]->GetUserFlag()) << "channel index " << i;
+        EXPECT_EQ(channels[i]->GetFailedPolls(), 0) << "channel index " << i;
     }
-    if (instrument->HasLaserChannel())
-    {
-        EXPECT_GE(sim->Log().WaitForText(":LAS:CHAN?;", 0ms, linesBefore), 0);
-    }
+    EXPECT_GE(sim->Log().WaitForText(GetParam().pollText, 0ms, linesBefore), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Models, FactoryOnSimulator,
-                         ::testing::Values(SSimFactoryRow{"D310", &typeid(CD310), 161},
-                                           SSimFactoryRow{"D710", &typeid(CD710), 162},
-                                           SSimFactoryRow{"D312", &typeid(CD312), 163},
-                                           SSimFactoryRow{"K705", &typeid(CK705), 164},
-                                           SSimFactoryRow{"K910", &typeid(CK910), 165},
-                                           SSimFactoryRow{"K19-2", &typeid(CK910), 166},
-                                           SSimFactoryRow{"K760", &typeid(CK760), 167},
-                                           SSimFactoryRow{"K196", &typeid(CK196), 168},
-                                           SSimFactoryRow{"X510", &typeid(CX510), 169},
-                                           SSimFactoryRow{"X19", &typeid(CX19), 170}),
-                         [](const auto& info)
-                         {
-                             std::string name = info.param.simModel;
-                             for (char& c : name)
-                                 c = (c == '-') ? '_' : c;
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Models, FactoryOnSimulator,
+    ::testing::Values(SSimFactoryRow{"D310", &typeid(CD310), 161, 1, ":LAS:CHAN?;"},
+                      SSimFactoryRow{"D710", &typeid(CD710), 162, 1, ":LAS:CHAN?;"},
+                      SSimFactoryRow{"D312", &typeid(CD312), 163, 1, ":LAS:CHAN?;"},
+                      SSimFactoryRow{"M618", &typeid(CM618), 164, 4, "LAS:CHAN 4;"},
+                      SSimFactoryRow{"M608-R4", &typeid(CM608_R4), 165, 4, "LAS:CHAN 4;"},
+                      SSimFactoryRow{"K705", &typeid(CK705), 166, 1, ":TEC:CHAN?;"},
+                      SSimFactoryRow{"K910", &typeid(CK910), 167, 1, ":TEC:CHAN?;"},
+                      SSimFactoryRow{"K19-2", &typeid(CK910), 168, 1, ":TEC:CHAN?;"},
+                      SSimFactoryRow{"K760", &typeid(CK760), 169, 1, ":TEC:CHAN?;"},
+                      SSimFactoryRow{"K196", &typeid(CK196), 170, 1, ":TEC:CHAN?;"},
+                      SSimFactoryRow{"M609", &typeid(CM609), 171, 4, "TEC:CHAN 4;"},
+                      SSimFactoryRow{"X510", &typeid(CX510), 172, 1, ":LAS:CHAN?;"},
+                      SSimFactoryRow{"X19", &typeid(CX19), 173, 1, ":LAS:CHAN?;"},
+                      SSimFactoryRow{"M607", &typeid(CM607), 174, 4, "TEC:CHAN 2;"},
+                      SSimFactoryRow{"M607-S0311", &typeid(CM607_S0311), 175, 4, "LAS:CHAN 2;"},
+                      SSimFactoryRow{"LPS", &typeid(CLPS), 176, 1, ":LPS:"}),
+    [](const auto& info)
+    {
+        std::string name = info.param.simModel;
+        for (char& c : name)
+            c = (c == '-') ? '_' : c;
+        return name;
+    });
 } // namespace

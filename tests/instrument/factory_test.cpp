@@ -8,6 +8,12 @@
 #include "instrument/K705.h"
 #include "instrument/K760.h"
 #include "instrument/K910.h"
+#include "instrument/LPS.h"
+#include "instrument/M607.h"
+#include "instrument/M607_S0311.h"
+#include "instrument/M608_R4.h"
+#include "instrument/M609.h"
+#include "instrument/M618.h"
 #include "instrument/X19.h"
 #include "instrument/X510.h"
 
@@ -52,15 +58,26 @@ INSTANTIATE_TEST_SUITE_P(Factory, FactoryRows,
                                            SFactoryCase{"D710Major2None", 1, 2, 2, 2, nullptr},
                                            SFactoryCase{"D312", 1, 2, 10, 2, &typeid(CD312)},
                                            SFactoryCase{"D312Major1None", 1, 2, 10, 1, nullptr},
+                                           SFactoryCase{"M618Variant37", 1, 19, 37, 1, &typeid(CM618)},
+                                           SFactoryCase{"M618Variant32", 1, 19, 32, 1, &typeid(CM618)},
+                                           SFactoryCase{"M608R4", 1, 19, 38, 1, &typeid(CM608_R4)},
+                                           SFactoryCase{"LaserGroup19Unknown", 1, 19, 39, 1, nullptr},
                                            SFactoryCase{"K705", 2, 3, 4, 2, &typeid(CK705)},
                                            SFactoryCase{"K910", 2, 4, 5, 2, &typeid(CK910)},
                                            SFactoryCase{"K19", 2, 4, 7, 2, &typeid(CK910)},
                                            SFactoryCase{"K196", 2, 13, 31, 2, &typeid(CK196)},
                                            SFactoryCase{"K760", 2, 13, 30, 2, &typeid(CK760)},
                                            SFactoryCase{"K760OtherVariant", 2, 13, 32, 2, &typeid(CK760)},
+                                           SFactoryCase{"M609", 2, 15, 25, 2, &typeid(CM609)},
+                                           SFactoryCase{"M619", 2, 15, 36, 2, &typeid(CM609)},
                                            SFactoryCase{"X19ByVariant", 3, 6, 23, 3, &typeid(CX19)},
                                            SFactoryCase{"X19BeforeModel5", 3, 5, 23, 3, &typeid(CX19)},
                                            SFactoryCase{"X510", 3, 5, 22, 3, &typeid(CX510)},
+                                           SFactoryCase{"M607", 3, 20, 38, 3, &typeid(CM607)},
+                                           SFactoryCase{"M607S0311", 3, 20, 39, 3, &typeid(CM607_S0311)},
+                                           SFactoryCase{"CombinedUnknown", 3, 20, 40, 3, nullptr},
+                                           SFactoryCase{"LampSupply29", 9, 16, 29, 1, &typeid(CLPS)},
+                                           SFactoryCase{"LampSupply30", 9, 16, 30, 1, &typeid(CLPS)},
                                            SFactoryCase{"NothingIdentified", 0, 1, 1, 1, nullptr},
                                            SFactoryCase{"UnknownTecModel", 2, 99, 1, 2, nullptr},
                                            SFactoryCase{"UnknownFamily", 5, 1, 1, 1, nullptr}),
