@@ -18,7 +18,7 @@ CPortRegistry& CPortRegistry::Instance()
 int CPortRegistry::NumberFor(const std::string& identity, const std::string& devicePath)
 {
     std::lock_guard<std::mutex> guard(m_lock);
-    for (const auto& [number, path] : m_explicit)
+    for (const auto& [number, path] : ExplicitEntriesLocked())
     {
         if (path == devicePath || path == identity)
             return number;
@@ -33,25 +33,54 @@ int CPortRegistry::NumberFor(const std::string& identity, const std::string& dev
     return number;
 }
 
-bool CPortRegistry::Register(int portNumber, const std::string& path)
+bool CPortRegistry::Register(int portNumber, const std::string& path, bool persist)
 {
     if (!InRange(portNumber) || path.empty())
         return false;
     std::lock_guard<std::mutex> guard(m_lock);
+    if (persist)
+        return m_profile.WriteString(Section, ExplicitKey(portNumber), path);
     m_explicit[portNumber] = path;
     return true;
 }
 
-void CPortRegistry::Unregister(int portNumber)
+// The profile cannot delete a single key; an empty value means no entry.
+bool CPortRegistry::Unregister(int portNumber, bool persisted)
 {
     std::lock_guard<std::mutex> guard(m_lock);
-    m_explicit.erase(portNumber);
+    if (!persisted)
+    {
+        m_explicit.erase(portNumber);
+        return true;
+    }
+    if (!InRange(portNumber) || m_profile.GetString(Section, ExplicitKey(portNumber)).empty())
+        return true;
+    return m_profile.WriteString(Section, ExplicitKey(portNumber), "");
 }
 
 std::map<int, std::string> CPortRegistry::ExplicitEntries() const
 {
     std::lock_guard<std::mutex> guard(m_lock);
-    return m_explicit;
+    return ExplicitEntriesLocked();
+}
+
+std::map<int, std::string> CPortRegistry::ExplicitEntriesLocked() const
+{
+    std::map<int, std::string> entries;
+    for (int number = MinPort; number <= MaxPort; ++number)
+    {
+        if (std::string path = ExplicitPath(number); !path.empty())
+            entries.emplace(number, std::move(path));
+    }
+    return entries;
+}
+
+std::string CPortRegistry::ExplicitPath(int portNumber) const
+{
+    const auto found = m_explicit.find(portNumber);
+    if (found != m_explicit.end())
+        return found->second;
+    return m_profile.GetString(Section, ExplicitKey(portNumber));
 }
 
 std::string CPortRegistry::Resolve(int portNumber) const
@@ -59,9 +88,8 @@ std::string CPortRegistry::Resolve(int portNumber) const
     if (!InRange(portNumber))
         return {};
     std::lock_guard<std::mutex> guard(m_lock);
-    const auto found = m_explicit.find(portNumber);
-    if (found != m_explicit.end())
-        return found->second;
+    if (std::string path = ExplicitPath(portNumber); !path.empty())
+        return path;
     std::string identity;
     for (const auto& [known, number] : m_assigned)
     {
@@ -77,6 +105,11 @@ std::string CPortRegistry::Resolve(int portNumber) const
 std::string CPortRegistry::NumberKey(int portNumber)
 {
     return "COM" + std::to_string(portNumber);
+}
+
+std::string CPortRegistry::ExplicitKey(int portNumber)
+{
+    return ExplicitKeyPrefix + std::to_string(portNumber);
 }
 
 // INI names cannot carry "=", brackets or line breaks; "%" is escaped too so the mapping is reversible.
@@ -124,7 +157,7 @@ int CPortRegistry::Assign(const std::string& identity)
             m_profile.WriteInt(Section, IdentityKey(identity), number);
             return number;
         }
-        const bool taken = !holder.empty() || m_explicit.count(number) != 0 ||
+        const bool taken = !holder.empty() || !ExplicitPath(number).empty() ||
                            std::any_of(m_assigned.begin(), m_assigned.end(),
                                        [number](const auto& entry) { return entry.second == number; });
         if (free == 0 && !taken)

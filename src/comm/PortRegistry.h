@@ -13,14 +13,17 @@
 // else its device path) = number, with the reverse entry "COM<n>" = identity that reserves the
 // number while the device is unplugged, so a replugged instrument keeps its number under whatever
 // node name it gets, also after a restart. Explicit entries map a number to any path (a simulator's
-// pseudo-terminal); they live in this process only and win over a remembered device of that number.
-// Thread-safe.
+// pseudo-terminal) and win over a remembered device of that number. They live in this process only,
+// unless registered as persisted: those are kept in the profile ("Explicit<n>" = path), so a pty
+// registered by one process (the command-line tool) opens as its port number in another. An entry
+// of this process wins over a persisted one of the same number. Thread-safe.
 class CPortRegistry
 {
 public:
     static constexpr int MinPort = 1;
     static constexpr int MaxPort = 255;
     static constexpr const char* Section = "Ports";
+    static constexpr const char* ExplicitKeyPrefix = "Explicit";
 
     // The profile must outlive the registry.
     explicit CPortRegistry(CProfile& profile);
@@ -34,9 +37,11 @@ public:
     // identity gives its number. 0 when all numbers are taken.
     int NumberFor(const std::string& identity, const std::string& devicePath);
 
-    // False when the number is outside 1..255 or the path is empty.
-    bool Register(int portNumber, const std::string& path);
-    void Unregister(int portNumber);
+    // False when the number is outside 1..255, the path is empty or a persisted entry cannot be stored.
+    bool Register(int portNumber, const std::string& path, bool persist = false);
+    // Removes this process's entry, or with persisted the stored one; false when it cannot be stored.
+    bool Unregister(int portNumber, bool persisted = false);
+    // This process's entries and the persisted ones.
     std::map<int, std::string> ExplicitEntries() const;
 
     // The path that opens port n: the explicit entry, else the remembered identity of a device while
@@ -48,6 +53,9 @@ private:
     static bool InRange(int portNumber) { return portNumber >= MinPort && portNumber <= MaxPort; }
     static std::string NumberKey(int portNumber);
     static std::string IdentityKey(const std::string& identity);
+    static std::string ExplicitKey(int portNumber);
+    std::string ExplicitPath(int portNumber) const;
+    std::map<int, std::string> ExplicitEntriesLocked() const;
     int RememberedNumber(const std::string& identity) const;
     int Assign(const std::string& identity);
     std::string RememberedIdentity(int portNumber) const;

@@ -1,0 +1,96 @@
+#include "CliCommands.h"
+
+#include "CliSetting.h"
+
+#include <array>
+#include <cstdio>
+
+namespace
+{
+const SCliOption kTimeout{"timeout", "MS", "how long to wait for the reply (default 2000)"};
+
+const std::array<SCliCommand, 7> kCommands{{
+    {{"ports",
+      {"add|remove", "N", "PATH"},
+      0,
+      {},
+      "List the serial ports (number, name, USB, friendly name, device path).\n"
+      "\"ports add N PATH\" keeps PATH (a pseudo-terminal, say) as port COM N for every program of this\n"
+      "user; \"ports remove N\" forgets it."},
+     &CliCommand::Ports},
+    {{"detect",
+      {"DESCRIPTOR"},
+      1,
+      {},
+      "Detect the instrument on a port and print its identification record."},
+     &CliCommand::Detect},
+    {{"info",
+      {"DESCRIPTOR"},
+      1,
+      {},
+      "Connect and print the instrument's identity texts, codes, channels and capabilities."},
+     &CliCommand::Info},
+    {{"monitor",
+      {"DESCRIPTOR"},
+      1,
+      {{"count", "N", "stop after N refreshes (default: until interrupted)"},
+       {"csv", "FILE", "also write a header and one row per refresh to FILE"}},
+      "Connect, poll and print every channel's readings twice a second."},
+     &CliCommand::Monitor},
+    {{"set",
+      {"DESCRIPTOR", "NAME", "VALUE"},
+      3,
+      {{"channel", "K", "the K-th channel of that kind (default 1)"}},
+      "Change one setting while the instrument polls, then print the errors it reported.\nNAME is one of:\n" +
+          CliSettingHelp()},
+     &CliCommand::Set},
+    {{"query", {"DESCRIPTOR", "TEXT"}, 2, {kTimeout}, "Send one raw line and print the reply."},
+     &CliCommand::Query},
+    {{"errors", {"DESCRIPTOR"}, 1, {kTimeout}, "Read the instrument's error queue and print it with texts."},
+     &CliCommand::Errors},
+}};
+
+std::vector<SCliCommandSpec> Specs()
+{
+    std::vector<SCliCommandSpec> specs;
+    for (const SCliCommand& command : kCommands)
+        specs.push_back(command.spec);
+    return specs;
+}
+} // namespace
+
+std::span<const SCliCommand> CliCommandTable()
+{
+    return kCommands;
+}
+
+int RunCli(const std::vector<std::string>& args)
+{
+    const std::vector<SCliCommandSpec> specs = Specs();
+    std::string error;
+    const auto invocation = ParseCliArgs(specs, args, error);
+    if (!invocation)
+    {
+        std::fprintf(stderr, "tamrix-cli: %s\n(tamrix-cli --help lists the commands)\n", error.c_str());
+        return ExitUsage;
+    }
+    for (const SCliCommand& command : kCommands)
+    {
+        if (command.spec.name != invocation->command)
+            continue;
+        if (invocation->help)
+        {
+            std::fputs(CommandUsage(command.spec).c_str(), stdout);
+            return ExitOk;
+        }
+        return command.run(*invocation);
+    }
+    std::fputs(ToolUsage(specs).c_str(), stdout);
+    return ExitOk;
+}
+
+int CliCommand::Fail(int code, const std::string& text)
+{
+    std::fprintf(stderr, "tamrix-cli: %s\n", text.c_str());
+    return code;
+}

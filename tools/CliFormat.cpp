@@ -1,0 +1,137 @@
+#include "CliFormat.h"
+
+#include "instrument/LaserProtocol.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+namespace
+{
+// The channels' "no value" mark: every reading and set point holds it until the instrument answered.
+constexpr double kNoValue = -1e32;
+
+std::string Padded(std::string text, size_t width)
+{
+    if (text.size() < width)
+        text.resize(width, ' ');
+    return text;
+}
+
+std::string ColumnName(const std::string& label, const SCliReading& reading)
+{
+    return label + " " + reading.name + (reading.unit.empty() ? "" : " [" + reading.unit + "]");
+}
+} // namespace
+
+namespace CliFormat
+{
+std::string Number(double value, int precision)
+{
+    if (!std::isfinite(value) || value <= kNoValue / 10)
+        return "---";
+    return LaserProtocol::FormatFixed(value, std::clamp(precision, 0, 9));
+}
+
+std::string ReadingValue(const SCliReading& reading)
+{
+    return reading.text.empty() ? Number(reading.value, reading.precision) : reading.text;
+}
+
+std::string IsoTimestamp(std::chrono::system_clock::time_point time)
+{
+    const auto sinceEpoch = std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch());
+    const std::time_t seconds = static_cast<std::time_t>(sinceEpoch.count() / 1000);
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
+                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
+                  static_cast<int>(sinceEpoch.count() % 1000));
+    return text;
+}
+
+std::string MonitorLine(const std::string& time, const std::vector<SCliChannelReadings>& channels)
+{
+    std::string line = time;
+    for (const SCliChannelReadings& channel : channels)
+    {
+        line += "  " + channel.label + ":";
+        for (size_t index = 0; index < channel.readings.size(); ++index)
+        {
+            const SCliReading& reading = channel.readings[index];
+            line += (index == 0 ? " " : ", ") + reading.name + " " + ReadingValue(reading);
+            if (!reading.unit.empty())
+                line += " " + reading.unit;
+        }
+    }
+    return line;
+}
+
+std::string CsvHeader(const std::vector<SCliChannelReadings>& channels)
+{
+    std::string line = "time";
+    for (const SCliChannelReadings& channel : channels)
+    {
+        for (const SCliReading& reading : channel.readings)
+            line += "," + CsvField(ColumnName(channel.label, reading));
+    }
+    return line;
+}
+
+std::string CsvRow(const std::string& time, const std::vector<SCliChannelReadings>& channels)
+{
+    std::string line = CsvField(time);
+    for (const SCliChannelReadings& channel : channels)
+    {
+        for (const SCliReading& reading : channel.readings)
+            line += "," + CsvField(ReadingValue(reading));
+    }
+    return line;
+}
+
+std::string CsvField(const std::string& text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (const char c : text)
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + "\"";
+}
+
+std::string IdentRecord(const SIdentRecord& record)
+{
+    return KeyValues(
+        {{"familyCode", std::to_string(record.familyCode)},
+         {"modelCode", std::to_string(record.modelCode)},
+         {"variantCode", std::to_string(record.variantCode)},
+         {"buildNumber", std::to_string(record.buildNumber)},
+         {"version", std::to_string(record.versionMajor) + "." + std::to_string(record.versionMinor)}});
+}
+
+std::string PortTable(const std::vector<SSerInfo>& ports)
+{
+    std::string text = "NUMBER  NAME    USB  FRIENDLY NAME / PATH\n";
+    for (const SSerInfo& port : ports)
+    {
+        const std::string number = port.portNumber > 0 ? std::to_string(port.portNumber) : "-";
+        text += Padded(number, 8) + Padded(port.portName.empty() ? "-" : port.portName, 8) +
+                Padded(port.isUsb ? "yes" : "no", 5) + port.friendlyName + "\n" + Padded("", 21) +
+                port.devicePath + "\n";
+    }
+    return text;
+}
+
+std::string KeyValues(const std::vector<std::pair<std::string, std::string>>& rows)
+{
+    size_t width = 0;
+    for (const auto& row : rows)
+        width = std::max(width, row.first.size() + 2);
+    std::string text;
+    for (const auto& [key, value] : rows)
+        text += Padded(key + ":", width) + value + "\n";
+    return text;
+}
+} // namespace CliFormat

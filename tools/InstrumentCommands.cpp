@@ -1,0 +1,318 @@
+#include "CliChannels.h"
+#include "CliCommands.h"
+#include "CliConnection.h"
+#include "CliFormat.h"
+#include "CliSetting.h"
+#include "diag/DiagSink.h"
+#include "diag/EventLog.h"
+#include "instrument/Laser.h"
+#include "instrument/TEC.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+namespace
+{
+using Clock = std::chrono::steady_clock;
+constexpr auto kRefresh = std::chrono::milliseconds(500);
+constexpr int kPollPeriodMs = 500;
+
+// Prints and removes every error the instrument and its channels have collected; their number.
+int DrainErrors(CInstrBase& instrument, const SCliChannels& channels)
+{
+    int count = 0;
+    for (CInstrBase* session : channels.Sessions(instrument))
+    {
+        // The session's own list: a multi-channel parent's count also sums its channels.
+        while (session->CInstrBase::GetErrorCount() > 0)
+        {
+            const CErrorMsg error = session->CInstrBase::GetError(0, true);
+            std::fprintf(stderr, "instrument error %d: %s\n", error.GetNumber(), error.GetText().c_str());
+            ++count;
+        }
+    }
+    return count;
+}
+
+// Owns the --csv file; every row is flushed so that a crash loses at most the row being written.
+class CCsvFile
+{
+public:
+    bool Open(const std::string& path)
+    {
+        m_file.reset(std::fopen(path.c_str(), "w"));
+        return m_file != nullptr;
+    }
+    void WriteLine(const std::string& line)
+    {
+        if (!m_file)
+            return;
+        std::fprintf(m_file.get(), "%s\n", line.c_str());
+        std::fflush(m_file.get());
+    }
+
+private:
+    struct SClose
+    {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+    std::unique_ptr<std::FILE, SClose> m_file;
+};
+
+// SIGINT and SIGTERM end the monitor between refreshes. They are blocked before the instrument's
+// thread starts (which inherits the mask), so only the wait below receives them.
+class CStopSignals
+{
+public:
+    CStopSignals()
+    {
+        sigemptyset(&m_set);
+        sigaddset(&m_set, SIGINT);
+        sigaddset(&m_set, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &m_set, &m_previous);
+    }
+    ~CStopSignals() { pthread_sigmask(SIG_SETMASK, &m_previous, nullptr); }
+
+    // Waits until the deadline; true when a stop signal came first.
+    bool WaitUntil(Clock::time_point deadline)
+    {
+        for (;;)
+        {
+            const auto left = deadline - Clock::now();
+            if (left <= Clock::duration::zero())
+                return false;
+            const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+            const timespec wait{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+            if (sigtimedwait(&m_set, nullptr, &wait) > 0)
+                return true;
+            if (errno != EINTR && errno != EAGAIN)
+                return false;
+        }
+    }
+
+private:
+    sigset_t m_set;
+    sigset_t m_previous;
+};
+
+std::optional<int> PositiveOption(const SCliInvocation& invocation, const char* name, int fallback)
+{
+    if (!invocation.Has(name))
+        return fallback;
+    const auto value = ParseCliInt(invocation.options.at(name));
+    if (!value || *value < 1)
+    {
+        CliCommand::Fail(ExitUsage,
+                         invocation.command + ": --" + name + " needs a whole number of 1 or more");
+        return std::nullopt;
+    }
+    return value;
+}
+
+bool ApplyTec(const SCliSetting& setting, CTEC& tec)
+{
+    const auto value = static_cast<float>(setting.number);
+    if (setting.name == "tec.t")
+        return tec.SetT(value);
+    if (setting.name == "tec.r")
+        return tec.SetR(value);
+    if (setting.name == "tec.ite")
+        return tec.SetITE(value);
+    if (setting.name == "tec.mode")
+        return tec.SetMode(setting.code);
+    return tec.SetOutput(setting.code != 0);
+}
+
+bool ApplyLaser(const SCliSetting& setting, CLaser& laser)
+{
+    if (setting.name == "las.ldi")
+        return laser.SetLDI(setting.number);
+    if (setting.name == "las.ldv")
+        return laser.SetLDV(setting.number);
+    if (setting.name == "las.mdi")
+        return laser.SetMDI(setting.number);
+    if (setting.name == "las.mdp")
+        return laser.SetMDP(setting.number);
+    if (setting.name == "las.mode")
+        return laser.SetMode(setting.code);
+    return laser.SetOutput(setting.code != 0);
+}
+
+// Collects what the channel classes log while a setter runs: their range checks say there why a
+// value was refused before anything was sent.
+class CSetterLog
+{
+public:
+    CSetterLog()
+    {
+        CEventLog::Instance().SetCategory(ccGeneral, 3, 1);
+        CDiagSink::SetSink(
+            [this](const std::string& line)
+            {
+                std::lock_guard<std::mutex> guard(m_lock);
+                m_lines.push_back(line);
+            });
+    }
+    ~CSetterLog() { CDiagSink::ResetSink(); }
+
+    std::vector<std::string> Lines()
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        return m_lines;
+    }
+
+private:
+    std::mutex m_lock;
+    std::vector<std::string> m_lines;
+};
+
+template <typename Channel>
+Channel* PickChannel(const std::vector<std::pair<std::string, Channel*>>& channels, int number,
+                     const char* kind, std::string& message)
+{
+    if (channels.empty())
+        message = std::string("the instrument has no ") + kind + " channel";
+    else if (number > static_cast<int>(channels.size()))
+        message = std::string("no ") + kind + " channel " + std::to_string(number) + " (the instrument has " +
+                  std::to_string(channels.size()) + ")";
+    else
+        return channels[number - 1].second;
+    return nullptr;
+}
+
+// A log line without its line end and the log's elapsed-time prefix ("    2.105: ").
+std::string Trimmed(std::string line)
+{
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.pop_back();
+    const size_t text = line.find_first_not_of(" 0123456789.");
+    if (text != std::string::npos && text > 0 && line.compare(text, 2, ": ") == 0)
+        line.erase(0, text + 2);
+    return line;
+}
+} // namespace
+
+int CliCommand::Info(const SCliInvocation& invocation)
+{
+    CCliConnection connection;
+    std::string message;
+    if (const int result = connection.Open(invocation.positionals[0], message); result != ExitOk)
+        return Fail(result, message);
+    CInstrBase& instrument = connection.Instrument();
+    const SIdentRecord& record = connection.Record();
+    const SCliChannels channels = SCliChannels::Of(instrument);
+    std::vector<std::pair<std::string, std::string>> rows{
+        {"Model", instrument.GetModel()},
+        {"Serial number", instrument.GetSerialNumber()},
+        {"Firmware", instrument.GetFirmwareVersion()},
+        {"Build", instrument.GetBuild()},
+        {"Calibration date", instrument.GetCalibrationDate()},
+        {"Revision", instrument.GetRevision()},
+        {"Codes", "family " + std::to_string(instrument.GetFamilyCode()) + ", model " +
+                      std::to_string(instrument.GetModelCode()) + ", variant " +
+                      std::to_string(instrument.GetVariantCode()) + ", build " +
+                      std::to_string(instrument.GetBuildNumber())},
+        {"Detected", "family " + std::to_string(record.familyCode) + ", model " +
+                         std::to_string(record.modelCode) + ", variant " +
+                         std::to_string(record.variantCode) + ", version " +
+                         std::to_string(record.versionMajor) + "." + std::to_string(record.versionMinor)},
+        {"Channels", "TEC " + std::to_string(channels.tecs.size()) + ", laser " +
+                         std::to_string(channels.lasers.size())}};
+    for (auto& row : channels.Capabilities())
+        rows.push_back(std::move(row));
+    std::fputs(CliFormat::KeyValues(rows).c_str(), stdout);
+    return DrainErrors(instrument, channels) > 0 ? ExitInstrumentErrors : ExitOk;
+}
+
+int CliCommand::Monitor(const SCliInvocation& invocation)
+{
+    const auto count = PositiveOption(invocation, "count", 0);
+    if (!count)
+        return ExitUsage;
+    CCsvFile csv;
+    if (invocation.Has("csv") && !csv.Open(invocation.options.at("csv")))
+        return Fail(ExitFailure,
+                    "cannot write " + invocation.options.at("csv") + ": " + std::strerror(errno));
+
+    CStopSignals stop;
+    CCliConnection connection;
+    std::string message;
+    if (const int result = connection.Open(invocation.positionals[0], message); result != ExitOk)
+        return Fail(result, message);
+    CInstrBase& instrument = connection.Instrument();
+    const SCliChannels channels = SCliChannels::Of(instrument);
+    if (channels.tecs.empty() && channels.lasers.empty())
+        return Fail(ExitFailure, "the instrument has no channel to monitor");
+    std::printf("Connected to %s, S/N %s\n", instrument.GetModel().c_str(),
+                instrument.GetSerialNumber().c_str());
+    instrument.StartBackgroundThread(kPollPeriodMs);
+
+    int errors = 0;
+    auto next = Clock::now();
+    for (int refresh = 0; *count == 0 || refresh < *count; ++refresh)
+    {
+        if (refresh > 0 && stop.WaitUntil(next))
+            break;
+        next += kRefresh;
+        if (!instrument.IsPortOpen())
+            return Fail(ExitNoInstrument, "the connection to the instrument was lost");
+        const std::vector<SCliChannelReadings> readings = channels.Read();
+        const std::string time = CliFormat::IsoTimestamp(std::chrono::system_clock::now());
+        if (refresh == 0)
+            csv.WriteLine(CliFormat::CsvHeader(readings));
+        std::printf("%s\n", CliFormat::MonitorLine(time, readings).c_str());
+        std::fflush(stdout);
+        csv.WriteLine(CliFormat::CsvRow(time, readings));
+        errors += DrainErrors(instrument, channels);
+    }
+    return errors > 0 ? ExitInstrumentErrors : ExitOk;
+}
+
+int CliCommand::Set(const SCliInvocation& invocation)
+{
+    std::string message;
+    const auto setting = ParseCliSetting(invocation.positionals[1], invocation.positionals[2], message);
+    if (!setting)
+        return Fail(ExitUsage, message);
+    const auto channelNumber = PositiveOption(invocation, "channel", 1);
+    if (!channelNumber)
+        return ExitUsage;
+
+    CCliConnection connection;
+    if (const int result = connection.Open(invocation.positionals[0], message); result != ExitOk)
+        return Fail(result, message);
+    CInstrBase& instrument = connection.Instrument();
+    const SCliChannels channels = SCliChannels::Of(instrument);
+    CTEC* tec = nullptr;
+    CLaser* laser = nullptr;
+    if (setting->family == SCliSetting::Family::Tec)
+        tec = PickChannel(channels.tecs, *channelNumber, "TEC", message);
+    else
+        laser = PickChannel(channels.lasers, *channelNumber, "laser", message);
+    if (!tec && !laser)
+        return Fail(ExitUsage, message);
+
+    instrument.StartBackgroundThread(kPollPeriodMs);
+    bool accepted = false;
+    std::vector<std::string> logged;
+    {
+        CSetterLog log;
+        accepted = tec ? ApplyTec(*setting, *tec) : ApplyLaser(*setting, *laser);
+        logged = log.Lines();
+    }
+    if (DrainErrors(instrument, channels) > 0)
+        return ExitInstrumentErrors;
+    if (!accepted)
+    {
+        for (const std::string& line : logged)
+            std::fprintf(stderr, "tamrix-cli: %s\n", Trimmed(line).c_str());
+        return Fail(ExitFailure, setting->name + " was not sent");
+    }
+    std::printf("%s %s: done\n", setting->name.c_str(), invocation.positionals[2].c_str());
+    return ExitOk;
+}

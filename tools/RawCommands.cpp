@@ -1,0 +1,92 @@
+#include "CliCommands.h"
+#include "CliConnection.h"
+#include "CliFormat.h"
+#include "comm/Serial.h"
+#include "instrument/ErrorList.h"
+#include "instrument/InstrBase.h"
+
+#include <cstdio>
+
+namespace
+{
+// --timeout, else the session's default; nullopt (after a message) when it is no positive number.
+std::optional<int> Timeout(const SCliInvocation& invocation)
+{
+    if (!invocation.Has("timeout"))
+        return CInstrBase::DefaultTimeoutMs;
+    const auto timeout = ParseCliInt(invocation.options.at("timeout"));
+    if (!timeout || *timeout <= 0)
+    {
+        CliCommand::Fail(ExitUsage,
+                         invocation.command + ": --timeout needs a positive number of milliseconds");
+        return std::nullopt;
+    }
+    return timeout;
+}
+
+std::string AsLine(const std::string& text)
+{
+    const bool ended = !text.empty() && (text.back() == '\n' || text.back() == '\r');
+    return ended ? text : text + "\n";
+}
+} // namespace
+
+int CliCommand::Detect(const SCliInvocation& invocation)
+{
+    SIdentRecord record;
+    std::string message;
+    if (const int result = CCliConnection::Detect(invocation.positionals[0], record, message);
+        result != ExitOk)
+        return Fail(result, message);
+    std::fputs(CliFormat::IdentRecord(record).c_str(), stdout);
+    return ExitOk;
+}
+
+int CliCommand::Query(const SCliInvocation& invocation)
+{
+    const auto timeout = Timeout(invocation);
+    if (!timeout)
+        return ExitUsage;
+    CSerial port;
+    std::string message;
+    if (const int result = CCliConnection::OpenRaw(invocation.positionals[0], port, message);
+        result != ExitOk)
+        return Fail(result, message);
+    const std::string reply = port.Query(AsLine(invocation.positionals[1]), *timeout);
+    port.Close();
+    // A command without a reply is normal; the note goes to standard error so scripts see an empty reply.
+    if (reply.empty())
+        std::fprintf(stderr, "tamrix-cli: no reply within %d ms\n", *timeout);
+    else
+        std::printf("%s\n", reply.c_str());
+    return ExitOk;
+}
+
+int CliCommand::Errors(const SCliInvocation& invocation)
+{
+    const auto timeout = Timeout(invocation);
+    if (!timeout)
+        return ExitUsage;
+    CSerial port;
+    std::string message;
+    if (const int result = CCliConnection::OpenRaw(invocation.positionals[0], port, message);
+        result != ExitOk)
+        return Fail(result, message);
+    const std::string reply = port.Query("ERR?\n", *timeout);
+    port.Close();
+    if (reply.empty())
+        return Fail(ExitNoInstrument, CliMessages::NoController);
+    CErrorList errors;
+    errors.AddErrorsFromReply(reply, 0);
+    if (errors.GetErrorCount() == 0)
+    {
+        std::puts("No errors.");
+        return ExitOk;
+    }
+    while (errors.GetErrorCount() > 0)
+    {
+        const CErrorMsg error = errors.GetError(0, true);
+        std::printf("%d %s\n", error.GetNumber(), error.GetText().c_str());
+    }
+    return ExitInstrumentErrors;
+}
