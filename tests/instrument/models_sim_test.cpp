@@ -1,0 +1,168 @@
+// The single-channel models against simulated units: what their connect finds out, the commands
+// they add to the family and the bounds their firmware builds impose.
+#include "SimInstrument.h"
+#include "SimModelTable.h"
+#include "comm/PortResolver.h"
+#include "instrument/D310.h"
+#include "instrument/D312.h"
+#include "instrument/D710.h"
+#include "instrument/K196.h"
+#include "instrument/K760.h"
+#include "instrument/LaserProtocol.h"
+#include "instrument/TecTypes.h"
+
+#include <chrono>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+
+namespace
+{
+using namespace std::chrono_literals;
+
+constexpr int kSessionTimeoutMs = 300;
+
+// One simulated unit on a pseudo-terminal under a port number of its own.
+class SimulatedUnit
+{
+public:
+    SimulatedUnit(const SSimModel& model, int portNumber)
+        : m_sim(std::make_unique<CSimInstrument>(model)), m_port(portNumber)
+    {
+        std::string error;
+        m_started = m_sim->StartPty("", error) && CPortResolver::Register(m_port, m_sim->PtyPath());
+    }
+    ~SimulatedUnit()
+    {
+        m_sim->Stop();
+        CPortResolver::Unregister(m_port);
+    }
+
+    bool Connect(CInstrBase& instrument)
+    {
+        instrument.SetDefaultTimeout(kSessionTimeoutMs);
+        return m_started && instrument.Connect("COM:" + std::to_string(m_port) + ":38400");
+    }
+    CSimInstrument& Sim() { return *m_sim; }
+
+private:
+    std::unique_ptr<CSimInstrument> m_sim;
+    int m_port;
+    bool m_started = false;
+};
+
+SSimModel Model(const char* name)
+{
+    const SSimModel* model = CSimModelTable::Find(name);
+    return model ? *model : SSimModel{};
+}
+
+TEST(LaserModelsOnSimulator, D310OffersBurstFromBuild62OnlyWithPulseTiming)
+{
+    SimulatedUnit unit(Model("D310"), 191);
+    CD310 d310;
+    ASSERT_TRUE(unit.Connect(d310));
+    EXPECT_TRUE(d310.IsPulseCapable());
+    EXPECT_TRUE(d310.IsModeSupported(LaserModeBurst));
+    EXPECT_EQ(d310.GetErrorCount(), 0);
+    d310.Disconnect();
+
+    // The same driver without pulse timing: the probe's refusal never reaches the error list.
+    SSimModel plain = Model("D310");
+    plain.pulse = false;
+    SimulatedUnit plainUnit(plain, 192);
+    CD310 plainD310;
+    ASSERT_TRUE(plainUnit.Connect(plainD310));
+    EXPECT_FALSE(plainD310.IsPulseCapable());
+    EXPECT_FALSE(plainD310.IsModeSupported(LaserModePulse));
+    EXPECT_TRUE(plainD310.IsModeSupported(LaserModeICW));
+    EXPECT_EQ(plainD310.GetErrorCount(), 0);
+    plainD310.Disconnect();
+}
+
+TEST(LaserModelsOnSimulator, D710ConnectReadsItsCapabilitiesAndTheFineLdvLimit)
+{
+    SimulatedUnit unit(Model("D710"), 193); // build 48, firmware revision 3, remote set
+    CD710 d710;
+    ASSERT_TRUE(unit.Connect(d710));
+    EXPECT_TRUE(d710.IsPulseCapable());
+    EXPECT_FALSE(d710.IsModeSupported(LaserModeBurst));
+    EXPECT_TRUE(d710.IsModeSupported(LaserModeTrig));
+    EXPECT_TRUE(d710.HasExtendedFeatures());
+    EXPECT_TRUE(d710.HasRemoteSetControl());
+    EXPECT_EQ(d710.GetErrorCount(), 0);
+
+    ASSERT_TRUE(d710.SetLDVLimit(2.34567));
+    EXPECT_NEAR(d710.GetLDVLimit(), 2.34567, 1e-5);
+    EXPECT_GE(unit.Sim().Log().WaitForText("SETEXTENDEDRES 1;LAS:LIM:LDV?;SETEXTENDEDRES 0", 0ms), 0);
+    d710.Disconnect();
+}
+
+TEST(LaserModelsOnSimulator, D312ConnectsWithoutPulseModes)
+{
+    SimulatedUnit unit(Model("D312"), 194);
+    CD312 d312;
+    ASSERT_TRUE(unit.Connect(d312));
+    EXPECT_FALSE(d312.IsModeSupported(LaserModePulse));
+    EXPECT_TRUE(d312.HasDualRange());
+    ASSERT_TRUE(d312.SetRange(0));
+    EXPECT_EQ(d312.GetRange(), 0);
+    d312.Disconnect();
+}
+
+TEST(TecModelsOnSimulator, K760SensorConstantsTravelPerSensor)
+{
+    SimulatedUnit unit(Model("K760"), 195);
+    CK760 k760;
+    ASSERT_TRUE(unit.Connect(k760));
+    ASSERT_TRUE(k760.SetThermistorConstants(2, 1.125f, 2.347f, 0.8566f));
+    EXPECT_GE(unit.Sim().Log().WaitForText("TEC:CONSTIDX 3,1,1.125000,2.347000,0.856600", 0ms), 0);
+    float a = 0, b = 0, c = 0;
+    ASSERT_TRUE(k760.GetThermistorConstants(2, a, b, c));
+    EXPECT_FLOAT_EQ(a, 1.125f);
+    EXPECT_FLOAT_EQ(b, 2.347f);
+    EXPECT_NEAR(c, 0.8566f, 1e-6);
+
+    ASSERT_TRUE(k760.SetRTDConstants(0, 3.9083f, -5.775f, -4.183f, 100.0f));
+    float r0 = 0;
+    ASSERT_TRUE(k760.GetRTDConstants(0, a, b, c, r0));
+    EXPECT_FLOAT_EQ(a, 3.9083f);
+    EXPECT_FLOAT_EQ(r0, 100.0f);
+    // Another sensor's set is its own.
+    ASSERT_TRUE(k760.GetThermistorConstants(3, a, b, c));
+    EXPECT_NE(a, 1.125f);
+    k760.Disconnect();
+}
+
+struct SLm335Case
+{
+    const char* model;
+    int portNumber;
+    double maxR; // [mV]
+};
+
+class Lm335Ceiling : public ::testing::TestWithParam<SLm335Case>
+{
+};
+
+// Build 330 (K196) reads LM335 sensors up to 4250 mV, build 331 (K760) up to 4730 mV.
+TEST_P(Lm335Ceiling, FollowsTheBuild)
+{
+    SimulatedUnit unit(Model(GetParam().model), GetParam().portNumber);
+    std::unique_ptr<CK760> tec =
+        std::string(GetParam().model) == "K196" ? std::make_unique<CK196>() : std::make_unique<CK760>();
+    ASSERT_TRUE(unit.Connect(*tec));
+    EXPECT_EQ(tec->GetMaxR(SensorLM335), GetParam().maxR);
+    ASSERT_TRUE(tec->SetSensorType(SensorLM335));
+    ASSERT_TRUE(tec->SetRLowLimit(2000.0f));
+    const size_t before = unit.Sim().Log().Count();
+    EXPECT_EQ(tec->SetRHighLimit(4300.0f), GetParam().maxR > 4300.0);
+    const bool sent = unit.Sim().Log().WaitForText("TEC:LIM:RHI 4300.000000", 0ms, before) >= 0;
+    EXPECT_EQ(sent, GetParam().maxR > 4300.0);
+    tec->Disconnect();
+}
+
+INSTANTIATE_TEST_SUITE_P(Builds, Lm335Ceiling,
+                         ::testing::Values(SLm335Case{"K196", 196, 4250.0}, SLm335Case{"K760", 197, 4730.0}),
+                         [](const auto& info) { return std::string(info.param.model); });
+} // namespace
