@@ -1,0 +1,168 @@
+// Lamp power supplies: the poll line and its parser, the supply's own reply handling on a scripted
+// unit, and a supply connected to the simulator.
+#include "ScriptedUnit.h"
+#include "SimInstrument.h"
+#include "comm/PortResolver.h"
+#include "instrument/LPS.h"
+#include "instrument/LpsProtocol.h"
+#include "support/Eventually.h"
+
+#include <chrono>
+#include <gtest/gtest.h>
+#include <string>
+
+namespace
+{
+using namespace std::chrono_literals;
+
+TEST(LpsPollLine, AsksTheSelectedItemsInPollOrderThenTheErrorQueue)
+{
+    EXPECT_EQ(LpsProtocol::PollQuery(LpsProtocol::PollCurrent | LpsProtocol::PollVoltage),
+              ":LPS:I?;:LPS:V?;ERR?\n");
+    EXPECT_EQ(LpsProtocol::PollQuery(LpsProtocol::PollAll | 0x2 /* photodiode: not on a supply */),
+              ":LPS:I?;:LPS:SET:I?;:LPS:V?;:LPS:SET:V?;:LPS:OUT?;:LPS:MODE?;:LPS:VBULK?;ERR?\n");
+}
+
+struct SReplyRow
+{
+    const char* reply;
+    bool accepted;
+    int errorNumber;
+};
+
+class LpsPollReply : public ::testing::TestWithParam<SReplyRow>
+{
+};
+
+TEST_P(LpsPollReply, NeedsOneFieldPerItemAndTheErrorNumber)
+{
+    const auto parsed =
+        LpsProtocol::ParsePollReply(LpsProtocol::PollCurrent | LpsProtocol::PollVoltage, GetParam().reply);
+    ASSERT_EQ(parsed.has_value(), GetParam().accepted);
+    if (!parsed)
+        return;
+    EXPECT_EQ(parsed->errorNumber, GetParam().errorNumber);
+    ASSERT_EQ(parsed->fields.size(), 2u);
+    EXPECT_DOUBLE_EQ(parsed->fields[0].value, 1.234);
+    EXPECT_EQ(parsed->fields[0].precision, 3);
+    EXPECT_DOUBLE_EQ(parsed->fields[1].value, 5.6);
+    EXPECT_EQ(parsed->fields[1].precision, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, LpsPollReply,
+                         ::testing::Values(SReplyRow{"1.234,5.6,0", true, 0},
+                                           SReplyRow{"1.234,5.6,5", true, 5},
+                                           SReplyRow{"1.234, 5.6,0,0", true, 0},
+                                           SReplyRow{"1.234,5.6", false, 0}, SReplyRow{"1.234,x,0", false, 0},
+                                           SReplyRow{"", false, 0}));
+
+// A supply on a scripted unit whose poll line is answered with the text the case gives.
+class LpsOnScriptedUnit : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        unit.SetOverride(
+            [this](const std::string& line, std::string& reply)
+            {
+                if (line != ":LPS:I?;:LPS:V?;ERR?")
+                    return false;
+                reply = pollReply + "\r\n";
+                return true;
+            });
+        unit.StartSerial();
+        lps.SetDefaultTimeout(300);
+        ASSERT_TRUE(lps.GetPort().OpenDescriptor(unit.SerialDescriptor(38400)));
+        lps.SetPollFlags(LaserPollBits(LpsProtocol::PollCurrent | LpsProtocol::PollVoltage));
+    }
+    void TearDown() override { lps.Disconnect(); }
+
+    ScriptedUnit unit;
+    CLPS lps;
+    std::string pollReply;
+};
+
+TEST_F(LpsOnScriptedUnit, StoresReadingsAndRecordsTheReportedError)
+{
+    pollReply = "1.234,5.6,0";
+    ASSERT_TRUE(lps.UpdateStatus(lps.GetPollFlags()));
+    EXPECT_EQ(lps.GetCurrentPrecision(), 3);
+    EXPECT_EQ(lps.GetVoltagePrecision(), 1);
+    EXPECT_EQ(lps.GetErrorCount(), 0);
+
+    pollReply = "2.50,6.25,5";
+    ASSERT_TRUE(lps.UpdateStatus(lps.GetPollFlags()));
+    ASSERT_EQ(lps.GetErrorCount(), 1);
+    EXPECT_EQ(lps.GetError(0, false).GetNumber(), 5);
+    // The error does not disturb the readings of the same reply.
+    EXPECT_EQ(lps.GetCurrentPrecision(), 2);
+    EXPECT_EQ(lps.GetVoltagePrecision(), 2);
+    EXPECT_EQ(lps.GetFailedPolls(), 0);
+}
+
+TEST_F(LpsOnScriptedUnit, ShortReplyDiscardsTheCycle)
+{
+    pollReply = "1.234,5.6,0";
+    ASSERT_TRUE(lps.UpdateStatus(lps.GetPollFlags()));
+    pollReply = "7.1";
+    EXPECT_FALSE(lps.UpdateStatus(lps.GetPollFlags()));
+    EXPECT_EQ(lps.GetCurrentPrecision(), 3);
+    EXPECT_EQ(lps.GetFailedPolls(), 1);
+    EXPECT_EQ(lps.GetErrorCount(), 0);
+}
+
+TEST_F(LpsOnScriptedUnit, OnlyCurrentAndVoltageModesAreSent)
+{
+    const size_t before = unit.Lines().size();
+    EXPECT_FALSE(lps.SetMode(LaserModeIHBW));
+    EXPECT_EQ(unit.Lines().size(), before);
+
+    EXPECT_TRUE(lps.SetMode(LaserModeLDV));
+    EXPECT_TRUE(unit.WaitForLine(":LPS:MODE:V", 1, 2000ms));
+}
+
+class LpsOnSimulator : public ::testing::Test
+{
+protected:
+    static constexpr int kPortNumber = 171;
+
+    void SetUp() override
+    {
+        sim = CSimInstrument::Create("LPS");
+        ASSERT_TRUE(sim);
+        std::string error;
+        ASSERT_TRUE(sim->StartPty("", error)) << error;
+        ASSERT_TRUE(CPortResolver::Register(kPortNumber, sim->PtyPath()));
+    }
+    void TearDown() override
+    {
+        lps.Disconnect();
+        sim->Stop();
+        CPortResolver::Unregister(kPortNumber);
+    }
+
+    std::unique_ptr<CSimInstrument> sim;
+    CLPS lps;
+};
+
+TEST_F(LpsOnSimulator, ConnectsSetsAndPollsItsOwnLine)
+{
+    ASSERT_TRUE(lps.Connect("COM:" + std::to_string(kPortNumber) + ":38400"));
+    ASSERT_TRUE(lps.SetMode(LaserModeICW));
+    ASSERT_TRUE(lps.SetLDI(1.25));
+    EXPECT_GE(sim->Log().WaitForText("LPS:I 1.250000", 2000ms), 0);
+
+    const size_t before = sim->Log().Count();
+    ASSERT_TRUE(lps.StartBackgroundThread(500));
+    lps.ClearUserFlag();
+    ASSERT_TRUE(Eventually([&] { return lps.IsFirstCycleDone() && lps.GetUserFlag(); }, 5000));
+    EXPECT_EQ(lps.GetFailedPolls(), 0);
+    EXPECT_EQ(lps.GetErrorCount(), 0);
+    EXPECT_GE(
+        sim->Log().WaitForText(
+            ":LPS:I?;:LPS:SET:I?;:LPS:V?;:LPS:SET:V?;:LPS:OUT?;:LPS:MODE?;:LPS:VBULK?;ERR?", 2000ms, before),
+        0);
+    EXPECT_EQ(lps.GetMode(false), LaserModeICW);
+    EXPECT_NEAR(lps.GetLDISetPoint(), 1.25, 1e-4);
+}
+} // namespace
