@@ -928,6 +928,11 @@ float CTEC::GetCableR()
 
 // ---- Capabilities -------------------------------------------------------------------------------
 
+bool CTEC::HasCapability51()
+{
+    return false;
+}
+
 bool CTEC::HasCapability82()
 {
     return false;

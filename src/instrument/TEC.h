@@ -132,6 +132,7 @@ public:
 
     // Model capability answers; the family offers none of them.
     virtual bool SupportsCableR();
+    virtual bool HasCapability51();
     virtual bool HasCapability82();
     virtual bool HasCapability83();
     virtual bool HasCapability84();
