@@ -36,6 +36,13 @@ bool CD710::HasRemoteSetControl() const
     return GetExtendedLimit();
 }
 
+bool CD710::SetLDVLimit(double value)
+{
+    const bool sent = CLaser::SetLDVLimit(value);
+    m_ldvLimit.store(static_cast<float>(value), std::memory_order_relaxed);
+    return sent;
+}
+
 float CD710::GetLDVLimit()
 {
     const float cached = m_ldvLimit.load(std::memory_order_relaxed);

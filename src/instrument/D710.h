@@ -22,6 +22,8 @@ public:
     bool SendFactoryDacLine2() override;
     bool HasExtendedFeatures() const override;
     bool HasRemoteSetControl() const override;
+    // The limit sent is the one answered while polling, so a new limit never shows the old one.
+    bool SetLDVLimit(double value) override;
     float GetLDVLimit() override;
     bool Identify(bool force) override;
 

@@ -10,6 +10,7 @@
 #include "instrument/K760.h"
 #include "instrument/LaserProtocol.h"
 #include "instrument/TecTypes.h"
+#include "support/Eventually.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
@@ -95,6 +96,16 @@ TEST(LaserModelsOnSimulator, D710ConnectReadsItsCapabilitiesAndTheFineLdvLimit)
     ASSERT_TRUE(d710.SetLDVLimit(2.34567));
     EXPECT_NEAR(d710.GetLDVLimit(), 2.34567, 1e-5);
     EXPECT_GE(unit.Sim().Log().WaitForText("SETEXTENDEDRES 1;LAS:LIM:LDV?;SETEXTENDEDRES 0", 0ms), 0);
+
+    // Polled with its flag, the limit is answered from the cache, and a new limit replaces it there.
+    d710.SetExtraPollFlags(LaserPollBits(CD710::LaserPollLDVLimit));
+    ASSERT_TRUE(d710.StartBackgroundThread(500));
+    ASSERT_TRUE(Eventually([&] { return d710.IsFirstCycleDone(); }, 5000));
+    const size_t before = unit.Sim().Log().Count();
+    EXPECT_NEAR(d710.GetLDVLimit(), 2.34567, 1e-5);
+    ASSERT_TRUE(d710.SetLDVLimit(3.5));
+    EXPECT_FLOAT_EQ(d710.GetLDVLimit(), 3.5f);
+    EXPECT_LT(unit.Sim().Log().WaitForText("LAS:LIM:LDV?", 0ms, before), 0);
     d710.Disconnect();
 }
 
