@@ -68,6 +68,14 @@ void CMultiLaser::DiscoverLaserChannels()
     ForEachLaserChannel([this](Channel& channel) { channel.CopyIdentity(*this); });
 }
 
+void CMultiLaser::PresentAllLaserChannels()
+{
+    for (size_t i = 0; i < m_present.size(); ++i)
+        m_present[i].store(i < m_slots.size() ? m_slots[i].get() : nullptr);
+    m_presentCount.store(static_cast<int>(std::min(m_slots.size(), m_present.size())));
+    ForEachLaserChannel([this](Channel& channel) { channel.CopyIdentity(*this); });
+}
+
 void CMultiLaser::ForgetLaserChannels()
 {
     for (const auto& slot : m_slots)

@@ -165,8 +165,10 @@ protected:
     // Model constructors add their channels in channel order; the first gets number 1.
     void AddLaserChannel(std::unique_ptr<Channel> channel);
     // Asks each slot "LAS:CHAN %d;LAS:CHAN?" and keeps those answering their own number, compacted,
-    // each given the parent's identity.
-    void DiscoverLaserChannels();
+    // each given the parent's identity. Models whose channels are always fitted present them all.
+    virtual void DiscoverLaserChannels();
+    // Every slot present, in channel order, each given the parent's identity; nothing is sent.
+    void PresentAllLaserChannels();
     void ForgetLaserChannels();
     void ForEachLaserChannel(const std::function<void(Channel&)>& visit) const;
     // Runs one of the session's poll hooks (1 to 3) on every present channel.

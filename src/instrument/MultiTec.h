@@ -142,8 +142,10 @@ protected:
     // Model constructors add their channels in channel order; the first gets number 1.
     void AddTecChannel(std::unique_ptr<Channel> channel);
     // Asks each slot "TEC:CHAN %d;TEC:CHAN?" and keeps those answering their own number, compacted,
-    // each given the parent's identity.
-    void DiscoverTecChannels();
+    // each given the parent's identity. Models whose channels are always fitted present them all.
+    virtual void DiscoverTecChannels();
+    // Every slot present, in channel order, each given the parent's identity; nothing is sent.
+    void PresentAllTecChannels();
     void ForgetTecChannels();
     void ForEachTecChannel(const std::function<void(Channel&)>& visit) const;
     // Runs one of the session's poll hooks (1 to 3) on every present channel.
