@@ -242,6 +242,9 @@ void AddChannelCommands(CSimCommandRegistry& registry, const std::string& prefix
                      if (count == 0)
                          return SSimResult::Error(kUnknownCommand);
                      int number = unit.SelectedNumber(family);
+                     // With no channel fitted nothing is selected: no slot may claim to answer.
+                     if (!unit.IsFitted(family, number))
+                         number = 0;
                      if (unit.Faults().wrongChannel)
                          number = count > 1 ? number % count + 1 : 1;
                      return SSimResult::Answer(std::to_string(number));
