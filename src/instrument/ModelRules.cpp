@@ -41,7 +41,7 @@ double Lm335MaxR(int buildNumber)
 
 bool IsK910AutoTuneSupported(int versionMinor, int buildNumber)
 {
-    return versionMinor == 4 && buildNumber >= 54;
+    return versionMinor == K910AutoTuneMinor && buildNumber >= K910AutoTuneFirstBuild;
 }
 
 namespace

@@ -20,6 +20,9 @@ inline constexpr int BurstFirstBuild = 62;
 inline constexpr int Lm335NarrowLastBuild = 330;
 inline constexpr double Lm335NarrowMaxR = 4250.0; // [mV]
 inline constexpr double Lm335WideMaxR = 4730.0;   // [mV]
+// AutoTune of the single-sensor TEC firmware came with version x.4, build 54.
+inline constexpr int K910AutoTuneMinor = 4;
+inline constexpr int K910AutoTuneFirstBuild = 54;
 
 // Continuous, photodiode-feedback and voltage modes: what every laser driver can run.
 bool IsContinuousMode(int mode);
