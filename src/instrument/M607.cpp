@@ -3,6 +3,7 @@
 #include "instrument/MultiChannelConnect.h"
 
 #include <memory>
+#include <vector>
 
 CM607::CM607()
 {
@@ -67,6 +68,17 @@ void CM607::ProcessPending()
 int CM607::GetErrorCount() const
 {
     return CInstrBase::GetErrorCount() + SumLaserChannelErrors() + SumTecChannelErrors();
+}
+
+CErrorMsg CM607::GetError(int index, bool remove)
+{
+    const int own = CInstrBase::GetErrorCount();
+    if (index < own)
+        return CInstrBase::GetError(index, remove);
+    std::vector<CInstrBase*> channels = LaserChannelList();
+    const std::vector<CInstrBase*> tecs = TecChannelList();
+    channels.insert(channels.end(), tecs.begin(), tecs.end());
+    return ChannelError(channels, index - own, remove);
 }
 
 void CM607::ClearErrors()

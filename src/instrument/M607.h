@@ -25,6 +25,7 @@ public:
     bool PollHook3(uint64_t pollFlags) override;
     void ProcessPending() override;
     int GetErrorCount() const override;
+    CErrorMsg GetError(int index, bool remove) override;
     void ClearErrors() override;
     void ClearUserFlag() override;
     bool Identify(bool force) override;

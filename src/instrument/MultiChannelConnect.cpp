@@ -39,6 +39,18 @@ bool OpenSharedAndProbe(CInstrBase& instrument, const std::string& descriptor)
     return answered;
 }
 
+CErrorMsg ChannelError(const std::vector<CInstrBase*>& channels, int index, bool remove)
+{
+    for (CInstrBase* channel : channels)
+    {
+        const int count = channel->GetErrorCount();
+        if (index < count)
+            return channel->GetError(index, remove);
+        index -= count;
+    }
+    return CErrorMsg();
+}
+
 int ParseChannelNumber(std::string_view reply)
 {
     while (!reply.empty() && (reply.front() == ' ' || reply.front() == '\t'))

@@ -189,6 +189,21 @@ int CMultiLaser::SumLaserChannelErrors() const
     return sum;
 }
 
+std::vector<CInstrBase*> CMultiLaser::LaserChannelList() const
+{
+    std::vector<CInstrBase*> channels;
+    ForEachLaserChannel([&channels](Channel& channel) { channels.push_back(&channel); });
+    return channels;
+}
+
+CErrorMsg CMultiLaser::GetError(int index, bool remove)
+{
+    const int own = CInstrBase::GetErrorCount();
+    if (index < own)
+        return CInstrBase::GetError(index, remove);
+    return ChannelError(LaserChannelList(), index - own, remove);
+}
+
 int CMultiLaser::GetErrorCount() const
 {
     return CInstrBase::GetErrorCount() + SumLaserChannelErrors();

@@ -153,6 +153,8 @@ public:
     bool PollHook3(uint64_t pollFlags) override;
     void ProcessPending() override;
     int GetErrorCount() const override;
+    // Indexes the unit's list, then each channel's, as GetErrorCount counts them.
+    CErrorMsg GetError(int index, bool remove) override;
     void ClearErrors() override;
     void ClearUserFlag() override;
     // The base identification only: the parent has no laser channel of its own to read back.
@@ -176,6 +178,7 @@ protected:
     // The channels' health folded into the parent's: the worst failedPolls, fresh values from any.
     void CollectLaserChannelHealth(int& failedPolls, bool& fresh) const;
     int SumLaserChannelErrors() const;
+    std::vector<CInstrBase*> LaserChannelList() const;
 
 private:
     std::vector<std::unique_ptr<Channel>> m_slots;

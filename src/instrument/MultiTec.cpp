@@ -188,6 +188,21 @@ int CMultiTec::SumTecChannelErrors() const
     return sum;
 }
 
+std::vector<CInstrBase*> CMultiTec::TecChannelList() const
+{
+    std::vector<CInstrBase*> channels;
+    ForEachTecChannel([&channels](Channel& channel) { channels.push_back(&channel); });
+    return channels;
+}
+
+CErrorMsg CMultiTec::GetError(int index, bool remove)
+{
+    const int own = CInstrBase::GetErrorCount();
+    if (index < own)
+        return CInstrBase::GetError(index, remove);
+    return ChannelError(TecChannelList(), index - own, remove);
+}
+
 int CMultiTec::GetErrorCount() const
 {
     return CInstrBase::GetErrorCount() + SumTecChannelErrors();

@@ -130,6 +130,8 @@ public:
     bool PollHook3(uint64_t pollFlags) override;
     void ProcessPending() override;
     int GetErrorCount() const override;
+    // Indexes the unit's list, then each channel's, as GetErrorCount counts them.
+    CErrorMsg GetError(int index, bool remove) override;
     void ClearErrors() override;
     void ClearUserFlag() override;
     // The base identification only: the parent has no TEC channel of its own to read back.
@@ -153,6 +155,7 @@ protected:
     // The channels' health folded into the parent's: the worst failedPolls, fresh values from any.
     void CollectTecChannelHealth(int& failedPolls, bool& fresh) const;
     int SumTecChannelErrors() const;
+    std::vector<CInstrBase*> TecChannelList() const;
 
 private:
     std::vector<std::unique_ptr<Channel>> m_slots;

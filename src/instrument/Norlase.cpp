@@ -3,6 +3,7 @@
 #include "instrument/MultiChannelConnect.h"
 
 #include <memory>
+#include <vector>
 
 namespace
 {
@@ -129,6 +130,17 @@ void CNorlase::ProcessPending()
 int CNorlase::GetErrorCount() const
 {
     return CInstrBase::GetErrorCount() + SumLaserChannelErrors() + SumTecChannelErrors();
+}
+
+CErrorMsg CNorlase::GetError(int index, bool remove)
+{
+    const int own = CInstrBase::GetErrorCount();
+    if (index < own)
+        return CInstrBase::GetError(index, remove);
+    std::vector<CInstrBase*> channels = LaserChannelList();
+    const std::vector<CInstrBase*> tecs = TecChannelList();
+    channels.insert(channels.end(), tecs.begin(), tecs.end());
+    return ChannelError(channels, index - own, remove);
 }
 
 void CNorlase::ClearErrors()

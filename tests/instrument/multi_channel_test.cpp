@@ -163,6 +163,8 @@ TEST(MultiTec, ErrorsAndUserFlagIterateTheChannels)
     EXPECT_TRUE(unit.Received("TEC:CHAN 4;NOSUCH:COMMAND 1"));
     EXPECT_GE(fourth->GetErrorCount(), 1);
     EXPECT_EQ(tec.GetErrorCount(), fourth->GetErrorCount());
+    // The unit's log reads the channel's error where the unit's total counts it.
+    EXPECT_EQ(tec.GetError(0, false).GetNumber(), 123);
     tec.ClearErrors();
     EXPECT_EQ(tec.GetErrorCount(), 0);
 
