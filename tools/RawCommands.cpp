@@ -52,13 +52,21 @@ int CliCommand::Query(const SCliInvocation& invocation)
     if (const int result = CCliConnection::OpenRaw(invocation.positionals[0], port, message);
         result != ExitOk)
         return Fail(result, message);
-    const std::string reply = port.Query(AsLine(invocation.positionals[1]), *timeout);
+    const std::string& text = invocation.positionals[1];
+    const std::string reply = port.Query(AsLine(text), *timeout);
+    const bool stillOpen = port.IsOpen();
     port.Close();
-    // A command without a reply is normal; the note goes to standard error so scripts see an empty reply.
-    if (reply.empty())
-        std::fprintf(stderr, "tamrix-cli: no reply within %d ms\n", *timeout);
-    else
+    if (!reply.empty())
+    {
         std::printf("%s\n", reply.c_str());
+        return ExitOk;
+    }
+    // The channel closes itself when the far end is gone or never answered the connection.
+    if (!stillOpen)
+        return Fail(ExitNoInstrument, CliMessages::CouldNotConnect);
+    // Only a query ("?") must be answered; a command may rightly stay silent.
+    if (text.find('?') != std::string::npos)
+        return Fail(ExitNoInstrument, "no reply within " + std::to_string(*timeout) + " ms");
     return ExitOk;
 }
 

@@ -1,0 +1,144 @@
+#include "CliArgs.h"
+#include "CliFormat.h"
+#include "CliSetting.h"
+#include "comm/PortRegistry.h"
+#include "diag/IniProfile.h"
+#include "diag/TempDir.h"
+#include "instrument/LaserProtocol.h"
+#include "instrument/TecTypes.h"
+
+#include <clocale>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace
+{
+// Numbers typed by people and printed for them must not follow a decimal-comma locale.
+class DecimalCommaLocale
+{
+public:
+    DecimalCommaLocale() : m_previous(std::setlocale(LC_ALL, nullptr))
+    {
+        m_active = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+    }
+    ~DecimalCommaLocale() { std::setlocale(LC_ALL, m_previous.c_str()); }
+    bool Active() const { return m_active; }
+
+private:
+    std::string m_previous;
+    bool m_active = false;
+};
+
+TEST(CliFormat, ReadingsKeepTheInstrumentsPrecisionAndMarkMissingValues)
+{
+    DecimalCommaLocale locale;
+    EXPECT_EQ(CliFormat::Number(25.0034, 3), "25.003");
+    EXPECT_EQ(CliFormat::Number(-0.5, 0), "-0");
+    EXPECT_EQ(CliFormat::Number(10.0, 4), "10.0000");
+    EXPECT_EQ(CliFormat::Number(static_cast<float>(-1e32), 3), "---");
+    EXPECT_EQ(CliFormat::Number(std::numeric_limits<double>::quiet_NaN(), 3), "---");
+}
+
+TEST(CliFormat, MonitorLineAndCsvRowsFollowTheHeader)
+{
+    const std::vector<SCliChannelReadings> channels{
+        {"TEC1", {{"T", "°C", 25.5, 2, ""}, {"mode", "", 0.0, 0, "T"}}},
+        {"LAS", {{"LDI", "mA", -1e32, 1, ""}, {"note", "", 0.0, 0, "a,\"b\""}}}};
+    EXPECT_EQ(CliFormat::MonitorLine("t0", channels),
+              "t0  TEC1: T 25.50 °C, mode T  LAS: LDI --- mA, note a,\"b\"");
+    EXPECT_EQ(CliFormat::CsvHeader(channels), "time,TEC1 T [°C],TEC1 mode,LAS LDI [mA],LAS note");
+    EXPECT_EQ(CliFormat::CsvRow("t0", channels), "t0,25.50,T,---,\"a,\"\"b\"\"\"");
+}
+
+TEST(CliFormat, TimestampIsIso8601InUtcWithMilliseconds)
+{
+    const auto time = std::chrono::system_clock::time_point(std::chrono::milliseconds(1796737148123));
+    EXPECT_EQ(CliFormat::IsoTimestamp(time), "2026-12-08T13:39:08.123Z");
+}
+
+TEST(CliArgs, NumbersAreReadWithADecimalPointWhateverTheLocale)
+{
+    DecimalCommaLocale locale;
+    EXPECT_EQ(ParseCliNumber("+2.5"), 2.5);
+    EXPECT_EQ(ParseCliNumber("-5"), -5.0);
+    EXPECT_EQ(ParseCliNumber("1e1"), 10.0);
+    for (const char* bad : {"", "+", "2,5", "2.5x", " 2", "nan", "inf", "+-1"})
+        EXPECT_EQ(ParseCliNumber(bad), std::nullopt) << bad;
+    EXPECT_EQ(ParseCliInt("12"), 12);
+    EXPECT_EQ(ParseCliInt("1.0"), std::nullopt);
+}
+
+TEST(CliArgs, OptionsTakeValuesEitherWayAndDashedNumbersStayPositional)
+{
+    const std::vector<SCliCommandSpec> specs{{"set", {"D", "NAME", "VALUE"}, 3, {{"channel", "K", ""}}, ""}};
+    std::string error;
+    const auto parsed = ParseCliArgs(specs, {"set", "--channel=2", "D", "tec.t", "-5"}, error);
+    ASSERT_TRUE(parsed) << error;
+    EXPECT_EQ(parsed->positionals, (std::vector<std::string>{"D", "tec.t", "-5"}));
+    EXPECT_EQ(parsed->options.at("channel"), "2");
+    const auto ended = ParseCliArgs(specs, {"set", "D", "--", "--x", "1"}, error);
+    ASSERT_TRUE(ended) << error;
+    EXPECT_EQ(ended->positionals[1], "--x");
+    EXPECT_TRUE(ParseCliArgs(specs, {"set", "-h"}, error)->help);
+}
+
+struct SSettingCase
+{
+    const char* name;
+    const char* value;
+    SCliSetting::Kind kind;
+    double number;
+    int code;
+};
+
+TEST(CliSetting, NamesAndValuesMapToTheChannelsCodes)
+{
+    const SSettingCase cases[] = {
+        {"tec.t", "-12.5", SCliSetting::Kind::Number, -12.5, 0},
+        {"TEC.ITE", "0.25", SCliSetting::Kind::Number, 0.25, 0},
+        {"tec.mode", "ite", SCliSetting::Kind::Mode, 0, TecModeITE},
+        {"tec.output", "off", SCliSetting::Kind::Output, 0, 0},
+        {"las.mode", "Ihbw", SCliSetting::Kind::Mode, 0, LaserModeIHBW},
+        {"las.mode", "LDV", SCliSetting::Kind::Mode, 0, LaserModeLDV},
+        {"las.output", "1", SCliSetting::Kind::Output, 0, 1},
+    };
+    for (const SSettingCase& row : cases)
+    {
+        std::string error;
+        const auto setting = ParseCliSetting(row.name, row.value, error);
+        ASSERT_TRUE(setting) << row.name << " " << row.value << ": " << error;
+        EXPECT_EQ(setting->kind, row.kind) << row.name;
+        EXPECT_EQ(setting->number, row.number) << row.name;
+        EXPECT_EQ(setting->code, row.code) << row.name;
+    }
+    std::string error;
+    EXPECT_FALSE(ParseCliSetting("tec.mode", "V", error));
+    EXPECT_FALSE(ParseCliSetting("las.output", "maybe", error));
+    EXPECT_EQ(LaserModeName(LaserModePulse), "PULSE");
+    EXPECT_EQ(TecModeName(0), "?");
+}
+
+TEST(PersistedPortEntries, ReachOtherRegistriesOverTheSameStoreUntilRemoved)
+{
+    TempDir folder;
+    CIniProfile store(folder.File("settings.ini"));
+    CPortRegistry writer(store);
+    CPortRegistry reader(store);
+    ASSERT_TRUE(writer.Register(1, "/tmp/sim-link", true));
+    EXPECT_EQ(reader.Resolve(1), "/tmp/sim-link");
+    EXPECT_EQ(reader.ExplicitEntries(), (std::map<int, std::string>{{1, "/tmp/sim-link"}}));
+
+    // An entry of the process wins over the stored one, and leaving it does not touch the store.
+    ASSERT_TRUE(reader.Register(1, "/tmp/own"));
+    EXPECT_EQ(reader.Resolve(1), "/tmp/own");
+    reader.Unregister(1);
+    EXPECT_EQ(reader.Resolve(1), "/tmp/sim-link");
+
+    // A stored entry holds its number against devices seen for the first time.
+    EXPECT_NE(reader.NumberFor("/dev/ttyUSB0", "/dev/ttyUSB0"), 1);
+
+    ASSERT_TRUE(writer.Unregister(1, true));
+    EXPECT_EQ(reader.Resolve(1), "");
+    EXPECT_TRUE(reader.ExplicitEntries().empty());
+}
+} // namespace
