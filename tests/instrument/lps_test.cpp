@@ -5,6 +5,7 @@
 #include "comm/PortResolver.h"
 #include "instrument/LPS.h"
 #include "instrument/LpsProtocol.h"
+#include "instrument/MultiLPS.h"
 #include "support/Eventually.h"
 
 #include <chrono>
@@ -164,5 +165,46 @@ TEST_F(LpsOnSimulator, ConnectsSetsAndPollsItsOwnLine)
         0);
     EXPECT_EQ(lps.GetMode(false), LaserModeICW);
     EXPECT_NEAR(lps.GetLDISetPoint(), 1.25, 1e-4);
+}
+
+// A four-channel supply with channels 1 and 3 fitted: discovery keeps both, compacted.
+TEST(MultiLpsOnSimulator, DiscoversFittedChannelsAndPollsEach)
+{
+    constexpr int kPortNumber = 172;
+    auto sim = CSimInstrument::Create("LPS-4");
+    ASSERT_TRUE(sim);
+    sim->SetFitted(ESimFamily::Lps, 0x5);
+    std::string error;
+    ASSERT_TRUE(sim->StartPty("", error)) << error;
+    ASSERT_TRUE(CPortResolver::Register(kPortNumber, sim->PtyPath()));
+    CMultiLPS lps;
+    ASSERT_TRUE(lps.Connect("COM:" + std::to_string(kPortNumber) + ":38400"));
+    EXPECT_EQ(lps.GetLampChannelCount(), 2);
+    for (int n = 1; n <= 4; ++n)
+        EXPECT_GE(sim->Log().WaitForText("LPS:CHAN " + std::to_string(n) + ";LPS:CHAN?", 0ms), 0) << n;
+
+    lps.SelectChannel(2);
+    EXPECT_EQ(lps.GetSelectedChannel(), 0);
+    lps.SelectChannel(1);
+    const size_t before = sim->Log().Count();
+    ASSERT_TRUE(lps.SetLDI(0.75));
+    EXPECT_GE(sim->Log().WaitForText("LPS:CHAN 3;LPS:I 0.750000", 2000ms, before), 0);
+
+    ASSERT_TRUE(lps.StartBackgroundThread(500));
+    lps.ClearUserFlag();
+    ASSERT_TRUE(Eventually([&] { return lps.IsFirstCycleDone() && lps.GetUserFlag(); }, 5000));
+    EXPECT_EQ(lps.GetFailedPolls(), 0);
+    // Each channel's poll line, prefixed by its channel: ":LPS:I?;" right after "LPS:CHAN n;".
+    for (const char* channel : {"LPS:CHAN 1;:LPS:I?;", "LPS:CHAN 3;:LPS:I?;"})
+        EXPECT_GE(sim->Log().WaitForText(channel, 2000ms, before), 0) << channel;
+    EXPECT_EQ(lps.GetChannelObject(1)->GetFailedPolls(), 0);
+    EXPECT_NEAR(lps.GetLDISetPoint(), 0.75, 1e-4);
+
+    lps.StopBackgroundThread(5000);
+    lps.GoLocal();
+    EXPECT_GE(sim->Log().WaitForText("LPS:CHAN 1;LOCAL", 2000ms), 0);
+    lps.Disconnect();
+    sim->Stop();
+    CPortResolver::Unregister(kPortNumber);
 }
 } // namespace
