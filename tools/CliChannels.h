@@ -10,13 +10,23 @@ class CInstrBase;
 class CLaser;
 class CTEC;
 
-// The TEC and laser channels of one instrument, in channel order, each with its display label. A
-// single-channel instrument gives "TEC" and/or "LAS"; a multi-channel one numbers them ("TEC1", ...).
-// Lamp supplies are laser channels that carry amperes.
+// One channel of an instrument as the tool addresses it: its label, its number on the instrument (1
+// for the one channel of a single-channel unit) and the channel object.
+template <class Channel>
+struct SCliChannel
+{
+    std::string label;
+    int number = 1;
+    Channel* channel = nullptr;
+};
+
+// The TEC and laser channels of one instrument, in channel order. A single-channel instrument gives
+// "TEC" and/or "LAS"; a multi-channel one numbers its present channels ("TEC1", "TEC3", ...). Lamp
+// supplies are laser channels that carry amperes, labelled "LPS".
 struct SCliChannels
 {
-    std::vector<std::pair<std::string, CTEC*>> tecs;
-    std::vector<std::pair<std::string, CLaser*>> lasers;
+    std::vector<SCliChannel<CTEC>> tecs;
+    std::vector<SCliChannel<CLaser>> lasers;
 
     static SCliChannels Of(CInstrBase& instrument);
 
@@ -26,4 +36,6 @@ struct SCliChannels
     std::vector<SCliChannelReadings> Read() const;
     // Capability lines per channel for "info"; these may query the instrument (not while polling).
     std::vector<std::pair<std::string, std::string>> Capabilities() const;
+    // "TEC 2 (1, 3), laser 0".
+    std::string Summary() const;
 };

@@ -40,7 +40,7 @@ const std::array<SCliCommand, 7> kCommands{{
     {{"set",
       {"DESCRIPTOR", "NAME", "VALUE"},
       3,
-      {{"channel", "K", "the K-th channel of that kind (default 1)"}},
+      {{"channel", "K", "the channel numbered K on the instrument (default: the first present)"}},
       "Change one setting while the instrument polls, then print the errors it reported.\nNAME is one of:\n" +
           CliSettingHelp()},
      &CliCommand::Set},

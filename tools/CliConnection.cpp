@@ -4,8 +4,8 @@
 #include "comm/PortDescriptor.h"
 #include "comm/Serial.h"
 #include "instrument/DetectInstrument.h"
-#include "instrument/Laser.h"
-#include "instrument/TEC.h"
+#include "instrument/InstrBase.h"
+#include "instrument/InstrumentFactory.h"
 
 namespace
 {
@@ -13,19 +13,6 @@ bool IsDescriptor(const std::string& descriptor)
 {
     const auto parsed = PortDescriptor::Parse(descriptor);
     return parsed && (parsed->kind == "COM" || parsed->kind == "TCP");
-}
-
-std::unique_ptr<CInstrBase> CreateInstrument(const SIdentRecord& record)
-{
-    switch (record.familyCode)
-    {
-    case 1:
-        return std::make_unique<CLaser>();
-    case 2:
-        return std::make_unique<CTEC>();
-    default:
-        return nullptr;
-    }
 }
 } // namespace
 
@@ -72,7 +59,8 @@ int CCliConnection::Open(const std::string& descriptor, std::string& message)
 {
     if (const int result = Detect(descriptor, m_record, message); result != ExitOk)
         return result;
-    m_instrument = CreateInstrument(m_record);
+    m_instrument.reset(CreateInstrumentObject(m_record.familyCode, m_record.modelCode, m_record.variantCode,
+                                              m_record.versionMajor));
     if (!m_instrument)
     {
         message = CliMessages::UnknownType;

@@ -171,17 +171,25 @@ private:
     std::vector<std::string> m_lines;
 };
 
+// The channel with that number on the instrument (1 for a single-channel unit); 0 picks the first.
 template <typename Channel>
-Channel* PickChannel(const std::vector<std::pair<std::string, Channel*>>& channels, int number,
-                     const char* kind, std::string& message)
+Channel* PickChannel(const std::vector<SCliChannel<Channel>>& channels, int number, const char* kind,
+                     std::string& message)
 {
+    for (const auto& entry : channels)
+    {
+        if (entry.number == number || number == 0)
+            return entry.channel;
+    }
     if (channels.empty())
         message = std::string("the instrument has no ") + kind + " channel";
-    else if (number > static_cast<int>(channels.size()))
-        message = std::string("no ") + kind + " channel " + std::to_string(number) + " (the instrument has " +
-                  std::to_string(channels.size()) + ")";
     else
-        return channels[number - 1].second;
+    {
+        message = std::string("no ") + kind + " channel " + std::to_string(number) + " (present:";
+        for (const auto& entry : channels)
+            message += " " + std::to_string(entry.number);
+        message += ")";
+    }
     return nullptr;
 }
 
@@ -221,8 +229,7 @@ int CliCommand::Info(const SCliInvocation& invocation)
                          std::to_string(record.modelCode) + ", variant " +
                          std::to_string(record.variantCode) + ", version " +
                          std::to_string(record.versionMajor) + "." + std::to_string(record.versionMinor)},
-        {"Channels", "TEC " + std::to_string(channels.tecs.size()) + ", laser " +
-                         std::to_string(channels.lasers.size())}};
+        {"Channels", channels.Summary()}};
     for (auto& row : channels.Capabilities())
         rows.push_back(std::move(row));
     std::fputs(CliFormat::KeyValues(rows).c_str(), stdout);
@@ -252,11 +259,12 @@ int CliCommand::Monitor(const SCliInvocation& invocation)
                 instrument.GetSerialNumber().c_str());
     instrument.StartBackgroundThread(kPollPeriodMs);
 
+    // The first row waits one refresh too, so that every channel has been polled once.
     int errors = 0;
-    auto next = Clock::now();
+    auto next = Clock::now() + kRefresh;
     for (int refresh = 0; *count == 0 || refresh < *count; ++refresh)
     {
-        if (refresh > 0 && stop.WaitUntil(next))
+        if (stop.WaitUntil(next))
             break;
         next += kRefresh;
         if (!instrument.IsPortOpen())
@@ -279,7 +287,7 @@ int CliCommand::Set(const SCliInvocation& invocation)
     const auto setting = ParseCliSetting(invocation.positionals[1], invocation.positionals[2], message);
     if (!setting)
         return Fail(ExitUsage, message);
-    const auto channelNumber = PositiveOption(invocation, "channel", 1);
+    const auto channelNumber = PositiveOption(invocation, "channel", 0);
     if (!channelNumber)
         return ExitUsage;
 
