@@ -7,6 +7,7 @@
 #include "instrument/M608_R4.h"
 #include "instrument/M609.h"
 #include "instrument/M618.h"
+#include "support/CaptureSink.h"
 #include "support/Eventually.h"
 
 #include <chrono>
@@ -128,6 +129,7 @@ TEST_P(MultiLaserSetPoint, GoesOutAsOneLineWithTheSelectedPrefix)
         ASSERT_TRUE(Eventually([&] { return laser.IsFirstCycleDone(); }, 5000));
     }
     const size_t from = unit.sim->Log().Count();
+    CaptureSink trace;
 
     EXPECT_TRUE(laser.SetLDI(150.0));
     const long index = unit.sim->Log().WaitFor(
@@ -138,12 +140,43 @@ TEST_P(MultiLaserSetPoint, GoesOutAsOneLineWithTheSelectedPrefix)
     EXPECT_NEAR(LaserProtocol::ParseNumber(unit.sim->Request("LAS:CHAN 2;LAS:SET:LDI?")).value_or(0), 150.0,
                 0.01);
     EXPECT_EQ(laser.GetErrorCount(), 0);
+    // While polling, only the poll thread may write: the set point went through its hand-over.
+    EXPECT_EQ(trace.Count("BackgroundProcessPendingCommandOrQuerty start: LAS:CHAN 2;LAS:LDI 150", true),
+              polling ? 1u : 0u);
     laser.Disconnect();
 }
 
 INSTANTIATE_TEST_SUITE_P(Routes, MultiLaserSetPoint, testing::Values(false, true),
                          [](const testing::TestParamInfo<bool>& info)
                          { return info.param ? "WhilePolling" : "Idle"; });
+
+// Commands of the user-interface thread and the poll share one wire: each exchange must keep its own
+// reply, so no poll fails and no set point is reported refused.
+TEST(MultiLaser, SetPointsWhilePollingKeepEveryExchangeWhole)
+{
+    SimulatedUnit unit("M618");
+    ASSERT_TRUE(unit.started);
+    CM618 laser;
+    ASSERT_TRUE(laser.Connect(Descriptor()));
+    ASSERT_TRUE(laser.StartBackgroundThread(0));
+    ASSERT_TRUE(Eventually([&] { return laser.IsFirstCycleDone(); }, 5000));
+
+    int refused = 0;
+    for (int round = 0; round < 40; ++round)
+    {
+        laser.SelectChannel(round % 4);
+        if (!laser.SetLDI(100.0 + round))
+            ++refused;
+    }
+    ASSERT_TRUE(laser.PauseBackgroundThread(true, 5000));
+    EXPECT_EQ(refused, 0);
+    EXPECT_EQ(laser.GetErrorCount(), 0);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(laser.GetChannelObject(i)->GetFailedPolls(), 0) << i;
+    EXPECT_NEAR(LaserProtocol::ParseNumber(unit.sim->Request("LAS:CHAN 4;LAS:SET:LDI?")).value_or(0), 139.0,
+                0.01);
+    laser.Disconnect();
+}
 
 TEST(MultiTec, ErrorsAndUserFlagIterateTheChannels)
 {
