@@ -379,6 +379,16 @@ int CMultiLPS::GetErrorCount() const
     return sum;
 }
 
+CErrorMsg CMultiLPS::GetError(int index, bool remove)
+{
+    const int own = CInstrBase::GetErrorCount();
+    if (index < own)
+        return CInstrBase::GetError(index, remove);
+    std::vector<CInstrBase*> channels;
+    ForEachChannel([&channels](Channel& channel) { channels.push_back(&channel); });
+    return ChannelError(channels, index - own, remove);
+}
+
 void CMultiLPS::ClearErrors()
 {
     CInstrBase::ClearErrors();

@@ -81,6 +81,8 @@ public:
     bool PollHook3(uint64_t pollFlags) override;
     void ProcessPending() override;
     int GetErrorCount() const override;
+    // Indexes count the unit's own errors first, then each present channel's in channel order.
+    CErrorMsg GetError(int index, bool remove) override;
     void ClearErrors() override;
     void ClearUserFlag() override;
     // The base identification only: the unit has no lamp channel of its own to read back.

@@ -200,6 +200,14 @@ TEST(MultiLpsOnSimulator, DiscoversFittedChannelsAndPollsEach)
     EXPECT_EQ(lps.GetChannelObject(1)->GetFailedPolls(), 0);
     EXPECT_NEAR(lps.GetLDISetPoint(), 0.75, 1e-4);
 
+    // An error in a channel's poll reply reaches the unit's error log (after the refusals of the
+    // unfitted channels' discovery).
+    lps.ClearErrors();
+    sim->PushError(680);
+    ASSERT_TRUE(Eventually([&] { return lps.GetErrorCount() == 1; }, 5000));
+    EXPECT_EQ(lps.GetError(0, true).GetNumber(), 680);
+    EXPECT_EQ(lps.GetErrorCount(), 0);
+
     lps.StopBackgroundThread(5000);
     lps.GoLocal();
     EXPECT_GE(sim->Log().WaitForText("LPS:CHAN 1;LOCAL", 2000ms), 0);
