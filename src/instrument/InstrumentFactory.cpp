@@ -2,6 +2,7 @@
 
 #include "instrument/D310.h"
 #include "instrument/D312.h"
+#include "instrument/D560.h"
 #include "instrument/D710.h"
 #include "instrument/K196.h"
 #include "instrument/K705.h"
@@ -13,6 +14,8 @@
 #include "instrument/M608_R4.h"
 #include "instrument/M609.h"
 #include "instrument/M618.h"
+#include "instrument/MultiLPS.h"
+#include "instrument/Norlase.h"
 #include "instrument/X19.h"
 #include "instrument/X510.h"
 
@@ -44,6 +47,7 @@ constexpr auto Rows = std::to_array<SFactoryRow>({
     {1, 2, 2, 1, Make<CD710>},
     {1, 2, 3, 1, Make<CD710>},
     {1, 2, 10, 2, Make<CD312>},
+    {1, 12, Any, Any, Make<CD560>},
     {1, 19, 37, Any, Make<CM618>},
     {1, 19, 32, Any, Make<CM618>},
     {1, 19, 38, Any, Make<CM608_R4>},
@@ -56,6 +60,8 @@ constexpr auto Rows = std::to_array<SFactoryRow>({
     {3, 5, Any, Any, Make<CX510>},
     {3, Any, 38, Any, Make<CM607>},
     {3, Any, 39, Any, Make<CM607_S0311>},
+    {7, 14, Any, Any, Make<CNorlase>},
+    {9, Any, 36, Any, Make<CMultiLPS>},
     {9, Any, 29, Any, Make<CLPS>},
     {9, Any, 30, Any, Make<CLPS>},
 });

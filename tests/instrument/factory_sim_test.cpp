@@ -5,6 +5,7 @@
 #include "comm/PortResolver.h"
 #include "instrument/D310.h"
 #include "instrument/D312.h"
+#include "instrument/D560.h"
 #include "instrument/D710.h"
 #include "instrument/DetectInstrument.h"
 #include "instrument/InstrumentFactory.h"
@@ -18,8 +19,10 @@
 #include "instrument/M608_R4.h"
 #include "instrument/M609.h"
 #include "instrument/M618.h"
+#include "instrument/MultiLPS.h"
 #include "instrument/MultiLaser.h"
 #include "instrument/MultiTec.h"
+#include "instrument/Norlase.h"
 #include "instrument/X19.h"
 #include "instrument/X510.h"
 #include "support/Eventually.h"
@@ -60,6 +63,11 @@ std::vector<CInstrBase*> PolledChannels(CInstrBase& instrument)
     {
         for (int i = 0; i < tecs->GetTecChannelCount(); ++i)
             channels.push_back(tecs->GetChannelObject(i));
+    }
+    if (auto* lamps = dynamic_cast<CMultiLPS*>(&instrument))
+    {
+        for (int i = 0; i < lamps->GetLampChannelCount(); ++i)
+            channels.push_back(lamps->GetChannelObject(i));
     }
     if (channels.empty())
         channels.push_back(&instrument);
@@ -138,7 +146,10 @@ INSTANTIATE_TEST_SUITE_P(
                       SSimFactoryRow{"X19", &typeid(CX19), 173, 1, ":LAS:CHAN?;"},
                       SSimFactoryRow{"M607", &typeid(CM607), 174, 4, "TEC:CHAN 2;"},
                       SSimFactoryRow{"M607-S0311", &typeid(CM607_S0311), 175, 4, "LAS:CHAN 2;"},
-                      SSimFactoryRow{"LPS", &typeid(CLPS), 176, 1, ":LPS:"}),
+                      SSimFactoryRow{"LPS", &typeid(CLPS), 176, 1, ":LPS:"},
+                      SSimFactoryRow{"D560", &typeid(CD560), 177, 2, "LAS:CHAN 2;"},
+                      SSimFactoryRow{"OEM", &typeid(CNorlase), 178, 5, "TEC:CHAN 3;"},
+                      SSimFactoryRow{"LPS-4", &typeid(CMultiLPS), 179, 4, "LPS:CHAN 4;"}),
     [](const auto& info)
     {
         std::string name = info.param.simModel;
