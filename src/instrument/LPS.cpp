@@ -3,6 +3,8 @@
 #include "diag/DiagSink.h"
 #include "instrument/LaserProtocol.h"
 
+#include <array>
+
 namespace
 {
 constexpr int kDefaultDigits = 6; // what "%f" writes
@@ -337,6 +339,68 @@ bool CLPS::GetTolerance(float& tolerance, float& timeSeconds)
     tolerance = 0.0f;
     timeSeconds = 0.0f;
     return false;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Factory calibration
+
+namespace
+{
+struct SLampCalibration
+{
+    const char* start;
+    const char* query;
+};
+
+// By LampCalibrationStep.
+constexpr std::array<SLampCalibration, 7> kLampCalibration{{{"LPS:CAL:I\r", "LPS:CAL:I?\r"},
+                                                            {"LPS:CAL:I 1\r", "LPS:CAL:I?\r"},
+                                                            {"LPS:CAL:V\r", "LPS:CAL:V?\r"},
+                                                            {"LPS:CAL:V 1\r", "LPS:CAL:V?\r"},
+                                                            {"LPS:CAL:VBULK\r", "LPS:CAL:VBULK?\r"},
+                                                            {"LPS:CAL:PS\r", "LPS:CAL:PS?\r"},
+                                                            {"LPS:CAL:ILIMIT\r", "LPS:CAL:ILIMIT?\r"}}};
+
+bool IsLampCalibrationStep(int step)
+{
+    return step >= 0 && step < static_cast<int>(kLampCalibration.size());
+}
+} // namespace
+
+bool CLPS::StartFactoryCalibration(int step)
+{
+    return IsLampCalibrationStep(step) && SendSet(kLampCalibration[static_cast<size_t>(step)].start);
+}
+
+float CLPS::QueryFactoryCalibration(int step)
+{
+    if (!IsLampCalibrationStep(step))
+        return NoValue;
+    return QueryNumber(kLampCalibration[static_cast<size_t>(step)].query);
+}
+
+bool CLPS::CancelFactoryCalibration()
+{
+    const std::string reply = Query("LPS:CAL:CANCEL;ERR?");
+    if (reply == "0")
+        return true;
+    AddErrorsFromReply(reply, 0);
+    return false;
+}
+
+bool CLPS::SetCalibrationReference(double ohms, int digits)
+{
+    return SendSet(WithNumber("LPS:CAL:R ", ohms, digits));
+}
+
+bool CLPS::SendFactoryDacLine1()
+{
+    return SendSet("lps:fact:put 9,0;lps:fact:put 10,1023\r\n");
+}
+
+bool CLPS::SendFactoryDacLine2()
+{
+    return SendSet("dac 302,1023\r\n");
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -129,6 +129,25 @@ public:
     int GetRange() override { return 0; }
     bool SetRange(int) override { return false; }
 
+    // --- factory calibration (reached only from factory tools) ---
+    enum LampCalibrationStep : int
+    {
+        CalibrateLampCurrent = 0,
+        CalibrateLampCurrentNext = 1, // the second point of the current calibration
+        CalibrateLampVoltage = 2,
+        CalibrateLampVoltageNext = 3,
+        CalibrateLampVBulk = 4,
+        CalibrateLampPS = 5,
+        CalibrateLampILimit = 6
+    };
+    bool StartFactoryCalibration(int step) override;
+    float QueryFactoryCalibration(int step) override;
+    bool CancelFactoryCalibration() override;
+    // The reference resistance the factory tool measured [ohm], with the given digits.
+    virtual bool SetCalibrationReference(double ohms, int digits);
+    bool SendFactoryDacLine1() override;
+    bool SendFactoryDacLine2() override;
+
     // --- session parts ---
     // "LPS:CHAN %d;" (or "LPS:CHAN %d,%d;") on a channel of a multi-channel supply; empty otherwise.
     std::string GetCommandPrefix() const override;

@@ -10,7 +10,7 @@ public:
     CX19() = default;
     ~CX19() override = default;
 
-    // The session's own prefix, so that a future session-wide prefix applies here too.
+    // The session's prefix rather than the combined family's.
     std::string GetCommandPrefix() const override { return CInstrBase::GetCommandPrefix(); }
     bool GetFeatureFlag(uint32_t key) const override;
     bool HasDualRange() const override { return false; }

@@ -47,7 +47,6 @@ public:
 
     // Laser capabilities.
     bool IsModeSupported(int mode) const override;
-    bool HasExtendedFeatures() const override { return false; }
     bool HasRemoteSetControl() const override { return true; }
     bool HasDualRange() const override { return true; }
 

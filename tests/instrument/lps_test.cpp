@@ -167,6 +167,19 @@ TEST_F(LpsOnSimulator, ConnectsSetsAndPollsItsOwnLine)
     EXPECT_NEAR(lps.GetLDISetPoint(), 1.25, 1e-4);
 }
 
+TEST_F(LpsOnSimulator, FactoryLinesAreAccepted)
+{
+    ASSERT_TRUE(lps.Connect("COM:" + std::to_string(kPortNumber) + ":38400"));
+    EXPECT_TRUE(lps.StartFactoryCalibration(CLPS::CalibrateLampCurrent));
+    EXPECT_FLOAT_EQ(lps.QueryFactoryCalibration(CLPS::CalibrateLampCurrent), 1.0f);
+    EXPECT_TRUE(lps.SetCalibrationReference(10.0, 3));
+    EXPECT_GE(sim->Log().WaitForText("LPS:CAL:R 10.000", 2000ms), 0);
+    EXPECT_TRUE(lps.SendFactoryDacLine1());
+    EXPECT_TRUE(lps.SendFactoryDacLine2());
+    EXPECT_FALSE(lps.StartFactoryCalibration(7));
+    EXPECT_EQ(lps.GetErrorCount(), 0);
+}
+
 // A four-channel supply with channels 1 and 3 fitted: discovery keeps both, compacted.
 TEST(MultiLpsOnSimulator, DiscoversFittedChannelsAndPollsEach)
 {
