@@ -25,7 +25,7 @@ CNorlase::~CNorlase()
 }
 
 // ---------------------------------------------------------------------------------------------------
-// TEC operations on the active sensor
+// TEC operations: every sensor index becomes the active sensor
 
 int CNorlase::GetSensorType(bool forceQuery, int)
 {
@@ -62,6 +62,21 @@ float CNorlase::GetTHighLimit(int)
     return CMultiTec::GetTHighLimit(kActiveSensor);
 }
 
+uint32_t CNorlase::GetSupportedSensorMask(int)
+{
+    return CMultiTec::GetSupportedSensorMask(kActiveSensor);
+}
+
+float CNorlase::GetT(bool averaged, int)
+{
+    return CMultiTec::GetT(averaged, kActiveSensor);
+}
+
+float CNorlase::GetR(bool averaged, int)
+{
+    return CMultiTec::GetR(averaged, kActiveSensor);
+}
+
 bool CNorlase::SetThermistorConstants(int, float a, float b, float c)
 {
     return CMultiTec::SetThermistorConstants(kActiveSensor, a, b, c);
@@ -70,6 +85,16 @@ bool CNorlase::SetThermistorConstants(int, float a, float b, float c)
 bool CNorlase::GetThermistorConstants(int, float& a, float& b, float& c)
 {
     return CMultiTec::GetThermistorConstants(kActiveSensor, a, b, c);
+}
+
+bool CNorlase::SetRTDConstants(int, float a, float b, float c, float r0)
+{
+    return CMultiTec::SetRTDConstants(kActiveSensor, a, b, c, r0);
+}
+
+bool CNorlase::GetRTDConstants(int, float& a, float& b, float& c, float& r0)
+{
+    return CMultiTec::GetRTDConstants(kActiveSensor, a, b, c, r0);
 }
 
 bool CNorlase::GetStoredPulseValues(int, std::array<float, 3>& values)

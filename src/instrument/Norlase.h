@@ -30,8 +30,13 @@ public:
     float GetTLowLimit(int sensor) override;
     bool SetTHighLimit(float celsius, int sensor) override;
     float GetTHighLimit(int sensor) override;
+    uint32_t GetSupportedSensorMask(int sensor) override;
+    float GetT(bool averaged = false, int sensor = -1) override;
+    float GetR(bool averaged = false, int sensor = -1) override;
     bool SetThermistorConstants(int sensor, float a, float b, float c) override;
     bool GetThermistorConstants(int sensor, float& a, float& b, float& c) override;
+    bool SetRTDConstants(int sensor, float a, float b, float c, float r0) override;
+    bool GetRTDConstants(int sensor, float& a, float& b, float& c, float& r0) override;
 
     // --- what the OEM lasers do not have ---
     bool SetFrequency(double) override { return false; }
