@@ -75,9 +75,9 @@ TEST_P(CliAgainstSimulator, DetectInfoAndQueryIdentifyTheK760)
 
     const SCliRun info = Run({"info", m_descriptor});
     EXPECT_EQ(info.exitCode, ExitOk) << info.err;
-    EXPECT_THAT(info.out,
-                AllOf(HasSubstr("Model:            K760\n"), HasSubstr("Channels:         TEC 1, laser 0"),
-                      HasSubstr("TEC:              sensors ")));
+    EXPECT_THAT(info.out, AllOf(HasSubstr("Model:            K760\n"),
+                                HasSubstr("Channels:         TEC 1 (1), laser 0"),
+                                HasSubstr("TEC:              sensors 7, ")));
 
     const SCliRun query = Run({"query", m_descriptor, "*IDN?"});
     EXPECT_EQ(query.exitCode, ExitOk) << query.err;
