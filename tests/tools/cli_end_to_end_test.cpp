@@ -6,6 +6,7 @@
 #include "support/PtyPair.h"
 
 #include <fstream>
+#include <future>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -147,6 +148,23 @@ TEST_P(CliAgainstSimulator, InstrumentErrorAfterASetGivesExitCodeFour)
     const SCliRun set = Run({"set", m_descriptor, "tec.output", "on"});
     EXPECT_EQ(set.exitCode, ExitInstrumentErrors) << set.out;
     EXPECT_THAT(set.err, HasSubstr("instrument error 402: TEC: Sensor open shutdown the output"));
+}
+
+TEST_P(CliAgainstSimulator, MonitorEndsWithExitCodeThreeWhenTheInstrumentGoesAway)
+{
+    auto monitor = std::async(std::launch::async,
+                              [this] {
+                                  return Run({"monitor", m_descriptor, "--count", "600"});
+                              });
+    // Polling has begun once the unit hears the poll's compound query.
+    ASSERT_GE(m_sim->Log().WaitForText(":TEC:CHAN?;", 20s), 0);
+    if (GetParam() == Transport::Tcp)
+        m_sim->Stop();
+    else
+        ASSERT_TRUE(m_sim->Unplug());
+    const SCliRun run = monitor.get();
+    EXPECT_EQ(run.exitCode, ExitNoInstrument) << run.out;
+    EXPECT_THAT(run.err, HasSubstr("the connection to the instrument was lost"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, CliAgainstSimulator, ::testing::Values(Transport::Tcp, Transport::Pty),
