@@ -1,6 +1,6 @@
 #pragma once
 
-#include "instrument/MultiLaser.h"
+#include "instrument/D560Channel.h"
 
 #include <array>
 #include <cstdint>
@@ -9,7 +9,7 @@
 
 // The main laser of the D560. Its maximum LDI set point is not a stored value but comes from the
 // factory data block, which holds the maximum [mA] of each of the four current ranges.
-class CD560Main : public CMultiLaser::Channel
+class CD560Main : public CD560Channel
 {
 public:
     static constexpr int RangeCount = 4;

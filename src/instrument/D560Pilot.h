@@ -1,10 +1,10 @@
 #pragma once
 
-#include "instrument/MultiLaser.h"
+#include "instrument/D560Channel.h"
 
 // The pilot laser of the D560: it has no photodiode control, so the MDI and MDP set points and
 // limits answer 0 and nothing is asked.
-class CD560Pilot : public CMultiLaser::Channel
+class CD560Pilot : public CD560Channel
 {
 public:
     CD560Pilot() = default;

@@ -152,6 +152,21 @@ TEST_F(D560OnSimulator, MainAndPilotPresentAndPolled)
         EXPECT_EQ(d560.GetChannelObject(i)->GetFailedPolls(), 0);
 }
 
+TEST_F(D560OnSimulator, PilotTakesTheUnitsOwnCalibrationSteps)
+{
+    ASSERT_TRUE(d560.Connect(Descriptor()));
+    d560.SelectChannel(1);
+    const size_t before = sim->Log().Count();
+    EXPECT_TRUE(d560.StartFactoryCalibration(CD560Channel::CalibrateD560VBulk));
+    EXPECT_TRUE(SimReceivedLineStarting("LAS:CHAN 2;LAS:CAL:VBULK 1", before));
+    EXPECT_FLOAT_EQ(d560.QueryFactoryCalibration(CD560Channel::CalibrateD560VBulk), 1.0f);
+    auto* pilot = dynamic_cast<CD560Channel*>(d560.GetChannelObject(1));
+    ASSERT_NE(pilot, nullptr);
+    EXPECT_TRUE(pilot->SetVBulkReference(11.98, 2));
+    EXPECT_TRUE(SimReceivedLineStarting("LAS:CHAN 2;LAS:VBULK 11.98", before));
+    EXPECT_EQ(d560.GetErrorCount(), 0);
+}
+
 // The factory block as a scripted unit returns it; the main laser talks to it directly.
 struct SBlockRow
 {
