@@ -7,6 +7,8 @@ class CM607_S0311 : public CM607
 {
 public:
     CM607_S0311() = default;
+    // Polling ends before the object starts to come apart.
+    ~CM607_S0311() override;
 
 protected:
     void PrepareChannels() override;

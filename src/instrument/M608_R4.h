@@ -10,4 +10,6 @@ public:
     static constexpr int ChannelSlots = 4;
 
     CM608_R4();
+    // Polling ends before the object starts to come apart.
+    ~CM608_R4() override;
 };

@@ -9,4 +9,6 @@ public:
     static constexpr int ChannelSlots = 4;
 
     CM609();
+    // Polling ends before the object starts to come apart.
+    ~CM609() override;
 };

@@ -228,6 +228,19 @@ TEST(MultiLaser, UnplugShowsOnEveryChannelAtOnce)
     laser.Disconnect();
 }
 
+// An owner that deletes a polling unit without disconnecting must not leave the poll thread reaching
+// channels that are gone (the sanitizer builds see any such access).
+TEST(MultiTec, DestroyedWhilePollingStopsThePollFirst)
+{
+    SimulatedUnit unit("M609");
+    ASSERT_TRUE(unit.started);
+    auto tec = std::make_unique<CM609>();
+    ASSERT_TRUE(tec->Connect(Descriptor()));
+    ASSERT_TRUE(tec->StartBackgroundThread(0));
+    ASSERT_TRUE(Eventually([&] { return tec->IsFirstCycleDone(); }, 5000));
+    tec.reset();
+}
+
 // Every model connects over a pseudo-terminal and completes a poll cycle of each present channel, with
 // the channels the unit has fitted found and no failed poll.
 struct ModelRow
