@@ -5,12 +5,14 @@
 #include "instrument/M607.h"
 #include "instrument/M607_S0311.h"
 #include "instrument/M608_R4.h"
+#include "instrument/M608_R4Laser.h"
 #include "instrument/M609.h"
 #include "instrument/M618.h"
 #include "support/CaptureSink.h"
 #include "support/Eventually.h"
 
 #include <chrono>
+#include <clocale>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -225,6 +227,26 @@ TEST(MultiLaser, UnplugShowsOnEveryChannelAtOnce)
     ASSERT_TRUE(Eventually([&] { return !laser.IsPortOpen(); }, 5000));
     for (int i = 0; i < laser.GetLaserChannelCount(); ++i)
         EXPECT_FALSE(laser.GetChannelObject(i)->IsPortOpen()) << i;
+    laser.Disconnect();
+}
+
+// The factory's auxiliary calibration of an M608 R4 channel: the channel's prefix, and a decimal point
+// whatever the user's locale.
+TEST(MultiLaser, AuxiliaryCalibrationLinesUnderADecimalCommaLocale)
+{
+    SimulatedUnit unit("M608-R4");
+    ASSERT_TRUE(unit.started);
+    CM608_R4 laser;
+    ASSERT_TRUE(laser.Connect(Descriptor()));
+    auto* second = dynamic_cast<CM608_R4Laser*>(laser.GetChannelObject(1));
+    ASSERT_NE(second, nullptr);
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr)
+        GTEST_SKIP() << "de_DE.UTF-8 is not installed";
+    second->SetCalibrationResistor(1.5);
+    second->SetAuxMDICalibration(3);
+    std::setlocale(LC_ALL, "C");
+    EXPECT_TRUE(unit.Received("LAS:CHAN 2;LAS:CAL:R 1.500000"));
+    EXPECT_TRUE(unit.Received("LAS:CHAN 2;LAS:CAL:AUXMDI 3"));
     laser.Disconnect();
 }
 
