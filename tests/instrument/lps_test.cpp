@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <string>
 
 namespace
@@ -68,6 +69,7 @@ protected:
             {
                 if (line != ":LPS:I?;:LPS:V?;ERR?")
                     return false;
+                std::lock_guard lock(replyLock);
                 reply = pollReply + "\r\n";
                 return true;
             });
@@ -78,20 +80,28 @@ protected:
     }
     void TearDown() override { lps.Disconnect(); }
 
+    // The unit answers on its own thread.
+    void SetPollReply(const std::string& text)
+    {
+        std::lock_guard lock(replyLock);
+        pollReply = text;
+    }
+
     ScriptedUnit unit;
     CLPS lps;
+    std::mutex replyLock;
     std::string pollReply;
 };
 
 TEST_F(LpsOnScriptedUnit, StoresReadingsAndRecordsTheReportedError)
 {
-    pollReply = "1.234,5.6,0";
+    SetPollReply("1.234,5.6,0");
     ASSERT_TRUE(lps.UpdateStatus(lps.GetPollFlags()));
     EXPECT_EQ(lps.GetCurrentPrecision(), 3);
     EXPECT_EQ(lps.GetVoltagePrecision(), 1);
     EXPECT_EQ(lps.GetErrorCount(), 0);
 
-    pollReply = "2.50,6.25,5";
+    SetPollReply("2.50,6.25,5");
     ASSERT_TRUE(lps.UpdateStatus(lps.GetPollFlags()));
     ASSERT_EQ(lps.GetErrorCount(), 1);
     EXPECT_EQ(lps.GetError(0, false).GetNumber(), 5);
@@ -103,9 +113,9 @@ TEST_F(LpsOnScriptedUnit, StoresReadingsAndRecordsTheReportedError)
 
 TEST_F(LpsOnScriptedUnit, ShortReplyDiscardsTheCycle)
 {
-    pollReply = "1.234,5.6,0";
+    SetPollReply("1.234,5.6,0");
     ASSERT_TRUE(lps.UpdateStatus(lps.GetPollFlags()));
-    pollReply = "7.1";
+    SetPollReply("7.1");
     EXPECT_FALSE(lps.UpdateStatus(lps.GetPollFlags()));
     EXPECT_EQ(lps.GetCurrentPrecision(), 3);
     EXPECT_EQ(lps.GetFailedPolls(), 1);
