@@ -30,6 +30,12 @@ bool IsLampSupply(CLaser* laser)
     return dynamic_cast<CLPS*>(laser) != nullptr;
 }
 
+// A lamp supply calls its current and voltage modes "I" and "V".
+std::string LampModeName(int mode)
+{
+    return mode == LaserModeICW ? "I" : mode == LaserModeLDV ? "V" : "?";
+}
+
 int TecSetPointPrecision(const CTEC& tec, int mode)
 {
     switch (mode)
@@ -74,7 +80,8 @@ SCliChannelReadings ReadLaser(const std::string& label, CLaser& laser)
     }
     readings.readings.push_back(Number("set", "", laser.GetSetPoint(), laser.GetPrecision(mode)));
     readings.readings.push_back(Text("output", laser.GetOutput(false) ? "on" : "off"));
-    readings.readings.push_back(Text("mode", LaserModeName(mode)));
+    readings.readings.push_back(
+        Text("mode", IsLampSupply(&laser) ? LampModeName(mode) : LaserModeName(mode)));
     return readings;
 }
 
@@ -89,7 +96,7 @@ std::string TecCapabilities(CTEC& tec)
 std::string LaserCapabilities(CLaser& laser)
 {
     if (IsLampSupply(&laser))
-        return "lamp supply, modes I and V";
+        return "lamp supply, modes I and V (las.mode ICW or LDV)";
     return "max LDI limit " + CliFormat::Number(laser.GetMaxLDILimit(false), 1) + " mA, dual range " +
            YesNo(laser.HasDualRange()) + ", pulsed " + YesNo(laser.IsPulseCapable()) + ", QCW " +
            YesNo(laser.IsQCWSupported()) + ", V sense " + YesNo(laser.IsVSenseSupported()) + ", remote set " +

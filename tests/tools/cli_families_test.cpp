@@ -81,4 +81,44 @@ TEST_F(CliFamilies, LaserSetPointTheUnitRefusesComesBackAsItsError)
     EXPECT_EQ(set.exitCode, ExitInstrumentErrors) << set.out;
     EXPECT_THAT(set.err, HasSubstr("instrument error 201: Parameter was out of range and not accepted"));
 }
+
+struct SFamilyCase
+{
+    const char* model;
+    std::vector<const char*> channelTexts;
+};
+
+void PrintTo(const SFamilyCase& row, std::ostream* out)
+{
+    *out << row.model;
+}
+
+class CliEveryFamily : public CliFamilies, public ::testing::WithParamInterface<SFamilyCase>
+{
+};
+
+TEST_P(CliEveryFamily, MonitorShowsEveryChannel)
+{
+    const std::string descriptor = Start(GetParam().model);
+    ASSERT_FALSE(descriptor.empty());
+    const SCliRun monitor = Run({"monitor", descriptor, "--count", "1"});
+    EXPECT_EQ(monitor.exitCode, ExitOk) << monitor.err;
+    for (const char* text : GetParam().channelTexts)
+        EXPECT_THAT(monitor.out, HasSubstr(text));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Models, CliEveryFamily,
+    ::testing::Values(SFamilyCase{"D310", {"  LAS: LDI "}},
+                      SFamilyCase{"M607", {"  TEC1: T ", "  TEC2: T ", "  LAS1: LDI ", "  LAS2: LDI "}},
+                      SFamilyCase{"OEM", {"  TEC3: T ", "  LAS1: LDI ", "  LAS2: LDI "}},
+                      SFamilyCase{"D560", {"  LAS1: LDI ", "  LAS2: LDI "}},
+                      SFamilyCase{"LPS", {"  LPS: I 0.", " A, V ", "mode I"}},
+                      SFamilyCase{"LPS-4", {"  LPS1: I ", "  LPS4: I "}}),
+    [](const auto& info)
+    {
+        std::string name = info.param.model;
+        std::replace(name.begin(), name.end(), '-', '_');
+        return name;
+    });
 } // namespace
