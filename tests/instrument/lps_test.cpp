@@ -177,9 +177,14 @@ TEST_F(LpsOnSimulator, ConnectsSetsAndPollsItsOwnLine)
     EXPECT_NEAR(lps.GetLDISetPoint(), 1.25, 1e-4);
 }
 
-TEST_F(LpsOnSimulator, FactoryLinesAreAccepted)
+TEST_F(LpsOnSimulator, RegisterAndFactoryLinesAreAccepted)
 {
     ASSERT_TRUE(lps.Connect("COM:" + std::to_string(kPortNumber) + ":38400"));
+    EXPECT_TRUE(lps.SetConditionEnable(0x21));
+    EXPECT_GE(sim->Log().WaitForText("LPS:ENAB:COND 33s", 2000ms), 0);
+    EXPECT_EQ(lps.GetConditionEnable(), 0x21);
+    EXPECT_TRUE(lps.SetVoltageRate(2.5));
+    EXPECT_FLOAT_EQ(lps.GetVoltageRate(), 2.5f);
     EXPECT_TRUE(lps.StartFactoryCalibration(CLPS::CalibrateLampCurrent));
     EXPECT_FLOAT_EQ(lps.QueryFactoryCalibration(CLPS::CalibrateLampCurrent), 1.0f);
     EXPECT_TRUE(lps.SetCalibrationReference(10.0, 3));
