@@ -1,6 +1,5 @@
 #include "instrument/X510.h"
 
-#include "instrument/TecProtocol.h"
 #include "instrument/ValuesBagEEX510.h"
 
 #include <algorithm>
@@ -31,25 +30,28 @@ bool CX510::Identify(bool force)
 
 bool CX510::RefreshLaserSide()
 {
+    // Through the side's reference, so that a model's own versions of these run.
+    CLaser& laser = *this;
     CLaser::ResetLaserState();
     SetPulseCapable(false);
     SetFeatureFlag(true);
-    const bool mode = CLaser::GetMode(true) != LaserModeNone;
-    CLaser::GetOutput(true);
+    const bool mode = laser.GetMode(true) != LaserModeNone;
+    laser.GetOutput(true);
     // Also empties the unit's error queue into the error list.
-    const bool readings = CLaser::ReadAllReadings();
+    const bool readings = laser.ReadAllReadings();
     return mode && readings;
 }
 
 bool CX510::RefreshTecSide()
 {
+    CTEC& tec = *this;
     CTEC::ResetTecState();
     const auto version = GetFirmwareVersionNumbers();
     const bool line = version[0] == 2 || version[0] == 3;
     m_firmwareFeature.store(line && version[1] == 4 && GetBuildNumber() > 42, Relaxed);
-    const bool mode = CTEC::GetMode(true) != TecModeUnknown;
-    CTEC::GetOutput(true);
-    const bool readings = CTEC::ReadAllReadings();
+    const bool mode = tec.GetMode(true) != TecModeUnknown;
+    tec.GetOutput(true);
+    const bool readings = tec.ReadAllReadings();
     return mode && readings;
 }
 
