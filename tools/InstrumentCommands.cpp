@@ -1,20 +1,18 @@
 #include "CliChannels.h"
 #include "CliCommands.h"
 #include "CliConnection.h"
+#include "CliCsvFile.h"
 #include "CliFormat.h"
+#include "CliSetterLog.h"
 #include "CliSetting.h"
-#include "diag/DiagSink.h"
-#include "diag/EventLog.h"
+#include "CliStopSignals.h"
 #include "instrument/Laser.h"
 #include "instrument/TEC.h"
 
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <memory>
-#include <mutex>
 
 namespace
 {
@@ -42,67 +40,6 @@ int DrainErrors(CInstrBase& instrument, const SCliChannels& channels, const char
     }
     return count;
 }
-
-// Owns the --csv file; every row is flushed so that a crash loses at most the row being written.
-class CCsvFile
-{
-public:
-    bool Open(const std::string& path)
-    {
-        m_file.reset(std::fopen(path.c_str(), "w"));
-        return m_file != nullptr;
-    }
-    void WriteLine(const std::string& line)
-    {
-        if (!m_file)
-            return;
-        std::fprintf(m_file.get(), "%s\n", line.c_str());
-        std::fflush(m_file.get());
-    }
-
-private:
-    struct SClose
-    {
-        void operator()(std::FILE* file) const { std::fclose(file); }
-    };
-    std::unique_ptr<std::FILE, SClose> m_file;
-};
-
-// SIGINT and SIGTERM end the monitor between refreshes. They are blocked before the instrument's
-// thread starts (which inherits the mask), so only the wait below receives them.
-class CStopSignals
-{
-public:
-    CStopSignals()
-    {
-        sigemptyset(&m_set);
-        sigaddset(&m_set, SIGINT);
-        sigaddset(&m_set, SIGTERM);
-        pthread_sigmask(SIG_BLOCK, &m_set, &m_previous);
-    }
-    ~CStopSignals() { pthread_sigmask(SIG_SETMASK, &m_previous, nullptr); }
-
-    // Waits until the deadline; true when a stop signal came first.
-    bool WaitUntil(Clock::time_point deadline)
-    {
-        for (;;)
-        {
-            const auto left = deadline - Clock::now();
-            if (left <= Clock::duration::zero())
-                return false;
-            const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-            const timespec wait{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
-            if (sigtimedwait(&m_set, nullptr, &wait) > 0)
-                return true;
-            if (errno != EINTR && errno != EAGAIN)
-                return false;
-        }
-    }
-
-private:
-    sigset_t m_set;
-    sigset_t m_previous;
-};
 
 std::optional<int> PositiveOption(const SCliInvocation& invocation, const char* name, int fallback)
 {
@@ -146,34 +83,6 @@ bool ApplyLaser(const SCliSetting& setting, CLaser& laser)
         return laser.SetMode(setting.code);
     return laser.SetOutput(setting.code != 0);
 }
-
-// Collects what the channel classes log while a setter runs: their range checks say there why a
-// value was refused before anything was sent.
-class CSetterLog
-{
-public:
-    CSetterLog()
-    {
-        CEventLog::Instance().SetCategory(ccGeneral, 3, 1);
-        CDiagSink::SetSink(
-            [this](const std::string& line)
-            {
-                std::lock_guard<std::mutex> guard(m_lock);
-                m_lines.push_back(line);
-            });
-    }
-    ~CSetterLog() { CDiagSink::ResetSink(); }
-
-    std::vector<std::string> Lines()
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        return m_lines;
-    }
-
-private:
-    std::mutex m_lock;
-    std::vector<std::string> m_lines;
-};
 
 // The channel with that number on the instrument (1 for a single-channel unit); 0 picks the first.
 template <typename Channel>
@@ -246,12 +155,12 @@ int CliCommand::Monitor(const SCliInvocation& invocation)
     const auto count = PositiveOption(invocation, "count", 0);
     if (!count)
         return ExitUsage;
-    CCsvFile csv;
+    CCliCsvFile csv;
     if (invocation.Has("csv") && !csv.Open(invocation.options.at("csv")))
         return Fail(ExitFailure,
                     "cannot write " + invocation.options.at("csv") + ": " + std::strerror(errno));
 
-    CStopSignals stop;
+    CCliStopSignals stop;
     CCliConnection connection;
     std::string message;
     if (const int result = connection.Open(invocation.positionals[0], message); result != ExitOk)
@@ -315,7 +224,7 @@ int CliCommand::Set(const SCliInvocation& invocation)
     bool accepted = false;
     std::vector<std::string> logged;
     {
-        CSetterLog log;
+        CCliSetterLog log;
         accepted = tec ? ApplyTec(*setting, *tec) : ApplyLaser(*setting, *laser);
         logged = log.Lines();
     }
