@@ -171,6 +171,7 @@ int CliCommand::Monitor(const SCliInvocation& invocation)
         return Fail(ExitFailure, "the instrument has no channel to monitor");
     std::printf("Connected to %s, S/N %s\n", instrument.GetModel().c_str(),
                 instrument.GetSerialNumber().c_str());
+    DrainErrors(instrument, channels, kWhileConnecting);
     instrument.StartBackgroundThread(kPollPeriodMs);
 
     // The first row waits one refresh too, so that every channel has been polled once.
