@@ -222,20 +222,22 @@ bool CSerialRS232::WaitReadable(int waitMs)
 
 std::string CSerialRS232::ReadLine(int timeoutMs)
 {
+    using Clock = std::chrono::steady_clock;
     std::string line;
-    const auto start = std::chrono::steady_clock::now();
-    const auto leftMs = [start, timeoutMs]
-    {
-        return timeoutMs -
-               std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
-                   .count();
-    };
+    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(0, timeoutMs));
+    // Rounded up, so that a wait never ends before the deadline.
+    const auto leftMs = [deadline]
+    { return std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count(); };
     for (;;)
     {
         // Block until input arrives rather than reading an empty queue first.
         if (m_pending.empty() && timeoutMs > 0 &&
             !WaitReadable(static_cast<int>(std::max<long long>(0, leftMs()))))
-            break;
+        {
+            if (Clock::now() >= deadline || !m_isOpen)
+                break;
+            continue;
+        }
         char chunk[LineChunk];
         const int count = Read(chunk, LineChunk, 0);
         bool ended = false;
@@ -245,7 +247,8 @@ std::string CSerialRS232::ReadLine(int timeoutMs)
             if (ended)
                 m_pending.insert(0, chunk + index + 1, static_cast<size_t>(count - index - 1));
         }
-        if (ended || !m_isOpen || (count == 0 && timeoutMs <= 0) || (timeoutMs > 0 && leftMs() < 0))
+        if (ended || !m_isOpen || (count == 0 && timeoutMs <= 0) ||
+            (timeoutMs > 0 && Clock::now() > deadline))
             break;
     }
     TraceResponse(line);
