@@ -124,7 +124,9 @@ std::string CommandUsage(const SCliCommandSpec& command)
     }
     for (const SCliOption& option : command.options)
         text += " [--" + option.name + (option.valueName.empty() ? "" : " " + option.valueName) + "]";
-    text += "\n\n" + command.summary + "\n";
+    text += "\n\n" + command.summary;
+    if (text.back() != '\n')
+        text += "\n";
     if (!command.options.empty())
         text += "\noptions:\n";
     for (const SCliOption& option : command.options)
