@@ -1,7 +1,6 @@
 #pragma once
 
-#include "instrument/MultiLaser.h"
-#include "instrument/MultiTec.h"
+#include "instrument/MultiLaserTec.h"
 
 #include <array>
 #include <cstdint>
@@ -12,8 +11,7 @@
 // fitted. Laser operations go to the selected laser channel, TEC operations to the selected TEC
 // channel; operations that take a sensor index address the channel's active sensor. The unit has no
 // pulse, QCW or stored factory values: those answer 0 and send nothing.
-// Calls on the object itself that both sides answer are ambiguous; callers go through CLaser or CTEC.
-class CNorlase : public CMultiLaser, public CMultiTec
+class CNorlase : public CMultiLaserTec
 {
 public:
     static constexpr int LaserSlots = 2;
@@ -58,24 +56,10 @@ public:
     std::optional<int> GetStoredValue(StoredValue) override { return 0; }
     bool SetStoredValue(StoredValue, int) override { return false; }
 
-    // --- session parts over all five channels ---
     bool IsInstrumentType(int type) const override;
-    std::string GetCommandPrefix() const override;
-    bool PollHook1(uint64_t pollFlags) override;
-    bool PollHook2(uint64_t pollFlags) override;
-    bool PollHook3(uint64_t pollFlags) override;
-    void ProcessPending() override;
-    int GetErrorCount() const override;
-    CErrorMsg GetError(int index, bool remove) override;
-    void ClearErrors() override;
-    void ClearUserFlag() override;
-    bool Identify(bool force) override;
-    // Identification on the unit; then every channel takes the unit's identity and the error queue is
-    // emptied into the error list. No channel discovery: all five are always there.
-    bool Connect(const std::string& descriptor) override;
-    void Disconnect() override;
 
 protected:
+    // No channel discovery: all five channels are always there, each taking the unit's identity.
     void DiscoverLaserChannels() override;
     void DiscoverTecChannels() override;
 };
