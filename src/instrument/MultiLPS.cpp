@@ -2,8 +2,6 @@
 
 #include "instrument/MultiChannelConnect.h"
 
-#include <algorithm>
-
 CMultiLPS::CMultiLPS()
 {
     CSerialMulti& shared = InstallSharedPort(*this);
@@ -11,8 +9,7 @@ CMultiLPS::CMultiLPS()
     {
         auto channel = std::make_unique<Channel>();
         channel->SetLaserChannelNumber(i + 1);
-        channel->AttachHost(this, &shared);
-        m_slots.push_back(std::move(channel));
+        m_channels.Add(std::move(channel), this, shared);
     }
 }
 
@@ -26,25 +23,22 @@ CMultiLPS::~CMultiLPS()
 
 void CMultiLPS::SelectChannel(int index)
 {
-    if (index >= 0 && index < m_presentCount.load())
-        m_selected.store(index);
+    m_channels.Select(index);
 }
 
 int CMultiLPS::GetSelectedChannel() const
 {
-    return m_selected.load();
+    return m_channels.GetSelected();
 }
 
 CLPS* CMultiLPS::GetSelectedChannelObject() const
 {
-    return GetChannelObject(m_selected.load());
+    return m_channels.GetSelectedObject();
 }
 
 CLPS* CMultiLPS::GetChannelObject(int index) const
 {
-    if (index < 0 || index >= MaxChannels)
-        return nullptr;
-    return m_present[static_cast<size_t>(index)].load();
+    return m_channels.Get(index);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -248,23 +242,6 @@ int CMultiLPS::GetStatusByte()
 // ---------------------------------------------------------------------------------------------------
 // Discovery, connection and the session parts over the channels
 
-void CMultiLPS::DiscoverChannels()
-{
-    std::array<Channel*, MaxChannels> found{};
-    int count = 0;
-    for (const auto& slot : m_slots)
-    {
-        const int number = slot->GetLaserChannelNumber();
-        const std::string query = "LPS:CHAN " + std::to_string(number) + ";LPS:CHAN?";
-        if (ParseChannelNumber(Query(query)) == number)
-            found[static_cast<size_t>(count++)] = slot.get();
-    }
-    for (size_t i = 0; i < found.size(); ++i)
-        m_present[i].store(found[i]);
-    m_presentCount.store(count);
-    ForEachChannel([this](Channel& channel) { channel.CopyIdentity(*this); });
-}
-
 bool CMultiLPS::Identify(bool force)
 {
     return CInstrBase::Identify(force);
@@ -277,7 +254,7 @@ bool CMultiLPS::Connect(const std::string& descriptor)
         Disconnect();
         return false;
     }
-    DiscoverChannels();
+    m_channels.Discover(*this, "LPS", [](const Channel& channel) { return channel.GetLaserChannelNumber(); });
     AddErrorsFromReply(Query("ERR?\n"), 0);
     return true;
 }
@@ -285,14 +262,13 @@ bool CMultiLPS::Connect(const std::string& descriptor)
 void CMultiLPS::Disconnect()
 {
     CInstrBase::Disconnect();
-    for (const auto& slot : m_slots)
-    {
-        slot->ForgetIdentity();
-        slot->ResetLaserState();
-    }
-    for (auto& present : m_present)
-        present.store(nullptr);
-    m_presentCount.store(0);
+    m_channels.ForEachSlot(
+        [](Channel& channel)
+        {
+            channel.ForgetIdentity();
+            channel.ResetLaserState();
+        });
+    m_channels.ClearPresent();
 }
 
 void CMultiLPS::GoLocal()
@@ -300,34 +276,9 @@ void CMultiLPS::GoLocal()
     Command("LPS:CHAN 1;LOCAL", false);
 }
 
-void CMultiLPS::ForEachChannel(const std::function<void(Channel&)>& visit) const
-{
-    const int count = m_presentCount.load();
-    for (int i = 0; i < count; ++i)
-        if (Channel* channel = m_present[static_cast<size_t>(i)].load())
-            visit(*channel);
-}
-
-void CMultiLPS::PollChannels(int hook, uint64_t pollFlags)
-{
-    ForEachChannel(
-        [&](Channel& channel)
-        {
-            if (IsStopRequested())
-                return;
-            const uint64_t flags = channel.GetPollFlags() | pollFlags;
-            if (hook == 1)
-                channel.PollHook1(flags);
-            else if (hook == 2)
-                channel.PollHook2(flags);
-            else
-                channel.PollHook3(flags);
-        });
-}
-
 bool CMultiLPS::HasLaserChannel() const
 {
-    return m_presentCount.load() != 0;
+    return m_channels.GetCount() != 0;
 }
 
 std::string CMultiLPS::GetCommandPrefix() const
@@ -351,32 +302,30 @@ bool CMultiLPS::PollHook2(uint64_t pollFlags)
 bool CMultiLPS::PollHook3(uint64_t pollFlags)
 {
     PollChannels(3, pollFlags);
-    // The channels' health folded into the unit's: the worst failedPolls, fresh values from any.
     int failedPolls = 0;
     bool fresh = false;
-    ForEachChannel(
-        [&](Channel& channel)
-        {
-            failedPolls = std::max(failedPolls, channel.GetFailedPolls());
-            fresh = fresh || channel.GetUserFlag();
-        });
+    m_channels.CollectHealth(failedPolls, fresh);
     SetFailedPolls(failedPolls);
     if (fresh)
         m_userFlag.store(true);
     return true;
 }
 
+void CMultiLPS::PollChannels(int hook, uint64_t pollFlags)
+{
+    m_channels.Poll(*this, hook,
+                    [pollFlags](const Channel& channel) { return channel.GetPollFlags() | pollFlags; });
+}
+
 void CMultiLPS::ProcessPending()
 {
     CInstrBase::ProcessPending();
-    ForEachChannel([](Channel& channel) { channel.ProcessPending(); });
+    m_channels.ProcessPending();
 }
 
 int CMultiLPS::GetErrorCount() const
 {
-    int sum = CInstrBase::GetErrorCount();
-    ForEachChannel([&sum](Channel& channel) { sum += channel.GetErrorCount(); });
-    return sum;
+    return CInstrBase::GetErrorCount() + m_channels.SumErrors();
 }
 
 CErrorMsg CMultiLPS::GetError(int index, bool remove)
@@ -384,19 +333,17 @@ CErrorMsg CMultiLPS::GetError(int index, bool remove)
     const int own = CInstrBase::GetErrorCount();
     if (index < own)
         return CInstrBase::GetError(index, remove);
-    std::vector<CInstrBase*> channels;
-    ForEachChannel([&channels](Channel& channel) { channels.push_back(&channel); });
-    return ChannelError(channels, index - own, remove);
+    return m_channels.GetError(index - own, remove);
 }
 
 void CMultiLPS::ClearErrors()
 {
     CInstrBase::ClearErrors();
-    ForEachChannel([](Channel& channel) { channel.ClearErrors(); });
+    m_channels.ClearErrors();
 }
 
 void CMultiLPS::ClearUserFlag()
 {
     CInstrBase::ClearUserFlag();
-    ForEachChannel([](Channel& channel) { channel.ClearUserFlag(); });
+    m_channels.ClearUserFlag();
 }

@@ -1,15 +1,11 @@
 #pragma once
 
+#include "instrument/ChannelSet.h"
 #include "instrument/HostedChannel.h"
 #include "instrument/LPS.h"
 
-#include <array>
-#include <atomic>
 #include <cstdint>
-#include <functional>
-#include <memory>
 #include <string>
-#include <vector>
 
 // A lamp supply with up to four lamp channels on one connection, addressed by "LPS:CHAN %d;". The
 // supply's operations go to the selected channel (zero values, nothing sent, while it is absent);
@@ -30,7 +26,7 @@ public:
     virtual int GetSelectedChannel() const;
     virtual CLPS* GetSelectedChannelObject() const;
     virtual CLPS* GetChannelObject(int index) const;
-    int GetLampChannelCount() const { return m_presentCount.load(); }
+    int GetLampChannelCount() const { return m_channels.GetCount(); }
 
     // --- forwarded to the selected channel ---
     bool SetMode(int mode) override;
@@ -100,12 +96,8 @@ private:
             return call(*channel);
         return none;
     }
-    void DiscoverChannels();
-    void ForEachChannel(const std::function<void(Channel&)>& visit) const;
+    // Runs one of the session's poll hooks (1 to 3) on every present channel.
     void PollChannels(int hook, uint64_t pollFlags);
 
-    std::vector<std::unique_ptr<Channel>> m_slots;
-    std::array<std::atomic<Channel*>, MaxChannels> m_present{};
-    std::atomic<int> m_presentCount{0};
-    std::atomic<int> m_selected{0};
+    CChannelSet<Channel, MaxChannels> m_channels;
 };

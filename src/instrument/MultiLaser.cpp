@@ -2,7 +2,6 @@
 
 #include "instrument/MultiChannelConnect.h"
 
-#include <algorithm>
 #include <string>
 
 CMultiLaser::CMultiLaser()
@@ -17,9 +16,8 @@ CMultiLaser::~CMultiLaser()
 
 void CMultiLaser::AddLaserChannel(std::unique_ptr<Channel> channel)
 {
-    channel->SetLaserChannelNumber(static_cast<int>(m_slots.size()) + 1);
-    channel->AttachHost(this, &InstallSharedPort(*this));
-    m_slots.push_back(std::move(channel));
+    channel->SetLaserChannelNumber(m_channels.GetSlots() + 1);
+    m_channels.Add(std::move(channel), this, InstallSharedPort(*this));
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -27,25 +25,22 @@ void CMultiLaser::AddLaserChannel(std::unique_ptr<Channel> channel)
 
 void CMultiLaser::SelectChannel(int index)
 {
-    if (index >= 0 && index < m_presentCount.load())
-        m_selected.store(index);
+    m_channels.Select(index);
 }
 
 int CMultiLaser::GetSelectedChannel() const
 {
-    return m_selected.load();
+    return m_channels.GetSelected();
 }
 
 CLaser* CMultiLaser::GetSelectedChannelObject() const
 {
-    return GetChannelObject(m_selected.load());
+    return m_channels.GetSelectedObject();
 }
 
 CLaser* CMultiLaser::GetChannelObject(int index) const
 {
-    if (index < 0 || index >= MaxChannels)
-        return nullptr;
-    return m_present[static_cast<size_t>(index)].load();
+    return m_channels.Get(index);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -53,36 +48,22 @@ CLaser* CMultiLaser::GetChannelObject(int index) const
 
 void CMultiLaser::DiscoverLaserChannels()
 {
-    std::array<Channel*, MaxChannels> found{};
-    int count = 0;
-    for (const auto& slot : m_slots)
-    {
-        const int number = slot->GetLaserChannelNumber();
-        const std::string query = "LAS:CHAN " + std::to_string(number) + ";LAS:CHAN?";
-        if (ParseChannelNumber(Query(query)) == number)
-            found[static_cast<size_t>(count++)] = slot.get();
-    }
-    for (size_t i = 0; i < found.size(); ++i)
-        m_present[i].store(found[i]);
-    m_presentCount.store(count);
-    ForEachLaserChannel([this](Channel& channel) { channel.CopyIdentity(*this); });
+    m_channels.Discover(*this, "LAS", [](const Channel& channel) { return channel.GetLaserChannelNumber(); });
 }
 
 void CMultiLaser::PresentAllLaserChannels()
 {
-    for (size_t i = 0; i < m_present.size(); ++i)
-        m_present[i].store(i < m_slots.size() ? m_slots[i].get() : nullptr);
-    m_presentCount.store(static_cast<int>(std::min(m_slots.size(), m_present.size())));
-    ForEachLaserChannel([this](Channel& channel) { channel.CopyIdentity(*this); });
+    m_channels.PresentAll(*this);
 }
 
 void CMultiLaser::ForgetLaserChannels()
 {
-    for (const auto& slot : m_slots)
-    {
-        slot->ForgetIdentity();
-        slot->ResetLaserState();
-    }
+    m_channels.ForEachSlot(
+        [](Channel& channel)
+        {
+            channel.ForgetIdentity();
+            channel.ResetLaserState();
+        });
 }
 
 bool CMultiLaser::Identify(bool force)
@@ -113,43 +94,24 @@ void CMultiLaser::Disconnect()
 
 void CMultiLaser::ForEachLaserChannel(const std::function<void(Channel&)>& visit) const
 {
-    const int count = m_presentCount.load();
-    for (int i = 0; i < count; ++i)
-        if (Channel* channel = m_present[static_cast<size_t>(i)].load())
-            visit(*channel);
+    m_channels.ForEach(visit);
 }
 
 void CMultiLaser::PollLaserChannels(int hook, uint64_t pollFlags)
 {
-    ForEachLaserChannel(
-        [&](Channel& channel)
-        {
-            if (IsStopRequested())
-                return;
-            // Each channel adds its own selection (VPEAK on some models) to the parent's.
-            const uint64_t flags = channel.GetPollFlags() | pollFlags;
-            if (hook == 1)
-                channel.PollHook1(flags);
-            else if (hook == 2)
-                channel.PollHook2(flags);
-            else
-                channel.PollHook3(flags);
-        });
+    // Each channel adds its own selection (VPEAK on some models) to the parent's.
+    m_channels.Poll(*this, hook,
+                    [pollFlags](const Channel& channel) { return channel.GetPollFlags() | pollFlags; });
 }
 
 void CMultiLaser::CollectLaserChannelHealth(int& failedPolls, bool& fresh) const
 {
-    ForEachLaserChannel(
-        [&](Channel& channel)
-        {
-            failedPolls = std::max(failedPolls, channel.GetFailedPolls());
-            fresh = fresh || channel.GetUserFlag();
-        });
+    m_channels.CollectHealth(failedPolls, fresh);
 }
 
 bool CMultiLaser::HasLaserChannel() const
 {
-    return m_presentCount.load() != 0;
+    return m_channels.GetCount() != 0;
 }
 
 bool CMultiLaser::PollHook1(uint64_t pollFlags)
@@ -179,21 +141,17 @@ bool CMultiLaser::PollHook3(uint64_t pollFlags)
 void CMultiLaser::ProcessPending()
 {
     CInstrBase::ProcessPending();
-    ForEachLaserChannel([](Channel& channel) { channel.ProcessPending(); });
+    m_channels.ProcessPending();
 }
 
 int CMultiLaser::SumLaserChannelErrors() const
 {
-    int sum = 0;
-    ForEachLaserChannel([&sum](Channel& channel) { sum += channel.GetErrorCount(); });
-    return sum;
+    return m_channels.SumErrors();
 }
 
 std::vector<CInstrBase*> CMultiLaser::LaserChannelList() const
 {
-    std::vector<CInstrBase*> channels;
-    ForEachLaserChannel([&channels](Channel& channel) { channels.push_back(&channel); });
-    return channels;
+    return m_channels.List();
 }
 
 CErrorMsg CMultiLaser::GetError(int index, bool remove)
@@ -201,24 +159,24 @@ CErrorMsg CMultiLaser::GetError(int index, bool remove)
     const int own = CInstrBase::GetErrorCount();
     if (index < own)
         return CInstrBase::GetError(index, remove);
-    return ChannelError(LaserChannelList(), index - own, remove);
+    return m_channels.GetError(index - own, remove);
 }
 
 int CMultiLaser::GetErrorCount() const
 {
-    return CInstrBase::GetErrorCount() + SumLaserChannelErrors();
+    return CInstrBase::GetErrorCount() + m_channels.SumErrors();
 }
 
 void CMultiLaser::ClearErrors()
 {
     CInstrBase::ClearErrors();
-    ForEachLaserChannel([](Channel& channel) { channel.ClearErrors(); });
+    m_channels.ClearErrors();
 }
 
 void CMultiLaser::ClearUserFlag()
 {
     CInstrBase::ClearUserFlag();
-    ForEachLaserChannel([](Channel& channel) { channel.ClearUserFlag(); });
+    m_channels.ClearUserFlag();
 }
 
 // ---------------------------------------------------------------------------------------------------

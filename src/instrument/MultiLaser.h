@@ -1,10 +1,10 @@
 #pragma once
 
+#include "instrument/ChannelSet.h"
 #include "instrument/HostedChannel.h"
 #include "instrument/Laser.h"
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -31,9 +31,9 @@ public:
     virtual CLaser* GetSelectedChannelObject() const;
     // Callers pass an index below the channel count; null otherwise.
     virtual CLaser* GetChannelObject(int index) const;
-    int GetLaserChannelCount() const { return m_presentCount.load(); }
+    int GetLaserChannelCount() const { return m_channels.GetCount(); }
     // The model's number of laser channel slots, present or not.
-    int GetLaserChannelSlots() const { return static_cast<int>(m_slots.size()); }
+    int GetLaserChannelSlots() const { return m_channels.GetSlots(); }
 
     // --- forwarded to the selected channel ---
     bool SetMode(int mode) override;
@@ -181,8 +181,5 @@ protected:
     std::vector<CInstrBase*> LaserChannelList() const;
 
 private:
-    std::vector<std::unique_ptr<Channel>> m_slots;
-    std::array<std::atomic<Channel*>, MaxChannels> m_present{};
-    std::atomic<int> m_presentCount{0};
-    std::atomic<int> m_selected{0};
+    CChannelSet<Channel, MaxChannels> m_channels;
 };

@@ -2,7 +2,6 @@
 
 #include "instrument/MultiChannelConnect.h"
 
-#include <algorithm>
 #include <string>
 
 CMultiTec::CMultiTec()
@@ -17,9 +16,8 @@ CMultiTec::~CMultiTec()
 
 void CMultiTec::AddTecChannel(std::unique_ptr<Channel> channel)
 {
-    channel->SetChannelNumber(static_cast<int>(m_slots.size()) + 1);
-    channel->AttachHost(this, &InstallSharedPort(*this));
-    m_slots.push_back(std::move(channel));
+    channel->SetChannelNumber(m_channels.GetSlots() + 1);
+    m_channels.Add(std::move(channel), this, InstallSharedPort(*this));
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -27,25 +25,22 @@ void CMultiTec::AddTecChannel(std::unique_ptr<Channel> channel)
 
 void CMultiTec::SelectChannel(int index)
 {
-    if (index >= 0 && index < m_presentCount.load())
-        m_selected.store(index);
+    m_channels.Select(index);
 }
 
 int CMultiTec::GetSelectedChannel() const
 {
-    return m_selected.load();
+    return m_channels.GetSelected();
 }
 
 CTEC* CMultiTec::GetSelectedChannelObject() const
 {
-    return GetChannelObject(m_selected.load());
+    return m_channels.GetSelectedObject();
 }
 
 CTEC* CMultiTec::GetChannelObject(int index) const
 {
-    if (index < 0 || index >= MaxChannels)
-        return nullptr;
-    return m_present[static_cast<size_t>(index)].load();
+    return m_channels.Get(index);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -53,36 +48,22 @@ CTEC* CMultiTec::GetChannelObject(int index) const
 
 void CMultiTec::DiscoverTecChannels()
 {
-    std::array<Channel*, MaxChannels> found{};
-    int count = 0;
-    for (const auto& slot : m_slots)
-    {
-        const int number = slot->GetChannelNumber();
-        const std::string query = "TEC:CHAN " + std::to_string(number) + ";TEC:CHAN?";
-        if (ParseChannelNumber(Query(query)) == number)
-            found[static_cast<size_t>(count++)] = slot.get();
-    }
-    for (size_t i = 0; i < found.size(); ++i)
-        m_present[i].store(found[i]);
-    m_presentCount.store(count);
-    ForEachTecChannel([this](Channel& channel) { channel.CopyIdentity(*this); });
+    m_channels.Discover(*this, "TEC", [](const Channel& channel) { return channel.GetChannelNumber(); });
 }
 
 void CMultiTec::PresentAllTecChannels()
 {
-    for (size_t i = 0; i < m_present.size(); ++i)
-        m_present[i].store(i < m_slots.size() ? m_slots[i].get() : nullptr);
-    m_presentCount.store(static_cast<int>(std::min(m_slots.size(), m_present.size())));
-    ForEachTecChannel([this](Channel& channel) { channel.CopyIdentity(*this); });
+    m_channels.PresentAll(*this);
 }
 
 void CMultiTec::ForgetTecChannels()
 {
-    for (const auto& slot : m_slots)
-    {
-        slot->ForgetIdentity();
-        slot->ResetTecState();
-    }
+    m_channels.ForEachSlot(
+        [](Channel& channel)
+        {
+            channel.ForgetIdentity();
+            channel.ResetTecState();
+        });
 }
 
 bool CMultiTec::Identify(bool force)
@@ -113,42 +94,22 @@ void CMultiTec::Disconnect()
 
 void CMultiTec::ForEachTecChannel(const std::function<void(Channel&)>& visit) const
 {
-    const int count = m_presentCount.load();
-    for (int i = 0; i < count; ++i)
-        if (Channel* channel = m_present[static_cast<size_t>(i)].load())
-            visit(*channel);
+    m_channels.ForEach(visit);
 }
 
 void CMultiTec::PollTecChannels(int hook, uint64_t pollFlags)
 {
-    ForEachTecChannel(
-        [&](Channel& channel)
-        {
-            if (IsStopRequested())
-                return;
-            const uint64_t flags = pollFlags;
-            if (hook == 1)
-                channel.PollHook1(flags);
-            else if (hook == 2)
-                channel.PollHook2(flags);
-            else
-                channel.PollHook3(flags);
-        });
+    m_channels.Poll(*this, hook, [pollFlags](const Channel&) { return pollFlags; });
 }
 
 void CMultiTec::CollectTecChannelHealth(int& failedPolls, bool& fresh) const
 {
-    ForEachTecChannel(
-        [&](Channel& channel)
-        {
-            failedPolls = std::max(failedPolls, channel.GetFailedPolls());
-            fresh = fresh || channel.GetUserFlag();
-        });
+    m_channels.CollectHealth(failedPolls, fresh);
 }
 
 bool CMultiTec::HasTECChannel() const
 {
-    return m_presentCount.load() != 0;
+    return m_channels.GetCount() != 0;
 }
 
 bool CMultiTec::PollHook1(uint64_t pollFlags)
@@ -178,21 +139,17 @@ bool CMultiTec::PollHook3(uint64_t pollFlags)
 void CMultiTec::ProcessPending()
 {
     CInstrBase::ProcessPending();
-    ForEachTecChannel([](Channel& channel) { channel.ProcessPending(); });
+    m_channels.ProcessPending();
 }
 
 int CMultiTec::SumTecChannelErrors() const
 {
-    int sum = 0;
-    ForEachTecChannel([&sum](Channel& channel) { sum += channel.GetErrorCount(); });
-    return sum;
+    return m_channels.SumErrors();
 }
 
 std::vector<CInstrBase*> CMultiTec::TecChannelList() const
 {
-    std::vector<CInstrBase*> channels;
-    ForEachTecChannel([&channels](Channel& channel) { channels.push_back(&channel); });
-    return channels;
+    return m_channels.List();
 }
 
 CErrorMsg CMultiTec::GetError(int index, bool remove)
@@ -200,24 +157,24 @@ CErrorMsg CMultiTec::GetError(int index, bool remove)
     const int own = CInstrBase::GetErrorCount();
     if (index < own)
         return CInstrBase::GetError(index, remove);
-    return ChannelError(TecChannelList(), index - own, remove);
+    return m_channels.GetError(index - own, remove);
 }
 
 int CMultiTec::GetErrorCount() const
 {
-    return CInstrBase::GetErrorCount() + SumTecChannelErrors();
+    return CInstrBase::GetErrorCount() + m_channels.SumErrors();
 }
 
 void CMultiTec::ClearErrors()
 {
     CInstrBase::ClearErrors();
-    ForEachTecChannel([](Channel& channel) { channel.ClearErrors(); });
+    m_channels.ClearErrors();
 }
 
 void CMultiTec::ClearUserFlag()
 {
     CInstrBase::ClearUserFlag();
-    ForEachTecChannel([](Channel& channel) { channel.ClearUserFlag(); });
+    m_channels.ClearUserFlag();
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -1,10 +1,9 @@
 #pragma once
 
+#include "instrument/ChannelSet.h"
 #include "instrument/HostedChannel.h"
 #include "instrument/TEC.h"
 
-#include <array>
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -31,9 +30,9 @@ public:
     virtual CTEC* GetSelectedChannelObject() const;
     // Callers pass an index below the channel count; null otherwise.
     virtual CTEC* GetChannelObject(int index) const;
-    int GetTecChannelCount() const { return m_presentCount.load(); }
+    int GetTecChannelCount() const { return m_channels.GetCount(); }
     // The model's number of TEC channel slots, present or not.
-    int GetTecChannelSlots() const { return static_cast<int>(m_slots.size()); }
+    int GetTecChannelSlots() const { return m_channels.GetSlots(); }
 
     // --- forwarded to the selected channel ---
     bool SetMode(int mode) override;
@@ -158,8 +157,5 @@ protected:
     std::vector<CInstrBase*> TecChannelList() const;
 
 private:
-    std::vector<std::unique_ptr<Channel>> m_slots;
-    std::array<std::atomic<Channel*>, MaxChannels> m_present{};
-    std::atomic<int> m_presentCount{0};
-    std::atomic<int> m_selected{0};
+    CChannelSet<Channel, MaxChannels> m_channels;
 };
