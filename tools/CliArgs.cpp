@@ -6,14 +6,14 @@
 
 namespace
 {
-const SCliCommandSpec* FindCommand(std::span<const SCliCommandSpec> commands, const std::string& name)
+const SCliCommandSyntax* FindCommand(std::span<const SCliCommandSyntax> commands, const std::string& name)
 {
     const auto found = std::find_if(commands.begin(), commands.end(),
-                                    [&name](const SCliCommandSpec& spec) { return spec.name == name; });
+                                    [&name](const SCliCommandSyntax& syntax) { return syntax.name == name; });
     return found == commands.end() ? nullptr : &*found;
 }
 
-const SCliOption* FindOption(const SCliCommandSpec& command, const std::string& name)
+const SCliOption* FindOption(const SCliCommandSyntax& command, const std::string& name)
 {
     const auto found = std::find_if(command.options.begin(), command.options.end(),
                                     [&name](const SCliOption& option) { return option.name == name; });
@@ -21,7 +21,7 @@ const SCliOption* FindOption(const SCliCommandSpec& command, const std::string& 
 }
 
 // One "--name[=value]" word, taking its value from the next word when needed; false on a usage error.
-bool TakeOption(const SCliCommandSpec& command, const std::vector<std::string>& args, size_t& index,
+bool TakeOption(const SCliCommandSyntax& command, const std::vector<std::string>& args, size_t& index,
                 SCliInvocation& invocation, std::string& error)
 {
     const std::string word = args[index].substr(2);
@@ -61,7 +61,7 @@ bool TakeOption(const SCliCommandSpec& command, const std::vector<std::string>& 
 }
 } // namespace
 
-std::optional<SCliInvocation> ParseCliArgs(std::span<const SCliCommandSpec> commands,
+std::optional<SCliInvocation> ParseCliArgs(std::span<const SCliCommandSyntax> commands,
                                            const std::vector<std::string>& args, std::string& error)
 {
     SCliInvocation invocation;
@@ -75,7 +75,7 @@ std::optional<SCliInvocation> ParseCliArgs(std::span<const SCliCommandSpec> comm
         invocation.help = true;
         return invocation;
     }
-    const SCliCommandSpec* command = FindCommand(commands, args[0]);
+    const SCliCommandSyntax* command = FindCommand(commands, args[0]);
     if (!command)
     {
         error = "unknown command \"" + args[0] + "\"";
@@ -114,7 +114,7 @@ std::optional<SCliInvocation> ParseCliArgs(std::span<const SCliCommandSpec> comm
     return invocation;
 }
 
-std::string CommandUsage(const SCliCommandSpec& command)
+std::string CommandUsage(const SCliCommandSyntax& command)
 {
     std::string text = "usage: tamrix-cli " + command.name;
     for (size_t index = 0; index < command.positionals.size(); ++index)
@@ -138,13 +138,13 @@ std::string CommandUsage(const SCliCommandSpec& command)
     return text;
 }
 
-std::string ToolUsage(std::span<const SCliCommandSpec> commands)
+std::string ToolUsage(std::span<const SCliCommandSyntax> commands)
 {
     std::string text =
         "usage: tamrix-cli COMMAND [ARGUMENTS] [--help]\n\n"
         "DESCRIPTOR is \"COM:<port>:<baud>\" (baud 0: 38400, then 9600) or \"TCP:<host>:<port>\".\n\n"
         "commands:\n";
-    for (const SCliCommandSpec& command : commands)
+    for (const SCliCommandSyntax& command : commands)
     {
         std::string name = "  " + command.name;
         name.resize(12, ' ');

@@ -24,7 +24,7 @@ struct SCliOption
 };
 
 // What one command accepts. Positionals beyond the required ones are optional.
-struct SCliCommandSpec
+struct SCliCommandSyntax
 {
     std::string name;
     std::vector<std::string> positionals;
@@ -47,11 +47,11 @@ struct SCliInvocation
 // "--" ends the options; single-dash words are positionals (negative set points), except "-h".
 // An empty command with help set asks for the tool's overview. nullopt with a message in error on
 // any usage error.
-std::optional<SCliInvocation> ParseCliArgs(std::span<const SCliCommandSpec> commands,
+std::optional<SCliInvocation> ParseCliArgs(std::span<const SCliCommandSyntax> commands,
                                            const std::vector<std::string>& args, std::string& error);
 
-std::string CommandUsage(const SCliCommandSpec& command);
-std::string ToolUsage(std::span<const SCliCommandSpec> commands);
+std::string CommandUsage(const SCliCommandSyntax& command);
+std::string ToolUsage(std::span<const SCliCommandSyntax> commands);
 
 // Whole numbers and numbers with a "." decimal point, whatever the locale; nullopt unless the whole
 // text is one number.

@@ -50,12 +50,12 @@ const std::array<SCliCommand, 7> kCommands{{
      &CliCommand::Errors},
 }};
 
-std::vector<SCliCommandSpec> Specs()
+std::vector<SCliCommandSyntax> Syntaxes()
 {
-    std::vector<SCliCommandSpec> specs;
+    std::vector<SCliCommandSyntax> syntaxes;
     for (const SCliCommand& command : kCommands)
-        specs.push_back(command.spec);
-    return specs;
+        syntaxes.push_back(command.syntax);
+    return syntaxes;
 }
 } // namespace
 
@@ -66,9 +66,9 @@ std::span<const SCliCommand> CliCommandTable()
 
 int RunCli(const std::vector<std::string>& args)
 {
-    const std::vector<SCliCommandSpec> specs = Specs();
+    const std::vector<SCliCommandSyntax> syntaxes = Syntaxes();
     std::string error;
-    const auto invocation = ParseCliArgs(specs, args, error);
+    const auto invocation = ParseCliArgs(syntaxes, args, error);
     if (!invocation)
     {
         std::fprintf(stderr, "tamrix-cli: %s\n(tamrix-cli --help lists the commands)\n", error.c_str());
@@ -76,16 +76,16 @@ int RunCli(const std::vector<std::string>& args)
     }
     for (const SCliCommand& command : kCommands)
     {
-        if (command.spec.name != invocation->command)
+        if (command.syntax.name != invocation->command)
             continue;
         if (invocation->help)
         {
-            std::fputs(CommandUsage(command.spec).c_str(), stdout);
+            std::fputs(CommandUsage(command.syntax).c_str(), stdout);
             return ExitOk;
         }
         return command.run(*invocation);
     }
-    std::fputs(ToolUsage(specs).c_str(), stdout);
+    std::fputs(ToolUsage(syntaxes).c_str(), stdout);
     return ExitOk;
 }
 

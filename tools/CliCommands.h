@@ -10,7 +10,7 @@
 // standard output and problems on standard error, and answer a CliExit code.
 struct SCliCommand
 {
-    SCliCommandSpec spec;
+    SCliCommandSyntax syntax;
     int (*run)(const SCliInvocation& invocation);
 };
 

@@ -259,9 +259,9 @@ TEST(CliHelp, EveryCommandAnswersHelpWithItsUsage)
     TempDir config;
     for (const SCliCommand& command : CliCommandTable())
     {
-        const SCliRun run = RunCliProcess({command.spec.name, "--help"}, config.Path());
-        EXPECT_EQ(run.exitCode, ExitOk) << command.spec.name;
-        EXPECT_THAT(run.out, StartsWith("usage: tamrix-cli " + command.spec.name)) << command.spec.name;
+        const SCliRun run = RunCliProcess({command.syntax.name, "--help"}, config.Path());
+        EXPECT_EQ(run.exitCode, ExitOk) << command.syntax.name;
+        EXPECT_THAT(run.out, StartsWith("usage: tamrix-cli " + command.syntax.name)) << command.syntax.name;
     }
     const SCliRun overview = RunCliProcess({"--help"}, config.Path());
     EXPECT_EQ(overview.exitCode, ExitOk);

@@ -70,16 +70,17 @@ TEST(CliArgs, NumbersAreReadWithADecimalPointWhateverTheLocale)
 
 TEST(CliArgs, OptionsTakeValuesEitherWayAndDashedNumbersStayPositional)
 {
-    const std::vector<SCliCommandSpec> specs{{"set", {"D", "NAME", "VALUE"}, 3, {{"channel", "K", ""}}, ""}};
+    const std::vector<SCliCommandSyntax> syntaxes{
+        {"set", {"D", "NAME", "VALUE"}, 3, {{"channel", "K", ""}}, ""}};
     std::string error;
-    const auto parsed = ParseCliArgs(specs, {"set", "--channel=2", "D", "tec.t", "-5"}, error);
+    const auto parsed = ParseCliArgs(syntaxes, {"set", "--channel=2", "D", "tec.t", "-5"}, error);
     ASSERT_TRUE(parsed) << error;
     EXPECT_EQ(parsed->positionals, (std::vector<std::string>{"D", "tec.t", "-5"}));
     EXPECT_EQ(parsed->options.at("channel"), "2");
-    const auto ended = ParseCliArgs(specs, {"set", "D", "--", "--x", "1"}, error);
+    const auto ended = ParseCliArgs(syntaxes, {"set", "D", "--", "--x", "1"}, error);
     ASSERT_TRUE(ended) << error;
     EXPECT_EQ(ended->positionals[1], "--x");
-    EXPECT_TRUE(ParseCliArgs(specs, {"set", "-h"}, error)->help);
+    EXPECT_TRUE(ParseCliArgs(syntaxes, {"set", "-h"}, error)->help);
 }
 
 struct SSettingCase
