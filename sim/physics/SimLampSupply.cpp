@@ -83,10 +83,13 @@ void CSimLampSupply::Drive(double h)
     m_currentA = std::min(moved, m_currentLimit);
     SetCondition(CondCurrentLimit, moved > m_currentLimit);
     SetCondition(CondVoltageLimit, m_currentA * ohms > m_voltageLimit);
-    if ((m_condition & CondVoltageLimit) && (m_outOffEnable & CondVoltageLimit))
-        Trip(kErrVoltageLimit);
-    else if ((m_condition & CondCurrentLimit) && (m_outOffEnable & CondCurrentLimit))
-        Trip(kErrCurrentLimit);
+    // The limits act as a constant-current/constant-voltage crossover unless the output-off enable says.
+    static constexpr STripRule kLimitRules[] = {
+        {CondVoltageLimit, kErrVoltageLimit, false},
+        {CondCurrentLimit, kErrCurrentLimit, false},
+    };
+    if (const int error = FirstTripError(kLimitRules))
+        Trip(error);
 }
 
 void CSimLampSupply::Trip(int error)
@@ -94,42 +97,7 @@ void CSimLampSupply::Trip(int error)
     m_outputOn = false;
     m_currentA = 0.0;
     SetCondition(CondOutputOn | CondRamping, false);
-    m_errors.push_back(error);
-}
-
-void CSimLampSupply::SetCondition(uint16_t bits, bool on)
-{
-    if (on)
-    {
-        m_events |= bits & ~m_condition;
-        m_condition |= bits;
-    }
-    else
-        m_condition &= ~bits;
-}
-
-std::vector<int> CSimLampSupply::TakeErrors()
-{
-    std::vector<int> out;
-    out.swap(m_errors);
-    return out;
-}
-
-uint16_t CSimLampSupply::TakeEvents()
-{
-    const uint16_t events = m_events;
-    m_events = 0;
-    return events;
-}
-
-uint16_t CSimLampSupply::GetStatusByte() const
-{
-    uint16_t stb = 0;
-    if (m_condition & m_condEnable)
-        stb |= 0x10;
-    if (m_events & m_eventEnable)
-        stb |= 0x08;
-    return stb;
+    AddError(error);
 }
 
 double CSimLampSupply::GetLampOhms() const

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "physics/SimStatusRegisters.h"
+
 #include <cstdint>
-#include <vector>
 
 // One channel of a lamp power supply driving a quartz-tungsten-halogen lamp. The filament's resistance
 // rises steeply with its temperature (cold about a sixteenth of hot), so the supply ramps current or
 // voltage at the user's rate to spare the lamp the inrush. Current [A], voltage [V].
-class CSimLampSupply
+class CSimLampSupply : public CSimStatusRegisters
 {
 public:
     enum EMode
@@ -41,7 +42,6 @@ public:
     explicit CSimLampSupply(const SParams& params);
 
     void Advance(double dt);
-    std::vector<int> TakeErrors();
 
     int SetMode(int mode);
     int GetMode() const { return m_mode; }
@@ -71,16 +71,6 @@ public:
     double GetFilamentK() const { return m_filamentK; }
     double GetVBulk() const;
 
-    uint16_t GetCondition() const { return m_condition; }
-    uint16_t TakeEvents();
-    uint16_t GetStatusByte() const;
-    void SetConditionEnable(uint16_t mask) { m_condEnable = mask; }
-    uint16_t GetConditionEnable() const { return m_condEnable; }
-    void SetEventEnable(uint16_t mask) { m_eventEnable = mask; }
-    uint16_t GetEventEnable() const { return m_eventEnable; }
-    void SetOutputOffEnable(uint16_t mask) { m_outOffEnable = mask; }
-    uint16_t GetOutputOffEnable() const { return m_outOffEnable; }
-
     // Fault injection: a burnt-out (open) or shorted lamp.
     void SetLampOpen(bool open) { m_lampOpen = open; }
     void SetLampShorted(bool shorted) { m_lampShorted = shorted; }
@@ -89,7 +79,6 @@ private:
     void Step(double h);
     void Drive(double h);
     void Trip(int error);
-    void SetCondition(uint16_t bits, bool on);
 
     SParams m_params;
     int m_mode = ModeCurrent;
@@ -104,12 +93,6 @@ private:
     double m_cableOhms = 0.0;
     double m_currentA = 0.0;
     double m_filamentK;
-    uint16_t m_condition = 0;
-    uint16_t m_events = 0;
-    uint16_t m_condEnable = 0;
-    uint16_t m_eventEnable = 0;
-    uint16_t m_outOffEnable = 0; // limits act as a constant-current/constant-voltage crossover
     bool m_lampOpen = false;
     bool m_lampShorted = false;
-    std::vector<int> m_errors;
 };

@@ -82,24 +82,13 @@ void CSimLaserUnit::Regulate()
 // compliance voltage always do; the others as the output-off enable says.
 int CSimLaserUnit::FaultError() const
 {
-    struct SRule
-    {
-        uint16_t bit;
-        int error;
-        bool always;
-    };
-    static constexpr SRule kRules[] = {
+    static constexpr STripRule kRules[] = {
         {CondInterlock, kErrInterlock, true},        {CondVoltageLimit, kErrVoltageLimit, true},
         {CondCurrentLimit, kErrCurrentLimit, false}, {CondMdiLimit, kErrMdiLimit, false},
         {CondMdpLimit, kErrMdpLimit, false},         {CondTecOff, kErrTecOff, false},
         {CondTecTLimit, kErrTecTLimit, false},
     };
-    for (const SRule& rule : kRules)
-    {
-        if ((m_condition & rule.bit) && (rule.always || (m_outOffEnable & rule.bit)))
-            return rule.error;
-    }
-    return 0;
+    return FirstTripError(kRules);
 }
 
 void CSimLaserUnit::Trip(int error)
@@ -107,42 +96,7 @@ void CSimLaserUnit::Trip(int error)
     m_outputOn = false;
     m_currentMa = 0.0;
     SetCondition(CondOutputOn | CondOnDelay, false);
-    m_errors.push_back(error);
-}
-
-void CSimLaserUnit::SetCondition(uint16_t bits, bool on)
-{
-    if (on)
-    {
-        m_events |= bits & ~m_condition;
-        m_condition |= bits;
-    }
-    else
-        m_condition &= ~bits;
-}
-
-std::vector<int> CSimLaserUnit::TakeErrors()
-{
-    std::vector<int> out;
-    out.swap(m_errors);
-    return out;
-}
-
-uint16_t CSimLaserUnit::TakeEvents()
-{
-    const uint16_t events = m_events;
-    m_events = 0;
-    return events;
-}
-
-uint16_t CSimLaserUnit::GetStatusByte() const
-{
-    uint16_t stb = 0;
-    if (m_condition & m_condEnable)
-        stb |= 0x10;
-    if (m_events & m_eventEnable)
-        stb |= 0x08;
-    return stb;
+    AddError(error);
 }
 
 void CSimLaserUnit::SetTecState(double mountC, bool outputOn, bool inLimits)

@@ -1,15 +1,15 @@
 #pragma once
 
 #include "physics/SimLaserDiode.h"
+#include "physics/SimStatusRegisters.h"
 
 #include <cstdint>
-#include <vector>
 
 // One laser-diode driver channel: modes, set points, limits, output switch with on-delay, current
 // ranges and pulse/QCW timing, driving a CSimLaserDiode. Set points in the units the wire carries:
 // LDI [mA], LDV [V], MDI [µA], MDP [mW]. Setters answer 0 or the error number the unit queues,
 // leaving the setting unchanged on refusal.
-class CSimLaserUnit
+class CSimLaserUnit : public CSimStatusRegisters
 {
 public:
     enum EMode
@@ -69,7 +69,6 @@ public:
     explicit CSimLaserUnit(const SConfig& config);
 
     void Advance(double dt);
-    std::vector<int> TakeErrors();
 
     bool IsModeSupported(int mode) const;
     static bool IsPulsedMode(int mode) { return mode == ModePulse || mode == ModeTrig || mode == ModeBurst; }
@@ -146,16 +145,6 @@ public:
     int GetQcwLowMode() const { return m_qcwLowMode; }
     const SPulseBounds& GetPulseBounds() const { return m_bounds; }
 
-    uint16_t GetCondition() const { return m_condition; }
-    uint16_t TakeEvents();
-    uint16_t GetStatusByte() const;
-    void SetConditionEnable(uint16_t mask) { m_condEnable = mask; }
-    uint16_t GetConditionEnable() const { return m_condEnable; }
-    void SetEventEnable(uint16_t mask) { m_eventEnable = mask; }
-    uint16_t GetEventEnable() const { return m_eventEnable; }
-    void SetOutputOffEnable(uint16_t mask) { m_outOffEnable = mask; }
-    uint16_t GetOutputOffEnable() const { return m_outOffEnable; }
-
     // The TEC that carries the diode on combined units: its mount temperature and whether its output
     // is on and within its limits.
     void SetTecState(double mountC, bool outputOn, bool inLimits);
@@ -168,7 +157,6 @@ private:
     double Demand() const;
     void Regulate();
     void Trip(int error);
-    void SetCondition(uint16_t bits, bool on);
     int FaultError() const;
     bool DutyInRange(double pct) const;
     bool FreqInRange(double hz) const;
@@ -206,13 +194,7 @@ private:
     double m_qcwLowMa = 0.0;
     int m_qcwLowMode = 0;
     double m_currentMa = 0.0;
-    uint16_t m_condition = 0;
-    uint16_t m_events = 0;
-    uint16_t m_condEnable = 0;
-    uint16_t m_eventEnable = 0;
-    uint16_t m_outOffEnable = 0; // limits clamp until the user lets them trip
     bool m_tecOn = true;
     bool m_tecInLimits = true;
     bool m_interlockOpen = false;
-    std::vector<int> m_errors;
 };

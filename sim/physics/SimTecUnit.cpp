@@ -39,7 +39,10 @@ bool IsThermistor(int type)
 
 CSimTecUnit::CSimTecUnit() : CSimTecUnit(SConfig{}) {}
 
-CSimTecUnit::CSimTecUnit(const SConfig& config) : m_config(config), m_plant(config.plant)
+// Limits, sensor faults and an open module turn the output off unless the user says otherwise.
+CSimTecUnit::CSimTecUnit(const SConfig& config)
+    : CSimStatusRegisters(CondTHighLimit | CondTLowLimit | CondSensorOpen | CondTecOpen | CondSensorShort),
+      m_config(config), m_plant(config.plant)
 {
     const int count = std::clamp(config.sensorCount, 1, static_cast<int>(kSensorOffsetK.size()));
     for (int i = 0; i < count; ++i)
@@ -182,13 +185,7 @@ void CSimTecUnit::UpdateTolerance(double dt)
 // shorted sensor and an open module always do; the others as the output-off enable says.
 int CSimTecUnit::FaultError() const
 {
-    struct SRule
-    {
-        uint16_t bit;
-        int error;
-        bool always;
-    };
-    static constexpr SRule kRules[] = {
+    static constexpr STripRule kRules[] = {
         {CondInterlock, kErrInterlock, true},
         {CondSensorOpen, kErrSensorOpen, true},
         {CondSensorShort, kErrSensorShort, true},
@@ -200,12 +197,7 @@ int CSimTecUnit::FaultError() const
         {CondTLowLimit, kErrTLimit, false},
         {CondOutOfTolerance, kErrOutOfTolerance, false},
     };
-    for (const SRule& rule : kRules)
-    {
-        if ((m_condition & rule.bit) && (rule.always || (m_outOffEnable & rule.bit)))
-            return rule.error;
-    }
-    return 0;
+    return FirstTripError(kRules);
 }
 
 void CSimTecUnit::Trip(int error)
@@ -214,42 +206,7 @@ void CSimTecUnit::Trip(int error)
     m_currentA = 0.0;
     SetCondition(CondOutputOn, false);
     m_autoTune.Abort();
-    m_errors.push_back(error);
-}
-
-void CSimTecUnit::SetCondition(uint16_t bits, bool on)
-{
-    if (on)
-    {
-        m_events |= bits & ~m_condition;
-        m_condition |= bits;
-    }
-    else
-        m_condition &= ~bits;
-}
-
-std::vector<int> CSimTecUnit::TakeErrors()
-{
-    std::vector<int> out;
-    out.swap(m_errors);
-    return out;
-}
-
-uint16_t CSimTecUnit::TakeEvents()
-{
-    const uint16_t events = m_events;
-    m_events = 0;
-    return events;
-}
-
-uint16_t CSimTecUnit::GetStatusByte() const
-{
-    uint16_t stb = 0;
-    if (m_condition & m_condEnable)
-        stb |= 0x10;
-    if (m_events & m_eventEnable)
-        stb |= 0x08;
-    return stb;
+    AddError(error);
 }
 
 void CSimTecUnit::InjectSensorFault(int sensor, CSimSensor::EState fault)

@@ -3,6 +3,7 @@
 #include "physics/SimAutoTune.h"
 #include "physics/SimPid.h"
 #include "physics/SimSensor.h"
+#include "physics/SimStatusRegisters.h"
 #include "physics/SimThermalPlant.h"
 
 #include <array>
@@ -13,7 +14,7 @@
 // One TEC channel of a simulated unit: the mount, its sensors and the unit's own control loop, limits,
 // condition register and fault handling. Setters answer 0 when the value was taken or the error number
 // the unit queues (201 out of range, ...), leaving the setting unchanged on refusal.
-class CSimTecUnit
+class CSimTecUnit : public CSimStatusRegisters
 {
 public:
     enum EMode
@@ -75,7 +76,6 @@ public:
     void Advance(double dt);
 
     // Error numbers raised by the unit on its own (faults, AutoTune failure) since the last call.
-    std::vector<int> TakeErrors();
 
     int SetMode(int mode);
     int GetMode() const { return m_mode; }
@@ -130,16 +130,6 @@ public:
     int SetFan(const SFan& fan);
     const SFan& GetFan() const { return m_fan; }
 
-    uint16_t GetCondition() const { return m_condition; }
-    // Reading the event register clears it, as on the unit.
-    uint16_t TakeEvents();
-    uint16_t GetStatusByte() const;
-    void SetConditionEnable(uint16_t mask) { m_condEnable = mask; }
-    uint16_t GetConditionEnable() const { return m_condEnable; }
-    void SetEventEnable(uint16_t mask) { m_eventEnable = mask; }
-    uint16_t GetEventEnable() const { return m_eventEnable; }
-    void SetOutputOffEnable(uint16_t mask) { m_outOffEnable = mask; }
-    uint16_t GetOutputOffEnable() const { return m_outOffEnable; }
     void SetAnalogEnabled(bool on) { m_analogEnabled = on; }
     bool GetAnalogEnabled() const { return m_analogEnabled; }
 
@@ -163,7 +153,6 @@ private:
     void UpdateConditions(bool currentLimited, bool voltageLimited, double dt);
     void UpdateTolerance(double dt);
     void Trip(int error);
-    void SetCondition(uint16_t bits, bool on);
     int SensorIndex(int sensor) const;
     CSimSensor::EState SensorState(int index) const;
     int FaultError() const;
@@ -194,11 +183,6 @@ private:
     double m_cableOhms = 0.0;
     SFan m_fan;
     double m_currentA = 0.0;
-    uint16_t m_condition = 0;
-    uint16_t m_events = 0;
-    uint16_t m_condEnable = 0;
-    uint16_t m_eventEnable = 0;
-    uint16_t m_outOffEnable = CondTHighLimit | CondTLowLimit | CondSensorOpen | CondTecOpen | CondSensorShort;
     bool m_analogEnabled = false;
     double m_inTolFor = 0.0; // [s]
     bool m_wasStable = false;
@@ -207,5 +191,4 @@ private:
     double m_pending = 0.0; // [s] simulated time not yet run by the controller
     CSimPid m_loop;
     CSimAutoTune m_autoTune;
-    std::vector<int> m_errors;
 };
