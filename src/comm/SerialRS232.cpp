@@ -1,5 +1,6 @@
 #include "comm/SerialRS232.h"
 
+#include "comm/PollFor.h"
 #include "comm/PortResolver.h"
 #include "diag/EventLog.h"
 
@@ -54,23 +55,6 @@ bool DeviceGone(int error)
 }
 
 constexpr short HangUpEvents = POLLHUP | POLLERR | POLLNVAL;
-
-// Blocks in poll(2) for the events, restarting after signals until the time-out is used up.
-short PollFor(int fd, short events, int timeoutMs)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;)
-    {
-        pollfd entry{fd, events, 0};
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        const int result = ::poll(&entry, 1, static_cast<int>(std::max<long long>(0, left.count())));
-        if (result >= 0)
-            return result == 0 ? 0 : entry.revents;
-        if (errno != EINTR)
-            return POLLERR;
-    }
-}
 } // namespace
 
 CSerialRS232::CSerialRS232() : CSerialBase(SerialChannel) {}

@@ -1,8 +1,8 @@
 #include "comm/SerialSocket.h"
 
-#include <algorithm>
+#include "comm/PollFor.h"
+
 #include <cerrno>
-#include <chrono>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -87,18 +87,7 @@ CSerialSocket::StartResult CSerialSocket::Connect(const std::string& host, int t
 
 short CSerialSocket::Wait(short events, int timeoutMs) const
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;)
-    {
-        pollfd entry{m_fd, events, 0};
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        const int result = ::poll(&entry, 1, static_cast<int>(std::max<long long>(0, left.count())));
-        if (result >= 0)
-            return result == 0 ? 0 : entry.revents;
-        if (errno != EINTR)
-            return POLLERR;
-    }
+    return PollFor(m_fd, events, timeoutMs);
 }
 
 bool CSerialSocket::WaitConnected(int timeoutMs)
