@@ -1,5 +1,6 @@
 #include "instrument/X510.h"
 
+#include "instrument/ModelRules.h"
 #include "instrument/ValuesBagEEX510.h"
 
 #include <algorithm>
@@ -113,15 +114,6 @@ bool CX510::IsSettingHidden(uint32_t)
 
 bool CX510::IsModeSupported(int mode) const
 {
-    switch (mode)
-    {
-    case LaserModeICW:
-    case LaserModeIHBW:
-    case LaserModeMDI:
-    case LaserModeMDP:
-    case LaserModeLDV:
-        return true;
-    default:
-        return false;
-    }
+    // No pulse driver: the continuous modes only.
+    return ModelRules::IsContinuousMode(mode);
 }
