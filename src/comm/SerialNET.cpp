@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <poll.h>
 #include <thread>
 
@@ -62,7 +61,7 @@ bool CSerialNET::Close()
     m_isOpen = false;
     m_connectionFailed = false;
     m_connected = false;
-    m_pending.clear();
+    m_pending.Clear();
     return true;
 }
 
@@ -165,13 +164,8 @@ int CSerialNET::Read(char* buffer, int capacity, int)
 {
     if (!m_isOpen || capacity <= 0)
         return 0;
-    if (!m_pending.empty())
-    {
-        const size_t count = std::min(m_pending.size(), static_cast<size_t>(capacity));
-        std::memcpy(buffer, m_pending.data(), count);
-        m_pending.erase(0, count);
-        return static_cast<int>(count);
-    }
+    if (!m_pending.IsEmpty())
+        return m_pending.Take(buffer, capacity);
     const ssize_t count = m_socket.Receive(buffer, static_cast<size_t>(capacity));
     if (count > 0)
     {
@@ -197,17 +191,11 @@ std::string CSerialNET::ReadLine(int timeoutMs)
     for (;;)
     {
         short events = 0;
-        if (m_pending.empty() && timeoutMs > 0 && !m_connectionFailed)
+        if (m_pending.IsEmpty() && timeoutMs > 0 && !m_connectionFailed)
             events = m_socket.Wait(POLLIN, static_cast<int>(std::max<long long>(0, leftMs())));
         char chunk[LineChunk];
         const int count = Read(chunk, LineChunk, 0);
-        bool ended = false;
-        for (int index = 0; index < count && !ended; ++index)
-        {
-            ended = AppendReplyByte(line, chunk[index], m_lineFeedEndsLine);
-            if (ended)
-                m_pending.insert(0, chunk + index + 1, static_cast<size_t>(count - index - 1));
-        }
+        const bool ended = m_pending.AppendLine(line, chunk, count, m_lineFeedEndsLine);
         if (ended || !m_isOpen)
             break;
         if (count == 0 && (timeoutMs <= 0 || m_connectionFailed))
@@ -229,14 +217,14 @@ int CSerialNET::BytesAvailable()
 {
     if (!m_isOpen)
         return 0;
-    return static_cast<int>(m_pending.size()) + std::max(0, m_socket.BytesWaiting());
+    return m_pending.GetSize() + std::max(0, m_socket.BytesWaiting());
 }
 
 void CSerialNET::Purge()
 {
     if (!m_isOpen || m_connectionFailed)
         return;
-    m_pending.clear();
+    m_pending.Clear();
     char discard[PurgeChunk];
     while (BytesAvailable() > 0)
     {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "comm/LineRemainder.h"
 #include "comm/SerialBase.h"
 #include "comm/SerialSocket.h"
 
@@ -49,5 +50,5 @@ private:
     std::string m_host;
     int m_tcpPort = 0;
     CSerialSocket m_socket;
-    std::string m_pending; // received after a line end, not yet read
+    CLineRemainder m_pending;
 };

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -143,7 +142,7 @@ bool CSerialRS232::Close()
         m_fd = -1;
         m_isOpen = false;
         m_portNumber = 0;
-        m_pending.clear();
+        m_pending.Clear();
         TAMRIX_LOG(ccComm, 1, "COM port closed.\r\n");
     }
     return true;
@@ -166,13 +165,8 @@ int CSerialRS232::Read(char* buffer, int capacity, int)
 {
     if (!m_isOpen || capacity <= 0)
         return 0;
-    if (!m_pending.empty())
-    {
-        const size_t count = std::min(m_pending.size(), static_cast<size_t>(capacity));
-        std::memcpy(buffer, m_pending.data(), count);
-        m_pending.erase(0, count);
-        return static_cast<int>(count);
-    }
+    if (!m_pending.IsEmpty())
+        return m_pending.Take(buffer, capacity);
     return ReadDevice(buffer, capacity);
 }
 
@@ -215,7 +209,7 @@ std::string CSerialRS232::ReadLine(int timeoutMs)
     for (;;)
     {
         // Block until input arrives rather than reading an empty queue first.
-        if (m_pending.empty() && timeoutMs > 0 &&
+        if (m_pending.IsEmpty() && timeoutMs > 0 &&
             !WaitReadable(static_cast<int>(std::max<long long>(0, leftMs()))))
         {
             if (Clock::now() >= deadline || !m_isOpen)
@@ -224,13 +218,7 @@ std::string CSerialRS232::ReadLine(int timeoutMs)
         }
         char chunk[LineChunk];
         const int count = Read(chunk, LineChunk, 0);
-        bool ended = false;
-        for (int index = 0; index < count && !ended; ++index)
-        {
-            ended = AppendReplyByte(line, chunk[index], m_lineFeedEndsLine);
-            if (ended)
-                m_pending.insert(0, chunk + index + 1, static_cast<size_t>(count - index - 1));
-        }
+        const bool ended = m_pending.AppendLine(line, chunk, count, m_lineFeedEndsLine);
         if (ended || !m_isOpen || (count == 0 && timeoutMs <= 0) ||
             (timeoutMs > 0 && Clock::now() > deadline))
             break;
@@ -301,14 +289,14 @@ int CSerialRS232::BytesAvailable()
         CloseIfGone(errno);
         return 0;
     }
-    return static_cast<int>(m_pending.size()) + queued;
+    return m_pending.GetSize() + queued;
 }
 
 void CSerialRS232::Purge()
 {
     // Input only: bytes still waiting to go out are a command the caller has just written (a query
     // purges right after the command before it), and discarding them would lose that command.
-    m_pending.clear();
+    m_pending.Clear();
     if (m_isOpen && ::tcflush(m_fd, TCIFLUSH) != 0)
         CloseIfGone(errno);
 }

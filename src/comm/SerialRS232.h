@@ -1,5 +1,6 @@
 #pragma once
 
+#include "comm/LineRemainder.h"
 #include "comm/SerialBase.h"
 
 #include <atomic>
@@ -47,7 +48,5 @@ private:
 
     std::atomic<int> m_portNumber{0};
     int m_fd = -1;
-    // Read after a line end in the same chunk, kept for the next read; one read per chunk instead of
-    // several system calls per byte keeps polling cheap.
-    std::string m_pending;
+    CLineRemainder m_pending;
 };
