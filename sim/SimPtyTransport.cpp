@@ -90,6 +90,11 @@ bool CSimPtyTransport::OpenTerminal(std::string& error)
 void CSimPtyTransport::CloseTerminal()
 {
     std::lock_guard lock(m_mutex);
+    CloseTerminalLocked();
+}
+
+void CSimPtyTransport::CloseTerminalLocked()
+{
     if (m_master >= 0)
         close(m_master);
     if (m_slave >= 0)
@@ -216,12 +221,7 @@ std::pair<int, int> CSimPtyTransport::TakeRequests()
     [[maybe_unused]] const ssize_t ignored = read(m_wakeFd, &drained, sizeof drained);
     if (m_request == ERequest::Unplug)
     {
-        if (m_master >= 0)
-            close(m_master);
-        if (m_slave >= 0)
-            close(m_slave);
-        m_master = m_slave = -1;
-        m_path.clear();
+        CloseTerminalLocked();
         m_request = ERequest::None;
         m_done.notify_all();
     }

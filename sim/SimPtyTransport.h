@@ -43,6 +43,8 @@ private:
 
     bool OpenTerminal(std::string& error);
     void CloseTerminal();
+    // The same, with m_mutex already held.
+    void CloseTerminalLocked();
     void UpdateLink();
     std::pair<int, int> TakeRequests();
     void Run();
