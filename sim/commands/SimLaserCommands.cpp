@@ -5,6 +5,7 @@
 #include "commands/SimArgs.h"
 #include "commands/SimCalibration.h"
 #include "commands/SimLaserBank.h"
+#include "commands/SimStatusCommands.h"
 
 #include <cmath>
 #include <functional>
@@ -116,26 +117,6 @@ LaserHandler GetInt(int (CSimLaserUnit::*getter)() const)
     { return Int((laser.*getter)()); };
 }
 
-LaserHandler Mask(void (CSimLaserUnit::*setter)(uint16_t))
-{
-    return [setter](CSimLaserUnit& laser, CSimLaserBank&, CSimUnit&, std::string_view args)
-    {
-        const auto value = Integer(args); // "%us": the unit takes the trailing s
-        if (!value)
-            return SSimResult::Error(kBadParameter);
-        if (*value < 0 || *value > 0xFFFF)
-            return SSimResult::Error(kOutOfRange);
-        (laser.*setter)(static_cast<uint16_t>(*value));
-        return SSimResult::Done();
-    };
-}
-
-LaserHandler MaskQuery(uint16_t (CSimLaserUnit::*getter)() const)
-{
-    return [getter](CSimLaserUnit& laser, CSimLaserBank&, CSimUnit&, std::string_view)
-    { return Int((laser.*getter)()); };
-}
-
 struct SModeName
 {
     int mode;
@@ -237,21 +218,14 @@ void AddSettings(CSimCommandRegistry& r)
     On(r, "LAS:RANGE", SetSwitch(&CSimLaserUnit::SetRange), HasRanges);
     On(r, "LAS:RANGE?", GetInt(&CSimLaserUnit::GetRange), HasRanges);
 
-    On(r, "LAS:COND?",
-       [](CSimLaserUnit& laser, CSimLaserBank&, CSimUnit&, std::string_view)
-       { return Int(laser.GetCondition()); });
-    On(r, "LAS:EVE?",
-       [](CSimLaserUnit& laser, CSimLaserBank&, CSimUnit&, std::string_view)
-       { return Int(laser.TakeEvents()); });
-    On(r, "LAS:STB?",
-       [](CSimLaserUnit& laser, CSimLaserBank&, CSimUnit&, std::string_view)
-       { return Int(laser.GetStatusByte()); });
-    On(r, "LAS:ENAB:COND", Mask(&CSimLaserUnit::SetConditionEnable));
-    On(r, "LAS:ENAB:COND?", MaskQuery(&CSimLaserUnit::GetConditionEnable));
-    On(r, "LAS:ENAB:EVE", Mask(&CSimLaserUnit::SetEventEnable));
-    On(r, "LAS:ENAB:EVE?", MaskQuery(&CSimLaserUnit::GetEventEnable));
-    On(r, "LAS:ENAB:OUTOFF", Mask(&CSimLaserUnit::SetOutputOffEnable));
-    On(r, "LAS:ENAB:OUTOFF?", MaskQuery(&CSimLaserUnit::GetOutputOffEnable));
+    simstatus::AddStatusCommands("LAS",
+                                 [&r](const std::string& header, simstatus::StatusHandler handler)
+                                 {
+                                     On(r, header,
+                                        [handler = std::move(handler)](CSimLaserUnit& laser, CSimLaserBank&,
+                                                                       CSimUnit&, std::string_view args)
+                                        { return handler(laser, args); });
+                                 });
 }
 
 void AddPulseTiming(CSimCommandRegistry& r)

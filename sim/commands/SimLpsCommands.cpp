@@ -5,6 +5,7 @@
 #include "commands/SimArgs.h"
 #include "commands/SimCalibration.h"
 #include "commands/SimLpsBank.h"
+#include "commands/SimStatusCommands.h"
 
 #include <functional>
 
@@ -49,25 +50,6 @@ LpsHandler GetOne(Getter getter, int decimals)
 {
     return [getter, decimals](CSimLampSupply& lamp, CSimUnit&, std::string_view)
     { return Fixed((lamp.*getter)(), decimals); };
-}
-
-LpsHandler Mask(void (CSimLampSupply::*setter)(uint16_t))
-{
-    return [setter](CSimLampSupply& lamp, CSimUnit&, std::string_view args)
-    {
-        const auto value = Integer(args); // "%us": the unit takes the trailing s
-        if (!value)
-            return SSimResult::Error(kBadParameter);
-        if (*value < 0 || *value > 0xFFFF)
-            return SSimResult::Error(kOutOfRange);
-        (lamp.*setter)(static_cast<uint16_t>(*value));
-        return SSimResult::Done();
-    };
-}
-
-LpsHandler MaskQuery(uint16_t (CSimLampSupply::*getter)() const)
-{
-    return [getter](CSimLampSupply& lamp, CSimUnit&, std::string_view) { return Int((lamp.*getter)()); };
 }
 
 void AddModesAndOutput(CSimCommandRegistry& r)
@@ -121,18 +103,14 @@ void AddValues(CSimCommandRegistry& r)
     On(r, "LPS:VSENSE?",
        [](CSimLampSupply& lamp, CSimUnit&, std::string_view) { return Int(lamp.GetVSense()); });
 
-    On(r, "LPS:COND?",
-       [](CSimLampSupply& lamp, CSimUnit&, std::string_view) { return Int(lamp.GetCondition()); });
-    On(r, "LPS:EVE?",
-       [](CSimLampSupply& lamp, CSimUnit&, std::string_view) { return Int(lamp.TakeEvents()); });
-    On(r, "LPS:STB?",
-       [](CSimLampSupply& lamp, CSimUnit&, std::string_view) { return Int(lamp.GetStatusByte()); });
-    On(r, "LPS:ENAB:COND", Mask(&CSimLampSupply::SetConditionEnable));
-    On(r, "LPS:ENAB:COND?", MaskQuery(&CSimLampSupply::GetConditionEnable));
-    On(r, "LPS:ENAB:EVE", Mask(&CSimLampSupply::SetEventEnable));
-    On(r, "LPS:ENAB:EVE?", MaskQuery(&CSimLampSupply::GetEventEnable));
-    On(r, "LPS:ENAB:OUTOFF", Mask(&CSimLampSupply::SetOutputOffEnable));
-    On(r, "LPS:ENAB:OUTOFF?", MaskQuery(&CSimLampSupply::GetOutputOffEnable));
+    simstatus::AddStatusCommands(
+        "LPS",
+        [&r](const std::string& header, simstatus::StatusHandler handler)
+        {
+            On(r, header,
+               [handler = std::move(handler)](CSimLampSupply& lamp, CSimUnit&, std::string_view args)
+               { return handler(lamp, args); });
+        });
 }
 
 // Factory calibration: "LPS:CAL:I" or "LPS:CAL:I 1" starts or advances a step, "LPS:CAL:I?" answers

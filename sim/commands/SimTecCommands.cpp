@@ -3,6 +3,7 @@
 #include "SimCommandRegistry.h"
 #include "SimText.h"
 #include "commands/SimArgs.h"
+#include "commands/SimStatusCommands.h"
 #include "commands/SimTecBank.h"
 
 #include <functional>
@@ -79,25 +80,6 @@ TecHandler GetOne(double (CSimTecUnit::*getter)() const, int decimals)
 {
     return [getter, decimals](CSimTecUnit& tec, CSimUnit&, std::string_view)
     { return Fixed((tec.*getter)(), decimals); };
-}
-
-TecHandler Mask(void (CSimTecUnit::*setter)(uint16_t))
-{
-    return [setter](CSimTecUnit& tec, CSimUnit&, std::string_view args)
-    {
-        const auto value = Integer(args);
-        if (!value)
-            return SSimResult::Error(kBadParameter);
-        if (*value < 0 || *value > 0xFFFF)
-            return SSimResult::Error(kOutOfRange);
-        (tec.*setter)(static_cast<uint16_t>(*value));
-        return SSimResult::Done();
-    };
-}
-
-TecHandler MaskQuery(uint16_t (CSimTecUnit::*getter)() const)
-{
-    return [getter](CSimTecUnit& tec, CSimUnit&, std::string_view) { return Int((tec.*getter)()); };
 }
 
 bool HasFan(const SSimModel& m)
@@ -190,15 +172,14 @@ void AddReadings(CSimCommandRegistry& r)
            return number ? Status(tec.SetActiveSensor(static_cast<int>(*number) - 1))
                          : SSimResult::Error(kBadParameter);
        });
-    On(r, "TEC:COND?", [](CSimTecUnit& tec, CSimUnit&, std::string_view) { return Int(tec.GetCondition()); });
-    On(r, "TEC:EVE?", [](CSimTecUnit& tec, CSimUnit&, std::string_view) { return Int(tec.TakeEvents()); });
-    On(r, "TEC:STB?", [](CSimTecUnit& tec, CSimUnit&, std::string_view) { return Int(tec.GetStatusByte()); });
-    On(r, "TEC:ENAB:COND", Mask(&CSimTecUnit::SetConditionEnable));
-    On(r, "TEC:ENAB:COND?", MaskQuery(&CSimTecUnit::GetConditionEnable));
-    On(r, "TEC:ENAB:EVE", Mask(&CSimTecUnit::SetEventEnable));
-    On(r, "TEC:ENAB:EVE?", MaskQuery(&CSimTecUnit::GetEventEnable));
-    On(r, "TEC:ENAB:OUTOFF", Mask(&CSimTecUnit::SetOutputOffEnable));
-    On(r, "TEC:ENAB:OUTOFF?", MaskQuery(&CSimTecUnit::GetOutputOffEnable));
+    simstatus::AddStatusCommands(
+        "TEC",
+        [&r](const std::string& header, simstatus::StatusHandler handler)
+        {
+            On(r, header,
+               [handler = std::move(handler)](CSimTecUnit& tec, CSimUnit&, std::string_view args)
+               { return handler(tec, args); });
+        });
 }
 
 void AddSetPointsAndLimits(CSimCommandRegistry& r)
