@@ -14,6 +14,7 @@
 #include <cstring>
 #include <exception>
 #include <optional>
+#include <utility>
 
 namespace
 {
@@ -295,20 +296,18 @@ std::string CInstrBase::Query(std::string_view command, int timeoutMs)
                        command.data());
         return {};
     }
-    const uint64_t ticket = ++m_nextTicket;
-    m_pendingQueryReply.clear();
-    m_pendingQuery = SPendingSlot{std::string(command), ticket, false};
-    m_stateChanged.notify_all();
-    bool answered = m_stateChanged.wait_until(lock, deadline,
-                                              [&] { return stopped() || m_pendingQuery.ticket != ticket; });
-    if (m_pendingQuery.ticket != ticket)
-        return m_pendingQueryReply;
-    // Given up: withdraw the request so that a late answer never reaches the next caller.
     m_pendingQuery = SPendingSlot{};
+    m_pendingQuery.text = command;
+    m_pendingQuery.ticket = ++m_nextTicket;
+    m_stateChanged.notify_all();
+    const bool answered =
+        m_stateChanged.wait_until(lock, deadline, [&] { return stopped() || m_pendingQuery.done; });
+    // Collected, or given up: either way the request leaves the slot, so a late answer reaches nobody.
+    SPendingSlot finished = std::exchange(m_pendingQuery, SPendingSlot{});
     m_stateChanged.notify_all();
     if (!answered)
         TAMRIX_LOG(ccComm, 1, "Timeout on command: %.*s\n", static_cast<int>(command.size()), command.data());
-    return {};
+    return finished.done ? std::move(finished.reply) : std::string{};
 }
 
 bool CInstrBase::Command(std::string_view command, bool checkErrors, int timeoutMs)
@@ -323,18 +322,16 @@ bool CInstrBase::Command(std::string_view command, bool checkErrors, int timeout
                                    [&] { return stopped() || m_pendingCommand.text.empty(); }) ||
         stopped())
         return false;
-    const uint64_t ticket = ++m_nextTicket;
-    m_pendingCommand = SPendingSlot{std::string(command), ticket, false};
-    m_pendingCheckErrors = checkErrors;
-    m_pendingCommandResult = false;
-    m_stateChanged.notify_all();
-    m_stateChanged.wait_until(lock, deadline, [&] { return stopped() || m_pendingCommand.ticket != ticket; });
-    if (m_pendingCommand.ticket != ticket)
-        return m_pendingCommandResult;
-    // Not carried out in time: a command the caller was told failed must not run later.
     m_pendingCommand = SPendingSlot{};
+    m_pendingCommand.text = command;
+    m_pendingCommand.ticket = ++m_nextTicket;
+    m_pendingCheckErrors = checkErrors;
     m_stateChanged.notify_all();
-    return false;
+    m_stateChanged.wait_until(lock, deadline, [&] { return stopped() || m_pendingCommand.done; });
+    // Not carried out in time: withdrawn, so a command the caller was told failed does not run later.
+    const SPendingSlot finished = std::exchange(m_pendingCommand, SPendingSlot{});
+    m_stateChanged.notify_all();
+    return finished.done && finished.result;
 }
 
 bool CInstrBase::CommandFormatV(const char* format, va_list args)
@@ -376,8 +373,8 @@ bool CInstrBase::FinishPendingQuery()
     std::lock_guard lock(m_stateLock);
     if (m_pendingQuery.ticket == ticket)
     {
-        m_pendingQueryReply = std::move(reply);
-        m_pendingQuery = SPendingSlot{};
+        m_pendingQuery.reply = std::move(reply);
+        m_pendingQuery.done = true;
         m_stateChanged.notify_all();
     }
     return true;
@@ -401,8 +398,8 @@ bool CInstrBase::FinishPendingCommand()
     std::lock_guard lock(m_stateLock);
     if (m_pendingCommand.ticket == ticket)
     {
-        m_pendingCommandResult = result;
-        m_pendingCommand = SPendingSlot{};
+        m_pendingCommand.result = result;
+        m_pendingCommand.done = true;
         m_stateChanged.notify_all();
     }
     return true;

@@ -212,19 +212,21 @@ protected:
     std::atomic<bool> m_identified{false};
     std::atomic<bool> m_supportsRemoteSet{false};
 
-    // The hand-over slots. A ticket tells a reply or result apart from that of a request the caller
-    // has already given up on, so a late answer never reaches the next caller.
+    // The hand-over slots. Only the caller that filled a slot empties it, after collecting the outcome
+    // or giving up, so an answer never reaches another caller; a ticket tells the background thread
+    // whether the request it carried out is still the one in the slot.
     struct SPendingSlot
     {
         std::string text;
         uint64_t ticket = 0;
-        bool taken = false; // the background thread is carrying it out
+        bool taken = false;  // the background thread is carrying it out
+        bool done = false;   // carried out; the outcome waits for its caller
+        std::string reply;   // a query's answer
+        bool result = false; // a command's result
     };
     SPendingSlot m_pendingQuery;
-    std::string m_pendingQueryReply;
     SPendingSlot m_pendingCommand;
     bool m_pendingCheckErrors = false;
-    bool m_pendingCommandResult = false;
     uint64_t m_nextTicket = 0;
 
     std::atomic<int> m_usePrefix{1};

@@ -227,6 +227,34 @@ TEST_P(SimSessionTest, QueryWhilePollingIsAnsweredWithinTheNextCycle)
     EXPECT_EQ(instr.Query("CALDATE?"), "2025-09-16");
 }
 
+TEST_P(SimSessionTest, CallersOnSeveralThreadsWhilePollingEachGetTheirOwnAnswer)
+{
+    ASSERT_TRUE(instr.StartBackgroundThread(500));
+    ASSERT_TRUE(WaitUntil([&] { return instr.cycles.load() > 0; }));
+    instr.SetDefaultTimeout(5000);
+    const std::vector<std::pair<std::string, std::string>> asked{
+        {"MODEL?", "K760"}, {"SN?", "76042"}, {"CALDATE?", "2025-09-16"}};
+    std::atomic<int> wrong{0};
+    std::atomic<int> refused{0};
+    std::vector<std::thread> callers;
+    for (const auto& [query, answer] : asked)
+        callers.emplace_back(
+            [&, query = query, answer = answer]
+            {
+                for (int i = 0; i < 10; ++i)
+                {
+                    if (instr.Query(query) != answer)
+                        ++wrong;
+                    if (!instr.Command("MESS bench", true))
+                        ++refused;
+                }
+            });
+    for (auto& caller : callers)
+        caller.join();
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_EQ(refused.load(), 0);
+}
+
 TEST_P(SimSessionTest, DisconnectWhilePollingSendsLocalThenLocalAndCloses)
 {
     ASSERT_TRUE(instr.StartBackgroundThread(500));
