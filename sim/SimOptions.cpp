@@ -22,7 +22,7 @@ bool TakeValue(const std::vector<std::string>& args, size_t& i, const std::strin
 // An optional value: taken when the next argument is not another option.
 bool TakeOptional(const std::vector<std::string>& args, size_t& i, std::string& value)
 {
-    if (i + 1 < args.size() && args[i + 1].rfind("-", 0) != 0)
+    if (i + 1 < args.size() && args[i + 1].rfind('-', 0) != 0)
     {
         value = args[++i];
         return true;

@@ -53,6 +53,7 @@ const std::array<SCliCommand, 7> kCommands{{
 std::vector<SCliCommandSyntax> Syntaxes()
 {
     std::vector<SCliCommandSyntax> syntaxes;
+    syntaxes.reserve(std::size(kCommands));
     for (const SCliCommand& command : kCommands)
         syntaxes.push_back(command.syntax);
     return syntaxes;

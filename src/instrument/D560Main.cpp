@@ -27,7 +27,8 @@ float CD560Main::GetMaxLDISetPointForRange(int range)
 std::optional<CD560Main::RangeMaxima> CD560Main::DecodeRangeBlock(std::string_view reply)
 {
     std::vector<uint8_t> bytes;
-    if (reply.size() != kRangeBlockDigits || !ParseHexBytes(reply, bytes) || bytes.size() != 4 * RangeCount)
+    if (reply.size() != kRangeBlockDigits || !ParseHexBytes(reply, bytes) ||
+        bytes.size() != size_t{4} * RangeCount)
         return std::nullopt;
     RangeMaxima maxima{};
     for (size_t i = 0; i < maxima.size(); ++i)

@@ -88,6 +88,7 @@ struct SChild
         std::vector<std::string> all{TAMRIX_SIM_EXE};
         all.insert(all.end(), args.begin(), args.end());
         std::vector<char*> argv;
+        argv.reserve(all.size() + 1);
         for (std::string& arg : all)
             argv.push_back(arg.data());
         argv.push_back(nullptr);
