@@ -163,6 +163,16 @@ bool ParseOne(const std::vector<std::string>& args, size_t& i, SSimOptions& o, s
         o.errors.push_back(number);
         return true;
     }
+    if (arg == "--sensor-open" || arg == "--sensor-short")
+    {
+        int channel = 0;
+        if (!need() || !IntValue(arg, value, 1, 8, channel, error))
+            return false;
+        (arg == "--sensor-open" ? o.sensorOpen : o.sensorShort).push_back(channel);
+        return true;
+    }
+    if (arg == "--unplug-after")
+        return need() && IntValue(arg, value, 1, 86400, o.unplugAfterS, error);
     if (arg == "--fitted")
     {
         std::pair<std::string, unsigned> fitted;
@@ -215,5 +225,9 @@ std::string SimUsage()
            "  --garble              one byte of every reply is corrupted\n"
            "  --wrong-channel       channel queries answer another channel's number\n"
            "  --delay MS            extra delay before every reply [ms]\n"
-           "  --error N             queue instrument error N at start (repeatable)\n";
+           "  --error N             queue instrument error N at start (repeatable)\n"
+           "  --sensor-open N       the sensor of TEC channel N reads open (repeatable)\n"
+           "  --sensor-short N      the sensor of TEC channel N reads shorted (repeatable)\n"
+           "  --unplug-after S      after S seconds close the pseudo-terminal and drop the TCP client,\n"
+           "                        as an unplugged cable would\n";
 }

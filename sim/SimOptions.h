@@ -27,6 +27,9 @@ struct SSimOptions
     int delayMs = 0;
     std::vector<int> errors;
     std::vector<std::pair<std::string, unsigned>> fitted; // family ("TEC", "LAS", "LPS"), channel mask
+    std::vector<int> sensorOpen;                          // TEC channel numbers, from 1
+    std::vector<int> sensorShort;                         // TEC channel numbers, from 1
+    int unplugAfterS = 0;                                 // 0: never
 };
 
 // Parses the arguments after the program name. On failure returns false with a message for the

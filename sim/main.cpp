@@ -49,6 +49,27 @@ void Configure(CSimInstrument& sim, const SSimOptions& o)
     f.garble = o.garble;
     f.wrongChannel = o.wrongChannel;
     f.delayMs = o.delayMs;
+    for (int channel : o.sensorOpen)
+        sim.SetSensorFault(channel - 1, ESimSensorFault::Open);
+    for (int channel : o.sensorShort)
+        sim.SetSensorFault(channel - 1, ESimSensorFault::Short);
+}
+
+// Waits for a stop signal; with an unplug time, unplugs once that time has passed and goes on waiting.
+void WaitForStop(CSimInstrument& sim, const sigset_t& stopSignals, int unplugAfterS)
+{
+    if (unplugAfterS > 0)
+    {
+        const timespec wait{unplugAfterS, 0};
+        if (sigtimedwait(&stopSignals, nullptr, &wait) >= 0)
+            return;
+        sim.Unplug();
+        sim.DropConnection();
+        std::printf("UNPLUGGED\n");
+        std::fflush(stdout);
+    }
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
 }
 } // namespace
 
@@ -111,8 +132,7 @@ int main(int argc, char** argv)
     }
     std::fflush(stdout);
 
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
+    WaitForStop(*sim, stopSignals, options.unplugAfterS);
     sim->Stop();
     return 0;
 }

@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -44,7 +45,9 @@ INSTANTIATE_TEST_SUITE_P(
                       SBadRow{{"--time-scale", "0"}, "above 0"}, SBadRow{{"--time-scale", "1,5"}, "1,5"},
                       SBadRow{{"--fitted", "XYZ:1"}, "FAMILY:LIST"},
                       SBadRow{{"--fitted", "TEC:9"}, "FAMILY:LIST"}, SBadRow{{"--echo=1"}, "takes no value"},
-                      SBadRow{{"--error", "abc"}, "whole number"}));
+                      SBadRow{{"--error", "abc"}, "whole number"},
+                      SBadRow{{"--sensor-open", "9"}, "from 1 to 8"},
+                      SBadRow{{"--unplug-after", "0"}, "--unplug-after"}));
 
 TEST(SimOptions, OptionalValuesAndDefaults)
 {
@@ -60,6 +63,12 @@ TEST(SimOptions, OptionalValuesAndDefaults)
     EXPECT_TRUE(o.pty && o.ptyLink.empty() && o.tcp && o.tcpPort == 10001);
     EXPECT_EQ(o.errors, (std::vector<int>{401, 402}));
     EXPECT_EQ(o.fitted.at(0), (std::pair<std::string, unsigned>{"LAS", 0x5}));
+
+    ASSERT_TRUE(ParseSimOptions(
+        {"--sensor-open", "1", "--sensor-short=3", "--sensor-open", "2", "--unplug-after", "5"}, o, error));
+    EXPECT_EQ(o.sensorOpen, (std::vector<int>{1, 2}));
+    EXPECT_EQ(o.sensorShort, (std::vector<int>{3}));
+    EXPECT_EQ(o.unplugAfterS, 5);
 
     ASSERT_TRUE(ParseSimOptions({"--pty", "/tmp/ttyK", "--tcp=0", "--time-scale", "50"}, o, error));
     EXPECT_EQ(o.ptyLink, "/tmp/ttyK");
@@ -163,11 +172,13 @@ TEST(SimCli, HelpDescribesEveryOption)
 {
     SChild child({"--help"});
     const std::string out =
-        SChild::Read(child.out, std::regex("--error N.*\n"), std::chrono::milliseconds(5000));
+        SChild::Read(child.out, std::regex("cable would\n"), std::chrono::milliseconds(5000));
     EXPECT_EQ(child.Wait(std::chrono::milliseconds(5000)), 0);
-    for (const char* option : {"--list-models", "--model", "--pty", "--tcp", "--bind", "--baud", "--serial",
-                               "--time-scale", "--wire-timing", "--echo", "--silent", "--drop-every",
-                               "--truncate", "--garble", "--wrong-channel", "--delay", "--error"})
+    for (const char* option :
+         {"--list-models", "--model",      "--pty",         "--tcp",          "--bind",
+          "--baud",        "--serial",     "--time-scale",  "--wire-timing",  "--echo",
+          "--silent",      "--drop-every", "--truncate",    "--garble",       "--wrong-channel",
+          "--delay",       "--error",      "--sensor-open", "--sensor-short", "--unplug-after"})
         EXPECT_NE(out.find(option), std::string::npos) << option;
 }
 
@@ -190,6 +201,39 @@ TEST(SimCli, ServesOnTheReportedPortUntilTerminated)
     const std::string query = "SN?;ERR?;:TEC:CHAN?\n";
     ASSERT_EQ(send(client, query.data(), query.size(), MSG_NOSIGNAL), static_cast<ssize_t>(query.size()));
     EXPECT_EQ(SChild::Read(client, std::regex("\n"), std::chrono::milliseconds(5000)), "X123,401,2\r\n");
+    close(client);
+
+    kill(child.pid, SIGTERM);
+    EXPECT_EQ(child.Wait(std::chrono::milliseconds(5000)), 0);
+}
+TEST(SimCli, SensorFaultAndUnplugFromTheCommandLine)
+{
+    SChild child({"--model", "K760", "--tcp", "0", "--sensor-open", "1", "--unplug-after", "1"});
+    const std::string out =
+        SChild::Read(child.out, std::regex("TCP 127\\.0\\.0\\.1:\\d+\n"), std::chrono::milliseconds(5000));
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(out, match, std::regex("TCP 127\\.0\\.0\\.1:(\\d+)\n"))) << out;
+
+    const int client = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(std::stoi(match[1])));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    // An open sensor keeps the output from coming on.
+    const std::string query = "TEC:OUT 1;ERR?\n";
+    ASSERT_EQ(send(client, query.data(), query.size(), MSG_NOSIGNAL), static_cast<ssize_t>(query.size()));
+    EXPECT_THAT(SChild::Read(client, std::regex("\n"), std::chrono::milliseconds(5000)),
+                ::testing::HasSubstr("402"));
+
+    // The unplug drops the client: its next read sees the end of the stream.
+    EXPECT_NE(
+        SChild::Read(child.out, std::regex("UNPLUGGED\n"), std::chrono::milliseconds(5000)).find("UNPLUGGED"),
+        std::string::npos);
+    char byte = 0;
+    pollfd ready{client, POLLIN, 0};
+    ASSERT_EQ(poll(&ready, 1, 5000), 1);
+    EXPECT_EQ(recv(client, &byte, 1, 0), 0);
     close(client);
 
     kill(child.pid, SIGTERM);
