@@ -1,0 +1,12 @@
+#pragma once
+
+#include "ui/app/Prompter.h"
+
+// The prompter of the running program: modal message boxes titled with the program's name.
+class CMessageBoxPrompter : public CPrompter
+{
+public:
+    void Message(QWidget* parent, const QString& text, EIcon icon) override;
+    bool AskYesNo(QWidget* parent, const QString& text) override;
+    void Beep() override;
+};

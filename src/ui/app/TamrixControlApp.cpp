@@ -1,0 +1,80 @@
+#include "ui/app/TamrixControlApp.h"
+
+#include "diag/EventLog.h"
+#include "diag/IniProfile.h"
+#include "diag/Version.h"
+#include "ui/app/MessageBoxPrompter.h"
+#include "ui/app/TamrixControlHost.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QSessionManager>
+#include <QSocketNotifier>
+#include <clocale>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace
+{
+int g_signalPipe[2] = {-1, -1};
+
+void OnQuitSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = write(g_signalPipe[1], &byte, 1);
+}
+} // namespace
+
+CTamrixControlApp::CTamrixControlApp() = default;
+CTamrixControlApp::~CTamrixControlApp() = default;
+
+void CTamrixControlApp::InstallQuitSignals()
+{
+    // A signal handler may only write a byte; the window's event loop reads it and quits properly.
+    if (pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    struct sigaction action = {};
+    action.sa_handler = OnQuitSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+}
+
+int CTamrixControlApp::Run(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Tamrix Control");
+    QApplication::setOrganizationName("Tamrix Instruments");
+    QApplication::setApplicationVersion(kProductVersion);
+    QApplication::setDesktopFileName("tamrix-control");
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Controls laser-diode drivers, TEC controllers and lamp supplies.");
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.process(app);
+
+    // Numbers on screen follow the user's locale; commands to instruments never do.
+    std::setlocale(LC_ALL, "");
+    CEventLog::Instance().LoadSettings();
+    CEventLog::Instance().LogGeneral(SourcePos{"TamrixControl", 51}, "Event Log Started");
+    m_profile = std::make_unique<CIniProfile>();
+    m_prompter = std::make_unique<CMessageBoxPrompter>();
+
+    CTamrixControlHost host(SUiContext{*m_profile, *m_prompter});
+    host.RestorePanels();
+    host.StartDeviceMonitor();
+    host.show();
+
+    InstallQuitSignals();
+    QSocketNotifier notifier(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, &host, [&host] { host.Quit(false); });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &host,
+                     [&host](QSessionManager&) { host.Quit(false); });
+    QObject::connect(&host, &CTamrixControlHost::quitFinished, &app, &QApplication::quit,
+                     Qt::QueuedConnection);
+    return app.exec();
+}

@@ -1,0 +1,286 @@
+#include "ui/app/TamrixControlHost.h"
+
+#include "comm/DeviceMonitor.h"
+#include "diag/Profile.h"
+#include "ui/app/Prompter.h"
+#include "ui/dialogs/AboutDlg.h"
+#include "ui/dialogs/SelectPanelDlg.h"
+#include "ui/panels/BasePanel.h"
+#include "ui/panels/PanelFactory.h"
+#include "ui/panels/PanelTypes.h"
+#include "ui/widgets/Banner.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QStringList>
+#include <QTimer>
+#include <algorithm>
+
+namespace
+{
+const char* const SettingsSection = "Settings";
+constexpr int ButtonWidth = 110;
+constexpr int ButtonHeight = 34;
+} // namespace
+
+CTamrixControlHost::CTamrixControlHost(const SUiContext& context, QWidget* parent)
+    : QWidget(parent), m_context(context)
+{
+    setObjectName("host");
+    setWindowTitle("Tamrix Control");
+    setWindowIcon(QIcon(":/tamrix-control.svg"));
+    m_banner = new CBanner(this);
+    m_panelTop = CBanner::Height + 2;
+    QFont bold = font();
+    bold.setBold(true);
+    bold.setPointSize(bold.pointSize() + 2);
+    m_addButton = new QPushButton("Add Panel", this);
+    m_addButton->setObjectName("addPanelButton");
+    m_addButton->setFont(bold);
+    m_exitButton = new QPushButton("Exit", this);
+    m_exitButton->setObjectName("exitButton");
+    m_aboutButton = new QPushButton("About...", this);
+    m_aboutButton->setObjectName("aboutButton");
+    for (QPushButton* button : {m_addButton, m_exitButton, m_aboutButton})
+    {
+        button->resize(ButtonWidth, ButtonHeight);
+        button->setAutoDefault(false);
+    }
+    connect(m_addButton, &QPushButton::clicked, this, &CTamrixControlHost::OnAddPanel);
+    connect(m_exitButton, &QPushButton::clicked, this, [this] { Quit(); });
+    connect(m_aboutButton, &QPushButton::clicked, this, &CTamrixControlHost::OnAbout);
+}
+
+CTamrixControlHost::~CTamrixControlHost()
+{
+    if (m_deviceMonitor)
+        m_deviceMonitor->Stop();
+    while (!m_panels.empty())
+    {
+        delete m_panels.back();
+        m_panels.pop_back();
+    }
+}
+
+void CTamrixControlHost::RestorePanels()
+{
+    const QString list = QString::fromStdString(m_context.profile.GetString(SettingsSection, "Panels", "3"));
+    for (const QString& token : list.split(',', Qt::SkipEmptyParts))
+        AddPanel(-1, token.trimmed().toInt(), false);
+    const int x = m_context.profile.GetInt(SettingsSection, "X", -1);
+    const int y = m_context.profile.GetInt(SettingsSection, "Y", -1);
+    if (x != -1 && y != -1)
+        move(x, y);
+    LayoutPanels();
+    for (CBasePanel* panel : m_panels)
+        panel->show();
+}
+
+void CTamrixControlHost::StartDeviceMonitor()
+{
+    // The monitor calls back on its own thread; the notice is handled on this one.
+    m_deviceMonitor = std::make_unique<CDeviceMonitor>(
+        [this](const std::string&, EDeviceChange)
+        { QMetaObject::invokeMethod(this, &CTamrixControlHost::ForwardDeviceChange, Qt::QueuedConnection); });
+    m_deviceMonitor->Start();
+}
+
+int CTamrixControlHost::AddPanel(int index, int typeCode, bool layoutNow)
+{
+    if (!PanelType::IsValid(typeCode))
+        return -1;
+    if (index < 0 || index >= PanelCount())
+        index = PanelCount();
+    else
+    {
+        CBasePanel* old = m_panels[index];
+        old->DeleteSettings();
+        m_panels.erase(m_panels.begin() + index);
+        delete old;
+    }
+    CBasePanel* panel = CreatePanel(typeCode, m_context, *this, index, this);
+    if (!panel)
+        return -1;
+    m_panels.insert(m_panels.begin() + index, panel);
+    if (layoutNow)
+        LayoutPanels();
+    panel->show();
+    update();
+    return index;
+}
+
+void CTamrixControlHost::RemovePanel(int index)
+{
+    if (index < 0 || index >= PanelCount())
+        return;
+    CBasePanel* panel = m_panels[index];
+    panel->DeleteSettings();
+    m_panels.erase(m_panels.begin() + index);
+    delete panel;
+    for (int i = index; i < PanelCount(); ++i)
+        m_panels[i]->SetIndex(i);
+    LayoutPanels();
+}
+
+CBasePanel* CTamrixControlHost::PanelAt(int index) const
+{
+    return index >= 0 && index < PanelCount() ? m_panels[index] : nullptr;
+}
+
+void CTamrixControlHost::LayoutPanels()
+{
+    int x = FirstPanelX;
+    int tallest = 0;
+    if (!m_panels.empty())
+    {
+        const bool allCollapsed =
+            std::all_of(m_panels.begin(), m_panels.end(), [](CBasePanel* p) { return p->IsCondensed(); });
+        if (allCollapsed)
+            m_panels.front()->Expand();
+        for (CBasePanel* panel : m_panels)
+        {
+            panel->move(x, m_panelTop);
+            x = panel->geometry().right() + 1 + (panel->IsCondensed() ? GapAfterCollapsed : GapAfterExpanded);
+            tallest = std::max(tallest, panel->height());
+            panel->show();
+        }
+        if (!m_panels.back()->IsCondensed())
+            x -= GapAfterExpanded - GapAfterCollapsed;
+    }
+    else
+        tallest = 3 * ButtonHeight + 2 * Margin;
+    m_addButton->move(x, m_panelTop);
+    m_aboutButton->move(x, m_panelTop + ButtonHeight + 8);
+    const int bottom = m_panelTop + tallest;
+    m_exitButton->move(m_addButton->geometry().right() + 1 - m_exitButton->width(), bottom - ButtonHeight);
+    const int width = m_addButton->geometry().right() + 1 + Margin;
+    const int height = bottom + Margin;
+    setFixedSize(width, height);
+    m_banner->setGeometry(0, 0, width, CBanner::Height);
+    if (!m_panels.empty())
+    {
+        QWidget* hide = m_panels.front()->findChild<QWidget*>("hidePanelButton");
+        if (hide)
+            hide->setVisible(m_panels.size() >= 2);
+    }
+}
+
+bool CTamrixControlHost::IsAnotherPanelExpanded(const CBasePanel* panel) const
+{
+    return std::any_of(m_panels.begin(), m_panels.end(),
+                       [panel](CBasePanel* p) { return p != panel && !p->IsCondensed(); });
+}
+
+void CTamrixControlHost::RemovePanelLater(int index)
+{
+    CBasePanel* panel = PanelAt(index);
+    QTimer::singleShot(0, this,
+                       [this, panel]
+                       {
+                           const auto at = std::find(m_panels.begin(), m_panels.end(), panel);
+                           if (at != m_panels.end())
+                               RemovePanel(static_cast<int>(at - m_panels.begin()));
+                       });
+}
+
+void CTamrixControlHost::ReplacePanelLater(int index, int typeCode, const std::string& descriptor,
+                                           bool autoConnect)
+{
+    CBasePanel* panel = PanelAt(index);
+    QTimer::singleShot(0, this,
+                       [this, panel, typeCode, descriptor, autoConnect]
+                       {
+                           const auto at = std::find(m_panels.begin(), m_panels.end(), panel);
+                           if (at != m_panels.end())
+                               ReplacePanel(static_cast<int>(at - m_panels.begin()), typeCode, descriptor,
+                                            autoConnect);
+                       });
+}
+
+void CTamrixControlHost::ReplacePanel(int index, int typeCode, const std::string& descriptor,
+                                      bool autoConnect)
+{
+    if (AddPanel(index, typeCode, true) != index)
+        return;
+    CBasePanel* panel = m_panels[index];
+    panel->SetAutoConnect(autoConnect);
+    panel->SelectConnection(descriptor);
+    panel->Connect(descriptor);
+}
+
+void CTamrixControlHost::RequestQuit()
+{
+    Quit();
+}
+
+bool CTamrixControlHost::Quit(bool ask)
+{
+    if (m_quitting)
+        return true;
+    const bool anyConnected =
+        std::any_of(m_panels.begin(), m_panels.end(), [](CBasePanel* p) { return p->IsConnected(); });
+    if (ask && anyConnected && !m_context.prompter.AskYesNo(this, "Are you sure you want to quit?"))
+        return false;
+    m_quitting = true;
+    QStringList list;
+    for (CBasePanel* panel : m_panels)
+    {
+        list << QString::number(panel->TypeCode());
+        panel->SaveOnClose();
+    }
+    m_context.profile.WriteString(SettingsSection, "Panels", list.join(',').toStdString());
+    SavePosition();
+    emit quitFinished();
+    close();
+    return true;
+}
+
+void CTamrixControlHost::SavePosition()
+{
+    if (isMinimized())
+        return;
+    m_context.profile.WriteInt(SettingsSection, "X", pos().x());
+    m_context.profile.WriteInt(SettingsSection, "Y", pos().y());
+}
+
+void CTamrixControlHost::ForwardDeviceChange()
+{
+    for (CBasePanel* panel : m_panels)
+        panel->OnDeviceChange();
+}
+
+void CTamrixControlHost::closeEvent(QCloseEvent* event)
+{
+    if (m_quitting || Quit())
+        event->accept();
+    else
+        event->ignore();
+}
+
+void CTamrixControlHost::keyPressEvent(QKeyEvent* event)
+{
+    // A stray Enter or Escape must not end the program unasked and lose the layout: both run the
+    // quit sequence, which asks while an instrument is connected and writes the panel list.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape)
+    {
+        Quit();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void CTamrixControlHost::OnAddPanel()
+{
+    CSelectPanelDlg dialog(this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    AddPanel(-1, dialog.SelectedType(), false);
+    LayoutPanels();
+}
+
+void CTamrixControlHost::OnAbout()
+{
+    CAboutDlg dialog(this);
+    dialog.exec();
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "ui/app/PanelHost.h"
+#include "ui/app/UiContext.h"
+
+#include <QWidget>
+#include <memory>
+#include <vector>
+
+class CBanner;
+class CBasePanel;
+class CDeviceMonitor;
+class QPushButton;
+
+// The program's one main window: a banner, the instrument panels side by side, "Add Panel" and
+// "Exit". It owns the panels, lays them out, keeps the panel list and its position in "Settings", and
+// asks before quitting while an instrument is connected.
+class CTamrixControlHost : public QWidget, public IPanelHost
+{
+    Q_OBJECT
+
+public:
+    static constexpr int FirstPanelX = 15;
+    static constexpr int GapAfterExpanded = 30;
+    static constexpr int GapAfterCollapsed = 15;
+    static constexpr int Margin = 15;
+
+    explicit CTamrixControlHost(const SUiContext& context, QWidget* parent = nullptr);
+    ~CTamrixControlHost() override;
+
+    // Builds the panels of "Settings"/"Panels", moves to the stored position and lays out.
+    void RestorePanels();
+    // Listens for serial devices that arrive or go away and tells every panel.
+    void StartDeviceMonitor();
+
+    // index -1 (or out of range) appends; an index that holds a panel replaces it. Returns the index,
+    // or -1 when the type code names no panel.
+    int AddPanel(int index, int typeCode, bool layoutNow);
+    void RemovePanel(int index);
+    int PanelCount() const { return static_cast<int>(m_panels.size()); }
+    CBasePanel* PanelAt(int index) const;
+
+    // The quit sequence; false when the user chose to keep running.
+    bool Quit(bool ask = true);
+    // A device arrival or removal, forwarded to every panel.
+    void ForwardDeviceChange();
+
+    void LayoutPanels() override;
+    bool IsAnotherPanelExpanded(const CBasePanel* panel) const override;
+    void RemovePanelLater(int index) override;
+    void ReplacePanelLater(int index, int typeCode, const std::string& descriptor, bool autoConnect) override;
+    void RequestQuit() override;
+
+signals:
+    // The quit sequence has ended: the panel list is written and the window closes.
+    void quitFinished();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void OnAddPanel();
+    void OnAbout();
+    void ReplacePanel(int index, int typeCode, const std::string& descriptor, bool autoConnect);
+    void SavePosition();
+
+    SUiContext m_context;
+    std::vector<CBasePanel*> m_panels;
+    int m_panelTop = 0;
+    bool m_quitting = false;
+    CBanner* m_banner = nullptr;
+    QPushButton* m_addButton = nullptr;
+    QPushButton* m_exitButton = nullptr;
+    QPushButton* m_aboutButton = nullptr;
+    std::unique_ptr<CDeviceMonitor> m_deviceMonitor;
+};

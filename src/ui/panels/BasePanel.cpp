@@ -1,0 +1,787 @@
+#include "ui/panels/BasePanel.h"
+
+#include "comm/EnumerateComPorts.h"
+#include "comm/PortDescriptor.h"
+#include "comm/PortDiscoveryError.h"
+#include "comm/Serial.h"
+#include "diag/Profile.h"
+#include "instrument/DetectInstrument.h"
+#include "instrument/InstrBase.h"
+#include "instrument/InstrumentFactory.h"
+#include "ui/app/PanelHost.h"
+#include "ui/app/Prompter.h"
+#include "ui/dialogs/ErrorLogDlg.h"
+#include "ui/dialogs/InstrInfoDlg.h"
+#include "ui/dialogs/TCPIPAddressEditorDlg.h"
+#include "ui/panels/PanelMessages.h"
+#include "ui/panels/PanelTypes.h"
+#include "ui/widgets/SideStrip.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTime>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrent>
+#include <vector>
+
+namespace
+{
+constexpr int StripWidth = 86;
+const char* const IpSection = "IPAddresses";
+
+QString NetworkEntryText(const std::string& address, int port, const std::string& name)
+{
+    return QString("%1:%2 %3")
+        .arg(QString::fromStdString(address))
+        .arg(port, -5)
+        .arg(QString::fromStdString(name));
+}
+
+struct SNetworkEntry
+{
+    std::string address;
+    int port;
+    std::string name;
+};
+
+std::vector<SNetworkEntry> ReadNetworkEntries(const CProfile& profile)
+{
+    std::vector<SNetworkEntry> entries;
+    for (int i = 1;; ++i)
+    {
+        const std::string n = std::to_string(i);
+        SNetworkEntry entry{profile.GetString(IpSection, "IPAddress" + n),
+                            profile.GetInt(IpSection, "IPPort" + n, -1),
+                            profile.GetString(IpSection, "IPName" + n)};
+        if (entry.address.empty() || entry.port == -1)
+            break;
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+std::vector<int> PresentPortNumbers()
+{
+    std::vector<SSerInfo> ports;
+    try
+    {
+        EnumerateComPorts(ports);
+    }
+    catch (const CPortDiscoveryError&)
+    {
+        // No list this time: the panel offers the network entries only.
+    }
+    std::vector<int> numbers;
+    for (const SSerInfo& port : ports)
+        if (port.portNumber >= 1 && port.portNumber <= 255)
+            numbers.push_back(port.portNumber);
+    return numbers;
+}
+
+// Opens the port on a temporary command port to see that it is free; the text to show when not.
+std::string ProbePort(const std::string& descriptor)
+{
+    CSerial probe;
+    if (probe.OpenDescriptor(descriptor))
+    {
+        probe.Close();
+        return {};
+    }
+    return PanelMessages::OpenFailure(descriptor, probe);
+}
+} // namespace
+
+CBasePanel::CBasePanel(const SUiContext& context, IPanelHost& host, int index, int typeCode, QWidget* parent)
+    : QFrame(parent), m_context(context), m_host(host), m_index(index), m_typeCode(typeCode),
+      m_section("Panel" + std::to_string(index) + "-" + std::to_string(typeCode))
+{
+    setObjectName(QString("panel%1").arg(index));
+    setFrameShape(QFrame::StyledPanel);
+    setFocusPolicy(Qt::StrongFocus);
+
+    auto* contentLayout = new QVBoxLayout;
+    contentLayout->setContentsMargins(8, 6, 8, 8);
+    contentLayout->setSpacing(6);
+    contentLayout->addWidget(BuildConnectionRow());
+    m_body = new QVBoxLayout;
+    m_body->setSpacing(6);
+    contentLayout->addLayout(m_body, 1);
+    contentLayout->addWidget(BuildErrorGroup());
+    m_content = new QWidget(this);
+    m_content->setObjectName("panelContent");
+    m_content->setLayout(contentLayout);
+
+    auto* root = new QHBoxLayout(this);
+    root->setContentsMargins(0, 0, 0, 0);
+    root->setSpacing(0);
+    root->addWidget(BuildStrip());
+    root->addWidget(m_content, 1);
+
+    m_errorLog = new CErrorLogDlg(
+        context.prompter, [this] { return m_instrument.get(); }, this);
+    m_errorLog->SetToggleButton(m_showLogButton);
+
+    m_portTimer.setSingleShot(true);
+    m_highlightTimer.setSingleShot(true);
+    connect(&m_portTimer, &QTimer::timeout, this, &CBasePanel::OnPortTimer);
+    connect(&m_watchTimer, &QTimer::timeout, this, &CBasePanel::OnWatchTick);
+    connect(&m_errorTimer, &QTimer::timeout, this, &CBasePanel::OnErrorLogTick);
+    connect(&m_highlightTimer, &QTimer::timeout, this, &CBasePanel::OnHighlightEnd);
+    connect(&m_probeWatcher, &QFutureWatcher<SProbe>::finished, this, &CBasePanel::OnProbeFinished);
+    connect(&m_connectWatcher, &QFutureWatcher<bool>::finished, this, &CBasePanel::OnConnectFinished);
+}
+
+CBasePanel::~CBasePanel()
+{
+    // A connect still running on the worker owns its instrument until it returns.
+    m_probeWatcher.waitForFinished();
+    m_connectWatcher.waitForFinished();
+    delete m_connectingInstrument;
+    if (m_instrument)
+        m_instrument->Disconnect();
+}
+
+QWidget* CBasePanel::BuildStrip()
+{
+    m_strip = new QWidget(this);
+    m_strip->setObjectName("panelStrip");
+    m_strip->setFixedWidth(StripWidth);
+    auto* layout = new QVBoxLayout(m_strip);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    QFont bold = font();
+    bold.setBold(true);
+    bold.setPointSize(bold.pointSize() + 1);
+    m_hideButton = new QPushButton("Hide Panel", m_strip);
+    m_hideButton->setObjectName("hidePanelButton");
+    m_hideButton->setFont(bold);
+    m_hideButton->setMinimumHeight(34);
+    m_closeButton = new QPushButton("Close Panel", m_strip);
+    m_closeButton->setObjectName("closePanelButton");
+    m_closeButton->setFont(bold);
+    m_closeButton->setMinimumHeight(34);
+    layout->addWidget(m_hideButton);
+    layout->addWidget(new CSideStrip(PanelType::SideStripText(m_typeCode), m_strip), 1);
+    layout->addWidget(m_closeButton);
+    connect(m_hideButton, &QPushButton::clicked, this, &CBasePanel::OnHidePanel);
+    connect(m_closeButton, &QPushButton::clicked, this, &CBasePanel::OnClosePanel);
+    return m_strip;
+}
+
+QWidget* CBasePanel::BuildConnectionRow()
+{
+    auto* box = new QWidget(this);
+    auto* grid = new QGridLayout(box);
+    grid->setContentsMargins(0, 0, 0, 0);
+    auto* label = new QLabel("Connect via port:", box);
+    m_portList = new QComboBox(box);
+    m_portList->setObjectName("portList");
+    m_portList->setMinimumContentsLength(18);
+    m_portList->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    label->setBuddy(m_portList);
+    m_connectButton = new QPushButton("Connect", box);
+    m_connectButton->setObjectName("connectButton");
+    QFont big = m_connectButton->font();
+    big.setBold(true);
+    big.setPointSize(big.pointSize() + 2);
+    m_connectButton->setFont(big);
+    m_connectButton->setMinimumWidth(110);
+    m_autoCheck = new QCheckBox("Auto", box);
+    m_autoCheck->setObjectName("autoCheck");
+    m_sysSettingsButton = new QPushButton("Sys Settings...", box);
+    m_sysSettingsButton->setObjectName("sysSettingsButton");
+    m_status = new QLabel(box);
+    m_status->setObjectName("statusLine");
+    m_status->setWordWrap(true);
+    m_status->setMinimumHeight(m_status->fontMetrics().height() * 2);
+    grid->addWidget(label, 0, 0, 1, 2);
+    grid->addWidget(m_portList, 1, 0, 1, 2);
+    grid->addWidget(m_connectButton, 2, 0);
+    grid->addWidget(m_autoCheck, 2, 1);
+    grid->addWidget(m_status, 3, 0, 1, 2);
+    grid->addWidget(m_sysSettingsButton, 4, 0);
+    connect(m_connectButton, &QPushButton::clicked, this, &CBasePanel::OnConnectButton);
+    connect(m_sysSettingsButton, &QPushButton::clicked, this, &CBasePanel::OnSysSettings);
+    connect(m_portList, qOverload<int>(&QComboBox::activated), this, &CBasePanel::OnPortSelected);
+    return box;
+}
+
+QWidget* CBasePanel::BuildErrorGroup()
+{
+    m_errorGroup = new QGroupBox("Error Log - No Errors", this);
+    m_errorGroup->setObjectName("errorLogGroup");
+    auto* grid = new QGridLayout(m_errorGroup);
+    m_lastErrorText = new QLabel(m_errorGroup);
+    m_lastErrorText->setObjectName("lastErrorText");
+    m_lastErrorText->setWordWrap(true);
+    m_lastErrorTime = new QLabel(m_errorGroup);
+    m_lastErrorTime->setObjectName("lastErrorTime");
+    m_showLogButton = new QPushButton("Show\nLog", m_errorGroup);
+    m_showLogButton->setObjectName("showLogButton");
+    grid->addWidget(m_lastErrorText, 0, 0);
+    grid->addWidget(m_lastErrorTime, 1, 0);
+    grid->addWidget(m_showLogButton, 0, 1, 2, 1);
+    grid->setColumnStretch(0, 1);
+    m_lastErrorText->setMinimumHeight(m_lastErrorText->fontMetrics().height());
+    m_lastErrorTime->setMinimumHeight(m_lastErrorTime->fontMetrics().height());
+    connect(m_showLogButton, &QPushButton::clicked, this, &CBasePanel::OnShowLog);
+    return m_errorGroup;
+}
+
+void CBasePanel::FinishInit(const QString& errorLogTitle)
+{
+    m_errorLog->SetTitle(errorLogTitle);
+    const CProfile& profile = m_context.profile;
+    const int errX = profile.GetInt(m_section, "ErrX", -1);
+    const int errY = profile.GetInt(m_section, "ErrY", -1);
+    if (errX != -1 && errY != -1)
+        m_errorLog->move(errX, errY);
+    m_condensed = profile.GetInt(m_section, "Condensed", 0) != 0;
+    m_autoCheck->setChecked(profile.GetInt(m_section, "AutoConnect", 0) != 0);
+    FillPortList(profile.GetString(m_section, "Connection"));
+    m_fullSize = sizeHint();
+    if (m_condensed)
+        Collapse();
+    else
+        Expand();
+    UpdateControls();
+    m_errorTimer.start(WatchPeriodMs);
+}
+
+bool CBasePanel::AutoConnect() const
+{
+    return m_autoCheck->isChecked();
+}
+
+void CBasePanel::SetAutoConnect(bool on)
+{
+    m_autoCheck->setChecked(on);
+}
+
+void CBasePanel::FillPortList(const std::string& descriptor)
+{
+    int wantedPort = -1;
+    bool wantNetwork = false;
+    std::optional<PortDescriptor> parsed = PortDescriptor::Parse(descriptor);
+    if (parsed)
+    {
+        if (parsed->kind == "COM")
+            wantedPort = PortDescriptor::ToInt(parsed->first);
+        else
+            wantNetwork = true;
+    }
+    else
+        wantedPort = m_portList->currentData().toInt();
+
+    m_portList->clear();
+    m_portList->addItem("<Select Port>", ItemSelectPort);
+    int selected = 0;
+    for (int number : PresentPortNumbers())
+    {
+        m_portList->addItem(QString("COM%1").arg(number), number);
+        if (wantedPort >= 1 && number == wantedPort)
+            selected = m_portList->count() - 1;
+    }
+    for (const SNetworkEntry& entry : ReadNetworkEntries(m_context.profile))
+    {
+        m_portList->addItem(NetworkEntryText(entry.address, entry.port, entry.name), ItemNetworkEntry);
+        if (wantNetwork && entry.address == parsed->first &&
+            entry.port == PortDescriptor::ToInt(parsed->second))
+            selected = m_portList->count() - 1;
+    }
+    m_portList->setCurrentIndex(selected);
+    m_portList->addItem("Connect via Network...", ItemConnectViaNetwork);
+}
+
+bool CBasePanel::IsComPortPresent(int port) const
+{
+    for (int number : PresentPortNumbers())
+        if (number == port)
+            return true;
+    return false;
+}
+
+void CBasePanel::SelectConnection(const std::string& descriptor)
+{
+    const std::optional<PortDescriptor> wanted = PortDescriptor::Parse(descriptor);
+    if (!wanted)
+        return;
+    for (int i = 1; i < m_portList->count() - 1; ++i)
+    {
+        const int item = m_portList->itemData(i).toInt();
+        if (wanted->kind == "COM" && item == PortDescriptor::ToInt(wanted->first))
+        {
+            m_portList->setCurrentIndex(i);
+            return;
+        }
+        if (wanted->kind == "TCP" && item == ItemNetworkEntry)
+        {
+            const auto entry = PortDescriptor::Parse("TCP:" + m_portList->itemText(i).toStdString());
+            if (entry && entry->first == wanted->first &&
+                PortDescriptor::ToInt(entry->second) == PortDescriptor::ToInt(wanted->second))
+            {
+                m_portList->setCurrentIndex(i);
+                return;
+            }
+        }
+    }
+}
+
+std::string CBasePanel::SelectedDescriptor() const
+{
+    const int item = m_portList->currentData().toInt();
+    if (item > 0)
+        return "COM:" + std::to_string(item) + ":0";
+    if (item == ItemNetworkEntry)
+        return "TCP:" + m_portList->currentText().toStdString();
+    return {};
+}
+
+void CBasePanel::SetInstrument(CInstrBase* instrument)
+{
+    if (m_instrument.get() == instrument)
+        return;
+    std::unique_ptr<CInstrBase> previous = std::move(m_instrument);
+    m_instrument.reset(instrument);
+    if (previous)
+        previous->Disconnect();
+}
+
+bool CBasePanel::IsConnected() const
+{
+    return m_instrument && m_instrument->IsPortOpen();
+}
+
+void CBasePanel::UpdateControls()
+{
+    const bool connected = IsConnected();
+    m_portList->setEnabled(!m_instrument);
+    m_sysSettingsButton->setEnabled(connected);
+    m_showLogButton->setEnabled(connected);
+}
+
+bool CBasePanel::CreateInstrument(const SIdentRecord& record, CInstrBase*& instrument)
+{
+    instrument = nullptr;
+    if (!PanelType::Accepts(m_typeCode, record))
+        return false;
+    instrument =
+        CreateInstrumentObject(record.familyCode, record.modelCode, record.variantCode, record.versionMajor);
+    if (!instrument)
+    {
+        m_context.prompter.Message(this, PanelMessages::CreateFailed);
+        return false;
+    }
+    return true;
+}
+
+void CBasePanel::OnConnectButton()
+{
+    if (m_connecting)
+        return;
+    if (IsConnected())
+        Disconnect();
+    else
+        Connect();
+}
+
+bool CBasePanel::Connect(const std::string& descriptorArgument)
+{
+    if (m_connecting)
+        return false;
+    SetInstrument(nullptr);
+    std::string descriptor = descriptorArgument;
+    if (descriptor.empty())
+    {
+        const int item = m_portList->currentData().toInt();
+        if (item == ItemConnectViaNetwork)
+        {
+            if (!RunAddressEditor(descriptor))
+                return false;
+        }
+        else
+            descriptor = SelectedDescriptor();
+    }
+    if (descriptor.empty())
+    {
+        m_context.prompter.Message(this, PanelMessages::NoPortSelected);
+        return false;
+    }
+    m_connectingDescriptor = descriptor;
+    SetConnectingLook(true);
+    m_probeWatcher.setFuture(QtConcurrent::run(
+        [descriptor]
+        {
+            SProbe probe;
+            probe.openError = ProbePort(descriptor);
+            if (probe.openError.empty())
+                DetectInstrument(descriptor, probe.record);
+            return probe;
+        }));
+    return true;
+}
+
+void CBasePanel::OnProbeFinished()
+{
+    const SProbe probe = m_probeWatcher.result();
+    if (!probe.openError.empty())
+    {
+        EndConnecting(false);
+        m_context.prompter.Message(this, QString::fromStdString(probe.openError));
+        return;
+    }
+    CInstrBase* instrument = nullptr;
+    if (!CreateInstrument(probe.record, instrument))
+    {
+        GiveWay(probe.record);
+        return;
+    }
+    m_connectingInstrument = instrument;
+    const std::string descriptor = m_connectingDescriptor;
+    m_connectWatcher.setFuture(
+        QtConcurrent::run([instrument, descriptor] { return instrument->Connect(descriptor); }));
+}
+
+void CBasePanel::GiveWay(const SIdentRecord& record)
+{
+    if (record.familyCode == 0)
+    {
+        EndConnecting(false);
+        m_context.prompter.Message(this, PanelMessages::NothingDetected);
+        return;
+    }
+    const int type = PanelType::FittingType(record);
+    if (type == 0 || type == m_typeCode)
+    {
+        EndConnecting(false);
+        m_context.prompter.Message(this, PanelMessages::UnknownController);
+        return;
+    }
+    // The host replaces this panel after this handler has returned; nothing here touches the panel then.
+    EndConnecting(false);
+    m_host.ReplacePanelLater(m_index, type, m_connectingDescriptor, AutoConnect());
+}
+
+void CBasePanel::OnConnectFinished()
+{
+    const bool connected = m_connectWatcher.result();
+    std::unique_ptr<CInstrBase> instrument(m_connectingInstrument);
+    m_connectingInstrument = nullptr;
+    if (!connected)
+    {
+        instrument.reset();
+        EndConnecting(false);
+        m_context.prompter.Message(this, PanelMessages::ConnectFailed);
+        return;
+    }
+    SetInstrument(instrument.release());
+    CompleteConnect();
+}
+
+void CBasePanel::CompleteConnect()
+{
+    const std::string descriptor = m_connectingDescriptor;
+    m_context.profile.WriteString(m_section, "Connection", descriptor);
+    SelectConnection(descriptor);
+    ResetReadings();
+    m_instrument->StartBackgroundThread(WatchPeriodMs);
+    m_watchTimer.start(WatchPeriodMs);
+    m_connectButton->setText("Disconnect");
+    m_status->setText(QString("Connected to %1, S/N %2")
+                          .arg(QString::fromLatin1(m_instrument->GetModel().c_str()),
+                               QString::fromLatin1(m_instrument->GetSerialNumber().c_str())));
+    EndConnecting(true);
+}
+
+void CBasePanel::EndConnecting(bool connected)
+{
+    SetConnectingLook(false);
+    UpdateControls();
+    emit connectFinished(connected);
+}
+
+void CBasePanel::SetConnectingLook(bool connecting)
+{
+    m_connecting = connecting;
+    m_content->setEnabled(!connecting);
+    m_closeButton->setEnabled(!connecting);
+    if (connecting)
+    {
+        m_status->setText("Connecting...");
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    }
+    else
+    {
+        if (m_status->text() == "Connecting...")
+            m_status->clear();
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void CBasePanel::Disconnect()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (m_instrument && m_instrument->IsPortOpen())
+        m_instrument->CommandRaw("LOCAL");
+    if (m_errorLog->isVisible())
+    {
+        m_errorLog->hide();
+        m_showLogButton->setText("Show\nLog");
+    }
+    m_watchTimer.stop();
+    SetInstrument(nullptr);
+    m_connectButton->setText("Connect");
+    m_status->clear();
+    UpdateControls();
+    QApplication::restoreOverrideCursor();
+}
+
+void CBasePanel::OnDeviceChange()
+{
+    m_portTimer.stop();
+    if (m_instrument && m_instrument->GetPortNumber() > 0 && !IsComPortPresent(m_instrument->GetPortNumber()))
+    {
+        Disconnect();
+        m_context.prompter.Message(this, PanelMessages::UsbDisconnected);
+    }
+    m_portTimer.start(PortRefreshDelayMs);
+}
+
+void CBasePanel::OnAnyTimerTick()
+{
+    if (m_firstTickDone)
+        return;
+    m_firstTickDone = true;
+    if (AutoConnect())
+        OnConnectButton();
+}
+
+void CBasePanel::OnPortTimer()
+{
+    OnAnyTimerTick();
+    m_portTimer.stop();
+    FillPortList(SelectedDescriptor());
+}
+
+void CBasePanel::OnWatchTick()
+{
+    OnAnyTimerTick();
+    if (!m_instrument)
+        return;
+    Refresh();
+    if (m_instrument->GetSerialMismatch())
+        ReportWatchFailure(PanelMessages::SerialMismatch);
+    else if (m_instrument->GetFailedPolls() >= 2)
+        ReportWatchFailure(PanelMessages::LostCommunications);
+    else if (!m_instrument->IsPortOpen())
+        ReportWatchFailure(PanelMessages::UnexpectedDisconnect);
+}
+
+void CBasePanel::ReportWatchFailure(const QString& text)
+{
+    Disconnect();
+    m_context.prompter.Message(this, text);
+}
+
+void CBasePanel::OnErrorLogTick()
+{
+    OnAnyTimerTick();
+    if (!m_instrument)
+        return;
+    const int count = m_errorLog->LineCount();
+    if (count == m_errorsShown)
+        return;
+    m_errorsShown = count;
+    m_highlightTimer.start(HighlightMs);
+    SetShowLogBold(true);
+    if (count == 0)
+    {
+        m_errorGroup->setTitle("Error Log - No errors");
+        m_lastErrorText->clear();
+        m_lastErrorTime->clear();
+        return;
+    }
+    m_lastErrorText->setText(m_errorLog->MostRecentText());
+    const QDateTime when = QDateTime::fromSecsSinceEpoch(m_errorLog->MostRecentTime());
+    const QLocale locale;
+    m_lastErrorTime->setText(QString("at %1 on %2")
+                                 .arg(locale.toString(when.time(), QLocale::LongFormat),
+                                      locale.toString(when.date(), QLocale::ShortFormat)));
+    m_errorGroup->setTitle(count == 1 ? QString("Error Log - %1 error (showing last error)").arg(count)
+                                      : QString("Error Log - %1 errors (showing last error)").arg(count));
+}
+
+void CBasePanel::OnHighlightEnd()
+{
+    OnAnyTimerTick();
+    m_highlightTimer.stop();
+    SetShowLogBold(false);
+}
+
+void CBasePanel::SetShowLogBold(bool bold)
+{
+    for (QWidget* widget : {static_cast<QWidget*>(m_showLogButton), static_cast<QWidget*>(m_lastErrorText),
+                            static_cast<QWidget*>(m_lastErrorTime)})
+    {
+        QFont font = widget->font();
+        font.setBold(bold);
+        widget->setFont(font);
+    }
+}
+
+void CBasePanel::OnShowLog()
+{
+    if (m_errorLog->isVisible())
+    {
+        m_errorLog->hide();
+        m_showLogButton->setText("Show\nLog");
+    }
+    else
+    {
+        m_errorLog->show();
+        m_errorLog->raise();
+        m_showLogButton->setText("Hide\nLog");
+    }
+}
+
+void CBasePanel::OnHidePanel()
+{
+    if (m_condensed)
+    {
+        Expand();
+        m_host.LayoutPanels();
+        return;
+    }
+    if (!m_host.IsAnotherPanelExpanded(this))
+    {
+        m_context.prompter.Beep();
+        return;
+    }
+    Collapse();
+    m_host.LayoutPanels();
+}
+
+void CBasePanel::Expand()
+{
+    m_content->show();
+    setFixedSize(m_fullSize);
+    m_condensed = false;
+    m_hideButton->setText("Hide Panel");
+}
+
+void CBasePanel::Collapse()
+{
+    m_content->hide();
+    setFixedSize(StripWidth, m_fullSize.height());
+    m_condensed = true;
+    m_hideButton->setText("Show Panel");
+}
+
+void CBasePanel::OnClosePanel()
+{
+    const QString question =
+        IsConnected() ? PanelMessages::CloseConnectedQuestion : PanelMessages::CloseQuestion;
+    if (!m_context.prompter.AskYesNo(this, question))
+        return;
+    Disconnect();
+    m_host.RemovePanelLater(m_index);
+}
+
+void CBasePanel::OnSysSettings()
+{
+    CInstrInfoDlg dialog(m_context, *this, this);
+    dialog.exec();
+}
+
+void CBasePanel::OnPortSelected(int position)
+{
+    if (m_portList->itemData(position).toInt() != ItemConnectViaNetwork)
+        return;
+    std::string descriptor;
+    const bool connect = RunAddressEditor(descriptor);
+    if (connect && !IsConnected())
+        Connect(descriptor);
+}
+
+// Runs the address editor; true with the descriptor when it ended with "Connect...". The list is read
+// again when the editor changed it.
+bool CBasePanel::RunAddressEditor(std::string& descriptor)
+{
+    CTCPIPAddressEditorDlg editor(m_context, this);
+    editor.SetOfferConnect(!IsConnected());
+    const int result = editor.exec();
+    const bool connect = result == CTCPIPAddressEditorDlg::ConnectResult;
+    descriptor = connect ? editor.Descriptor() : std::string();
+    FillPortList(connect ? descriptor : SelectedDescriptor());
+    if (!connect && m_portList->currentData().toInt() == ItemConnectViaNetwork)
+        m_portList->setCurrentIndex(0);
+    return connect;
+}
+
+void CBasePanel::SetIndex(int index)
+{
+    DeleteSettings();
+    m_index = index;
+    m_section = "Panel" + std::to_string(index) + "-" + std::to_string(m_typeCode);
+    setObjectName(QString("panel%1").arg(index));
+}
+
+void CBasePanel::DeleteSettings()
+{
+    m_context.profile.DeleteSection(m_section);
+}
+
+void CBasePanel::SaveOnClose()
+{
+    CProfile& profile = m_context.profile;
+    if (!isMinimized())
+    {
+        profile.WriteInt(m_section, "ErrX", m_errorLog->pos().x());
+        profile.WriteInt(m_section, "ErrY", m_errorLog->pos().y());
+        profile.WriteInt(m_section, "AutoConnect", AutoConnect() ? 1 : 0);
+        const std::string descriptor = SelectedDescriptor();
+        if (descriptor.empty())
+            profile.WriteString(m_section, "Connection", {}); // deletes the value
+        else
+            profile.WriteString(m_section, "Connection", descriptor);
+    }
+    profile.WriteInt(m_section, "Condensed", m_condensed ? 1 : 0);
+    Disconnect();
+}
+
+void CBasePanel::SetEdited(QWidget* field, bool edited)
+{
+    if (field->property("edited").toBool() == edited)
+        return;
+    field->setProperty("edited", edited);
+    field->setStyleSheet(edited ? "background-color: rgb(255, 255, 192);" : QString());
+}
+
+void CBasePanel::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key())
+    {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        OnSetPoint();
+        return;
+    case Qt::Key_Escape:
+        m_host.RequestQuit();
+        return;
+    default:
+        QFrame::keyPressEvent(event);
+    }
+}
+
+void CBasePanel::closeEvent(QCloseEvent* event)
+{
+    SaveOnClose();
+    QFrame::closeEvent(event);
+}

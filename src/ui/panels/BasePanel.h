@@ -1,0 +1,173 @@
+#pragma once
+
+#include "instrument/IdentRecord.h"
+#include "ui/app/UiContext.h"
+
+#include <QFrame>
+#include <QFutureWatcher>
+#include <QTimer>
+#include <memory>
+#include <string>
+
+class CErrorLogDlg;
+class CInstrBase;
+class CLaser;
+class CTEC;
+class CSideStrip;
+class IPanelHost;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QVBoxLayout;
+
+// The common base of every instrument panel: the port list, the connect/disconnect cycle, the
+// connection watch, the error-log group, collapse/expand, close, and the panel's settings section
+// "Panel%d-%d". Derived panels add the readings and set points into Body() and override the virtual
+// operations. Detection and connect run on a worker thread; the panel stays disabled meanwhile and the
+// window keeps running.
+class CBasePanel : public QFrame
+{
+    Q_OBJECT
+
+public:
+    // Port-list item values besides the port numbers 1 to 255.
+    static constexpr int ItemSelectPort = 0;
+    static constexpr int ItemNetworkEntry = -2;
+    static constexpr int ItemConnectViaNetwork = -1;
+    static constexpr int WatchPeriodMs = 500;
+    static constexpr int PortRefreshDelayMs = 1500;
+    static constexpr int HighlightMs = 1500;
+
+    CBasePanel(const SUiContext& context, IPanelHost& host, int index, int typeCode,
+               QWidget* parent = nullptr);
+    ~CBasePanel() override;
+
+    int Index() const { return m_index; }
+    int TypeCode() const { return m_typeCode; }
+    const std::string& SectionName() const { return m_section; }
+    bool IsCondensed() const { return m_condensed; }
+    bool IsConnecting() const { return m_connecting; }
+    bool AutoConnect() const;
+    void SetAutoConnect(bool on);
+
+    virtual void FillPortList(const std::string& descriptor);
+    virtual bool IsComPortPresent(int port) const;
+    virtual void Disconnect();
+    // Takes ownership; a previous, different instrument is disconnected and deleted.
+    virtual void SetInstrument(CInstrBase* instrument);
+    virtual void UpdateControls();
+    virtual void OnDeviceChange();
+    virtual bool IsConnected() const;
+    CInstrBase* GetInstrument() const { return m_instrument.get(); }
+    virtual CTEC* GetTEC() const { return nullptr; }
+    virtual CLaser* GetLaser() const { return nullptr; }
+    // Accepts or refuses an identified unit; on acceptance creates its instrument object.
+    virtual bool CreateInstrument(const SIdentRecord& record, CInstrBase*& instrument);
+    // Starts connecting (detection and connect on a worker); false when it could not even start. An
+    // empty descriptor takes the port list's selection.
+    virtual bool Connect(const std::string& descriptor = {});
+    virtual void ResetReadings() {}
+    virtual void Expand();
+    virtual void Collapse();
+    virtual void SetIndex(int index);
+    virtual void SelectConnection(const std::string& descriptor);
+    virtual void DeleteSettings();
+    virtual void OnConnectButton();
+    // The "Set" action of the derived panel (Enter).
+    virtual void OnSetPoint() {}
+    // Saves the panel's settings and disconnects (window close, program end).
+    void SaveOnClose();
+    // The port descriptor of the current port-list selection; empty for anything else.
+    std::string SelectedDescriptor() const;
+
+    // Readings of the derived panel, rewritten on each connection-watch tick before the watch.
+    virtual void Refresh() {}
+
+    // Exposed so tests and the host drive the timers' work without waiting for them.
+    void OnWatchTick();
+    void OnErrorLogTick();
+    CErrorLogDlg* ErrorLog() const { return m_errorLog; }
+
+signals:
+    // Detection and connect have ended, successfully or not (also when the panel gave way).
+    void connectFinished(bool connected);
+
+protected:
+    // Derived constructors put their controls into this layout, then call FinishInit().
+    QVBoxLayout* Body() const { return m_body; }
+    void FinishInit(const QString& errorLogTitle);
+    const SUiContext& Context() const { return m_context; }
+    IPanelHost& Host() const { return m_host; }
+    QLabel* StatusLine() const { return m_status; }
+    // The light-yellow highlight of a set-point field that differs from the instrument's set point.
+    static void SetEdited(QWidget* field, bool edited);
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    struct SProbe
+    {
+        std::string openError; // empty when the port opened
+        SIdentRecord record;
+    };
+
+    QWidget* BuildStrip();
+    QWidget* BuildConnectionRow();
+    QWidget* BuildErrorGroup();
+    void OnAnyTimerTick();
+    void OnPortTimer();
+    void OnHighlightEnd();
+    void OnShowLog();
+    void OnHidePanel();
+    void OnClosePanel();
+    void OnSysSettings();
+    void OnPortSelected(int position);
+    bool RunAddressEditor(std::string& descriptor);
+    void OnProbeFinished();
+    void OnConnectFinished();
+    void GiveWay(const SIdentRecord& record);
+    void EndConnecting(bool connected);
+    void CompleteConnect();
+    void SetConnectingLook(bool connecting);
+    void ReportWatchFailure(const QString& text);
+    void SetShowLogBold(bool bold);
+
+    SUiContext m_context;
+    IPanelHost& m_host;
+    std::unique_ptr<CInstrBase> m_instrument;
+    int m_errorsShown = 0;
+    int m_index;
+    int m_typeCode;
+    std::string m_section;
+    bool m_firstTickDone = false;
+    bool m_condensed = false;
+    bool m_connecting = false;
+    std::string m_connectingDescriptor;
+    CInstrBase* m_connectingInstrument = nullptr; // owned while its connect runs on the worker
+    QFutureWatcher<SProbe> m_probeWatcher;
+    QFutureWatcher<bool> m_connectWatcher;
+    QSize m_fullSize;
+
+    CErrorLogDlg* m_errorLog = nullptr;
+    QWidget* m_strip = nullptr;
+    QWidget* m_content = nullptr;
+    QVBoxLayout* m_body = nullptr;
+    QPushButton* m_hideButton = nullptr;
+    QPushButton* m_closeButton = nullptr;
+    QComboBox* m_portList = nullptr;
+    QPushButton* m_connectButton = nullptr;
+    QCheckBox* m_autoCheck = nullptr;
+    QLabel* m_status = nullptr;
+    QGroupBox* m_errorGroup = nullptr;
+    QPushButton* m_showLogButton = nullptr;
+    QLabel* m_lastErrorText = nullptr;
+    QLabel* m_lastErrorTime = nullptr;
+    QPushButton* m_sysSettingsButton = nullptr;
+
+    QTimer m_portTimer;      // one shot after a device change: the port list is read again
+    QTimer m_watchTimer;     // connection watch and refresh while connected
+    QTimer m_errorTimer;     // error-log watch, from initialisation on
+    QTimer m_highlightTimer; // one shot: the bold flag of a new error ends
+};

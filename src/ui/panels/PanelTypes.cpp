@@ -1,0 +1,92 @@
+#include "ui/panels/PanelTypes.h"
+
+namespace PanelType
+{
+namespace
+{
+bool IsKnownFamily(int familyCode)
+{
+    return familyCode >= 1 && familyCode <= 9;
+}
+
+// The multi-channel laser units: their variants (the M6x8 group) need the four-block panel.
+bool IsMultiLaserVariant(int variantCode)
+{
+    return variantCode == 32 || variantCode == 37 || variantCode == 38;
+}
+} // namespace
+
+bool IsValid(int typeCode)
+{
+    return typeCode >= Laser && typeCode <= M607;
+}
+
+bool Accepts(int typeCode, const SIdentRecord& r)
+{
+    switch (typeCode)
+    {
+    case Laser:
+        return IsKnownFamily(r.familyCode) && (r.modelCode == 1 || r.modelCode == 2 || r.modelCode == 12);
+    case TEC:
+        return r.familyCode == 2 && (r.modelCode == 3 || r.modelCode == 4 || r.modelCode == 13);
+    case Combo:
+        return r.familyCode == 3 && r.modelCode == 5;
+    case Norlase:
+        return r.familyCode == 7 && r.modelCode == 14;
+    case M609:
+        return r.familyCode == 2 && r.modelCode == 15;
+    case M6x8:
+        return r.familyCode == 1;
+    case M607:
+        return IsKnownFamily(r.familyCode) && r.modelCode == 20;
+    default:
+        return false;
+    }
+}
+
+int FittingType(const SIdentRecord& r)
+{
+    int type = 0;
+    switch (r.familyCode)
+    {
+    case 1:
+        type = IsMultiLaserVariant(r.variantCode) ? M6x8 : Laser;
+        break;
+    case 2:
+        type = r.modelCode == 15 ? M609 : TEC;
+        break;
+    case 3:
+        type = r.modelCode == 20 ? M607 : Combo;
+        break;
+    case 7:
+        type = Norlase;
+        break;
+    default:
+        break;
+    }
+    return type != 0 && Accepts(type, r) ? type : 0;
+}
+
+const char* SideStripText(int typeCode)
+{
+    switch (typeCode)
+    {
+    case Laser:
+        return "LASER";
+    case TEC:
+        return "TEC";
+    case Combo:
+        return "LASER + TEC";
+    case Norlase:
+        return "OEM LASER";
+    case M609:
+        return "4 x TEC";
+    case M6x8:
+        return "4 x LASER";
+    case M607:
+        return "2 x LASER + 2 x TEC";
+    default:
+        return "";
+    }
+}
+} // namespace PanelType

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "ui/app/PanelHost.h"
+
+#include <string>
+#include <vector>
+
+// Records what a panel asks of its window, for tests that drive one panel alone.
+class CFakePanelHost : public IPanelHost
+{
+public:
+    struct SReplacement
+    {
+        int index;
+        int typeCode;
+        std::string descriptor;
+        bool autoConnect;
+    };
+
+    void LayoutPanels() override { ++layouts; }
+    bool IsAnotherPanelExpanded(const CBasePanel*) const override { return anotherExpanded; }
+    void RemovePanelLater(int index) override { removed.push_back(index); }
+    void ReplacePanelLater(int index, int typeCode, const std::string& descriptor, bool autoConnect) override
+    {
+        replacements.push_back({index, typeCode, descriptor, autoConnect});
+    }
+    void RequestQuit() override { ++quitRequests; }
+
+    int layouts = 0;
+    bool anotherExpanded = false;
+    std::vector<int> removed;
+    std::vector<SReplacement> replacements;
+    int quitRequests = 0;
+};

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "ui/app/Prompter.h"
+
+#include <QStringList>
+#include <deque>
+
+// Answers the program's message boxes in tests: records every text shown, answers questions from a
+// queue (No when the queue is empty) and counts beeps. No modal loop ever runs.
+class CScriptedPrompter : public CPrompter
+{
+public:
+    void Message(QWidget* parent, const QString& text, EIcon icon) override;
+    bool AskYesNo(QWidget* parent, const QString& text) override;
+    void Beep() override { ++beeps; }
+
+    void QueueAnswer(bool yes) { m_answers.push_back(yes); }
+    void Reset();
+
+    QStringList messages;  // every message, in order
+    QStringList questions; // every question, in order
+    int beeps = 0;
+
+private:
+    std::deque<bool> m_answers;
+};
