@@ -24,8 +24,8 @@ constexpr int ButtonWidth = 110;
 constexpr int ButtonHeight = 34;
 } // namespace
 
-CTamrixControlHost::CTamrixControlHost(const SUiContext& context, QWidget* parent)
-    : QWidget(parent), m_context(context)
+CTamrixControlHost::CTamrixControlHost(const SUiContext& context, PanelFactory factory, QWidget* parent)
+    : QWidget(parent), m_context(context), m_factory(factory ? std::move(factory) : PanelFactory(CreatePanel))
 {
     setObjectName("host");
     setWindowTitle("Tamrix Control");
@@ -99,7 +99,7 @@ int CTamrixControlHost::AddPanel(int index, int typeCode, bool layoutNow)
         m_panels.erase(m_panels.begin() + index);
         delete old;
     }
-    CBasePanel* panel = CreatePanel(typeCode, m_context, *this, index, this);
+    CBasePanel* panel = m_factory(typeCode, m_context, *this, index, this);
     if (!panel)
         return -1;
     m_panels.insert(m_panels.begin() + index, panel);
