@@ -488,6 +488,7 @@ void CBasePanel::OnConnectFinished()
 void CBasePanel::CompleteConnect()
 {
     const std::string descriptor = m_connectingDescriptor;
+    m_serialPort = m_instrument->GetPortNumber();
     m_context.profile.WriteString(m_section, "Connection", descriptor);
     SelectConnection(descriptor);
     ResetReadings();
@@ -546,7 +547,8 @@ void CBasePanel::Disconnect()
 void CBasePanel::OnDeviceChange()
 {
     m_portTimer.stop();
-    if (m_instrument && m_instrument->GetPortNumber() > 0 && !IsComPortPresent(m_instrument->GetPortNumber()))
+    // The port number is the one taken at connect: a channel that saw the device go has closed already.
+    if (m_instrument && m_serialPort > 0 && !IsComPortPresent(m_serialPort))
     {
         Disconnect();
         m_context.prompter.Message(this, PanelMessages::UsbDisconnected);

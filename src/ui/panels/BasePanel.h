@@ -145,6 +145,7 @@ private:
     bool m_condensed = false;
     bool m_connecting = false;
     std::string m_connectingDescriptor;
+    int m_serialPort = 0; // the serial port number of the connection; 0 for a network port
     CInstrBase* m_connectingInstrument = nullptr; // owned while its connect runs on the worker
     QFutureWatcher<SProbe> m_probeWatcher;
     QFutureWatcher<bool> m_connectWatcher;
