@@ -37,7 +37,7 @@ public:
     // log reads as the user's other programs do.
     static QString FormatLocalTime(int64_t time, const char* format);
 
-protected:
+    // "Hide", Escape and the close box: hidden, still collecting.
     void reject() override;
 
 private:
