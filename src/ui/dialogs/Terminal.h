@@ -65,6 +65,8 @@ private:
     std::array<QString, CommandCount> m_commands;
     QFont m_normalFont;
     QFont m_monoFont;
-    bool m_lastWasCarriageReturn = false; // a line end split across two reads counts once
+    // A line end split across two reads counts once. True at the start: the program's own last exchange
+    // may have taken the "\r" of a "\r\n" and left the "\n" waiting in the port.
+    bool m_lastWasCarriageReturn = true;
     QTimer m_readTimer;
 };
