@@ -10,6 +10,14 @@
 #include <QShortcut>
 #include <QVBoxLayout>
 
+// Outside any namespace, as the resource initialiser it declares must be.
+static QIcon ProgramIcon()
+{
+    // The resources live in a static library: without this call the linker may leave them out.
+    Q_INIT_RESOURCE(tamrix);
+    return QIcon(":/tamrix-control.svg");
+}
+
 CAboutDlg::CAboutDlg(QWidget* parent) : CAboutDlg(QString::fromLatin1(kProductVersion), parent) {}
 
 CAboutDlg::CAboutDlg(const QString& productVersion, QWidget* parent) : QDialog(parent)
@@ -18,8 +26,10 @@ CAboutDlg::CAboutDlg(const QString& productVersion, QWidget* parent) : QDialog(p
     setWindowTitle("About Tamrix Control");
 
     auto* icon = new QLabel(this);
-    icon->setPixmap(QIcon(":/tamrix-control.svg").pixmap(48, 48));
+    icon->setPixmap(ProgramIcon().pixmap(48, 48));
     icon->setAlignment(Qt::AlignTop);
+    // Without an icon (no SVG support installed) the lines take its place rather than leave a gap.
+    icon->setVisible(!icon->pixmap().isNull());
     auto* version =
         new QLabel(productVersion.isEmpty() ? QString() : "Tamrix Control, Version " + productVersion, this);
     version->setObjectName("versionLine");
@@ -47,6 +57,7 @@ CAboutDlg::CAboutDlg(const QString& productVersion, QWidget* parent) : QDialog(p
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
 
     auto* lines = new QVBoxLayout;
+    lines->setSpacing(6);
     lines->addWidget(version);
     lines->addWidget(notice);
     lines->addWidget(m_buildLine);
@@ -55,6 +66,8 @@ CAboutDlg::CAboutDlg(const QString& productVersion, QWidget* parent) : QDialog(p
     top->addSpacing(12);
     top->addLayout(lines, 1);
     auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(18, 18, 18, 12);
+    layout->setSpacing(14);
     layout->addLayout(top);
     layout->addWidget(buttons);
     setFixedSize(sizeHint());

@@ -64,6 +64,9 @@ CTerminal::CTerminal(const SUiContext& context, std::function<CSerial*()> port, 
     m_fixedFont->setObjectName("fixedFontCheck");
 
     auto* commandButtons = new QGridLayout;
+    for (int column = 0; column < 4; ++column)
+        commandButtons->setColumnStretch(column, 1);
+    int shown = 0;
     for (int i = 0; i < CommandCount; ++i)
     {
         m_commands[i] = QString::fromLatin1(
@@ -75,7 +78,12 @@ CTerminal::CTerminal(const SUiContext& context, std::function<CSerial*()> port, 
                                                             : m_commands[i]);
         button->setToolTip(m_commands[i]);
         button->setVisible(!m_commands[i].isEmpty());
-        commandButtons->addWidget(button, i / 4, i % 4);
+        // The buttons shown stand side by side in their order, four to a row, without gaps.
+        if (!m_commands[i].isEmpty())
+        {
+            commandButtons->addWidget(button, shown / 4, shown % 4);
+            ++shown;
+        }
         connect(button, &QPushButton::clicked, this, [this, i] { SendStoredCommand(i); });
     }
 
