@@ -8,6 +8,7 @@
 #include "instrument/DetectInstrument.h"
 #include "instrument/InstrBase.h"
 #include "instrument/InstrumentFactory.h"
+#include "ui/app/NetworkAddresses.h"
 #include "ui/app/PanelHost.h"
 #include "ui/app/Prompter.h"
 #include "ui/dialogs/ErrorLogDlg.h"
@@ -20,12 +21,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDateTime>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLocale>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrent>
@@ -34,38 +33,6 @@
 namespace
 {
 constexpr int StripWidth = 86;
-const char* const IpSection = "IPAddresses";
-
-QString NetworkEntryText(const std::string& address, int port, const std::string& name)
-{
-    return QString("%1:%2 %3")
-        .arg(QString::fromStdString(address))
-        .arg(port, -5)
-        .arg(QString::fromStdString(name));
-}
-
-struct SNetworkEntry
-{
-    std::string address;
-    int port;
-    std::string name;
-};
-
-std::vector<SNetworkEntry> ReadNetworkEntries(const CProfile& profile)
-{
-    std::vector<SNetworkEntry> entries;
-    for (int i = 1;; ++i)
-    {
-        const std::string n = std::to_string(i);
-        SNetworkEntry entry{profile.GetString(IpSection, "IPAddress" + n),
-                            profile.GetInt(IpSection, "IPPort" + n, -1),
-                            profile.GetString(IpSection, "IPName" + n)};
-        if (entry.address.empty() || entry.port == -1)
-            break;
-        entries.push_back(std::move(entry));
-    }
-    return entries;
-}
 
 std::vector<int> PresentPortNumbers()
 {
@@ -289,9 +256,9 @@ void CBasePanel::FillPortList(const std::string& descriptor)
         if (wantedPort >= 1 && number == wantedPort)
             selected = m_portList->count() - 1;
     }
-    for (const SNetworkEntry& entry : ReadNetworkEntries(m_context.profile))
+    for (const SNetworkAddress& entry : NetworkAddresses::Read(m_context.profile))
     {
-        m_portList->addItem(NetworkEntryText(entry.address, entry.port, entry.name), ItemNetworkEntry);
+        m_portList->addItem(NetworkAddresses::ListText(entry, true), ItemNetworkEntry);
         if (wantNetwork && entry.address == parsed->first &&
             entry.port == PortDescriptor::ToInt(parsed->second))
             selected = m_portList->count() - 1;
@@ -611,11 +578,7 @@ void CBasePanel::OnErrorLogTick()
         return;
     }
     m_lastErrorText->setText(m_errorLog->MostRecentText());
-    const QDateTime when = QDateTime::fromSecsSinceEpoch(m_errorLog->MostRecentTime());
-    const QLocale locale;
-    m_lastErrorTime->setText(QString("at %1 on %2")
-                                 .arg(locale.toString(when.time(), QLocale::LongFormat),
-                                      locale.toString(when.date(), QLocale::ShortFormat)));
+    m_lastErrorTime->setText(CErrorLogDlg::FormatLocalTime(m_errorLog->MostRecentTime(), "at %X on %x"));
     m_errorGroup->setTitle(count == 1 ? QString("Error Log - %1 error (showing last error)").arg(count)
                                       : QString("Error Log - %1 errors (showing last error)").arg(count));
 }
