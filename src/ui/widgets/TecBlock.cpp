@@ -3,6 +3,7 @@
 #include "instrument/TEC.h"
 #include "instrument/TecTypes.h"
 #include "ui/app/Prompter.h"
+#include "ui/dialogs/TECSettingsDlg.h"
 #include "ui/panels/BasePanel.h"
 #include "ui/widgets/LocaleNumber.h"
 #include "ui/widgets/ReadingState.h"
