@@ -2,11 +2,14 @@
 
 #include "ui/panels/BasePanel.h"
 #include "ui/panels/PanelTypes.h"
+#include "ui/panels/TECPanel.h"
 
 CBasePanel* CreatePanel(int typeCode, const SUiContext& context, IPanelHost& host, int index, QWidget* parent)
 {
     switch (typeCode)
     {
+    case PanelType::TEC:
+        return new CTECPanel(context, host, index, parent);
     default:
         (void)context;
         (void)host;
