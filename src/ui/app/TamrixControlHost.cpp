@@ -2,6 +2,7 @@
 
 #include "comm/DeviceMonitor.h"
 #include "diag/Profile.h"
+#include "ui/app/ProgramIcon.h"
 #include "ui/app/Prompter.h"
 #include "ui/dialogs/AboutDlg.h"
 #include "ui/dialogs/SelectPanelDlg.h"
@@ -29,7 +30,7 @@ CTamrixControlHost::CTamrixControlHost(const SUiContext& context, PanelFactory f
 {
     setObjectName("host");
     setWindowTitle("Tamrix Control");
-    setWindowIcon(QIcon(":/tamrix-control.svg"));
+    setWindowIcon(ProgramIcon());
     m_banner = new CBanner(this);
     m_panelTop = CBanner::Height + 2;
     QFont bold = font();

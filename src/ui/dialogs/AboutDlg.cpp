@@ -1,6 +1,7 @@
 #include "ui/dialogs/AboutDlg.h"
 
 #include "diag/Version.h"
+#include "ui/app/ProgramIcon.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -9,14 +10,6 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QVBoxLayout>
-
-// Outside any namespace, as the resource initialiser it declares must be.
-static QIcon ProgramIcon()
-{
-    // The resources live in a static library: without this call the linker may leave them out.
-    Q_INIT_RESOURCE(tamrix);
-    return QIcon(":/tamrix-control.svg");
-}
 
 CAboutDlg::CAboutDlg(QWidget* parent) : CAboutDlg(QString::fromLatin1(kProductVersion), parent) {}
 
