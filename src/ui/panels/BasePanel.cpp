@@ -32,7 +32,7 @@
 
 namespace
 {
-constexpr int StripWidth = 86;
+constexpr int StripWidth = 96;
 
 std::vector<int> PresentPortNumbers()
 {
@@ -168,12 +168,13 @@ QWidget* CBasePanel::BuildConnectionRow()
     m_status->setObjectName("statusLine");
     m_status->setWordWrap(true);
     m_status->setMinimumHeight(m_status->fontMetrics().height() * 2);
-    grid->addWidget(label, 0, 0, 1, 2);
-    grid->addWidget(m_portList, 1, 0, 1, 2);
+    grid->addWidget(label, 0, 0, 1, 3);
+    grid->addWidget(m_portList, 1, 0, 1, 3);
     grid->addWidget(m_connectButton, 2, 0);
     grid->addWidget(m_autoCheck, 2, 1);
-    grid->addWidget(m_status, 3, 0, 1, 2);
-    grid->addWidget(m_sysSettingsButton, 4, 0);
+    grid->addWidget(m_sysSettingsButton, 2, 2, Qt::AlignRight);
+    grid->addWidget(m_status, 3, 0, 1, 3);
+    grid->setColumnStretch(2, 1);
     connect(m_connectButton, &QPushButton::clicked, this, &CBasePanel::OnConnectButton);
     connect(m_sysSettingsButton, &QPushButton::clicked, this, &CBasePanel::OnSysSettings);
     connect(m_portList, qOverload<int>(&QComboBox::activated), this, &CBasePanel::OnPortSelected);
@@ -472,6 +473,7 @@ void CBasePanel::EndConnecting(bool connected)
 {
     SetConnectingLook(false);
     UpdateControls();
+    FitToContent();
     emit connectFinished(connected);
 }
 
@@ -508,7 +510,23 @@ void CBasePanel::Disconnect()
     m_connectButton->setText("Connect");
     m_status->clear();
     UpdateControls();
+    FitToContent();
     QApplication::restoreOverrideCursor();
+}
+
+void CBasePanel::FitToContent()
+{
+    // Rows a connected unit shows (further sensors, a power row) may need more room than the panel had
+    // when it was built; it grows to fit and never shrinks, so panels do not jump as units come and go.
+    const QSize wanted = m_fullSize.expandedTo(sizeHint());
+    if (wanted == m_fullSize)
+        return;
+    m_fullSize = wanted;
+    if (!m_condensed)
+        setFixedSize(m_fullSize);
+    else
+        setFixedSize(StripWidth, m_fullSize.height());
+    m_host.LayoutPanels();
 }
 
 void CBasePanel::OnDeviceChange()
@@ -545,6 +563,7 @@ void CBasePanel::OnWatchTick()
     if (!m_instrument)
         return;
     Refresh();
+    FitToContent();
     if (m_instrument->GetSerialMismatch())
         ReportWatchFailure(PanelMessages::SerialMismatch);
     else if (m_instrument->GetFailedPolls() >= 2)

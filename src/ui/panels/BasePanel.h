@@ -135,6 +135,7 @@ private:
     void SetConnectingLook(bool connecting);
     void ReportWatchFailure(const QString& text);
     void SetShowLogBold(bool bold);
+    void FitToContent();
 
     SUiContext m_context;
     IPanelHost& m_host;
