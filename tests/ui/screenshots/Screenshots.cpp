@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QTimer>
 #include <QWizard>
 #include <cstdio>
@@ -56,7 +57,7 @@ public:
     // Runs open(), which shows a modal dialog, grabs the dialog (each wizard page in turn) and closes it.
     void SaveModal(const QString& name, const std::function<void()>& open)
     {
-        auto* watcher = new QTimer;
+        QPointer<QTimer> watcher = new QTimer;
         watcher->setInterval(100);
         QObject::connect(watcher, &QTimer::timeout,
                          [this, watcher, name]
@@ -71,6 +72,13 @@ public:
                          });
         watcher->start();
         open();
+        if (watcher && watcher->isActive())
+        {
+            // open() returned without a dialog coming up: the watcher must not take the next one.
+            std::fprintf(stderr, "screenshots: %s opened no dialog\n", qPrintable(name));
+            watcher->stop();
+            watcher->deleteLater();
+        }
     }
 
     static void Settle(int ms)
@@ -150,6 +158,8 @@ void ShootPanel(CShooter& shooter, const SPanelCase& c, int portNumber)
             continue;
         shooter.SaveModal(base + "-" + button, [control] { control->click(); });
     }
+    for (const QString& message : prompter.messages)
+        std::fprintf(stderr, "screenshots: the %s panel said: %s\n", c.name, qPrintable(message));
     if (auto* showLog = panel->findChild<QAbstractButton*>("showLogButton"))
     {
         showLog->click();
