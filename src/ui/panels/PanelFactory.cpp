@@ -1,12 +1,15 @@
 #include "ui/panels/PanelFactory.h"
 
 #include "ui/panels/BasePanel.h"
+#include "ui/panels/LaserPanel.h"
 #include "ui/panels/PanelTypes.h"
 
 CBasePanel* CreatePanel(int typeCode, const SUiContext& context, IPanelHost& host, int index, QWidget* parent)
 {
     switch (typeCode)
     {
+    case PanelType::Laser:
+        return new CLaserPanel(context, host, index, parent);
     default:
         (void)context;
         (void)host;
