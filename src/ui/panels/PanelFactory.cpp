@@ -3,6 +3,7 @@
 #include "ui/panels/BasePanel.h"
 #include "ui/panels/LaserPanel.h"
 #include "ui/panels/PanelTypes.h"
+#include "ui/panels/TECPanel.h"
 
 CBasePanel* CreatePanel(int typeCode, const SUiContext& context, IPanelHost& host, int index, QWidget* parent)
 {
@@ -10,6 +11,8 @@ CBasePanel* CreatePanel(int typeCode, const SUiContext& context, IPanelHost& hos
     {
     case PanelType::Laser:
         return new CLaserPanel(context, host, index, parent);
+    case PanelType::TEC:
+        return new CTECPanel(context, host, index, parent);
     default:
         (void)context;
         (void)host;
