@@ -1,6 +1,7 @@
 #include "ui/panels/PanelFactory.h"
 
 #include "ui/panels/BasePanel.h"
+#include "ui/panels/ComboPanel.h"
 #include "ui/panels/LaserPanel.h"
 #include "ui/panels/PanelTypes.h"
 #include "ui/panels/TECPanel.h"
@@ -13,6 +14,8 @@ CBasePanel* CreatePanel(int typeCode, const SUiContext& context, IPanelHost& hos
         return new CLaserPanel(context, host, index, parent);
     case PanelType::TEC:
         return new CTECPanel(context, host, index, parent);
+    case PanelType::Combo:
+        return new CComboPanel(context, host, index, parent);
     default:
         (void)context;
         (void)host;
