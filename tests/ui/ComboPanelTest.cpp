@@ -12,6 +12,7 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 
 namespace
@@ -63,7 +64,7 @@ void ComboPanelTest::EnterGoesToTheSideWithTheFocus()
     QVERIFY(rig.Start("X510"));
     QVERIFY(WaitForBothSides(rig));
     // No pulse modes on the combo panel, whatever the unit offers.
-    QVERIFY(Child<QPushButton>(rig.panel.get(), "pulseModeButton")->isHidden());
+    QVERIFY(Child<QRadioButton>(rig.panel.get(), "pulseModeButton")->isHidden());
     QVERIFY(Child<QPushButton>(rig.panel.get(), "qcwAdjustButton")->isHidden());
 
     // Keyboard focus needs a shown, active window.

@@ -90,10 +90,10 @@ void LaserPanelTest::ResponsivityZeroHidesPoRowAndDisablesPoMode()
     QVERIFY(WaitForMode(rig, LaserModeICW));
     QVERIFY(Child<QLineEdit>(rig.panel.get(), "poField")->isHidden());
     QVERIFY(Child<QWidget>(rig.panel.get(), "poLabel")->isHidden());
-    QVERIFY(!Child<QPushButton>(rig.panel.get(), "poModeButton")->isEnabled());
-    QVERIFY(Child<QPushButton>(rig.panel.get(), "vfModeButton")->isEnabled());
+    QVERIFY(!Child<QRadioButton>(rig.panel.get(), "poModeButton")->isEnabled());
+    QVERIFY(Child<QRadioButton>(rig.panel.get(), "vfModeButton")->isEnabled());
     // A pulse-capable model offers its pulse modes.
-    QVERIFY(!Child<QPushButton>(rig.panel.get(), "pulseModeButton")->isHidden());
+    QVERIFY(!Child<QRadioButton>(rig.panel.get(), "pulseModeButton")->isHidden());
 }
 
 void LaserPanelTest::ModelWithoutPulseShowsNoPulseButtons()
@@ -102,11 +102,11 @@ void LaserPanelTest::ModelWithoutPulseShowsNoPulseButtons()
     QVERIFY(rig.Start("D312"));
     QVERIFY(WaitForMode(rig, LaserModeICW));
     for (const char* name : {"pulseModeButton", "extTrigModeButton", "burstModeButton"})
-        QVERIFY2(Child<QPushButton>(rig.panel.get(), name)->isHidden(), name);
+        QVERIFY2(Child<QRadioButton>(rig.panel.get(), name)->isHidden(), name);
     QVERIFY(!Child<QPushButton>(rig.panel.get(), "qcwAdjustButton")->isEnabled());
     // The unit's default responsivity is not 0: the Po row and mode are offered.
     QVERIFY(!Child<QLineEdit>(rig.panel.get(), "poField")->isHidden());
-    QVERIFY(Child<QPushButton>(rig.panel.get(), "poModeButton")->isEnabled());
+    QVERIFY(Child<QRadioButton>(rig.panel.get(), "poModeButton")->isEnabled());
 }
 
 void LaserPanelTest::PulseModeEnablesQcwAdjustAndIoDisablesIt()
@@ -117,10 +117,10 @@ void LaserPanelTest::PulseModeEnablesQcwAdjustAndIoDisablesIt()
     QPushButton* qcw = Child<QPushButton>(rig.panel.get(), "qcwAdjustButton");
     QVERIFY(!qcw->isEnabled());
     const size_t mark = rig.Mark();
-    QTest::mouseClick(Child<QPushButton>(rig.panel.get(), "pulseModeButton"), Qt::LeftButton);
+    Child<QRadioButton>(rig.panel.get(), "pulseModeButton")->click();
     QVERIFY(qcw->isEnabled());
     QCOMPARE(rig.Sent(mark, "LAS:MODE:PULSE").size(), 1);
-    QTest::mouseClick(Child<QPushButton>(rig.panel.get(), "ioModeButton"), Qt::LeftButton);
+    Child<QRadioButton>(rig.panel.get(), "ioModeButton")->click();
     QVERIFY(!qcw->isEnabled());
     QCOMPARE(rig.Sent(mark, "LAS:MODE:ICW").size(), 1);
 }
@@ -193,7 +193,7 @@ void LaserPanelTest::ModeChangeRewritesTypedSetPoint()
     QVERIFY(WaitForMode(rig, LaserModeICW));
     QLineEdit* edit = rig.panel->Block()->SetPointEdit();
     Type(edit, "123");
-    QTest::mouseClick(Child<QPushButton>(rig.panel.get(), "vfModeButton"), Qt::LeftButton);
+    Child<QRadioButton>(rig.panel.get(), "vfModeButton")->click();
     QTRY_COMPARE_WITH_TIMEOUT(edit->text(), QString("1.500"), 5000);
     QCOMPARE(Child<QLabel>(rig.panel.get(), "setPointUnit")->text(), QString("V"));
     QVERIFY(!edit->property("edited").toBool());

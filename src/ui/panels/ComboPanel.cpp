@@ -10,6 +10,7 @@
 #include "ui/widgets/LaserBlock.h"
 #include "ui/widgets/TecBlock.h"
 
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -46,6 +47,14 @@ CComboPanel::CComboPanel(const SUiContext& context, IPanelHost& host, int index,
     tecOptions.auxSensors = false;
     tecOptions.settingsButton = false;
     m_tecBlock = new CTecBlock(context, TecAccess(this), tecOptions, this);
+    // Beside the laser side the TEC side's groups say which side they belong to.
+    for (QGroupBox* group : m_tecBlock->findChildren<QGroupBox*>())
+    {
+        if (group->title() == "Setpoint")
+            group->setTitle("TEC Setpoint");
+        else if (group->title() == "Output")
+            group->setTitle("TEC");
+    }
 
     auto* sides = new QHBoxLayout;
     sides->setSpacing(16);

@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -146,14 +147,13 @@ QWidget* CLaserBlock::BuildSetPointRow()
     auto* outputGroup = new QGroupBox(m_options.outputTitle, row);
     outputGroup->setObjectName("outputGroup");
     auto* outputLayout = new QVBoxLayout(outputGroup);
-    m_onButton = new QPushButton("On", outputGroup);
+    m_onButton = new QRadioButton("On", outputGroup);
     m_onButton->setObjectName("onButton");
-    m_offButton = new QPushButton("Off", outputGroup);
+    m_offButton = new QRadioButton("Off", outputGroup);
     m_offButton->setObjectName("offButton");
-    for (QPushButton* button : {m_onButton, m_offButton})
+    for (QRadioButton* button : {m_onButton, m_offButton})
     {
-        button->setCheckable(true);
-        button->setAutoExclusive(true);
+        button->setFont(ArialBold(18));
         outputLayout->addWidget(button);
     }
     layout->addWidget(setPointGroup, 1);
@@ -161,8 +161,8 @@ QWidget* CLaserBlock::BuildSetPointRow()
 
     connect(m_setButton, &QPushButton::clicked, this, [this] { OnSetPoint(); });
     connect(m_setPointEdit, &QLineEdit::textEdited, this, &CLaserBlock::OnSetPointEdited);
-    connect(m_onButton, &QPushButton::clicked, this, [this] { OnOutputClicked(true); });
-    connect(m_offButton, &QPushButton::clicked, this, [this] { OnOutputClicked(false); });
+    connect(m_onButton, &QRadioButton::clicked, this, [this] { OnOutputClicked(true); });
+    connect(m_offButton, &QRadioButton::clicked, this, [this] { OnOutputClicked(false); });
     return row;
 }
 
@@ -216,13 +216,13 @@ QWidget* CLaserBlock::BuildModes()
     const int positions[ModeCount][2] = {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}, {0, 1}, {1, 1}, {2, 1}};
     for (int mode = 1; mode <= ModeCount; ++mode)
     {
-        auto* button = new QPushButton(kModes[mode - 1].label, group);
+        auto* button = new QRadioButton(kModes[mode - 1].label, group);
         button->setObjectName(kModes[mode - 1].objectName);
-        button->setCheckable(true);
+        button->setFont(ArialBold(18));
         m_modeGroup->addButton(button, mode);
         grid->addWidget(button, positions[mode - 1][0], positions[mode - 1][1]);
         m_modeButtons[static_cast<size_t>(mode - 1)] = button;
-        connect(button, &QPushButton::clicked, this, [this, mode] { OnModeClicked(mode); });
+        connect(button, &QRadioButton::clicked, this, [this, mode] { OnModeClicked(mode); });
     }
     return group;
 }
@@ -324,8 +324,8 @@ void CLaserBlock::ShowSetPoint(CLaser& laser)
 void CLaserBlock::ShowOutput(bool on)
 {
     m_output = on;
-    QPushButton* checked = on ? m_onButton : m_offButton;
-    QPushButton* other = on ? m_offButton : m_onButton;
+    QRadioButton* checked = on ? m_onButton : m_offButton;
+    QRadioButton* other = on ? m_offButton : m_onButton;
     const bool moveFocus = other->hasFocus();
     checked->setChecked(true);
     if (moveFocus)
@@ -489,7 +489,7 @@ void CLaserBlock::UpdateControls(bool connected)
     const bool pulseShown = m_options.pulseModes && m_pulseCapable;
     for (int mode : {LaserModePulse, LaserModeTrig, LaserModeBurst})
     {
-        QPushButton* button = m_modeButtons[static_cast<size_t>(mode - 1)];
+        QRadioButton* button = m_modeButtons[static_cast<size_t>(mode - 1)];
         button->setVisible(pulseShown);
         button->setEnabled(connected && pulseShown);
     }

@@ -14,6 +14,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QRadioButton;
 
 // The controls of one laser channel and their logic: set point with its unit and "Set", output
 // "On"/"Off", the Io, Im, Po and Vf readings, the eight mode buttons, "Laser Settings..." and
@@ -106,15 +107,15 @@ private:
     QLineEdit* m_setPointEdit = nullptr;
     QLabel* m_setPointUnit = nullptr;
     QPushButton* m_setButton = nullptr;
-    QPushButton* m_onButton = nullptr;
-    QPushButton* m_offButton = nullptr;
+    QRadioButton* m_onButton = nullptr;
+    QRadioButton* m_offButton = nullptr;
     QLineEdit* m_ioField = nullptr;
     QLineEdit* m_imField = nullptr;
     QLineEdit* m_poField = nullptr;
     QLineEdit* m_vfField = nullptr;
     QLabel* m_poLabel = nullptr;
     QLabel* m_poUnit = nullptr;
-    std::array<QPushButton*, ModeCount> m_modeButtons{};
+    std::array<QRadioButton*, ModeCount> m_modeButtons{};
     QButtonGroup* m_modeGroup = nullptr;
     QPushButton* m_settingsButton = nullptr;
     QPushButton* m_qcwButton = nullptr;
