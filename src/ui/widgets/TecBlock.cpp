@@ -279,7 +279,7 @@ CTEC* CTecBlock::Channel() const
     return m_access.channel ? m_access.channel() : nullptr;
 }
 
-void CTecBlock::Tick()
+bool CTecBlock::Tick()
 {
     CTEC* tec = Channel();
     const bool flag = tec && tec->GetUserFlag();
@@ -290,6 +290,7 @@ void CTecBlock::Tick()
     else
         ClearReadings();
     m_previousFlag = flag;
+    return refresh;
 }
 
 void CTecBlock::Refresh(bool forced)

@@ -4,8 +4,8 @@
 #include <vector>
 
 // The points of one trend series in bounded memory: the newest points at full rate, older ones merged
-// pairwise (mean time, mean value) each time the buffer fills, so that a day at the poll rate fits in
-// the same few thousand points as a minute. Appending costs O(1) amortised.
+// pairwise (the earlier time, the mean value; so the first point keeps its time) each time it fills, so that
+// a day at the poll rate fits in the same few thousand points as a minute. Appending costs O(1) amortised.
 class CTrendBuffer
 {
 public:
