@@ -4,6 +4,7 @@
 #include "SimPanelFixture.h"
 #include "UiTestEnvironment.h"
 #include "diag/MemoryProfile.h"
+#include "instrument/TEC.h"
 #include "ui/app/UiContext.h"
 #include "ui/dialogs/TECSettingsDlg.h"
 #include "ui/panels/TECPanel.h"
@@ -12,6 +13,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QtTest>
 #include <memory>
 
@@ -234,6 +236,24 @@ private slots:
             m_sim->Sim().Log().Lines()[Sent("TEC:CONSTIDX 1,1,", from) -
                                        (m_sim->Sim().Log().Count() - m_sim->Sim().Log().Lines().size())];
         QVERIFY2(constants.find(",0.00000009000000") != std::string::npos, constants.c_str());
+    }
+
+    void thePanelButtonOpensThePageAndPollingGoesOn()
+    {
+        auto dialog = Open();
+        dialog.reset();
+        QString title;
+        QTimer::singleShot(0,
+                           [&title]
+                           {
+                               auto* page = qobject_cast<CTECSettingsDlg*>(QApplication::activeModalWidget());
+                               title = page ? page->windowTitle() : QString("no page");
+                               if (page)
+                                   page->reject();
+                           });
+        QTest::mouseClick(Find<QPushButton>(*m_panel, "tecSettingsButton"), Qt::LeftButton);
+        QCOMPARE(title, QString("TEC Settings"));
+        QVERIFY(m_panel->GetTEC()->IsPolling());
     }
 
     void theChannelGoingAwayClosesThePage()

@@ -1,6 +1,8 @@
 #include "ui/panels/PanelFactory.h"
 
 #include "ui/panels/BasePanel.h"
+#include "ui/panels/ComboPanel.h"
+#include "ui/panels/LaserPanel.h"
 #include "ui/panels/PanelTypes.h"
 #include "ui/panels/TECPanel.h"
 
@@ -8,8 +10,12 @@ CBasePanel* CreatePanel(int typeCode, const SUiContext& context, IPanelHost& hos
 {
     switch (typeCode)
     {
+    case PanelType::Laser:
+        return new CLaserPanel(context, host, index, parent);
     case PanelType::TEC:
         return new CTECPanel(context, host, index, parent);
+    case PanelType::Combo:
+        return new CComboPanel(context, host, index, parent);
     default:
         (void)context;
         (void)host;
