@@ -28,6 +28,7 @@
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -231,22 +232,22 @@ void WriteProfile(CProfile& profile, int panels)
     profile.WriteString("Settings", "Panels", list);
 }
 
-// Runs the loop until every panel has ended its auto-connect; the number that connected.
+// Runs the loop until every panel has ended its auto-connect (or the deadline); the number that connected.
 int WaitForConnects(CTamrixControlHost& host)
 {
     int finished = 0;
     int connected = 0;
+    QEventLoop loop;
     for (int i = 0; i < host.PanelCount(); ++i)
-        QObject::connect(host.PanelAt(i), &CBasePanel::connectFinished,
+        QObject::connect(host.PanelAt(i), &CBasePanel::connectFinished, &loop,
                          [&](bool ok)
                          {
-                             ++finished;
                              connected += ok ? 1 : 0;
+                             if (++finished == host.PanelCount())
+                                 loop.quit();
                          });
-    QElapsedTimer waited;
-    waited.start();
-    while (finished < host.PanelCount() && waited.elapsed() < ConnectDeadlineMs)
-        RunEventsFor(100);
+    QTimer::singleShot(ConnectDeadlineMs, &loop, &QEventLoop::quit);
+    loop.exec();
     return connected;
 }
 
@@ -291,7 +292,8 @@ int RunBench(int argc, char** argv, double seconds, int panels, const std::vecto
     std::printf(
         "Host window with %d TEC panels (%s on pseudo-terminals, 38400 baud, wire timing), offscreen\n",
         panels, Model);
-    std::printf("  load average at start    %s (2 cores shared with other work)\n\n", LoadAverage().c_str());
+    std::printf("  load average at start    %s on %u cores\n\n", LoadAverage().c_str(),
+                std::thread::hardware_concurrency());
     QElapsedTimer connectTime;
     connectTime.start();
     const int connected = WaitForConnects(host);
