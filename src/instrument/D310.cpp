@@ -24,11 +24,3 @@ bool CD310::SendFactoryDacLine2()
 {
     return Command(ModelRules::FactoryDacLine2);
 }
-
-bool CD310::Identify(bool force)
-{
-    if (!CLaser::Identify(force))
-        return false;
-    SetPulseCapable(ModelRules::UnitAnswers(*this, "LAS:F?"));
-    return true;
-}

@@ -283,6 +283,9 @@ std::string CInstrBase::Query(std::string_view command, int timeoutMs)
     if (!IsPolling() || OnBackgroundThread())
         return QueryDirect(command, -1);
 
+    // Empty text marks a free slot, so it can never be handed over; nothing would answer it.
+    if (command.empty())
+        return {};
     const auto deadline = Clock::now() + milliseconds(EffectiveTimeout(timeoutMs));
     std::unique_lock lock(m_stateLock);
     auto stopped = [&] { return m_stopRequested.load() || !m_threadRunning.load(); };
@@ -315,8 +318,11 @@ bool CInstrBase::Command(std::string_view command, bool checkErrors, int timeout
     if (!IsPolling() || OnBackgroundThread())
         return checkErrors ? CommandChecked(command, true) : CommandRaw(command);
 
-    const auto deadline = Clock::now() + milliseconds(EffectiveTimeout(timeoutMs));
     std::unique_lock lock(m_stateLock);
+    // Empty text marks a free slot: an empty command answers the last result at once.
+    if (command.empty())
+        return m_lastCommandResult;
+    const auto deadline = Clock::now() + milliseconds(EffectiveTimeout(timeoutMs));
     auto stopped = [&] { return m_stopRequested.load() || !m_threadRunning.load(); };
     if (!m_stateChanged.wait_until(lock, deadline,
                                    [&] { return stopped() || m_pendingCommand.text.empty(); }) ||
@@ -331,7 +337,8 @@ bool CInstrBase::Command(std::string_view command, bool checkErrors, int timeout
     // Not carried out in time: withdrawn, so a command the caller was told failed does not run later.
     const SPendingSlot finished = std::exchange(m_pendingCommand, SPendingSlot{});
     m_stateChanged.notify_all();
-    return finished.done && finished.result;
+    m_lastCommandResult = finished.done && finished.result;
+    return m_lastCommandResult;
 }
 
 bool CInstrBase::CommandFormatV(const char* format, va_list args)

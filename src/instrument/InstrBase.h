@@ -227,6 +227,8 @@ protected:
     SPendingSlot m_pendingQuery;
     SPendingSlot m_pendingCommand;
     bool m_pendingCheckErrors = false;
+    // What the last handed-over command returned; an empty command answers it.
+    bool m_lastCommandResult = false;
     uint64_t m_nextTicket = 0;
 
     std::atomic<int> m_usePrefix{1};

@@ -82,7 +82,7 @@ bool CK910::IsAutoTuneSupported()
     return ModelRules::IsK910AutoTuneSupported(GetFirmwareVersionNumbers()[1], GetBuildNumber());
 }
 
-bool CK910::HasCapability51()
+bool CK910::IsTSetPointLocked()
 {
     return IsSettingHidden(SettingTLimitsIndependent) || IsAnalogEnabled();
 }

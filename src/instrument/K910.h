@@ -29,7 +29,7 @@ public:
     bool IsSettingHidden(uint32_t key) override;
     bool SupportsCableR() override;
     bool IsAutoTuneSupported() override;
-    bool HasCapability51() override;
+    bool IsTSetPointLocked() override;
     bool HasCapability82() override;
     bool HasCapability83() override;
     bool HasCapability84() override;

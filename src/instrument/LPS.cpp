@@ -57,8 +57,10 @@ int CLPS::ParseModeName(std::string_view reply) const
 
 int CLPS::GetMode(bool forceQuery)
 {
-    if (!forceQuery && IsPolling() && IsPolledLaserItem(LpsProtocol::PollMode))
-        return m_lampMode.load(std::memory_order_relaxed);
+    // Until a good poll has brought the mode, the unit is asked.
+    const int cached = m_lampMode.load(std::memory_order_relaxed);
+    if (!forceQuery && IsPolling() && IsPolledLaserItem(LpsProtocol::PollMode) && cached != LaserModeNone)
+        return cached;
     const int mode = ParseModeName(Query(":LPS:MODE?\r\n"));
     m_lampMode.store(mode, std::memory_order_relaxed);
     return mode;
@@ -80,11 +82,14 @@ float CLPS::Reading(const std::atomic<float>& cache, const ReadingHistory& histo
     return QueryNumber(query);
 }
 
-float CLPS::Polled(const std::atomic<float>& cache, uint32_t flag, std::string_view query)
+float CLPS::Polled(std::atomic<float>& cache, uint32_t flag, std::string_view query)
 {
-    if (IsPolling() && IsPolledLaserItem(flag))
+    // Until a good poll has filled the cache, the unit is asked.
+    if (IsPolling() && IsPolledLaserItem(flag) && cache.load(std::memory_order_relaxed) != NoValue)
         return cache.load(std::memory_order_relaxed);
-    return QueryNumber(query);
+    const float value = QueryNumber(query);
+    cache.store(value, std::memory_order_relaxed);
+    return value;
 }
 
 float CLPS::GetLDI(bool averaged)
@@ -122,7 +127,7 @@ bool CLPS::ReadAllReadings()
 
 bool CLPS::SetSetPoint(double value)
 {
-    switch (m_lampMode.load(std::memory_order_relaxed))
+    switch (GetMode(false))
     {
     case LaserModeICW:
         return SetLDI(value);
@@ -135,7 +140,7 @@ bool CLPS::SetSetPoint(double value)
 
 float CLPS::GetSetPoint()
 {
-    switch (m_lampMode.load(std::memory_order_relaxed))
+    switch (GetMode(false))
     {
     case LaserModeICW:
         return GetLDISetPoint();

@@ -165,7 +165,8 @@ private:
                       float value, int digits);
     // A reading read at once and its precision recorded; NoValue when the reply is no number.
     float ReadReading(std::string_view query, std::atomic<float>& cache, std::atomic<int>& precision);
-    float Polled(const std::atomic<float>& cache, uint32_t flag, std::string_view query);
+    // The polled value while the poll reads it and has brought one, else a query.
+    float Polled(std::atomic<float>& cache, uint32_t flag, std::string_view query);
     float Reading(const std::atomic<float>& cache, const ReadingHistory& history, bool averaged,
                   uint32_t flag, std::string_view query);
     bool SendCached(const std::string& command, std::atomic<float>& cache, double value);

@@ -68,8 +68,10 @@ int CLaser::ParseModeName(std::string_view reply) const
 
 int CLaser::GetMode(bool forceQuery)
 {
-    if (!forceQuery && IsPolling() && IsPolledLaserItem(LaserPollMode))
-        return m_mode.load(std::memory_order_relaxed);
+    // Until a good poll has brought the mode, the unit is asked.
+    const int cached = m_mode.load(std::memory_order_relaxed);
+    if (!forceQuery && IsPolling() && IsPolledLaserItem(LaserPollMode) && cached != LaserModeNone)
+        return cached;
     const int mode = ParseModeName(Query(":LAS:MODE?\r\n"));
     m_mode.store(mode, std::memory_order_relaxed);
     return mode;
@@ -93,9 +95,11 @@ float CLaser::CachedReading(const std::atomic<float>& cache, const ReadingHistor
 
 float CLaser::PolledOrQueried(std::atomic<float>& cache, uint32_t upperFlag, std::string_view query)
 {
-    if (IsPolling() && IsPolledLaserItem(upperFlag))
+    if (IsPolling() && IsPolledLaserItem(upperFlag) && cache.load(std::memory_order_relaxed) != NoValue)
         return cache.load(std::memory_order_relaxed);
-    return QueryNumber(query);
+    const float value = QueryNumber(query);
+    cache.store(value, std::memory_order_relaxed);
+    return value;
 }
 
 float CLaser::GetLDI(bool averaged)
@@ -153,7 +157,6 @@ bool CLaser::ReadAllReadings()
         reading.cache.store(static_cast<float>(*value), std::memory_order_relaxed);
         reading.precision.store(LaserProtocol::CountDecimals(reply), std::memory_order_relaxed);
     }
-    AddErrorsFromReply(Query("ERR?\n"), 0);
     return all;
 }
 
@@ -162,7 +165,8 @@ bool CLaser::ReadAllReadings()
 
 bool CLaser::SetSetPoint(double value)
 {
-    switch (LaserProtocol::SetPointQuantityOfMode(m_mode.load(std::memory_order_relaxed)))
+    // The mode as the family reads it: a unit whose connect did not read the mode is asked.
+    switch (LaserProtocol::SetPointQuantityOfMode(GetMode(false)))
     {
     case 0:
         return SetLDI(value);
@@ -179,7 +183,7 @@ bool CLaser::SetSetPoint(double value)
 
 float CLaser::GetSetPoint()
 {
-    switch (LaserProtocol::SetPointQuantityOfMode(m_mode.load(std::memory_order_relaxed)))
+    switch (LaserProtocol::SetPointQuantityOfMode(GetMode(false)))
     {
     case 0:
         return GetLDISetPoint();
@@ -562,7 +566,8 @@ bool CLaser::SetFrequency(double hz)
 
 float CLaser::GetFrequency(bool forceQuery)
 {
-    if (!forceQuery && IsPolling() && IsPolledLaserItem(LaserPollFrequency))
+    if (!forceQuery && IsPolling() && IsPolledLaserItem(LaserPollFrequency) &&
+        m_frequency.load(std::memory_order_relaxed) != NoValue)
         return m_frequency.load(std::memory_order_relaxed);
     const float hz = QueryNumber("LAS:F?");
     if (hz != NoValue)
@@ -572,7 +577,8 @@ float CLaser::GetFrequency(bool forceQuery)
 
 float CLaser::GetPulseWidth(bool forceQuery)
 {
-    if (!forceQuery && IsPolling() && IsPolledLaserItem(LaserPollPulseWidth))
+    if (!forceQuery && IsPolling() && IsPolledLaserItem(LaserPollPulseWidth) &&
+        m_pulseWidth.load(std::memory_order_relaxed) != NoValue)
         return m_pulseWidth.load(std::memory_order_relaxed);
     const float width = QueryNumber("LAS:PW?");
     if (width != NoValue)
@@ -823,15 +829,17 @@ bool CLaser::GetStoredPulseValues(int set, std::array<float, 3>& values)
     return true;
 }
 
-std::optional<int> CLaser::GetStoredValue(StoredValue key)
+// Through the float access: the bag converts to and from the key's own type, so a fraction survives
+// where the key holds one.
+std::optional<float> CLaser::GetStoredValue(StoredValue key)
 {
-    return BagInt(key);
+    return BagFloat(key);
 }
 
-bool CLaser::SetStoredValue(StoredValue key, int value)
+bool CLaser::SetStoredValue(StoredValue key, float value)
 {
     auto* bag = GetValueBag();
-    return bag != nullptr && bag->SetInt(key, value, true);
+    return bag != nullptr && bag->SetFloat(key, value, true);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -883,7 +891,7 @@ bool CLaser::Identify(bool force)
         GetOutput(true);
         ReadAllReadings();
     }
-    // Empties the unit's error queue into the error list, so old refusals do not look new.
+    // Once, last: empties the unit's error queue into the error list, so old refusals do not look new.
     AddErrorsFromReply(Query("ERR?\n"), 0);
     return true;
 }
@@ -895,6 +903,9 @@ bool CLaser::UpdateStatus(uint64_t pollFlags)
     std::vector<std::string> fields;
     const bool answered = QueryList(queries, fields, false, true);
     const auto reply = answered ? LaserProtocol::ParsePollReply(upper, fields) : std::nullopt;
+    // A cycle cut short by a stop request says nothing about the instrument.
+    if (!answered && IsStopRequested())
+        return false;
     if (!reply)
     {
         SetFailedPolls(GetFailedPolls() + 1);

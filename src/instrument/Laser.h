@@ -78,7 +78,8 @@ public:
     virtual float GetLDV(bool averaged);
     virtual float GetVPeak();
     virtual float GetVBulk();
-    // Reads every reading once and records the precision of each reply.
+    // Reads every reading once and records the precision of each reply; true when all were read.
+    // The error queue is left to the caller (the connect empties it once, last).
     virtual bool ReadAllReadings();
 
     // --- the set point of the current mode ---
@@ -206,8 +207,9 @@ public:
     // The three pulse factory values 0x38001D-0x38001F (set 0) or 0x38001A-0x38001C (set 1);
     // only on pulse-capable models.
     virtual bool GetStoredPulseValues(int set, std::array<float, 3>& values);
-    virtual std::optional<int> GetStoredValue(StoredValue key);
-    virtual bool SetStoredValue(StoredValue key, int value);
+    // Stored factory values in the key's own type (32-bit floats in the model tables).
+    virtual std::optional<float> GetStoredValue(StoredValue key);
+    virtual bool SetStoredValue(StoredValue key, float value);
 
     // --- session parts ---
     bool HasLaserChannel() const override;
@@ -264,7 +266,7 @@ private:
     void ApplyPollValue(const LaserPollValue& value);
     void RecordReading(std::atomic<float>& cache, ReadingHistory& history, std::atomic<int>& precision,
                        const LaserPollValue& value);
-    // The polled value while the poll reads it, else a query.
+    // The polled value while the poll reads it and has brought one, else a query.
     float PolledOrQueried(std::atomic<float>& cache, uint32_t upperFlag, std::string_view query);
     float CachedReading(const std::atomic<float>& cache, const ReadingHistory& history, bool averaged,
                         std::string_view query);

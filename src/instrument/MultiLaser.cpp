@@ -931,14 +931,14 @@ bool CMultiLaser::GetStoredPulseValues(int set, std::array<float, 3>& values)
     return {};
 }
 
-std::optional<int> CMultiLaser::GetStoredValue(StoredValue key)
+std::optional<float> CMultiLaser::GetStoredValue(StoredValue key)
 {
     if (CLaser* channel = GetSelectedChannelObject())
         return channel->GetStoredValue(key);
     return {};
 }
 
-bool CMultiLaser::SetStoredValue(StoredValue key, int value)
+bool CMultiLaser::SetStoredValue(StoredValue key, float value)
 {
     if (CLaser* channel = GetSelectedChannelObject())
         return channel->SetStoredValue(key, value);

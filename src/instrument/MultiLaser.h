@@ -143,8 +143,8 @@ public:
     float QueryFactoryCalibration(int step) override;
     bool CancelFactoryCalibration() override;
     bool GetStoredPulseValues(int set, std::array<float, 3>& values) override;
-    std::optional<int> GetStoredValue(StoredValue key) override;
-    bool SetStoredValue(StoredValue key, int value) override;
+    std::optional<float> GetStoredValue(StoredValue key) override;
+    bool SetStoredValue(StoredValue key, float value) override;
 
     // --- session parts: these run for every present channel ---
     bool HasLaserChannel() const override;

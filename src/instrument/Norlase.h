@@ -53,8 +53,8 @@ public:
     bool GetQCWHold() override { return false; }
     bool SetQCWHold(bool) override { return false; }
     bool GetStoredPulseValues(int, std::array<float, 3>& values) override;
-    std::optional<int> GetStoredValue(StoredValue) override { return 0; }
-    bool SetStoredValue(StoredValue, int) override { return false; }
+    std::optional<float> GetStoredValue(StoredValue) override { return 0.0f; }
+    bool SetStoredValue(StoredValue, float) override { return false; }
 
     bool IsInstrumentType(int type) const override;
 

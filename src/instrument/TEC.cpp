@@ -130,7 +130,10 @@ std::optional<int> CTEC::QueryInt(const std::string& query)
 
 bool CTEC::InRange(float value, double low, double high, const char* what)
 {
-    if (value >= low && value <= high)
+    // Compared as "%f" writes them (millionths): a float typed as the bound (0.01f lies just below the
+    // double 0.01) is the bound, as it is sent to the instrument.
+    const auto micro = [](double number) { return std::round(number * 1e6); };
+    if (micro(value) >= micro(low) && micro(value) <= micro(high))
     {
         return true;
     }
@@ -156,7 +159,8 @@ bool CTEC::SetMode(int mode)
 
 int CTEC::GetMode(bool forceQuery)
 {
-    if (!forceQuery && IsPolled(TecPollMode))
+    // Until a good poll has brought the mode, the unit is asked.
+    if (!forceQuery && IsPolled(TecPollMode) && m_mode.load(Relaxed) != TecModeUnknown)
     {
         return m_mode.load(Relaxed);
     }
@@ -353,14 +357,18 @@ float CTEC::GetV(bool averaged)
 
 bool CTEC::ReadAllReadings()
 {
-    // Called before polling starts, so each getter queries the instrument and records precision.
-    const bool read = GetITE() != NoValue && GetR() != NoValue && GetT() != NoValue && GetV() != NoValue;
+    // Called before polling starts, so each getter queries the instrument and records precision. Every
+    // reading is asked even after one is lost, so each that answers has its precision.
+    const bool ite = GetITE() != NoValue;
+    const bool r = GetR() != NoValue;
+    const bool t = GetT() != NoValue;
+    const bool v = GetV() != NoValue;
     const std::string errors = Query("ERR?\n");
     if (!errors.empty() && errors != "0")
     {
         AddErrorsFromReply(errors, 0);
     }
-    return read;
+    return ite && r && t && v;
 }
 
 // ---- Set points ---------------------------------------------------------------------------------
@@ -928,11 +936,6 @@ float CTEC::GetCableR()
 
 // ---- Capabilities -------------------------------------------------------------------------------
 
-bool CTEC::HasCapability51()
-{
-    return false;
-}
-
 bool CTEC::HasCapability82()
 {
     return false;
@@ -1105,6 +1108,11 @@ void CTEC::UpdateStatus(uint32_t flags)
         accepted = PollSensors(flags) && accepted;
     }
     accepted = PollOutput(flags) && accepted;
+    // A cycle cut short by a stop request says nothing about the instrument.
+    if (!accepted && IsStopRequested())
+    {
+        return;
+    }
     if (accepted)
     {
         SetFailedPolls(0);

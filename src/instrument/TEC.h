@@ -89,7 +89,8 @@ public:
     virtual double GetMaxR(int sensorType);
     virtual std::string GetRUnits(int sensorType); // UTF-8
     virtual bool SetT(float celsius);
-    // True when the T set point may not be changed from here (most models: false).
+    // True when the T set point may not be changed from here, because the unit takes it from elsewhere
+    // (an analog input, the laser side of a combined unit). Most models: false.
     virtual bool IsTSetPointLocked();
     virtual float GetTSetPoint();
     virtual bool SetTLowLimit(float celsius, int sensor = -1);
@@ -132,7 +133,6 @@ public:
 
     // Model capability answers; the family offers none of them.
     virtual bool SupportsCableR();
-    virtual bool HasCapability51();
     virtual bool HasCapability82();
     virtual bool HasCapability83();
     virtual bool HasCapability84();

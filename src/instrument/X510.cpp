@@ -1,5 +1,6 @@
 #include "instrument/X510.h"
 
+#include "diag/EventLog.h"
 #include "instrument/ModelRules.h"
 #include "instrument/ValuesBagEEX510.h"
 
@@ -19,14 +20,17 @@ bool CX510::Identify(bool force)
     if (!CInstrBase::Identify(force))
         return false;
     // Both sides run regardless of either family's firmware gate: the unit answers both command sets,
-    // and the panel shows both sides from the first tick.
-    const bool laserCurrent = RefreshLaserSide();
-    const bool tecCurrent = RefreshTecSide();
+    // and the panel shows both sides from the first tick. A reading lost here is the poll's to fill,
+    // as on every other family: the unit is identified, so the connect holds.
+    if (!RefreshLaserSide())
+        TAMRIX_LOG(ccGeneral, 1, "Laser side not fully read at connect; the poll fills it.\n");
+    if (!RefreshTecSide())
+        TAMRIX_LOG(ccGeneral, 1, "TEC side not fully read at connect; the poll fills it.\n");
     SetQCWSupported(true);
     SetAutoTuneSupported(true);
     m_tecFailedPolls.store(0);
     m_laserFailedPolls.store(0);
-    return laserCurrent && tecCurrent;
+    return true;
 }
 
 bool CX510::RefreshLaserSide()
@@ -38,7 +42,7 @@ bool CX510::RefreshLaserSide()
     SetFeatureFlag(true);
     const bool mode = laser.GetMode(true) != LaserModeNone;
     laser.GetOutput(true);
-    // Also empties the unit's error queue into the error list.
+    // The error queue is emptied once, last, by the TEC side's readings.
     const bool readings = laser.ReadAllReadings();
     return mode && readings;
 }
@@ -52,6 +56,7 @@ bool CX510::RefreshTecSide()
     m_firmwareFeature.store(line && version[1] == 4 && GetBuildNumber() > 42, Relaxed);
     const bool mode = tec.GetMode(true) != TecModeUnknown;
     tec.GetOutput(true);
+    // Ends with "ERR?": the unit's error queue goes to the error list once for both sides.
     const bool readings = tec.ReadAllReadings();
     return mode && readings;
 }
@@ -82,7 +87,10 @@ bool CX510::PollHook2(uint64_t pollFlags)
 
 void CX510::RecordSideResult(std::atomic<int>& sideFailedPolls)
 {
-    // Each family's poll leaves 0 after a good cycle and a raised count after a failed one.
+    // Each family's poll leaves 0 after a good cycle and a raised count after a failed one; a cycle cut
+    // short by a stop request leaves the count as it was, so it is not the side's result.
+    if (IsStopRequested())
+        return;
     if (GetFailedPolls() == 0)
         sideFailedPolls.store(0);
     else

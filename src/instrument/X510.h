@@ -20,8 +20,8 @@ public:
     ~CX510() override;
 
     // Identification, then both families' connect steps (sensor cache, firmware feature flag, mode,
-    // output and readings of each side). False when identification fails or either side could not be
-    // read, so that a panel never shows one side's stale state as connected.
+    // output and readings of each side). False only when identification fails: a side's reading lost
+    // at connect is logged and left to the poll, as every other family does.
     bool Identify(bool force) override;
 
     bool IsInstrumentType(int type) const override;

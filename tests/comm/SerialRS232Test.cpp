@@ -6,7 +6,12 @@
 #include "support/PtyPair.h"
 
 #include <chrono>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <string>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace
@@ -168,5 +173,96 @@ TEST(SerialRS232, TracesOpenCommandResponseAndClose)
     const std::vector<std::string> expected = {"COM port " + pty.SlavePath() + " opened at 38400 baud.",
                                                "Command: *IDN?", "Response: K760 1.2", "COM port closed."};
     EXPECT_EQ(trace.Lines(), expected);
+}
+
+// A device that stops taking bytes: the terminal's queue toward it is filled with empty lines through
+// a second descriptor, so the channel's next write stalls until the test reads the queue empty.
+class StalledDevice
+{
+public:
+    explicit StalledDevice(PtyPair& pty) : m_pty(pty)
+    {
+        m_filler = ::open(pty.SlavePath().c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
+        // One-byte lines, so that a partial write never leaves half a line in front of the command.
+        const std::string lines(4096, '\n');
+        while (m_filler >= 0 && ::write(m_filler, lines.data(), lines.size()) > 0)
+        {
+        }
+    }
+    ~StalledDevice()
+    {
+        if (m_filler >= 0)
+            ::close(m_filler);
+    }
+    bool IsFull() const { return m_filler >= 0; }
+
+    // Reads what the device was sent, skipping the empty lines, until a non-empty line came whole
+    // or the deadline passed.
+    std::string NextLine(int timeoutMs)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        std::string line;
+        while (std::chrono::steady_clock::now() < deadline)
+        {
+            char chunk[4096];
+            const ssize_t count = ::read(m_pty.MasterFd(), chunk, sizeof chunk);
+            if (count <= 0)
+            {
+                pollfd p{m_pty.MasterFd(), POLLIN, 0};
+                ::poll(&p, 1, 10);
+                continue;
+            }
+            for (ssize_t i = 0; i < count; ++i)
+            {
+                if (chunk[i] != '\n')
+                    line += chunk[i];
+                else if (!line.empty())
+                    return line; // the rest of this chunk is not needed by the callers
+            }
+        }
+        return line;
+    }
+
+private:
+    PtyPair& m_pty;
+    int m_filler = -1;
+};
+
+// A device that pauses for longer than one byte's time-out still gets the whole line, and nothing
+// of it is glued to the next command.
+TEST(SerialRS232, StalledWriteSendsTheWholeLineWhenTheDeviceResumes)
+{
+    PtyPair pty;
+    CSerialRS232 channel;
+    ASSERT_TRUE(channel.OpenPortByName(pty.SlavePath(), 38400));
+    StalledDevice device(pty);
+    ASSERT_TRUE(device.IsFull());
+    CaptureSink trace(ccComm, 1);
+
+    int written = -1;
+    std::thread writer([&] { written = channel.WriteString("TEC:T 25.000\n"); });
+    // The first byte's time-out has passed; the device resumes within the next one.
+    EXPECT_TRUE(Eventually([&] { return trace.Contains("COM port write"); }, 3000));
+    EXPECT_EQ(device.NextLine(WaitMs), "TEC:T 25.000");
+    writer.join();
+    EXPECT_EQ(written, 13);
+    EXPECT_EQ(channel.WriteString("TEC:OUT 1\n"), 10);
+    EXPECT_EQ(device.NextLine(WaitMs), "TEC:OUT 1");
+}
+
+// A device that takes nothing for two time-outs running: the write gives up and drops what is queued,
+// so a fragment never reaches the device in front of a later command.
+TEST(SerialRS232, WedgedDeviceGetsNoFragmentLater)
+{
+    PtyPair pty;
+    CSerialRS232 channel;
+    ASSERT_TRUE(channel.OpenPortByName(pty.SlavePath(), 38400));
+    StalledDevice device(pty);
+    ASSERT_TRUE(device.IsFull());
+    EXPECT_LT(channel.WriteString("TEC:T 25.000\n"), 13);
+    EXPECT_TRUE(channel.IsOpen());
+    EXPECT_EQ(channel.WriteString("TEC:OUT 1\n"), 10);
+    const std::string line = device.NextLine(WaitMs);
+    EXPECT_EQ(line.find("TEC:T"), std::string::npos) << line;
 }
 } // namespace

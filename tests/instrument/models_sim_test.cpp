@@ -8,14 +8,18 @@
 #include "instrument/D710.h"
 #include "instrument/K196.h"
 #include "instrument/K760.h"
+#include "instrument/K910.h"
 #include "instrument/LaserProtocol.h"
 #include "instrument/TecTypes.h"
+#include "instrument/ValuesBag.h"
 #include "support/Eventually.h"
 
+#include <algorithm>
 #include <chrono>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -58,27 +62,65 @@ SSimModel Model(const char* name)
     return model ? *model : SSimModel{};
 }
 
-TEST(LaserModelsOnSimulator, D310OffersBurstFromBuild62OnlyWithPulseTiming)
+// The D310 connects as the family does: no pulse probe, one error-queue read after the readings.
+TEST(LaserModelsOnSimulator, D310ConnectIsTheFamilysWithOneErrorReadLast)
 {
     SimulatedUnit unit(Model("D310"), 191);
     CD310 d310;
     ASSERT_TRUE(unit.Connect(d310));
-    EXPECT_TRUE(d310.IsPulseCapable());
+    const std::vector<std::string> lines = unit.Sim().Log().Lines();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& l) { return l.find("LAS:F?") != std::string::npos; }),
+              0);
+    const auto readings = std::find(lines.begin(), lines.end(), "LAS:LDI?");
+    ASSERT_NE(readings, lines.end());
+    EXPECT_EQ(std::count(readings, lines.end(), "ERR?"), 1);
+    EXPECT_EQ(lines.back(), "ERR?");
+
+    EXPECT_FALSE(d310.IsPulseCapable());
+    EXPECT_FALSE(d310.IsModeSupported(LaserModePulse));
+    EXPECT_TRUE(d310.IsModeSupported(LaserModeICW));
+    // The mode rule itself: pulse modes with the flag, BURST from build 62.
+    d310.SetPulseCapable(true);
     EXPECT_TRUE(d310.IsModeSupported(LaserModeBurst));
     EXPECT_EQ(d310.GetErrorCount(), 0);
     d310.Disconnect();
+}
 
-    // The same driver without pulse timing: the probe's refusal never reaches the error list.
-    SSimModel plain = Model("D310");
-    plain.pulse = false;
-    SimulatedUnit plainUnit(plain, 192);
-    CD310 plainD310;
-    ASSERT_TRUE(plainUnit.Connect(plainD310));
-    EXPECT_FALSE(plainD310.IsPulseCapable());
-    EXPECT_FALSE(plainD310.IsModeSupported(LaserModePulse));
-    EXPECT_TRUE(plainD310.IsModeSupported(LaserModeICW));
-    EXPECT_EQ(plainD310.GetErrorCount(), 0);
-    plainD310.Disconnect();
+// A unit whose connect does not read the mode (firmware 2) still takes and reports its set point
+// before the first poll, and while polling a set point the poll has not brought yet is asked for.
+TEST(LaserModelsOnSimulator, D312SetPointBeforeAndWithoutAGoodPoll)
+{
+    SimulatedUnit unit(Model("D312"), 121);
+    CD312 d312;
+    ASSERT_TRUE(unit.Connect(d312));
+    ASSERT_TRUE(d312.SetSetPoint(123.0));
+    EXPECT_GE(unit.Sim().Log().WaitForText("LAS:LDI 123.000000", 0ms), 0);
+    EXPECT_FLOAT_EQ(d312.GetSetPoint(), 123.0f);
+
+    // Every poll is refused as another channel's: the caches stay empty.
+    unit.Sim().Faults().wrongChannel = true;
+    ASSERT_TRUE(d312.StartBackgroundThread(500));
+    ASSERT_TRUE(Eventually([&] { return d312.GetFailedPolls() >= 1; }, 5000));
+    EXPECT_NE(d312.GetMode(false), LaserModeNone);
+    EXPECT_FLOAT_EQ(d312.GetLDISetPoint(), 123.0f);
+    EXPECT_FLOAT_EQ(d312.GetSetPoint(), 123.0f);
+    EXPECT_NE(d312.GetMDPSetPoint(), CLaser::NoValue);
+    d312.Disconnect();
+}
+
+// The stored factory values are 32-bit floats in the model's table: fractions survive the round trip.
+TEST(LaserModelsOnSimulator, StoredValuesKeepTheirFractions)
+{
+    SimulatedUnit unit(Model("D312"), 122);
+    CD312 d312;
+    ASSERT_TRUE(unit.Connect(d312));
+    ASSERT_TRUE(d312.SetStoredValue(CLaser::StoredValue370011, 1.25f));
+    ASSERT_TRUE(d312.SetStoredValue(CLaser::StoredValue370031, -0.375f));
+    d312.GetValueBag()->Forget(); // read back from the unit, not from the bag's copy
+    EXPECT_FLOAT_EQ(d312.GetStoredValue(CLaser::StoredValue370011).value_or(0.0f), 1.25f);
+    EXPECT_FLOAT_EQ(d312.GetStoredValue(CLaser::StoredValue370031).value_or(0.0f), -0.375f);
+    d312.Disconnect();
 }
 
 TEST(LaserModelsOnSimulator, D710ConnectReadsItsCapabilitiesAndTheFineLdvLimit)
@@ -143,6 +185,18 @@ TEST(TecModelsOnSimulator, K760SensorConstantsTravelPerSensor)
     ASSERT_TRUE(k760.GetThermistorConstants(3, a, b, c));
     EXPECT_NE(a, 1.125f);
     k760.Disconnect();
+}
+
+// The T set point lock is one operation, which the K910 answers through the family's interface: the
+// simulated unit stores no capability word, so its T settings group is hidden and the set point locked.
+TEST(TecModelsOnSimulator, K910AnswersTheTSetPointLockThroughTheFamily)
+{
+    SimulatedUnit unit(Model("K910"), 123);
+    CK910 k910;
+    ASSERT_TRUE(unit.Connect(k910));
+    CTEC& tec = k910;
+    EXPECT_TRUE(tec.IsTSetPointLocked());
+    k910.Disconnect();
 }
 
 struct SLm335Case
