@@ -184,9 +184,15 @@ public:
     {
         m_filler = ::open(pty.SlavePath().c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
         // One-byte lines, so that a partial write never leaves half a line in front of the command.
+        // The terminal moves queued bytes on in the background: full is when no room comes back.
         const std::string lines(4096, '\n');
-        while (m_filler >= 0 && ::write(m_filler, lines.data(), lines.size()) > 0)
+        while (m_filler >= 0)
         {
+            if (::write(m_filler, lines.data(), lines.size()) > 0)
+                continue;
+            pollfd p{m_filler, POLLOUT, 0};
+            if (::poll(&p, 1, 100) == 0)
+                break;
         }
     }
     ~StalledDevice()
@@ -242,7 +248,7 @@ TEST(SerialRS232, StalledWriteSendsTheWholeLineWhenTheDeviceResumes)
     int written = -1;
     std::thread writer([&] { written = channel.WriteString("TEC:T 25.000\n"); });
     // The first byte's time-out has passed; the device resumes within the next one.
-    EXPECT_TRUE(Eventually([&] { return trace.Contains("COM port write"); }, 3000));
+    EXPECT_TRUE(Eventually([&] { return trace.Count("COM port write stalled", true) > 0; }, 3000));
     EXPECT_EQ(device.NextLine(WaitMs), "TEC:T 25.000");
     writer.join();
     EXPECT_EQ(written, 13);
