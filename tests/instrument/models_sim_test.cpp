@@ -12,10 +12,12 @@
 #include "instrument/LaserProtocol.h"
 #include "instrument/TecTypes.h"
 #include "instrument/ValuesBag.h"
+#include "instrument/X510.h"
 #include "support/Eventually.h"
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
@@ -198,6 +200,47 @@ TEST(TecModelsOnSimulator, K910AnswersTheTSetPointLockThroughTheFamily)
     EXPECT_TRUE(tec.IsTSetPointLocked());
     k910.Disconnect();
 }
+
+struct SStopCase
+{
+    const char* model;
+    int portNumber;
+    std::function<std::unique_ptr<CInstrBase>()> create;
+};
+
+class StopMidCycle : public ::testing::TestWithParam<SStopCase>
+{
+};
+
+// The user disconnects while the unit has stopped answering mid-cycle: the cycle the stop cut short
+// is not a failed poll, for either family and for a combined unit's sides.
+TEST_P(StopMidCycle, IsNoFailedPoll)
+{
+    SimulatedUnit unit(Model(GetParam().model), GetParam().portNumber);
+    std::unique_ptr<CInstrBase> instrument = GetParam().create();
+    ASSERT_TRUE(unit.Connect(*instrument));
+    ASSERT_TRUE(instrument->StartBackgroundThread(500));
+    instrument->ClearUserFlag();
+    ASSERT_TRUE(
+        Eventually([&] { return instrument->IsFirstCycleDone() && instrument->GetUserFlag(); }, 5000));
+    ASSERT_EQ(instrument->GetFailedPolls(), 0);
+
+    const size_t before = unit.Sim().Log().Count();
+    unit.Sim().Faults().dropEvery = 1;
+    // A poll line has gone out and its reply will not come: the cycle waits, it has not failed yet.
+    ASSERT_GE(unit.Sim().Log().WaitFor(
+                  [](const std::string& l) { return l.find("CHAN?") != std::string::npos; }, 2000ms, before),
+              0);
+    ASSERT_TRUE(instrument->StopBackgroundThread(5000));
+    EXPECT_EQ(instrument->GetFailedPolls(), 0);
+    instrument->Disconnect();
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, StopMidCycle,
+                         ::testing::Values(SStopCase{"K760", 125, [] { return std::make_unique<CK760>(); }},
+                                           SStopCase{"D312", 126, [] { return std::make_unique<CD312>(); }},
+                                           SStopCase{"X510", 127, [] { return std::make_unique<CX510>(); }}),
+                         [](const auto& info) { return std::string(info.param.model); });
 
 struct SLm335Case
 {

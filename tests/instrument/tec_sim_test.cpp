@@ -190,22 +190,4 @@ TEST_F(TecFaultOnSimulator, ReadAllReadingsAsksEveryReadingAfterALostOne)
     EXPECT_EQ(tec.GetPrecision(TecQuantityV), 3);
 }
 
-// The user disconnects while the unit has stopped answering mid-cycle: the cycle the stop cut short
-// is not counted as a failed poll.
-TEST_F(TecFaultOnSimulator, CycleCutShortByAStopIsNoFailedPoll)
-{
-    ASSERT_TRUE(tec.Connect(Descriptor()));
-    ASSERT_TRUE(tec.StartBackgroundThread(500));
-    ASSERT_TRUE(Eventually([&] { return tec.IsFirstCycleDone() && tec.GetUserFlag(); }, 5000));
-    ASSERT_EQ(tec.GetFailedPolls(), 0);
-
-    const size_t before = sim->Log().Count();
-    sim->Faults().dropEvery = 1;
-    // A poll line has gone out and its reply will not come: the cycle is waiting, not yet failed.
-    ASSERT_GE(sim->Log().WaitFor([](const std::string& l) { return l.find("CHAN?") != std::string::npos; },
-                                 2000ms, before),
-              0);
-    ASSERT_TRUE(tec.StopBackgroundThread(5000));
-    EXPECT_EQ(tec.GetFailedPolls(), 0);
-}
 } // namespace
