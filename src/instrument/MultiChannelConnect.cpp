@@ -19,6 +19,7 @@ CSerialMulti& InstallSharedPort(CInstrBase& instrument)
 
 bool OpenSharedAndProbe(CInstrBase& instrument, const std::string& descriptor)
 {
+    // Split once here; the shared port opens from the split form.
     const std::optional<PortDescriptor> parsed = PortDescriptor::Parse(descriptor);
     const bool automaticBaud = parsed && parsed->kind == "COM" && PortDescriptor::ToInt(parsed->second) == 0;
     CSerialMulti& shared = InstallSharedPort(instrument);
@@ -26,7 +27,7 @@ bool OpenSharedAndProbe(CInstrBase& instrument, const std::string& descriptor)
     instrument.Disconnect();
     instrument.SetSerialMismatch(false);
     instrument.SetFailedPolls(0);
-    bool answered = shared.OpenSharedDescriptor(descriptor) && instrument.ProbeBuild();
+    bool answered = parsed && shared.OpenSharedDescriptor(*parsed) && instrument.ProbeBuild();
     if (!answered && automaticBaud && shared.IsOpen())
     {
         // Baud 0 opened at 38400; a unit set to 9600 answers only there.
