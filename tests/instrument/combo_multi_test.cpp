@@ -1,7 +1,6 @@
 // The OEM unit and the D560 against the simulator: channels present without discovery, operations
 // reaching the selected channel with its prefix, every channel polled; the D560 main laser's maximum
 // from the factory block, also when the block comes back short.
-#include "ScriptedUnit.h"
 #include "SimInstrument.h"
 #include "comm/PortResolver.h"
 #include "commands/SimTecBank.h"
@@ -9,6 +8,7 @@
 #include "instrument/D560Main.h"
 #include "instrument/Norlase.h"
 #include "support/Eventually.h"
+#include "support/ScriptedUnit.h"
 
 #include <chrono>
 #include <gtest/gtest.h>

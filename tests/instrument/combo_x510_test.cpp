@@ -1,11 +1,11 @@
 // Combined laser and TEC units: the connect that keeps both sides current, failed polls of either
 // side, and both sides polled against the simulated units.
-#include "ScriptedUnit.h"
 #include "SimInstrument.h"
 #include "comm/PortResolver.h"
 #include "instrument/X19.h"
 #include "instrument/X510.h"
 #include "support/Eventually.h"
+#include "support/ScriptedUnit.h"
 
 #include <chrono>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
-#include "ScriptedUnit.h"
 #include "instrument/DetectInstrument.h"
 #include "instrument/Identification.h"
 #include "instrument/InstrBase.h"
+#include "support/ScriptedUnit.h"
 
 #include <clocale>
 #include <future>

@@ -1,6 +1,6 @@
+#include "LaserWire.h"
 #include "instrument/Laser.h"
 #include "instrument/ValuesBag.h"
-#include "laser_wire.h"
 #include "support/CaptureSink.h"
 
 #include <functional>

@@ -1,12 +1,12 @@
 // Lamp power supplies: the poll line and its parser, the supply's own reply handling on a scripted
 // unit, and a supply connected to the simulator.
-#include "ScriptedUnit.h"
 #include "SimInstrument.h"
 #include "comm/PortResolver.h"
 #include "instrument/LPS.h"
 #include "instrument/LpsProtocol.h"
 #include "instrument/MultiLPS.h"
 #include "support/Eventually.h"
+#include "support/ScriptedUnit.h"
 
 #include <chrono>
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
 // The TEC channel against a scripted instrument on a real pseudo-terminal: the exact lines it sends,
 // what it caches from the replies, and what it refuses to send.
+#include "TecFake.h"
 #include "instrument/TEC.h"
 #include "instrument/ValuesBag.h"
 #include "support/CaptureSink.h"
 #include "support/Eventually.h"
-#include "tec_fake.h"
 
 #include <functional>
 #include <gtest/gtest.h>

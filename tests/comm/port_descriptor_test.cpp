@@ -1,5 +1,4 @@
 #include "comm/PortDescriptor.h"
-
 #include "comm/SerialBase.h"
 
 #include <gtest/gtest.h>

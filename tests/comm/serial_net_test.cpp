@@ -1,5 +1,4 @@
 #include "comm/SerialNET.h"
-
 #include "support/CaptureSink.h"
 #include "support/Eventually.h"
 #include "support/LoopbackServer.h"

@@ -1,4 +1,4 @@
-#include "ScriptedUnit.h"
+#include "support/ScriptedUnit.h"
 
 #include "comm/PortResolver.h"
 

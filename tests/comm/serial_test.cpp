@@ -1,6 +1,5 @@
-#include "comm/Serial.h"
-
 #include "comm/PortResolver.h"
+#include "comm/Serial.h"
 #include "support/LineResponder.h"
 #include "support/LoopbackServer.h"
 #include "support/PtyPair.h"

@@ -1,4 +1,4 @@
-#include "tec_fake.h"
+#include "TecFake.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "laser_wire.h"
+#include "LaserWire.h"
 
 #include "support/FdWait.h"
 

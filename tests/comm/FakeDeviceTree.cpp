@@ -1,4 +1,4 @@
-#include "discovery_fake_tree.h"
+#include "FakeDeviceTree.h"
 
 #include <cstdlib>
 #include <filesystem>

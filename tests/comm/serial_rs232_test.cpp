@@ -1,6 +1,5 @@
-#include "comm/SerialRS232.h"
-
 #include "comm/PortResolver.h"
+#include "comm/SerialRS232.h"
 #include "support/CaptureSink.h"
 #include "support/Eventually.h"
 #include "support/PtyPair.h"
