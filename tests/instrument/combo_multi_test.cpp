@@ -4,9 +4,9 @@
 #include "SimInstrument.h"
 #include "comm/PortResolver.h"
 #include "commands/SimTecBank.h"
-#include "instrument/D560.h"
-#include "instrument/D560Main.h"
-#include "instrument/Norlase.h"
+#include "instrument/combined/D560.h"
+#include "instrument/combined/D560Main.h"
+#include "instrument/combined/Norlase.h"
 #include "support/Eventually.h"
 #include "support/ScriptedUnit.h"
 

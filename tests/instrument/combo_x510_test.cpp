@@ -2,8 +2,8 @@
 // side, and both sides polled against the simulated units.
 #include "SimInstrument.h"
 #include "comm/PortResolver.h"
-#include "instrument/X19.h"
-#include "instrument/X510.h"
+#include "instrument/combined/X19.h"
+#include "instrument/combined/X510.h"
 #include "support/Eventually.h"
 #include "support/ScriptedUnit.h"
 

@@ -1,4 +1,4 @@
-#include "instrument/InstrBase.h"
+#include "instrument/session/InstrBase.h"
 #include "support/CaptureSink.h"
 #include "support/ScriptedUnit.h"
 

@@ -1,7 +1,7 @@
 #include "SimInstrument.h"
 #include "comm/PortResolver.h"
-#include "instrument/DetectInstrument.h"
-#include "instrument/InstrBase.h"
+#include "instrument/session/DetectInstrument.h"
+#include "instrument/session/InstrBase.h"
 #include "support/CaptureSink.h"
 
 #include <atomic>

@@ -1,6 +1,6 @@
 #include "LaserWire.h"
-#include "instrument/Laser.h"
-#include "instrument/ValuesBag.h"
+#include "instrument/laser/Laser.h"
+#include "instrument/valuebags/ValuesBag.h"
 #include "support/CaptureSink.h"
 
 #include <functional>

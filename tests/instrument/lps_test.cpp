@@ -2,9 +2,9 @@
 // unit, and a supply connected to the simulator.
 #include "SimInstrument.h"
 #include "comm/PortResolver.h"
-#include "instrument/LPS.h"
-#include "instrument/LpsProtocol.h"
-#include "instrument/MultiLPS.h"
+#include "instrument/lamp/LPS.h"
+#include "instrument/lamp/LpsProtocol.h"
+#include "instrument/lamp/MultiLPS.h"
 #include "support/Eventually.h"
 #include "support/ScriptedUnit.h"
 

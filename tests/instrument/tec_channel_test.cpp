@@ -1,8 +1,8 @@
 // The TEC channel against a scripted instrument on a real pseudo-terminal: the exact lines it sends,
 // what it caches from the replies, and what it refuses to send.
 #include "TecFake.h"
-#include "instrument/TEC.h"
-#include "instrument/ValuesBag.h"
+#include "instrument/tec/TEC.h"
+#include "instrument/valuebags/ValuesBag.h"
 #include "support/CaptureSink.h"
 #include "support/Eventually.h"
 

@@ -3,7 +3,7 @@
 #include "SimInstrument.h"
 #include "comm/PortResolver.h"
 #include "commands/SimTecBank.h"
-#include "instrument/TEC.h"
+#include "instrument/tec/TEC.h"
 #include "support/Eventually.h"
 
 #include <chrono>
