@@ -1,7 +1,7 @@
 #include "ui/panels/ComboPanel.h"
 
-#include "instrument/Laser.h"
-#include "instrument/TEC.h"
+#include "instrument/laser/Laser.h"
+#include "instrument/tec/TEC.h"
 #include "ui/dialogs/LaserSettingsDlg.h"
 #include "ui/dialogs/SettingsSheet.h"
 #include "ui/dialogs/TecSettingsPage.h"

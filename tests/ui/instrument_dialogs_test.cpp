@@ -7,9 +7,9 @@
 #include "comm/PortResolver.h"
 #include "comm/Serial.h"
 #include "diag/MemoryProfile.h"
-#include "instrument/DetectInstrument.h"
-#include "instrument/InstrumentFactory.h"
-#include "instrument/Laser.h"
+#include "instrument/laser/Laser.h"
+#include "instrument/session/DetectInstrument.h"
+#include "instrument/session/InstrumentFactory.h"
 #include "support/PtyPair.h"
 #include "ui/dialogs/EchoEdit.h"
 #include "ui/dialogs/InstrInfoDlg.h"
@@ -300,4 +300,4 @@ private slots:
 };
 
 QTEST_MAIN(InstrumentDialogsTest)
-#include "InstrumentDialogsTest.moc"
+#include "instrument_dialogs_test.moc"
