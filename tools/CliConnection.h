@@ -13,6 +13,7 @@ namespace CliMessages
 {
 inline constexpr const char* CouldNotOpen =
     "Could not open COM port, it is already in use by another panel or program.";
+inline constexpr const char* LostCommunications = "Lost communications with the instrument, disconnecting.";
 inline constexpr const char* NoController = "No Tamrix Instruments controller was detected.";
 inline constexpr const char* UnknownType = "An unknown controller type was detected.";
 inline constexpr const char* CouldNotConnect =

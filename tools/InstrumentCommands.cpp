@@ -9,6 +9,7 @@
 #include "instrument/Laser.h"
 #include "instrument/TEC.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -174,25 +175,41 @@ int CliCommand::Monitor(const SCliInvocation& invocation)
     DrainErrors(instrument, channels, kWhileConnecting);
     instrument.StartBackgroundThread(kPollPeriodMs);
 
-    // The first row waits one refresh too, so that every channel has been polled once.
+    // One row per completed poll cycle, at most one a refresh: a tick that finds no new cycle prints
+    // nothing, so a cached row is never printed twice. The first row waits one refresh too.
+    const std::string csvPath = invocation.Has("csv") ? invocation.options.at("csv") : "";
     int errors = 0;
+    int rows = 0;
+    uint64_t shownCycle = 0;
     auto next = Clock::now() + kRefresh;
-    for (int refresh = 0; *count == 0 || refresh < *count; ++refresh)
+    while (*count == 0 || rows < *count)
     {
         if (stop.WaitUntil(next))
             break;
-        next += kRefresh;
+        // A slow tick is not made up for with a burst of rows.
+        next = std::max(next + kRefresh, Clock::now());
         if (!instrument.IsPortOpen())
             return Fail(ExitNoInstrument, "the connection to the instrument was lost");
+        // The panels' watch: two failed poll cycles in a row end the session.
+        if (instrument.GetFailedPolls() > 1)
+            return Fail(ExitNoInstrument, CliMessages::LostCommunications);
+        const uint64_t cycle = instrument.GetCompletedCycles();
+        if (cycle == shownCycle)
+            continue;
+        shownCycle = cycle;
         const std::vector<SCliChannelReadings> readings = channels.Read();
         const std::string time = CliFormat::IsoTimestamp(std::chrono::system_clock::now());
-        if (refresh == 0)
-            csv.WriteLine(CliFormat::CsvHeader(readings));
+        if (rows == 0 && !csv.WriteLine(CliFormat::CsvHeader(readings)))
+            return Fail(ExitFailure, "cannot write " + csvPath + ": " + std::strerror(errno));
         std::printf("%s\n", CliFormat::MonitorLine(time, readings).c_str());
         std::fflush(stdout);
-        csv.WriteLine(CliFormat::CsvRow(time, readings));
+        if (!csv.WriteLine(CliFormat::CsvRow(time, readings)))
+            return Fail(ExitFailure, "cannot write " + csvPath + ": " + std::strerror(errno));
+        ++rows;
         errors += DrainErrors(instrument, channels);
     }
+    if (!csv.Close())
+        return Fail(ExitFailure, "cannot write " + csvPath + ": " + std::strerror(errno));
     return errors > 0 ? ExitInstrumentErrors : ExitOk;
 }
 

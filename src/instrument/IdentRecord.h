@@ -12,4 +12,6 @@ struct SIdentRecord
     int32_t buildNumber = 0; // firmware build
     int32_t versionMajor = 0;
     int32_t versionMinor = 0;
+    // A reply came that is not in the form expected (a corrupt revision or build): nothing was guessed.
+    bool unreadableReply = false;
 };

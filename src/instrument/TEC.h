@@ -1,6 +1,7 @@
 #pragma once
 
 #include "instrument/InstrBase.h"
+#include "instrument/ReadingFreshness.h"
 #include "instrument/ReadingHistory.h"
 #include "instrument/TecProtocol.h"
 #include "instrument/TecTypes.h"
@@ -51,7 +52,12 @@ public:
     virtual float GetR(bool averaged = false, int sensor = -1);
     virtual float GetITE(bool averaged = false); // [A]
     virtual float GetV(bool averaged = false);   // [V]
-    // The set point of the current mode; an unknown mode sets nothing and reads 0.
+    // True when the last completed poll cycle (or the one running) refreshed that cached value; false
+    // before the first cycle, for a value the poll flags leave out and after a cycle that failed to
+    // refresh it. sensor (-1: the active one) matters for T and R only.
+    bool IsFresh(TecReading reading, int sensor = -1) const;
+
+    // The set point of the current mode; an unknown mode sets nothing and reads NoValue.
     virtual bool SetSetPoint(float value);
     virtual float GetSetPoint();
     // ITE, R, T and V once each, recording their precisions, then the error queue.
@@ -199,6 +205,9 @@ protected:
     bool PollOutput(uint32_t flags);
     bool AcceptChannel(const std::string& field) const;
     void StoreReading(AtomicFloat& reading, ReadingHistory& history, float value);
+    // The freshness slot of a cached value (T and R one per sensor).
+    static int FreshIndex(TecReading reading, int sensor);
+    void MarkFresh(TecReading reading, int sensor = 0) { m_freshness.Mark(FreshIndex(reading, sensor)); }
 
     std::atomic<int> m_mode{0};
     std::atomic<int> m_pendingMode{0};
@@ -229,6 +238,7 @@ protected:
     ReadingHistory m_vHistory;
     std::array<ReadingHistory, MaxSensors> m_tHistory;
     std::array<ReadingHistory, MaxSensors> m_rHistory;
+    CReadingFreshness m_freshness;
 
     std::atomic<int> m_channelNumber{0};
     std::atomic<int> m_subChannel{0};
