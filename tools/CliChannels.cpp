@@ -208,6 +208,12 @@ SCliChannels SCliChannels::Of(CInstrBase& instrument)
     SCliChannels channels;
     AddTecs(instrument, channels.tecs);
     AddLasers(instrument, channels.lasers);
+    if (const auto* multi = dynamic_cast<const CMultiTec*>(&instrument))
+        channels.misselected += multi->GetTecMisselected();
+    if (const auto* multi = dynamic_cast<const CMultiLaser*>(&instrument))
+        channels.misselected += multi->GetLaserMisselected();
+    if (const auto* lamps = dynamic_cast<const CMultiLPS*>(&instrument))
+        channels.misselected += lamps->GetLampMisselected();
     return channels;
 }
 

@@ -107,6 +107,18 @@ Channel* PickChannel(const std::vector<SCliChannel<Channel>>& channels, int numb
     return nullptr;
 }
 
+// A unit that answered its channel selections with other channels' numbers cannot be addressed: its
+// channel list would be a guess.
+bool SelectionFailed(const SCliChannels& channels)
+{
+    if (channels.misselected == 0)
+        return false;
+    CliCommand::Fail(ExitNoInstrument, "channel selection failed: the instrument answered " +
+                                           std::to_string(channels.misselected) +
+                                           " channel selection(s) with another channel's number");
+    return true;
+}
+
 // A log line without its line end and the log's elapsed-time prefix ("    2.105: ").
 std::string Trimmed(std::string line)
 {
@@ -128,6 +140,8 @@ int CliCommand::Info(const SCliInvocation& invocation)
     CInstrBase& instrument = connection.Instrument();
     const SIdentRecord& record = connection.Record();
     const SCliChannels channels = SCliChannels::Of(instrument);
+    if (SelectionFailed(channels))
+        return ExitNoInstrument;
     std::vector<std::pair<std::string, std::string>> rows{
         {"Model", instrument.GetModel()},
         {"Serial number", instrument.GetSerialNumber()},
@@ -168,6 +182,8 @@ int CliCommand::Monitor(const SCliInvocation& invocation)
         return Fail(result, message);
     CInstrBase& instrument = connection.Instrument();
     const SCliChannels channels = SCliChannels::Of(instrument);
+    if (SelectionFailed(channels))
+        return ExitNoInstrument;
     if (channels.tecs.empty() && channels.lasers.empty())
         return Fail(ExitFailure, "the instrument has no channel to monitor");
     std::printf("Connected to %s, S/N %s\n", instrument.GetModel().c_str(),
@@ -228,6 +244,8 @@ int CliCommand::Set(const SCliInvocation& invocation)
         return Fail(result, message);
     CInstrBase& instrument = connection.Instrument();
     const SCliChannels channels = SCliChannels::Of(instrument);
+    if (SelectionFailed(channels))
+        return ExitNoInstrument;
     CTEC* tec = nullptr;
     CLaser* laser = nullptr;
     if (setting->family == SCliSetting::Family::Tec)

@@ -30,6 +30,9 @@ public:
     }
 
     int GetSlots() const { return static_cast<int>(m_slots.size()); }
+    // Slots the last discovery selected that then named another fitted channel: the selection itself
+    // failed, which is not the same as a slot that is empty (it answers 0 or refuses).
+    int GetMisselected() const { return m_misanswered.load(); }
     int GetCount() const { return m_presentCount.load(); }
 
     // Zero-based index into the present channels; out of range leaves the selection unchanged.
@@ -54,14 +57,19 @@ public:
     {
         std::array<Channel*, Capacity> found{};
         int count = 0;
+        int misanswered = 0;
         for (const auto& slot : m_slots)
         {
             const int number = numberOf(*slot);
             const std::string chan = family + ":CHAN ";
             const std::string query = chan + std::to_string(number) + ";" + family + ":CHAN?";
-            if (ParseChannelNumber(host.Query(query)) == number)
+            const int answered = ParseChannelNumber(host.Query(query));
+            if (answered == number)
                 found[static_cast<size_t>(count++)] = slot.get();
+            else if (answered > 0)
+                ++misanswered;
         }
+        m_misanswered.store(misanswered);
         for (size_t i = 0; i < found.size(); ++i)
             m_present[i].store(found[i]);
         m_presentCount.store(count);
@@ -170,5 +178,6 @@ private:
     std::vector<std::unique_ptr<Channel>> m_slots;
     std::array<std::atomic<Channel*>, Capacity> m_present{};
     std::atomic<int> m_presentCount{0};
+    std::atomic<int> m_misanswered{0};
     std::atomic<int> m_selected{0};
 };

@@ -506,7 +506,9 @@ float CTEC::GetITELimit()
 
 float CTEC::GetMaxITEFromStore()
 {
-    return static_cast<float>(StoredUnsigned(EEMaxITEmA).value_or(0)) / 1000.0f;
+    // An unreadable store leaves the bound unknown: 0 would read as a real (and wrong) maximum.
+    const auto milliamps = StoredUnsigned(EEMaxITEmA);
+    return milliamps ? static_cast<float>(*milliamps) / 1000.0f : NoValue;
 }
 
 float CTEC::GetMaxITELimit()

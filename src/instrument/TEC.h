@@ -84,7 +84,7 @@ public:
     virtual bool SetITELimit(float amps);
     virtual float GetITELimit();
     virtual float GetMaxITELimit();     // [A]
-    virtual float GetMaxITEFromStore(); // factory maximum [mA] / 1000
+    virtual float GetMaxITEFromStore(); // factory maximum [mA] / 1000; NoValue when unreadable
     virtual bool SetR(float value);
     virtual float GetRSetPoint();
     virtual bool SetRLowLimit(float value);

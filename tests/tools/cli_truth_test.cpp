@@ -140,3 +140,17 @@ TEST_F(CliUnderFaults, ACsvFileThatTakesNothingIsAnError)
     EXPECT_EQ(run.exitCode, ExitFailure) << run.out;
     EXPECT_THAT(run.err, HasSubstr("cannot write /dev/full: No space left on device"));
 }
+
+TEST_F(CliUnderFaults, AChannelSelectionAnsweredWithAnotherChannelIsAFailureNotAnEmptyUnit)
+{
+    for (const char* model : {"M609", "LPS-4"})
+    {
+        const std::string descriptor = Start(model);
+        ASSERT_FALSE(descriptor.empty()) << model;
+        m_sim->Faults().wrongChannel = true;
+        const SCliRun info = Run({"info", descriptor});
+        EXPECT_EQ(info.exitCode, ExitNoInstrument) << model << "\n" << info.out;
+        EXPECT_THAT(info.err, HasSubstr("tamrix-cli: channel selection failed")) << model;
+        EXPECT_THAT(info.out, Not(HasSubstr("Channels:"))) << model;
+    }
+}
