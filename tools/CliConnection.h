@@ -14,6 +14,10 @@ namespace CliMessages
 inline constexpr const char* CouldNotOpen =
     "Could not open COM port, it is already in use by another panel or program.";
 inline constexpr const char* LostCommunications = "Lost communications with the instrument, disconnecting.";
+inline constexpr const char* NoSocket = "Unable to create TCP/IP socket";
+inline constexpr const char* CouldNotConnectTcp = "Unable to connect to TCP/IP port";
+inline constexpr const char* UnreadableIdentity =
+    "A device answered, but its identification reply could not be read.";
 inline constexpr const char* NoController = "No Tamrix Instruments controller was detected.";
 inline constexpr const char* UnknownType = "An unknown controller type was detected.";
 inline constexpr const char* CouldNotConnect =

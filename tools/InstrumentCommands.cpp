@@ -143,12 +143,12 @@ int CliCommand::Info(const SCliInvocation& invocation)
     if (SelectionFailed(channels))
         return ExitNoInstrument;
     std::vector<std::pair<std::string, std::string>> rows{
-        {"Model", instrument.GetModel()},
-        {"Serial number", instrument.GetSerialNumber()},
-        {"Firmware", instrument.GetFirmwareVersion()},
-        {"Build", instrument.GetBuild()},
-        {"Calibration date", instrument.GetCalibrationDate()},
-        {"Revision", instrument.GetRevision()},
+        {"Model", CliFormat::Printable(instrument.GetModel())},
+        {"Serial number", CliFormat::Printable(instrument.GetSerialNumber())},
+        {"Firmware", CliFormat::Printable(instrument.GetFirmwareVersion())},
+        {"Build", CliFormat::Printable(instrument.GetBuild())},
+        {"Calibration date", CliFormat::Printable(instrument.GetCalibrationDate())},
+        {"Revision", CliFormat::Printable(instrument.GetRevision())},
         {"Codes", "family " + std::to_string(instrument.GetFamilyCode()) + ", model " +
                       std::to_string(instrument.GetModelCode()) + ", variant " +
                       std::to_string(instrument.GetVariantCode()) + ", build " +
@@ -186,8 +186,8 @@ int CliCommand::Monitor(const SCliInvocation& invocation)
         return ExitNoInstrument;
     if (channels.tecs.empty() && channels.lasers.empty())
         return Fail(ExitFailure, "the instrument has no channel to monitor");
-    std::printf("Connected to %s, S/N %s\n", instrument.GetModel().c_str(),
-                instrument.GetSerialNumber().c_str());
+    std::printf("Connected to %s, S/N %s\n", CliFormat::Printable(instrument.GetModel()).c_str(),
+                CliFormat::Printable(instrument.GetSerialNumber()).c_str());
     DrainErrors(instrument, channels, kWhileConnecting);
     instrument.StartBackgroundThread(kPollPeriodMs);
 

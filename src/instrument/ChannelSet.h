@@ -30,8 +30,9 @@ public:
     }
 
     int GetSlots() const { return static_cast<int>(m_slots.size()); }
-    // Slots the last discovery selected that then named another fitted channel: the selection itself
-    // failed, which is not the same as a slot that is empty (it answers 0 or refuses).
+    // Slots whose selection the last discovery saw answered with another channel's number while none
+    // answered with its own: the selection itself failed, which is not the same as a unit without
+    // channels.
     int GetMisselected() const { return m_misanswered.load(); }
     int GetCount() const { return m_presentCount.load(); }
 
@@ -69,7 +70,9 @@ public:
             else if (answered > 0)
                 ++misanswered;
         }
-        m_misanswered.store(misanswered);
+        // A unit keeps its selection when asked for an empty slot, so another number is normal there;
+        // only when no slot at all answered to its own number is the selection itself in doubt.
+        m_misanswered.store(count == 0 ? misanswered : 0);
         for (size_t i = 0; i < found.size(); ++i)
             m_present[i].store(found[i]);
         m_presentCount.store(count);

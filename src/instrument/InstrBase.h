@@ -168,6 +168,8 @@ public:
     // The serial port number of the connection; 0 or less for a network connection or none.
     int GetPortNumber() const;
     CSerial& GetPort() const { return *m_port; }
+    // Why the port of the last Connect did not open, or why its network connection did not come up.
+    EOpenFailure GetLastOpenFailure() const { return m_port->GetLastOpenFailure(); }
     // Multi-channel instruments install a shared port or a redirector in place of the plain one.
     void SetPort(std::unique_ptr<CSerial> port);
     CValuesBag* GetValueBag() const { return m_valueBag.get(); }

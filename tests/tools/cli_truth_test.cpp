@@ -5,9 +5,12 @@
 #include "CliConnection.h"
 #include "CliProcess.h"
 #include "SimInstrument.h"
+#include "comm/SerialRS232.h"
 #include "diag/TempDir.h"
 #include "instrument/Laser.h"
 #include "instrument/TEC.h"
+#include "support/LoopbackServer.h"
+#include "support/PtyPair.h"
 
 #include <chrono>
 #include <fstream>
@@ -153,4 +156,83 @@ TEST_F(CliUnderFaults, AChannelSelectionAnsweredWithAnotherChannelIsAFailureNotA
         EXPECT_THAT(info.err, HasSubstr("tamrix-cli: channel selection failed")) << model;
         EXPECT_THAT(info.out, Not(HasSubstr("Channels:"))) << model;
     }
+}
+
+TEST(CliOpenFailures, EachCauseIsNamedAndMalformedDescriptorsAreUsageErrors)
+{
+    TempDir config;
+    const std::string regular = config.File("regular");
+    std::ofstream(regular) << "x";
+    ASSERT_EQ(RunCliProcess({"ports", "add", "7", regular}, config.Path()).exitCode, ExitOk);
+    const struct
+    {
+        const char* descriptor;
+        int exitCode;
+        const char* says;
+    } rows[] = {
+        {"COM:99999:0", ExitNoInstrument, "Could not open COM port 99999: no such port."},
+        {"COM:-1:0", ExitNoInstrument, "Could not open COM port -1: no such port."},
+        {"COM:7:0", ExitNoInstrument, "Could not open COM port 7: not a terminal."},
+        {"TCP:no.such.host.invalid:15999", ExitNoInstrument,
+         "Unable to connect to TCP/IP port: host not found"},
+        {"COM:1:abc", ExitUsage, "\"COM:1:abc\" is not a port descriptor"},
+        {"COM:1:0:extra", ExitUsage, "is not a port descriptor"},
+        {"TCP:host:12x", ExitUsage, "is not a port descriptor"},
+        {"TCP:host:12:", ExitUsage, "is not a port descriptor"},
+        {"COM:\x1b[2J\r:1", ExitUsage, "\"COM:\\x1B[2J\\x0D:1\" is not"},
+    };
+    for (const auto& row : rows)
+    {
+        for (const char* command : {"info", "monitor", "query"})
+        {
+            std::vector<std::string> args{command, row.descriptor};
+            if (std::string(command) == "query")
+                args.push_back("*IDN?");
+            const SCliRun run = RunCliProcess(args, config.Path());
+            EXPECT_EQ(run.exitCode, row.exitCode) << command << " " << row.descriptor << "\n" << run.err;
+            EXPECT_THAT(run.err, HasSubstr(row.says)) << command << " " << row.descriptor;
+            EXPECT_THAT(run.err, Not(HasSubstr(CliMessages::CouldNotOpen)));
+        }
+    }
+    const SCliRun flood = RunCliProcess({"info", std::string(5000, 'A')}, config.Path());
+    EXPECT_EQ(flood.exitCode, ExitUsage);
+    EXPECT_LT(flood.err.size(), 400u) << "a descriptor echoed is cut";
+}
+
+TEST(CliOpenFailures, ARefusedNetworkConnectionSaysSo)
+{
+    TempDir config;
+    LoopbackServer refusing(LoopbackServer::Mode::Refusing);
+    const std::string descriptor = "TCP:127.0.0.1:" + std::to_string(refusing.Port());
+    for (const char* command : {"detect", "info", "monitor"})
+    {
+        const SCliRun run = RunCliProcess({command, descriptor}, config.Path());
+        EXPECT_EQ(run.exitCode, ExitNoInstrument) << command;
+        EXPECT_EQ(run.err, "tamrix-cli: Unable to connect to TCP/IP port: connection refused (127.0.0.1:" +
+                               std::to_string(refusing.Port()) + ")\n")
+            << command;
+    }
+}
+
+TEST(CliOpenFailures, APortHeldByAnotherProgramIsInUse)
+{
+    TempDir config;
+    PtyPair pty;
+    ASSERT_EQ(RunCliProcess({"ports", "add", "8", pty.SlavePath()}, config.Path()).exitCode, ExitOk);
+    CSerialRS232 holder;
+    ASSERT_TRUE(holder.OpenPortByName(pty.SlavePath(), 9600));
+    const SCliRun run = RunCliProcess({"info", "COM:8:0"}, config.Path());
+    EXPECT_EQ(run.exitCode, ExitNoInstrument);
+    EXPECT_EQ(run.err, std::string("tamrix-cli: ") + CliMessages::CouldNotOpen + "\n");
+}
+
+TEST_F(CliUnderFaults, RepliesAreEchoedWithTheirControlBytesEscaped)
+{
+    const std::string descriptor = Start("K760");
+    ASSERT_FALSE(descriptor.empty());
+    // The unit's message text comes back as it was stored.
+    ASSERT_EQ(Run({"query", descriptor, "MESSAGE \"a\x1b[2Jb\""}).exitCode, ExitOk);
+    const SCliRun run = Run({"query", descriptor, "MESSAGE?"});
+    EXPECT_EQ(run.out.find('\x1b'), std::string::npos) << run.out;
+    EXPECT_THAT(run.out, HasSubstr("a\\x1B[2Jb"));
 }
