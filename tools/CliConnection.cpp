@@ -3,6 +3,7 @@
 #include "CliArgs.h"
 #include "CliFormat.h"
 #include "comm/PortDescriptor.h"
+#include "comm/PortReservation.h"
 #include "comm/Serial.h"
 #include "instrument/DetectInstrument.h"
 #include "instrument/InstrBase.h"
@@ -57,6 +58,25 @@ int CCliConnection::OpenRaw(const std::string& descriptor, CSerial& port, std::s
 
 int CCliConnection::Detect(const std::string& descriptor, SIdentRecord& record, std::string& message)
 {
+    CPortReservation reservation;
+    return DetectHolding(descriptor, record, message, reservation);
+}
+
+int CCliConnection::DetectHolding(const std::string& descriptor, SIdentRecord& record, std::string& message,
+                                  CPortReservation& reservation)
+{
+    // A serial port is held from here to the end of the connect: detection and connect each open it,
+    // and another program must not take it in between.
+    const auto parsed = PortDescriptor::ParseExact(descriptor);
+    if (parsed && parsed->kind == "COM")
+    {
+        if (const EOpenFailure failure = reservation.Reserve(PortDescriptor::ToInt(parsed->first));
+            failure != EOpenFailure::None)
+        {
+            message = OpenFailureMessage(*parsed, failure);
+            return ExitNoInstrument;
+        }
+    }
     // As a panel does: a port that does not open is told apart from one where nothing answers.
     {
         CSerial probe;
@@ -75,7 +95,7 @@ int CCliConnection::Detect(const std::string& descriptor, SIdentRecord& record, 
 
 int CCliConnection::Open(const std::string& descriptor, std::string& message)
 {
-    if (const int result = Detect(descriptor, m_record, message); result != ExitOk)
+    if (const int result = DetectHolding(descriptor, m_record, message, m_reservation); result != ExitOk)
         return result;
     m_instrument.reset(CreateInstrumentObject(m_record.familyCode, m_record.modelCode, m_record.variantCode,
                                               m_record.versionMajor));
@@ -92,5 +112,6 @@ int CCliConnection::Open(const std::string& descriptor, std::string& message)
         message = refused ? CliMessages::UnreadableIdentity : CliMessages::CouldNotConnect;
         return ExitNoInstrument;
     }
+    m_instrument->AddErrorsFromReply(m_record.queuedErrors, 0);
     return ExitOk;
 }

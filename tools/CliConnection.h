@@ -1,5 +1,6 @@
 #pragma once
 
+#include "comm/PortReservation.h"
 #include "instrument/IdentRecord.h"
 
 #include <memory>
@@ -46,6 +47,12 @@ public:
     static int OpenRaw(const std::string& descriptor, CSerial& port, std::string& message);
 
 private:
+    // Detect with the port held in reservation (serial ports) until the reservation ends.
+    static int DetectHolding(const std::string& descriptor, SIdentRecord& record, std::string& message,
+                             CPortReservation& reservation);
+
+    // Declared first, so that it is released after the instrument has disconnected.
+    CPortReservation m_reservation;
     std::unique_ptr<CInstrBase> m_instrument;
     SIdentRecord m_record;
 };

@@ -1,6 +1,7 @@
 #include "comm/SerialRS232.h"
 
 #include "comm/PollFor.h"
+#include "comm/PortReservation.h"
 #include "comm/PortResolver.h"
 #include "diag/EventLog.h"
 
@@ -89,7 +90,8 @@ bool CSerialRS232::OpenPortByName(const std::string& deviceName, int baud)
     if (fd < 0)
         return SetOpenFailure(OpenFailureOfErrno(errno));
     // Not shared: a second program (or a second panel) must see the port as busy.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 &&
+        !(errno == EWOULDBLOCK && CPortReservation::IsReservedHere(fd)))
     {
         const int error = errno;
         ::close(fd);

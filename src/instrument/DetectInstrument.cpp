@@ -110,6 +110,7 @@ void DetectInstrument(const std::string& descriptor, SIdentRecord& record)
     record.variantCode = 0;
     record.buildNumber = 0;
     record.unreadableReply = false;
+    record.queuedErrors.clear();
 
     std::optional<PortDescriptor> parsed = PortDescriptor::Parse(descriptor);
     const bool serial = parsed && parsed->kind == "COM";
@@ -126,8 +127,10 @@ void DetectInstrument(const std::string& descriptor, SIdentRecord& record)
             PauseWhileTalking();
             continue;
         }
-        port.Query("TERMINAL OFF;REMERR 0;RADIX DEC;HEXFLOAT 0;ERR?\n", kReplyMs);
+        const std::string errors = port.Query("TERMINAL OFF;REMERR 0;RADIX DEC;HEXFLOAT 0;ERR?\n", kReplyMs);
         const bool found = Identification::ContainsMaker(AskIdentity(port));
+        if (found)
+            record.queuedErrors = errors;
         // A network port or a fixed baud rate goes on to the revision even without a maker reply.
         if (found || !automaticBaud || FoundAt9600(port, portNumber))
             ReadCodes(port, record);

@@ -750,7 +750,8 @@ bool CInstrBase::Identify(bool force)
     if (!accepted)
         return false;
 
-    Query("ERR?\n");
+    // Errors the unit queued before the connect are the user's to see, not to lose.
+    AddErrorsFromReply(Query("ERR?\n"), 0);
     std::string revision = Query("REV?;ERR?\n");
     if (Identification::IsNoRevision(revision))
         revision.clear();

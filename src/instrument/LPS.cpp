@@ -1,6 +1,5 @@
 #include "instrument/LPS.h"
 
-#include "diag/DiagSink.h"
 #include "instrument/LaserProtocol.h"
 
 #include <array>
@@ -424,7 +423,7 @@ bool CLPS::UpdateStatus(uint64_t pollFlags)
     {
         m_freshness.EndCycle();
         SetFailedPolls(GetFailedPolls() + 1);
-        CDiagSink::Write("Error detected, or missing data!\n");
+        m_missingData.Failed();
         return false;
     }
     if (parsed->errorNumber > 0)
@@ -433,6 +432,7 @@ bool CLPS::UpdateStatus(uint64_t pollFlags)
         ApplyPollField(field);
     m_freshness.EndCycle();
     SetFailedPolls(0);
+    m_missingData.Ended();
     m_userFlag.store(true);
     const int pending = m_lampPendingMode.load(std::memory_order_relaxed);
     if (pending != LaserModeNone)

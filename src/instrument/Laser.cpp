@@ -1,6 +1,5 @@
 #include "instrument/Laser.h"
 
-#include "diag/DiagSink.h"
 #include "instrument/Identification.h"
 #include "instrument/ValuesBag.h"
 
@@ -900,7 +899,7 @@ bool CLaser::UpdateStatus(uint64_t pollFlags)
     {
         m_freshness.EndCycle();
         SetFailedPolls(GetFailedPolls() + 1);
-        CDiagSink::Write("Error detected, or missing data!\n");
+        m_missingData.Failed();
         return false;
     }
     if (!IsOwnChannel(reply->channel))
@@ -912,6 +911,7 @@ bool CLaser::UpdateStatus(uint64_t pollFlags)
         for (const auto& value : reply->values)
             ApplyPollValue(value);
         SetFailedPolls(0);
+        m_missingData.Ended();
     }
     m_freshness.EndCycle();
     m_userFlag.store(true);

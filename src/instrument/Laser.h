@@ -2,6 +2,7 @@
 
 #include "instrument/InstrBase.h"
 #include "instrument/LaserProtocol.h"
+#include "instrument/PollFailureRun.h"
 #include "instrument/ReadingFreshness.h"
 #include "instrument/ReadingHistory.h"
 
@@ -268,6 +269,8 @@ protected:
     // Stamped by the poll; a model's own poll brackets its cycle and marks what it stored.
     void MarkFresh(LaserPollItem item) { m_freshness.Mark(static_cast<int>(item)); }
     CReadingFreshness m_freshness;
+    // Polls whose reply was missing or unreadable, said once per run.
+    CPollFailureRun m_missingData{"Error detected, or missing data!"};
 
 private:
     void ApplyPollValue(const LaserPollValue& value);

@@ -1,6 +1,7 @@
 // A channel that does not open says why: each cause a person at the instrument would act on
 // differently is told apart, for serial devices and for network hosts alike.
 #include "comm/PortDescriptor.h"
+#include "comm/PortReservation.h"
 #include "comm/PortResolver.h"
 #include "comm/Serial.h"
 #include "comm/SerialRS232.h"
@@ -8,6 +9,7 @@
 #include "support/LoopbackServer.h"
 #include "support/PtyPair.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -95,4 +97,29 @@ TEST(OpenFailure, DescriptorsTypedByAPersonMustBeExact)
     for (const char* bad : {"COM:1:abc", "COM:1:0:extra", "TCP:host:12x", "TCP:host:12:", "COM:1:", "COM::0",
                             "COM:1:0 ", "TCP::10001", "tcp:host:1", "COM:--1:0", "COM:1:+", "", "COM"})
         EXPECT_FALSE(PortDescriptor::ParseExact(bad)) << bad;
+}
+
+TEST(PortReservation, HoldsThePortForThisProcessOnlyAcrossItsOwnOpens)
+{
+    PtyPair pty;
+    ASSERT_TRUE(CPortResolver::Register(252, pty.SlavePath()));
+    const std::string takeFromOutside = "flock -n " + pty.SlavePath() + " true";
+    {
+        CPortReservation reservation;
+        ASSERT_EQ(reservation.Reserve(252), EOpenFailure::None);
+        // Detection, then connect: each opens the port on its own, and both get it.
+        for (int open = 0; open < 2; ++open)
+        {
+            CSerialRS232 channel;
+            EXPECT_TRUE(channel.OpenPort(252, 9600)) << open;
+            // Between and during those opens another program finds the port in use.
+            EXPECT_NE(std::system(takeFromOutside.c_str()), 0);
+        }
+        CPortReservation second;
+        EXPECT_EQ(second.Reserve(252), EOpenFailure::InUse) << "a reservation is exclusive";
+    }
+    EXPECT_EQ(std::system(takeFromOutside.c_str()), 0) << "released with the reservation";
+    CPortReservation none;
+    EXPECT_EQ(none.Reserve(253), EOpenFailure::NoSuchPort);
+    CPortResolver::Unregister(252);
 }

@@ -236,3 +236,40 @@ TEST_F(CliUnderFaults, RepliesAreEchoedWithTheirControlBytesEscaped)
     EXPECT_EQ(run.out.find('\x1b'), std::string::npos) << run.out;
     EXPECT_THAT(run.out, HasSubstr("a\\x1B[2Jb"));
 }
+
+TEST_F(CliUnderFaults, ErrorsQueuedBeforeTheConnectAreShown)
+{
+    const std::string descriptor = Start("K760");
+    ASSERT_FALSE(descriptor.empty());
+    for (const char* command : {"info", "monitor"})
+    {
+        m_sim->PushError(201);
+        std::vector<std::string> args{command, descriptor};
+        if (std::string(command) == "monitor")
+            args.insert(args.end(), {"--count", "1"});
+        const SCliRun run = Run(args);
+        EXPECT_EQ(run.exitCode, ExitOk) << command << "\n" << run.err;
+        EXPECT_THAT(run.err, HasSubstr("instrument error 201: ")) << command;
+    }
+}
+
+TEST_F(CliUnderFaults, MissingPollDataIsSaidOncePerRunWithTheProgramsName)
+{
+    const std::string descriptor = Start("D310");
+    ASSERT_FALSE(descriptor.empty());
+    auto monitor = std::async(std::launch::async, [&] { return Run({"monitor", descriptor}); });
+    ASSERT_GE(m_sim->Log().WaitForText("LAS:CHAN?;", 20s), 0);
+    m_sim->Faults().garble = true;
+    const SCliRun run = monitor.get();
+    EXPECT_EQ(run.exitCode, ExitNoInstrument) << run.out;
+    size_t lines = 0;
+    for (const std::string& line : Lines(run.err))
+    {
+        if (line.find("Error detected, or missing data!") == std::string::npos)
+            continue;
+        ++lines;
+        EXPECT_THAT(line, AllOf(::testing::StartsWith("tamrix-cli: Error detected, or missing data! ("),
+                                HasSubstr(" poll cycles in a row)")));
+    }
+    EXPECT_EQ(lines, 1u) << run.err;
+}
