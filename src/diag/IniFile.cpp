@@ -41,8 +41,9 @@ std::string Quote(const std::string& value)
 {
     if (value.empty())
         return value;
-    const bool needs = value.front() == ' ' || value.front() == '\t' || value.back() == ' ' ||
-                       value.back() == '\t' || value.front() == '"';
+    // Whatever reading trims from a bare value must be kept inside quotes, or a rewrite would lose it.
+    const auto trimmed = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    const bool needs = trimmed(value.front()) || trimmed(value.back()) || value.front() == '"';
     return needs ? "\"" + value + "\"" : value;
 }
 } // namespace

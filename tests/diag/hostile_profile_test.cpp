@@ -3,6 +3,7 @@
 // many keys and read again when another process replaces it.
 #include "TempDir.h"
 #include "diag/DiagSink.h"
+#include "diag/IniFile.h"
 #include "diag/IniProfile.h"
 
 #include <chrono>
@@ -87,4 +88,13 @@ TEST(HostileProfile, ManyKeysReadTheStoreOnceUntilItIsReplaced)
     CIniProfile other(path);
     ASSERT_TRUE(other.WriteString("Ports", "COM1", "/dev/ttyACM0"));
     EXPECT_EQ(profile.GetString("Ports", "COM1"), "/dev/ttyACM0");
+}
+
+// Found by fuzzing: a quoted value ending in a carriage return lost it on the next rewrite.
+TEST(HostileProfile, ARewriteKeepsWhatAQuotedValueHeld)
+{
+    const CIniFile once = CIniFile::Parse("[A]\nk=\" v\r\"\nj=\"\rw\"\n");
+    const CIniFile again = CIniFile::Parse(once.Serialize());
+    EXPECT_EQ(again.Get("A", "k"), " v\r");
+    EXPECT_EQ(again.Get("A", "j"), "\rw");
 }
