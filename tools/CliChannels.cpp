@@ -30,6 +30,12 @@ SCliReading Text(const char* name, const std::string& text, bool fresh = true)
     return SCliReading{name, {}, 0.0, 0, fresh ? text : kUnknown};
 }
 
+// A capability the unit's reply did not tell: said so, never taken as "no".
+std::string YesNoUnknown(std::optional<bool> on)
+{
+    return on ? YesNo(*on) : std::string(kUnknown);
+}
+
 std::string OnOff(bool on)
 {
     return on ? "on" : "off";
@@ -145,7 +151,7 @@ std::string TecCapabilities(CTEC& tec)
     return "sensors " + std::to_string(tec.GetSensorCount()) + ", T " + CliFormat::Number(tec.GetMinT(), 1) +
            ".." + CliFormat::Number(tec.GetMaxT(), 1) + " °C, max ITE limit " +
            CliFormat::Number(tec.GetMaxITELimit(), 3) + " A, autotune " + YesNo(tec.IsAutoTuneSupported()) +
-           ", fan " + YesNo(tec.IsFanSupported()) + ", cable R " + YesNo(tec.SupportsCableR());
+           ", fan " + YesNoUnknown(tec.GetFanSupport()) + ", cable R " + YesNo(tec.SupportsCableR());
 }
 
 std::string LaserCapabilities(CLaser& laser)

@@ -865,6 +865,11 @@ bool CTEC::GetICConstants(int set, float& m, float& b)
 
 bool CTEC::IsFanSupported()
 {
+    return GetFanSupport().value_or(false);
+}
+
+std::optional<bool> CTEC::GetFanSupport()
+{
     const auto version = GetFirmwareVersionNumbers();
     const int third = version[2];
     if (third == 5 || third == 9 || third == 21 || third == 31 || version[0] == 3)
@@ -874,7 +879,11 @@ bool CTEC::IsFanSupported()
     if (third == 7)
     {
         const auto bits = StoredUnsigned(EEFeatureBits);
-        return bits && (*bits & FeatureFanOnRevision7) != 0;
+        if (!bits)
+        {
+            return std::nullopt;
+        }
+        return (*bits & FeatureFanOnRevision7) != 0;
     }
     return false;
 }

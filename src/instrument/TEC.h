@@ -133,6 +133,8 @@ public:
     virtual bool SetFan(int mode, float voltage, int first, int second);
     virtual bool GetFan(TecProtocol::SFanSetting& fan);
     virtual bool IsFanSupported();
+    // The same answer, or nullopt when the stored feature bits it depends on could not be read.
+    std::optional<bool> GetFanSupport();
     virtual bool SetHeatCool(int code);
     virtual int GetHeatCool();
 

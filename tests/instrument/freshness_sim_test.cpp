@@ -2,6 +2,7 @@
 // whose replies stop being acceptable, every value goes stale after one failed cycle and fresh again
 // after the next good one, and the session's cycle count moves only when a cycle ends.
 #include "SimInstrument.h"
+#include "instrument/K705.h"
 #include "instrument/LPS.h"
 #include "instrument/Laser.h"
 #include "instrument/ReadingFreshness.h"
@@ -144,4 +145,21 @@ TEST(ReadingFreshnessOnSimulator, AnUnknownModeHasNoSetPoint)
     CLaser laser;
     EXPECT_EQ(tec.GetSetPoint(), CTEC::NoValue) << "not 0: nothing is known";
     EXPECT_EQ(laser.GetSetPoint(), CLaser::NoValue);
+}
+
+// A capability read from the unit's stored feature bits is unknown, not "no", when the reply is
+// unreadable.
+TEST(UnreadableCapability, FanSupportIsUnknownWhenTheFeatureBitsCannotBeRead)
+{
+    auto sim = CSimInstrument::Create("K705");
+    ASSERT_TRUE(sim);
+    CK705 tec;
+    ASSERT_TRUE(tec.Connect(StartTcp(*sim)));
+    tec.SetDefaultTimeout(200);
+    sim->Faults().garble = true;
+    EXPECT_EQ(tec.GetFanSupport(), std::nullopt);
+    EXPECT_FALSE(tec.IsFanSupported());
+    sim->Faults().garble = false;
+    EXPECT_NE(tec.GetFanSupport(), std::nullopt);
+    tec.Disconnect();
 }
