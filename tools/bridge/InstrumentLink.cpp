@@ -20,6 +20,7 @@ constexpr int kPollPeriodMs = 500;
 constexpr milliseconds kRetryMin{1000};
 constexpr milliseconds kRetryMax{30000};
 constexpr milliseconds kRescan{1000};
+constexpr milliseconds kRetryFailed{3000};
 constexpr size_t kMaxQueuedSets = 64;
 
 int SerialPortOf(const std::string& descriptor)
@@ -113,6 +114,11 @@ bool CInstrumentLink::Open(const std::string& descriptor)
     }
     m_claimedPort = portNumber;
     m_descriptor = descriptor;
+    if (portNumber > 0)
+    {
+        m_otherPorts = CPortWatcher::Present();
+        m_otherPorts.erase(portNumber);
+    }
     m_model = instrument->GetModel();
     m_serialNumber = instrument->GetSerialNumber();
     auto model = std::make_unique<CInstrumentModel>(*instrument, descriptor, m_options.allowSet);
@@ -201,9 +207,10 @@ bool CInstrumentLink::WaitForInstrument()
                 return true;
         }
     }
-    // Ports present now are not it (it just left); any port that appears, or its own coming back, may be.
-    std::map<int, std::string> tried = CPortWatcher::Present();
-    tried.erase(SerialPortOf(m_descriptor));
+    // The other ports present while it was connected are not it; a port that appears or changes its
+    // device may be, and so may its own port when it comes back. Taken at connect time, so that an
+    // instrument replugged before its loss was noticed is not mistaken for one of them.
+    SPortSearch search{m_otherPorts, {}};
     uint64_t seen = 0;
     while (true)
     {
@@ -214,25 +221,32 @@ bool CInstrumentLink::WaitForInstrument()
                 return false;
         }
         CarryOutSets();
-        if (TrySerialPorts(tried))
+        if (TrySerialPorts(search))
             return true;
     }
 }
 
-bool CInstrumentLink::TrySerialPorts(std::map<int, std::string>& tried)
+bool CInstrumentLink::TrySerialPorts(SPortSearch& search)
 {
     const std::map<int, std::string> present = CPortWatcher::Present();
-    // A port that went away is worth a try again when it comes back.
-    for (auto it = tried.begin(); it != tried.end();)
-        it =
-            present.count(it->first) && present.at(it->first) == it->second ? std::next(it) : tried.erase(it);
+    for (auto it = search.unchanged.begin(); it != search.unchanged.end();)
+    {
+        const auto now = present.find(it->first);
+        it = now != present.end() && now->second == it->second ? std::next(it) : search.unchanged.erase(it);
+    }
+    const auto now = Clock::now();
     for (const auto& [number, path] : present)
     {
-        if (tried.count(number))
+        const auto failed = search.failedAt.find(number);
+        // A port that did not answer may still be starting up: it is asked again after a while.
+        if (search.unchanged.count(number) ||
+            (failed != search.failedAt.end() && now - failed->second < kRetryFailed))
             continue;
-        if (Open(WithPort(m_descriptor, number)))
+        const std::string descriptor = WithPort(m_descriptor, number);
+        Report("looking for it on " + descriptor + " (" + path + ")");
+        if (Open(descriptor))
             return true;
-        tried[number] = path;
+        search.failedAt[number] = Clock::now();
     }
     return false;
 }

@@ -1,12 +1,15 @@
 #include "MqttClient.h"
 
-#include <chrono>
 #include <cstdio>
 #include <mosquitto.h>
-#include <mutex>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 namespace
 {
+using std::chrono::milliseconds;
+
 void InitLibrary()
 {
     static std::once_flag once;
@@ -15,8 +18,6 @@ void InitLibrary()
 
 std::string ErrorText(int code)
 {
-    if (code == MOSQ_ERR_ERRNO)
-        return std::string("system error");
     return mosquitto_strerror(code);
 }
 } // namespace
@@ -32,6 +33,8 @@ CMqttClient::~CMqttClient()
     Stop();
     if (m_client)
         mosquitto_destroy(m_client);
+    if (m_wakeFd >= 0)
+        close(m_wakeFd);
 }
 
 bool CMqttClient::Start(const std::string& willTopic, const std::string& willPayload,
@@ -39,8 +42,9 @@ bool CMqttClient::Start(const std::string& willTopic, const std::string& willPay
 {
     m_onConnect = std::move(onConnect);
     m_onMessage = std::move(onMessage);
+    m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     m_client = mosquitto_new(m_clientId.c_str(), true, this);
-    if (!m_client)
+    if (!m_client || m_wakeFd < 0)
     {
         error = "cannot create an MQTT client";
         return false;
@@ -48,8 +52,8 @@ bool CMqttClient::Start(const std::string& willTopic, const std::string& willPay
     mosquitto_connect_callback_set(m_client, &CMqttClient::OnConnect);
     mosquitto_disconnect_callback_set(m_client, &CMqttClient::OnDisconnect);
     mosquitto_message_callback_set(m_client, &CMqttClient::OnMessage);
-    mosquitto_reconnect_delay_set(m_client, static_cast<unsigned>(m_options.reconnectMinS),
-                                  static_cast<unsigned>(m_options.reconnectMaxS), true);
+    mosquitto_publish_callback_set(m_client, [](mosquitto*, void* self, int id)
+                                   { static_cast<CMqttClient*>(self)->m_unacknowledged.erase(id); });
     int result = mosquitto_will_set(m_client, willTopic.c_str(), static_cast<int>(willPayload.size()),
                                     willPayload.data(), 1, true);
     if (result == MOSQ_ERR_SUCCESS && !m_options.username.empty())
@@ -62,45 +66,162 @@ bool CMqttClient::Start(const std::string& willTopic, const std::string& willPay
         error = "MQTT client setup: " + ErrorText(result);
         return false;
     }
-    // A broker that refuses now is tried again by the loop, with the same waits as after a loss.
-    mosquitto_connect_async(m_client, m_options.host.c_str(), m_options.port, m_options.keepAliveS);
-    result = mosquitto_loop_start(m_client);
-    if (result != MOSQ_ERR_SUCCESS)
-    {
-        error = "MQTT network thread: " + ErrorText(result);
-        return false;
-    }
-    m_loopRunning = true;
+    m_thread = std::thread([this] { Run(); });
     return true;
 }
 
 void CMqttClient::Stop()
 {
-    if (!m_loopRunning)
+    if (!m_thread.joinable())
         return;
-    // The loop thread sends the DISCONNECT; stopping it first would drop the connection unclean, and
-    // the broker would publish the will.
-    if (mosquitto_disconnect(m_client) == MOSQ_ERR_SUCCESS)
-    {
-        std::unique_lock lock(m_stateLock);
-        m_stateChanged.wait_for(lock, std::chrono::seconds(2), [this] { return !m_connected.load(); });
-    }
-    mosquitto_loop_stop(m_client, false);
-    m_loopRunning = false;
-    m_connected = false;
+    m_stop = true;
+    Wake();
+    m_thread.join();
 }
 
 bool CMqttClient::Publish(const std::string& topic, const std::string& payload, bool retain)
 {
     if (!m_connected)
         return false;
-    return mosquitto_publish(m_client, nullptr, topic.c_str(), static_cast<int>(payload.size()),
-                             payload.data(), retain ? 1 : 0, retain) == MOSQ_ERR_SUCCESS;
+    {
+        std::lock_guard guard(m_lock);
+        m_outgoing.push_back({topic, payload, retain, false});
+    }
+    Wake();
+    return true;
 }
 
 bool CMqttClient::Subscribe(const std::string& filter)
 {
-    return m_connected && mosquitto_subscribe(m_client, nullptr, filter.c_str(), 1) == MOSQ_ERR_SUCCESS;
+    if (!m_connected)
+        return false;
+    {
+        std::lock_guard guard(m_lock);
+        m_outgoing.push_back({filter, {}, false, true});
+    }
+    Wake();
+    return true;
+}
+
+void CMqttClient::Wake()
+{
+    const uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = write(m_wakeFd, &one, sizeof one);
+}
+
+bool CMqttClient::Idle(milliseconds timeout)
+{
+    pollfd wake{m_wakeFd, POLLIN, 0};
+    if (poll(&wake, 1, static_cast<int>(timeout.count())) > 0)
+    {
+        uint64_t count = 0;
+        [[maybe_unused]] const ssize_t read = ::read(m_wakeFd, &count, sizeof count);
+    }
+    return m_stop;
+}
+
+void CMqttClient::Run()
+{
+    milliseconds wait{m_options.reconnectMinS * 1000};
+    while (!m_stop)
+    {
+        if (Connect())
+        {
+            Serve();
+            wait = milliseconds(m_options.reconnectMinS * 1000);
+            continue;
+        }
+        // Nobody there: try again later, waiting longer each time.
+        if (Idle(wait))
+            break;
+        wait = std::min(wait * 2, milliseconds(m_options.reconnectMaxS * 1000));
+    }
+    // What was handed over goes out before the clean goodbye, so the last state is the one kept.
+    if (m_connected)
+    {
+        SendOutgoing();
+        // Acknowledgements left unread when the socket closes make the system reset the connection,
+        // and the broker would drop the goodbye with it and publish the will.
+        const auto deadline = std::chrono::steady_clock::now() + milliseconds(2000);
+        while (!m_unacknowledged.empty() && m_connected && std::chrono::steady_clock::now() < deadline)
+        {
+            const int socket = mosquitto_socket(m_client);
+            pollfd fd{socket, static_cast<short>(POLLIN | (mosquitto_want_write(m_client) ? POLLOUT : 0)), 0};
+            if (socket < 0 || poll(&fd, 1, 100) < 0)
+                break;
+            if ((fd.revents & POLLOUT) && mosquitto_loop_write(m_client, 1) != MOSQ_ERR_SUCCESS)
+                break;
+            if ((fd.revents & (POLLIN | POLLHUP | POLLERR)) &&
+                mosquitto_loop_read(m_client, 1) != MOSQ_ERR_SUCCESS)
+                break;
+        }
+        mosquitto_disconnect(m_client);
+        for (int round = 0; round < 50 && mosquitto_want_write(m_client); ++round)
+            mosquitto_loop_write(m_client, 1);
+    }
+    m_connected = false;
+}
+
+bool CMqttClient::Connect()
+{
+    // Blocking only for the name lookup; the TCP handshake is finished by the loop below.
+    if (mosquitto_connect_async(m_client, m_options.host.c_str(), m_options.port, m_options.keepAliveS) !=
+        MOSQ_ERR_SUCCESS)
+        return false;
+    return true;
+}
+
+void CMqttClient::Serve()
+{
+    while (!m_stop)
+    {
+        const int socket = mosquitto_socket(m_client);
+        if (socket < 0)
+            return;
+        pollfd fds[2] = {
+            {socket, static_cast<short>(POLLIN | (mosquitto_want_write(m_client) ? POLLOUT : 0)), 0},
+            {m_wakeFd, POLLIN, 0}};
+        // The keep-alive needs a turn at least every second.
+        if (poll(fds, 2, 1000) < 0)
+            continue;
+        if (fds[1].revents & POLLIN)
+        {
+            uint64_t count = 0;
+            [[maybe_unused]] const ssize_t read = ::read(m_wakeFd, &count, sizeof count);
+        }
+        int result = MOSQ_ERR_SUCCESS;
+        if (fds[0].revents & (POLLIN | POLLHUP | POLLERR))
+            result = mosquitto_loop_read(m_client, 1);
+        if (result == MOSQ_ERR_SUCCESS && m_connected)
+            SendOutgoing();
+        if (result == MOSQ_ERR_SUCCESS && mosquitto_want_write(m_client))
+            result = mosquitto_loop_write(m_client, 1);
+        if (result == MOSQ_ERR_SUCCESS)
+            result = mosquitto_loop_misc(m_client);
+        if (result != MOSQ_ERR_SUCCESS)
+        {
+            m_connected = false;
+            return;
+        }
+    }
+}
+
+void CMqttClient::SendOutgoing()
+{
+    std::deque<SOutgoing> outgoing;
+    {
+        std::lock_guard guard(m_lock);
+        outgoing.swap(m_outgoing);
+    }
+    for (const SOutgoing& message : outgoing)
+    {
+        if (message.subscribe)
+            mosquitto_subscribe(m_client, nullptr, message.topic.c_str(), 1);
+        else
+            mosquitto_publish(m_client, nullptr, message.topic.c_str(),
+                              static_cast<int>(message.payload.size()), message.payload.data(),
+                              message.retain ? 1 : 0, message.retain);
+    }
 }
 
 void CMqttClient::OnConnect(mosquitto*, void* self, int result)
@@ -108,24 +229,27 @@ void CMqttClient::OnConnect(mosquitto*, void* self, int result)
     auto& client = *static_cast<CMqttClient*>(self);
     if (result != 0)
     {
-        // Bad credentials or a refused client id: the loop keeps trying, so say why it does not get in.
+        // Bad credentials or a refused client id: say why it does not get in; it is tried again.
         std::fprintf(stderr, "tamrix-bridge: %s: the broker refused the connection: %s\n",
                      client.m_clientId.c_str(), mosquitto_connack_string(result));
         return;
     }
+    {
+        // Nothing handed over while the connection was down belongs to this one.
+        std::lock_guard guard(client.m_lock);
+        client.m_outgoing.clear();
+    }
     client.m_connected = true;
+    client.m_unacknowledged.clear();
+    std::fprintf(stderr, "tamrix-bridge: %s: connected to the broker %s:%d\n", client.m_clientId.c_str(),
+                 client.m_options.host.c_str(), client.m_options.port);
     if (client.m_onConnect)
         client.m_onConnect();
 }
 
 void CMqttClient::OnDisconnect(mosquitto*, void* self, int)
 {
-    auto& client = *static_cast<CMqttClient*>(self);
-    {
-        std::lock_guard guard(client.m_stateLock);
-        client.m_connected = false;
-    }
-    client.m_stateChanged.notify_all();
+    static_cast<CMqttClient*>(self)->m_connected = false;
 }
 
 void CMqttClient::OnMessage(mosquitto*, void* self, const mosquitto_message* message)

@@ -3,22 +3,27 @@
 #include "BrokerOptions.h"
 
 #include <atomic>
-#include <condition_variable>
+#include <chrono>
+#include <deque>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <string>
+#include <thread>
 
 struct mosquitto;
 struct mosquitto_message;
 
-// One connection to the broker with its own network thread (libmosquitto's threaded loop), which
-// reconnects with a growing wait when the broker goes away. Publish and Subscribe may be called from
-// any thread; while the connection is down they send nothing and answer false, so nothing stale
-// waits in a queue: the owner republishes its current state from the connect handler.
+// One connection to the broker, driven by a thread of its own: it alone calls into libmosquitto
+// (connect, read, write, keep-alive, publish), waiting in poll(2) on the socket and on a wake-up
+// descriptor, and reconnects with a growing wait when the broker goes away. Publish and Subscribe
+// may be called from any thread: they hand the message over and answer false while the connection
+// is down, so nothing stale waits in a queue; the owner republishes its state from the connect
+// handler.
 class CMqttClient
 {
 public:
-    // Both run on the network thread; they must not block for long.
+    // Both run on the client's thread; they may call Publish and Subscribe.
     using ConnectHandler = std::function<void()>;
     using MessageHandler = std::function<void(const std::string& topic, const std::string& payload)>;
 
@@ -29,10 +34,10 @@ public:
 
     // The will is published by the broker when the connection ends without a clean disconnect.
     // Starts connecting and returns; false with a message when the client cannot be set up (bad TLS
-    // files, out of memory). A broker that is not there yet is only retried.
+    // files, no memory). A broker that is not there yet is only retried.
     bool Start(const std::string& willTopic, const std::string& willPayload, ConnectHandler onConnect,
                MessageHandler onMessage, std::string& error);
-    // Disconnects cleanly (no will) after what was published has left, and ends the thread.
+    // Sends what was handed over, disconnects cleanly (no will) and ends the thread.
     void Stop();
 
     bool IsConnected() const { return m_connected.load(); }
@@ -41,6 +46,21 @@ public:
     bool Subscribe(const std::string& filter);
 
 private:
+    struct SOutgoing
+    {
+        std::string topic;
+        std::string payload;
+        bool retain = false;
+        bool subscribe = false;
+    };
+
+    void Run();
+    bool Connect();
+    void Serve();
+    void SendOutgoing();
+    void Wake();
+    // Waits on the wake-up descriptor alone; true when stopping.
+    bool Idle(std::chrono::milliseconds timeout);
     static void OnConnect(mosquitto* client, void* self, int result);
     static void OnDisconnect(mosquitto* client, void* self, int result);
     static void OnMessage(mosquitto* client, void* self, const mosquitto_message* message);
@@ -48,10 +68,13 @@ private:
     SBrokerOptions m_options;
     std::string m_clientId;
     mosquitto* m_client = nullptr;
-    bool m_loopRunning = false;
+    int m_wakeFd = -1;
+    std::set<int> m_unacknowledged; // ids of QoS 1 messages not yet acknowledged; the client's thread only
     std::atomic<bool> m_connected{false};
-    std::mutex m_stateLock; // with m_stateChanged, the wait for the clean disconnect
-    std::condition_variable m_stateChanged;
+    std::atomic<bool> m_stop{false};
     ConnectHandler m_onConnect;
     MessageHandler m_onMessage;
+    std::mutex m_lock; // guards m_outgoing
+    std::deque<SOutgoing> m_outgoing;
+    std::thread m_thread;
 };
