@@ -3,7 +3,6 @@
 #include "CliSetting.h"
 #include "HomiePayload.h"
 #include "PortWatcher.h"
-#include "comm/PortDescriptor.h"
 #include "instrument/InstrBase.h"
 
 #include <cstdio>
@@ -20,20 +19,8 @@ constexpr int kPollPeriodMs = 500;
 constexpr milliseconds kRetryMin{1000};
 constexpr milliseconds kRetryMax{30000};
 constexpr milliseconds kRescan{1000};
-constexpr milliseconds kRetryFailed{3000};
 constexpr size_t kMaxQueuedSets = 64;
 
-int SerialPortOf(const std::string& descriptor)
-{
-    const auto parsed = PortDescriptor::Parse(descriptor);
-    return parsed && parsed->kind == "COM" ? PortDescriptor::ToInt(parsed->first) : 0;
-}
-
-std::string WithPort(const std::string& descriptor, int portNumber)
-{
-    const auto parsed = PortDescriptor::Parse(descriptor);
-    return "COM:" + std::to_string(portNumber) + ":" + (parsed ? parsed->second : "0");
-}
 } // namespace
 
 CInstrumentLink::CInstrumentLink(std::string descriptor, const SBridgeOptions& options, CPortWatcher& watcher)
@@ -95,7 +82,7 @@ void CInstrumentLink::Run()
 
 bool CInstrumentLink::Open(const std::string& descriptor)
 {
-    const int portNumber = SerialPortOf(descriptor);
+    const int portNumber = CCliPortSearch::SerialPortOf(descriptor);
     if (portNumber > 0 && portNumber != m_claimedPort && !m_watcher.Claim(portNumber))
         return false;
     auto connection = std::make_unique<CCliConnection>();
@@ -114,11 +101,10 @@ bool CInstrumentLink::Open(const std::string& descriptor)
     }
     m_claimedPort = portNumber;
     m_descriptor = descriptor;
+    // Taken while connected, so that an instrument replugged before its loss was noticed is not
+    // mistaken for one of the ports that were there.
     if (portNumber > 0)
-    {
-        m_otherPorts = CPortWatcher::Present();
-        m_otherPorts.erase(portNumber);
-    }
+        m_search = std::make_unique<CCliPortSearch>(descriptor);
     m_model = instrument->GetModel();
     m_serialNumber = instrument->GetSerialNumber();
     auto model = std::make_unique<CInstrumentModel>(*instrument, descriptor, m_options.allowSet);
@@ -196,7 +182,7 @@ bool CInstrumentLink::WaitForInstrument()
         if (m_stop)
             return false;
     }
-    if (SerialPortOf(m_descriptor) == 0)
+    if (CCliPortSearch::SerialPortOf(m_descriptor) == 0)
     {
         // A network instrument keeps its address: ask there again, waiting longer each time.
         for (milliseconds retry = kRetryMin;; retry = std::min(retry * 2, kRetryMax))
@@ -207,10 +193,6 @@ bool CInstrumentLink::WaitForInstrument()
                 return true;
         }
     }
-    // The other ports present while it was connected are not it; a port that appears or changes its
-    // device may be, and so may its own port when it comes back. Taken at connect time, so that an
-    // instrument replugged before its loss was noticed is not mistaken for one of them.
-    SPortSearch search{m_otherPorts, {}};
     uint64_t seen = 0;
     while (true)
     {
@@ -221,34 +203,14 @@ bool CInstrumentLink::WaitForInstrument()
                 return false;
         }
         CarryOutSets();
-        if (TrySerialPorts(search))
-            return true;
+        for (const std::string& descriptor : m_search->Candidates(Clock::now()))
+        {
+            Report("looking for it on " + descriptor);
+            if (Open(descriptor))
+                return true;
+            m_search->Failed(descriptor, Clock::now());
+        }
     }
-}
-
-bool CInstrumentLink::TrySerialPorts(SPortSearch& search)
-{
-    const std::map<int, std::string> present = CPortWatcher::Present();
-    for (auto it = search.unchanged.begin(); it != search.unchanged.end();)
-    {
-        const auto now = present.find(it->first);
-        it = now != present.end() && now->second == it->second ? std::next(it) : search.unchanged.erase(it);
-    }
-    const auto now = Clock::now();
-    for (const auto& [number, path] : present)
-    {
-        const auto failed = search.failedAt.find(number);
-        // A port that did not answer may still be starting up: it is asked again after a while.
-        if (search.unchanged.count(number) ||
-            (failed != search.failedAt.end() && now - failed->second < kRetryFailed))
-            continue;
-        const std::string descriptor = WithPort(m_descriptor, number);
-        Report("looking for it on " + descriptor + " (" + path + ")");
-        if (Open(descriptor))
-            return true;
-        search.failedAt[number] = Clock::now();
-    }
-    return false;
 }
 
 void CInstrumentLink::OnSet(const std::string& nodeId, const std::string& propertyId,

@@ -2,6 +2,7 @@
 
 #include "BridgeOptions.h"
 #include "CliConnection.h"
+#include "CliPortSearch.h"
 #include "HomiePublisher.h"
 #include "InstrumentModel.h"
 
@@ -41,14 +42,6 @@ private:
         std::string payload;
     };
 
-    // The ports that were there when the instrument left (never asked unless they change) and the new
-    // ones that did not answer, with the time they were asked.
-    struct SPortSearch
-    {
-        std::map<int, std::string> unchanged;
-        std::map<int, std::chrono::steady_clock::time_point> failedAt;
-    };
-
     void Run();
     // Opens the descriptor; with an identity known, keeps the instrument only when it is that one.
     bool Open(const std::string& descriptor);
@@ -56,7 +49,6 @@ private:
     void Serve();
     void Publish(std::chrono::steady_clock::time_point now);
     bool WaitForInstrument();
-    bool TrySerialPorts(SPortSearch& search);
     void OnSet(const std::string& nodeId, const std::string& propertyId, const std::string& payload);
     void CarryOutSets();
     void CarryOut(const SSetRequest& request);
@@ -71,7 +63,7 @@ private:
     std::string m_model;      // identity of the instrument once first connected
     std::string m_serialNumber;
     int m_claimedPort = 0;
-    std::map<int, std::string> m_otherPorts; // the other serial ports present when it connected
+    std::unique_ptr<CCliPortSearch> m_search; // where a serial instrument may come back
     std::unique_ptr<CCliConnection> m_connection;
     std::unique_ptr<CInstrumentModel> m_instrumentModel;
     std::unique_ptr<CHomiePublisher> m_publisher;

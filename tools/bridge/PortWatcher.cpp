@@ -1,8 +1,5 @@
 #include "PortWatcher.h"
 
-#include "comm/EnumerateComPorts.h"
-#include "comm/PortDiscoveryError.h"
-
 CPortWatcher::CPortWatcher(bool hotPlugMonitor)
 {
     if (!hotPlugMonitor)
@@ -16,27 +13,6 @@ CPortWatcher::~CPortWatcher()
 {
     if (m_monitor)
         m_monitor->Stop();
-}
-
-std::map<int, std::string> CPortWatcher::Present()
-{
-    std::vector<SSerInfo> ports;
-    try
-    {
-        EnumerateComPorts(ports);
-    }
-    catch (const CPortDiscoveryError&)
-    {
-        // Nothing can be listed now; the next look may succeed.
-        return {};
-    }
-    std::map<int, std::string> present;
-    for (const SSerInfo& port : ports)
-    {
-        if (port.portNumber > 0)
-            present[port.portNumber] = port.devicePath;
-    }
-    return present;
 }
 
 uint64_t CPortWatcher::WaitForChange(uint64_t seen, std::chrono::milliseconds timeout)

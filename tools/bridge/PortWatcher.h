@@ -23,9 +23,6 @@ public:
     CPortWatcher(const CPortWatcher&) = delete;
     CPortWatcher& operator=(const CPortWatcher&) = delete;
 
-    // Port number -> device path of every numbered serial port present now.
-    static std::map<int, std::string> Present();
-
     // Waits for a notice newer than seen, a Wake or the timeout; answers the newest notice.
     uint64_t WaitForChange(uint64_t seen, std::chrono::milliseconds timeout);
     void Wake();
