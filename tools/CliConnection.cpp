@@ -18,8 +18,14 @@ bool IsDescriptor(const std::string& descriptor)
 
 CCliConnection::~CCliConnection()
 {
+    Close();
+}
+
+void CCliConnection::Close()
+{
     if (m_instrument)
         m_instrument->Disconnect();
+    m_instrument.reset();
 }
 
 int CCliConnection::OpenRaw(const std::string& descriptor, CSerial& port, std::string& message)

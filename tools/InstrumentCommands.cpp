@@ -3,6 +3,7 @@
 #include "CliConnection.h"
 #include "CliCsvFile.h"
 #include "CliFormat.h"
+#include "CliReconnect.h"
 #include "CliSetTarget.h"
 #include "CliSetting.h"
 #include "CliStopSignals.h"
@@ -102,14 +103,15 @@ int CliCommand::Monitor(const SCliInvocation& invocation)
     std::string message;
     if (const int result = connection.Open(invocation.positionals[0], message); result != ExitOk)
         return Fail(result, message);
-    CInstrBase& instrument = connection.Instrument();
-    const SCliChannels channels = SCliChannels::Of(instrument);
+    CInstrBase* instrument = &connection.Instrument();
+    SCliChannels channels = SCliChannels::Of(*instrument);
     if (channels.tecs.empty() && channels.lasers.empty())
         return Fail(ExitFailure, "the instrument has no channel to monitor");
-    std::printf("Connected to %s, S/N %s\n", instrument.GetModel().c_str(),
-                instrument.GetSerialNumber().c_str());
-    DrainErrors(instrument, channels, kWhileConnecting);
-    instrument.StartBackgroundThread(kPollPeriodMs);
+    std::printf("Connected to %s, S/N %s\n", instrument->GetModel().c_str(),
+                instrument->GetSerialNumber().c_str());
+    DrainErrors(*instrument, channels, kWhileConnecting);
+    instrument->StartBackgroundThread(kPollPeriodMs);
+    CCliReconnect reconnect(invocation.positionals[0], instrument->GetModel(), instrument->GetSerialNumber());
 
     // The first row waits one refresh too, so that every channel has been polled once.
     int errors = 0;
@@ -119,8 +121,21 @@ int CliCommand::Monitor(const SCliInvocation& invocation)
         if (stop.WaitUntil(next))
             break;
         next += kRefresh;
-        if (!instrument.IsPortOpen())
+        if (!instrument->IsPortOpen() && !invocation.Has("reconnect"))
             return Fail(ExitNoInstrument, "the connection to the instrument was lost");
+        if (!instrument->IsPortOpen())
+        {
+            std::printf("The connection to the instrument was lost; waiting for it to come back\n");
+            std::fflush(stdout);
+            if (!reconnect.Wait(connection, stop))
+                break;
+            instrument = &connection.Instrument();
+            channels = SCliChannels::Of(*instrument);
+            std::printf("Connected again on %s\n", reconnect.Descriptor().c_str());
+            instrument->StartBackgroundThread(kPollPeriodMs);
+            next = Clock::now() + kRefresh;
+            continue;
+        }
         const std::vector<SCliChannelReadings> readings = channels.Read();
         const std::string time = CliFormat::IsoTimestamp(std::chrono::system_clock::now());
         if (refresh == 0)
@@ -128,7 +143,7 @@ int CliCommand::Monitor(const SCliInvocation& invocation)
         std::printf("%s\n", CliFormat::MonitorLine(time, readings).c_str());
         std::fflush(stdout);
         csv.WriteLine(CliFormat::CsvRow(time, readings));
-        errors += DrainErrors(instrument, channels);
+        errors += DrainErrors(*instrument, channels);
     }
     return errors > 0 ? ExitInstrumentErrors : ExitOk;
 }
