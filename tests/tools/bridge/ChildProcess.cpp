@@ -75,6 +75,13 @@ int CChildProcess::Stop(int signal, int timeoutMs)
     if (m_pid <= 0)
         return -1;
     kill(m_pid, signal);
+    return Wait(timeoutMs);
+}
+
+int CChildProcess::Wait(int timeoutMs)
+{
+    if (m_pid <= 0)
+        return -1;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     int status = 0;
     // waitpid has no time-out; a child that has not ended is asked again after a short pause.
@@ -95,5 +102,8 @@ int CChildProcess::Stop(int signal, int timeoutMs)
 
 bool CChildProcess::IsRunning()
 {
-    return m_pid > 0 && waitpid(m_pid, nullptr, WNOHANG) == 0;
+    // Only asks: a child that has ended stays a zombie until Wait or Stop collects it.
+    siginfo_t info{};
+    return m_pid > 0 && waitid(P_PID, static_cast<id_t>(m_pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == 0;
 }

@@ -21,6 +21,8 @@ public:
     // Sends the signal and waits up to timeoutMs for the end; the exit status, or -1 when it did not
     // end (it is then killed).
     int Stop(int signal, int timeoutMs = 10000);
+    // Waits for the end on its own; the exit status, or -1 when it is still running (then killed).
+    int Wait(int timeoutMs);
     bool IsRunning();
 
 private:
