@@ -24,6 +24,7 @@ public:
     // Waits for the end on its own; the exit status, or -1 when it is still running (then killed).
     int Wait(int timeoutMs);
     bool IsRunning();
+    pid_t Pid() const { return m_pid; }
 
 private:
     pid_t m_pid = -1;
