@@ -1,6 +1,8 @@
 #include "MqttClient.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <mosquitto.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -140,14 +142,16 @@ void CMqttClient::Run()
     if (m_connected)
     {
         SendOutgoing();
-        // Acknowledgements left unread when the socket closes make the system reset the connection,
-        // and the broker would drop the goodbye with it and publish the will.
+        // Anything left unread when the socket closes (an acknowledgement) makes the system reset the
+        // connection, and the broker would drop the goodbye with it and publish the will: read until
+        // every message is acknowledged and the line has been quiet for a moment.
         const auto deadline = std::chrono::steady_clock::now() + milliseconds(2000);
-        while (!m_unacknowledged.empty() && m_connected && std::chrono::steady_clock::now() < deadline)
+        while (m_connected && std::chrono::steady_clock::now() < deadline)
         {
             const int socket = mosquitto_socket(m_client);
             pollfd fd{socket, static_cast<short>(POLLIN | (mosquitto_want_write(m_client) ? POLLOUT : 0)), 0};
-            if (socket < 0 || poll(&fd, 1, 100) < 0)
+            const int ready = socket < 0 ? -1 : poll(&fd, 1, m_unacknowledged.empty() ? 50 : 100);
+            if (ready < 0 || (ready == 0 && m_unacknowledged.empty()))
                 break;
             if ((fd.revents & POLLOUT) && mosquitto_loop_write(m_client, 1) != MOSQ_ERR_SUCCESS)
                 break;
@@ -200,6 +204,9 @@ void CMqttClient::Serve()
             result = mosquitto_loop_misc(m_client);
         if (result != MOSQ_ERR_SUCCESS)
         {
+            std::fprintf(stderr, "tamrix-bridge: %s: lost the connection to the broker: %s\n",
+                         m_clientId.c_str(),
+                         result == MOSQ_ERR_ERRNO ? std::strerror(errno) : ErrorText(result).c_str());
             m_connected = false;
             return;
         }

@@ -137,7 +137,10 @@ TEST_F(BridgeAgainstBroker, K760AndM607AreDescribedAndPublishTheirReadingsWithUn
     EXPECT_EQ(k760->Request("TEC:SET:T?"), "25.000");
     EXPECT_EQ(k760->Log().WaitForText("TEC:T 31", 0ms), -1);
 
+    // Stopped by a signal, the bridge leaves its devices "disconnected", not "lost".
     EXPECT_EQ(m_bridge.Stop(SIGTERM), 0);
+    EXPECT_TRUE(m_watcher->WaitFor(kK760 + "$state", "disconnected", kWaitMs)) << BridgeLog();
+    EXPECT_TRUE(m_watcher->WaitFor(kM607 + "$state", "disconnected", kWaitMs));
 }
 
 TEST_F(BridgeAgainstBroker, SetRequestsReachTheUnitAndItsPlantAndRefusalsAreReportedNotSent)
@@ -228,5 +231,6 @@ TEST_F(BridgeAgainstBroker, AnUnpluggedInstrumentComesBackReadyUnderAnotherPortN
     EXPECT_TRUE(WaitReady(kK760, beforeUnplug)) << BridgeLog();
     EXPECT_TRUE(m_watcher->WaitFor(kK760 + "instrument/port", "COM:42:0", kWaitMs)) << BridgeLog();
     EXPECT_EQ(m_bridge.Stop(SIGTERM), 0);
+    EXPECT_TRUE(m_watcher->WaitFor(kK760 + "$state", "disconnected", kWaitMs));
 }
 } // namespace
