@@ -5,15 +5,15 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
 #include <string>
 
-// The serial ports present and which of them an instrument link holds. A change is noticed from the
-// hot-plug monitor's notices; waiters also look again every rescan period, because a pseudo-terminal
-// registered under a port number has no notice. Thread-safe.
+// What the instrument links share about serial ports: the hot-plug monitor's notices, which wake the
+// links waiting for an instrument to come back (they also look again every rescan period, because a
+// pseudo-terminal registered under a port number has no notice), and which ports a link holds, so
+// that two links never open one port. Thread-safe.
 class CPortWatcher
 {
 public:
