@@ -31,8 +31,14 @@ std::string OpenFailureMessage(const PortDescriptor& descriptor, EOpenFailure fa
 
 CCliConnection::~CCliConnection()
 {
+    Close();
+}
+
+void CCliConnection::Close()
+{
     if (m_instrument)
         m_instrument->Disconnect();
+    m_instrument.reset();
 }
 
 int CCliConnection::OpenRaw(const std::string& descriptor, CSerial& port, std::string& message)

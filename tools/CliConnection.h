@@ -40,6 +40,8 @@ public:
     int Open(const std::string& descriptor, std::string& message);
     CInstrBase& Instrument() const { return *m_instrument; }
     const SIdentRecord& Record() const { return m_record; }
+    // Disconnects the instrument, if any; Open may follow.
+    void Close();
 
     // The open test and detection alone (what "detect" does); a CliExit code.
     static int Detect(const std::string& descriptor, SIdentRecord& record, std::string& message);
