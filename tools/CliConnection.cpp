@@ -9,10 +9,9 @@
 #include "instrument/session/InstrBase.h"
 #include "instrument/session/InstrumentFactory.h"
 
-namespace
-{
+
 // The system's text for a port that did not open, with the cause the channel gave.
-std::string OpenFailureMessage(const PortDescriptor& descriptor, EOpenFailure failure)
+std::string CliMessages::OpenFailure(const PortDescriptor& descriptor, EOpenFailure failure)
 {
     if (descriptor.kind == "TCP")
     {
@@ -27,7 +26,6 @@ std::string OpenFailureMessage(const PortDescriptor& descriptor, EOpenFailure fa
     return "Could not open COM port " + descriptor.first + ": " +
            DescribeOpenFailure(failure == EOpenFailure::None ? EOpenFailure::Other : failure) + ".";
 }
-} // namespace
 
 CCliConnection::~CCliConnection()
 {
@@ -55,7 +53,7 @@ int CCliConnection::OpenRaw(const std::string& descriptor, CSerial& port, std::s
     // reported now rather than as an instrument that does not answer.
     if (!opened || port.GetLastOpenFailure() != EOpenFailure::None)
     {
-        message = OpenFailureMessage(*parsed, port.GetLastOpenFailure());
+        message = CliMessages::OpenFailure(*parsed, port.GetLastOpenFailure());
         port.Close();
         return ExitNoInstrument;
     }
@@ -79,7 +77,7 @@ int CCliConnection::DetectHolding(const std::string& descriptor, SIdentRecord& r
         if (const EOpenFailure failure = reservation.Reserve(PortDescriptor::ToInt(parsed->first));
             failure != EOpenFailure::None)
         {
-            message = OpenFailureMessage(*parsed, failure);
+            message = CliMessages::OpenFailure(*parsed, failure);
             return ExitNoInstrument;
         }
     }

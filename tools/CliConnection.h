@@ -1,5 +1,7 @@
 #pragma once
 
+#include "comm/OpenFailure.h"
+#include "comm/PortDescriptor.h"
 #include "comm/PortReservation.h"
 #include "instrument/session/IdentRecord.h"
 
@@ -24,6 +26,10 @@ inline constexpr const char* UnknownType = "An unknown controller type was detec
 inline constexpr const char* CouldNotConnect =
     "Could not connect to instrument. The port was in use, or no instrument was detected. Ensure the "
     "instrument is on and connected, and that no other program has the port open.";
+
+// Why a port descriptor could not be opened: the network texts name the cause, a serial port in use
+// keeps the system's own text, other serial failures say what they are.
+std::string OpenFailure(const PortDescriptor& descriptor, EOpenFailure failure);
 } // namespace CliMessages
 
 // One instrument connected the way a panel connects it: open test, detection, the model's class,

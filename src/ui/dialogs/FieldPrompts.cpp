@@ -10,13 +10,6 @@ namespace FieldPrompts
 {
 namespace
 {
-void Refuse(CPrompter& prompter, QLineEdit* edit, const QString& text)
-{
-    prompter.Message(edit->window(), text);
-    edit->setFocus();
-    edit->selectAll();
-}
-
 std::optional<double> Finite(const QLineEdit* edit)
 {
     const std::optional<double> value = LocaleNumber::Parse(edit->text());
@@ -25,6 +18,21 @@ std::optional<double> Finite(const QLineEdit* edit)
     return value;
 }
 } // namespace
+
+bool Refuse(CPrompter& prompter, QLineEdit* edit, const QString& text)
+{
+    prompter.Message(edit->window(), text);
+    edit->setFocus();
+    edit->selectAll();
+    return false;
+}
+
+bool MaxChars(CPrompter& prompter, QLineEdit* edit, int maxChars)
+{
+    if (edit->text().size() <= maxChars)
+        return true;
+    return Refuse(prompter, edit, QString("Enter no more than %1 characters.").arg(maxChars));
+}
 
 std::optional<double> Number(CPrompter& prompter, QLineEdit* edit, double low, double high)
 {

@@ -19,4 +19,8 @@ inline const QString EnterIntegerBetween = "Enter an integer between %1 and %2."
 // A finite number in [low, high] in the user's locale (high may be infinite: no upper bound).
 std::optional<double> Number(CPrompter& prompter, QLineEdit* edit, double low, double high);
 std::optional<int> Integer(CPrompter& prompter, QLineEdit* edit, int low, int high);
+// At most maxChars characters: "Enter no more than %1 characters."
+bool MaxChars(CPrompter& prompter, QLineEdit* edit, int maxChars);
+// Shows the text, then focuses the edit and selects its text; always false, so a check can end with it.
+bool Refuse(CPrompter& prompter, QLineEdit* edit, const QString& text);
 } // namespace FieldPrompts

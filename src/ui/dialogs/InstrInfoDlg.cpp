@@ -3,7 +3,7 @@
 #include "instrument/laser/Laser.h"
 #include "instrument/session/InstrBase.h"
 #include "ui/app/Prompter.h"
-#include "ui/dialogs/FieldValidation.h"
+#include "ui/dialogs/FieldPrompts.h"
 #include "ui/dialogs/Terminal.h"
 #include "ui/panels/BasePanel.h"
 
@@ -118,14 +118,14 @@ int CInstrInfoDlg::exec()
 
 void CInstrInfoDlg::accept()
 {
-    if (!FieldValidation::CheckMaxChars(m_context.prompter, m_message, MaxMessageChars))
+    if (!FieldPrompts::MaxChars(m_context.prompter, m_message, MaxMessageChars))
         return;
     // A semicolon would split the instrument command in two; refused before anything is sent, so a
     // refused dialog changes nothing on the instrument.
     const bool messageEdited = m_message->isModified();
     if (messageEdited && m_message->text().contains(';'))
     {
-        FieldValidation::Refuse(m_context.prompter, m_message, "You cannot have semicolons in the message.");
+        FieldPrompts::Refuse(m_context.prompter, m_message, "You cannot have semicolons in the message.");
         return;
     }
     CInstrBase* instrument = Instrument();

@@ -1,7 +1,7 @@
 #include "ui/dialogs/TCPIPConnect.h"
 
 #include "diag/Profile.h"
-#include "ui/dialogs/FieldValidation.h"
+#include "ui/dialogs/FieldPrompts.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -75,16 +75,15 @@ bool CTCPIPConnect::ReadFields()
     // An empty address would end the saved list early and hide the entries after it; ":" and blanks
     // would split the stored line and the port descriptor in the wrong places.
     if (address.isEmpty())
-        return FieldValidation::Refuse(prompter, m_address,
-                                       "Enter the instrument's IP address or host name.");
+        return FieldPrompts::Refuse(prompter, m_address, "Enter the instrument's IP address or host name.");
     if (address.contains(':') ||
         std::any_of(address.begin(), address.end(), [](QChar c) { return c.isSpace(); }))
-        return FieldValidation::Refuse(prompter, m_address, "The IP address cannot contain \":\" or blanks.");
-    if (!FieldValidation::CheckMaxChars(prompter, m_address, MaxAddressChars))
+        return FieldPrompts::Refuse(prompter, m_address, "The IP address cannot contain \":\" or blanks.");
+    if (!FieldPrompts::MaxChars(prompter, m_address, MaxAddressChars))
         return false;
-    int port = 0;
-    if (!FieldValidation::ReadInt(prompter, m_port, 0, 65535, port))
+    const std::optional<int> port = FieldPrompts::Integer(prompter, m_port, 0, 65535);
+    if (!port)
         return false;
-    m_entry = {address.toStdString(), port, m_name->text().trimmed().toStdString()};
+    m_entry = {address.toStdString(), *port, m_name->text().trimmed().toStdString()};
     return true;
 }

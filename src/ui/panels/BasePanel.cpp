@@ -1,8 +1,10 @@
 #include "ui/panels/BasePanel.h"
 
+#include "CliConnection.h"
 #include "comm/EnumerateComPorts.h"
 #include "comm/PortDescriptor.h"
 #include "comm/PortDiscoveryError.h"
+#include "comm/PortReservation.h"
 #include "comm/Serial.h"
 #include "diag/Profile.h"
 #include "instrument/session/DetectInstrument.h"
@@ -26,6 +28,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QThreadPool>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrent>
 #include <vector>
@@ -33,6 +36,15 @@
 namespace
 {
 constexpr int StripWidth = 96;
+
+// Detection and connect mostly wait on the line: every panel gets a thread of its own rather than a
+// share of the machine's cores, so eight panels connect at once.
+QThreadPool& ConnectPool()
+{
+    static QThreadPool pool;
+    pool.setMaxThreadCount(32);
+    return pool;
+}
 
 std::vector<int> PresentPortNumbers()
 {
@@ -52,16 +64,37 @@ std::vector<int> PresentPortNumbers()
     return numbers;
 }
 
-// Opens the port on a temporary command port to see that it is free; the text to show when not.
+// Opens the port on a temporary command port to see that it is free; the text to show when not. A
+// network port opens while its connection is still being made: a refusal seen meanwhile counts too.
 std::string ProbePort(const std::string& descriptor)
 {
+    const auto parsed = PortDescriptor::Parse(descriptor);
+    if (!parsed)
+        return PanelMessages::NoPortSelected.toStdString();
     CSerial probe;
-    if (probe.OpenDescriptor(descriptor))
+    const bool opened = probe.OpenDescriptor(descriptor);
+    const EOpenFailure failure = probe.GetLastOpenFailure();
+    probe.Close();
+    return opened && failure == EOpenFailure::None ? std::string()
+                                                   : CliMessages::OpenFailure(*parsed, failure);
+}
+
+// The port test and detection, on a worker thread.
+std::string ReserveAndDetect(const std::string& descriptor, SIdentRecord& record,
+                             std::shared_ptr<CPortReservation>& reservation)
+{
+    const auto parsed = PortDescriptor::Parse(descriptor);
+    if (parsed && parsed->kind == "COM")
     {
-        probe.Close();
-        return {};
+        reservation = std::make_shared<CPortReservation>();
+        if (const EOpenFailure failure = reservation->Reserve(PortDescriptor::ToInt(parsed->first));
+            failure != EOpenFailure::None)
+            return CliMessages::OpenFailure(*parsed, failure);
     }
-    return PanelMessages::OpenFailure(descriptor, probe);
+    std::string error = ProbePort(descriptor);
+    if (error.empty())
+        DetectInstrument(descriptor, record);
+    return error;
 }
 } // namespace
 
@@ -384,21 +417,22 @@ bool CBasePanel::Connect(const std::string& descriptorArgument)
     }
     m_connectingDescriptor = descriptor;
     SetConnectingLook(true);
-    m_probeWatcher.setFuture(QtConcurrent::run(
-        [descriptor]
-        {
-            SProbe probe;
-            probe.openError = ProbePort(descriptor);
-            if (probe.openError.empty())
-                DetectInstrument(descriptor, probe.record);
-            return probe;
-        }));
+    m_probeWatcher.setFuture(QtConcurrent::run(&ConnectPool(),
+                                               [descriptor]
+                                               {
+                                                   SProbe probe;
+                                                   probe.openError = ReserveAndDetect(
+                                                       descriptor, probe.record, probe.reservation);
+                                                   return probe;
+                                               }));
     return true;
 }
 
 void CBasePanel::OnProbeFinished()
 {
     const SProbe probe = m_probeWatcher.result();
+    m_reservation = probe.reservation;
+    m_connectingRecord = probe.record;
     if (!probe.openError.empty())
     {
         EndConnecting(false);
@@ -413,8 +447,8 @@ void CBasePanel::OnProbeFinished()
     }
     m_connectingInstrument = instrument;
     const std::string descriptor = m_connectingDescriptor;
-    m_connectWatcher.setFuture(
-        QtConcurrent::run([instrument, descriptor] { return instrument->Connect(descriptor); }));
+    m_connectWatcher.setFuture(QtConcurrent::run(&ConnectPool(), [instrument, descriptor]
+                                                 { return instrument->Connect(descriptor); }));
 }
 
 void CBasePanel::GiveWay(const SIdentRecord& record)
@@ -422,7 +456,8 @@ void CBasePanel::GiveWay(const SIdentRecord& record)
     if (record.familyCode == 0)
     {
         EndConnecting(false);
-        m_context.prompter.Message(this, PanelMessages::NothingDetected);
+        m_context.prompter.Message(this, record.unreadableReply ? QString(CliMessages::UnreadableIdentity)
+                                                                : PanelMessages::NothingDetected);
         return;
     }
     const int type = PanelType::FittingType(record);
@@ -444,11 +479,16 @@ void CBasePanel::OnConnectFinished()
     m_connectingInstrument = nullptr;
     if (!connected)
     {
+        const bool refused = instrument->WasIdentityRefused();
+        instrument->Disconnect();
         instrument.reset();
         EndConnecting(false);
-        m_context.prompter.Message(this, PanelMessages::ConnectFailed);
+        m_context.prompter.Message(this, refused ? QString(CliMessages::UnreadableIdentity)
+                                                 : PanelMessages::ConnectFailed);
         return;
     }
+    // Errors the unit had queued before the connect are its own: they go to the error log too.
+    instrument->AddErrorsFromReply(m_connectingRecord.queuedErrors, 0);
     SetInstrument(instrument.release());
     CompleteConnect();
 }
@@ -471,6 +511,7 @@ void CBasePanel::CompleteConnect()
 
 void CBasePanel::EndConnecting(bool connected)
 {
+    m_reservation.reset();
     SetConnectingLook(false);
     UpdateControls();
     FitToContent();

@@ -10,6 +10,7 @@
 #include <string>
 
 class CErrorLogDlg;
+class CPortReservation;
 class CInstrBase;
 class CLaser;
 class CTEC;
@@ -113,6 +114,9 @@ private:
     {
         std::string openError; // empty when the port opened
         SIdentRecord record;
+        // Holds a serial port from detection to the end of the connect, so no other program takes it
+        // in between.
+        std::shared_ptr<CPortReservation> reservation;
     };
 
     QWidget* BuildStrip();
@@ -148,6 +152,8 @@ private:
     bool m_condensed = false;
     bool m_connecting = false;
     std::string m_connectingDescriptor;
+    SIdentRecord m_connectingRecord;
+    std::shared_ptr<CPortReservation> m_reservation;
     int m_serialPort = 0; // the serial port number of the connection; 0 for a network port
     CInstrBase* m_connectingInstrument = nullptr; // owned while its connect runs on the worker
     QFutureWatcher<SProbe> m_probeWatcher;

@@ -1,9 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <string>
-
-class CSerial;
 
 // The texts a panel shows in its message boxes.
 namespace PanelMessages
@@ -24,8 +21,4 @@ inline const QString UnexpectedDisconnect = "Unexpected disconnect from instrume
 inline const QString CloseConnectedQuestion =
     "You are connected to an instrument, are you sure you want to disconnect and remove this panel?";
 inline const QString CloseQuestion = "Are you sure you want to remove this panel?";
-
-// Why a port descriptor could not be opened: a network channel says so in its own words, a serial
-// port that would not open is taken to be in use.
-std::string OpenFailure(const std::string& descriptor, const CSerial& port);
 } // namespace PanelMessages

@@ -88,7 +88,7 @@ void CTECPanel::FeedTrend()
 {
     const double now = static_cast<double>(QDateTime::currentMSecsSinceEpoch());
     const float t = m_tec->GetT();
-    if (ReadingState::IsKnown(*m_tec, t))
+    if (ReadingState::IsKnown(t, m_tec->IsFresh(TecReading::T)))
         m_trend->Append(m_tSeries, now, t);
     // The set point shares the axis only while it is a temperature.
     if (m_block->CachedMode() == TecModeT && ReadingState::IsKnown(*m_tec, m_block->CachedSetPoint()))

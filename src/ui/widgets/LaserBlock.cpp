@@ -256,16 +256,16 @@ void CLaserBlock::Refresh(bool forced)
     }
     if (forced)
         ReadResponsivity(*laser);
-    const auto show = [&](QLineEdit* field, float value, int quantity)
+    const auto show = [&](QLineEdit* field, float value, int quantity, LaserPollItem item)
     {
-        field->setText(ReadingState::IsKnown(*laser, value)
+        field->setText(ReadingState::IsKnown(value, laser->IsFresh(item))
                            ? LocaleNumber::Format(value, laser->GetPrecision(quantity))
                            : QString("---"));
     };
-    show(m_ioField, laser->GetLDI(false), LaserModeICW);
-    show(m_imField, laser->GetMDI(false), LaserModeMDI);
-    show(m_poField, laser->GetMDP(false), LaserModeMDP);
-    show(m_vfField, laser->GetLDV(false), LaserModeLDV);
+    show(m_ioField, laser->GetLDI(false), LaserModeICW, LaserPollItem::LDI);
+    show(m_imField, laser->GetMDI(false), LaserModeMDI, LaserPollItem::MDI);
+    show(m_poField, laser->GetMDP(false), LaserModeMDP, LaserPollItem::MDP);
+    show(m_vfField, laser->GetLDV(false), LaserModeLDV, LaserPollItem::LDV);
 
     // The mode before the set point: a new mode brings its own set point into the field, so a typed,
     // unsent value of the old mode never goes out in the new mode's unit.

@@ -12,6 +12,11 @@ bool IsNoValue(double value)
     return !std::isfinite(value) || value <= CTEC::NoValue / 10;
 }
 
+bool IsKnown(double value, bool fresh)
+{
+    return fresh && !IsNoValue(value);
+}
+
 bool IsKnown(const CInstrBase& session, double value)
 {
     return !IsNoValue(value) && session.IsPolling() && session.GetFailedPolls() == 0;

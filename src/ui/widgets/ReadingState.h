@@ -8,6 +8,8 @@ class CInstrBase;
 namespace ReadingState
 {
 bool IsKnown(const CInstrBase& session, double value);
+// A polled reading: a value the channel's last poll cycle refreshed (its own freshness report).
+bool IsKnown(double value, bool fresh);
 // The "no value" mark and anything non-finite, whatever the session's state.
 bool IsNoValue(double value);
 } // namespace ReadingState

@@ -313,16 +313,18 @@ void CTecBlock::Refresh(bool forced)
     ShowAuxSensors(*tec);
 }
 
-QString CTecBlock::Known(CTEC& tec, double value, int precision) const
+QString CTecBlock::Known(CTEC& tec, double value, int precision, TecReading reading, int sensor) const
 {
-    return ReadingState::IsKnown(tec, value) ? LocaleNumber::Format(value, precision) : Unknown;
+    return ReadingState::IsKnown(value, tec.IsFresh(reading, sensor)) ? LocaleNumber::Format(value, precision)
+                                                                      : Unknown;
 }
 
 void CTecBlock::ShowReadings(CTEC& tec, bool)
 {
-    m_vteField->setText(Known(tec, tec.GetV(), tec.GetPrecision(TecQuantityV)));
-    m_iteField->setText(Known(tec, tec.GetITE(), tec.GetPrecision(TecQuantityITE)));
-    const int condition = tec.GetCondition();
+    m_vteField->setText(Known(tec, tec.GetV(), tec.GetPrecision(TecQuantityV), TecReading::V));
+    m_iteField->setText(Known(tec, tec.GetITE(), tec.GetPrecision(TecQuantityITE), TecReading::ITE));
+    // A condition the last cycle did not bring says nothing about the sensor now.
+    const int condition = tec.IsFresh(TecReading::Condition) ? tec.GetCondition() : 0;
     if (condition & CondSensorOpen)
     {
         m_tField->setText("Open");
@@ -335,8 +337,8 @@ void CTecBlock::ShowReadings(CTEC& tec, bool)
     }
     else
     {
-        m_rField->setText(Known(tec, tec.GetR(), tec.GetPrecision(TecQuantityR)));
-        m_tField->setText(Known(tec, tec.GetT(), tec.GetPrecision(TecQuantityT)));
+        m_rField->setText(Known(tec, tec.GetR(), tec.GetPrecision(TecQuantityR), TecReading::R));
+        m_tField->setText(Known(tec, tec.GetT(), tec.GetPrecision(TecQuantityT), TecReading::T));
     }
 }
 
@@ -417,9 +419,10 @@ void CTecBlock::ShowAuxSensors(CTEC& tec)
         if (row >= count - 1)
             continue;
         const float value = tec.GetT(false, sensors[row]);
-        m_auxValues[row]->setText(value <= AuxDisabled && !ReadingState::IsNoValue(value)
-                                      ? QString("Disabled")
-                                      : Known(tec, value, tec.GetPrecision(TecQuantityT)));
+        m_auxValues[row]->setText(
+            value <= AuxDisabled && !ReadingState::IsNoValue(value)
+                ? QString("Disabled")
+                : Known(tec, value, tec.GetPrecision(TecQuantityT), TecReading::T, sensors[row]));
     }
 }
 

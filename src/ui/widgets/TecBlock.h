@@ -1,5 +1,6 @@
 #pragma once
 
+#include "instrument/tec/TecTypes.h"
 #include "ui/app/UiContext.h"
 #include "ui/widgets/TecChannelAccess.h"
 
@@ -93,7 +94,7 @@ private:
     void SendMode(int mode);
     void SendOutput(bool on);
     void ShowCheckedButtons();
-    QString Known(CTEC& tec, double value, int precision) const;
+    QString Known(CTEC& tec, double value, int precision, TecReading reading, int sensor = -1) const;
 
     SUiContext m_context;
     STecChannelAccess m_access;
