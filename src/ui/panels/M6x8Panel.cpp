@@ -1,0 +1,13 @@
+#include "ui/panels/M6x8Panel.h"
+
+#include "instrument/M618.h"
+#include "ui/panels/PanelTypes.h"
+
+CM6x8Panel::CM6x8Panel(const SUiContext& context, IPanelHost& host, int index, QWidget* parent)
+    : CMultiChannelPanel(context, host, index, PanelType::M6x8, parent)
+{
+    for (int k = 0; k < CM618::ChannelSlots; ++k)
+        AddBlock(
+            EKind::Laser, [](int n) { return QString("Laser Channel %1").arg(n); }, 0, k);
+    FinishInit("Error log for Laser Polyrex");
+}

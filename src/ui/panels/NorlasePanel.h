@@ -1,0 +1,14 @@
+#pragma once
+
+#include "ui/panels/MultiChannelPanel.h"
+
+// The panel of the OEM laser system: two laser blocks (the 500 mA and the 20 A driver) and three TEC
+// blocks (the laser mount and the two crystals), each acting on its own channel. It is reached through
+// identification or a stored panel list only.
+class CNorlasePanel : public CMultiChannelPanel
+{
+    Q_OBJECT
+
+public:
+    CNorlasePanel(const SUiContext& context, IPanelHost& host, int index, QWidget* parent = nullptr);
+};
