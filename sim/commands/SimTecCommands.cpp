@@ -6,12 +6,36 @@
 #include "commands/SimStatusCommands.h"
 #include "commands/SimTecBank.h"
 
+#include <algorithm>
+#include <cmath>
 #include <functional>
+#include <string>
 
 using namespace simargs;
 
 namespace
 {
+// The power of ten between a constant on the wire and the mantissa the sensor keeps.
+double ConstantScale(long long set, size_t index)
+{
+    static const double thermistor[] = {1e3, 1e4, 1e7};
+    static const double rtd[] = {1e3, 1e6, 1e12, 1.0};
+    if (set == CSimSensor::ThermistorSet && index < 3)
+        return thermistor[index];
+    if (set == CSimSensor::RtdSet && index < 4)
+        return rtd[index];
+    return 1.0;
+}
+
+// Plain decimals with at least seven significant digits, as the unit prints its constants.
+std::string PlainConstant(double value)
+{
+    int decimals = 6;
+    if (value != 0.0 && std::isfinite(value))
+        decimals = std::max(6, 6 - static_cast<int>(std::floor(std::log10(std::fabs(value)))));
+    return simtext::Fixed(value, decimals);
+}
+
 // Decimals of the unit's replies per quantity; the program takes its display precision from them.
 constexpr int kTDecimals = 3;   // [°C]
 constexpr int kIteDecimals = 3; // [A]
@@ -254,7 +278,8 @@ void AddSensors(CSimCommandRegistry& r)
                          : SSimResult::Error(kOutOfRange);
        });
     // "TEC:CONSTIDX sensor,set,values..." and "TEC:CONSTIDX? sensor,set": set 1 thermistor (A, B, C),
-    // 3 LM335 and 4 AD590 (slope, offset), 5 RTD (A, B, C, R0), as mantissas of their powers of ten.
+    // 3 LM335 and 4 AD590 (slope, offset), 5 RTD (A, B, C, R0). The wire carries the constants themselves
+    // (a thermistor C near 1e-7), the sensor keeps the mantissas of the settings page.
     On(
         r, "TEC:CONSTIDX",
         [](CSimTecUnit& tec, CSimUnit&, std::string_view args)
@@ -270,7 +295,7 @@ void AddSensors(CSimCommandRegistry& r)
                 const auto value = simtext::ToDouble(fields[i]);
                 if (!value)
                     return SSimResult::Error(kBadParameter);
-                values.push_back(*value);
+                values.push_back(*value * ConstantScale(set.value_or(0), i - 2));
             }
             if (!sensor || !set || simtext::Trim(fields[0]).empty())
                 return SSimResult::Error(kOutOfRange);
@@ -290,7 +315,10 @@ void AddSensors(CSimCommandRegistry& r)
             if (!sensor || !set || simtext::Trim(fields[0]).empty() ||
                 !tec.GetConstants(*sensor, static_cast<int>(*set), values))
                 return SSimResult::Error(kOutOfRange);
-            return List(values, {6});
+            std::string reply;
+            for (size_t i = 0; i < values.size(); ++i)
+                reply += (i == 0 ? "" : ", ") + PlainConstant(values[i] / ConstantScale(*set, i));
+            return SSimResult::Answer(reply);
         },
         HasSensorConstants);
 }

@@ -38,7 +38,7 @@ bool CK760::SendConstants(int sensor, int set, std::span<const float> values)
     std::string line =
         "TEC:CONSTIDX " + std::to_string(ResolveSensor(sensor) + 1) + "," + std::to_string(set);
     for (const float value : values)
-        line += "," + TecProtocol::FormatFixed(value, 6);
+        line += "," + TecProtocol::FormatSignificant(value);
     return Send(line + "\n");
 }
 

@@ -2,6 +2,7 @@
 
 #include "instrument/TecTypes.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -63,6 +64,16 @@ std::string FormatFixed(double value, int decimals)
         return "0";
     }
     return std::string(buffer, result.ptr);
+}
+
+std::string FormatSignificant(double value)
+{
+    constexpr int MinDecimals = 6;
+    constexpr int Significant = 7;
+    if (value == 0.0 || !std::isfinite(value))
+        return FormatFixed(value, MinDecimals);
+    const int exponent = static_cast<int>(std::floor(std::log10(std::fabs(value))));
+    return FormatFixed(value, std::max(MinDecimals, Significant - 1 - exponent));
 }
 
 std::optional<float> ParseFloat(std::string_view text)

@@ -14,6 +14,9 @@ namespace TecProtocol
 {
 // Fixed notation with the given number of decimals, as printf's "%.*f" in the "C" locale.
 std::string FormatFixed(double value, int decimals);
+// Plain decimal notation (never an exponent) with at least six decimals and at least seven significant
+// digits: sensor constants such as 9e-8 must reach the instrument intact.
+std::string FormatSignificant(double value);
 
 // A decimal number or integer, surrounding blanks allowed; nothing else may follow.
 std::optional<float> ParseFloat(std::string_view text);

@@ -126,22 +126,25 @@ TEST(TecModelsOnSimulator, K760SensorConstantsTravelPerSensor)
     SimulatedUnit unit(Model("K760"), 195);
     CK760 k760;
     ASSERT_TRUE(unit.Connect(k760));
-    ASSERT_TRUE(k760.SetThermistorConstants(2, 1.125f, 2.347f, 0.8566f));
-    EXPECT_GE(unit.Sim().Log().WaitForText("TEC:CONSTIDX 3,1,1.125000,2.347000,0.856600", 0ms), 0);
+    // Steinhart-Hart constants as they are: C near 1e-7 must not travel as 0.000000.
+    ASSERT_TRUE(k760.SetThermistorConstants(2, 1.125e-3f, 2.347e-4f, 8.566e-8f));
+    EXPECT_GE(unit.Sim().Log().WaitForText("TEC:CONSTIDX 3,1,0.001125000,0.0002347000,0.00000008566000", 0ms),
+              0);
     float a = 0, b = 0, c = 0;
     ASSERT_TRUE(k760.GetThermistorConstants(2, a, b, c));
-    EXPECT_FLOAT_EQ(a, 1.125f);
-    EXPECT_FLOAT_EQ(b, 2.347f);
-    EXPECT_NEAR(c, 0.8566f, 1e-6);
+    EXPECT_FLOAT_EQ(a, 1.125e-3f);
+    EXPECT_FLOAT_EQ(b, 2.347e-4f);
+    EXPECT_NEAR(c, 8.566e-8f, 1e-13);
 
-    ASSERT_TRUE(k760.SetRTDConstants(0, 3.9083f, -5.775f, -4.183f, 100.0f));
+    ASSERT_TRUE(k760.SetRTDConstants(0, 3.9083e-3f, -5.775e-7f, -4.183e-12f, 100.0f));
     float r0 = 0;
     ASSERT_TRUE(k760.GetRTDConstants(0, a, b, c, r0));
-    EXPECT_FLOAT_EQ(a, 3.9083f);
+    EXPECT_FLOAT_EQ(a, 3.9083e-3f);
+    EXPECT_NEAR(c, -4.183e-12f, 1e-17);
     EXPECT_FLOAT_EQ(r0, 100.0f);
     // Another sensor's set is its own.
     ASSERT_TRUE(k760.GetThermistorConstants(3, a, b, c));
-    EXPECT_NE(a, 1.125f);
+    EXPECT_NE(a, 1.125e-3f);
     k760.Disconnect();
 }
 

@@ -109,4 +109,14 @@ TEST(TecReplies, NumbersKeepTheDecimalPointUnderACommaLocale)
     uselocale(previous);
     freelocale(german);
 }
+TEST(TecFormat, SensorConstantsKeepSevenSignificantDigitsInPlainNotation)
+{
+    EXPECT_EQ(FormatSignificant(9e-8f), "0.00000009000000");
+    EXPECT_EQ(FormatSignificant(1.129241e-3), "0.001129241");
+    EXPECT_EQ(FormatSignificant(-5.775e-7), "-0.0000005775000");
+    EXPECT_EQ(FormatSignificant(1.125), "1.125000");
+    EXPECT_EQ(FormatSignificant(100.0), "100.000000");
+    EXPECT_EQ(FormatSignificant(0.0), "0.000000");
+}
+
 } // namespace

@@ -91,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
         SRoundTrip{"TEC:FAN 7.25, 2, 1", "TEC:FAN?", "7.2, 2, 1", "TEC:FAN FAST, 9, 1"},
         SRoundTrip{"TEC:HEATCOOL COOL", "TEC:HEATCOOL?", "COOL", "TEC:HEATCOOL 3"},
         SRoundTrip{"TEC:SENS 5,2", "TEC:SENS? 2", "5", "TEC:SENS 3,2"},
-        SRoundTrip{"TEC:CONSTIDX 1,1,1.1,2.2,0.9", "TEC:CONSTIDX? 1,1", "1.100000, 2.200000, 0.900000",
+        SRoundTrip{"TEC:CONSTIDX 1,1,1.1,2.2,0.9", "TEC:CONSTIDX? 1,1", "1.100000, 2.200000, 0.9000000",
                    "TEC:CONSTIDX 1,5,1,2,3,0"},
         SRoundTrip{"TEC:ENAB:OUTOFF 1241", "TEC:ENAB:OUTOFF?", "1241", "TEC:ENAB:OUTOFF 70000"}));
 

@@ -82,6 +82,10 @@ public:
     // The port descriptor of the current port-list selection; empty for anything else.
     std::string SelectedDescriptor() const;
 
+    // The light-yellow highlight of a set-point field that differs from the instrument's set point
+    // (public: the channel blocks that panels hold paint their own fields).
+    static void SetEdited(QWidget* field, bool edited);
+
     // Readings of the derived panel, rewritten on each connection-watch tick before the watch.
     virtual void Refresh() {}
 
@@ -101,8 +105,6 @@ protected:
     const SUiContext& Context() const { return m_context; }
     IPanelHost& Host() const { return m_host; }
     QLabel* StatusLine() const { return m_status; }
-    // The light-yellow highlight of a set-point field that differs from the instrument's set point.
-    static void SetEdited(QWidget* field, bool edited);
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 

@@ -5,11 +5,14 @@
 #include "ui/panels/M6x8Panel.h"
 #include "ui/panels/NorlasePanel.h"
 #include "ui/panels/PanelTypes.h"
+#include "ui/panels/TECPanel.h"
 
 CBasePanel* CreatePanel(int typeCode, const SUiContext& context, IPanelHost& host, int index, QWidget* parent)
 {
     switch (typeCode)
     {
+    case PanelType::TEC:
+        return new CTECPanel(context, host, index, parent);
     case PanelType::Norlase:
         return new CNorlasePanel(context, host, index, parent);
     case PanelType::M609:

@@ -1,0 +1,640 @@
+#include "ui/widgets/TecBlock.h"
+
+#include "instrument/TEC.h"
+#include "instrument/TecTypes.h"
+#include "ui/app/Prompter.h"
+#include "ui/panels/BasePanel.h"
+#include "ui/widgets/LocaleNumber.h"
+#include "ui/widgets/ReadingState.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace
+{
+const QString Degrees = QString::fromUtf8("\u00baC");
+const QString Unknown = "---";
+
+// Feature codes a model may lock: every mode, one mode, the set point of one mode.
+constexpr uint32_t LockAllModes = 0xF0001240;
+constexpr uint32_t LockModeT = 0xF0001280;
+constexpr uint32_t LockModeR = 0xF0001301;
+constexpr uint32_t LockModeITE = 0xF0001302;
+constexpr uint32_t LockSetPointT = 0xF0001008;
+constexpr uint32_t LockSetPointR = 0xF0001010;
+constexpr uint32_t LockSetPointITE = 0xF0001004;
+
+// Condition bits that say the sensor input is open or shorted.
+constexpr int CondSensorOpen = 0x40;
+constexpr int CondSensorShort = 0x400;
+// Auxiliary sensors at or below this read as switched off.
+constexpr float AuxDisabled = -998.0f;
+
+QFont Sized(const QFont& base, int pixels, bool bold)
+{
+    QFont font = base;
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+QLabel* ReadingField(const QString& name, const QFont& font, QWidget* parent)
+{
+    auto* field = new QLabel(parent);
+    field->setObjectName(name);
+    field->setFont(font);
+    field->setFrameShape(QFrame::Panel);
+    field->setFrameShadow(QFrame::Sunken);
+    field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    field->setMinimumWidth(QFontMetrics(font).horizontalAdvance("-0000.000") + 8);
+    return field;
+}
+
+// Exclusive radio buttons cannot be unchecked one by one.
+void Uncheck(std::initializer_list<QRadioButton*> buttons)
+{
+    for (QRadioButton* button : buttons)
+        button->setAutoExclusive(false);
+    for (QRadioButton* button : buttons)
+        button->setChecked(false);
+    for (QRadioButton* button : buttons)
+        button->setAutoExclusive(true);
+}
+
+QString RangeMessage(int mode, double low, double high)
+{
+    const QString text =
+        mode == TecModeT ? "Temperature set point exceeds the limits, please enter a value between %1 and %2."
+        : mode == TecModeR ? "Sensor set point exceeds the limits, please enter a value between %1 and %2."
+                           : "Current set point exceeds the limits, please enter a value between %1 and %2.";
+    return text.arg(LocaleNumber::Bound(low), LocaleNumber::Bound(high));
+}
+} // namespace
+
+const QString CTecBlock::AutoTuneCancelled =
+    "AutoTune was cancelled. No changes were made to the PID parameters or gain.";
+
+CTecBlock::CTecBlock(const SUiContext& context, STecChannelAccess access, QWidget* parent)
+    : CTecBlock(context, std::move(access), SOptions{}, parent)
+{
+}
+
+CTecBlock::CTecBlock(const SUiContext& context, STecChannelAccess access, const SOptions& options,
+                     QWidget* parent)
+    : QWidget(parent), m_context(context), m_access(std::move(access))
+{
+    Build(options);
+    UpdateControls(false);
+}
+
+void CTecBlock::Build(const SOptions& options)
+{
+    auto* column = new QVBoxLayout;
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(6);
+    column->addWidget(BuildReadings());
+    column->addWidget(BuildSetPoint());
+    column->addWidget(BuildOutputAndMode());
+    QWidget* aux = BuildAuxRows();
+    column->addWidget(aux);
+    aux->setVisible(false);
+    if (!options.auxSensors)
+        m_auxBox = nullptr;
+    QWidget* buttons = BuildButtons();
+    column->addWidget(buttons);
+    buttons->setVisible(options.settingsButton);
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    if (options.title.isEmpty())
+    {
+        outer->addLayout(column);
+        return;
+    }
+    auto* group = new QGroupBox(options.title, this);
+    group->setObjectName("tecBlockGroup");
+    group->setLayout(column);
+    outer->addWidget(group);
+}
+
+QWidget* CTecBlock::BuildReadings()
+{
+    auto* box = new QWidget(this);
+    auto* grid = new QGridLayout(box);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setHorizontalSpacing(6);
+    const QFont big = Sized(font(), 24, true);
+    const QFont label = Sized(font(), 16, true);
+    auto addRow = [&](int row, const QString& caption, const QString& name, const QString& unit)
+    {
+        auto* captionLabel = new QLabel(caption, box);
+        captionLabel->setFont(label);
+        captionLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        QLabel* field = ReadingField(name, big, box);
+        auto* unitLabel = new QLabel(unit, box);
+        unitLabel->setFont(label);
+        unitLabel->setObjectName(name + "Unit");
+        unitLabel->setMinimumWidth(QFontMetrics(label).horizontalAdvance("kΩ") + 4);
+        grid->addWidget(captionLabel, row, 0);
+        grid->addWidget(field, row, 1);
+        grid->addWidget(unitLabel, row, 2);
+        return std::pair{field, unitLabel};
+    };
+    m_tField = addRow(0, "T =", "tField", Degrees).first;
+    std::tie(m_rField, m_rUnit) = addRow(1, "R =", "rField", QString());
+    m_iteField = addRow(2, "ITE =", "iteField", "A").first;
+    m_vteField = addRow(3, "VTE =", "vteField", "V").first;
+    grid->setColumnStretch(1, 1);
+    return box;
+}
+
+QWidget* CTecBlock::BuildSetPoint()
+{
+    auto* group = new QGroupBox("Setpoint", this);
+    group->setObjectName("setpointGroup");
+    auto* row = new QHBoxLayout(group);
+    m_setPointEdit = new QLineEdit(group);
+    m_setPointEdit->setObjectName("setPointEdit");
+    m_setPointEdit->setFont(Sized(font(), 24, true));
+    m_setPointEdit->setAlignment(Qt::AlignRight);
+    m_setPointEdit->setMinimumWidth(QFontMetrics(m_setPointEdit->font()).horizontalAdvance("-0000.000") + 12);
+    m_setPointUnit = new QLabel(group);
+    m_setPointUnit->setObjectName("setPointUnit");
+    m_setPointUnit->setFont(Sized(font(), 16, true));
+    m_setPointUnit->setMinimumWidth(QFontMetrics(m_setPointUnit->font()).horizontalAdvance("kΩ") + 4);
+    m_setButton = new QPushButton("Set", group);
+    m_setButton->setObjectName("setButton");
+    m_setButton->setFont(Sized(font(), 18, true));
+    row->addWidget(m_setPointEdit, 1);
+    row->addWidget(m_setPointUnit);
+    row->addWidget(m_setButton);
+    connect(m_setButton, &QPushButton::clicked, this, &CTecBlock::OnSetPoint);
+    connect(m_setPointEdit, &QLineEdit::textEdited, this, &CTecBlock::CompareSetPoint);
+    return group;
+}
+
+QWidget* CTecBlock::BuildOutputAndMode()
+{
+    auto* box = new QWidget(this);
+    auto* row = new QHBoxLayout(box);
+    row->setContentsMargins(0, 0, 0, 0);
+    const QFont label = Sized(font(), 15, true);
+
+    auto* output = new QGroupBox("Output", box);
+    auto* outputRow = new QHBoxLayout(output);
+    m_onButton = new QRadioButton("On", output);
+    m_onButton->setObjectName("onButton");
+    m_offButton = new QRadioButton("Off", output);
+    m_offButton->setObjectName("offButton");
+    auto* mode = new QGroupBox("Mode", box);
+    auto* modeRow = new QHBoxLayout(mode);
+    m_tModeButton = new QRadioButton("T", mode);
+    m_tModeButton->setObjectName("tModeButton");
+    m_rModeButton = new QRadioButton("R", mode);
+    m_rModeButton->setObjectName("rModeButton");
+    m_iteModeButton = new QRadioButton("ITE", mode);
+    m_iteModeButton->setObjectName("iteModeButton");
+    for (QRadioButton* button : {m_onButton, m_offButton})
+    {
+        button->setFont(label);
+        outputRow->addWidget(button);
+    }
+    for (QRadioButton* button : {m_tModeButton, m_rModeButton, m_iteModeButton})
+    {
+        button->setFont(label);
+        modeRow->addWidget(button);
+    }
+    row->addWidget(output);
+    row->addWidget(mode, 1);
+
+    // The buttons show the instrument's state; a click asks for a change, the next refresh shows it.
+    connect(m_onButton, &QRadioButton::clicked, this, [this] { SendOutput(true); });
+    connect(m_offButton, &QRadioButton::clicked, this, [this] { SendOutput(false); });
+    connect(m_tModeButton, &QRadioButton::clicked, this, [this] { SendMode(TecModeT); });
+    connect(m_rModeButton, &QRadioButton::clicked, this, [this] { SendMode(TecModeR); });
+    connect(m_iteModeButton, &QRadioButton::clicked, this, [this] { SendMode(TecModeITE); });
+    return box;
+}
+
+QWidget* CTecBlock::BuildAuxRows()
+{
+    m_auxBox = new QWidget(this);
+    auto* grid = new QGridLayout(m_auxBox);
+    grid->setContentsMargins(0, 0, 0, 0);
+    const QFont label = Sized(font(), 14, true);
+    const QStringList captions = {QString(), QString(), "Ax 1=", "Ax 2=", "Ax 3=", "Ax 4="};
+    for (int i = 0; i < AuxRows; ++i)
+    {
+        m_auxLabels[i] = new QLabel(captions[i], m_auxBox);
+        m_auxLabels[i]->setObjectName(QString("auxLabel%1").arg(i + 1));
+        m_auxLabels[i]->setFont(label);
+        m_auxValues[i] = new QLabel(m_auxBox);
+        m_auxValues[i]->setObjectName(QString("auxValue%1").arg(i + 1));
+        m_auxValues[i]->setFont(label);
+        m_auxValues[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        m_auxValues[i]->setMinimumWidth(QFontMetrics(label).horizontalAdvance("Disabled") + 6);
+        auto* unit = new QLabel(Degrees, m_auxBox);
+        unit->setFont(label);
+        // Two rows a line: 1 2 / 3 4 / 5 6.
+        const int line = i / 2;
+        const int column = (i % 2) * 3;
+        grid->addWidget(m_auxLabels[i], line, column);
+        grid->addWidget(m_auxValues[i], line, column + 1);
+        grid->addWidget(unit, line, column + 2);
+        m_auxValues[i]->setProperty("unitLabel", QVariant::fromValue<QObject*>(unit));
+    }
+    return m_auxBox;
+}
+
+QWidget* CTecBlock::BuildButtons()
+{
+    auto* box = new QWidget(this);
+    auto* row = new QHBoxLayout(box);
+    row->setContentsMargins(0, 0, 0, 0);
+    m_settingsButton = new QPushButton("TEC Settings...", box);
+    m_settingsButton->setObjectName("tecSettingsButton");
+    m_autoTuneButton = new QPushButton("AutoTune...", box);
+    m_autoTuneButton->setObjectName("autoTuneButton");
+    m_autoTuneButton->hide();
+    row->addWidget(m_settingsButton);
+    row->addWidget(m_autoTuneButton);
+    row->addStretch(1);
+    connect(m_settingsButton, &QPushButton::clicked, this, &CTecBlock::OpenSettings);
+    connect(m_autoTuneButton, &QPushButton::clicked, this, &CTecBlock::OpenAutoTune);
+    return box;
+}
+
+CTEC* CTecBlock::Channel() const
+{
+    return m_access.channel ? m_access.channel() : nullptr;
+}
+
+void CTecBlock::Tick()
+{
+    CTEC* tec = Channel();
+    const bool flag = tec && tec->GetUserFlag();
+    const bool refresh = tec && tec->IsPolling() && (flag || m_previousFlag);
+    const bool forced = flag && !m_previousFlag;
+    if (refresh)
+        Refresh(forced);
+    else
+        ClearReadings();
+    m_previousFlag = flag;
+}
+
+void CTecBlock::Refresh(bool forced)
+{
+    CTEC* tec = m_access.Selected();
+    if (!tec)
+        return;
+    ShowReadings(*tec, forced);
+    RefreshSetPoint(*tec, forced);
+    if (m_mode == TecModeT)
+        m_setPointEdit->setReadOnly(!m_setPointEditable || tec->IsTSetPointLocked());
+    RefreshOutput(*tec, forced);
+    RefreshMode(*tec, forced);
+    RefreshSensorType(*tec, forced);
+    ShowAuxSensors(*tec);
+}
+
+QString CTecBlock::Known(CTEC& tec, double value, int precision) const
+{
+    return ReadingState::IsKnown(tec, value) ? LocaleNumber::Format(value, precision) : Unknown;
+}
+
+void CTecBlock::ShowReadings(CTEC& tec, bool)
+{
+    m_vteField->setText(Known(tec, tec.GetV(), tec.GetPrecision(TecQuantityV)));
+    m_iteField->setText(Known(tec, tec.GetITE(), tec.GetPrecision(TecQuantityITE)));
+    const int condition = tec.GetCondition();
+    if (condition & CondSensorOpen)
+    {
+        m_tField->setText("Open");
+        m_rField->setText("Open");
+    }
+    else if (condition & CondSensorShort)
+    {
+        m_tField->setText("Short");
+        m_rField->setText("Short");
+    }
+    else
+    {
+        m_rField->setText(Known(tec, tec.GetR(), tec.GetPrecision(TecQuantityR)));
+        m_tField->setText(Known(tec, tec.GetT(), tec.GetPrecision(TecQuantityT)));
+    }
+}
+
+void CTecBlock::RefreshSetPoint(CTEC& tec, bool forced)
+{
+    const float setPoint = tec.GetSetPoint();
+    const bool known = ReadingState::IsKnown(tec, setPoint);
+    if (forced || setPoint != m_setPoint || known != m_setPointKnown)
+    {
+        m_setPoint = setPoint;
+        m_setPointKnown = known;
+        WriteSetPointField();
+    }
+    CompareSetPoint();
+}
+
+void CTecBlock::RefreshOutput(CTEC& tec, bool forced)
+{
+    const bool output = tec.GetOutput(false);
+    if (!forced && output == m_output && (m_onButton->isChecked() || m_offButton->isChecked()))
+        return;
+    m_output = output;
+    QRadioButton* checked = output ? m_onButton : m_offButton;
+    QRadioButton* other = output ? m_offButton : m_onButton;
+    const bool focusMoves = other->hasFocus();
+    checked->setChecked(true);
+    if (focusMoves)
+        checked->setFocus();
+}
+
+void CTecBlock::RefreshMode(CTEC& tec, bool forced)
+{
+    const int mode = tec.GetMode(false);
+    if (!forced && mode == m_mode)
+        return;
+    const bool changed = mode != m_mode;
+    m_mode = mode;
+    ShowCheckedButtons();
+    m_setPointUnit->setText(SetPointUnit(tec));
+    UpdateControls(m_connected);
+    // A value typed for the old mode must not go out in the new mode's unit.
+    if (changed)
+    {
+        m_setPoint = tec.GetSetPoint();
+        m_setPointKnown = ReadingState::IsKnown(tec, m_setPoint);
+        WriteSetPointField();
+    }
+    CompareSetPoint();
+}
+
+void CTecBlock::RefreshSensorType(CTEC& tec, bool forced)
+{
+    const int type = tec.GetSensorType(false);
+    if (!forced && type == m_sensorType)
+        return;
+    m_sensorType = type;
+    m_rUnit->setText(QString::fromStdString(tec.GetRUnits(type)));
+    if (m_mode == TecModeR)
+        m_setPointUnit->setText(SetPointUnit(tec));
+}
+
+void CTecBlock::ShowAuxSensors(CTEC& tec)
+{
+    const int count = tec.GetSensorCount();
+    if (!m_auxBox || count <= 1)
+        return;
+    const int control = std::clamp(tec.GetActiveSensor(), 0, 2);
+    std::vector<int> sensors;
+    for (int sensor = 0; sensor < 3; ++sensor)
+        if (sensor != control)
+            sensors.push_back(sensor);
+    for (int sensor = 3; sensor < CTEC::MaxSensors; ++sensor)
+        sensors.push_back(sensor);
+    for (int row = 0; row < AuxRows; ++row)
+    {
+        if (row < 2)
+            m_auxLabels[row]->setText(QString("T%1 =").arg(sensors[row] + 1));
+        if (row >= count - 1)
+            continue;
+        const float value = tec.GetT(false, sensors[row]);
+        m_auxValues[row]->setText(value <= AuxDisabled && !ReadingState::IsNoValue(value)
+                                      ? QString("Disabled")
+                                      : Known(tec, value, tec.GetPrecision(TecQuantityT)));
+    }
+}
+
+void CTecBlock::ClearReadings()
+{
+    for (QLabel* field : {m_tField, m_rField, m_iteField, m_vteField, m_setPointUnit})
+        field->clear();
+    for (QLabel* value : m_auxValues)
+        value->clear();
+}
+
+int CTecBlock::SetPointPrecision(CTEC& tec) const
+{
+    // The mode code is the quantity whose precision the set point carries.
+    return tec.GetPrecision(m_mode);
+}
+
+QString CTecBlock::SetPointUnit(CTEC& tec) const
+{
+    switch (m_mode)
+    {
+    case TecModeT:
+        return Degrees;
+    case TecModeR:
+        return QString::fromStdString(
+            tec.GetRUnits(m_sensorType != 0 ? m_sensorType : tec.GetSensorType(false)));
+    default:
+        return "A";
+    }
+}
+
+void CTecBlock::WriteSetPointField()
+{
+    CTEC* tec = Channel();
+    m_rewritingField = true;
+    if (!tec || !m_setPointKnown)
+        m_setPointEdit->setText(tec ? Unknown : QString());
+    else
+        m_setPointEdit->setText(LocaleNumber::Format(m_setPoint, SetPointPrecision(*tec)));
+    m_rewritingField = false;
+}
+
+void CTecBlock::CompareSetPoint()
+{
+    if (!m_connected)
+        return;
+    const std::optional<double> typed = LocaleNumber::Parse(m_setPointEdit->text());
+    const bool differs = m_setPointEdit->text() != Unknown &&
+                         (!typed || !m_setPointKnown || static_cast<float>(*typed) != m_setPoint);
+    m_edited = differs;
+    CBasePanel::SetEdited(m_setPointEdit, differs);
+    m_setButton->setEnabled(m_setPointEditable && differs);
+}
+
+void CTecBlock::OnSetPoint()
+{
+    if (!m_connected || !m_setPointEditable || m_setPointEdit->isReadOnly())
+        return;
+    const std::optional<double> typed = LocaleNumber::Parse(m_setPointEdit->text());
+    if (!typed)
+    {
+        // A typo must never become a set point (it used to read as 0).
+        m_context.prompter.Message(this, "Enter a number.");
+        WriteSetPointField();
+        CompareSetPoint();
+        return;
+    }
+    const float value = static_cast<float>(*typed);
+    if (m_setPointKnown && value == m_setPoint)
+        return;
+    CTEC* tec = m_access.Selected();
+    if (!tec)
+        return;
+    double low = 0.0;
+    double high = 0.0;
+    switch (m_mode)
+    {
+    case TecModeT:
+        low = tec->GetTLowLimit();
+        high = tec->GetTHighLimit();
+        break;
+    case TecModeR:
+        low = tec->GetRLowLimit();
+        high = tec->GetRHighLimit();
+        break;
+    case TecModeITE:
+        high = tec->GetITELimit();
+        low = -high;
+        break;
+    default:
+        m_context.prompter.Message(this, "Invalid mode, cannot change the setpoint.");
+        WriteSetPointField();
+        CompareSetPoint();
+        return;
+    }
+    if (ReadingState::IsNoValue(low) || ReadingState::IsNoValue(high) || value < static_cast<float>(low) ||
+        value > static_cast<float>(high))
+        m_context.prompter.Message(this, RangeMessage(m_mode, low, high));
+    else
+    {
+        m_setPoint = value;
+        m_setPointKnown = true;
+        tec->SetSetPoint(value);
+    }
+    WriteSetPointField();
+    CompareSetPoint();
+}
+
+bool CTecBlock::HasFocus() const
+{
+    const QWidget* focus = QApplication::focusWidget();
+    return focus && (focus == this || isAncestorOf(focus));
+}
+
+bool CTecBlock::IsModeLocked(CTEC& tec, int mode)
+{
+    if (tec.IsSettingHidden(LockAllModes))
+        return true;
+    switch (mode)
+    {
+    case TecModeT:
+        return tec.IsSettingHidden(LockModeT);
+    case TecModeR:
+        return tec.IsSettingHidden(LockModeR);
+    default:
+        return tec.IsSettingHidden(LockModeITE);
+    }
+}
+
+bool CTecBlock::IsSetPointEditable(CTEC& tec, int mode)
+{
+    switch (mode)
+    {
+    case TecModeT:
+        return !tec.IsSettingHidden(LockSetPointT);
+    case TecModeR:
+        return !tec.IsSettingHidden(LockSetPointR);
+    case TecModeITE:
+        return !tec.IsSettingHidden(LockSetPointITE);
+    default:
+        return false;
+    }
+}
+
+void CTecBlock::UpdateControls(bool connected)
+{
+    m_connected = connected;
+    CTEC* tec = connected ? m_access.Selected() : nullptr;
+    m_setPointEditable = tec && IsSetPointEditable(*tec, m_mode);
+    m_setPointEdit->setEnabled(tec != nullptr);
+    m_setPointEdit->setReadOnly(!m_setPointEditable ||
+                                (tec && m_mode == TecModeT && tec->IsTSetPointLocked()));
+    m_setButton->setEnabled(m_setPointEditable);
+    for (QWidget* widget : std::initializer_list<QWidget*>{m_onButton, m_offButton, m_settingsButton,
+                                                           m_tField, m_rField, m_iteField, m_vteField})
+        widget->setEnabled(tec != nullptr);
+    m_tModeButton->setEnabled(tec && !IsModeLocked(*tec, TecModeT));
+    m_rModeButton->setEnabled(tec && !IsModeLocked(*tec, TecModeR));
+    m_iteModeButton->setEnabled(tec && !IsModeLocked(*tec, TecModeITE));
+    m_autoTuneButton->setVisible(tec && tec->IsAutoTuneSupported());
+    if (m_auxBox)
+    {
+        const int count = tec ? tec->GetSensorCount() : 0;
+        m_auxBox->setVisible(count > 1);
+        for (int row = 0; row < AuxRows; ++row)
+        {
+            const bool shown = row < count - 1;
+            m_auxLabels[row]->setVisible(shown);
+            m_auxValues[row]->setVisible(shown);
+            qobject_cast<QWidget*>(m_auxValues[row]->property("unitLabel").value<QObject*>())
+                ->setVisible(shown);
+        }
+    }
+    if (!tec)
+    {
+        ClearReadings();
+        m_setPointEdit->clear();
+        CBasePanel::SetEdited(m_setPointEdit, false);
+        m_edited = false;
+        return;
+    }
+    CompareSetPoint();
+}
+
+void CTecBlock::ResetReadings()
+{
+    m_setPoint = 0.0f;
+    m_setPointKnown = false;
+    m_output = false;
+    m_mode = 0;
+    m_sensorType = 0;
+    m_previousFlag = false;
+    Uncheck({m_onButton, m_offButton});
+    Uncheck({m_tModeButton, m_rModeButton, m_iteModeButton});
+}
+
+// The buttons go back to the state last read; the refresh checks the new one once the channel has it.
+void CTecBlock::SendMode(int mode)
+{
+    if (CTEC* tec = m_access.Selected())
+        tec->SetMode(mode);
+    ShowCheckedButtons();
+}
+
+void CTecBlock::SendOutput(bool on)
+{
+    if (CTEC* tec = m_access.Selected())
+        tec->SetOutput(on);
+    ShowCheckedButtons();
+}
+
+void CTecBlock::ShowCheckedButtons()
+{
+    QRadioButton* mode = m_mode == TecModeT     ? m_tModeButton
+                         : m_mode == TecModeR   ? m_rModeButton
+                         : m_mode == TecModeITE ? m_iteModeButton
+                                                : nullptr;
+    Uncheck({m_tModeButton, m_rModeButton, m_iteModeButton});
+    if (mode)
+        mode->setChecked(true);
+    (m_output ? m_onButton : m_offButton)->setChecked(true);
+}
+
+void CTecBlock::OpenSettings() {}
+
+void CTecBlock::OpenAutoTune() {}

@@ -1,0 +1,135 @@
+#pragma once
+
+#include "ui/app/UiContext.h"
+#include "ui/widgets/TecChannelAccess.h"
+
+#include <QString>
+#include <QWidget>
+#include <array>
+
+class CTEC;
+class QAbstractButton;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+// The controls of one TEC channel: T, R, ITE and VTE readings ("Open"/"Short" from the status bits),
+// the set point with its unit, "Set" and the light-yellow highlight, the mode and output buttons with
+// the model's feature locks, the auxiliary sensor rows of multi-sensor units, "TEC Settings..." and
+// "AutoTune...". The single-channel TEC panel holds one; the combo, multi-channel and OEM panels hold
+// one per TEC channel and route Enter to the block whose field has the focus.
+//
+// The block never owns the channel: it looks it up through its access on every use.
+class CTecBlock : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // The AutoTune message when the wizard ended other than by Finish after the tune was started.
+    static const QString AutoTuneCancelled;
+    static constexpr int AuxRows = 6;
+
+    struct SOptions
+    {
+        bool auxSensors = true;     // rows for the further sensors of multi-sensor units
+        bool settingsButton = true; // "TEC Settings..." and "AutoTune..."
+        QString title;              // a group title around the block ("TEC 2"); none when empty
+    };
+
+    CTecBlock(const SUiContext& context, STecChannelAccess access, QWidget* parent = nullptr);
+    CTecBlock(const SUiContext& context, STecChannelAccess access, const SOptions& options,
+              QWidget* parent = nullptr);
+
+    const STecChannelAccess& Access() const { return m_access; }
+
+    // One watch tick by the family's rule: refreshes while the channel polls and its poll cycle flag is
+    // set now or was on the previous tick, forced when the flag has just come up; otherwise the readings
+    // are emptied. Panels whose channels share a parent's flag call Refresh/ClearReadings themselves.
+    void Tick();
+    // Rewrites the readings; forced rewrites every field even when its cached value is unchanged.
+    void Refresh(bool forced);
+    // Empties the reading fields and the set-point unit (no refresh this tick).
+    void ClearReadings();
+    // Enables the controls for the connected state and the model's locks; empties them when not.
+    void UpdateControls(bool connected);
+    // Forgets the cached values so that the next refresh rewrites every field.
+    void ResetReadings();
+    // "Set" and Enter: checks the typed set point and sends it.
+    void OnSetPoint();
+    // True while the keyboard focus is inside the block (the owning panel routes Enter here).
+    bool HasFocus() const;
+
+    void OpenSettings();
+    void OpenAutoTune();
+
+    // The cached state as last shown (for owning panels and tests).
+    float CachedSetPoint() const { return m_setPoint; }
+    int CachedMode() const { return m_mode; }
+    bool IsSetPointEdited() const { return m_edited; }
+
+signals:
+    // A setting dialog or the wizard is about to open / has closed (a panel may pause its own work).
+    void modalStarted();
+    void modalFinished();
+
+private:
+    void Build(const SOptions& options);
+    QWidget* BuildReadings();
+    QWidget* BuildSetPoint();
+    QWidget* BuildOutputAndMode();
+    QWidget* BuildAuxRows();
+    QWidget* BuildButtons();
+    CTEC* Channel() const;
+    void ShowReadings(CTEC& tec, bool forced);
+    void ShowAuxSensors(CTEC& tec);
+    void RefreshSetPoint(CTEC& tec, bool forced);
+    void RefreshOutput(CTEC& tec, bool forced);
+    void RefreshMode(CTEC& tec, bool forced);
+    void RefreshSensorType(CTEC& tec, bool forced);
+    void WriteSetPointField();
+    void CompareSetPoint();
+    bool IsModeLocked(CTEC& tec, int mode);
+    bool IsSetPointEditable(CTEC& tec, int mode);
+    QString SetPointUnit(CTEC& tec) const;
+    int SetPointPrecision(CTEC& tec) const;
+    void SendMode(int mode);
+    void SendOutput(bool on);
+    void ShowCheckedButtons();
+    QString Known(CTEC& tec, double value, int precision) const;
+
+    SUiContext m_context;
+    STecChannelAccess m_access;
+    bool m_connected = false;
+
+    // Cached as last read from the channel or last sent.
+    float m_setPoint = 0.0f;
+    bool m_setPointKnown = false;
+    bool m_output = false;
+    int m_mode = 0;
+    int m_sensorType = 0;
+    bool m_previousFlag = false;
+    bool m_setPointEditable = false;
+    bool m_edited = false;
+    bool m_rewritingField = false;
+
+    QLabel* m_tField = nullptr;
+    QLabel* m_rField = nullptr;
+    QLabel* m_rUnit = nullptr;
+    QLabel* m_iteField = nullptr;
+    QLabel* m_vteField = nullptr;
+    QLineEdit* m_setPointEdit = nullptr;
+    QLabel* m_setPointUnit = nullptr;
+    QPushButton* m_setButton = nullptr;
+    QRadioButton* m_onButton = nullptr;
+    QRadioButton* m_offButton = nullptr;
+    QRadioButton* m_tModeButton = nullptr;
+    QRadioButton* m_rModeButton = nullptr;
+    QRadioButton* m_iteModeButton = nullptr;
+    QWidget* m_auxBox = nullptr;
+    std::array<QLabel*, AuxRows> m_auxLabels{};
+    std::array<QLabel*, AuxRows> m_auxValues{};
+    QPushButton* m_settingsButton = nullptr;
+    QPushButton* m_autoTuneButton = nullptr;
+};

@@ -1,0 +1,18 @@
+#include "ui/widgets/TecChannelAccess.h"
+
+#include "instrument/TEC.h"
+
+CTEC* STecChannelAccess::Selected() const
+{
+    CTEC* tec = channel ? channel() : nullptr;
+    if (tec && select)
+        select();
+    return tec;
+}
+
+CInstrBase* STecChannelAccess::Session() const
+{
+    if (session)
+        return session();
+    return channel ? channel() : nullptr;
+}

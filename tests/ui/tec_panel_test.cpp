@@ -1,0 +1,211 @@
+// The TEC panel against simulated units over pseudo-terminals: readings, sensor faults, the set-point
+// entry with its range messages and the model locks.
+#include "FakePanelHost.h"
+#include "ScriptedPrompter.h"
+#include "SimPanelFixture.h"
+#include "UiTestEnvironment.h"
+#include "diag/MemoryProfile.h"
+#include "instrument/TEC.h"
+#include "ui/app/UiContext.h"
+#include "ui/panels/TECPanel.h"
+#include "ui/widgets/TecBlock.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+#include <memory>
+
+namespace
+{
+CUiTestEnvironment environment;
+} // namespace
+
+class CTecPanelTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    CMemoryProfile m_profile;
+    CScriptedPrompter m_prompter;
+    CFakePanelHost m_host;
+    SUiContext m_context{m_profile, m_prompter};
+
+    std::unique_ptr<CTECPanel> NewPanel() { return std::make_unique<CTECPanel>(m_context, m_host, 0); }
+    template <class T>
+    static T* Find(QWidget& panel, const char* name)
+    {
+        T* widget = panel.findChild<T*>(name);
+        if (!widget)
+            qFatal("no control %s", name);
+        return widget;
+    }
+    static QString Text(QWidget& panel, const char* name) { return Find<QLabel>(panel, name)->text(); }
+    // Types into the set-point field and presses Enter on it (the panel routes Enter to the block).
+    static void Enter(QWidget& panel, const QString& text)
+    {
+        auto* edit = Find<QLineEdit>(panel, "setPointEdit");
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, text);
+        QTest::keyClick(edit, Qt::Key_Return);
+    }
+
+private slots:
+    void init() { m_prompter.Reset(); }
+    void cleanup() { QLocale::setDefault(QLocale::c()); }
+
+    void openSensorShowsOpenWhileCurrentAndVoltageUpdate()
+    {
+        CSimPanelFixture sim("K910", 201);
+        auto panel = NewPanel();
+        QVERIFY(sim.Connect(*panel));
+        QTRY_VERIFY_WITH_TIMEOUT(Text(*panel, "tField") != "---" && !Text(*panel, "tField").isEmpty(), 10000);
+        QCOMPARE(Find<QLabel>(*panel, "tFieldUnit")->text(), QString::fromUtf8("\u00baC"));
+
+        sim.Sim().SetSensorFault(0, ESimSensorFault::Open);
+        QTRY_COMPARE_WITH_TIMEOUT(Text(*panel, "tField"), QString("Open"), 10000);
+        QCOMPARE(Text(*panel, "rField"), QString("Open"));
+        bool ok = false;
+        Text(*panel, "iteField").toDouble(&ok);
+        QVERIFY2(ok, qPrintable(Text(*panel, "iteField")));
+        Text(*panel, "vteField").toDouble(&ok);
+        QVERIFY2(ok, qPrintable(Text(*panel, "vteField")));
+
+        sim.Sim().SetSensorFault(0, ESimSensorFault::None);
+        QTRY_VERIFY_WITH_TIMEOUT(Text(*panel, "tField") != "Open", 10000);
+        sim.Sim().SetSensorFault(0, ESimSensorFault::Short);
+        QTRY_COMPARE_WITH_TIMEOUT(Text(*panel, "rField"), QString("Short"), 10000);
+    }
+
+    void setPointEntry()
+    {
+        CSimPanelFixture sim("K760", 202);
+        auto panel = NewPanel();
+        QVERIFY(sim.Connect(*panel));
+        CTecBlock& block = *panel->Block();
+        auto* edit = Find<QLineEdit>(*panel, "setPointEdit");
+        QTRY_VERIFY_WITH_TIMEOUT(block.CachedMode() == 1 && !edit->text().isEmpty() && edit->text() != "---",
+                                 10000);
+        const QString current = edit->text();
+
+        // The current set point, retyped: nothing goes out and nothing is highlighted.
+        size_t from = sim.Sim().Log().Count();
+        Enter(*panel, current);
+        QCOMPARE(sim.CountSent("TEC:T ", from), 0);
+        QVERIFY(!block.IsSetPointEdited());
+        QVERIFY(m_prompter.messages.isEmpty());
+
+        // A typo is refused, never sent as 0, and the field shows the set point again.
+        Enter(*panel, "2x");
+        QCOMPARE(m_prompter.messages, QStringList{"Enter a number."});
+        QCOMPARE(sim.CountSent("TEC:T ", from), 0);
+        QCOMPARE(edit->text(), current);
+
+        // Out of the T limits (-10 to 80 on this unit).
+        m_prompter.Reset();
+        Enter(*panel, "80.5");
+        QCOMPARE(m_prompter.messages,
+                 QStringList{
+                     "Temperature set point exceeds the limits, please enter a value between -10 and 80."});
+        QCOMPARE(edit->text(), current);
+
+        // A typed value is highlighted and "Set" enabled until it is sent.
+        m_prompter.Reset();
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, "31.5");
+        QVERIFY(block.IsSetPointEdited());
+        QCOMPARE(edit->property("edited").toBool(), true);
+        QVERIFY(Find<QPushButton>(*panel, "setButton")->isEnabled());
+        QTest::mouseClick(Find<QPushButton>(*panel, "setButton"), Qt::LeftButton);
+        QVERIFY(sim.Sim().Log().WaitForText("TEC:T 31.5", std::chrono::seconds(5), from) >= 0);
+        QVERIFY(!block.IsSetPointEdited());
+        QTRY_COMPARE_WITH_TIMEOUT(sim.Sim().Request("TEC:SET:T?").substr(0, 4), std::string("31.5"), 5000);
+    }
+
+    void decimalCommaLocaleSendsAPoint()
+    {
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        CSimPanelFixture sim("K760", 203);
+        auto panel = NewPanel();
+        QVERIFY(sim.Connect(*panel));
+        auto* edit = Find<QLineEdit>(*panel, "setPointEdit");
+        QTRY_VERIFY_WITH_TIMEOUT(edit->text().contains(','), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(Text(*panel, "tField").contains(','), 10000);
+        const size_t from = sim.Sim().Log().Count();
+        // A "." is no decimal separator here and no thousands mark either: refused, not read as 305.
+        Enter(*panel, "30.5");
+        QCOMPARE(m_prompter.messages, QStringList{"Enter a number."});
+        Enter(*panel, "30,5");
+        QVERIFY(sim.Sim().Log().WaitForText("TEC:T 30.5", std::chrono::seconds(5), from) >= 0);
+        QCOMPARE(sim.CountSent("TEC:T 305", from), 0);
+    }
+
+    void currentModeChecksAgainstTheLimit()
+    {
+        CSimPanelFixture sim("K760", 204);
+        sim.Sim().Request("TEC:LIM:ITE 2");
+        sim.Sim().Request("TEC:ITE 0.5");
+        auto panel = NewPanel();
+        QVERIFY(sim.Connect(*panel));
+        CTecBlock& block = *panel->Block();
+        auto* edit = Find<QLineEdit>(*panel, "setPointEdit");
+        QTRY_COMPARE_WITH_TIMEOUT(block.CachedMode(), 1, 10000);
+
+        // A typed, unsent value does not survive the change to another mode.
+        edit->setFocus();
+        QTest::keyClicks(edit, "7");
+        QVERIFY(block.IsSetPointEdited());
+        QTest::mouseClick(Find<QRadioButton>(*panel, "iteModeButton"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(block.CachedMode(), 3, 10000);
+        QCOMPARE(Find<QLabel>(*panel, "setPointUnit")->text(), QString("A"));
+        QVERIFY(!block.IsSetPointEdited());
+        QCOMPARE(edit->text().toDouble(), 0.5);
+        QVERIFY(Find<QRadioButton>(*panel, "iteModeButton")->isChecked());
+
+        const size_t from = sim.Sim().Log().Count();
+        Enter(*panel, "2.5");
+        QCOMPARE(m_prompter.messages,
+                 QStringList{"Current set point exceeds the limits, please enter a value between -2 and 2."});
+        QCOMPARE(sim.CountSent("TEC:ITE ", from), 0);
+        QCOMPARE(edit->text().toDouble(), 0.5);
+        Enter(*panel, "-2");
+        QVERIFY(sim.Sim().Log().WaitForText("TEC:ITE -2.0", std::chrono::seconds(5), from) >= 0);
+        QCOMPARE(m_prompter.messages.size(), 1);
+    }
+
+    void modelLocksAndSensorRows()
+    {
+        // The K705 has no ITE mode; the K760 shows its six further sensors.
+        {
+            CSimPanelFixture sim("K705", 205);
+            auto panel = NewPanel();
+            QVERIFY(sim.Connect(*panel));
+            QVERIFY(!Find<QRadioButton>(*panel, "iteModeButton")->isEnabled());
+            QVERIFY(Find<QRadioButton>(*panel, "tModeButton")->isEnabled());
+            QVERIFY(Find<QRadioButton>(*panel, "rModeButton")->isEnabled());
+            QVERIFY(Find<QLabel>(*panel, "auxValue1")->isHidden());
+        }
+        CSimPanelFixture sim("K760", 206);
+        auto panel = NewPanel();
+        QVERIFY(!Find<QPushButton>(*panel, "tecSettingsButton")->isEnabled());
+        QVERIFY(sim.Connect(*panel));
+        QVERIFY(Find<QPushButton>(*panel, "tecSettingsButton")->isEnabled());
+        QVERIFY(!Find<QLabel>(*panel, "auxValue6")->isHidden());
+        QTRY_COMPARE_WITH_TIMEOUT(Text(*panel, "auxLabel1"), QString("T2 ="), 10000);
+        QCOMPARE(Text(*panel, "auxLabel2"), QString("T3 ="));
+        QCOMPARE(Text(*panel, "auxLabel3"), QString("Ax 1="));
+        QTRY_VERIFY_WITH_TIMEOUT(!Text(*panel, "auxValue1").isEmpty(), 10000);
+        QVERIFY(!Find<QPushButton>(*panel, "autoTuneButton")->isHidden());
+
+        panel->Disconnect();
+        QVERIFY(Text(*panel, "tField").isEmpty());
+        QVERIFY(Find<QLineEdit>(*panel, "setPointEdit")->text().isEmpty());
+        QVERIFY(Find<QPushButton>(*panel, "autoTuneButton")->isHidden());
+    }
+};
+
+QTEST_MAIN(CTecPanelTest)
+#include "tec_panel_test.moc"
