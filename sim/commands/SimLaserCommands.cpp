@@ -245,6 +245,23 @@ void AddPulseTiming(CSimCommandRegistry& r)
     On(r, "LAS:QCWCOUNT?", GetInt(&CSimLaserUnit::GetQcwCount), HasPulseTiming);
     On(r, "LAS:QCWHOLD", SetSwitch(&CSimLaserUnit::SetQcwHold), HasPulseTiming);
     On(r, "LAS:QCWHOLD?", GetInt(&CSimLaserUnit::GetQcwHold), HasPulseTiming);
+    // The stored bounds of pulse width [ms], duty cycle [%], frequency [Hz], delay in and out [s].
+    On(
+        r, "LAS:QCWMIN?",
+        [](CSimLaserUnit& laser, CSimLaserBank&, CSimUnit&, std::string_view)
+        {
+            const CSimLaserUnit::SPulseBounds& b = laser.GetPulseBounds();
+            return List({b.minWidthMs, b.minDutyPct, b.minFreqHz, b.minDelayS, b.minDelayS}, {3, 1, 1, 6, 6});
+        },
+        HasPulseTiming);
+    On(
+        r, "LAS:QCWMAX?",
+        [](CSimLaserUnit& laser, CSimLaserBank&, CSimUnit&, std::string_view)
+        {
+            const CSimLaserUnit::SPulseBounds& b = laser.GetPulseBounds();
+            return List({b.maxWidthMs, b.maxDutyPct, b.maxFreqHz, b.maxDelayS, b.maxDelayS}, {3, 1, 1, 6, 6});
+        },
+        HasPulseTiming);
     On(r, "LAS:QCWLOW", SetOne(&CSimLaserUnit::SetQcwLow), HasQcw);
     On(r, "LAS:QCWLOW?", GetLdi(&CSimLaserUnit::GetQcwLow), HasQcw);
     On(r, "LAS:CAL:QCWLOWMODE", SetSwitch(&CSimLaserUnit::SetQcwLowMode), HasQcw);

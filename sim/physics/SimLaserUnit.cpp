@@ -286,7 +286,8 @@ int CSimLaserUnit::SetOnDelay(int ms)
 
 int CSimLaserUnit::SetCalMd(double uaPerMw)
 {
-    if (!InRange(uaPerMw, 0.001, 1000.0))
+    // 0 clears the photodiode calibration: no power reading, no power mode.
+    if (uaPerMw != 0.0 && !InRange(uaPerMw, 0.001, 10000.0))
         return kErrOutOfRange;
     m_calMd = uaPerMw;
     return 0;
@@ -382,7 +383,7 @@ int CSimLaserUnit::SetDutyCycle(double pct)
 
 int CSimLaserUnit::SetDelayIn(double s)
 {
-    if (!InRange(s, 0.0, m_bounds.maxDelayS))
+    if (!InRange(s, m_bounds.minDelayS, m_bounds.maxDelayS))
         return kErrOutOfRange;
     m_delayInS = s;
     return 0;
@@ -390,7 +391,7 @@ int CSimLaserUnit::SetDelayIn(double s)
 
 int CSimLaserUnit::SetDelayOut(double s)
 {
-    if (!InRange(s, 0.0, m_bounds.maxDelayS))
+    if (!InRange(s, m_bounds.minDelayS, m_bounds.maxDelayS))
         return kErrOutOfRange;
     m_delayOutS = s;
     return 0;

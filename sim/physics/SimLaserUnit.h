@@ -61,6 +61,7 @@ public:
         double maxFreqHz = 1000.0;
         double minDutyPct = 0.1;
         double maxDutyPct = 90.0;
+        double minDelayS = 0.0;
         double maxDelayS = 100.0;
         int maxCount = 60000;
     };

@@ -646,6 +646,28 @@ bool CLaser::SetQCWHold(bool on)
     return SendSet(WithInteger("LAS:QCWHOLD ", on ? 1 : 0));
 }
 
+namespace
+{
+bool ParsePulseTiming(const std::string& reply, CLaser::SPulseTiming& timing)
+{
+    const auto values = LaserProtocol::ParseNumberList(reply);
+    if (!values || values->size() != 5)
+        return false;
+    timing = {(*values)[0], (*values)[1], (*values)[2], (*values)[3], (*values)[4]};
+    return true;
+}
+} // namespace
+
+bool CLaser::GetPulseMinima(SPulseTiming& minima)
+{
+    return ParsePulseTiming(Query("LAS:QCWMIN?"), minima);
+}
+
+bool CLaser::GetPulseMaxima(SPulseTiming& maxima)
+{
+    return ParsePulseTiming(Query("LAS:QCWMAX?"), maxima);
+}
+
 bool CLaser::SetQCWLow(double value)
 {
     if (!IsQCWSupported())

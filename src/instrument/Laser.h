@@ -62,6 +62,17 @@ public:
     static constexpr uint32_t KeyRange = 0x370016;  // 0 low, 1 high
     static constexpr uint32_t KeyFactoryFlag = 0x380047;
 
+    // Pulse timing in the units of the pulse commands: width [ms], duty cycle [%], frequency [Hz],
+    // delays [s].
+    struct SPulseTiming
+    {
+        double pulseWidth = 0.0;
+        double dutyCycle = 0.0;
+        double frequency = 0.0;
+        double delayIn = 0.0;
+        double delayOut = 0.0;
+    };
+
     CLaser();
     ~CLaser() override = default;
 
@@ -138,6 +149,8 @@ public:
     virtual bool SetCalMD(double value);
     virtual float GetCalMD();
     bool IsCalMDSent() const { return m_calMDSent.load(std::memory_order_relaxed); }
+    // Whether the unit compensates its cable's resistance ("LAS:CABLER"); the drivers of the catalogue do.
+    virtual bool HasCableR() const { return true; }
     virtual bool SetCableR(double ohms);
     virtual float GetCableR();
     virtual bool SetPDBias(double value);
@@ -175,6 +188,10 @@ public:
     virtual bool SetQCWCount(int count);
     virtual bool GetQCWHold();
     virtual bool SetQCWHold(bool on);
+    // The unit's stored bounds of the pulse timing ("LAS:QCWMIN?", "LAS:QCWMAX?"); false when the
+    // reply does not hold the five values.
+    virtual bool GetPulseMinima(SPulseTiming& minima);
+    virtual bool GetPulseMaxima(SPulseTiming& maxima);
     virtual bool SetQCWLow(double value);
     virtual float GetQCWLow();
     virtual bool SetQCWLowMode(bool on);

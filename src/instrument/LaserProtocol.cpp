@@ -186,6 +186,22 @@ std::optional<std::pair<double, double>> ParseNumberPair(std::string_view text)
     return std::make_pair(*first, *second);
 }
 
+std::optional<std::vector<double>> ParseNumberList(std::string_view text)
+{
+    std::vector<double> values;
+    for (;;)
+    {
+        const auto comma = text.find(',');
+        const auto value = ParseNumber(text.substr(0, comma));
+        if (!value)
+            return std::nullopt;
+        values.push_back(*value);
+        if (comma == std::string_view::npos)
+            return values;
+        text.remove_prefix(comma + 1);
+    }
+}
+
 std::string FormatFixed(double value, int digits)
 {
     std::array<char, 400> buffer{};

@@ -100,6 +100,8 @@ std::optional<long long> ParseInteger(std::string_view text);
 int CountDecimals(std::string_view text);
 // Two numbers separated by "," and optional blanks, as in "%f, %f".
 std::optional<std::pair<double, double>> ParseNumberPair(std::string_view text);
+// Numbers separated by "," and optional blanks; nullopt when any field is not a number.
+std::optional<std::vector<double>> ParseNumberList(std::string_view text);
 
 // Fixed-point text with the given digits after the point, always with ".", like "%.*f" in "C".
 std::string FormatFixed(double value, int digits);

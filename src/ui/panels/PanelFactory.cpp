@@ -1,5 +1,6 @@
 #include "ui/panels/PanelFactory.h"
 
+#include "ui/panels/LaserPanel.h"
 #include "ui/panels/M607Panel.h"
 #include "ui/panels/M609Panel.h"
 #include "ui/panels/M6x8Panel.h"
@@ -11,6 +12,8 @@ CBasePanel* CreatePanel(int typeCode, const SUiContext& context, IPanelHost& hos
 {
     switch (typeCode)
     {
+    case PanelType::Laser:
+        return new CLaserPanel(context, host, index, parent);
     case PanelType::TEC:
         return new CTECPanel(context, host, index, parent);
     case PanelType::Norlase:

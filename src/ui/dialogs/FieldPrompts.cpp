@@ -1,0 +1,61 @@
+#include "ui/dialogs/FieldPrompts.h"
+
+#include "ui/app/Prompter.h"
+#include "ui/widgets/LocaleNumber.h"
+
+#include <QLineEdit>
+#include <cmath>
+
+namespace FieldPrompts
+{
+namespace
+{
+void Refuse(CPrompter& prompter, QLineEdit* edit, const QString& text)
+{
+    prompter.Message(edit->window(), text);
+    edit->setFocus();
+    edit->selectAll();
+}
+
+std::optional<double> Finite(const QLineEdit* edit)
+{
+    const std::optional<double> value = LocaleNumber::Parse(edit->text());
+    if (!value || !std::isfinite(*value))
+        return std::nullopt;
+    return value;
+}
+} // namespace
+
+std::optional<double> Number(CPrompter& prompter, QLineEdit* edit, double low, double high)
+{
+    const std::optional<double> value = Finite(edit);
+    if (!value)
+    {
+        Refuse(prompter, edit, EnterNumber);
+        return std::nullopt;
+    }
+    if (*value < low || *value > high)
+    {
+        Refuse(prompter, edit, EnterNumberBetween.arg(LocaleNumber::Bound(low), LocaleNumber::Bound(high)));
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<int> Integer(CPrompter& prompter, QLineEdit* edit, int low, int high)
+{
+    bool ok = false;
+    const int value = LocaleNumber::Locale().toInt(edit->text().trimmed(), &ok);
+    if (!ok)
+    {
+        Refuse(prompter, edit, EnterInteger);
+        return std::nullopt;
+    }
+    if (value < low || value > high)
+    {
+        Refuse(prompter, edit, EnterIntegerBetween.arg(low).arg(high));
+        return std::nullopt;
+    }
+    return value;
+}
+} // namespace FieldPrompts

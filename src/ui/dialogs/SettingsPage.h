@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QWidget>
+
+// One page of a settings sheet. The sheet validates every page before any page writes, so a refusal
+// on one page never leaves another page's values half written.
+class CSettingsPage : public QWidget
+{
+    Q_OBJECT
+
+public:
+    using QWidget::QWidget;
+
+    // Reads the channel's values into the controls; false when the channel is gone.
+    virtual bool Load() = 0;
+    // Checks every edit against its range; on a failure prompts, focuses the edit and returns false.
+    virtual bool Validate() = 0;
+    // Sends what the user changed. Runs only after every page of the sheet has validated.
+    virtual void Write() = 0;
+    // Whether the page's channel still exists (the panel may have lost the instrument).
+    virtual bool IsChannelPresent() const = 0;
+};

@@ -1,0 +1,82 @@
+#include "ui/dialogs/SettingsSheet.h"
+
+#include "ui/dialogs/SettingsPage.h"
+
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+CSettingsSheet::CSettingsSheet(const SUiContext&, const QString& title, QWidget* parent) : QDialog(parent)
+{
+    setObjectName("settingsSheet");
+    setWindowTitle(title);
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName("settingsTabs");
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setObjectName("okButton");
+    buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancelButton");
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_tabs);
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, this, &CSettingsSheet::OnOk);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(&m_lossTimer, &QTimer::timeout, this, &CSettingsSheet::OnLossCheck);
+    connect(this, &QDialog::finished, &m_lossTimer, &QTimer::stop);
+}
+
+void CSettingsSheet::AddPage(CSettingsPage* page, const QString& title)
+{
+    m_pages.push_back(page);
+    m_tabs->addTab(page, title);
+}
+
+bool CSettingsSheet::LoadPages()
+{
+    for (CSettingsPage* page : m_pages)
+        if (!page->Load())
+            return false;
+    m_lossTimer.start(LossCheckMs);
+    return true;
+}
+
+int CSettingsSheet::Open()
+{
+    if (!LoadPages())
+        return LostResult;
+    return exec();
+}
+
+bool CSettingsSheet::AllChannelsPresent() const
+{
+    for (const CSettingsPage* page : m_pages)
+        if (!page->IsChannelPresent())
+            return false;
+    return true;
+}
+
+void CSettingsSheet::OnOk()
+{
+    if (!AllChannelsPresent())
+    {
+        done(LostResult);
+        return;
+    }
+    for (CSettingsPage* page : m_pages)
+    {
+        if (!page->Validate())
+        {
+            m_tabs->setCurrentWidget(page);
+            return;
+        }
+    }
+    for (CSettingsPage* page : m_pages)
+        page->Write();
+    accept();
+}
+
+void CSettingsSheet::OnLossCheck()
+{
+    if (!AllChannelsPresent())
+        done(LostResult);
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "ui/app/UiContext.h"
+
+#include <QDialog>
+#include <QTimer>
+#include <vector>
+
+class CSettingsPage;
+class QTabWidget;
+
+// A modal property sheet of settings pages with OK and Cancel. OK validates every page first and only
+// then lets each page write; Cancel writes nothing. A page whose channel disappears (checked every
+// 250 ms, at opening and at OK) closes the sheet with LostResult.
+class CSettingsSheet : public QDialog
+{
+    Q_OBJECT
+
+public:
+    static constexpr int LostResult = -1;
+    static constexpr int LossCheckMs = 250;
+
+    CSettingsSheet(const SUiContext& context, const QString& title, QWidget* parent = nullptr);
+
+    // The sheet takes ownership.
+    void AddPage(CSettingsPage* page, const QString& title);
+    // Loads every page and runs the sheet modally: Accepted, Rejected or LostResult.
+    int Open();
+    // Loads every page without running the sheet (screenshots, tests); false when a channel is gone.
+    bool LoadPages();
+    // What OK does; public so that tests drive it without a modal loop.
+    void OnOk();
+    void OnLossCheck();
+
+private:
+    bool AllChannelsPresent() const;
+
+    QTabWidget* m_tabs = nullptr;
+    std::vector<CSettingsPage*> m_pages;
+    QTimer m_lossTimer;
+};

@@ -1,0 +1,541 @@
+#include "ui/widgets/LaserBlock.h"
+
+#include "instrument/Laser.h"
+#include "ui/app/Prompter.h"
+#include "ui/dialogs/LaserSettingsDlg.h"
+#include "ui/dialogs/QCWParametersDlg.h"
+#include "ui/dialogs/SettingsSheet.h"
+#include "ui/panels/BasePanel.h"
+#include "ui/widgets/LocaleNumber.h"
+#include "ui/widgets/ReadingState.h"
+
+#include <QButtonGroup>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+
+namespace
+{
+struct SModeButton
+{
+    const char* label;
+    const char* unit;
+    const char* objectName;
+};
+
+// Indexed by mode code - 1.
+constexpr SModeButton kModes[CLaserBlock::ModeCount] = {
+    {"Io", "mA", "ioModeButton"},       {"Io HiBW", "mA", "ioHiBwModeButton"},
+    {"Pulse", "mA", "pulseModeButton"}, {"Ext Trig", "mA", "extTrigModeButton"},
+    {"Burst", "mA", "burstModeButton"}, {"Im", "\u00b5A", "imModeButton"},
+    {"Po", "mW", "poModeButton"},       {"Vf", "V", "vfModeButton"},
+};
+
+bool IsPulseMode(int mode)
+{
+    return mode == LaserModePulse || mode == LaserModeTrig || mode == LaserModeBurst;
+}
+
+QString ModeUnit(int mode)
+{
+    return mode >= 1 && mode <= CLaserBlock::ModeCount ? QString::fromUtf8(kModes[mode - 1].unit) : QString();
+}
+
+QFont ArialBold(int pixels)
+{
+    QFont font("Arial");
+    font.setBold(true);
+    font.setPixelSize(pixels);
+    return font;
+}
+
+QLineEdit* ReadingField(const char* objectName, QWidget* parent)
+{
+    auto* field = new QLineEdit(parent);
+    field->setObjectName(objectName);
+    field->setReadOnly(true);
+    field->setFocusPolicy(Qt::NoFocus);
+    field->setFont(ArialBold(28));
+    field->setAlignment(Qt::AlignRight);
+    field->setMinimumWidth(field->fontMetrics().horizontalAdvance("-00000.000") + 12);
+    return field;
+}
+
+QLabel* TextLabel(const QString& text, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setFont(ArialBold(18));
+    return label;
+}
+
+// A maximum or limit the channel could not give (no value, unreadable, or a maximum of 0 or less,
+// which models without stored maxima answer) does not bound the set point.
+std::optional<double> Bounding(float value, bool isMaximum)
+{
+    if (ReadingState::IsNoValue(value) || (isMaximum && value <= 0.0f))
+        return std::nullopt;
+    return value;
+}
+
+std::optional<double> Smaller(float maximum, float limit)
+{
+    const std::optional<double> a = Bounding(maximum, true);
+    const std::optional<double> b = Bounding(limit, false);
+    if (a && b)
+        return std::min(*a, *b);
+    return a ? a : b;
+}
+} // namespace
+
+const QString CLaserBlock::LimitsMessage =
+    "Laser set point exceeds the limits, please enter a value between %1 and %2.";
+const QString CLaserBlock::InvalidModeMessage = "Invalid mode, cannot change the setpoint.";
+const QString CLaserBlock::NoResponsivityMessage =
+    "The photodiode response is 0, so no power set point can be checked. Enter the PD response in the "
+    "laser settings first.";
+const QString CLaserBlock::LimitsUnknownMessage =
+    "The laser's limits could not be read, so the set point was not sent.";
+
+CLaserBlock::CLaserBlock(const SUiContext& context, SLaserChannelAccess access, const SOptions& options,
+                         QWidget* parent)
+    : QWidget(parent), m_context(context), m_access(std::move(access)), m_options(options),
+      m_setPoint(CLaser::NoValue)
+{
+    setObjectName("laserBlock");
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(6);
+    layout->addWidget(BuildSetPointRow());
+    layout->addWidget(BuildReadings());
+    layout->addWidget(BuildModes());
+    layout->addWidget(BuildButtons());
+    layout->addStretch(1);
+    UpdateControls(false);
+}
+
+QWidget* CLaserBlock::BuildSetPointRow()
+{
+    auto* row = new QWidget(this);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+
+    auto* setPointGroup = new QGroupBox(m_options.setPointTitle, row);
+    setPointGroup->setObjectName("setPointGroup");
+    auto* setPointLayout = new QHBoxLayout(setPointGroup);
+    m_setPointEdit = new QLineEdit(setPointGroup);
+    m_setPointEdit->setObjectName("setPointEdit");
+    m_setPointEdit->setFont(ArialBold(28));
+    m_setPointEdit->setAlignment(Qt::AlignRight);
+    m_setPointEdit->setMinimumWidth(m_setPointEdit->fontMetrics().horizontalAdvance("00000.000") + 12);
+    m_setPointUnit = TextLabel(QString(), setPointGroup);
+    m_setPointUnit->setObjectName("setPointUnit");
+    m_setPointUnit->setMinimumWidth(m_setPointUnit->fontMetrics().horizontalAdvance("\u00b5A") + 4);
+    m_setButton = new QPushButton("Set", setPointGroup);
+    m_setButton->setObjectName("setButton");
+    m_setButton->setFont(ArialBold(20));
+    setPointLayout->addWidget(m_setPointEdit, 1);
+    setPointLayout->addWidget(m_setPointUnit);
+    setPointLayout->addWidget(m_setButton);
+
+    auto* outputGroup = new QGroupBox(m_options.outputTitle, row);
+    outputGroup->setObjectName("outputGroup");
+    auto* outputLayout = new QVBoxLayout(outputGroup);
+    m_onButton = new QPushButton("On", outputGroup);
+    m_onButton->setObjectName("onButton");
+    m_offButton = new QPushButton("Off", outputGroup);
+    m_offButton->setObjectName("offButton");
+    for (QPushButton* button : {m_onButton, m_offButton})
+    {
+        button->setCheckable(true);
+        button->setAutoExclusive(true);
+        outputLayout->addWidget(button);
+    }
+    layout->addWidget(setPointGroup, 1);
+    layout->addWidget(outputGroup);
+
+    connect(m_setButton, &QPushButton::clicked, this, [this] { OnSetPoint(); });
+    connect(m_setPointEdit, &QLineEdit::textEdited, this, &CLaserBlock::OnSetPointEdited);
+    connect(m_onButton, &QPushButton::clicked, this, [this] { OnOutputClicked(true); });
+    connect(m_offButton, &QPushButton::clicked, this, [this] { OnOutputClicked(false); });
+    return row;
+}
+
+QWidget* CLaserBlock::BuildReadings()
+{
+    auto* box = new QWidget(this);
+    auto* grid = new QGridLayout(box);
+    grid->setContentsMargins(0, 0, 0, 0);
+    struct SRow
+    {
+        const char* label;
+        const char* unit;
+        const char* objectName;
+        QLineEdit** field;
+    };
+    const SRow rows[] = {{"Io =", "mA", "ioField", &m_ioField},
+                         {"Im =", "\u00b5A", "imField", &m_imField},
+                         {"Po =", "mW", "poField", &m_poField},
+                         {"Vf =", "V", "vfField", &m_vfField}};
+    int row = 0;
+    for (const SRow& r : rows)
+    {
+        QLabel* label = TextLabel(r.label, box);
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        *r.field = ReadingField(r.objectName, box);
+        QLabel* unit = TextLabel(QString::fromUtf8(r.unit), box);
+        grid->addWidget(label, row, 0);
+        grid->addWidget(*r.field, row, 1);
+        grid->addWidget(unit, row, 2);
+        if (r.field == &m_poField)
+        {
+            label->setObjectName("poLabel");
+            unit->setObjectName("poUnit");
+            m_poLabel = label;
+            m_poUnit = unit;
+        }
+        ++row;
+    }
+    grid->setColumnStretch(1, 1);
+    return box;
+}
+
+QWidget* CLaserBlock::BuildModes()
+{
+    auto* group = new QGroupBox("Mode", this);
+    group->setObjectName("modeGroup");
+    auto* grid = new QGridLayout(group);
+    m_modeGroup = new QButtonGroup(this);
+    m_modeGroup->setExclusive(true);
+    // Current modes in the left column, the monitor and voltage modes on the right.
+    const int positions[ModeCount][2] = {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}, {0, 1}, {1, 1}, {2, 1}};
+    for (int mode = 1; mode <= ModeCount; ++mode)
+    {
+        auto* button = new QPushButton(kModes[mode - 1].label, group);
+        button->setObjectName(kModes[mode - 1].objectName);
+        button->setCheckable(true);
+        m_modeGroup->addButton(button, mode);
+        grid->addWidget(button, positions[mode - 1][0], positions[mode - 1][1]);
+        m_modeButtons[static_cast<size_t>(mode - 1)] = button;
+        connect(button, &QPushButton::clicked, this, [this, mode] { OnModeClicked(mode); });
+    }
+    return group;
+}
+
+QWidget* CLaserBlock::BuildButtons()
+{
+    auto* row = new QWidget(this);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_settingsButton = new QPushButton("Laser Settings...", row);
+    m_settingsButton->setObjectName("laserSettingsButton");
+    m_settingsButton->setVisible(m_options.settingsButton);
+    m_qcwButton = new QPushButton("QCW Adjust ...", row);
+    m_qcwButton->setObjectName("qcwAdjustButton");
+    m_qcwButton->setVisible(m_options.pulseModes);
+    layout->addWidget(m_settingsButton);
+    layout->addWidget(m_qcwButton);
+    layout->addStretch(1);
+    connect(m_settingsButton, &QPushButton::clicked, this, &CLaserBlock::OnLaserSettings);
+    connect(m_qcwButton, &QPushButton::clicked, this, &CLaserBlock::OnQcwAdjust);
+    return row;
+}
+
+void CLaserBlock::Refresh(bool forced)
+{
+    CLaser* laser = m_access.Selected();
+    if (!laser)
+    {
+        EmptyReadings();
+        return;
+    }
+    if (forced)
+        ReadResponsivity(*laser);
+    const auto show = [&](QLineEdit* field, float value, int quantity)
+    {
+        field->setText(ReadingState::IsKnown(*laser, value)
+                           ? LocaleNumber::Format(value, laser->GetPrecision(quantity))
+                           : QString("---"));
+    };
+    show(m_ioField, laser->GetLDI(false), LaserModeICW);
+    show(m_imField, laser->GetMDI(false), LaserModeMDI);
+    show(m_poField, laser->GetMDP(false), LaserModeMDP);
+    show(m_vfField, laser->GetLDV(false), LaserModeLDV);
+
+    // The mode before the set point: a new mode brings its own set point into the field, so a typed,
+    // unsent value of the old mode never goes out in the new mode's unit.
+    const int mode = laser->GetMode(false);
+    const bool modeChanged = mode != m_mode;
+    if (modeChanged || forced)
+        ShowMode(*laser, mode);
+    else if (m_setPointUnit->text().isEmpty())
+        m_setPointUnit->setText(ModeUnit(m_mode));
+    const float setPoint = laser->GetSetPoint();
+    if (setPoint != m_setPoint || forced || modeChanged)
+    {
+        m_setPoint = setPoint;
+        ShowSetPoint(*laser);
+    }
+    CompareSetPoint();
+
+    const bool output = laser->GetOutput(false);
+    if (output != m_output || forced)
+        ShowOutput(output);
+}
+
+void CLaserBlock::EmptyReadings()
+{
+    for (QLineEdit* field : {m_ioField, m_imField, m_poField, m_vfField})
+        field->clear();
+    m_setPointUnit->clear();
+}
+
+void CLaserBlock::ShowMode(CLaser& laser, int mode)
+{
+    m_mode = mode;
+    if (mode >= 1 && mode <= ModeCount)
+        m_modeButtons[static_cast<size_t>(mode - 1)]->setChecked(true);
+    else if (QAbstractButton* checked = m_modeGroup->checkedButton())
+    {
+        m_modeGroup->setExclusive(false);
+        checked->setChecked(false);
+        m_modeGroup->setExclusive(true);
+    }
+    m_setPointUnit->setText(ModeUnit(mode));
+    m_setPoint = laser.GetSetPoint();
+    ShowSetPoint(laser);
+    UpdateQcwButton();
+}
+
+void CLaserBlock::ShowSetPoint(CLaser& laser)
+{
+    // A set point the program cannot vouch for is not offered as one to edit.
+    if (ReadingState::IsNoValue(m_setPoint))
+        m_setPointEdit->clear();
+    else
+        m_setPointEdit->setText(LocaleNumber::Format(m_setPoint, laser.GetPrecision(m_mode)));
+}
+
+void CLaserBlock::ShowOutput(bool on)
+{
+    m_output = on;
+    QPushButton* checked = on ? m_onButton : m_offButton;
+    QPushButton* other = on ? m_offButton : m_onButton;
+    const bool moveFocus = other->hasFocus();
+    checked->setChecked(true);
+    if (moveFocus)
+        checked->setFocus();
+}
+
+void CLaserBlock::CompareSetPoint()
+{
+    if (!m_connected)
+    {
+        CBasePanel::SetEdited(m_setPointEdit, false);
+        return;
+    }
+    bool differs = false;
+    if (!ReadingState::IsNoValue(m_setPoint))
+    {
+        const std::optional<double> typed = LocaleNumber::Parse(m_setPointEdit->text());
+        differs = !typed || static_cast<float>(*typed) != m_setPoint;
+    }
+    else
+        differs = !m_setPointEdit->text().isEmpty();
+    CBasePanel::SetEdited(m_setPointEdit, differs);
+    m_setButton->setEnabled(differs);
+}
+
+void CLaserBlock::OnSetPointEdited()
+{
+    CompareSetPoint();
+}
+
+bool CLaserBlock::OnSetPoint()
+{
+    if (!m_connected)
+        return false;
+    CLaser* laser = m_access.Selected();
+    if (!laser)
+        return false;
+    const std::optional<double> typed = LocaleNumber::Parse(m_setPointEdit->text());
+    if (!typed || !std::isfinite(*typed))
+    {
+        m_context.prompter.Message(this, "Enter a number.");
+        m_setPointEdit->setFocus();
+        return false;
+    }
+    if (static_cast<float>(*typed) == m_setPoint)
+        return false;
+    QString refusal;
+    const std::optional<double> upper = UpperBound(*laser, m_mode, refusal);
+    if (!upper)
+    {
+        m_context.prompter.Message(this, refusal);
+        return false;
+    }
+    if (*typed < 0.0 || *typed > *upper)
+    {
+        m_context.prompter.Message(this,
+                                   LimitsMessage.arg(LocaleNumber::Bound(0.0), LocaleNumber::Bound(*upper)));
+        m_setPointEdit->setFocus();
+        return false;
+    }
+    laser = m_access.Selected(); // the bounds were read; select again right before the write
+    if (!laser)
+        return false;
+    m_setPoint = static_cast<float>(*typed);
+    laser->SetSetPoint(*typed);
+    CompareSetPoint();
+    return true;
+}
+
+std::optional<double> CLaserBlock::UpperBound(CLaser& laser, int mode, QString& refusal)
+{
+    std::optional<double> upper;
+    switch (mode)
+    {
+    case LaserModeICW:
+    case LaserModeIHBW:
+    case LaserModePulse:
+    case LaserModeTrig:
+    case LaserModeBurst:
+        upper = Smaller(laser.GetMaxLDISetPoint(), laser.GetLDILimit());
+        break;
+    case LaserModeMDI:
+        upper = Smaller(laser.GetMaxMDISetPoint(), laser.GetMDILimit());
+        break;
+    case LaserModeMDP:
+    {
+        // No bound can be computed without a responsivity: refusing is the safe reading.
+        const float responsivity = laser.GetCalMD();
+        if (ReadingState::IsNoValue(responsivity) || responsivity <= 0.0f)
+        {
+            refusal = NoResponsivityMessage;
+            return std::nullopt;
+        }
+        upper = Smaller(laser.GetMaxMDISetPoint(), laser.GetMDILimit());
+        if (upper)
+            *upper /= responsivity;
+        break;
+    }
+    case LaserModeLDV:
+        upper = Smaller(laser.GetMaxLDVSetPoint(), laser.GetLDVLimit());
+        break;
+    default:
+        refusal = InvalidModeMessage;
+        return std::nullopt;
+    }
+    if (!upper)
+        refusal = LimitsUnknownMessage;
+    return upper;
+}
+
+bool CLaserBlock::HasSetPointFocus() const
+{
+    return m_setPointEdit->hasFocus();
+}
+
+void CLaserBlock::OnModeClicked(int mode)
+{
+    CLaser* laser = m_access.Selected();
+    if (!laser)
+        return;
+    laser->SetMode(mode);
+    ShowMode(*laser, mode);
+    CompareSetPoint();
+}
+
+void CLaserBlock::OnOutputClicked(bool on)
+{
+    CLaser* laser = m_access.Selected();
+    if (!laser)
+        return;
+    if (on && !m_onButton->isChecked())
+        return;
+    m_output = on;
+    laser->SetOutput(on);
+}
+
+void CLaserBlock::ReadResponsivity(CLaser& laser)
+{
+    // Read when the controls are set up and on a forced tick rather than on every tick: one more
+    // query per tick and channel would load the port for a value that changes only in the settings.
+    const float responsivity = laser.GetCalMD();
+    m_responsivity = ReadingState::IsNoValue(responsivity) ? 0.0f : responsivity;
+    const bool shown = m_responsivity != 0.0f;
+    m_poLabel->setVisible(shown);
+    m_poField->setVisible(shown);
+    m_poUnit->setVisible(shown);
+    m_modeButtons[LaserModeMDP - 1]->setEnabled(m_connected && shown);
+}
+
+void CLaserBlock::UpdateControls(bool connected)
+{
+    m_connected = connected;
+    CLaser* laser = connected ? m_access.Selected() : nullptr;
+    m_pulseCapable = laser && laser->IsPulseCapable();
+    for (QWidget* widget :
+         std::initializer_list<QWidget*>{m_setPointEdit, m_setButton, m_onButton, m_offButton,
+                                         m_settingsButton, m_ioField, m_imField, m_poField, m_vfField})
+        widget->setEnabled(connected);
+    for (int mode : {LaserModeICW, LaserModeIHBW, LaserModeMDI, LaserModeLDV})
+        m_modeButtons[static_cast<size_t>(mode - 1)]->setEnabled(connected);
+    const bool pulseShown = m_options.pulseModes && m_pulseCapable;
+    for (int mode : {LaserModePulse, LaserModeTrig, LaserModeBurst})
+    {
+        QPushButton* button = m_modeButtons[static_cast<size_t>(mode - 1)];
+        button->setVisible(pulseShown);
+        button->setEnabled(connected && pulseShown);
+    }
+    if (laser)
+        ReadResponsivity(*laser);
+    else
+        m_modeButtons[LaserModeMDP - 1]->setEnabled(false);
+    UpdateQcwButton();
+    if (!connected)
+        ClearFields();
+    CompareSetPoint();
+}
+
+void CLaserBlock::UpdateQcwButton()
+{
+    m_qcwButton->setEnabled(m_connected && m_options.pulseModes && m_pulseCapable && IsPulseMode(m_mode));
+}
+
+void CLaserBlock::ClearFields()
+{
+    EmptyReadings();
+    m_setPointEdit->clear();
+}
+
+void CLaserBlock::ResetReadings()
+{
+    m_setPoint = CLaser::NoValue;
+    m_output = false;
+    m_mode = 0;
+}
+
+void CLaserBlock::OnLaserSettings()
+{
+    if (!m_access.Peek())
+        return;
+    CSettingsSheet sheet(m_context, "Laser Settings", this);
+    sheet.AddPage(new CLaserSettingsDlg(m_context, m_access, &sheet), "Laser Settings");
+    if (sheet.Open() == QDialog::Accepted)
+        emit settingsChanged();
+}
+
+void CLaserBlock::OnQcwAdjust()
+{
+    CLaser* laser = m_access.Peek();
+    if (!laser || !laser->IsPulseCapable())
+        return;
+    CQCWParametersDlg dialog(m_context, m_access, this);
+    dialog.exec();
+}
