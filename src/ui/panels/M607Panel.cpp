@@ -6,13 +6,16 @@
 CM607Panel::CM607Panel(const SUiContext& context, IPanelHost& host, int index, QWidget* parent)
     : CMultiChannelPanel(context, host, index, PanelType::M607, parent)
 {
-    for (int k = 0; k < CM607::ChannelSlotsPerSide; ++k)
-        AddBlock(
-            EKind::Laser, [](int n) { return QString("Laser Channel %1").arg(n); }, 0, k);
-    for (int k = 0; k < CM607::ChannelSlotsPerSide; ++k)
-        AddBlock(
-            EKind::Tec, [](int n) { return QString("TEC Channel %1").arg(n); }, 0,
-            CM607::ChannelSlotsPerSide + k);
+    constexpr int Side = CM607::ChannelSlotsPerSide;
+    SBlockLook laser;
+    laser.frameTitle = [](int n) { return QString("Laser Channel %1").arg(n); };
+    laser.setPointTitle = [](int n) { return QString("Channel %1 Setpoint").arg(n); };
+    for (int k = 0; k < Side; ++k)
+        AddBlock(EKind::Laser, Side, laser, 0, k);
+    SBlockLook tec;
+    tec.frameTitle = [](int n) { return QString("TEC Channel %1").arg(n); };
+    for (int k = 0; k < Side; ++k)
+        AddBlock(EKind::Tec, Side, tec, 0, Side + k);
     FinishInit("Error log for Laser Polyrex");
 }
 

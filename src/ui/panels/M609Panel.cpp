@@ -6,9 +6,10 @@
 CM609Panel::CM609Panel(const SUiContext& context, IPanelHost& host, int index, QWidget* parent)
     : CMultiChannelPanel(context, host, index, PanelType::M609, parent)
 {
+    SBlockLook look;
+    look.frameTitle = [](int n) { return QString("TEC Channel %1").arg(n); };
     for (int k = 0; k < CM609::ChannelSlots; ++k)
-        AddBlock(
-            EKind::Tec, [](int n) { return QString("TEC Channel %1").arg(n); }, 0, k);
+        AddBlock(EKind::Tec, CM609::ChannelSlots, look, 0, k);
     FinishInit("Error log for TEC Polyrex");
 }
 

@@ -6,8 +6,11 @@
 CM6x8Panel::CM6x8Panel(const SUiContext& context, IPanelHost& host, int index, QWidget* parent)
     : CMultiChannelPanel(context, host, index, PanelType::M6x8, parent)
 {
+    SBlockLook look;
+    look.frameTitle = [](int n) { return QString("Channel %1 Actual Readings").arg(n); };
+    look.setPointTitle = [](int n) { return QString("Channel %1 Setpoint").arg(n); };
+    look.pulseModes = true;
     for (int k = 0; k < CM618::ChannelSlots; ++k)
-        AddBlock(
-            EKind::Laser, [](int n) { return QString("Laser Channel %1").arg(n); }, 0, k);
+        AddBlock(EKind::Laser, CM618::ChannelSlots, look, 0, k);
     FinishInit("Error log for Laser Polyrex");
 }

@@ -2,11 +2,26 @@
 
 #include "instrument/MultiLaser.h"
 #include "instrument/MultiTec.h"
+#include "ui/panels/RefreshRule.h"
+#include "ui/widgets/LaserBlock.h"
+#include "ui/widgets/TecBlock.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QLineEdit>
 #include <QVBoxLayout>
+#include <algorithm>
+
+QWidget* CMultiChannelPanel::SBlock::Widget() const
+{
+    return tec ? static_cast<QWidget*>(tec) : static_cast<QWidget*>(laser);
+}
+
+QLineEdit* CMultiChannelPanel::SBlock::SetPointEdit() const
+{
+    return Widget()->findChild<QLineEdit*>("setPointEdit");
+}
 
 CMultiChannelPanel::CMultiChannelPanel(const SUiContext& context, IPanelHost& host, int index, int typeCode,
                                        QWidget* parent)
@@ -18,23 +33,57 @@ CMultiChannelPanel::CMultiChannelPanel(const SUiContext& context, IPanelHost& ho
     m_grid->setHorizontalSpacing(8);
     m_grid->setVerticalSpacing(6);
     Body()->addLayout(m_grid);
+    Body()->addStretch(1);
 }
 
-CMultiChannelPanel::SBlock& CMultiChannelPanel::AddBlock(EKind kind, const TitleFormat& title, int row,
-                                                         int column)
+void CMultiChannelPanel::AddBlock(EKind kind, int slotCount, const SBlockLook& look, int row, int column)
 {
-    int k = 0;
-    for (const SBlock& block : m_blocks)
-        if (block.kind == kind)
-            ++k;
-    auto* frame = new QGroupBox(title(k + 1), this);
-    frame->setObjectName(QString(kind == EKind::Tec ? "tecBlock%1" : "laserBlock%1").arg(k + 1));
-    auto* layout = new QVBoxLayout(frame);
+    SBlock block{kind, Slots(kind), look};
+    const int k = block.k;
+    block.frame = new QGroupBox(look.frameTitle(k + 1), this);
+    block.frame->setObjectName(QString(kind == EKind::Tec ? "tecBlock%1" : "laserBlock%1").arg(k + 1));
+    auto* layout = new QVBoxLayout(block.frame);
     layout->setContentsMargins(6, 4, 6, 6);
-    m_grid->addWidget(frame, row, column, Qt::AlignTop);
-    m_blocks.push_back({kind, k, frame});
-    m_titles.push_back(title);
-    return m_blocks.back();
+    // Every block reaches the unit through the parent, which forwards to the selected channel; the
+    // block selects its own right before each group of reads or writes.
+    if (kind == EKind::Tec)
+    {
+        STecChannelAccess access;
+        access.channel = [this]() -> CTEC* { return m_multiTec; };
+        access.select = [this, k] { SelectChannel(EKind::Tec, k); };
+        access.session = [this] { return GetInstrument(); };
+        access.channelIndex = k;
+        access.channelCount = slotCount;
+        CTecBlock::SOptions options;
+        options.auxSensors = look.auxSensors;
+        options.settingsButton = look.settingsButton;
+        block.tec = new CTecBlock(Context(), std::move(access), options, block.frame);
+    }
+    else
+    {
+        SLaserChannelAccess access;
+        access.channel = [this]() -> CLaser* { return m_multiLaser; };
+        access.select = [this, k] { SelectChannel(EKind::Laser, k); };
+        access.session = [this] { return GetInstrument(); };
+        access.channelIndex = k;
+        access.channelCount = slotCount;
+        CLaserBlock::SOptions options;
+        options.pulseModes = look.pulseModes;
+        options.settingsButton = look.settingsButton;
+        if (!look.outputTitle.isEmpty())
+            options.outputTitle = look.outputTitle;
+        block.laser = new CLaserBlock(Context(), std::move(access), options, block.frame);
+        connect(block.laser, &CLaserBlock::settingsChanged, this, &CMultiChannelPanel::UpdateControls);
+    }
+    layout->addWidget(block.Widget());
+    m_grid->addWidget(block.frame, row, column, Qt::AlignTop);
+    m_blocks.push_back(std::move(block));
+}
+
+int CMultiChannelPanel::Slots(EKind kind) const
+{
+    return static_cast<int>(
+        std::count_if(m_blocks.begin(), m_blocks.end(), [kind](const SBlock& b) { return b.kind == kind; }));
 }
 
 QGroupBox* CMultiChannelPanel::BlockFrame(EKind kind, int k) const
@@ -42,6 +91,22 @@ QGroupBox* CMultiChannelPanel::BlockFrame(EKind kind, int k) const
     for (const SBlock& block : m_blocks)
         if (block.kind == kind && block.k == k)
             return block.frame;
+    return nullptr;
+}
+
+CTecBlock* CMultiChannelPanel::TecBlock(int k) const
+{
+    for (const SBlock& block : m_blocks)
+        if (block.kind == EKind::Tec && block.k == k)
+            return block.tec;
+    return nullptr;
+}
+
+CLaserBlock* CMultiChannelPanel::LaserBlock(int k) const
+{
+    for (const SBlock& block : m_blocks)
+        if (block.kind == EKind::Laser && block.k == k)
+            return block.laser;
     return nullptr;
 }
 
@@ -64,15 +129,20 @@ CLaser* CMultiChannelPanel::GetLaser() const
 
 int CMultiChannelPanel::PresentChannels(EKind kind) const
 {
-    int slotCount = 0;
-    for (const SBlock& block : m_blocks)
-        if (block.kind == kind)
-            ++slotCount;
+    const int slotCount = Slots(kind);
     if (!GetInstrument())
         return slotCount;
-    const int present = kind == EKind::Tec ? (m_multiTec ? m_multiTec->GetTecChannelCount() : 0)
-                                           : (m_multiLaser ? m_multiLaser->GetLaserChannelCount() : 0);
+    int present = 0;
+    if (kind == EKind::Tec && m_multiTec)
+        present = m_multiTec->GetTecChannelCount();
+    else if (kind == EKind::Laser && m_multiLaser)
+        present = m_multiLaser->GetLaserChannelCount();
     return std::min(present, slotCount);
+}
+
+bool CMultiChannelPanel::IsPresent(const SBlock& block) const
+{
+    return block.k < PresentChannels(block.kind);
 }
 
 int CMultiChannelPanel::ChannelNumber(EKind kind, int k) const
@@ -99,11 +169,17 @@ void CMultiChannelPanel::SelectChannel(EKind kind, int k) const
 
 void CMultiChannelPanel::ShowPresentBlocks()
 {
-    for (size_t i = 0; i < m_blocks.size(); ++i)
+    for (const SBlock& block : m_blocks)
     {
-        const SBlock& block = m_blocks[i];
-        block.frame->setTitle(m_titles[i](ChannelNumber(block.kind, block.k)));
-        block.frame->setVisible(block.k < PresentChannels(block.kind));
+        const int number = ChannelNumber(block.kind, block.k);
+        block.frame->setTitle(block.look.frameTitle(number));
+        if (block.look.setPointTitle)
+        {
+            const char* name = block.tec ? "setpointGroup" : "setPointGroup";
+            if (auto* group = block.Widget()->findChild<QGroupBox*>(name))
+                group->setTitle(block.look.setPointTitle(number));
+        }
+        block.frame->setVisible(IsPresent(block));
     }
 }
 
@@ -111,11 +187,50 @@ void CMultiChannelPanel::UpdateControls()
 {
     CBasePanel::UpdateControls();
     ShowPresentBlocks();
+    const bool connected = IsConnected();
+    for (const SBlock& block : m_blocks)
+    {
+        const bool live = connected && IsPresent(block);
+        if (block.tec)
+            block.tec->UpdateControls(live);
+        else
+            block.laser->UpdateControls(live);
+    }
 }
 
-void CMultiChannelPanel::ResetReadings() {}
+void CMultiChannelPanel::ResetReadings()
+{
+    m_previousUserFlag = false;
+    for (const SBlock& block : m_blocks)
+    {
+        if (block.tec)
+            block.tec->ResetReadings();
+        else
+            block.laser->ResetReadings();
+    }
+}
 
-void CMultiChannelPanel::Refresh() {}
+// One rule for the whole unit: its channels are polled in one cycle that raises the parent's flag.
+void CMultiChannelPanel::Refresh()
+{
+    const RefreshRule::ETick tick = RefreshRule::Evaluate(GetInstrument(), m_previousUserFlag);
+    for (const SBlock& block : m_blocks)
+    {
+        if (!IsPresent(block))
+            continue;
+        if (tick == RefreshRule::Empty)
+        {
+            if (block.tec)
+                block.tec->ClearReadings();
+            else
+                block.laser->EmptyReadings();
+        }
+        else if (block.tec)
+            block.tec->Refresh(tick == RefreshRule::Forced);
+        else
+            block.laser->Refresh(tick == RefreshRule::Forced);
+    }
+}
 
 void CMultiChannelPanel::Disconnect()
 {
@@ -123,6 +238,20 @@ void CMultiChannelPanel::Disconnect()
     if (!command.empty() && GetInstrument() && GetInstrument()->IsPortOpen())
         GetInstrument()->Command(command, true);
     CBasePanel::Disconnect();
+    ResetReadings();
 }
 
-void CMultiChannelPanel::OnSetPoint() {}
+void CMultiChannelPanel::OnSetPoint()
+{
+    for (const SBlock& block : m_blocks)
+    {
+        QLineEdit* edit = block.SetPointEdit();
+        if (!edit || !edit->hasFocus() || !IsPresent(block))
+            continue;
+        if (block.tec)
+            block.tec->OnSetPoint();
+        else
+            block.laser->OnSetPoint();
+        return;
+    }
+}

@@ -7,10 +7,13 @@
 #include <string>
 #include <vector>
 
+class CLaserBlock;
 class CMultiLaser;
 class CMultiTec;
+class CTecBlock;
 class QGridLayout;
 class QGroupBox;
+class QLineEdit;
 
 // The common part of the panels whose instrument carries several laser and/or TEC channels on one
 // connection: one block per channel slot, built once and laid out in a grid, each block selecting its
@@ -26,8 +29,20 @@ public:
         Laser,
         Tec
     };
-    // A block frame's title from the number of the channel it drives.
+    // A title from the number of the channel the block drives.
     using TitleFormat = std::function<QString(int channelNumber)>;
+
+    // How a block looks: its frame's title, the title of its set-point group (none keeps the block's
+    // own), and what the block offers.
+    struct SBlockLook
+    {
+        TitleFormat frameTitle;
+        TitleFormat setPointTitle;
+        QString outputTitle;        // laser blocks: the output group's title (empty keeps the block's)
+        bool settingsButton = true; // "TEC Settings..."/"AutoTune..." or "Laser Settings..."
+        bool pulseModes = false;    // laser blocks: "Pulse", "Ext Trig", "Burst" and "QCW Adjust ..."
+        bool auxSensors = false;    // TEC blocks: rows for further sensors
+    };
 
     void SetInstrument(CInstrBase* instrument) override;
     void UpdateControls() override;
@@ -41,28 +56,36 @@ public:
     // Enter: the "Set" action of the block whose set-point field has the keyboard focus, else nothing.
     void OnSetPoint() override;
 
-    int BlockCount() const { return static_cast<int>(m_blocks.size()); }
-    // The block frame of the k-th block of its kind (k counts from 0); null when there is none.
+    // The frame around the k-th block of its kind (k counts from 0); null when there is none.
     QGroupBox* BlockFrame(EKind kind, int k) const;
+    CTecBlock* TecBlock(int k) const;
+    CLaserBlock* LaserBlock(int k) const;
     // Channels of the kind found present on the instrument; every slot while disconnected.
     int PresentChannels(EKind kind) const;
     // The one-based number of the channel the k-th block of its kind drives: the channel's own number
-    // once discovery has run (channels are compacted, so a gap shifts the blocks), else k + 1.
+    // once discovery has run (present channels are compacted, so a gap shifts the blocks), else k + 1.
     int ChannelNumber(EKind kind, int k) const;
 
 protected:
     struct SBlock
     {
         EKind kind;
-        int k; // index of the channel within its kind, counted from 0 over the present channels
-        QGroupBox* frame;
+        int k; // the channel's index within its kind, counted over the present channels
+        SBlockLook look;
+        QGroupBox* frame = nullptr;
+        CTecBlock* tec = nullptr;
+        CLaserBlock* laser = nullptr;
+
+        QWidget* Widget() const;
+        QLineEdit* SetPointEdit() const;
     };
 
     CMultiChannelPanel(const SUiContext& context, IPanelHost& host, int index, int typeCode,
                        QWidget* parent = nullptr);
 
     // Derived constructors add their blocks in order (each kind counted from 0), then call FinishInit.
-    SBlock& AddBlock(EKind kind, const TitleFormat& title, int row, int column);
+    // slotCount: the model's number of channel slots of the kind.
+    void AddBlock(EKind kind, int slotCount, const SBlockLook& look, int row, int column);
     // The command sent before the base panel's "LOCAL" at disconnect; empty for none.
     virtual std::string DisconnectCommand() const { return {}; }
     // Makes the block's channel the selected one of its kind on the instrument.
@@ -72,11 +95,13 @@ protected:
     const std::vector<SBlock>& Blocks() const { return m_blocks; }
 
 private:
+    int Slots(EKind kind) const;
+    bool IsPresent(const SBlock& block) const;
     void ShowPresentBlocks();
 
     QGridLayout* m_grid = nullptr;
     std::vector<SBlock> m_blocks;
-    std::vector<TitleFormat> m_titles;
     CMultiTec* m_multiTec = nullptr;
     CMultiLaser* m_multiLaser = nullptr;
+    bool m_previousUserFlag = false;
 };
