@@ -5,15 +5,22 @@
 #include "UiTestEnvironment.h"
 #include "comm/PortResolver.h"
 #include "diag/MemoryProfile.h"
+#include "instrument/InstrBase.h"
 #include "ui/app/TamrixControlHost.h"
 #include "ui/app/UiContext.h"
+#include "ui/dialogs/LaserSettingsDlg.h"
+#include "ui/dialogs/SettingsSheet.h"
 #include "ui/panels/M607Panel.h"
 #include "ui/panels/M609Panel.h"
 #include "ui/panels/M6x8Panel.h"
 #include "ui/panels/NorlasePanel.h"
+#include "ui/panels/PanelFactory.h"
 #include "ui/panels/PanelTypes.h"
+#include "ui/widgets/LaserBlock.h"
+#include "ui/widgets/TecBlock.h"
 
 #include <QGroupBox>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QtTest>
 #include <chrono>
@@ -34,6 +41,27 @@ long LineIndex(const CSimInstrument& sim, const std::string& text, size_t from =
 {
     return const_cast<CSimInstrument&>(sim).Log().WaitFor(
         [&](const std::string& line) { return line == text; }, 2s, from);
+}
+
+// Lines received at or after `from` that contain the text.
+std::vector<std::string> LinesWith(CSimInstrument& sim, const std::string& text, size_t from)
+{
+    std::vector<std::string> found;
+    const std::vector<std::string> lines = sim.Log().Lines();
+    for (size_t i = from; i < lines.size(); ++i)
+        if (lines[i].find(text) != std::string::npos)
+            found.push_back(lines[i]);
+    return found;
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix)
+{
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+QLineEdit* SetPointEdit(QWidget* block)
+{
+    return block->findChild<QLineEdit*>("setPointEdit");
 }
 } // namespace
 
@@ -63,6 +91,42 @@ private:
         if (!finished.wait(20000))
             return false;
         return finished.first().first().toBool();
+    }
+
+    // Connected, with the first poll cycle's readings shown (a forced refresh).
+    std::unique_ptr<CMultiChannelPanel> ConnectedPanel(int type, CSimInstrument& sim,
+                                                       const std::string& descriptor)
+    {
+        std::unique_ptr<CMultiChannelPanel> panel(
+            qobject_cast<CMultiChannelPanel*>(CreatePanel(type, m_context, m_host, 0, nullptr)));
+        if (!panel || !Connect(*panel, descriptor) || !WaitAndRefresh(*panel))
+            return nullptr;
+        (void)sim;
+        return panel;
+    }
+
+    static bool WaitAndRefresh(CMultiChannelPanel& panel)
+    {
+        const auto polled = [&] { return panel.GetInstrument() && panel.GetInstrument()->GetUserFlag(); };
+        if (!QTest::qWaitFor(polled, 10000))
+            return false;
+        panel.Refresh();
+        return true;
+    }
+
+    // Types the text into the block's set-point field and presses Enter there.
+    static bool TypeAndEnter(CMultiChannelPanel& panel, QWidget* block, const QString& text)
+    {
+        panel.show();
+        panel.activateWindow();
+        QLineEdit* edit = SetPointEdit(block);
+        edit->setFocus();
+        if (!QTest::qWaitFor([edit] { return edit->hasFocus(); }, 2000))
+            return false;
+        edit->clear();
+        QTest::keyClicks(edit, text);
+        QTest::keyClick(edit, Qt::Key_Return);
+        return true;
     }
 
     CMemoryProfile m_profile;
@@ -148,6 +212,148 @@ private slots:
         QVERIFY(std::none_of(lines.begin(), lines.end(),
                              [](const std::string& line)
                              { return line.find("LOCAL") != std::string::npos && line != "LOCAL"; }));
+    }
+
+    // Set points cached before a disconnect are forgotten: after a new connection every block's field
+    // shows the unit's set point again, though the unit's value never changed.
+    void ReconnectRewritesEverySetPoint_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("model");
+        QTest::newRow("M609") << PanelType::M609 << "M609";
+        QTest::newRow("M607") << PanelType::M607 << "M607";
+        QTest::newRow("M618") << PanelType::M6x8 << "M618";
+        QTest::newRow("OEM") << PanelType::Norlase << "OEM";
+    }
+    void ReconnectRewritesEverySetPoint()
+    {
+        QFETCH(int, type);
+        QFETCH(QString, model);
+        std::string descriptor;
+        auto sim = StartUnit(model.toStdString(), descriptor);
+        QVERIFY(sim);
+        auto panel = ConnectedPanel(type, *sim, descriptor);
+        QVERIFY(panel);
+        std::vector<QWidget*> blocks;
+        for (int k = 0; panel->TecBlock(k); ++k)
+            blocks.push_back(panel->TecBlock(k));
+        for (int k = 0; panel->LaserBlock(k); ++k)
+            blocks.push_back(panel->LaserBlock(k));
+        QStringList shown;
+        for (QWidget* block : blocks)
+        {
+            QVERIFY(!SetPointEdit(block)->text().isEmpty());
+            shown << SetPointEdit(block)->text();
+        }
+
+        panel->Disconnect();
+        QVERIFY(Connect(*panel, descriptor));
+        QVERIFY(WaitAndRefresh(*panel));
+        for (size_t i = 0; i < blocks.size(); ++i)
+            QCOMPARE(SetPointEdit(blocks[i])->text(), shown[static_cast<int>(i)]);
+        QVERIFY(m_prompter.messages.isEmpty());
+    }
+
+    // Enter acts on the block whose set-point field has the focus, on that block's channel only.
+    void EnterSendsTheFocusedBlocksSetPoint_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<bool>("tec");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("command");
+        QTest::newRow("M609 TEC 2") << PanelType::M609 << "M609" << true << "31.5"
+                                    << "TEC:T ";
+        QTest::newRow("M607 TEC 2") << PanelType::M607 << "M607" << true << "31.5"
+                                    << "TEC:T ";
+        QTest::newRow("M607 laser 2") << PanelType::M607 << "M607" << false << "12.5"
+                                      << "LAS:LDI ";
+        QTest::newRow("M618 laser 2") << PanelType::M6x8 << "M618" << false << "12.5"
+                                      << "LAS:LDI ";
+    }
+    void EnterSendsTheFocusedBlocksSetPoint()
+    {
+        QFETCH(int, type);
+        QFETCH(QString, model);
+        QFETCH(bool, tec);
+        QFETCH(QString, value);
+        QFETCH(QString, command);
+        std::string descriptor;
+        auto sim = StartUnit(model.toStdString(), descriptor);
+        QVERIFY(sim);
+        auto panel = ConnectedPanel(type, *sim, descriptor);
+        QVERIFY(panel);
+        QWidget* block = tec ? static_cast<QWidget*>(panel->TecBlock(1)) : panel->LaserBlock(1);
+        const size_t before = sim->Log().Count();
+        QVERIFY(TypeAndEnter(*panel, block, value));
+
+        const std::string sent = command.toStdString() + value.toStdString();
+        QVERIFY(sim->Log().WaitForText(sent, 3s, before) >= 0);
+        const std::string prefix = tec ? "TEC:CHAN 2;" : "LAS:CHAN 2;";
+        for (const std::string& line : LinesWith(*sim, command.toStdString(), before))
+            QVERIFY2(StartsWith(line, prefix + command.toStdString()), line.c_str());
+        QVERIFY(m_prompter.messages.isEmpty());
+
+        // With the focus outside every set-point field, Enter sends nothing.
+        panel->setFocus();
+        const size_t after = sim->Log().Count();
+        QTest::keyClick(panel.get(), Qt::Key_Return);
+        QVERIFY(LinesWith(*sim, command.toStdString(), after).empty());
+    }
+
+    // The OEM unit's two lasers have their own bounds: the 20A block refuses what is above its
+    // channel's limit while the 500mA block accepts the same value within its own.
+    void OemLaserBlocksCheckTheirOwnBounds()
+    {
+        std::string descriptor;
+        auto sim = StartUnit("OEM", descriptor);
+        QVERIFY(sim);
+        sim->Request("LAS:CHAN 1;LAS:LIM:LDI 1000");
+        sim->Request("LAS:CHAN 2;LAS:LIM:LDI 300");
+        auto panel = ConnectedPanel(PanelType::Norlase, *sim, descriptor);
+        QVERIFY(panel);
+
+        size_t before = sim->Log().Count();
+        QVERIFY(TypeAndEnter(*panel, panel->LaserBlock(1), "400"));
+        QCOMPARE(m_prompter.messages.size(), 1);
+        QCOMPARE(m_prompter.messages.first(), CLaserBlock::LimitsMessage.arg("0", "300"));
+        QVERIFY(LinesWith(*sim, "LAS:LDI ", before).empty());
+
+        before = sim->Log().Count();
+        QVERIFY(TypeAndEnter(*panel, panel->LaserBlock(0), "400"));
+        QVERIFY(sim->Log().WaitForText("LAS:CHAN 1;LAS:LDI 400", 3s, before) >= 0);
+        QCOMPARE(m_prompter.messages.size(), 1);
+    }
+
+    // A settings page of block 3 is open while other blocks refresh (each selecting its own channel):
+    // OK writes to block 3's channel all the same.
+    void SettingsPageWritesToItsOwnChannel()
+    {
+        std::string descriptor;
+        auto sim = StartUnit("M618", descriptor);
+        QVERIFY(sim);
+        auto panel = ConnectedPanel(PanelType::M6x8, *sim, descriptor);
+        QVERIFY(panel);
+        CSettingsSheet sheet(m_context, "Laser Settings for Channel 3", panel.get());
+        sheet.AddPage(new CLaserSettingsDlg(m_context, panel->LaserBlock(2)->Access(), &sheet), "Laser");
+        QVERIFY(sheet.LoadPages());
+        auto* limit = sheet.findChild<QLineEdit*>("ioLimitEdit");
+        auto* tolerance = sheet.findChild<QLineEdit*>("tolIoEdit");
+        QVERIFY(limit && tolerance);
+        limit->setText("150");
+        tolerance->setText("2");
+
+        panel->LaserBlock(0)->Refresh(false);
+        panel->LaserBlock(1)->Refresh(false);
+        const size_t before = sim->Log().Count();
+        sheet.OnOk();
+        QCOMPARE(sheet.result(), int(QDialog::Accepted));
+        QVERIFY(sim->Log().WaitForText("LAS:LIM:LDI 150", 3s, before) >= 0);
+        QVERIFY(sim->Log().WaitForText("LAS:TOL ", 3s, before) >= 0);
+        for (const std::string& command : {"LAS:LIM:LDI ", "LAS:TOL "})
+            for (const std::string& line : LinesWith(*sim, command, before))
+                QVERIFY2(StartsWith(line, "LAS:CHAN 3;"), line.c_str());
+        QVERIFY(m_prompter.messages.isEmpty());
     }
 
     // A stored panel list naming type 4 brings the OEM panel back; the unit connects on it.

@@ -13,6 +13,34 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+namespace
+{
+// Several blocks side by side must fit a laptop screen: the blocks' large reading fonts and the field
+// widths taken from them shrink together.
+constexpr double CompactScale = 0.72;
+
+void Compact(QWidget* block)
+{
+    for (QWidget* widget : block->findChildren<QWidget*>())
+    {
+        QFont font = widget->font();
+        if (font.pixelSize() > 0 && widget->testAttribute(Qt::WA_SetFont))
+        {
+            font.setPixelSize(static_cast<int>(font.pixelSize() * CompactScale + 0.5));
+            widget->setFont(font);
+        }
+        if (widget->minimumWidth() <= 0)
+            continue;
+        const int width = static_cast<int>(widget->minimumWidth() * CompactScale + 0.5);
+        // A line edit asks for seventeen characters of its font whatever it holds.
+        if (qobject_cast<QLineEdit*>(widget))
+            widget->setFixedWidth(width);
+        else
+            widget->setMinimumWidth(width);
+    }
+}
+} // namespace
+
 QWidget* CMultiChannelPanel::SBlock::Widget() const
 {
     return tec ? static_cast<QWidget*>(tec) : static_cast<QWidget*>(laser);
@@ -75,6 +103,7 @@ void CMultiChannelPanel::AddBlock(EKind kind, int slotCount, const SBlockLook& l
         block.laser = new CLaserBlock(Context(), std::move(access), options, block.frame);
         connect(block.laser, &CLaserBlock::settingsChanged, this, &CMultiChannelPanel::UpdateControls);
     }
+    Compact(block.Widget());
     layout->addWidget(block.Widget());
     m_grid->addWidget(block.frame, row, column, Qt::AlignTop);
     m_blocks.push_back(std::move(block));
