@@ -9,11 +9,13 @@
 #include "ui/app/UiContext.h"
 #include "ui/panels/TECPanel.h"
 #include "ui/widgets/TecBlock.h"
+#include "ui/widgets/TrendChart.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
@@ -204,6 +206,50 @@ private slots:
         QVERIFY(Text(*panel, "tField").isEmpty());
         QVERIFY(Find<QLineEdit>(*panel, "setPointEdit")->text().isEmpty());
         QVERIFY(Find<QPushButton>(*panel, "autoTuneButton")->isHidden());
+    }
+
+    void trendAndRecording()
+    {
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        CSimPanelFixture sim("K910", 207);
+        auto panel = NewPanel();
+        QVERIFY(sim.Connect(*panel));
+        CTrendChart& trend = *panel->Trend();
+        QVERIFY(trend.isHidden());
+        QTRY_VERIFY_WITH_TIMEOUT(trend.Buffer(0).Appended() >= 2, 10000);
+        QCOMPARE(trend.Redraws(), 0);
+        QTest::mouseClick(Find<QPushButton>(*panel, "trendButton"), Qt::LeftButton);
+        QVERIFY(trend.isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(trend.Redraws() >= 1, 5000);
+        trend.close();
+        QVERIFY(!Find<QPushButton>(*panel, "trendButton")->isChecked());
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath("tec.csv");
+        QVERIFY(!panel->StartRecording(dir.filePath("missing/tec.csv")));
+        QCOMPARE(m_prompter.messages.size(), 1);
+        QVERIFY(m_prompter.messages.first().startsWith("Could not write"));
+        QVERIFY(panel->StartRecording(path));
+        QCOMPARE(Find<QPushButton>(*panel, "recordButton")->text(), QString("Stop Recording"));
+        // Each row is on disk as soon as it is written.
+        auto lines = [&path]
+        {
+            QFile file(path);
+            file.open(QIODevice::ReadOnly);
+            return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(lines().size() >= 3, 10000);
+        const QStringList rows = lines();
+        QCOMPARE(rows[0], QString::fromUtf8("time,TEC T [°C],TEC R [kΩ],TEC ITE [A],TEC V [V],TEC set,"
+                                            "TEC output,TEC mode"));
+        const QStringList fields = rows[1].split(',');
+        QCOMPARE(fields.size(), 8);
+        // The file is the monitor's: numbers with "." whatever the user's locale.
+        QVERIFY2(fields[1].contains('.') && fields[1].toDouble() > -50, qPrintable(rows[1]));
+        QCOMPARE(fields[7], QString("T"));
+        panel->Disconnect();
+        QVERIFY(!panel->IsRecording());
+        QCOMPARE(Find<QPushButton>(*panel, "recordButton")->text(), QString("Record..."));
     }
 };
 

@@ -1,9 +1,19 @@
 #include "ui/panels/TECPanel.h"
 
 #include "instrument/TEC.h"
+#include "instrument/TecTypes.h"
+#include "ui/app/Prompter.h"
 #include "ui/panels/PanelTypes.h"
+#include "ui/widgets/ReadingState.h"
 #include "ui/widgets/TecBlock.h"
+#include "ui/widgets/TrendChart.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QEvent>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 CTECPanel::CTECPanel(const SUiContext& context, IPanelHost& host, int index, QWidget* parent)
@@ -13,20 +23,51 @@ CTECPanel::CTECPanel(const SUiContext& context, IPanelHost& host, int index, QWi
     access.channel = [this] { return m_tec; };
     m_block = new CTecBlock(context, std::move(access), this);
     Body()->addWidget(m_block);
+    Body()->addWidget(BuildTools());
     Body()->addStretch(1);
+
+    // A window of its own, so that showing it never moves the panel's controls.
+    m_trend = new CTrendChart(this);
+    m_trend->setWindowFlag(Qt::Tool);
+    m_trend->setWindowTitle(QString("Trend - TEC panel %1").arg(index + 1));
+    m_trend->resize(560, 320);
+    m_tSeries = m_trend->AddSeries("T [\u00b0C]", QColor(200, 40, 40));
+    m_setSeries = m_trend->AddSeries("Set point [\u00b0C]", QColor(40, 90, 200));
+    m_trend->installEventFilter(this);
     FinishInit("Error log for Thermex");
+}
+
+QWidget* CTECPanel::BuildTools()
+{
+    auto* box = new QWidget(this);
+    auto* row = new QHBoxLayout(box);
+    row->setContentsMargins(0, 0, 0, 0);
+    m_trendButton = new QPushButton("Trend", box);
+    m_trendButton->setObjectName("trendButton");
+    m_trendButton->setCheckable(true);
+    m_recordButton = new QPushButton("Record...", box);
+    m_recordButton->setObjectName("recordButton");
+    row->addWidget(m_trendButton);
+    row->addWidget(m_recordButton);
+    row->addStretch(1);
+    connect(m_trendButton, &QPushButton::toggled, this, &CTECPanel::ShowTrend);
+    connect(m_recordButton, &QPushButton::clicked, this, &CTECPanel::OnRecordButton);
+    return box;
 }
 
 void CTECPanel::SetInstrument(CInstrBase* instrument)
 {
     CBasePanel::SetInstrument(instrument);
     m_tec = dynamic_cast<CTEC*>(GetInstrument());
+    if (!m_tec)
+        StopRecording();
 }
 
 void CTECPanel::UpdateControls()
 {
     CBasePanel::UpdateControls();
     m_block->UpdateControls(IsConnected());
+    m_recordButton->setEnabled(IsConnected() || m_recorder.IsRecording());
 }
 
 void CTECPanel::ResetReadings()
@@ -36,10 +77,77 @@ void CTECPanel::ResetReadings()
 
 void CTECPanel::Refresh()
 {
-    m_block->Tick();
+    if (!m_block->Tick() || !m_tec)
+        return;
+    FeedTrend();
+    if (m_recorder.IsRecording())
+        m_recorder.Record(*m_tec, CCsvRecorder::ReadingsOf(*m_tec));
+}
+
+void CTECPanel::FeedTrend()
+{
+    const double now = static_cast<double>(QDateTime::currentMSecsSinceEpoch());
+    const float t = m_tec->GetT();
+    if (ReadingState::IsKnown(*m_tec, t))
+        m_trend->Append(m_tSeries, now, t);
+    // The set point shares the axis only while it is a temperature.
+    if (m_block->CachedMode() == TecModeT && ReadingState::IsKnown(*m_tec, m_block->CachedSetPoint()))
+        m_trend->Append(m_setSeries, now, m_block->CachedSetPoint());
 }
 
 void CTECPanel::OnSetPoint()
 {
     m_block->OnSetPoint();
+}
+
+void CTECPanel::ShowTrend(bool shown)
+{
+    m_trend->setVisible(shown);
+    if (shown)
+        m_trend->raise();
+}
+
+bool CTECPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_trend && event->type() == QEvent::Hide)
+        m_trendButton->setChecked(false);
+    return CBasePanel::eventFilter(watched, event);
+}
+
+void CTECPanel::OnRecordButton()
+{
+    if (m_recorder.IsRecording())
+    {
+        StopRecording();
+        return;
+    }
+    const QString suggested = QDir::home().filePath(
+        QString("tec-%1.csv").arg(QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss")));
+    const QString path =
+        QFileDialog::getSaveFileName(this, "Record readings", suggested, "CSV files (*.csv)");
+    if (!path.isEmpty())
+        StartRecording(path);
+}
+
+bool CTECPanel::StartRecording(const QString& path)
+{
+    QString error;
+    if (!m_recorder.Start(path, error))
+    {
+        Context().prompter.Message(this, QString("Could not write %1: %2").arg(path, error));
+        return false;
+    }
+    m_recordButton->setText("Stop Recording");
+    m_recordButton->setEnabled(true);
+    return true;
+}
+
+void CTECPanel::StopRecording()
+{
+    m_recorder.Stop();
+    if (m_recordButton)
+    {
+        m_recordButton->setText("Record...");
+        m_recordButton->setEnabled(IsConnected());
+    }
 }

@@ -1,13 +1,17 @@
 #pragma once
 
 #include "ui/panels/BasePanel.h"
+#include "ui/widgets/CsvRecorder.h"
 
 class CTecBlock;
 class CTEC;
+class CTrendChart;
+class QPushButton;
 
 // The panel of a single-channel TEC controller (panel type 2): one TEC block with the readings, the
 // set point, mode and output, the TEC settings and the AutoTune wizard, below the base panel's
-// connection row and above its error log.
+// connection row and above its error log. "Trend" shows T and its set point in a window of their own;
+// "Record..." writes the readings to a CSV file on every refresh.
 class CTECPanel : public CBasePanel
 {
     Q_OBJECT
@@ -23,8 +27,27 @@ public:
     void OnSetPoint() override;
 
     CTecBlock* Block() const { return m_block; }
+    CTrendChart* Trend() const { return m_trend; }
+    // Starts recording into the file (the "Record..." button asks for it); false after telling the user.
+    bool StartRecording(const QString& path);
+    void StopRecording();
+    bool IsRecording() const { return m_recorder.IsRecording(); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    QWidget* BuildTools();
+    void OnRecordButton();
+    void ShowTrend(bool shown);
+    void FeedTrend();
+
     CTEC* m_tec = nullptr;
     CTecBlock* m_block = nullptr;
+    CTrendChart* m_trend = nullptr;
+    int m_tSeries = 0;
+    int m_setSeries = 0;
+    QPushButton* m_trendButton = nullptr;
+    QPushButton* m_recordButton = nullptr;
+    CCsvRecorder m_recorder;
 };

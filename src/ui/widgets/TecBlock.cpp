@@ -3,6 +3,8 @@
 #include "instrument/TEC.h"
 #include "instrument/TecTypes.h"
 #include "ui/app/Prompter.h"
+#include "ui/dialogs/AutoTuneWizard.h"
+#include "ui/dialogs/TECSettingsDlg.h"
 #include "ui/panels/BasePanel.h"
 #include "ui/widgets/LocaleNumber.h"
 #include "ui/widgets/ReadingState.h"
@@ -277,7 +279,7 @@ CTEC* CTecBlock::Channel() const
     return m_access.channel ? m_access.channel() : nullptr;
 }
 
-void CTecBlock::Tick()
+bool CTecBlock::Tick()
 {
     CTEC* tec = Channel();
     const bool flag = tec && tec->GetUserFlag();
@@ -288,6 +290,7 @@ void CTecBlock::Tick()
     else
         ClearReadings();
     m_previousFlag = flag;
+    return refresh;
 }
 
 void CTecBlock::Refresh(bool forced)
@@ -635,6 +638,19 @@ void CTecBlock::ShowCheckedButtons()
     (m_output ? m_onButton : m_offButton)->setChecked(true);
 }
 
-void CTecBlock::OpenSettings() {}
+void CTecBlock::OpenSettings()
+{
+    if (!Channel())
+        return;
+    emit modalStarted();
+    CTECSettingsDlg dialog(m_context, m_access, this);
+    dialog.exec();
+    emit modalFinished();
+}
 
-void CTecBlock::OpenAutoTune() {}
+void CTecBlock::OpenAutoTune()
+{
+    emit modalStarted();
+    CAutoTuneWizard::Run(m_context, m_access, this);
+    emit modalFinished();
+}

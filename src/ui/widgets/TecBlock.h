@@ -47,7 +47,8 @@ public:
     // One watch tick by the family's rule: refreshes while the channel polls and its poll cycle flag is
     // set now or was on the previous tick, forced when the flag has just come up; otherwise the readings
     // are emptied. Panels whose channels share a parent's flag call Refresh/ClearReadings themselves.
-    void Tick();
+    // True when the readings were refreshed.
+    bool Tick();
     // Rewrites the readings; forced rewrites every field even when its cached value is unchanged.
     void Refresh(bool forced);
     // Empties the reading fields and the set-point unit (no refresh this tick).

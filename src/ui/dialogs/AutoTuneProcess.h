@@ -1,0 +1,49 @@
+#pragma once
+
+#include "ui/widgets/TecChannelAccess.h"
+
+#include <QTimer>
+#include <QWizardPage>
+
+class CTrendChart;
+class QLabel;
+
+// Third page: every 500 ms the tune's progress as a step text, the live temperature and its curve;
+// moves on to the results by itself once the instrument no longer reports the tune as running. A status
+// that cannot be read counts as still running for a few ticks; a tune that ends other than successfully
+// is stopped (output off) before the results show the failure.
+class CAutoTuneProcess : public QWizardPage
+{
+    Q_OBJECT
+
+public:
+    static constexpr int TickMs = 500;
+    static constexpr int UnreadableTicks = 4; // [ticks] a status that cannot be read counts as running
+    static constexpr int Running = 1;
+    static constexpr int Succeeded = 3;
+
+    explicit CAutoTuneProcess(STecChannelAccess access, QWidget* parent = nullptr);
+
+    void initializePage() override;
+    void cleanupPage() override;
+    bool isComplete() const override { return m_finished; }
+
+    // One timer tick (tests call it directly).
+    void Tick();
+    // The step text for a progress code.
+    static QString StepText(int progress);
+    // The test point drawn beside the temperature.
+    void SetTestPoint(float celsius) { m_testPoint = celsius; }
+
+private:
+    void Finish(int status);
+
+    STecChannelAccess m_access;
+    QTimer m_timer;
+    QLabel* m_step = nullptr;
+    QLabel* m_temperature = nullptr;
+    CTrendChart* m_chart = nullptr;
+    float m_testPoint = 0.0f;
+    int m_unreadable = 0;
+    bool m_finished = false;
+};

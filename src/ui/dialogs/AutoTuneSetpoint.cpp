@@ -1,0 +1,85 @@
+#include "ui/dialogs/AutoTuneSetpoint.h"
+
+#include "instrument/TEC.h"
+#include "ui/app/Prompter.h"
+#include "ui/widgets/LocaleNumber.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+#include <QWizard>
+
+CAutoTuneSetpoint::CAutoTuneSetpoint(const SUiContext& context, STecChannelAccess access, QWidget* parent)
+    : QWizardPage(parent), m_context(context), m_access(std::move(access))
+{
+    setObjectName("autoTuneSetpoint");
+    setTitle("AutoTune");
+    setProperty("caption", "AutoTune Wizard - Select Test Point");
+    // Once the tune runs there is no way back to this page.
+    setCommitPage(true);
+    setButtonText(QWizard::CommitButton, "&Next >");
+    auto* text = new QLabel("Please enter the AutoTune test point. You will want to select your typical "
+                            "operating point. If you will be operating at two or more set points, you will "
+                            "usually want to select the set point furthest away from ambient. ",
+                            this);
+    text->setWordWrap(true);
+    m_edit = new QLineEdit(this);
+    m_edit->setObjectName("testPointEdit");
+    m_edit->setMaximumWidth(120);
+    m_edit->setAlignment(Qt::AlignRight);
+    auto* row = new QHBoxLayout;
+    row->addWidget(new QLabel("Test point:", this));
+    row->addWidget(m_edit);
+    row->addWidget(new QLabel(QString::fromUtf8("\u00baC"), this));
+    row->addStretch(1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(text);
+    layout->addSpacing(12);
+    layout->addLayout(row);
+    layout->addStretch(1);
+}
+
+void CAutoTuneSetpoint::initializePage()
+{
+    CTEC* tec = m_access.Selected();
+    if (!tec)
+    {
+        wizard()->reject();
+        return;
+    }
+    m_edit->setText(LocaleNumber::Format(tec->GetTSetPoint(), 2));
+}
+
+bool CAutoTuneSetpoint::validatePage()
+{
+    const std::optional<double> typed = LocaleNumber::Parse(m_edit->text());
+    if (!typed)
+    {
+        m_context.prompter.Message(this, "Enter a number.");
+        m_edit->setFocus();
+        return false;
+    }
+    m_testPoint = static_cast<float>(*typed);
+    CTEC* tec = m_access.Selected();
+    if (!tec)
+    {
+        wizard()->reject();
+        return false;
+    }
+    if (m_testPoint > tec->GetTHighLimit() - LimitMargin)
+    {
+        m_context.prompter.Message(this, "Your test point must be at least 5 degrees below your high "
+                                         "temperature limit.");
+        return false;
+    }
+    if (m_testPoint < tec->GetTLowLimit() + LimitMargin)
+    {
+        m_context.prompter.Message(this, "Your test point must be at least 5 degrees above your low "
+                                         "temperature limit.");
+        return false;
+    }
+    m_started = true;
+    tec->StartAutoTune(m_testPoint);
+    return true;
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "ui/app/UiContext.h"
+#include "ui/widgets/TecChannelAccess.h"
+
+#include <QWizardPage>
+
+class QLineEdit;
+
+// Second page: the test point, checked against the channel's T limits (at least 5 degrees inside
+// both, the high limit checked first); Next starts the tune.
+class CAutoTuneSetpoint : public QWizardPage
+{
+    Q_OBJECT
+
+public:
+    static constexpr float LimitMargin = 5.0f; // [°C]
+
+    CAutoTuneSetpoint(const SUiContext& context, STecChannelAccess access, QWidget* parent = nullptr);
+
+    void initializePage() override;
+    // Next: checks the test point and starts the tune; false keeps the page.
+    bool validatePage() override;
+
+    bool Started() const { return m_started; }
+    float TestPoint() const { return m_testPoint; } // [°C]
+
+private:
+    SUiContext m_context;
+    STecChannelAccess m_access;
+    QLineEdit* m_edit = nullptr;
+    float m_testPoint = 0.0f;
+    bool m_started = false;
+};

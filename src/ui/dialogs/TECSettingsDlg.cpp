@@ -1,0 +1,854 @@
+#include "ui/dialogs/TECSettingsDlg.h"
+
+#include "instrument/InstrBase.h"
+#include "instrument/TEC.h"
+#include "instrument/TecTypes.h"
+#include "ui/app/Prompter.h"
+#include "ui/widgets/LocaleNumber.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <cmath>
+
+namespace
+{
+const QString Degrees = QString::fromUtf8("\u00baC");
+const QString Ohms = QString::fromUtf8("\u03a9");
+
+// Groups a model may hide (IsSettingHidden), by key.
+constexpr uint32_t KeyConditions = 0xF0001110;
+constexpr uint32_t KeyTLimits = 0xF0001040;
+constexpr uint32_t KeyTLimitsIndependent = 0xF0001008;
+constexpr uint32_t KeyRLimits = 0xF0001080;
+constexpr uint32_t KeyRLimitsIndependent = 0xF0001010;
+constexpr uint32_t KeyIteLimit = 0xF0001020;
+constexpr uint32_t KeyIteLimitIndependent = 0xF0001004;
+constexpr uint32_t KeyTolerance = 0xF0000010;
+constexpr uint32_t KeyCableR = 0xF0001220;
+constexpr uint32_t KeyHeatCool = 0xF0001180;
+constexpr uint32_t KeyGain = 0xF0001140;
+constexpr uint32_t KeySensorSelection = 0xF0001304;
+constexpr uint32_t KeyConstants = 0xF0001201;
+constexpr uint32_t KeyFan = 0xF0001204;
+constexpr std::array<uint32_t, 14> GroupKeys = {KeyConditions,
+                                                KeyTLimits,
+                                                KeyTLimitsIndependent,
+                                                KeyRLimits,
+                                                KeyRLimitsIndependent,
+                                                KeyIteLimit,
+                                                KeyIteLimitIndependent,
+                                                KeyTolerance,
+                                                KeyCableR,
+                                                KeyHeatCool,
+                                                KeyGain,
+                                                KeySensorSelection,
+                                                KeyConstants,
+                                                KeyFan};
+
+// The unit without a sensor choice, cable resistance or PID (identification model code 3).
+constexpr int ModelWithoutSensorChoice = 3;
+
+struct SSensorEntry
+{
+    uint32_t key;
+    int code;
+};
+constexpr std::array<SSensorEntry, 7> SensorEntries = {{{0xF0001401, SensorThermistor100uA},
+                                                        {0xF0001402, SensorThermistor10uA},
+                                                        {0xF0001404, SensorThermistor1mA},
+                                                        {0xF0001408, SensorLM335},
+                                                        {0xF0001410, SensorAD590},
+                                                        {0xF0001420, SensorRTD},
+                                                        {0xF0001440, SensorRTD4Wire}}};
+
+constexpr std::array<int, 9> GainCodes = {1, 3, 5, 10, 30, 50, 100, 300, 0};
+constexpr int GainPID = 0;
+constexpr int FanSpeedCustom = FanVoltage;
+constexpr int FanModeDelay = 2;
+
+// Powers of ten between the constants and the mantissas the edits hold.
+constexpr std::array<double, 3> ThermistorScale = {1e3, 1e4, 1e7};
+constexpr std::array<double, 4> RtdScale = {1e3, 1e6, 1e12, 1.0};
+
+QString Trimmed(QString text)
+{
+    const QString point = LocaleNumber::Locale().decimalPoint();
+    if (!text.contains(point))
+        return text;
+    while (text.endsWith('0'))
+        text.chop(1);
+    if (text.endsWith(point))
+        text.chop(point.size());
+    return text;
+}
+
+QString Constant(double value)
+{
+    return LocaleNumber::Locale().toString(value, 'g', 7);
+}
+
+void SetValue(QLineEdit* edit, double value)
+{
+    edit->setText(std::isfinite(value) && value > CTEC::NoValue / 10 ? LocaleNumber::Bound(value)
+                                                                     : QString());
+}
+
+// A hidden group stays visible but cannot be changed: lists and boxes disabled, edits read-only.
+void Lock(QWidget* control, bool locked)
+{
+    if (auto* edit = qobject_cast<QLineEdit*>(control))
+        edit->setReadOnly(locked);
+    else
+        control->setEnabled(!locked);
+}
+
+QLabel* Caption(const QString& text, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return label;
+}
+} // namespace
+
+CTECSettingsDlg::CTECSettingsDlg(const SUiContext& context, STecChannelAccess access, QWidget* parent)
+    : QDialog(parent), m_context(context), m_access(std::move(access))
+{
+    setObjectName("tecSettingsDlg");
+    setWindowTitle(m_access.channelCount > 1 ? QString("TEC Chan %1").arg(m_access.channelIndex + 1)
+                                             : QString("TEC Settings"));
+    Build();
+    m_watch.setInterval(WatchMs);
+    connect(&m_watch, &QTimer::timeout, this, &CTECSettingsDlg::OnWatchTick);
+}
+
+QLineEdit* CTECSettingsDlg::NewEdit(const char* name, QWidget* parent)
+{
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(name);
+    edit->setMaximumWidth(110);
+    edit->setAlignment(Qt::AlignRight);
+    return edit;
+}
+
+void CTECSettingsDlg::Build()
+{
+    auto* columns = new QHBoxLayout;
+    auto* first = new QVBoxLayout;
+    first->addWidget(BuildConditions());
+    first->addWidget(BuildLimits());
+    first->addStretch(1);
+    auto* second = new QVBoxLayout;
+    second->addWidget(BuildMisc());
+    second->addWidget(BuildGain());
+    second->addWidget(BuildFan());
+    second->addStretch(1);
+    auto* third = new QVBoxLayout;
+    third->addWidget(BuildConstants("Thermistor Constants", {"A:", "B:", "C:"}, {"-3", "-4", "-7"},
+                                    {"thermAEdit", "thermBEdit", "thermCEdit"}, m_thermistor));
+    third->addWidget(BuildConstants("RTD Constants", {"A:", "B:", "C:", "Ro:"}, {"-3", "-6", "-12", ""},
+                                    {"rtdAEdit", "rtdBEdit", "rtdCEdit", "rtdR0Edit"}, m_rtd));
+    third->addWidget(
+        BuildConstants("AD590 Constants", {"M:", "B:"}, {"", ""}, {"ad590MEdit", "ad590BEdit"}, m_ad590));
+    third->addWidget(
+        BuildConstants("LM335 Constants", {"M:", "B:"}, {"", ""}, {"lm335MEdit", "lm335BEdit"}, m_lm335));
+    third->addStretch(1);
+    columns->addLayout(first);
+    columns->addLayout(second);
+    columns->addLayout(third);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setObjectName("okButton");
+    buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancelButton");
+    connect(buttons, &QDialogButtonBox::accepted, this, &CTECSettingsDlg::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &CTECSettingsDlg::reject);
+    auto* root = new QVBoxLayout(this);
+    root->addLayout(columns);
+    root->addWidget(buttons);
+}
+
+QGroupBox* CTECSettingsDlg::BuildConditions()
+{
+    auto* group = new QGroupBox("Conditions That Turn Output Off", this);
+    auto* grid = new QGridLayout(group);
+    const std::array<const char*, 8> labels = {"Current Limit",
+                                               "R (sensor) Limits",
+                                               "Temperature High Limit",
+                                               "Temperature Low Limit",
+                                               "Sensor Open",
+                                               "Sensor Short",
+                                               "TEC Open",
+                                               "Out of tolerance"};
+    const std::array<const char*, 8> names = {"currentLimitCheck", "rLimitsCheck",       "tHighLimitCheck",
+                                              "tLowLimitCheck",    "sensorOpenCheck",    "sensorShortCheck",
+                                              "tecOpenCheck",      "outOfToleranceCheck"};
+    for (size_t i = 0; i < labels.size(); ++i)
+    {
+        m_outputOffChecks[i] = new QCheckBox(labels[i], group);
+        m_outputOffChecks[i]->setObjectName(names[i]);
+        grid->addWidget(m_outputOffChecks[i], static_cast<int>(i % 4), static_cast<int>(i / 4));
+    }
+    return group;
+}
+
+QGroupBox* CTECSettingsDlg::BuildLimits()
+{
+    auto* group = new QGroupBox("Limits", this);
+    group->setFlat(true);
+    auto* column = new QVBoxLayout(group);
+    column->setContentsMargins(0, 0, 0, 0);
+    auto range = [this, column](const QString& title, const char* lowName, const char* highName,
+                                QLineEdit*& low, QLineEdit*& high, QLabel*& unit)
+    {
+        auto* box = new QGroupBox(title, this);
+        auto* grid = new QGridLayout(box);
+        low = NewEdit(lowName, box);
+        high = NewEdit(highName, box);
+        unit = new QLabel(box);
+        grid->addWidget(low, 0, 0);
+        grid->addWidget(new QLabel("to", box), 0, 1);
+        grid->addWidget(high, 0, 2);
+        grid->addWidget(unit, 0, 3);
+        grid->setColumnStretch(4, 1);
+        column->addWidget(box);
+        return grid;
+    };
+    QLabel* tUnit = nullptr;
+    range("Temperature Limits", "tLowEdit", "tHighEdit", m_tLow, m_tHigh, tUnit);
+    tUnit->setText(Degrees);
+    QGridLayout* sensorGrid = range("Sensor Limits", "rLowEdit", "rHighEdit", m_rLow, m_rHigh, m_rUnit);
+    m_rUnit->setObjectName("rUnitLabel");
+    auto* note = new QLabel("Note: changing sensor types resets the sensor limits.", this);
+    note->setWordWrap(true);
+    sensorGrid->addWidget(note, 1, 0, 1, 5);
+
+    auto* current = new QGroupBox("Current Limit", this);
+    auto* row = new QHBoxLayout(current);
+    m_iteLimit = NewEdit("iteLimitEdit", current);
+    row->addWidget(m_iteLimit);
+    row->addWidget(new QLabel("Amps", current));
+    row->addStretch(1);
+    column->addWidget(current);
+    return group;
+}
+
+QGroupBox* CTECSettingsDlg::BuildMisc()
+{
+    auto* group = new QGroupBox("Misc Settings", this);
+    auto* grid = new QGridLayout(group);
+    m_sensorLabel = Caption("Sensor:", group);
+    m_sensorList = new QComboBox(group);
+    m_sensorList->setObjectName("sensorList");
+    m_tolTime = NewEdit("tolTimeEdit", group);
+    m_tolTemp = NewEdit("tolTempEdit", group);
+    m_heatCoolList = new QComboBox(group);
+    m_heatCoolList->setObjectName("heatCoolList");
+    m_heatCoolList->addItems({"Heat/Cool", "Heat Only", "Cool Only"});
+    m_cableR = NewEdit("cableREdit", group);
+    auto* cableCaption = Caption("Cable R:", group);
+    auto* cableUnit = new QLabel(Ohms, group);
+    m_cableRRow = {cableCaption, m_cableR, cableUnit};
+    grid->addWidget(m_sensorLabel, 0, 0);
+    grid->addWidget(m_sensorList, 0, 1, 1, 2);
+    grid->addWidget(Caption("Tol Time:", group), 1, 0);
+    grid->addWidget(m_tolTime, 1, 1);
+    grid->addWidget(new QLabel("sec", group), 1, 2);
+    grid->addWidget(Caption("Tol Temp:", group), 2, 0);
+    grid->addWidget(m_tolTemp, 2, 1);
+    grid->addWidget(new QLabel(Degrees, group), 2, 2);
+    grid->addWidget(Caption("Heat/Cool Mode:", group), 3, 0);
+    grid->addWidget(m_heatCoolList, 3, 1, 1, 2);
+    grid->addWidget(cableCaption, 4, 0);
+    grid->addWidget(m_cableR, 4, 1);
+    grid->addWidget(cableUnit, 4, 2);
+    connect(m_sensorList, qOverload<int>(&QComboBox::activated), this, &CTECSettingsDlg::OnSensorChanged);
+    return group;
+}
+
+QGroupBox* CTECSettingsDlg::BuildGain()
+{
+    auto* group = new QGroupBox("Gain Settings", this);
+    auto* grid = new QGridLayout(group);
+    m_gainList = new QComboBox(group);
+    m_gainList->setObjectName("gainList");
+    grid->addWidget(Caption("Gain:", group), 0, 0);
+    grid->addWidget(m_gainList, 0, 1);
+    int row = 1;
+    for (auto [caption, name, edit] : {std::tuple{"P =", "pEdit", &m_p}, std::tuple{"I =", "iEdit", &m_i},
+                                       std::tuple{"D =", "dEdit", &m_d}})
+    {
+        *edit = NewEdit(name, group);
+        QLabel* label = Caption(caption, group);
+        grid->addWidget(label, row, 0);
+        grid->addWidget(*edit, row, 1);
+        m_pidRows.push_back(label);
+        m_pidRows.push_back(*edit);
+        ++row;
+    }
+    connect(m_gainList, qOverload<int>(&QComboBox::activated), this, &CTECSettingsDlg::ApplyEnableRules);
+    return group;
+}
+
+QGroupBox* CTECSettingsDlg::BuildFan()
+{
+    auto* group = new QGroupBox("External Fan Settings", this);
+    auto* grid = new QGridLayout(group);
+    m_fanSpeedList = new QComboBox(group);
+    m_fanSpeedList->setObjectName("fanSpeedList");
+    m_fanVoltage = NewEdit("fanVoltageEdit", group);
+    m_fanModeList = new QComboBox(group);
+    m_fanModeList->setObjectName("fanModeList");
+    m_fanModeList->addItems({"Auto", "On", "Delay", "Cool", "Heat"});
+    m_fanDelay = NewEdit("fanDelayEdit", group);
+    grid->addWidget(Caption("Speed:", group), 0, 0);
+    grid->addWidget(m_fanSpeedList, 0, 1, 1, 2);
+    grid->addWidget(Caption("Voltage:", group), 1, 0);
+    grid->addWidget(m_fanVoltage, 1, 1);
+    grid->addWidget(new QLabel("V", group), 1, 2);
+    grid->addWidget(Caption("Mode:", group), 2, 0);
+    grid->addWidget(m_fanModeList, 2, 1, 1, 2);
+    grid->addWidget(Caption("Delay:", group), 3, 0);
+    grid->addWidget(m_fanDelay, 3, 1);
+    grid->addWidget(new QLabel("min", group), 3, 2);
+    connect(m_fanSpeedList, qOverload<int>(&QComboBox::activated), this, &CTECSettingsDlg::ApplyEnableRules);
+    connect(m_fanModeList, qOverload<int>(&QComboBox::activated), this, &CTECSettingsDlg::ApplyEnableRules);
+    return group;
+}
+
+QGroupBox* CTECSettingsDlg::BuildConstants(const QString& title, const QStringList& captions,
+                                           const QStringList& powers, const QStringList& names,
+                                           std::vector<QLineEdit*>& edits)
+{
+    auto* group = new QGroupBox(title, this);
+    auto* grid = new QGridLayout(group);
+    for (int i = 0; i < captions.size(); ++i)
+    {
+        QLineEdit* edit = NewEdit(names[i].toLatin1().constData(), group);
+        edits.push_back(edit);
+        grid->addWidget(Caption(captions[i], group), i, 0);
+        grid->addWidget(edit, i, 1);
+        if (!powers[i].isEmpty())
+            grid->addWidget(new QLabel(QString("x10<sup>%1</sup>").arg(powers[i]), group), i, 2);
+        else if (captions[i] == "Ro:")
+        {
+            m_r0Unit = new QLabel(Ohms, group);
+            grid->addWidget(m_r0Unit, i, 2);
+        }
+    }
+    grid->setColumnStretch(3, 1);
+    m_constantGroups.push_back(group);
+    return group;
+}
+
+int CTECSettingsDlg::exec()
+{
+    if (!Load())
+    {
+        setResult(ClosedNoChannel);
+        return ClosedNoChannel;
+    }
+    return QDialog::exec();
+}
+
+bool CTECSettingsDlg::Load()
+{
+    CTEC* tec = m_access.Selected();
+    if (!tec)
+        return false;
+    CInstrBase* session = m_access.Session();
+    if (session)
+        session->PauseBackgroundThread(true, PauseTimeoutMs);
+    ReadHiddenGroups(*tec);
+    ReadValues(*tec);
+    if (session)
+        session->PauseBackgroundThread(false, PauseTimeoutMs);
+    m_rUnit->setText(QString::fromStdString(tec->GetRUnits(m_sensorType)));
+    ApplyEnableRules();
+    for (QLineEdit* edit : findChildren<QLineEdit*>())
+        edit->setModified(false);
+    m_watch.start();
+    return true;
+}
+
+void CTECSettingsDlg::ReadHiddenGroups(CTEC& tec)
+{
+    m_hidden.clear();
+    for (uint32_t key : GroupKeys)
+        if (tec.IsSettingHidden(key))
+            m_hidden.insert(key);
+    for (const SSensorEntry& entry : SensorEntries)
+        if (tec.IsSettingHidden(entry.key))
+            m_hidden.insert(entry.key);
+    // A fan the unit cannot drive is no group to offer.
+    if (!tec.IsFanSupported())
+        m_hidden.insert(KeyFan);
+    m_modelCode = tec.GetModelCode();
+}
+
+void CTECSettingsDlg::ReadValues(CTEC& tec)
+{
+    m_outputOffMask = tec.GetOutputOffEnable();
+    for (size_t i = 0; i < OutputOffBits.size(); ++i)
+        m_outputOffChecks[i]->setChecked((m_outputOffMask & OutputOffBits[i]) != 0);
+    SetValue(m_tLow, tec.GetTLowLimit());
+    SetValue(m_tHigh, tec.GetTHighLimit());
+    SetValue(m_rLow, tec.GetRLowLimit());
+    SetValue(m_rHigh, tec.GetRHighLimit());
+    SetValue(m_iteLimit, tec.GetITELimit());
+    m_sensorType = tec.GetSensorType(true);
+    float tolerance = 0.0f;
+    float seconds = 0.0f;
+    if (tec.GetTolerance(tolerance, seconds))
+    {
+        SetValue(m_tolTemp, tolerance);
+        SetValue(m_tolTime, seconds);
+    }
+    m_heatCool = tec.GetHeatCool();
+    m_heatCoolList->setCurrentIndex(m_heatCool >= 0 && m_heatCool <= 2 ? m_heatCool : -1);
+    SetValue(m_cableR, tec.GetCableR());
+    m_gain = tec.GetGain();
+    float p = 0.0f, i = 0.0f, d = 0.0f;
+    if (tec.GetPID(p, i, d))
+    {
+        SetValue(m_p, p);
+        SetValue(m_i, i);
+        SetValue(m_d, d);
+    }
+    TecProtocol::SFanSetting fan;
+    const bool fanRead = Offered(KeyFan) && tec.GetFan(fan);
+    // A unit whose fan reports only on or off has no speed steps.
+    m_fanSpeedVariable = !fanRead || fan.mode != FanOn;
+    ReadConstants(tec);
+
+    FillGainList();
+    FillFanSpeedList(m_fanSpeedVariable);
+    FillSensorList(tec);
+    if (fanRead)
+    {
+        m_fanSpeedList->setCurrentIndex(m_fanSpeedList->findData(fan.mode));
+        SetValue(m_fanVoltage, fan.voltage);
+        m_fanModeList->setCurrentIndex(fan.first >= 0 && fan.first < m_fanModeList->count() ? fan.first : 0);
+        m_fanDelay->setText(QString::number(fan.second));
+    }
+}
+
+void CTECSettingsDlg::ReadConstants(CTEC& tec)
+{
+    float a = 0.0f, b = 0.0f, c = 0.0f, r0 = 0.0f;
+    if (tec.GetThermistorConstants(-1, a, b, c))
+    {
+        const std::array<float, 3> values = {a, b, c};
+        for (size_t k = 0; k < values.size(); ++k)
+            m_thermistor[k]->setText(Constant(values[k] * ThermistorScale[k]));
+    }
+    if (tec.GetRTDConstants(-1, a, b, c, r0))
+    {
+        const std::array<float, 4> values = {a, b, c, r0};
+        for (size_t k = 0; k < values.size(); ++k)
+            m_rtd[k]->setText(Constant(values[k] * RtdScale[k]));
+    }
+    for (int set = 0; set < 2; ++set)
+    {
+        float m = 0.0f, offset = 0.0f;
+        if (!tec.GetICConstants(set, m, offset))
+            continue;
+        std::vector<QLineEdit*>& edits = set == 0 ? m_ad590 : m_lm335;
+        edits[0]->setText(Constant(m));
+        edits[1]->setText(Constant(offset));
+    }
+}
+
+void CTECSettingsDlg::FillGainList()
+{
+    m_gainList->clear();
+    for (int code : GainCodes)
+        m_gainList->addItem(code == GainPID ? QString("PID") : QString::number(code), code);
+    m_gainList->setCurrentIndex(m_gainList->findData(m_gain));
+}
+
+void CTECSettingsDlg::FillFanSpeedList(bool variable)
+{
+    m_fanSpeedList->clear();
+    if (!variable)
+    {
+        m_fanSpeedList->addItem("Off", FanOff);
+        m_fanSpeedList->addItem("On", FanOn);
+        return;
+    }
+    m_fanSpeedList->addItem("Off", FanOff);
+    m_fanSpeedList->addItem("Slow", FanSlow);
+    m_fanSpeedList->addItem("Medium", FanMedium);
+    m_fanSpeedList->addItem("Fast", FanFast);
+    m_fanSpeedList->addItem("Custom", FanSpeedCustom);
+}
+
+void CTECSettingsDlg::FillSensorList(CTEC& tec)
+{
+    m_sensorList->clear();
+    if (!Offered(KeySensorSelection))
+    {
+        m_sensorList->addItem(GetSensorTypeInfo(m_sensorType).name, m_sensorType);
+        m_sensorList->setCurrentIndex(0);
+        return;
+    }
+    for (const SSensorEntry& entry : SensorEntries)
+        if (Offered(entry.key) && tec.IsSensorTypeSupported(entry.code))
+            m_sensorList->addItem(GetSensorTypeInfo(entry.code).name, entry.code);
+    m_sensorList->setCurrentIndex(m_sensorList->findData(m_sensorType));
+}
+
+void CTECSettingsDlg::ApplyEnableRules()
+{
+    for (QCheckBox* check : m_outputOffChecks)
+        Lock(check, !Offered(KeyConditions));
+    for (QLineEdit* edit : {m_tLow, m_tHigh})
+        Lock(edit, !Offered(KeyTLimits));
+    for (QLineEdit* edit : {m_rLow, m_rHigh})
+        Lock(edit, !Offered(KeyRLimits));
+    Lock(m_iteLimit, !Offered(KeyIteLimit));
+    Lock(m_sensorList, !Offered(KeySensorSelection));
+    for (QLineEdit* edit : {m_tolTime, m_tolTemp})
+        Lock(edit, !Offered(KeyTolerance));
+    Lock(m_heatCoolList, !Offered(KeyHeatCool));
+    Lock(m_cableR, !Offered(KeyCableR));
+    for (auto* edits : {&m_thermistor, &m_rtd, &m_ad590, &m_lm335})
+        for (QLineEdit* edit : *edits)
+            Lock(edit, !Offered(KeyConstants));
+
+    const bool gainOffered = Offered(KeyGain);
+    Lock(m_gainList, !gainOffered);
+    const bool pid = m_gainList->currentData().toInt() == GainPID && m_gainList->currentIndex() >= 0;
+    for (QLineEdit* edit : {m_p, m_i, m_d})
+    {
+        edit->setEnabled(pid);
+        Lock(edit, !gainOffered);
+    }
+
+    const bool fanOffered = Offered(KeyFan);
+    const int speed = m_fanSpeedList->currentData().toInt();
+    Lock(m_fanSpeedList, !fanOffered);
+    m_fanVoltage->setEnabled(fanOffered && speed == FanSpeedCustom);
+    m_fanModeList->setEnabled(fanOffered && speed != FanOff);
+    m_fanDelay->setEnabled(fanOffered && speed != FanOff && m_fanModeList->currentIndex() == FanModeDelay);
+
+    if (m_modelCode == ModelWithoutSensorChoice)
+    {
+        m_sensorLabel->hide();
+        m_sensorList->hide();
+        for (QWidget* widget : m_cableRRow)
+            widget->hide();
+        for (QWidget* widget : m_pidRows)
+            widget->hide();
+    }
+}
+
+void CTECSettingsDlg::OnSensorChanged()
+{
+    CTEC* tec = m_access.Selected();
+    if (!tec)
+        return;
+    const int type = SelectedSensorType();
+    m_rUnit->setText(QString::fromStdString(tec->GetRUnits(type)));
+    const int precision = tec->GetPrecision(TecQuantityR);
+    m_rLow->setText(Trimmed(LocaleNumber::Format(tec->GetMinR(type), precision)));
+    m_rHigh->setText(Trimmed(LocaleNumber::Format(tec->GetMaxR(type), precision)));
+    m_rLow->setModified(true);
+    m_rHigh->setModified(true);
+    ApplyEnableRules();
+}
+
+void CTECSettingsDlg::OnWatchTick()
+{
+    if (!m_access.channel || !m_access.channel())
+    {
+        m_watch.stop();
+        done(ClosedNoChannel);
+    }
+}
+
+int CTECSettingsDlg::SelectedSensorType() const
+{
+    return m_sensorList->currentIndex() >= 0 ? m_sensorList->currentData().toInt() : m_sensorType;
+}
+
+int CTECSettingsDlg::OutputOffMask() const
+{
+    // Bits without a box keep what the instrument had.
+    int mask = m_outputOffMask;
+    for (size_t i = 0; i < OutputOffBits.size(); ++i)
+        mask = m_outputOffChecks[i]->isChecked() ? (mask | OutputOffBits[i]) : (mask & ~OutputOffBits[i]);
+    return mask;
+}
+
+// ---- validation --------------------------------------------------------------------------------
+
+bool CTECSettingsDlg::Refuse(QWidget* control, const QString& text)
+{
+    m_context.prompter.Message(this, text);
+    control->setFocus();
+    if (auto* edit = qobject_cast<QLineEdit*>(control))
+        edit->selectAll();
+    return false;
+}
+
+std::optional<double> CTECSettingsDlg::Number(QLineEdit* edit)
+{
+    const std::optional<double> value = LocaleNumber::Parse(edit->text());
+    if (!value)
+        Refuse(edit, "Enter a number.");
+    return value;
+}
+
+std::optional<double> CTECSettingsDlg::NumberIn(QLineEdit* edit, double low, double high)
+{
+    const std::optional<double> value = Number(edit);
+    if (!value)
+        return std::nullopt;
+    if (*value < low || *value > high)
+    {
+        Refuse(edit, QString("Enter a number between %1 and %2.")
+                         .arg(LocaleNumber::Bound(low), LocaleNumber::Bound(high)));
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<int> CTECSettingsDlg::IntegerIn(QLineEdit* edit, int low, int high)
+{
+    bool ok = false;
+    const int value = LocaleNumber::Locale().toInt(edit->text().trimmed(), &ok);
+    if (!ok)
+    {
+        Refuse(edit, "Enter an integer.");
+        return std::nullopt;
+    }
+    if (value < low || value > high)
+    {
+        Refuse(edit, QString("Enter an integer between %1 and %2.").arg(low).arg(high));
+        return std::nullopt;
+    }
+    return value;
+}
+
+bool CTECSettingsDlg::Validate(CTEC& tec)
+{
+    if (Offered(KeyTLimits))
+    {
+        const auto low = Number(m_tLow);
+        if (!low)
+            return false;
+        const auto high = Number(m_tHigh);
+        if (!high)
+            return false;
+        if (!(*low < *high))
+            return Refuse(m_tLow, "The T low limit must be less than the T high limit.");
+        const bool independent = Offered(KeyTLimitsIndependent);
+        const double setPoint = independent ? 0.0 : tec.GetTSetPoint();
+        if (!NumberIn(m_tLow, tec.GetMinT(), independent ? tec.GetMaxT() : setPoint) ||
+            !NumberIn(m_tHigh, independent ? tec.GetMinT() : setPoint, tec.GetMaxT()))
+            return false;
+    }
+    if (Offered(KeyRLimits))
+    {
+        const auto low = Number(m_rLow);
+        if (!low)
+            return false;
+        const auto high = Number(m_rHigh);
+        if (!high)
+            return false;
+        if (!(*low < *high))
+            return Refuse(m_rLow, "The R low limit must be less than the R high limit.");
+        const int type = SelectedSensorType();
+        const bool independent = Offered(KeyRLimitsIndependent);
+        const double setPoint = independent ? 0.0 : tec.GetRSetPoint();
+        if (!NumberIn(m_rLow, tec.GetMinR(type), independent ? tec.GetMaxR(type) : setPoint) ||
+            !NumberIn(m_rHigh, independent ? tec.GetMinR(type) : setPoint, tec.GetMaxR(type)))
+            return false;
+    }
+    if (Offered(KeyIteLimit) &&
+        !NumberIn(m_iteLimit, Offered(KeyIteLimitIndependent) ? 0.01 : tec.GetITESetPoint(),
+                  tec.GetMaxITELimit()))
+        return false;
+    if (Offered(KeyTolerance) && (!NumberIn(m_tolTime, 0.1, 50.0) || !NumberIn(m_tolTemp, 0.01, 10.0)))
+        return false;
+    if (Offered(KeyCableR) && !m_cableR->isHidden() && !NumberIn(m_cableR, 0.0, 10.0))
+        return false;
+    if (Offered(KeyGain) && m_p->isEnabled())
+        for (QLineEdit* edit : {m_p, m_i, m_d})
+            if (!NumberIn(edit, 0.0, 1000.0))
+                return false;
+    if (Offered(KeyFan))
+    {
+        if (m_fanVoltage->isEnabled() && !NumberIn(m_fanVoltage, 4.5, 12.0))
+            return false;
+        // Only a delay the user can edit is checked.
+        if (m_fanDelay->isEnabled() && !IntegerIn(m_fanDelay, 1, 60))
+            return false;
+    }
+    if (Offered(KeyConstants))
+        for (auto* edits : {&m_thermistor, &m_rtd, &m_ad590, &m_lm335})
+            for (QLineEdit* edit : *edits)
+                if (edit->isModified() && !Number(edit))
+                    return false;
+    return true;
+}
+
+// ---- writing -----------------------------------------------------------------------------------
+
+void CTECSettingsDlg::accept()
+{
+    CTEC* tec = m_access.Selected();
+    if (!tec)
+    {
+        done(ClosedNoChannel);
+        return;
+    }
+    if (!Validate(*tec))
+        return;
+    m_watch.stop();
+    CInstrBase* session = m_access.Session();
+    if (session)
+        session->PauseBackgroundThread(true, PauseTimeoutMs);
+    QString refused;
+    const bool written = Write(*tec, refused);
+    if (session)
+        session->PauseBackgroundThread(false, PauseTimeoutMs);
+    if (!written)
+    {
+        m_watch.start();
+        m_context.prompter.Message(
+            this, QString("The instrument did not accept the %1. The settings after it were not written; "
+                          "check the value and press OK again.")
+                      .arg(refused));
+        return;
+    }
+    QDialog::accept();
+}
+
+bool CTECSettingsDlg::Write(CTEC& tec, QString& refused)
+{
+    if (Offered(KeyConditions))
+    {
+        const int mask = OutputOffMask();
+        if (mask != m_outputOffMask)
+        {
+            if (!tec.SetOutputOffEnable(mask))
+            {
+                refused = "output-off conditions";
+                return false;
+            }
+            m_outputOffMask = mask;
+        }
+    }
+    if (!WriteLimits(tec, refused))
+        return false;
+    WriteOthers(tec);
+    return true;
+}
+
+// A pair of limits goes out so that the instrument never holds a low limit above its high limit: when
+// the new low is at or above the current low, the high limit moves first.
+bool CTECSettingsDlg::WriteLimits(CTEC& tec, QString& refused)
+{
+    auto value = [](QLineEdit* edit)
+    { return static_cast<float>(LocaleNumber::Parse(edit->text()).value_or(0)); };
+    auto send = [&refused](bool ok, QLineEdit* edit, const char* name)
+    {
+        if (!ok)
+        {
+            refused = name;
+            return false;
+        }
+        edit->setModified(false);
+        return true;
+    };
+    if (Offered(KeyTLimits) && (m_tLow->isModified() || m_tHigh->isModified()))
+    {
+        const bool highFirst = !m_tLow->isModified() || tec.GetTLowLimit() <= value(m_tLow);
+        auto low = [&]
+        { return !m_tLow->isModified() || send(tec.SetTLowLimit(value(m_tLow)), m_tLow, "T low limit"); };
+        auto high = [&] {
+            return !m_tHigh->isModified() || send(tec.SetTHighLimit(value(m_tHigh)), m_tHigh, "T high limit");
+        };
+        if (!(highFirst ? high() && low() : low() && high()))
+            return false;
+    }
+    const int type = SelectedSensorType();
+    if (Offered(KeySensorSelection) && type != m_sensorType)
+    {
+        if (!tec.SetSensorType(type))
+        {
+            refused = "sensor type";
+            return false;
+        }
+        m_sensorType = type;
+    }
+    if (Offered(KeyRLimits) && (m_rLow->isModified() || m_rHigh->isModified()))
+    {
+        const bool highFirst = tec.GetRLowLimit() <= value(m_rLow);
+        auto low = [&] { return send(tec.SetRLowLimit(value(m_rLow)), m_rLow, "R low limit"); };
+        auto high = [&] { return send(tec.SetRHighLimit(value(m_rHigh)), m_rHigh, "R high limit"); };
+        if (!(highFirst ? high() && low() : low() && high()))
+            return false;
+    }
+    if (Offered(KeyIteLimit) && m_iteLimit->isModified() &&
+        !send(tec.SetITELimit(value(m_iteLimit)), m_iteLimit, "current limit"))
+        return false;
+    return true;
+}
+
+// The rest goes out without a check of its own: a refusal shows in the instrument's error log.
+void CTECSettingsDlg::WriteOthers(CTEC& tec)
+{
+    auto value = [](QLineEdit* edit)
+    { return static_cast<float>(LocaleNumber::Parse(edit->text()).value_or(0)); };
+    if (Offered(KeyTolerance) && (m_tolTemp->isModified() || m_tolTime->isModified()))
+        tec.SetTolerance(value(m_tolTemp), value(m_tolTime));
+    if (Offered(KeyCableR) && !m_cableR->isHidden() && m_cableR->isModified())
+        tec.SetCableR(value(m_cableR));
+    if (Offered(KeyHeatCool) && m_heatCool >= 0 && m_heatCool <= 2 &&
+        m_heatCoolList->currentIndex() != m_heatCool)
+        tec.SetHeatCool(m_heatCoolList->currentIndex());
+    if (Offered(KeyGain))
+    {
+        const int gain = m_gainList->currentData().toInt();
+        if (m_gainList->currentIndex() >= 0 && gain != m_gain)
+            tec.SetGain(gain);
+        if (gain == GainPID && (m_p->isModified() || m_i->isModified() || m_d->isModified()))
+            tec.SetPID(value(m_p), value(m_i), value(m_d));
+    }
+    if (Offered(KeyConstants))
+    {
+        auto modified = [](const std::vector<QLineEdit*>& edits) {
+            return std::any_of(edits.begin(), edits.end(),
+                               [](QLineEdit* edit) { return edit->isModified(); });
+        };
+        auto scaled = [&](const std::vector<QLineEdit*>& edits, size_t k, double scale)
+        { return static_cast<float>(LocaleNumber::Parse(edits[k]->text()).value_or(0) / scale); };
+        if (modified(m_thermistor))
+            tec.SetThermistorConstants(-1, scaled(m_thermistor, 0, ThermistorScale[0]),
+                                       scaled(m_thermistor, 1, ThermistorScale[1]),
+                                       scaled(m_thermistor, 2, ThermistorScale[2]));
+        if (modified(m_rtd))
+            tec.SetRTDConstants(-1, scaled(m_rtd, 0, RtdScale[0]), scaled(m_rtd, 1, RtdScale[1]),
+                                scaled(m_rtd, 2, RtdScale[2]), scaled(m_rtd, 3, RtdScale[3]));
+        if (modified(m_ad590))
+            tec.SetICConstants(0, scaled(m_ad590, 0, 1.0), scaled(m_ad590, 1, 1.0));
+        if (modified(m_lm335))
+            tec.SetICConstants(1, scaled(m_lm335, 0, 1.0), scaled(m_lm335, 1, 1.0));
+    }
+    if (Offered(KeyFan))
+    {
+        const int speed = m_fanSpeedList->currentData().toInt();
+        bool ok = false;
+        const int delay = LocaleNumber::Locale().toInt(m_fanDelay->text().trimmed(), &ok);
+        tec.SetFan(speed, value(m_fanVoltage), std::max(0, m_fanModeList->currentIndex()), ok ? delay : 0);
+    }
+}

@@ -1,0 +1,126 @@
+#pragma once
+
+#include "ui/app/UiContext.h"
+#include "ui/widgets/TecChannelAccess.h"
+
+#include <QDialog>
+#include <QTimer>
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <set>
+
+class CTEC;
+class QCheckBox;
+class QComboBox;
+class QGridLayout;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+
+// The TEC settings page of one channel: the conditions that turn the output off, T, R and current
+// limits, sensor type and constants, tolerance, heat/cool, cable resistance, gain and PID and the fan.
+// Everything is read with the channel's polling paused when the page opens; OK validates and writes only
+// what changed (polling paused again), in an order that never shows the instrument a low limit above
+// its high limit; a write the channel refuses is reported and the page stays open. The page closes
+// with ClosedNoChannel when the channel goes away.
+class CTECSettingsDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    static constexpr int ClosedNoChannel = -1;
+    static constexpr int PauseTimeoutMs = 25000;
+    static constexpr int WatchMs = 250;
+
+    CTECSettingsDlg(const SUiContext& context, STecChannelAccess access, QWidget* parent = nullptr);
+
+    // Reads every value into the controls; false when the channel is gone (the page closes with -1).
+    bool Load();
+    // Load, then the modal loop.
+    int exec() override;
+    // OK: validation, then the writes.
+    void accept() override;
+
+private:
+    // Output-off mask bits, one per check box, in the order of the boxes.
+    static constexpr std::array<int, 8> OutputOffBits = {0x1, 0x4, 0x8, 0x10, 0x40, 0x400, 0x80, 0x200};
+
+    void Build();
+    QGroupBox* BuildConditions();
+    QGroupBox* BuildLimits();
+    QGroupBox* BuildMisc();
+    QGroupBox* BuildGain();
+    QGroupBox* BuildFan();
+    QGroupBox* BuildConstants(const QString& title, const QStringList& captions, const QStringList& powers,
+                              const QStringList& names, std::vector<QLineEdit*>& edits);
+    QLineEdit* NewEdit(const char* name, QWidget* parent);
+
+    bool Offered(uint32_t key) const { return m_hidden.count(key) == 0; }
+    void ReadHiddenGroups(CTEC& tec);
+    void ReadValues(CTEC& tec);
+    void ReadConstants(CTEC& tec);
+    void FillGainList();
+    void FillFanSpeedList(bool variable);
+    void FillSensorList(CTEC& tec);
+    void ApplyEnableRules();
+    void OnSensorChanged();
+    void OnWatchTick();
+
+    // Validation; each shows its prompt and puts the focus on the control when it fails.
+    bool Validate(CTEC& tec);
+    std::optional<double> Number(QLineEdit* edit);
+    std::optional<double> NumberIn(QLineEdit* edit, double low, double high);
+    std::optional<int> IntegerIn(QLineEdit* edit, int low, int high);
+    bool Refuse(QWidget* control, const QString& text);
+
+    // Writing; false with the name of the value the channel refused.
+    bool Write(CTEC& tec, QString& refused);
+    bool WriteLimits(CTEC& tec, QString& refused);
+    void WriteOthers(CTEC& tec);
+    int SelectedSensorType() const;
+    int OutputOffMask() const;
+
+    SUiContext m_context;
+    STecChannelAccess m_access;
+    QTimer m_watch;
+    std::set<uint32_t> m_hidden;
+    int m_modelCode = 0;
+
+    // Values read at opening that decide what counts as changed.
+    int m_outputOffMask = 0;
+    int m_sensorType = 0;
+    int m_gain = 0;
+    int m_heatCool = -1;
+    bool m_fanSpeedVariable = true;
+
+    std::array<QCheckBox*, 8> m_outputOffChecks{};
+    QLineEdit* m_tLow = nullptr;
+    QLineEdit* m_tHigh = nullptr;
+    QLineEdit* m_rLow = nullptr;
+    QLineEdit* m_rHigh = nullptr;
+    QLabel* m_rUnit = nullptr;
+    QLineEdit* m_iteLimit = nullptr;
+    QLabel* m_sensorLabel = nullptr;
+    QComboBox* m_sensorList = nullptr;
+    QLineEdit* m_tolTime = nullptr;
+    QLineEdit* m_tolTemp = nullptr;
+    QComboBox* m_heatCoolList = nullptr;
+    std::vector<QWidget*> m_cableRRow;
+    QLineEdit* m_cableR = nullptr;
+    QComboBox* m_gainList = nullptr;
+    std::vector<QWidget*> m_pidRows;
+    QLineEdit* m_p = nullptr;
+    QLineEdit* m_i = nullptr;
+    QLineEdit* m_d = nullptr;
+    QComboBox* m_fanSpeedList = nullptr;
+    QLineEdit* m_fanVoltage = nullptr;
+    QComboBox* m_fanModeList = nullptr;
+    QLineEdit* m_fanDelay = nullptr;
+    std::vector<QLineEdit*> m_thermistor;
+    std::vector<QLineEdit*> m_rtd;
+    std::vector<QLineEdit*> m_ad590;
+    std::vector<QLineEdit*> m_lm335;
+    QLabel* m_r0Unit = nullptr;
+    std::vector<QGroupBox*> m_constantGroups;
+};

@@ -1,0 +1,51 @@
+#include "ui/widgets/CsvRecorder.h"
+
+#include "CliChannels.h"
+#include "instrument/InstrBase.h"
+#include "instrument/TEC.h"
+#include "ui/widgets/ReadingState.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+bool CCsvRecorder::Start(const QString& path, QString& error)
+{
+    Stop();
+    if (!m_file.Open(path.toStdString()))
+    {
+        error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    m_path = path;
+    m_recording = true;
+    m_headerWritten = false;
+    return true;
+}
+
+void CCsvRecorder::Stop()
+{
+    m_file = CCliCsvFile();
+    m_recording = false;
+}
+
+void CCsvRecorder::Record(const CInstrBase& session, std::vector<SCliChannelReadings> readings)
+{
+    if (!m_recording)
+        return;
+    for (SCliChannelReadings& channel : readings)
+        for (SCliReading& reading : channel.readings)
+            if (reading.text.empty() && !ReadingState::IsKnown(session, reading.value))
+                reading.value = CTEC::NoValue;
+    if (!m_headerWritten)
+    {
+        m_file.WriteLine(CliFormat::CsvHeader(readings));
+        m_headerWritten = true;
+    }
+    m_file.WriteLine(CliFormat::CsvRow(CliFormat::IsoTimestamp(std::chrono::system_clock::now()), readings));
+}
+
+std::vector<SCliChannelReadings> CCsvRecorder::ReadingsOf(CInstrBase& instrument)
+{
+    return SCliChannels::Of(instrument).Read();
+}

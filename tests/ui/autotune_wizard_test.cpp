@@ -1,0 +1,247 @@
+// The AutoTune wizard against a simulated K760: the test-point window, the start, the progress texts,
+// the results, and what cancelling does before and after the start.
+#include "FakePanelHost.h"
+#include "ScriptedPrompter.h"
+#include "SimPanelFixture.h"
+#include "UiTestEnvironment.h"
+#include "diag/MemoryProfile.h"
+#include "ui/app/UiContext.h"
+#include "ui/dialogs/AutoTuneProcess.h"
+#include "ui/dialogs/AutoTuneResults.h"
+#include "ui/dialogs/AutoTuneSetpoint.h"
+#include "ui/dialogs/AutoTuneWizard.h"
+#include "ui/panels/TECPanel.h"
+#include "ui/widgets/TecBlock.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QLineEdit>
+#include <QtTest>
+#include <atomic>
+#include <memory>
+
+namespace
+{
+CUiTestEnvironment environment;
+} // namespace
+
+class CAutoTuneWizardTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    CMemoryProfile m_profile;
+    CScriptedPrompter m_prompter;
+    CFakePanelHost m_host;
+    SUiContext m_context{m_profile, m_prompter};
+    std::unique_ptr<CSimPanelFixture> m_sim;
+    std::unique_ptr<CTECPanel> m_panel;
+    // What the unit reports for the tune when a test takes over those two queries.
+    std::shared_ptr<std::atomic<int>> m_progress = std::make_shared<std::atomic<int>>(0);
+    std::shared_ptr<std::atomic<int>> m_status = std::make_shared<std::atomic<int>>(1);
+
+    void Connect(int port, double low, double high)
+    {
+        m_panel.reset();
+        m_sim = std::make_unique<CSimPanelFixture>("K760", port);
+        m_sim->Sim().Request("TEC:LIM:TLO " + std::to_string(low));
+        m_sim->Sim().Request("TEC:LIM:THI " + std::to_string(high));
+        m_panel = std::make_unique<CTECPanel>(m_context, m_host, 0);
+        if (!m_sim->Connect(*m_panel))
+            qFatal("no connection to the simulated unit");
+    }
+    // The tune's progress and status from the test: -1 for a reply that is no number.
+    void ScriptTheTune()
+    {
+        m_sim->Sim().Engine().WithRegistry(
+            [progress = m_progress, status = m_status](CSimCommandRegistry& registry)
+            {
+                registry.Add("TEC:AUTOTUNESTATE?", [progress](CSimUnit&, int, std::string_view)
+                             { return SSimResult::Answer(std::to_string(progress->load())); });
+                registry.Add("TEC:AUTOTUNE?",
+                             [status](CSimUnit&, int, std::string_view)
+                             {
+                                 return status->load() < 0
+                                            ? SSimResult::Answer("busy")
+                                            : SSimResult::Answer(std::to_string(status->load()));
+                             });
+            });
+    }
+    std::unique_ptr<CAutoTuneWizard> NewWizard()
+    {
+        auto wizard = std::make_unique<CAutoTuneWizard>(m_context, m_panel->Block()->Access(), m_panel.get());
+        wizard->show();
+        return wizard;
+    }
+    // Next on the test-point page with the text typed.
+    static bool TryTestPoint(CAutoTuneWizard& wizard, const QString& text)
+    {
+        wizard.findChild<QLineEdit*>("testPointEdit")->setText(text);
+        wizard.next();
+        return wizard.currentId() == CAutoTuneWizard::ProcessPage;
+    }
+    int CountSent(const std::string& prefix, size_t from) const { return m_sim->CountSent(prefix, from); }
+
+private slots:
+    void init()
+    {
+        m_prompter.Reset();
+        m_progress->store(0);
+        m_status->store(1);
+    }
+    void cleanup()
+    {
+        m_panel.reset();
+        m_sim.reset();
+    }
+
+    void testPointWindowIsFiveDegreesInsideTheLimits()
+    {
+        Connect(240, 10, 40);
+        const QString below = "Your test point must be at least 5 degrees below your high temperature limit.";
+        const QString above = "Your test point must be at least 5 degrees above your low temperature limit.";
+        auto wizard = NewWizard();
+        QCOMPARE(wizard->currentId(), int(CAutoTuneWizard::IntroPage));
+        wizard->next();
+        QCOMPARE(wizard->currentId(), int(CAutoTuneWizard::SetpointPage));
+        QVERIFY(!wizard->findChild<QLineEdit*>("testPointEdit")->text().isEmpty());
+        const size_t from = m_sim->Sim().Log().Count();
+        QVERIFY(!TryTestPoint(*wizard, "14.99"));
+        QVERIFY(!TryTestPoint(*wizard, "35.01"));
+        QVERIFY(!TryTestPoint(*wizard, "abc"));
+        QCOMPARE(m_prompter.messages, (QStringList{above, below, "Enter a number."}));
+        QCOMPARE(CountSent("TEC:AUTOTUNE ", from), 0);
+        QVERIFY(!wizard->Started());
+        for (const char* point : {"35.00", "15.00"})
+        {
+            wizard = NewWizard();
+            wizard->next();
+            QVERIFY2(TryTestPoint(*wizard, point), point);
+            QVERIFY(wizard->Started());
+            QVERIFY(m_sim->Sim().Log().WaitForText(std::string("TEC:AUTOTUNE ") + point,
+                                                   std::chrono::seconds(5), from) >= 0);
+        }
+
+        // A window too narrow for any test point: the high-limit message above the low limit + 5.
+        wizard.reset(); // before its parent panel goes
+        Connect(241, 20, 25);
+        m_prompter.Reset();
+        wizard = NewWizard();
+        wizard->next();
+        for (const char* point : {"21", "20.5", "19", "25"})
+            QVERIFY(!TryTestPoint(*wizard, point));
+        QCOMPARE(m_prompter.messages, (QStringList{below, below, above, below}));
+    }
+
+    void progressTextsAndAFailedTune()
+    {
+        Connect(242, 10, 40);
+        ScriptTheTune();
+        auto wizard = NewWizard();
+        wizard->next();
+        QVERIFY(TryTestPoint(*wizard, "25"));
+        CAutoTuneProcess& process = *wizard->Process();
+        auto* step = wizard->findChild<QLabel*>("stepText");
+        m_progress->store(199);
+        process.Tick();
+        QCOMPARE(step->text(), QString());
+        QVERIFY(!wizard->findChild<QLabel*>("temperatureValue")->text().isEmpty());
+        m_progress->store(250);
+        process.Tick();
+        QCOMPARE(step->text(), QString("Step 1 of 3:\nDetermining the Proportional & Derivative terms..."));
+        m_progress->store(500);
+        process.Tick();
+        QCOMPARE(step->text(), QString("Complete."));
+        QCOMPARE(wizard->currentId(), int(CAutoTuneWizard::ProcessPage));
+
+        // Status 2: on to the results at once, the output switched off, only Finish left.
+        const size_t from = m_sim->Sim().Log().Count();
+        m_status->store(2);
+        process.Tick();
+        QCOMPARE(wizard->currentId(), int(CAutoTuneWizard::ResultsPage));
+        QCOMPARE(wizard->findChild<QLabel*>("resultText")->text(), CAutoTuneResults::FailedText);
+        QVERIFY(wizard->findChild<QLabel*>("pLine")->text().isEmpty());
+        QVERIFY(!wizard->button(QWizard::CancelButton)->isEnabled());
+        QVERIFY(CountSent("TEC:OUT 0", from) >= 1);
+    }
+
+    void anUnreadableStatusDoesNotEndTheTune()
+    {
+        Connect(243, 10, 40);
+        ScriptTheTune();
+        auto wizard = NewWizard();
+        wizard->next();
+        QVERIFY(TryTestPoint(*wizard, "25"));
+        CAutoTuneProcess& process = *wizard->Process();
+        m_status->store(-1);
+        process.Tick();
+        QCOMPARE(wizard->currentId(), int(CAutoTuneWizard::ProcessPage));
+        m_status->store(1);
+        process.Tick();
+        m_status->store(-1);
+        for (int tick = 1; tick < CAutoTuneProcess::UnreadableTicks; ++tick)
+            process.Tick();
+        QCOMPARE(wizard->currentId(), int(CAutoTuneWizard::ProcessPage));
+        const size_t from = m_sim->Sim().Log().Count();
+        process.Tick();
+        QCOMPARE(wizard->currentId(), int(CAutoTuneWizard::ResultsPage));
+        QVERIFY(CountSent("TEC:OUT 0", from) >= 1);
+        QCOMPARE(wizard->findChild<QLabel*>("resultText")->text(), CAutoTuneResults::FailedText);
+    }
+
+    void aSuccessfulTuneShowsThePid()
+    {
+        Connect(244, 10, 40);
+        ScriptTheTune();
+        m_sim->Sim().Request("TEC:PID 1.5, 0.25, 3.125");
+        auto wizard = NewWizard();
+        wizard->next();
+        QVERIFY(TryTestPoint(*wizard, "25"));
+        m_status->store(3);
+        const size_t from = m_sim->Sim().Log().Count();
+        wizard->Process()->Tick();
+        QCOMPARE(wizard->currentId(), int(CAutoTuneWizard::ResultsPage));
+        QCOMPARE(wizard->findChild<QLabel*>("resultText")->text(), CAutoTuneResults::SucceededText);
+        QCOMPARE(wizard->findChild<QLabel*>("pLine")->text(), QString("P = 1.5000"));
+        QCOMPARE(wizard->findChild<QLabel*>("dLine")->text(), QString("D = 3.1250"));
+        QCOMPARE(CountSent("TEC:OUT", from), 0);
+    }
+
+    void cancellingBeforeAndAfterTheStart()
+    {
+        Connect(245, 10, 40);
+        CTecBlock& block = *m_panel->Block();
+        // Cancel on the test-point page: nothing sent, nothing said.
+        size_t from = m_sim->Sim().Log().Count();
+        QTimer::singleShot(0,
+                           []
+                           {
+                               auto* wizard =
+                                   qobject_cast<CAutoTuneWizard*>(QApplication::activeModalWidget());
+                               wizard->next();
+                               wizard->reject();
+                           });
+        block.OpenAutoTune();
+        QCOMPARE(m_prompter.messages, QStringList());
+        QCOMPARE(CountSent("TEC:AUTOTUNE ", from) + CountSent("TEC:OUT", from), 0);
+
+        // Cancel while the tune runs: the output goes off and the user is told.
+        QTimer::singleShot(0,
+                           []
+                           {
+                               auto* wizard =
+                                   qobject_cast<CAutoTuneWizard*>(QApplication::activeModalWidget());
+                               wizard->next();
+                               wizard->findChild<QLineEdit*>("testPointEdit")->setText("30");
+                               wizard->next();
+                               wizard->reject();
+                           });
+        block.OpenAutoTune();
+        QCOMPARE(m_prompter.messages, QStringList{CTecBlock::AutoTuneCancelled});
+        QVERIFY(CountSent("TEC:AUTOTUNE 30.00", from) == 1);
+        QVERIFY(CountSent("TEC:OUT 0", from) >= 1);
+    }
+};
+
+QTEST_MAIN(CAutoTuneWizardTest)
+#include "autotune_wizard_test.moc"

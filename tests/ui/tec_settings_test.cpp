@@ -1,0 +1,270 @@
+// The TEC settings page against simulated units: what OK sends, in which order, and what it refuses.
+#include "FakePanelHost.h"
+#include "ScriptedPrompter.h"
+#include "SimPanelFixture.h"
+#include "UiTestEnvironment.h"
+#include "diag/MemoryProfile.h"
+#include "instrument/TEC.h"
+#include "ui/app/UiContext.h"
+#include "ui/dialogs/TECSettingsDlg.h"
+#include "ui/panels/TECPanel.h"
+#include "ui/widgets/TecBlock.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+#include <memory>
+
+namespace
+{
+CUiTestEnvironment environment;
+} // namespace
+
+class CTecSettingsTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    CMemoryProfile m_profile;
+    CScriptedPrompter m_prompter;
+    CFakePanelHost m_host;
+    SUiContext m_context{m_profile, m_prompter};
+    std::unique_ptr<CSimPanelFixture> m_sim;
+    std::unique_ptr<CTECPanel> m_panel;
+    int m_port = 210;
+
+    // A connected panel on a fresh unit, and its settings page read from the unit.
+    std::unique_ptr<CTECSettingsDlg> Open(const std::string& model = "K760")
+    {
+        m_panel.reset();
+        m_sim = std::make_unique<CSimPanelFixture>(model, m_port++);
+        m_panel = std::make_unique<CTECPanel>(m_context, m_host, 0);
+        if (!m_sim->Connect(*m_panel))
+            qFatal("no connection to the simulated %s", model.c_str());
+        auto dialog = std::make_unique<CTECSettingsDlg>(m_context, m_panel->Block()->Access(), m_panel.get());
+        if (!dialog->Load())
+            qFatal("the settings page did not load");
+        return dialog;
+    }
+    template <class T>
+    static T* Find(QWidget& dialog, const char* name)
+    {
+        T* widget = dialog.findChild<T*>(name);
+        if (!widget)
+            qFatal("no control %s", name);
+        return widget;
+    }
+    // Types as a user does, so that the edit counts as modified.
+    static void Type(QWidget& dialog, const char* name, const QString& text)
+    {
+        auto* edit = Find<QLineEdit>(dialog, name);
+        edit->selectAll();
+        QTest::keyClicks(edit, text);
+    }
+    static double Value(QWidget& dialog, const char* name)
+    {
+        return Find<QLineEdit>(dialog, name)->text().toDouble();
+    }
+    // The index of the first line from `from` on that starts with the text; -1 when none.
+    long Sent(const std::string& prefix, size_t from) const
+    {
+        return m_sim->Sim().Log().WaitFor([&](const std::string& line) { return line.rfind(prefix, 0) == 0; },
+                                          std::chrono::milliseconds(0), from);
+    }
+
+private slots:
+    void init() { m_prompter.Reset(); }
+    void cleanup()
+    {
+        m_panel.reset();
+        m_sim.reset();
+    }
+
+    void onlyTheFanModeChangedSendsTheWholeFanSettingAndNothingElse()
+    {
+        auto dialog = Open();
+        // The instrument's own values change meanwhile; untouched edits still go out unchanged.
+        m_sim->Sim().Request("TEC:TOL 0.5, 9");
+        auto* mode = Find<QComboBox>(*dialog, "fanModeList");
+        auto* speed = Find<QComboBox>(*dialog, "fanSpeedList");
+        speed->setCurrentIndex(speed->findText("Medium"));
+        mode->setCurrentIndex(mode->findText("On"));
+        const size_t from = m_sim->Sim().Log().Count();
+        dialog->accept();
+        QCOMPARE(dialog->result(), int(QDialog::Accepted));
+        QVERIFY(Sent("TEC:FAN MEDIUM, 2, ", from) >= 0);
+        for (const char* line : {"TEC:LIM", "TEC:TOL ", "TEC:PID ", "TEC:GAIN ", "TEC:ENAB:OUTOFF ",
+                                 "TEC:SENS ", "TEC:CONSTIDX ", "TEC:CABLER "})
+            QVERIFY2(Sent(line, from) < 0, line);
+    }
+
+    void sensorLimitsAreOrderedSoLowNeverExceedsHigh()
+    {
+        auto dialog = Open();
+        m_sim->Sim().Request("TEC:LIM:RLO 5");
+        m_sim->Sim().Request("TEC:LIM:RHI 20");
+        dialog = std::make_unique<CTECSettingsDlg>(m_context, m_panel->Block()->Access(), m_panel.get());
+        QVERIFY(dialog->Load());
+        QCOMPARE(Value(*dialog, "rHighEdit"), 20.0);
+        // Both raised above the current high: the high limit first.
+        Type(*dialog, "rLowEdit", "30");
+        Type(*dialog, "rHighEdit", "40");
+        size_t from = m_sim->Sim().Log().Count();
+        dialog->accept();
+        QCOMPARE(m_prompter.messages, QStringList());
+        QCOMPARE(dialog->result(), int(QDialog::Accepted));
+        QVERIFY(Sent("TEC:LIM:RHI ", from) >= 0);
+        QVERIFY(Sent("TEC:LIM:RHI ", from) < Sent("TEC:LIM:RLO ", from));
+
+        // Both lowered below the current low: the low limit first.
+        dialog = std::make_unique<CTECSettingsDlg>(m_context, m_panel->Block()->Access(), m_panel.get());
+        QVERIFY(dialog->Load());
+        QCOMPARE(Value(*dialog, "rLowEdit"), 30.0);
+        Type(*dialog, "rLowEdit", "2");
+        Type(*dialog, "rHighEdit", "3");
+        from = m_sim->Sim().Log().Count();
+        dialog->accept();
+        QCOMPARE(dialog->result(), int(QDialog::Accepted));
+        QVERIFY(Sent("TEC:LIM:RLO ", from) >= 0);
+        QVERIFY(Sent("TEC:LIM:RLO ", from) < Sent("TEC:LIM:RHI ", from));
+        QCOMPARE(m_prompter.messages, QStringList());
+    }
+
+    void temperatureLimitsAreOrderedAndRefusalsReported()
+    {
+        auto dialog = Open();
+        Type(*dialog, "tLowEdit", "30");
+        Type(*dialog, "tHighEdit", "30");
+        size_t from = m_sim->Sim().Log().Count();
+        dialog->accept();
+        QCOMPARE(m_prompter.messages, QStringList{"The T low limit must be less than the T high limit."});
+        QVERIFY(Sent("TEC:LIM", from) < 0);
+        QCOMPARE(dialog->result(), int(QDialog::Rejected));
+
+        // Raising both (10/40 to 50/80 style) sends the high limit first, and both are taken.
+        m_prompter.Reset();
+        m_sim->Sim().Request("TEC:LIM:TLO 10");
+        m_sim->Sim().Request("TEC:LIM:THI 40");
+        dialog = std::make_unique<CTECSettingsDlg>(m_context, m_panel->Block()->Access(), m_panel.get());
+        QVERIFY(dialog->Load());
+        Type(*dialog, "tLowEdit", "50");
+        Type(*dialog, "tHighEdit", "80");
+        from = m_sim->Sim().Log().Count();
+        dialog->accept();
+        QCOMPARE(m_prompter.messages, QStringList());
+        QCOMPARE(dialog->result(), int(QDialog::Accepted));
+        QVERIFY(Sent("TEC:LIM:THI 80", from) >= 0);
+        QVERIFY(Sent("TEC:LIM:THI 80", from) < Sent("TEC:LIM:TLO 50", from));
+        QCOMPARE(m_sim->Sim().Request("TEC:LIM:TLO?").substr(0, 2), std::string("50"));
+
+        // A limit the unit refuses keeps the page open with a message instead of closing as if it worked.
+        m_sim->Sim().Engine().WithRegistry(
+            [](CSimCommandRegistry& registry) {
+                registry.Add("TEC:LIM:THI",
+                             [](CSimUnit&, int, std::string_view) { return SSimResult::Error(201); });
+            });
+        dialog = std::make_unique<CTECSettingsDlg>(m_context, m_panel->Block()->Access(), m_panel.get());
+        QVERIFY(dialog->Load());
+        Type(*dialog, "tHighEdit", "90");
+        dialog->accept();
+        QCOMPARE(dialog->result(), int(QDialog::Rejected));
+        QCOMPARE(m_prompter.messages.size(), 1);
+        QVERIFY2(m_prompter.messages.first().contains("T high limit"),
+                 qPrintable(m_prompter.messages.first()));
+    }
+
+    void fixedGainNeitherChecksNorSendsPid()
+    {
+        auto dialog = Open();
+        auto* gain = Find<QComboBox>(*dialog, "gainList");
+        gain->setCurrentIndex(gain->findText("10"));
+        gain->activated(gain->currentIndex());
+        QVERIFY(!Find<QLineEdit>(*dialog, "pEdit")->isEnabled());
+        Type(*dialog, "pEdit", "5000");
+        Find<QLineEdit>(*dialog, "pEdit")->setModified(true);
+        const size_t from = m_sim->Sim().Log().Count();
+        dialog->accept();
+        QCOMPARE(m_prompter.messages, QStringList());
+        QCOMPARE(dialog->result(), int(QDialog::Accepted));
+        QVERIFY(Sent("TEC:GAIN 10", from) >= 0);
+        QVERIFY(Sent("TEC:PID ", from) < 0);
+
+        // Back to PID: the values are checked with the framework's prompts.
+        dialog = std::make_unique<CTECSettingsDlg>(m_context, m_panel->Block()->Access(), m_panel.get());
+        QVERIFY(dialog->Load());
+        gain = Find<QComboBox>(*dialog, "gainList");
+        gain->setCurrentIndex(gain->findText("PID"));
+        gain->activated(gain->currentIndex());
+        Type(*dialog, "iEdit", "1001");
+        dialog->accept();
+        QCOMPARE(m_prompter.messages, QStringList{"Enter a number between 0 and 1000."});
+        Type(*dialog, "iEdit", "x");
+        dialog->accept();
+        QCOMPARE(m_prompter.messages.last(), QString("Enter a number."));
+        QCOMPARE(dialog->result(), int(QDialog::Rejected));
+    }
+
+    void maskBitsWithoutABoxAndConstantsSurvive()
+    {
+        m_port = 230;
+        auto probe = Open();
+        probe.reset();
+        // Bit 0x2 (voltage limit) has no box on the page.
+        m_sim->Sim().Request("TEC:ENAB:OUTOFF 3");
+        auto dialog = std::make_unique<CTECSettingsDlg>(m_context, m_panel->Block()->Access(), m_panel.get());
+        QVERIFY(dialog->Load());
+        QVERIFY(Find<QCheckBox>(*dialog, "currentLimitCheck")->isChecked());
+        Find<QCheckBox>(*dialog, "currentLimitCheck")->setChecked(false);
+        Find<QCheckBox>(*dialog, "sensorOpenCheck")->setChecked(true);
+        // A thermistor C of 0.9 x 10^-7 reaches the unit intact.
+        Type(*dialog, "thermCEdit", "0.9");
+        // The fan delay is not usable in "Auto" mode and is not checked there.
+        auto* mode = Find<QComboBox>(*dialog, "fanModeList");
+        mode->setCurrentIndex(mode->findText("Auto"));
+        mode->activated(mode->currentIndex());
+        QVERIFY(!Find<QLineEdit>(*dialog, "fanDelayEdit")->isEnabled());
+        Find<QLineEdit>(*dialog, "fanDelayEdit")->setText("0");
+        const size_t from = m_sim->Sim().Log().Count();
+        dialog->accept();
+        QCOMPARE(m_prompter.messages, QStringList());
+        QCOMPARE(dialog->result(), int(QDialog::Accepted));
+        QVERIFY(Sent("TEC:ENAB:OUTOFF 66", from) >= 0);
+        QVERIFY(Sent("TEC:CONSTIDX 1,1,", from) >= 0);
+        const std::string constants =
+            m_sim->Sim().Log().Lines()[Sent("TEC:CONSTIDX 1,1,", from) -
+                                       (m_sim->Sim().Log().Count() - m_sim->Sim().Log().Lines().size())];
+        QVERIFY2(constants.find(",0.00000009000000") != std::string::npos, constants.c_str());
+    }
+
+    void thePanelButtonOpensThePageAndPollingGoesOn()
+    {
+        auto dialog = Open();
+        dialog.reset();
+        QString title;
+        QTimer::singleShot(0,
+                           [&title]
+                           {
+                               auto* page = qobject_cast<CTECSettingsDlg*>(QApplication::activeModalWidget());
+                               title = page ? page->windowTitle() : QString("no page");
+                               if (page)
+                                   page->reject();
+                           });
+        QTest::mouseClick(Find<QPushButton>(*m_panel, "tecSettingsButton"), Qt::LeftButton);
+        QCOMPARE(title, QString("TEC Settings"));
+        QVERIFY(m_panel->GetTEC()->IsPolling());
+    }
+
+    void theChannelGoingAwayClosesThePage()
+    {
+        auto dialog = Open();
+        dialog->open();
+        m_panel->Disconnect();
+        QTRY_COMPARE_WITH_TIMEOUT(dialog->result(), CTECSettingsDlg::ClosedNoChannel, 2000);
+        QVERIFY(!dialog->isVisible());
+    }
+};
+
+QTEST_MAIN(CTecSettingsTest)
+#include "tec_settings_test.moc"
