@@ -320,11 +320,11 @@ int CLaserSettingsDlg::BuildMask() const
     return mask;
 }
 
-void CLaserSettingsDlg::Write()
+bool CLaserSettingsDlg::Write()
 {
     CLaser* laser = m_access.Selected();
     if (!laser)
-        return;
+        return false;
     if (m_dualRange)
     {
         const int range = m_lowRange->isChecked() ? 0 : 1;
@@ -354,4 +354,6 @@ void CLaserSettingsDlg::Write()
         laser->SetTolerance(entered(TolIo), entered(TolTime));
     if (changed(OnDelay))
         laser->SetOnDelay(static_cast<int>(entered(OnDelay)));
+    // The unit's refusals reach the error log through its error queue.
+    return true;
 }

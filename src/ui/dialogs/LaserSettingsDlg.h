@@ -37,7 +37,7 @@ public:
 
     bool Load() override;
     bool Validate() override;
-    void Write() override;
+    bool Write() override;
     bool IsChannelPresent() const override;
 
 private:

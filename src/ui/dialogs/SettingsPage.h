@@ -15,8 +15,9 @@ public:
     virtual bool Load() = 0;
     // Checks every edit against its range; on a failure prompts, focuses the edit and returns false.
     virtual bool Validate() = 0;
-    // Sends what the user changed. Runs only after every page of the sheet has validated.
-    virtual void Write() = 0;
+    // Sends what the user changed. Runs only after every page of the sheet has validated; false (after
+    // telling the user) when the unit refused a value, which keeps the sheet open.
+    virtual bool Write() = 0;
     // Whether the page's channel still exists (the panel may have lost the instrument).
     virtual bool IsChannelPresent() const = 0;
 };

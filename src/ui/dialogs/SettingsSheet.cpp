@@ -71,7 +71,13 @@ void CSettingsSheet::OnOk()
         }
     }
     for (CSettingsPage* page : m_pages)
-        page->Write();
+    {
+        if (!page->Write())
+        {
+            m_tabs->setCurrentWidget(page);
+            return;
+        }
+    }
     accept();
 }
 

@@ -713,6 +713,25 @@ void CTECSettingsDlg::accept()
     if (!Validate(*tec))
         return;
     m_watch.stop();
+    if (!WriteForSheet())
+    {
+        m_watch.start();
+        return;
+    }
+    QDialog::accept();
+}
+
+bool CTECSettingsDlg::ValidateForSheet()
+{
+    CTEC* tec = m_access.Selected();
+    return tec && Validate(*tec);
+}
+
+bool CTECSettingsDlg::WriteForSheet()
+{
+    CTEC* tec = m_access.Selected();
+    if (!tec)
+        return false;
     CInstrBase* session = m_access.Session();
     if (session)
         session->PauseBackgroundThread(true, PauseTimeoutMs);
@@ -721,15 +740,11 @@ void CTECSettingsDlg::accept()
     if (session)
         session->PauseBackgroundThread(false, PauseTimeoutMs);
     if (!written)
-    {
-        m_watch.start();
         m_context.prompter.Message(
             this, QString("The instrument did not accept the %1. The settings after it were not written; "
                           "check the value and press OK again.")
                       .arg(refused));
-        return;
-    }
-    QDialog::accept();
+    return written;
 }
 
 bool CTECSettingsDlg::Write(CTEC& tec, QString& refused)

@@ -41,6 +41,10 @@ public:
     int exec() override;
     // OK: validation, then the writes.
     void accept() override;
+    // The two halves of OK for a sheet that holds this page beside others (the combo panel's): the
+    // sheet validates every page before any page writes. Write reports a refusal and returns false.
+    bool ValidateForSheet();
+    bool WriteForSheet();
 
 private:
     // Output-off mask bits, one per check box, in the order of the boxes.

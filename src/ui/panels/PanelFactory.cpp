@@ -1,5 +1,6 @@
 #include "ui/panels/PanelFactory.h"
 
+#include "ui/panels/ComboPanel.h"
 #include "ui/panels/LaserPanel.h"
 #include "ui/panels/M607Panel.h"
 #include "ui/panels/M609Panel.h"
@@ -16,6 +17,8 @@ CBasePanel* CreatePanel(int typeCode, const SUiContext& context, IPanelHost& hos
         return new CLaserPanel(context, host, index, parent);
     case PanelType::TEC:
         return new CTECPanel(context, host, index, parent);
+    case PanelType::Combo:
+        return new CComboPanel(context, host, index, parent);
     case PanelType::Norlase:
         return new CNorlasePanel(context, host, index, parent);
     case PanelType::M609:

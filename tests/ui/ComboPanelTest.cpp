@@ -1,0 +1,169 @@
+#include "ui/panels/ComboPanel.h"
+
+#include "SimPanelRig.h"
+#include "UiTestEnvironment.h"
+#include "instrument/Laser.h"
+#include "instrument/TEC.h"
+#include "ui/dialogs/LaserSettingsDlg.h"
+#include "ui/dialogs/SettingsSheet.h"
+#include "ui/dialogs/TecSettingsPage.h"
+#include "ui/widgets/LaserBlock.h"
+#include "ui/widgets/TecBlock.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace
+{
+CUiTestEnvironment g_environment;
+constexpr int kPort = 212;
+
+using CComboRig = CSimPanelRig<CComboPanel>;
+
+template <class T>
+T* Child(QObject* parent, const char* name)
+{
+    T* child = parent->findChild<T*>(name);
+    if (!child)
+        qFatal("no child %s", name);
+    return child;
+}
+
+void Type(QLineEdit* edit, const QString& text)
+{
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, text);
+}
+
+// Both sides have shown the unit's set points.
+bool WaitForBothSides(CComboRig& rig)
+{
+    QLineEdit* laser = Child<QLineEdit>(rig.panel->LaserBlock(), "setPointEdit");
+    QLineEdit* tec = Child<QLineEdit>(rig.panel->TecBlock(), "setPointEdit");
+    return QTest::qWaitFor([&] { return !laser->text().isEmpty() && !tec->text().isEmpty(); }, 10000);
+}
+} // namespace
+
+class ComboPanelTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void EnterGoesToTheSideWithTheFocus();
+    void PowerSetPointCheckedAgainstMonitorBound();
+    void BothFieldsHighlightedAtOnce();
+    void ComboSettingsValidateEveryPageBeforeWriting();
+};
+
+void ComboPanelTest::EnterGoesToTheSideWithTheFocus()
+{
+    CComboRig rig(kPort);
+    QVERIFY(rig.Start("X510"));
+    QVERIFY(WaitForBothSides(rig));
+    // No pulse modes on the combo panel, whatever the unit offers.
+    QVERIFY(Child<QPushButton>(rig.panel.get(), "pulseModeButton")->isHidden());
+    QVERIFY(Child<QPushButton>(rig.panel.get(), "qcwAdjustButton")->isHidden());
+
+    // Keyboard focus needs a shown, active window.
+    rig.panel->show();
+    rig.panel->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(rig.panel.get()));
+    QLineEdit* laser = Child<QLineEdit>(rig.panel->LaserBlock(), "setPointEdit");
+    QLineEdit* tec = Child<QLineEdit>(rig.panel->TecBlock(), "setPointEdit");
+    Type(laser, "40");
+    Type(tec, "30");
+    size_t mark = rig.Mark();
+    QTest::keyClick(rig.panel.get(), Qt::Key_Return); // the focus is in the TEC field
+    QCOMPARE(rig.Sent(mark, "TEC:T ").size(), 1);
+    QVERIFY(rig.Sent(mark, "LAS:LDI ").isEmpty());
+
+    laser->setFocus();
+    mark = rig.Mark();
+    QTest::keyClick(rig.panel.get(), Qt::Key_Return);
+    QCOMPARE(rig.Sent(mark, "LAS:LDI ").size(), 1);
+    QVERIFY(rig.Sent(mark, "TEC:T ").isEmpty());
+}
+
+void ComboPanelTest::PowerSetPointCheckedAgainstMonitorBound()
+{
+    CComboRig rig(kPort);
+    QVERIFY(rig.Start("X510", [](CSimInstrument& sim) { sim.Request("LAS:MODE:MDP"); }));
+    QVERIFY(WaitForBothSides(rig));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.panel->LaserBlock()->CachedMode(), int(LaserModeMDP), 5000);
+    CLaser* channel = rig.panel->GetLaser();
+    const double responsivity = channel->GetCalMD();
+    const double bound = std::min(channel->GetMaxMDISetPoint(), channel->GetMDILimit()) / responsivity;
+    QLineEdit* laser = Child<QLineEdit>(rig.panel->LaserBlock(), "setPointEdit");
+    const size_t mark = rig.Mark();
+
+    Type(laser, QString::number(bound * 1.01));
+    laser->setFocus();
+    QTest::keyClick(rig.panel.get(), Qt::Key_Return);
+    QCOMPARE(rig.prompter.messages.size(), 1);
+    QVERIFY2(
+        rig.prompter.messages.last().startsWith("Laser set point exceeds the limits, please enter a value "
+                                                "between 0 and "),
+        qPrintable(rig.prompter.messages.last()));
+    QVERIFY(rig.Sent(mark, "LAS:MDP ").isEmpty());
+
+    // Without a responsivity no bound exists: the entry is refused.
+    rig.sim->Request("LAS:CALMD 0");
+    Type(laser, "1");
+    QVERIFY(!rig.panel->LaserBlock()->OnSetPoint());
+    QCOMPARE(rig.prompter.messages.last(), CLaserBlock::NoResponsivityMessage);
+    QVERIFY(rig.Sent(mark, "LAS:MDP ").isEmpty());
+}
+
+void ComboPanelTest::BothFieldsHighlightedAtOnce()
+{
+    CComboRig rig(kPort);
+    QVERIFY(rig.Start("X510"));
+    QVERIFY(WaitForBothSides(rig));
+    QLineEdit* laser = Child<QLineEdit>(rig.panel->LaserBlock(), "setPointEdit");
+    QLineEdit* tec = Child<QLineEdit>(rig.panel->TecBlock(), "setPointEdit");
+    Type(laser, "41");
+    Type(tec, "31");
+    // A refresh in between keeps both: the unit's set points have not changed.
+    rig.panel->Refresh();
+    QVERIFY(laser->property("edited").toBool());
+    QVERIFY(tec->property("edited").toBool());
+}
+
+void ComboPanelTest::ComboSettingsValidateEveryPageBeforeWriting()
+{
+    CComboRig rig(kPort);
+    QVERIFY(rig.Start("X510"));
+    QVERIFY(WaitForBothSides(rig));
+    STecChannelAccess tecAccess;
+    tecAccess.channel = [&rig] { return rig.panel->GetTEC(); };
+    SLaserChannelAccess laserAccess;
+    laserAccess.channel = [&rig] { return rig.panel->GetLaser(); };
+    CSettingsSheet sheet(rig.context, "Combo Settings");
+    auto* tecPage = new CTecSettingsPage(rig.context, tecAccess, &sheet);
+    auto* laserPage = new CLaserSettingsDlg(rig.context, laserAccess, &sheet);
+    sheet.AddPage(tecPage, "TEC Settings");
+    sheet.AddPage(laserPage, "Laser Settings");
+    QVERIFY(sheet.LoadPages());
+
+    // A valid TEC change and a refused laser value: nothing is written on either side.
+    Type(Child<QLineEdit>(tecPage, "tolTimeEdit"), "2");
+    Type(Child<QLineEdit>(laserPage, "tolIoEdit"), "500");
+    size_t mark = rig.Mark();
+    sheet.OnOk();
+    QCOMPARE(sheet.result(), 0);
+    QCOMPARE(rig.prompter.messages, QStringList{"Enter a number between 0 and 100."});
+    QVERIFY(rig.Sent(mark, "TEC:TOL ").isEmpty());
+    QVERIFY(rig.Sent(mark, "LAS:TOL ").isEmpty());
+
+    Type(Child<QLineEdit>(laserPage, "tolIoEdit"), "2.5");
+    mark = rig.Mark();
+    sheet.OnOk();
+    QCOMPARE(sheet.result(), int(QDialog::Accepted));
+    QCOMPARE(rig.Sent(mark, "TEC:TOL ").size(), 1);
+    QCOMPARE(rig.Sent(mark, "LAS:TOL ").size(), 1);
+}
+
+QTEST_MAIN(ComboPanelTest)
+#include "ComboPanelTest.moc"

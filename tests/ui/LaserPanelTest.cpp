@@ -1,0 +1,427 @@
+#include "ui/panels/LaserPanel.h"
+
+#include "SimPanelRig.h"
+#include "UiTestEnvironment.h"
+#include "instrument/Laser.h"
+#include "ui/dialogs/LaserSettingsDlg.h"
+#include "ui/dialogs/QCWParametersDlg.h"
+#include "ui/dialogs/SettingsSheet.h"
+#include "ui/widgets/LaserBlock.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QSlider>
+#include <QTest>
+
+namespace
+{
+CUiTestEnvironment g_environment;
+constexpr int kPort = 211;
+
+using CLaserRig = CSimPanelRig<CLaserPanel>;
+
+template <class T>
+T* Child(QObject* parent, const char* name)
+{
+    T* child = parent->findChild<T*>(name);
+    if (!child)
+        qFatal("no child %s", name);
+    return child;
+}
+
+// Types into a line edit as a user would, so that its edit signals fire.
+void Type(QLineEdit* edit, const QString& text)
+{
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, text);
+}
+
+SLaserChannelAccess AccessOf(CLaserRig& rig)
+{
+    SLaserChannelAccess access;
+    access.channel = [&rig] { return rig.panel ? rig.panel->GetLaser() : nullptr; };
+    return access;
+}
+
+// Waits until the block shows a reading and the given mode (the first poll has been shown).
+bool WaitForMode(CLaserRig& rig, int mode)
+{
+    QLineEdit* io = Child<QLineEdit>(rig.panel.get(), "ioField");
+    return QTest::qWaitFor(
+        [&]
+        { return rig.panel->Block()->CachedMode() == mode && !io->text().isEmpty() && io->text() != "---"; },
+        10000);
+}
+} // namespace
+
+class LaserPanelTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void ResponsivityZeroHidesPoRowAndDisablesPoMode();
+    void ModelWithoutPulseShowsNoPulseButtons();
+    void PulseModeEnablesQcwAdjustAndIoDisablesIt();
+    void SetPointEntryChecksBeforeSending();
+    void SetPointUnderDecimalCommaLocaleGoesOutWithPoint();
+    void ModeChangeRewritesTypedSetPoint();
+
+    void SettingsPdResponseZeroSkipsPowerLimit();
+    void SettingsRangeLabelsFromMaximum();
+    void SettingsSendOnlyWhatChanged();
+    void SettingsOutOfRangeKeepsSheetOpenAndSendsNothing();
+
+    void QcwCouplingHeldFrequencyClampsDuty();
+    void QcwDelayOutAboveCeilingBlocksOk();
+    void QcwOnlyCountChangedSendsOnlyCount();
+    void QcwOnlyHoldChangedSendsOnlyHold();
+    void QcwClosesWhenChannelIsLost();
+};
+
+void LaserPanelTest::ResponsivityZeroHidesPoRowAndDisablesPoMode()
+{
+    CLaserRig rig(kPort);
+    QVERIFY(rig.Start("D310", [](CSimInstrument& sim) { sim.Request("LAS:CALMD 0"); }));
+    QVERIFY(WaitForMode(rig, LaserModeICW));
+    QVERIFY(Child<QLineEdit>(rig.panel.get(), "poField")->isHidden());
+    QVERIFY(Child<QWidget>(rig.panel.get(), "poLabel")->isHidden());
+    QVERIFY(!Child<QPushButton>(rig.panel.get(), "poModeButton")->isEnabled());
+    QVERIFY(Child<QPushButton>(rig.panel.get(), "vfModeButton")->isEnabled());
+    // A pulse-capable model offers its pulse modes.
+    QVERIFY(!Child<QPushButton>(rig.panel.get(), "pulseModeButton")->isHidden());
+}
+
+void LaserPanelTest::ModelWithoutPulseShowsNoPulseButtons()
+{
+    CLaserRig rig(kPort);
+    QVERIFY(rig.Start("D312"));
+    QVERIFY(WaitForMode(rig, LaserModeICW));
+    for (const char* name : {"pulseModeButton", "extTrigModeButton", "burstModeButton"})
+        QVERIFY2(Child<QPushButton>(rig.panel.get(), name)->isHidden(), name);
+    QVERIFY(!Child<QPushButton>(rig.panel.get(), "qcwAdjustButton")->isEnabled());
+    // The unit's default responsivity is not 0: the Po row and mode are offered.
+    QVERIFY(!Child<QLineEdit>(rig.panel.get(), "poField")->isHidden());
+    QVERIFY(Child<QPushButton>(rig.panel.get(), "poModeButton")->isEnabled());
+}
+
+void LaserPanelTest::PulseModeEnablesQcwAdjustAndIoDisablesIt()
+{
+    CLaserRig rig(kPort);
+    QVERIFY(rig.Start("D310"));
+    QVERIFY(WaitForMode(rig, LaserModeICW));
+    QPushButton* qcw = Child<QPushButton>(rig.panel.get(), "qcwAdjustButton");
+    QVERIFY(!qcw->isEnabled());
+    const size_t mark = rig.Mark();
+    QTest::mouseClick(Child<QPushButton>(rig.panel.get(), "pulseModeButton"), Qt::LeftButton);
+    QVERIFY(qcw->isEnabled());
+    QCOMPARE(rig.Sent(mark, "LAS:MODE:PULSE").size(), 1);
+    QTest::mouseClick(Child<QPushButton>(rig.panel.get(), "ioModeButton"), Qt::LeftButton);
+    QVERIFY(!qcw->isEnabled());
+    QCOMPARE(rig.Sent(mark, "LAS:MODE:ICW").size(), 1);
+}
+
+void LaserPanelTest::SetPointEntryChecksBeforeSending()
+{
+    CLaserRig rig(kPort);
+    QVERIFY(rig.Start("D310", [](CSimInstrument& sim) { sim.Request("LAS:LDI 25"); }));
+    QVERIFY(WaitForMode(rig, LaserModeICW));
+    QLineEdit* edit = rig.panel->Block()->SetPointEdit();
+    QTRY_VERIFY_WITH_TIMEOUT(!edit->text().isEmpty(), 5000);
+    const size_t mark = rig.Mark();
+
+    // The current set point typed again: Enter sends nothing and nothing is highlighted.
+    const QString current = edit->text();
+    Type(edit, current);
+    QVERIFY(!edit->property("edited").toBool());
+    QTest::keyClick(rig.panel.get(), Qt::Key_Return);
+    QVERIFY(rig.Sent(mark, "LAS:LDI ").isEmpty());
+    QVERIFY(rig.prompter.messages.isEmpty());
+
+    // Text that is no number, or no finite one, is refused rather than read as 0.
+    for (const char* text : {"abc", "nan", "inf"})
+    {
+        Type(edit, text);
+        QVERIFY(edit->property("edited").toBool());
+        rig.panel->OnSetPoint();
+        QCOMPARE(rig.prompter.messages.last(), QString("Enter a number."));
+    }
+    // Above the channel's limit (the D310's maximum is 500 mA) and negative: the limits message.
+    const float limit = rig.panel->GetLaser()->GetLDILimit();
+    for (const char* text : {"100000", "-1"})
+    {
+        Type(edit, text);
+        rig.panel->OnSetPoint();
+        QCOMPARE(rig.prompter.messages.last(),
+                 CLaserBlock::LimitsMessage.arg("0", QString::number(std::min(limit, 500.0f))));
+    }
+    QVERIFY(rig.Sent(mark, "LAS:LDI ").isEmpty());
+
+    Type(edit, "30");
+    QTest::mouseClick(Child<QPushButton>(rig.panel.get(), "setButton"), Qt::LeftButton);
+    QCOMPARE(rig.Sent(mark, "LAS:LDI ").size(), 1);
+    QVERIFY(rig.Sent(mark, "LAS:LDI ").first().startsWith("LAS:LDI 30.0"));
+    QVERIFY(!edit->property("edited").toBool());
+}
+
+void LaserPanelTest::SetPointUnderDecimalCommaLocaleGoesOutWithPoint()
+{
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    CLaserRig rig(kPort);
+    QVERIFY(rig.Start("D310"));
+    QVERIFY(WaitForMode(rig, LaserModeICW));
+    const size_t mark = rig.Mark();
+    QLineEdit* edit = rig.panel->Block()->SetPointEdit();
+    Type(edit, "12,5");
+    QVERIFY(rig.panel->Block()->OnSetPoint());
+    const QStringList sent = rig.Sent(mark, "LAS:LDI ");
+    QLocale::setDefault(QLocale::c());
+    QCOMPARE(sent.size(), 1);
+    QVERIFY2(sent.first().startsWith("LAS:LDI 12.5"), qPrintable(sent.first()));
+    // The reading fields follow the user's locale as well.
+    QVERIFY(!Child<QLineEdit>(rig.panel.get(), "ioField")->text().contains('.'));
+}
+
+void LaserPanelTest::ModeChangeRewritesTypedSetPoint()
+{
+    CLaserRig rig(kPort);
+    QVERIFY(rig.Start("D310", [](CSimInstrument& sim) { sim.Request("LAS:LDV 1.5"); }));
+    QVERIFY(WaitForMode(rig, LaserModeICW));
+    QLineEdit* edit = rig.panel->Block()->SetPointEdit();
+    Type(edit, "123");
+    QTest::mouseClick(Child<QPushButton>(rig.panel.get(), "vfModeButton"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(edit->text(), QString("1.500"), 5000);
+    QCOMPARE(Child<QLabel>(rig.panel.get(), "setPointUnit")->text(), QString("V"));
+    QVERIFY(!edit->property("edited").toBool());
+}
+
+void LaserPanelTest::SettingsPdResponseZeroSkipsPowerLimit()
+{
+    CLaserRig rig(kPort);
+    QVERIFY(rig.Start("D310", [](CSimInstrument& sim) { sim.Request("LAS:CALMD 0"); }));
+    CSettingsSheet sheet(rig.context, "Laser Settings");
+    auto* page = new CLaserSettingsDlg(rig.context, AccessOf(rig), &sheet);
+    sheet.AddPage(page, "Laser Settings");
+    QVERIFY(sheet.LoadPages());
+    QLineEdit* power = Child<QLineEdit>(page, "poLimitEdit");
+    QVERIFY(!power->isEnabled());
+    // Typing a response enables the power limit; 0 disables it again.
+    QLineEdit* response = Child<QLineEdit>(page, "pdResponseEdit");
+    Type(response, "5");
+    QVERIFY(power->isEnabled());
+    Type(response, "0");
+    QVERIFY(!power->isEnabled());
+    power->setText("99999999");
+    const size_t mark = rig.Mark();
+    sheet.OnOk();
+    QCOMPARE(sheet.result(), int(QDialog::Accepted));
+    QVERIFY(rig.prompter.messages.isEmpty());
+    QVERIFY(rig.Sent(mark, "LAS:LIM:MDP ").isEmpty());
+}
+
+void LaserPanelTest::SettingsRangeLabelsFromMaximum()
+{
+    CLaserRig rig(kPort);
+    QVERIFY(rig.Start(
+        "D312", [](CSimInstrument& sim)
+        { sim.Engine().WithUnit([](CSimUnit& unit) { return unit.Memory().SetNumber(0x380014, 4000); }); }));
+    CSettingsSheet sheet(rig.context, "Laser Settings");
+    auto* page = new CLaserSettingsDlg(rig.context, AccessOf(rig), &sheet);
+    sheet.AddPage(page, "Laser Settings");
+    QVERIFY(sheet.LoadPages());
+    QVERIFY(!Child<QWidget>(page, "rangeGroup")->isHidden());
+    QCOMPARE(Child<QRadioButton>(page, "lowRangeRadio")->text(), QString("Low Range (2000mA)"));
+    QCOMPARE(Child<QRadioButton>(page, "highRangeRadio")->text(), QString("High Range (4000mA)"));
+}
+
+void LaserPanelTest::SettingsSendOnlyWhatChanged()
+{
+    CLaserRig rig(kPort);
+    // Bit 0x2 has no box; 0x1 has one.
+    QVERIFY(rig.Start("D310", [](CSimInstrument& sim) { sim.Request("LAS:ENAB:OUTOFF 3"); }));
+    const auto open = [&](CSettingsSheet& sheet)
+    {
+        auto* page = new CLaserSettingsDlg(rig.context, AccessOf(rig), &sheet);
+        sheet.AddPage(page, "Laser Settings");
+        return sheet.LoadPages() ? page : nullptr;
+    };
+    const QStringList setters = {"LAS:LIM:", "LAS:CALMD ", "LAS:CABLER ",      "LAS:PDBIAS ",
+                                 "LAS:TOL ", "ONDELAY ",   "LAS:ENAB:OUTOFF ", "LAS:RANGE "};
+    const auto sentSetters = [&](size_t mark)
+    {
+        QStringList all;
+        for (const QString& setter : setters)
+            all << rig.Sent(mark, setter);
+        return all;
+    };
+
+    {
+        // OK with no edit sends nothing at all (no limit rewritten from its rounded display).
+        CSettingsSheet sheet(rig.context, "Laser Settings");
+        QVERIFY(open(sheet));
+        const size_t mark = rig.Mark();
+        sheet.OnOk();
+        QCOMPARE(sheet.result(), int(QDialog::Accepted));
+        QCOMPARE(sentSetters(mark), QStringList());
+    }
+    {
+        // Only "Tol Io:": one tolerance command carrying both values.
+        CSettingsSheet sheet(rig.context, "Laser Settings");
+        CLaserSettingsDlg* page = open(sheet);
+        QVERIFY(page);
+        const QString time = Child<QLineEdit>(page, "tolTimeEdit")->text();
+        Type(Child<QLineEdit>(page, "tolIoEdit"), "2.5");
+        const size_t mark = rig.Mark();
+        sheet.OnOk();
+        const QStringList sent = sentSetters(mark);
+        QCOMPARE(sent.size(), 1);
+        QVERIFY2(sent.first().startsWith("LAS:TOL 2.5"), qPrintable(sent.first()));
+        QVERIFY2(sent.first().contains(", " + time), qPrintable(sent.first()));
+    }
+    {
+        // Unchecking "Current Limit" keeps the boxless bit 0x2.
+        CSettingsSheet sheet(rig.context, "Laser Settings");
+        CLaserSettingsDlg* page = open(sheet);
+        QVERIFY(page);
+        QCheckBox* current = Child<QCheckBox>(page, "currentLimitCheck");
+        QVERIFY(current->isChecked());
+        current->setChecked(false);
+        const size_t mark = rig.Mark();
+        sheet.OnOk();
+        QCOMPARE(sentSetters(mark), QStringList{"LAS:ENAB:OUTOFF 2"});
+    }
+}
+
+void LaserPanelTest::SettingsOutOfRangeKeepsSheetOpenAndSendsNothing()
+{
+    CLaserRig rig(kPort);
+    QVERIFY(rig.Start("D310"));
+    CSettingsSheet sheet(rig.context, "Laser Settings");
+    auto* page = new CLaserSettingsDlg(rig.context, AccessOf(rig), &sheet);
+    sheet.AddPage(page, "Laser Settings");
+    QVERIFY(sheet.LoadPages());
+    Type(Child<QLineEdit>(page, "tolIoEdit"), "3");
+    Type(Child<QLineEdit>(page, "ioLimitEdit"), "501");
+    const size_t mark = rig.Mark();
+    sheet.OnOk();
+    QCOMPARE(sheet.result(), 0);
+    QCOMPARE(rig.prompter.messages, QStringList{"Enter a number between 0 and 500."});
+    QVERIFY(rig.Sent(mark, "LAS:TOL ").isEmpty());
+    Type(Child<QLineEdit>(page, "onDelayEdit"), "1.5");
+    Type(Child<QLineEdit>(page, "ioLimitEdit"), "400");
+    sheet.OnOk();
+    QCOMPARE(rig.prompter.messages.last(), QString("Enter an integer."));
+    QVERIFY(rig.Sent(mark, "LAS:LIM:LDI ").isEmpty());
+}
+
+void LaserPanelTest::QcwCouplingHeldFrequencyClampsDuty()
+{
+    CLaserRig rig(kPort);
+    QVERIFY(rig.Start("D310", [](CSimInstrument& sim) { sim.Request("LAS:MODE:PULSE"); }));
+    QVERIFY(WaitForMode(rig, LaserModePulse));
+    CQCWParametersDlg dialog(rig.context, AccessOf(rig));
+    QVERIFY(dialog.Load());
+    QVERIFY(Child<QRadioButton>(&dialog, "holdFrequencyRadio")->isChecked());
+    QCOMPARE(dialog.Value(CQCWParametersDlg::Frequency), 1000.0);
+    QLineEdit* width = Child<QLineEdit>(&dialog, "pulseWidthEdit");
+    Type(width, "0.2");
+    QCOMPARE(dialog.Value(CQCWParametersDlg::DutyCycle), 20.0);
+    Type(width, "0.1");
+    QCOMPARE(Child<QLineEdit>(&dialog, "dutyCycleEdit")->text(), QString("10"));
+    // 1 ms at 1000 Hz would be 100 %: the duty stops at its maximum and the frequency follows it.
+    Type(width, "1");
+    QCOMPARE(dialog.Value(CQCWParametersDlg::DutyCycle), 90.0);
+    QCOMPARE(dialog.Value(CQCWParametersDlg::Frequency), 900.0);
+    QCOMPARE(Child<QLineEdit>(&dialog, "frequencyEdit")->text(), QString("900"));
+    QVERIFY(Child<QPushButton>(&dialog, "okButton")->isEnabled());
+    // The frequency's slider follows its edit (scale 10).
+    QCOMPARE(Child<QSlider>(&dialog, "frequencySlider")->value(), 9000);
+}
+
+void LaserPanelTest::QcwDelayOutAboveCeilingBlocksOk()
+{
+    CLaserRig rig(kPort);
+    QVERIFY(rig.Start("D310", [](CSimInstrument& sim) { sim.Request("LAS:MODE:PULSE"); }));
+    QVERIFY(WaitForMode(rig, LaserModePulse));
+    CQCWParametersDlg dialog(rig.context, AccessOf(rig));
+    QVERIFY(dialog.Load());
+    QLineEdit* delayOut = Child<QLineEdit>(&dialog, "delayOutEdit");
+    Type(delayOut, "0.0008"); // below 0.9 / 1000 Hz
+    QVERIFY(!dialog.IsOutOfRange(CQCWParametersDlg::DelayOut));
+    QCOMPARE(rig.prompter.beeps, 0);
+    Type(delayOut, "0.001");
+    QVERIFY(dialog.IsOutOfRange(CQCWParametersDlg::DelayOut));
+    QVERIFY(delayOut->styleSheet().contains("255, 0, 0"));
+    QCOMPARE(rig.prompter.beeps, 1);
+    QVERIFY(!Child<QPushButton>(&dialog, "okButton")->isEnabled());
+    QVERIFY(!Child<QPushButton>(&dialog, "applyButton")->isEnabled());
+    const size_t mark = rig.Mark();
+    dialog.OnOk();
+    QVERIFY(rig.Sent(mark, "LAS:DELAYOUT ").isEmpty());
+}
+
+void LaserPanelTest::QcwOnlyCountChangedSendsOnlyCount()
+{
+    CLaserRig rig(kPort);
+    QVERIFY(rig.Start("D310", [](CSimInstrument& sim) { sim.Request("LAS:MODE:BURST"); }));
+    QVERIFY(WaitForMode(rig, LaserModeBurst));
+    CQCWParametersDlg dialog(rig.context, AccessOf(rig));
+    QVERIFY(dialog.Load());
+    QVERIFY(!Child<QLineEdit>(&dialog, "pulseCountEdit")->isHidden());
+    QVERIFY(Child<QLineEdit>(&dialog, "delayInEdit")->isHidden());
+    Type(Child<QLineEdit>(&dialog, "pulseCountEdit"), "100");
+    QCOMPARE(Child<QSlider>(&dialog, "pulseCountSlider")->value(), 200);
+    const size_t mark = rig.Mark();
+    dialog.OnOk();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QStringList sent;
+    for (const char* setter : {"LAS:PW", "LAS:F ", "LAS:DC ", "LAS:DELAY", "LAS:QCWHOLD ", "LAS:QCWCOUNT "})
+        sent << rig.Sent(mark, setter).filter(QRegularExpression("^[^?]*$"));
+    QCOMPARE(sent, QStringList{"LAS:QCWCOUNT 100"});
+    // A count beyond the slider's range is refused like the other values.
+    CQCWParametersDlg again(rig.context, AccessOf(rig));
+    QVERIFY(again.Load());
+    Type(Child<QLineEdit>(&again, "pulseCountEdit"), "70000");
+    QVERIFY(again.IsOutOfRange(CQCWParametersDlg::PulseCount));
+    QVERIFY(!Child<QPushButton>(&again, "okButton")->isEnabled());
+}
+
+void LaserPanelTest::QcwOnlyHoldChangedSendsOnlyHold()
+{
+    CLaserRig rig(kPort);
+    QVERIFY(rig.Start("D310", [](CSimInstrument& sim) { sim.Request("LAS:MODE:PULSE"); }));
+    QVERIFY(WaitForMode(rig, LaserModePulse));
+    CQCWParametersDlg dialog(rig.context, AccessOf(rig));
+    QVERIFY(dialog.Load());
+    QLineEdit* duty = Child<QLineEdit>(&dialog, "dutyCycleEdit");
+    QLineEdit* frequency = Child<QLineEdit>(&dialog, "frequencyEdit");
+    QVERIFY(!duty->isEnabled() && frequency->isEnabled());
+    Child<QRadioButton>(&dialog, "holdDutyCycleRadio")->setChecked(true);
+    QVERIFY(duty->isEnabled() && !frequency->isEnabled());
+    const size_t mark = rig.Mark();
+    dialog.OnOk();
+    QStringList sent;
+    for (const char* setter : {"LAS:PW", "LAS:F ", "LAS:DC ", "LAS:DELAY", "LAS:QCWHOLD ", "LAS:QCWCOUNT "})
+        sent << rig.Sent(mark, setter).filter(QRegularExpression("^[^?]*$"));
+    QCOMPARE(sent, QStringList{"LAS:QCWHOLD 1"});
+}
+
+void LaserPanelTest::QcwClosesWhenChannelIsLost()
+{
+    CLaserRig rig(kPort);
+    QVERIFY(rig.Start("D310", [](CSimInstrument& sim) { sim.Request("LAS:MODE:PULSE"); }));
+    QVERIFY(WaitForMode(rig, LaserModePulse));
+    CQCWParametersDlg dialog(rig.context, AccessOf(rig));
+    QVERIFY(dialog.Load());
+    dialog.open();
+    rig.panel->Disconnect();
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.isVisible(), 2000);
+    QCOMPARE(dialog.result(), CQCWParametersDlg::LostResult);
+}
+
+QTEST_MAIN(LaserPanelTest)
+#include "LaserPanelTest.moc"
