@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <utility>
 
 using TecProtocol::FormatFixed;
@@ -468,7 +469,9 @@ float CTEC::GetITESetPoint()
 
 bool CTEC::SetITELimit(float amps)
 {
-    if (!InRange(amps, 0.0, GetMaxITELimit(), "ITE limit"))
+    // Units without a stored maximum (the multi-channel ones) answer 0: the unit bounds the limit itself.
+    const float maximum = GetMaxITELimit();
+    if (!InRange(amps, 0.0, maximum > 0.0f ? maximum : std::numeric_limits<float>::max(), "ITE limit"))
     {
         return false;
     }
