@@ -21,7 +21,10 @@
 
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QTabWidget>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <chrono>
 #include <memory>
@@ -57,6 +60,13 @@ std::vector<std::string> LinesWith(CSimInstrument& sim, const std::string& text,
 bool StartsWith(const std::string& text, const std::string& prefix)
 {
     return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// As the user types it: the edit knows it was modified.
+void Type(QLineEdit* edit, const QString& text)
+{
+    edit->selectAll();
+    QTest::keyClicks(edit, text);
 }
 
 QLineEdit* SetPointEdit(QWidget* block)
@@ -325,35 +335,150 @@ private slots:
         QCOMPARE(m_prompter.messages.size(), 1);
     }
 
-    // A settings page of block 3 is open while other blocks refresh (each selecting its own channel):
-    // OK writes to block 3's channel all the same.
-    void SettingsPageWritesToItsOwnChannel()
+    // The settings sheet of the third block names channel 3 and, though other blocks refresh (each
+    // selecting its own channel) while it is open, OK writes to channel 3 only.
+    void SettingsSheetWritesToItsOwnChannel_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<bool>("tec");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("prefix");
+        QTest::newRow("M609 TEC 3") << PanelType::M609 << "M609" << true << "TEC Settings for Channel 3"
+                                    << "iteLimitEdit"
+                                    << "TEC:LIM:ITE "
+                                    << "TEC:CHAN 3;";
+        QTest::newRow("M618 laser 3") << PanelType::M6x8 << "M618" << false << "Laser Settings for Channel 3"
+                                      << "ioLimitEdit"
+                                      << "LAS:LIM:LDI "
+                                      << "LAS:CHAN 3;";
+    }
+    void SettingsSheetWritesToItsOwnChannel()
+    {
+        QFETCH(int, type);
+        QFETCH(QString, model);
+        QFETCH(bool, tec);
+        QFETCH(QString, caption);
+        QFETCH(QString, edit);
+        QFETCH(QString, command);
+        QFETCH(QString, prefix);
+        std::string descriptor;
+        auto sim = StartUnit(model.toStdString(), descriptor);
+        QVERIFY(sim);
+        auto panel = ConnectedPanel(type, *sim, descriptor);
+        QVERIFY(panel);
+        const EKind kind = tec ? EKind::Tec : EKind::Laser;
+        std::unique_ptr<CSettingsSheet> sheet = panel->MakeSettingsSheet(kind, 2);
+        QVERIFY(sheet);
+        QCOMPARE(sheet->windowTitle(), caption);
+        QVERIFY(sheet->LoadPages());
+        auto* field = sheet->findChild<QLineEdit*>(edit);
+        QVERIFY(field);
+        Type(field, "1.5");
+
+        const size_t before = sim->Log().Count();
+        for (int k = 0; k < 2; ++k)
+        {
+            if (tec)
+                panel->TecBlock(k)->Refresh(false);
+            else
+                panel->LaserBlock(k)->Refresh(false);
+        }
+        sheet->OnOk();
+        QVERIFY2(m_prompter.messages.isEmpty(), qPrintable(m_prompter.messages.join('|')));
+        QCOMPARE(sheet->result(), int(QDialog::Accepted));
+        QVERIFY(sim->Log().WaitForText(command.toStdString(), 3s, before) >= 0);
+        for (const std::string& line : LinesWith(*sim, command.toStdString(), before))
+            QVERIFY2(StartsWith(line, prefix.toStdString()), line.c_str());
+        QVERIFY(m_prompter.messages.isEmpty());
+
+        // The block's own button runs the same sheet.
+        const char* button = tec ? "tecSettingsButton" : "laserSettingsButton";
+        QWidget* block = tec ? static_cast<QWidget*>(panel->TecBlock(2)) : panel->LaserBlock(2);
+        QString shownCaption;
+        QTimer::singleShot(0,
+                           [&shownCaption]
+                           {
+                               if (QWidget* modal = QApplication::activeModalWidget())
+                               {
+                                   shownCaption = modal->windowTitle();
+                                   modal->close();
+                               }
+                           });
+        QTest::mouseClick(block->findChild<QPushButton*>(button), Qt::LeftButton);
+        QCOMPARE(shownCaption, caption);
+    }
+
+    // "Combo Settings..." of the OEM panel: one page per channel, every page validated before any
+    // writes, each page writing to its own channel.
+    void OemComboSettingsValidateEveryPageFirst()
     {
         std::string descriptor;
-        auto sim = StartUnit("M618", descriptor);
+        auto sim = StartUnit("OEM", descriptor);
         QVERIFY(sim);
-        auto panel = ConnectedPanel(PanelType::M6x8, *sim, descriptor);
+        auto panel = ConnectedPanel(PanelType::Norlase, *sim, descriptor);
         QVERIFY(panel);
-        CSettingsSheet sheet(m_context, "Laser Settings for Channel 3", panel.get());
-        sheet.AddPage(new CLaserSettingsDlg(m_context, panel->LaserBlock(2)->Access(), &sheet), "Laser");
-        QVERIFY(sheet.LoadPages());
-        auto* limit = sheet.findChild<QLineEdit*>("ioLimitEdit");
-        auto* tolerance = sheet.findChild<QLineEdit*>("tolIoEdit");
-        QVERIFY(limit && tolerance);
-        limit->setText("150");
-        tolerance->setText("2");
+        std::unique_ptr<CSettingsSheet> sheet = static_cast<CNorlasePanel*>(panel.get())->MakeComboSheet();
+        QVERIFY(sheet->LoadPages());
+        auto* tabs = sheet->findChild<QTabWidget*>();
+        QVERIFY(tabs);
+        QCOMPARE(tabs->count(), 5);
+        QCOMPARE(tabs->tabText(1), QString("TEC (Crystal 1)"));
+        QCOMPARE(tabs->tabText(4), QString("20A Laser"));
+        auto* crystal = tabs->widget(1)->findChild<QLineEdit*>("iteLimitEdit");
+        auto* laser20 = tabs->widget(4)->findChild<QLineEdit*>("ioLimitEdit");
+        QVERIFY(crystal && laser20);
+        Type(crystal, "1.5");
+        Type(laser20, "12x");
 
-        panel->LaserBlock(0)->Refresh(false);
-        panel->LaserBlock(1)->Refresh(false);
-        const size_t before = sim->Log().Count();
-        sheet.OnOk();
-        QCOMPARE(sheet.result(), int(QDialog::Accepted));
-        QVERIFY(sim->Log().WaitForText("LAS:LIM:LDI 150", 3s, before) >= 0);
-        QVERIFY(sim->Log().WaitForText("LAS:TOL ", 3s, before) >= 0);
-        for (const std::string& command : {"LAS:LIM:LDI ", "LAS:TOL "})
-            for (const std::string& line : LinesWith(*sim, command, before))
-                QVERIFY2(StartsWith(line, "LAS:CHAN 3;"), line.c_str());
-        QVERIFY(m_prompter.messages.isEmpty());
+        size_t before = sim->Log().Count();
+        panel->Refresh();
+        sheet->OnOk();
+        QVERIFY2(m_prompter.messages.size() == 1, qPrintable(m_prompter.messages.join('|')));
+        QVERIFY(sheet->result() != int(QDialog::Accepted));
+        QVERIFY2(tabs->currentIndex() == 4, qPrintable(m_prompter.messages.join('|')));
+        QVERIFY(LinesWith(*sim, "TEC:LIM:ITE ", before).empty());
+
+        Type(laser20, "300");
+        before = sim->Log().Count();
+        panel->Refresh();
+        sheet->OnOk();
+        QCOMPARE(sheet->result(), int(QDialog::Accepted));
+        QVERIFY(sim->Log().WaitForText("TEC:CHAN 2;TEC:LIM:ITE 1.5", 3s, before) >= 0);
+        QVERIFY(sim->Log().WaitForText("LAS:CHAN 2;LAS:LIM:LDI 300", 3s, before) >= 0);
+        QCOMPARE(LinesWith(*sim, "TEC:LIM:ITE ", before).size(), size_t(1));
+        QCOMPARE(LinesWith(*sim, "LAS:LIM:LDI ", before).size(), size_t(1));
+    }
+
+    // "Record..." writes every present channel into one file: a column group per channel, numbered as
+    // the unit numbers them, and one row per refresh.
+    void RecordWritesEveryPresentChannel()
+    {
+        std::string descriptor;
+        auto sim = StartUnit("M609", descriptor);
+        QVERIFY(sim);
+        sim->SetFitted(ESimFamily::Tec, 0b1011);
+        auto panel = ConnectedPanel(PanelType::M609, *sim, descriptor);
+        QVERIFY(panel);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("channels.csv");
+        QVERIFY(panel->StartRecording(path));
+        for (int row = 0; row < 3; ++row)
+            panel->Refresh();
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 4);
+        const QStringList header = lines[0].split(',');
+        for (const char* column : {"TEC1 T [°C]", "TEC2 T [°C]", "TEC4 T [°C]", "TEC4 mode"})
+            QVERIFY2(header.contains(QString::fromUtf8(column)), qPrintable(lines[0]));
+        QVERIFY(!lines[0].contains("TEC3"));
+        QCOMPARE(lines[3].split(',').size(), header.size());
+
+        panel->Disconnect();
+        QVERIFY(!panel->IsRecording());
     }
 
     // A stored panel list naming type 4 brings the OEM panel back; the unit connects on it.

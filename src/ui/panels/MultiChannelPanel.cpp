@@ -2,14 +2,23 @@
 
 #include "instrument/MultiLaser.h"
 #include "instrument/MultiTec.h"
+#include "ui/app/Prompter.h"
+#include "ui/dialogs/LaserSettingsDlg.h"
+#include "ui/dialogs/SettingsSheet.h"
+#include "ui/dialogs/TecSettingsPage.h"
 #include "ui/panels/RefreshRule.h"
 #include "ui/widgets/LaserBlock.h"
 #include "ui/widgets/TecBlock.h"
 
 #include <QCheckBox>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -57,6 +66,13 @@ CMultiChannelPanel::CMultiChannelPanel(const SUiContext& context, IPanelHost& ho
 {
     if (auto* autoCheck = findChild<QCheckBox*>("autoCheck"))
         autoCheck->setText("Auto-Connect");
+    m_buttonRow = new QHBoxLayout;
+    m_recordButton = new QPushButton("Record...", this);
+    m_recordButton->setObjectName("recordButton");
+    connect(m_recordButton, &QPushButton::clicked, this, &CMultiChannelPanel::OnRecordButton);
+    m_buttonRow->addWidget(m_recordButton);
+    m_buttonRow->addStretch(1);
+    Body()->addLayout(m_buttonRow);
     m_grid = new QGridLayout;
     m_grid->setHorizontalSpacing(8);
     m_grid->setVerticalSpacing(6);
@@ -101,12 +117,94 @@ void CMultiChannelPanel::AddBlock(EKind kind, int slotCount, const SBlockLook& l
         if (!look.outputTitle.isEmpty())
             options.outputTitle = look.outputTitle;
         block.laser = new CLaserBlock(Context(), std::move(access), options, block.frame);
-        connect(block.laser, &CLaserBlock::settingsChanged, this, &CMultiChannelPanel::UpdateControls);
     }
+    RouteSettingsButton(block);
     Compact(block.Widget());
     layout->addWidget(block.Widget());
     m_grid->addWidget(block.frame, row, column, Qt::AlignTop);
     m_blocks.push_back(std::move(block));
+}
+
+void CMultiChannelPanel::AddPanelButton(QPushButton* button)
+{
+    m_buttonRow->insertWidget(m_buttonRow->count() - 1, button);
+}
+
+// The block's own settings button would open a sheet captioned for a single-channel unit; here the
+// sheet names the block's channel.
+void CMultiChannelPanel::RouteSettingsButton(const SBlock& block)
+{
+    const char* name = block.tec ? "tecSettingsButton" : "laserSettingsButton";
+    auto* button = block.Widget()->findChild<QPushButton*>(name);
+    if (!button)
+        return;
+    disconnect(button, &QPushButton::clicked, block.Widget(), nullptr);
+    connect(button, &QPushButton::clicked, this,
+            [this, kind = block.kind, k = block.k] { RunSettingsSheet(kind, k); });
+}
+
+std::unique_ptr<CSettingsSheet> CMultiChannelPanel::MakeSettingsSheet(EKind kind, int k)
+{
+    const int number = ChannelNumber(kind, k);
+    std::unique_ptr<CSettingsSheet> sheet;
+    if (CTecBlock* tec = kind == EKind::Tec ? TecBlock(k) : nullptr)
+    {
+        sheet = std::make_unique<CSettingsSheet>(Context(),
+                                                 QString("TEC Settings for Channel %1").arg(number), this);
+        sheet->AddPage(new CTecSettingsPage(Context(), tec->Access(), sheet.get()),
+                       QString("TEC Chan %1").arg(number));
+    }
+    else if (CLaserBlock* laser = kind == EKind::Laser ? LaserBlock(k) : nullptr)
+    {
+        sheet = std::make_unique<CSettingsSheet>(Context(),
+                                                 QString("Laser Settings for Channel %1").arg(number), this);
+        sheet->AddPage(new CLaserSettingsDlg(Context(), laser->Access(), sheet.get()), "Laser Settings");
+    }
+    return sheet;
+}
+
+void CMultiChannelPanel::RunSettingsSheet(EKind kind, int k)
+{
+    if (!IsConnected())
+        return;
+    if (std::unique_ptr<CSettingsSheet> sheet = MakeSettingsSheet(kind, k))
+        sheet->Open();
+    UpdateControls();
+}
+
+void CMultiChannelPanel::OnRecordButton()
+{
+    if (m_recorder.IsRecording())
+    {
+        StopRecording();
+        return;
+    }
+    const QString suggested = QDir::home().filePath(
+        QString("channels-%1.csv").arg(QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss")));
+    const QString path =
+        QFileDialog::getSaveFileName(this, "Record readings", suggested, "CSV files (*.csv)");
+    if (!path.isEmpty())
+        StartRecording(path);
+}
+
+bool CMultiChannelPanel::StartRecording(const QString& path)
+{
+    QString error;
+    if (!m_recorder.Start(path, error))
+    {
+        Context().prompter.Message(this, QString("Could not write %1: %2").arg(path, error));
+        return false;
+    }
+    m_recordButton->setText("Stop Recording");
+    m_recordButton->setEnabled(true);
+    return true;
+}
+
+void CMultiChannelPanel::StopRecording()
+{
+    m_recorder.Stop();
+    m_recordButton->setText("Record...");
+    m_recordButton->setEnabled(IsConnected());
 }
 
 int CMultiChannelPanel::Slots(EKind kind) const
@@ -144,6 +242,8 @@ void CMultiChannelPanel::SetInstrument(CInstrBase* instrument)
     CBasePanel::SetInstrument(instrument);
     m_multiTec = dynamic_cast<CMultiTec*>(GetInstrument());
     m_multiLaser = dynamic_cast<CMultiLaser*>(GetInstrument());
+    if (!GetInstrument())
+        StopRecording();
 }
 
 CTEC* CMultiChannelPanel::GetTEC() const
@@ -217,6 +317,7 @@ void CMultiChannelPanel::UpdateControls()
     CBasePanel::UpdateControls();
     ShowPresentBlocks();
     const bool connected = IsConnected();
+    m_recordButton->setEnabled(connected || m_recorder.IsRecording());
     for (const SBlock& block : m_blocks)
     {
         const bool live = connected && IsPresent(block);
@@ -259,6 +360,9 @@ void CMultiChannelPanel::Refresh()
         else
             block.laser->Refresh(tick == RefreshRule::Forced);
     }
+    // Every present channel of the unit in one row, read from the channels' caches.
+    if (tick != RefreshRule::Empty && m_recorder.IsRecording())
+        m_recorder.Record(*GetInstrument(), CCsvRecorder::ReadingsOf(*GetInstrument()));
 }
 
 void CMultiChannelPanel::Disconnect()

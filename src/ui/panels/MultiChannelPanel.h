@@ -1,19 +1,24 @@
 #pragma once
 
 #include "ui/panels/BasePanel.h"
+#include "ui/widgets/CsvRecorder.h"
 
 #include <QString>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 class CLaserBlock;
+class CSettingsSheet;
 class CMultiLaser;
 class CMultiTec;
 class CTecBlock;
 class QGridLayout;
+class QHBoxLayout;
 class QGroupBox;
 class QLineEdit;
+class QPushButton;
 
 // The common part of the panels whose instrument carries several laser and/or TEC channels on one
 // connection: one block per channel slot, built once and laid out in a grid, each block selecting its
@@ -60,6 +65,16 @@ public:
     QGroupBox* BlockFrame(EKind kind, int k) const;
     CTecBlock* TecBlock(int k) const;
     CLaserBlock* LaserBlock(int k) const;
+    // The settings sheet of the k-th block of its kind, captioned with its channel, not yet loaded or
+    // shown (the block's settings button runs it modally; tests and screenshots drive it directly).
+    std::unique_ptr<CSettingsSheet> MakeSettingsSheet(EKind kind, int k);
+
+    // "Record...": every present channel into one CSV file, one row per refresh; false after telling
+    // the user why the file cannot be written.
+    bool StartRecording(const QString& path);
+    void StopRecording();
+    bool IsRecording() const { return m_recorder.IsRecording(); }
+
     // Channels of the kind found present on the instrument; every slot while disconnected.
     int PresentChannels(EKind kind) const;
     // The one-based number of the channel the k-th block of its kind drives: the channel's own number
@@ -93,12 +108,20 @@ protected:
     CMultiTec* MultiTec() const { return m_multiTec; }
     CMultiLaser* MultiLaser() const { return m_multiLaser; }
     const std::vector<SBlock>& Blocks() const { return m_blocks; }
+    // Adds a button to the row of panel-wide buttons above the blocks.
+    void AddPanelButton(QPushButton* button);
 
 private:
+    void RouteSettingsButton(const SBlock& block);
+    void RunSettingsSheet(EKind kind, int k);
+    void OnRecordButton();
     int Slots(EKind kind) const;
     bool IsPresent(const SBlock& block) const;
     void ShowPresentBlocks();
 
+    QHBoxLayout* m_buttonRow = nullptr;
+    QPushButton* m_recordButton = nullptr;
+    CCsvRecorder m_recorder;
     QGridLayout* m_grid = nullptr;
     std::vector<SBlock> m_blocks;
     CMultiTec* m_multiTec = nullptr;
