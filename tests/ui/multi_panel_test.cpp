@@ -21,6 +21,7 @@
 
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -146,7 +147,11 @@ private:
     int m_nextPort = FirstPort;
 
 private slots:
-    void cleanup() { m_prompter.Reset(); }
+    void cleanup()
+    {
+        m_prompter.Reset();
+        QLocale::setDefault(QLocale::c());
+    }
 
     // Discovery decides: with channels 1, 2 and 4 of an M609 fitted, three blocks show, the third
     // driving channel 4; disconnected, the panel shows every slot again.
@@ -272,14 +277,24 @@ private slots:
         QTest::addColumn<bool>("tec");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("sent");
+        QTest::addColumn<bool>("german");
         QTest::newRow("M609 TEC 2") << PanelType::M609 << "M609" << true << "31.5"
-                                    << "TEC:T ";
+                                    << "TEC:T "
+                                    << "31.5" << false;
         QTest::newRow("M607 TEC 2") << PanelType::M607 << "M607" << true << "31.5"
-                                    << "TEC:T ";
+                                    << "TEC:T "
+                                    << "31.5" << false;
         QTest::newRow("M607 laser 2") << PanelType::M607 << "M607" << false << "12.5"
-                                      << "LAS:LDI ";
+                                      << "LAS:LDI "
+                                      << "12.5" << false;
         QTest::newRow("M618 laser 2") << PanelType::M6x8 << "M618" << false << "12.5"
-                                      << "LAS:LDI ";
+                                      << "LAS:LDI "
+                                      << "12.5" << false;
+        // Typed with a decimal comma, sent with a point.
+        QTest::newRow("M609 TEC 2, de_DE") << PanelType::M609 << "M609" << true << "31,5"
+                                           << "TEC:T "
+                                           << "31.5" << true;
     }
     void EnterSendsTheFocusedBlocksSetPoint()
     {
@@ -288,6 +303,10 @@ private slots:
         QFETCH(bool, tec);
         QFETCH(QString, value);
         QFETCH(QString, command);
+        QFETCH(QString, sent);
+        QFETCH(bool, german);
+        if (german)
+            QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         std::string descriptor;
         auto sim = StartUnit(model.toStdString(), descriptor);
         QVERIFY(sim);
@@ -297,8 +316,7 @@ private slots:
         const size_t before = sim->Log().Count();
         QVERIFY(TypeAndEnter(*panel, block, value));
 
-        const std::string sent = command.toStdString() + value.toStdString();
-        QVERIFY(sim->Log().WaitForText(sent, 3s, before) >= 0);
+        QVERIFY(sim->Log().WaitForText(command.toStdString() + sent.toStdString(), 3s, before) >= 0);
         const std::string prefix = tec ? "TEC:CHAN 2;" : "LAS:CHAN 2;";
         for (const std::string& line : LinesWith(*sim, command.toStdString(), before))
             QVERIFY2(StartsWith(line, prefix + command.toStdString()), line.c_str());
@@ -333,6 +351,14 @@ private slots:
         QVERIFY(TypeAndEnter(*panel, panel->LaserBlock(0), "400"));
         QVERIFY(sim->Log().WaitForText("LAS:CHAN 1;LAS:LDI 400", 3s, before) >= 0);
         QCOMPARE(m_prompter.messages.size(), 1);
+
+        // The 500mA block's mode buttons act on its own channel, whichever block refreshed last.
+        panel->LaserBlock(1)->Refresh(false);
+        before = sim->Log().Count();
+        QTest::mouseClick(panel->LaserBlock(0)->findChild<QPushButton*>("imModeButton"), Qt::LeftButton);
+        QVERIFY(sim->Log().WaitForText("LAS:MODE:MDI", 3s, before) >= 0);
+        for (const std::string& line : LinesWith(*sim, "LAS:MODE:", before))
+            QVERIFY2(StartsWith(line, "LAS:CHAN 1;"), line.c_str());
     }
 
     // The settings sheet of the third block names channel 3 and, though other blocks refresh (each
