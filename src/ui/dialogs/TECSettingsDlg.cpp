@@ -201,7 +201,8 @@ QGroupBox* CTECSettingsDlg::BuildConditions()
 
 QGroupBox* CTECSettingsDlg::BuildLimits()
 {
-    auto* group = new QGroupBox("Limits", this);
+    // Only a frame for the three limit groups below it.
+    auto* group = new QGroupBox(this);
     group->setFlat(true);
     auto* column = new QVBoxLayout(group);
     column->setContentsMargins(0, 0, 0, 0);

@@ -56,7 +56,9 @@ QLabel* ReadingField(const QString& name, const QFont& font, QWidget* parent)
     field->setFrameShape(QFrame::Panel);
     field->setFrameShadow(QFrame::Sunken);
     field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    field->setMinimumWidth(QFontMetrics(font).horizontalAdvance("-0000.000") + 8);
+    const QFontMetrics metrics(font);
+    field->setMinimumWidth(metrics.horizontalAdvance("-0000.000") + 8);
+    field->setMinimumHeight(metrics.height() + 6);
     return field;
 }
 
