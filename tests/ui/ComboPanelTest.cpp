@@ -9,6 +9,8 @@
 #include "ui/dialogs/TecSettingsPage.h"
 #include "ui/widgets/LaserBlock.h"
 #include "ui/widgets/TecBlock.h"
+#include "ui/widgets/TrendChart.h"
+#include "ui/widgets/TrendRecordBar.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -130,6 +132,11 @@ void ComboPanelTest::BothFieldsHighlightedAtOnce()
     rig.panel->Refresh();
     QVERIFY(laser->property("edited").toBool());
     QVERIFY(tec->property("edited").toBool());
+    // The trend carries both sides on one time axis.
+    CTrendChart* trend = rig.panel->Tools()->Trend();
+    QCOMPARE(trend->SeriesCount(), 4);
+    QVERIFY(!trend->Buffer(0).Points().empty()); // laser current
+    QVERIFY(!trend->Buffer(2).Points().empty()); // temperature
 }
 
 void ComboPanelTest::ComboSettingsValidateEveryPageBeforeWriting()

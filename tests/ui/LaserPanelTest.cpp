@@ -7,6 +7,8 @@
 #include "ui/dialogs/QCWParametersDlg.h"
 #include "ui/dialogs/SettingsSheet.h"
 #include "ui/widgets/LaserBlock.h"
+#include "ui/widgets/TrendChart.h"
+#include "ui/widgets/TrendRecordBar.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -15,6 +17,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSlider>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace
@@ -70,6 +73,7 @@ private slots:
     void SetPointEntryChecksBeforeSending();
     void SetPointUnderDecimalCommaLocaleGoesOutWithPoint();
     void ModeChangeRewritesTypedSetPoint();
+    void TrendFollowsModeAndRecordWritesRows();
 
     void SettingsPdResponseZeroSkipsPowerLimit();
     void SettingsRangeLabelsFromMaximum();
@@ -197,6 +201,35 @@ void LaserPanelTest::ModeChangeRewritesTypedSetPoint()
     QTRY_COMPARE_WITH_TIMEOUT(edit->text(), QString("1.500"), 5000);
     QCOMPARE(Child<QLabel>(rig.panel.get(), "setPointUnit")->text(), QString("V"));
     QVERIFY(!edit->property("edited").toBool());
+}
+
+void LaserPanelTest::TrendFollowsModeAndRecordWritesRows()
+{
+    CLaserRig rig(kPort);
+    QVERIFY(rig.Start("D310"));
+    QVERIFY(WaitForMode(rig, LaserModeICW));
+    QTemporaryDir dir;
+    const QString path = dir.filePath("laser.csv");
+    CTrendRecordBar* tools = rig.panel->Tools();
+    QVERIFY(tools->StartRecording(path));
+    rig.panel->Refresh();
+    rig.panel->Refresh();
+    // Io mode: the current and its set point.
+    QCOMPARE(tools->Trend()->SeriesCount(), 2);
+    QVERIFY(tools->Trend()->Buffer(0).Points().size() >= 2);
+    QVERIFY(tools->Trend()->Buffer(1).Points().size() >= 2);
+
+    // Another quantity starts the trend afresh.
+    Child<QRadioButton>(rig.panel.get(), "vfModeButton")->click();
+    rig.panel->Refresh();
+    QCOMPARE(tools->Trend()->Buffer(0).Points().size(), size_t(1));
+
+    rig.panel->Disconnect();
+    QVERIFY(!tools->IsRecording());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    QVERIFY2(lines.size() >= 4, qPrintable(lines.join('|'))); // the header and a row per refresh
 }
 
 void LaserPanelTest::SettingsPdResponseZeroSkipsPowerLimit()
