@@ -19,6 +19,7 @@
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
+#include <memory>
 
 namespace
 {
@@ -84,8 +85,29 @@ private slots:
     void QcwDelayOutAboveCeilingBlocksOk();
     void QcwOnlyCountChangedSendsOnlyCount();
     void QcwOnlyHoldChangedSendsOnlyHold();
+    void QcwWidthAndFrequencyGoOutThroughAnEdgeWidth();
     void QcwClosesWhenChannelIsLost();
+    void cleanupTestCase() { m_pulseRig.reset(); }
+
+private:
+    // One unit in PULSE mode serves the QCW cases that need it (one connect instead of five).
+    bool PulseRig();
+
+    std::unique_ptr<CLaserRig> m_pulseRig;
 };
+
+bool LaserPanelTest::PulseRig()
+{
+    if (!m_pulseRig)
+    {
+        m_pulseRig = std::make_unique<CLaserRig>(kPort + 1);
+        if (!m_pulseRig->Start("D310", [](CSimInstrument& sim) { sim.Request("LAS:MODE:PULSE"); }) ||
+            !WaitForMode(*m_pulseRig, LaserModePulse))
+            return false;
+    }
+    m_pulseRig->prompter.Reset();
+    return true;
+}
 
 void LaserPanelTest::ResponsivityZeroHidesPoRowAndDisablesPoMode()
 {
@@ -353,9 +375,8 @@ void LaserPanelTest::SettingsOutOfRangeKeepsSheetOpenAndSendsNothing()
 
 void LaserPanelTest::QcwCouplingHeldFrequencyClampsDuty()
 {
-    CLaserRig rig(kPort);
-    QVERIFY(rig.Start("D310", [](CSimInstrument& sim) { sim.Request("LAS:MODE:PULSE"); }));
-    QVERIFY(WaitForMode(rig, LaserModePulse));
+    QVERIFY(PulseRig());
+    CLaserRig& rig = *m_pulseRig;
     CQCWParametersDlg dialog(rig.context, AccessOf(rig));
     QVERIFY(dialog.Load());
     QVERIFY(Child<QRadioButton>(&dialog, "holdFrequencyRadio")->isChecked());
@@ -377,9 +398,8 @@ void LaserPanelTest::QcwCouplingHeldFrequencyClampsDuty()
 
 void LaserPanelTest::QcwDelayOutAboveCeilingBlocksOk()
 {
-    CLaserRig rig(kPort);
-    QVERIFY(rig.Start("D310", [](CSimInstrument& sim) { sim.Request("LAS:MODE:PULSE"); }));
-    QVERIFY(WaitForMode(rig, LaserModePulse));
+    QVERIFY(PulseRig());
+    CLaserRig& rig = *m_pulseRig;
     CQCWParametersDlg dialog(rig.context, AccessOf(rig));
     QVERIFY(dialog.Load());
     QLineEdit* delayOut = Child<QLineEdit>(&dialog, "delayOutEdit");
@@ -425,9 +445,8 @@ void LaserPanelTest::QcwOnlyCountChangedSendsOnlyCount()
 
 void LaserPanelTest::QcwOnlyHoldChangedSendsOnlyHold()
 {
-    CLaserRig rig(kPort);
-    QVERIFY(rig.Start("D310", [](CSimInstrument& sim) { sim.Request("LAS:MODE:PULSE"); }));
-    QVERIFY(WaitForMode(rig, LaserModePulse));
+    QVERIFY(PulseRig());
+    CLaserRig& rig = *m_pulseRig;
     CQCWParametersDlg dialog(rig.context, AccessOf(rig));
     QVERIFY(dialog.Load());
     QLineEdit* duty = Child<QLineEdit>(&dialog, "dutyCycleEdit");
@@ -443,11 +462,49 @@ void LaserPanelTest::QcwOnlyHoldChangedSendsOnlyHold()
     QCOMPARE(sent, QStringList{"LAS:QCWHOLD 1"});
 }
 
+void LaserPanelTest::QcwWidthAndFrequencyGoOutThroughAnEdgeWidth()
+{
+    QVERIFY(PulseRig());
+    CLaserRig& rig = *m_pulseRig;
+    {
+        // A first digit whose coupling would clamp it is left as typed (and red) until the edit ends.
+        CQCWParametersDlg typing(rig.context, AccessOf(rig));
+        QVERIFY(typing.Load());
+        Child<QRadioButton>(&typing, "holdFrequencyRadio")->setChecked(true);
+        QLineEdit* frequency = Child<QLineEdit>(&typing, "frequencyEdit");
+        Type(frequency, "5");
+        QCOMPARE(frequency->text(), QString("5"));
+        QVERIFY(typing.IsOutOfRange(CQCWParametersDlg::Frequency));
+        QTest::keyClick(frequency, Qt::Key_Return); // ends the edit: 0.1 ms at 5 Hz is below 0.1 %
+        QCOMPARE(typing.Value(CQCWParametersDlg::DutyCycle), 0.1);
+        QCOMPARE(frequency->text(), QString("10"));
+        QVERIFY(!typing.IsOutOfRange(CQCWParametersDlg::Frequency));
+    }
+    CQCWParametersDlg dialog(rig.context, AccessOf(rig));
+    QVERIFY(dialog.Load());
+    Child<QRadioButton>(&dialog, "holdFrequencyRadio")->setChecked(true);
+    QCOMPARE(dialog.Value(CQCWParametersDlg::Frequency), 1000.0);
+    QCOMPARE(dialog.Value(CQCWParametersDlg::PulseWidth), 0.1);
+    Type(Child<QLineEdit>(&dialog, "frequencyEdit"), "500");
+    Type(Child<QLineEdit>(&dialog, "pulseWidthEdit"), "1");
+    QCOMPARE(dialog.Value(CQCWParametersDlg::DutyCycle), 50.0);
+    const size_t mark = rig.Mark();
+    dialog.OnOk();
+    QStringList sent;
+    for (const QString& line : rig.Sent(mark, "LAS:"))
+        if (line.startsWith("LAS:PWF ") || line.startsWith("LAS:F "))
+            sent << line;
+    // The growing width first goes to the edge the old frequency allows (89.9 % duty), so that the
+    // unit never holds a width and frequency beyond its duty maximum.
+    QCOMPARE(sent, (QStringList{"LAS:PWF 0.898", "LAS:F 500.0", "LAS:PWF 1.000"}));
+    QCOMPARE(rig.sim->Request("LAS:PW?"), std::string("1.000"));
+    QCOMPARE(rig.sim->Request("LAS:F?"), std::string("500.0"));
+}
+
 void LaserPanelTest::QcwClosesWhenChannelIsLost()
 {
-    CLaserRig rig(kPort);
-    QVERIFY(rig.Start("D310", [](CSimInstrument& sim) { sim.Request("LAS:MODE:PULSE"); }));
-    QVERIFY(WaitForMode(rig, LaserModePulse));
+    QVERIFY(PulseRig());
+    CLaserRig& rig = *m_pulseRig;
     CQCWParametersDlg dialog(rig.context, AccessOf(rig));
     QVERIFY(dialog.Load());
     dialog.open();
