@@ -147,6 +147,18 @@ bool CIniFile::DeleteSection(const std::string& section)
     return found;
 }
 
+bool CIniFile::DeleteKey(const std::string& section, const std::string& key)
+{
+    Section* found = FindSection(section);
+    if (!found)
+        return false;
+    const auto removed = std::remove_if(found->lines.begin(), found->lines.end(),
+                                        [&](const Line& l) { return l.entry && SameName(l.key, key); });
+    const bool existed = removed != found->lines.end();
+    found->lines.erase(removed, found->lines.end());
+    return existed;
+}
+
 bool CIniFile::IsStorableName(const std::string& name)
 {
     return !name.empty() && name.find_first_of("=[]\r\n") == std::string::npos && Trim(name) == name &&

@@ -26,6 +26,8 @@ public:
     }
     void Set(const std::string& section, const std::string& key, const std::string& value);
     bool DeleteSection(const std::string& section);
+    // True when the key was there.
+    bool DeleteKey(const std::string& section, const std::string& key);
 
     // Names and values that a line-based file can carry back unchanged.
     static bool IsStorableName(const std::string& name);

@@ -72,6 +72,11 @@ bool CIniProfile::DeleteSection(const std::string& section)
     return Modify([&](CIniFile& ini) { ini.DeleteSection(section); });
 }
 
+bool CIniProfile::DeleteKey(const std::string& section, const std::string& key)
+{
+    return Modify([&](CIniFile& ini) { ini.DeleteKey(section, key); });
+}
+
 bool CIniProfile::Modify(const std::function<void(CIniFile&)>& change)
 {
     if (!fileutil::MakeDirectories(fileutil::DirectoryOf(m_path)))

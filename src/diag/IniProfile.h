@@ -23,6 +23,7 @@ public:
                           const std::string& defaultValue = {}) const override;
     bool WriteString(const std::string& section, const std::string& key, const std::string& value) override;
     bool DeleteSection(const std::string& section) override;
+    bool DeleteKey(const std::string& section, const std::string& key) override;
 
 private:
     bool Modify(const std::function<void(CIniFile&)>& change);

@@ -23,3 +23,10 @@ bool CMemoryProfile::DeleteSection(const std::string& section)
     m_values.DeleteSection(section);
     return true;
 }
+
+bool CMemoryProfile::DeleteKey(const std::string& section, const std::string& key)
+{
+    std::lock_guard lock(m_lock);
+    m_values.DeleteKey(section, key);
+    return true;
+}

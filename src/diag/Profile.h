@@ -16,6 +16,8 @@ public:
                              const std::string& value) = 0;
     // Removes the section with all its keys; true also when there was no such section.
     virtual bool DeleteSection(const std::string& section) = 0;
+    // Removes one key; true also when there was no such key.
+    virtual bool DeleteKey(const std::string& section, const std::string& key) = 0;
 
     // Integers are stored as decimal text; a missing key or text that is not a whole number gives the
     // default.

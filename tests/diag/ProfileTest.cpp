@@ -47,6 +47,14 @@ TEST_P(ProfileContractTest, ValuesRoundTrip)
     EXPECT_TRUE(profile->DeleteSection("Settings"));
     EXPECT_EQ(profile->GetString("Settings", "Panels"), "");
     EXPECT_EQ(profile->GetString("Panel1-3", "Port"), "COM:4:0");
+
+    // One key goes, its neighbours stay; a missing key or section is no failure.
+    EXPECT_TRUE(profile->WriteString("IPAddresses", "IPPort1", "10001"));
+    EXPECT_TRUE(profile->DeleteKey("ipaddresses", "Port"));
+    EXPECT_TRUE(profile->DeleteKey("Panel1-3", "port"));
+    EXPECT_TRUE(profile->DeleteKey("Nowhere", "Port"));
+    EXPECT_EQ(profile->GetString("Panel1-3", "Port", "gone"), "gone");
+    EXPECT_EQ(profile->GetInt("IPAddresses", "IPPort1"), 10001);
 }
 
 TEST_P(ProfileContractTest, RefusesWhatALineBasedStoreCannotCarry)

@@ -9,9 +9,12 @@
 #include "ui/dialogs/TecSettingsPage.h"
 #include "ui/widgets/LaserBlock.h"
 #include "ui/widgets/TecBlock.h"
+#include "ui/widgets/TrendChart.h"
+#include "ui/widgets/TrendRecordBar.h"
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 
 namespace
@@ -63,7 +66,7 @@ void ComboPanelTest::EnterGoesToTheSideWithTheFocus()
     QVERIFY(rig.Start("X510"));
     QVERIFY(WaitForBothSides(rig));
     // No pulse modes on the combo panel, whatever the unit offers.
-    QVERIFY(Child<QPushButton>(rig.panel.get(), "pulseModeButton")->isHidden());
+    QVERIFY(Child<QRadioButton>(rig.panel.get(), "pulseModeButton")->isHidden());
     QVERIFY(Child<QPushButton>(rig.panel.get(), "qcwAdjustButton")->isHidden());
 
     // Keyboard focus needs a shown, active window.
@@ -129,6 +132,11 @@ void ComboPanelTest::BothFieldsHighlightedAtOnce()
     rig.panel->Refresh();
     QVERIFY(laser->property("edited").toBool());
     QVERIFY(tec->property("edited").toBool());
+    // The trend carries both sides on one time axis.
+    CTrendChart* trend = rig.panel->Tools()->Trend();
+    QCOMPARE(trend->SeriesCount(), 4);
+    QVERIFY(!trend->Buffer(0).Points().empty()); // laser current
+    QVERIFY(!trend->Buffer(2).Points().empty()); // temperature
 }
 
 void ComboPanelTest::ComboSettingsValidateEveryPageBeforeWriting()

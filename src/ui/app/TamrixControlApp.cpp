@@ -10,8 +10,11 @@
 #include <QCommandLineParser>
 #include <QSessionManager>
 #include <QSocketNotifier>
+#include <QTimer>
+#include <algorithm>
 #include <clocale>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -27,6 +30,20 @@ void OnQuitSignal(int)
 } // namespace
 
 CTamrixControlApp::CTamrixControlApp() = default;
+
+void CTamrixControlApp::ScheduleScreenshot(CTamrixControlHost& host, const QString& file, int delayMs)
+{
+    // For a demo without a display: the window as it stands after its panels connected, then the
+    // ordinary quit path, so every instrument hears "LOCAL".
+    QTimer::singleShot(std::max(0, delayMs), &host,
+                       [&host, file]
+                       {
+                           if (!host.grab().save(file))
+                               std::fprintf(stderr, "tamrix-control: could not save the picture to %s\n",
+                                            qPrintable(file));
+                           host.Quit(false);
+                       });
+}
 CTamrixControlApp::~CTamrixControlApp() = default;
 
 void CTamrixControlApp::InstallQuitSignals()
@@ -55,6 +72,12 @@ int CTamrixControlApp::Run(int argc, char** argv)
     parser.setApplicationDescription("Controls laser-diode drivers, TEC controllers and lamp supplies.");
     parser.addHelpOption();
     parser.addVersionOption();
+    const QCommandLineOption screenshot("screenshot", "Save a picture of the window to FILE, then quit.",
+                                        "FILE");
+    const QCommandLineOption delay("screenshot-delay",
+                                   "Milliseconds to run before the picture (default 6000).", "MS", "6000");
+    parser.addOption(screenshot);
+    parser.addOption(delay);
     parser.process(app);
 
     // Numbers on screen follow the user's locale; commands to instruments never do.
@@ -76,5 +99,7 @@ int CTamrixControlApp::Run(int argc, char** argv)
                      [&host](QSessionManager&) { host.Quit(false); });
     QObject::connect(&host, &CTamrixControlHost::quitFinished, &app, &QApplication::quit,
                      Qt::QueuedConnection);
+    if (parser.isSet(screenshot))
+        ScheduleScreenshot(host, parser.value(screenshot), parser.value(delay).toInt());
     return app.exec();
 }

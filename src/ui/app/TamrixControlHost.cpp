@@ -2,6 +2,7 @@
 
 #include "comm/DeviceMonitor.h"
 #include "diag/Profile.h"
+#include "ui/app/ProgramIcon.h"
 #include "ui/app/Prompter.h"
 #include "ui/dialogs/AboutDlg.h"
 #include "ui/dialogs/SelectPanelDlg.h"
@@ -24,12 +25,12 @@ constexpr int ButtonWidth = 110;
 constexpr int ButtonHeight = 34;
 } // namespace
 
-CTamrixControlHost::CTamrixControlHost(const SUiContext& context, QWidget* parent)
-    : QWidget(parent), m_context(context)
+CTamrixControlHost::CTamrixControlHost(const SUiContext& context, PanelFactory factory, QWidget* parent)
+    : QWidget(parent), m_context(context), m_factory(factory ? std::move(factory) : PanelFactory(CreatePanel))
 {
     setObjectName("host");
     setWindowTitle("Tamrix Control");
-    setWindowIcon(QIcon(":/tamrix-control.svg"));
+    setWindowIcon(ProgramIcon());
     m_banner = new CBanner(this);
     m_panelTop = CBanner::Height + 2;
     QFont bold = font();
@@ -99,7 +100,7 @@ int CTamrixControlHost::AddPanel(int index, int typeCode, bool layoutNow)
         m_panels.erase(m_panels.begin() + index);
         delete old;
     }
-    CBasePanel* panel = CreatePanel(typeCode, m_context, *this, index, this);
+    CBasePanel* panel = m_factory(typeCode, m_context, *this, index, this);
     if (!panel)
         return -1;
     m_panels.insert(m_panels.begin() + index, panel);

@@ -4,6 +4,7 @@
 #include "ui/app/UiContext.h"
 
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -25,7 +26,12 @@ public:
     static constexpr int GapAfterCollapsed = 15;
     static constexpr int Margin = 15;
 
-    explicit CTamrixControlHost(const SUiContext& context, QWidget* parent = nullptr);
+    using PanelFactory =
+        std::function<CBasePanel*(int typeCode, const SUiContext&, IPanelHost&, int index, QWidget* parent)>;
+
+    // The factory builds the panel of a type code (tests pass stand-in panels).
+    explicit CTamrixControlHost(const SUiContext& context, PanelFactory factory = {},
+                                QWidget* parent = nullptr);
     ~CTamrixControlHost() override;
 
     // Builds the panels of "Settings"/"Panels", moves to the stored position and lays out.
@@ -66,6 +72,7 @@ private:
     void SavePosition();
 
     SUiContext m_context;
+    PanelFactory m_factory;
     std::vector<CBasePanel*> m_panels;
     int m_panelTop = 0;
     bool m_quitting = false;

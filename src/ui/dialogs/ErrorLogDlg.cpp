@@ -3,13 +3,11 @@
 #include "instrument/InstrBase.h"
 #include "ui/app/Prompter.h"
 
-#include <QDateTime>
-#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QListWidget>
-#include <QLocale>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <ctime>
 
 CErrorLogDlg::CErrorLogDlg(CPrompter& prompter, std::function<CInstrBase*()> source, QWidget* parent)
     : QDialog(parent), m_prompter(prompter), m_source(std::move(source))
@@ -55,22 +53,31 @@ void CErrorLogDlg::CollectErrors()
     if (!instrument)
         return;
     // One record at a time, each taken out of the list as it is read: an error the poll thread adds
-    // meanwhile stays for the next pass instead of being cleared unseen.
-    while (instrument->GetErrorCount() > 0)
+    // meanwhile stays for the next pass instead of being cleared unseen. Only the records there now are
+    // taken, so a unit that reports errors without end cannot hold the window up.
+    for (int pending = instrument->GetErrorCount(); pending > 0; --pending)
     {
         const CErrorMsg error = instrument->GetError(0, true);
         m_prompter.Beep();
-        const QDateTime when = QDateTime::fromSecsSinceEpoch(error.GetTime());
-        const QLocale locale;
-        const QString time = locale.toString(when.date(), QLocale::ShortFormat) + " " +
-                             locale.toString(when.time(), QLocale::LongFormat);
         const QString text = QString::fromLatin1(error.GetText().c_str());
-        const QString line = QString("%1: Err %2 - %3").arg(time).arg(error.GetNumber()).arg(text);
+        const QString line = QString("%1: Err %2 - %3")
+                                 .arg(FormatLocalTime(error.GetTime(), "%x %X"))
+                                 .arg(error.GetNumber())
+                                 .arg(text);
         m_list->insertItem(0, line);
-        m_widestLine = std::max(m_widestLine, QFontMetrics(m_list->font()).horizontalAdvance(line));
         m_recentText = text;
         m_recentTime = error.GetTime();
     }
+}
+
+QString CErrorLogDlg::FormatLocalTime(int64_t time, const char* format)
+{
+    const std::time_t when = static_cast<std::time_t>(time);
+    std::tm local{};
+    char text[128];
+    if (!localtime_r(&when, &local) || std::strftime(text, sizeof text, format, &local) == 0)
+        return {};
+    return QString::fromLocal8Bit(text);
 }
 
 void CErrorLogDlg::reject()
@@ -83,5 +90,4 @@ void CErrorLogDlg::reject()
 void CErrorLogDlg::OnClear()
 {
     m_list->clear();
-    m_widestLine = 0;
 }

@@ -33,7 +33,11 @@ public:
     // Moves every record of the instrument's error list into the list (the timer's work).
     void CollectErrors();
 
-protected:
+    // The time in the C library's local form (strftime: "%x %X" is the local date and time), so the
+    // log reads as the user's other programs do.
+    static QString FormatLocalTime(int64_t time, const char* format);
+
+    // "Hide", Escape and the close box: hidden, still collecting.
     void reject() override;
 
 private:
@@ -43,7 +47,6 @@ private:
     std::function<CInstrBase*()> m_source;
     QPushButton* m_toggleButton = nullptr;
     QListWidget* m_list = nullptr;
-    int m_widestLine = 0;
     QString m_recentText;
     int64_t m_recentTime = 0;
     QTimer m_timer;

@@ -11,5 +11,10 @@ public:
     explicit CSelectPanelDlg(QWidget* parent = nullptr);
 
     // The chosen panel type code; 0 until a button is pressed.
-    int SelectedType() const;
+    int SelectedType() const { return m_type; }
+
+private:
+    void AddChoice(const char* label, const char* objectName, int typeCode);
+
+    int m_type = 0;
 };

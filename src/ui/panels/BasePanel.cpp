@@ -8,6 +8,7 @@
 #include "instrument/DetectInstrument.h"
 #include "instrument/InstrBase.h"
 #include "instrument/InstrumentFactory.h"
+#include "ui/app/NetworkAddresses.h"
 #include "ui/app/PanelHost.h"
 #include "ui/app/Prompter.h"
 #include "ui/dialogs/ErrorLogDlg.h"
@@ -20,12 +21,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDateTime>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLocale>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrent>
@@ -33,39 +32,7 @@
 
 namespace
 {
-constexpr int StripWidth = 86;
-const char* const IpSection = "IPAddresses";
-
-QString NetworkEntryText(const std::string& address, int port, const std::string& name)
-{
-    return QString("%1:%2 %3")
-        .arg(QString::fromStdString(address))
-        .arg(port, -5)
-        .arg(QString::fromStdString(name));
-}
-
-struct SNetworkEntry
-{
-    std::string address;
-    int port;
-    std::string name;
-};
-
-std::vector<SNetworkEntry> ReadNetworkEntries(const CProfile& profile)
-{
-    std::vector<SNetworkEntry> entries;
-    for (int i = 1;; ++i)
-    {
-        const std::string n = std::to_string(i);
-        SNetworkEntry entry{profile.GetString(IpSection, "IPAddress" + n),
-                            profile.GetInt(IpSection, "IPPort" + n, -1),
-                            profile.GetString(IpSection, "IPName" + n)};
-        if (entry.address.empty() || entry.port == -1)
-            break;
-        entries.push_back(std::move(entry));
-    }
-    return entries;
-}
+constexpr int StripWidth = 96;
 
 std::vector<int> PresentPortNumbers()
 {
@@ -201,12 +168,13 @@ QWidget* CBasePanel::BuildConnectionRow()
     m_status->setObjectName("statusLine");
     m_status->setWordWrap(true);
     m_status->setMinimumHeight(m_status->fontMetrics().height() * 2);
-    grid->addWidget(label, 0, 0, 1, 2);
-    grid->addWidget(m_portList, 1, 0, 1, 2);
+    grid->addWidget(label, 0, 0, 1, 3);
+    grid->addWidget(m_portList, 1, 0, 1, 3);
     grid->addWidget(m_connectButton, 2, 0);
     grid->addWidget(m_autoCheck, 2, 1);
-    grid->addWidget(m_status, 3, 0, 1, 2);
-    grid->addWidget(m_sysSettingsButton, 4, 0);
+    grid->addWidget(m_sysSettingsButton, 2, 2, Qt::AlignRight);
+    grid->addWidget(m_status, 3, 0, 1, 3);
+    grid->setColumnStretch(2, 1);
     connect(m_connectButton, &QPushButton::clicked, this, &CBasePanel::OnConnectButton);
     connect(m_sysSettingsButton, &QPushButton::clicked, this, &CBasePanel::OnSysSettings);
     connect(m_portList, qOverload<int>(&QComboBox::activated), this, &CBasePanel::OnPortSelected);
@@ -289,9 +257,9 @@ void CBasePanel::FillPortList(const std::string& descriptor)
         if (wantedPort >= 1 && number == wantedPort)
             selected = m_portList->count() - 1;
     }
-    for (const SNetworkEntry& entry : ReadNetworkEntries(m_context.profile))
+    for (const SNetworkAddress& entry : NetworkAddresses::Read(m_context.profile))
     {
-        m_portList->addItem(NetworkEntryText(entry.address, entry.port, entry.name), ItemNetworkEntry);
+        m_portList->addItem(NetworkAddresses::ListText(entry, true), ItemNetworkEntry);
         if (wantNetwork && entry.address == parsed->first &&
             entry.port == PortDescriptor::ToInt(parsed->second))
             selected = m_portList->count() - 1;
@@ -488,6 +456,7 @@ void CBasePanel::OnConnectFinished()
 void CBasePanel::CompleteConnect()
 {
     const std::string descriptor = m_connectingDescriptor;
+    m_serialPort = m_instrument->GetPortNumber();
     m_context.profile.WriteString(m_section, "Connection", descriptor);
     SelectConnection(descriptor);
     ResetReadings();
@@ -504,6 +473,7 @@ void CBasePanel::EndConnecting(bool connected)
 {
     SetConnectingLook(false);
     UpdateControls();
+    FitToContent();
     emit connectFinished(connected);
 }
 
@@ -540,13 +510,30 @@ void CBasePanel::Disconnect()
     m_connectButton->setText("Connect");
     m_status->clear();
     UpdateControls();
+    FitToContent();
     QApplication::restoreOverrideCursor();
+}
+
+void CBasePanel::FitToContent()
+{
+    // Rows a connected unit shows (further sensors, a power row) may need more room than the panel had
+    // when it was built; it grows to fit and never shrinks, so panels do not jump as units come and go.
+    const QSize wanted = m_fullSize.expandedTo(sizeHint());
+    if (wanted == m_fullSize)
+        return;
+    m_fullSize = wanted;
+    if (!m_condensed)
+        setFixedSize(m_fullSize);
+    else
+        setFixedSize(StripWidth, m_fullSize.height());
+    m_host.LayoutPanels();
 }
 
 void CBasePanel::OnDeviceChange()
 {
     m_portTimer.stop();
-    if (m_instrument && m_instrument->GetPortNumber() > 0 && !IsComPortPresent(m_instrument->GetPortNumber()))
+    // The port number is the one taken at connect: a channel that saw the device go has closed already.
+    if (m_instrument && m_serialPort > 0 && !IsComPortPresent(m_serialPort))
     {
         Disconnect();
         m_context.prompter.Message(this, PanelMessages::UsbDisconnected);
@@ -576,6 +563,7 @@ void CBasePanel::OnWatchTick()
     if (!m_instrument)
         return;
     Refresh();
+    FitToContent();
     if (m_instrument->GetSerialMismatch())
         ReportWatchFailure(PanelMessages::SerialMismatch);
     else if (m_instrument->GetFailedPolls() >= 2)
@@ -609,11 +597,7 @@ void CBasePanel::OnErrorLogTick()
         return;
     }
     m_lastErrorText->setText(m_errorLog->MostRecentText());
-    const QDateTime when = QDateTime::fromSecsSinceEpoch(m_errorLog->MostRecentTime());
-    const QLocale locale;
-    m_lastErrorTime->setText(QString("at %1 on %2")
-                                 .arg(locale.toString(when.time(), QLocale::LongFormat),
-                                      locale.toString(when.date(), QLocale::ShortFormat)));
+    m_lastErrorTime->setText(CErrorLogDlg::FormatLocalTime(m_errorLog->MostRecentTime(), "at %X on %x"));
     m_errorGroup->setTitle(count == 1 ? QString("Error Log - %1 error (showing last error)").arg(count)
                                       : QString("Error Log - %1 errors (showing last error)").arg(count));
 }

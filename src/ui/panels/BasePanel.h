@@ -135,6 +135,7 @@ private:
     void SetConnectingLook(bool connecting);
     void ReportWatchFailure(const QString& text);
     void SetShowLogBold(bool bold);
+    void FitToContent();
 
     SUiContext m_context;
     IPanelHost& m_host;
@@ -147,6 +148,7 @@ private:
     bool m_condensed = false;
     bool m_connecting = false;
     std::string m_connectingDescriptor;
+    int m_serialPort = 0; // the serial port number of the connection; 0 for a network port
     CInstrBase* m_connectingInstrument = nullptr; // owned while its connect runs on the worker
     QFutureWatcher<SProbe> m_probeWatcher;
     QFutureWatcher<bool> m_connectWatcher;

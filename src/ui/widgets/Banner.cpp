@@ -18,11 +18,14 @@ void CBanner::paintEvent(QPaintEvent*)
     painter.fillRect(rect(), gradient);
     painter.setPen(Qt::white);
     QFont title = painter.font();
-    title.setPointSize(20);
+    title.setPointSize(width() < 360 ? 14 : 20);
     title.setBold(true);
     painter.setFont(title);
     painter.drawText(QRect(18, 0, width() - 36, height()), Qt::AlignLeft | Qt::AlignVCenter,
                      "Tamrix Control");
+    // A window narrower than the whole title keeps the name and drops the line under it.
+    if (width() < 2 * painter.fontMetrics().horizontalAdvance("Tamrix Control"))
+        return;
     QFont sub = painter.font();
     sub.setPointSize(10);
     sub.setBold(false);

@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -146,14 +147,13 @@ QWidget* CLaserBlock::BuildSetPointRow()
     auto* outputGroup = new QGroupBox(m_options.outputTitle, row);
     outputGroup->setObjectName("outputGroup");
     auto* outputLayout = new QVBoxLayout(outputGroup);
-    m_onButton = new QPushButton("On", outputGroup);
+    m_onButton = new QRadioButton("On", outputGroup);
     m_onButton->setObjectName("onButton");
-    m_offButton = new QPushButton("Off", outputGroup);
+    m_offButton = new QRadioButton("Off", outputGroup);
     m_offButton->setObjectName("offButton");
-    for (QPushButton* button : {m_onButton, m_offButton})
+    for (QRadioButton* button : {m_onButton, m_offButton})
     {
-        button->setCheckable(true);
-        button->setAutoExclusive(true);
+        button->setFont(ArialBold(18));
         outputLayout->addWidget(button);
     }
     layout->addWidget(setPointGroup, 1);
@@ -161,8 +161,8 @@ QWidget* CLaserBlock::BuildSetPointRow()
 
     connect(m_setButton, &QPushButton::clicked, this, [this] { OnSetPoint(); });
     connect(m_setPointEdit, &QLineEdit::textEdited, this, &CLaserBlock::OnSetPointEdited);
-    connect(m_onButton, &QPushButton::clicked, this, [this] { OnOutputClicked(true); });
-    connect(m_offButton, &QPushButton::clicked, this, [this] { OnOutputClicked(false); });
+    connect(m_onButton, &QRadioButton::clicked, this, [this] { OnOutputClicked(true); });
+    connect(m_offButton, &QRadioButton::clicked, this, [this] { OnOutputClicked(false); });
     return row;
 }
 
@@ -216,13 +216,13 @@ QWidget* CLaserBlock::BuildModes()
     const int positions[ModeCount][2] = {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}, {0, 1}, {1, 1}, {2, 1}};
     for (int mode = 1; mode <= ModeCount; ++mode)
     {
-        auto* button = new QPushButton(kModes[mode - 1].label, group);
+        auto* button = new QRadioButton(kModes[mode - 1].label, group);
         button->setObjectName(kModes[mode - 1].objectName);
-        button->setCheckable(true);
+        button->setFont(ArialBold(18));
         m_modeGroup->addButton(button, mode);
         grid->addWidget(button, positions[mode - 1][0], positions[mode - 1][1]);
         m_modeButtons[static_cast<size_t>(mode - 1)] = button;
-        connect(button, &QPushButton::clicked, this, [this, mode] { OnModeClicked(mode); });
+        connect(button, &QRadioButton::clicked, this, [this, mode] { OnModeClicked(mode); });
     }
     return group;
 }
@@ -256,16 +256,16 @@ void CLaserBlock::Refresh(bool forced)
     }
     if (forced)
         ReadResponsivity(*laser);
-    const auto show = [&](QLineEdit* field, float value, int quantity)
+    const auto show = [&](size_t index, QLineEdit* field, float value, int quantity)
     {
-        field->setText(ReadingState::IsKnown(*laser, value)
-                           ? LocaleNumber::Format(value, laser->GetPrecision(quantity))
-                           : QString("---"));
+        const bool known = ReadingState::IsKnown(*laser, value);
+        m_readings[index] = known ? std::optional<double>(value) : std::nullopt;
+        field->setText(known ? LocaleNumber::Format(value, laser->GetPrecision(quantity)) : QString("---"));
     };
-    show(m_ioField, laser->GetLDI(false), LaserModeICW);
-    show(m_imField, laser->GetMDI(false), LaserModeMDI);
-    show(m_poField, laser->GetMDP(false), LaserModeMDP);
-    show(m_vfField, laser->GetLDV(false), LaserModeLDV);
+    show(0, m_ioField, laser->GetLDI(false), LaserModeICW);
+    show(1, m_imField, laser->GetMDI(false), LaserModeMDI);
+    show(2, m_poField, laser->GetMDP(false), LaserModeMDP);
+    show(3, m_vfField, laser->GetLDV(false), LaserModeLDV);
 
     // The mode before the set point: a new mode brings its own set point into the field, so a typed,
     // unsent value of the old mode never goes out in the new mode's unit.
@@ -288,8 +288,38 @@ void CLaserBlock::Refresh(bool forced)
         ShowOutput(output);
 }
 
+CLaserBlock::STrendPoint CLaserBlock::TrendPoint() const
+{
+    STrendPoint point;
+    point.mode = m_mode;
+    size_t index = 0;
+    switch (m_mode)
+    {
+    case LaserModeMDI:
+        index = 1;
+        break;
+    case LaserModeMDP:
+        index = 2;
+        break;
+    case LaserModeLDV:
+        index = 3;
+        break;
+    default:
+        if (m_mode < LaserModeICW || m_mode > LaserModeBurst)
+            return point;
+    }
+    static const char* const names[] = {"Io", "Im", "Po", "Vf"};
+    point.quantity = names[index];
+    point.unit = ModeUnit(m_mode);
+    point.reading = m_readings[index];
+    if (!ReadingState::IsNoValue(m_setPoint))
+        point.setPoint = m_setPoint;
+    return point;
+}
+
 void CLaserBlock::EmptyReadings()
 {
+    m_readings = {};
     for (QLineEdit* field : {m_ioField, m_imField, m_poField, m_vfField})
         field->clear();
     m_setPointUnit->clear();
@@ -324,8 +354,8 @@ void CLaserBlock::ShowSetPoint(CLaser& laser)
 void CLaserBlock::ShowOutput(bool on)
 {
     m_output = on;
-    QPushButton* checked = on ? m_onButton : m_offButton;
-    QPushButton* other = on ? m_offButton : m_onButton;
+    QRadioButton* checked = on ? m_onButton : m_offButton;
+    QRadioButton* other = on ? m_offButton : m_onButton;
     const bool moveFocus = other->hasFocus();
     checked->setChecked(true);
     if (moveFocus)
@@ -489,7 +519,7 @@ void CLaserBlock::UpdateControls(bool connected)
     const bool pulseShown = m_options.pulseModes && m_pulseCapable;
     for (int mode : {LaserModePulse, LaserModeTrig, LaserModeBurst})
     {
-        QPushButton* button = m_modeButtons[static_cast<size_t>(mode - 1)];
+        QRadioButton* button = m_modeButtons[static_cast<size_t>(mode - 1)];
         button->setVisible(pulseShown);
         button->setEnabled(connected && pulseShown);
     }

@@ -1,0 +1,232 @@
+#include "ui/dialogs/Terminal.h"
+
+#include "comm/Serial.h"
+#include "diag/Profile.h"
+#include "ui/dialogs/EchoEdit.h"
+
+#include <QCheckBox>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace
+{
+const char* const SettingsSection = "Settings";
+constexpr int MaxReadPerTick = 64 * 1024; // [bytes] so a flood cannot hold the window up
+constexpr int CaptionChars = 20;          // a long stored command is shortened on its button
+
+// Instrument bytes as text: Latin-1 keeps every byte; "\r\n", "\r" and "\n" each end one line.
+QString ToDisplayText(std::string_view bytes, bool& lastWasCarriageReturn)
+{
+    QString text;
+    text.reserve(static_cast<qsizetype>(bytes.size()));
+    for (const char byte : bytes)
+    {
+        if (byte == '\n' && lastWasCarriageReturn)
+        {
+            lastWasCarriageReturn = false;
+            continue;
+        }
+        lastWasCarriageReturn = byte == '\r';
+        text += byte == '\r' ? QChar('\n') : QChar(static_cast<unsigned char>(byte));
+    }
+    return text;
+}
+} // namespace
+
+CTerminal::CTerminal(const SUiContext& context, std::function<CSerial*()> port, QWidget* parent)
+    : QDialog(parent), m_context(context), m_port(std::move(port))
+{
+    setObjectName("terminalDialog");
+    setWindowTitle("Terminal");
+    m_text = new CEchoEdit(*this, this);
+    m_text->setObjectName("terminalText");
+    m_text->setMinimumSize(420, 200);
+
+    auto* commandGroup = new QGroupBox("Command", this);
+    m_command = new QLineEdit(commandGroup);
+    m_command->setObjectName("commandEdit");
+    auto* send = new QPushButton("Send", commandGroup);
+    send->setObjectName("sendButton");
+    send->setDefault(true);
+    auto* commandRow = new QHBoxLayout(commandGroup);
+    commandRow->addWidget(m_command, 1);
+    commandRow->addWidget(send);
+
+    auto* hint = new QLabel("Click inside text area to type directly to instrument.", this);
+    m_fixedFont = new QCheckBox("Fixed Font", this);
+    m_fixedFont->setObjectName("fixedFontCheck");
+
+    auto* commandButtons = new QGridLayout;
+    for (int column = 0; column < 4; ++column)
+        commandButtons->setColumnStretch(column, 1);
+    int shown = 0;
+    for (int i = 0; i < CommandCount; ++i)
+    {
+        m_commands[i] = QString::fromLatin1(
+            m_context.profile.GetString(SettingsSection, "Command" + std::to_string(i + 1)));
+        auto* button = new QPushButton(this);
+        button->setObjectName(QString("command%1Button").arg(i + 1));
+        button->setAutoDefault(false);
+        button->setText(m_commands[i].size() > CaptionChars ? m_commands[i].left(CaptionChars - 3) + "..."
+                                                            : m_commands[i]);
+        button->setToolTip(m_commands[i]);
+        button->setVisible(!m_commands[i].isEmpty());
+        // The buttons shown stand side by side in their order, four to a row, without gaps.
+        if (!m_commands[i].isEmpty())
+        {
+            commandButtons->addWidget(button, shown / 4, shown % 4);
+            ++shown;
+        }
+        connect(button, &QPushButton::clicked, this, [this, i] { SendStoredCommand(i); });
+    }
+
+    auto* clear = new QPushButton("Clear", this);
+    clear->setObjectName("clearButton");
+    clear->setAutoDefault(false);
+    auto* close = new QPushButton("Close", this);
+    close->setObjectName("closeButton");
+    close->setAutoDefault(false);
+    auto* bottomRow = new QHBoxLayout;
+    bottomRow->addWidget(hint, 1);
+    bottomRow->addWidget(m_fixedFont);
+    bottomRow->addWidget(clear);
+    bottomRow->addWidget(close);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_text, 1);
+    layout->addWidget(commandGroup);
+    layout->addLayout(commandButtons);
+    layout->addLayout(bottomRow);
+    resize(680, 480);
+
+    connect(send, &QPushButton::clicked, this, &CTerminal::SendCommandLine);
+    connect(clear, &QPushButton::clicked, m_text, &QPlainTextEdit::clear);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_fixedFont, &QCheckBox::toggled, this, &CTerminal::SetFixedFont);
+
+    m_normalFont = m_text->font();
+    m_monoFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    m_monoFont.setPointSizeF(m_normalFont.pointSizeF());
+    m_fixedFont->setChecked(m_context.profile.GetInt(SettingsSection, "FixedFont", 0) != 0);
+
+    connect(&m_readTimer, &QTimer::timeout, this, &CTerminal::ReadPort);
+    m_readTimer.start(ReadPeriodMs);
+    m_command->setFocus();
+}
+
+CTerminal::~CTerminal()
+{
+    m_context.profile.WriteInt(SettingsSection, "FixedFont", m_fixedFont->isChecked() ? 1 : 0);
+}
+
+void CTerminal::SetFixedFont(bool on)
+{
+    m_text->setFont(on ? m_monoFont : m_normalFont);
+}
+
+CSerial* CTerminal::OpenPort()
+{
+    CSerial* port = m_port ? m_port() : nullptr;
+    if (port && port->IsOpen())
+        return port;
+    m_readTimer.stop();
+    reject();
+    return nullptr;
+}
+
+bool CTerminal::Write(std::string_view bytes)
+{
+    CSerial* port = OpenPort();
+    if (!port)
+        return false;
+    port->LockedWrite(bytes.data(), static_cast<int>(bytes.size()));
+    return true;
+}
+
+void CTerminal::SendCharacter(char byte)
+{
+    m_text->moveCursor(QTextCursor::End);
+    if (Write(std::string_view(&byte, 1)))
+        Append(QString(QChar(static_cast<unsigned char>(byte))));
+}
+
+void CTerminal::SendEnter()
+{
+    if (Write("\r"))
+        Append("\n");
+}
+
+void CTerminal::SendBackspace()
+{
+    if (Write("\b"))
+        m_text->EraseLastCharacter();
+}
+
+void CTerminal::SendText(const std::string& text)
+{
+    if (text.empty() || !Write(text))
+        return;
+    bool lastWasCarriageReturn = false;
+    Append(ToDisplayText(text, lastWasCarriageReturn));
+}
+
+void CTerminal::SendCommandLine()
+{
+    SendText(m_command->text().toLatin1().toStdString() + "\r\n");
+    m_command->selectAll();
+    m_command->setFocus();
+}
+
+void CTerminal::SendStoredCommand(int index)
+{
+    if (index < 0 || index >= CommandCount || m_commands[index].isEmpty())
+        return;
+    SendText(m_commands[index].toLatin1().toStdString() + "\r\n");
+}
+
+void CTerminal::Append(const QString& text)
+{
+    QTextDocument* document = m_text->document();
+    QTextCursor cursor(document);
+    const int length = document->characterCount() - 1; // without the document's own end
+    if (length + text.size() + TrimChars > TextLimit)
+    {
+        m_text->setUpdatesEnabled(false);
+        cursor.setPosition(0);
+        cursor.setPosition(std::min(TrimChars, length), QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+        m_text->setUpdatesEnabled(true);
+    }
+    // Text longer than the whole area keeps only its end.
+    const QString kept = text.size() > TextLimit - TrimChars ? text.right(TextLimit - TrimChars) : text;
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(kept);
+    m_text->moveCursor(QTextCursor::End);
+    m_text->ensureCursorVisible();
+}
+
+void CTerminal::ReadPort()
+{
+    char buffer[ReadChunk];
+    int total = 0;
+    while (total < MaxReadPerTick)
+    {
+        CSerial* port = OpenPort();
+        if (!port)
+            return;
+        const int count = port->LockedRead(buffer, ReadChunk, 0);
+        if (count <= 0)
+            return;
+        total += count;
+        Append(ToDisplayText(std::string_view(buffer, static_cast<size_t>(count)), m_lastWasCarriageReturn));
+        if (count < ReadChunk)
+            return;
+    }
+}

@@ -1,0 +1,247 @@
+// One panel's connection life cycle against simulated units: refusals with their texts, auto-connect,
+// the connection watch, device removal, the error-log group, and a window that keeps running while a
+// slow unit is probed.
+#include "FakePanelHost.h"
+#include "ScriptedPrompter.h"
+#include "SimPort.h"
+#include "StandInPanel.h"
+#include "UiTestEnvironment.h"
+#include "comm/Serial.h"
+#include "diag/MemoryProfile.h"
+#include "instrument/InstrBase.h"
+#include "ui/panels/PanelMessages.h"
+#include "ui/panels/PanelTypes.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QtTest>
+#include <algorithm>
+#include <chrono>
+#include <memory>
+
+using namespace std::chrono_literals;
+
+class BasePanelTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void connectsShowsModelAndDisconnectsToLocal();
+    void noPortSelectedIsSaidSo();
+    void portHeldByAnotherProgramIsInUse();
+    void unreachableNetworkAddressIsNotAPortInUse();
+    void autoConnectsOnTheFirstTick();
+    void unpluggedPortDisconnectsAndLeavesTheList();
+    void twoFailedPollsDisconnect();
+    void errorLogGroupCountsErrors();
+    void windowRunsWhileASlowUnitIsProbed();
+    void unitOfNoPanelTypeIsUnknown();
+
+private:
+    std::unique_ptr<CStandInPanel> MakePanel(int type = PanelType::TEC, int index = 0);
+    bool ConnectAndWait(CBasePanel& panel, const std::string& descriptor, int timeoutMs = 15000);
+
+    CUiTestEnvironment m_environment;
+    std::unique_ptr<CMemoryProfile> m_profile;
+    CScriptedPrompter m_prompter;
+    CFakePanelHost m_host;
+};
+
+std::unique_ptr<CStandInPanel> BasePanelTest::MakePanel(int type, int index)
+{
+    return std::make_unique<CStandInPanel>(SUiContext{*m_profile, m_prompter}, m_host, index, type);
+}
+
+bool BasePanelTest::ConnectAndWait(CBasePanel& panel, const std::string& descriptor, int timeoutMs)
+{
+    QSignalSpy finished(&panel, &CBasePanel::connectFinished);
+    if (!panel.Connect(descriptor))
+        return false;
+    return finished.wait(timeoutMs) && finished.front().front().toBool();
+}
+
+void BasePanelTest::init()
+{
+    m_profile = std::make_unique<CMemoryProfile>();
+    m_prompter.Reset();
+    m_host = CFakePanelHost();
+}
+
+void BasePanelTest::cleanup()
+{
+    m_profile.reset();
+}
+
+void BasePanelTest::connectsShowsModelAndDisconnectsToLocal()
+{
+    auto unit = SSimPort::OnPty("K760", 211);
+    QVERIFY(unit);
+    auto panel = MakePanel();
+    panel->FillPortList(unit->descriptor);
+    QCOMPARE(panel->SelectedDescriptor(), unit->descriptor);
+    panel->OnConnectButton();
+    QVERIFY(panel->IsConnecting());
+    QTRY_VERIFY_WITH_TIMEOUT(panel->IsConnected(), 15000);
+    QCOMPARE(panel->findChild<QLabel*>("statusLine")->text(), QString("Connected to K760, S/N 76042"));
+    QCOMPARE(panel->findChild<QPushButton*>("connectButton")->text(), QString("Disconnect"));
+    QCOMPARE(m_profile->GetString("Panel0-2", "Connection"), unit->descriptor);
+    QVERIFY(!panel->findChild<QComboBox*>("portList")->isEnabled());
+
+    const size_t before = unit->sim->Log().Lines().size();
+    panel->OnConnectButton();
+    QVERIFY(!panel->IsConnected());
+    QVERIFY(unit->sim->Log().WaitForText("LOCAL", 2s, before) >= 0);
+    QCOMPARE(panel->findChild<QPushButton*>("connectButton")->text(), QString("Connect"));
+    QVERIFY(panel->findChild<QLabel*>("statusLine")->text().isEmpty());
+    QVERIFY(m_prompter.messages.isEmpty());
+}
+
+void BasePanelTest::noPortSelectedIsSaidSo()
+{
+    auto panel = MakePanel();
+    panel->FillPortList("");
+    QCOMPARE(panel->SelectedDescriptor(), std::string());
+    QVERIFY(!panel->Connect());
+    QCOMPARE(m_prompter.messages, QStringList{PanelMessages::NoPortSelected});
+}
+
+void BasePanelTest::portHeldByAnotherProgramIsInUse()
+{
+    auto unit = SSimPort::OnPty("K760", 212);
+    QVERIFY(unit);
+    CSerial other;
+    QVERIFY(other.OpenDescriptor("COM:212:38400"));
+    auto panel = MakePanel();
+    QVERIFY(!ConnectAndWait(*panel, unit->descriptor));
+    QCOMPARE(m_prompter.messages, QStringList{PanelMessages::PortInUse});
+    QVERIFY(!panel->IsConnected());
+}
+
+void BasePanelTest::unreachableNetworkAddressIsNotAPortInUse()
+{
+    auto panel = MakePanel();
+    // A loopback port nobody listens on: the connection is refused at once.
+    QVERIFY(!ConnectAndWait(*panel, "TCP:127.0.0.1:1 nowhere"));
+    QCOMPARE(m_prompter.messages.size(), 1);
+    QVERIFY2(m_prompter.messages.front().startsWith("Unable to connect to TCP/IP port"),
+             qPrintable(m_prompter.messages.front()));
+}
+
+void BasePanelTest::autoConnectsOnTheFirstTick()
+{
+    auto unit = SSimPort::OnTcp("K760");
+    QVERIFY(unit);
+    m_profile->WriteString("IPAddresses", "IPAddress1", "127.0.0.1");
+    m_profile->WriteInt("IPAddresses", "IPPort1", unit->sim->TcpPort());
+    m_profile->WriteString("IPAddresses", "IPName1", "bench");
+    m_profile->WriteInt("Panel0-2", "AutoConnect", 1);
+    m_profile->WriteString("Panel0-2", "Connection", unit->descriptor);
+    QElapsedTimer clock;
+    clock.start();
+    auto panel = MakePanel();
+    QVERIFY(panel->SelectedDescriptor().rfind("TCP:127.0.0.1:", 0) == 0);
+    QTRY_VERIFY_WITH_TIMEOUT(panel->IsConnecting() || panel->IsConnected(), 3000);
+    QVERIFY(clock.elapsed() >= 450);
+    QTRY_VERIFY_WITH_TIMEOUT(panel->IsConnected(), 15000);
+}
+
+void BasePanelTest::unpluggedPortDisconnectsAndLeavesTheList()
+{
+    auto unit = SSimPort::OnPty("K760", 213);
+    QVERIFY(unit);
+    auto panel = MakePanel();
+    QVERIFY(ConnectAndWait(*panel, unit->descriptor));
+    auto* list = panel->findChild<QComboBox*>("portList");
+    QVERIFY(list->findText("COM213") >= 0);
+    QVERIFY(unit->sim->Unplug());
+    panel->OnDeviceChange();
+    QVERIFY(!panel->IsConnected());
+    QCOMPARE(m_prompter.messages, QStringList{PanelMessages::UsbDisconnected});
+    QVERIFY(list->findText("COM213") >= 0);
+    QTRY_VERIFY_WITH_TIMEOUT(list->findText("COM213") < 0, 3000);
+}
+
+void BasePanelTest::twoFailedPollsDisconnect()
+{
+    auto unit = SSimPort::OnPty("K760", 214);
+    QVERIFY(unit);
+    auto panel = MakePanel();
+    QVERIFY(ConnectAndWait(*panel, unit->descriptor));
+    // Short time-outs, so the two failed cycles come within seconds.
+    panel->GetInstrument()->SetDefaultTimeout(100);
+    unit->sim->Faults().silent = true;
+    QTRY_VERIFY_WITH_TIMEOUT(!panel->IsConnected(), 30000);
+    QCOMPARE(m_prompter.messages, QStringList{PanelMessages::LostCommunications});
+    QVERIFY(panel->refreshes > 0);
+}
+
+void BasePanelTest::errorLogGroupCountsErrors()
+{
+    auto unit = SSimPort::OnPty("K760", 215);
+    QVERIFY(unit);
+    auto panel = MakePanel();
+    QVERIFY(ConnectAndWait(*panel, unit->descriptor));
+    auto* group = panel->findChild<QGroupBox*>("errorLogGroup");
+    // An unknown command gets the unit's refusal, which the session's error check collects.
+    panel->GetInstrument()->Command("NO:SUCH:COMMAND 1");
+    QTRY_COMPARE_WITH_TIMEOUT(group->title(), QString("Error Log - 1 error (showing last error)"), 5000);
+    QVERIFY(panel->findChild<QPushButton*>("showLogButton")->font().bold());
+    QVERIFY(!panel->findChild<QLabel*>("lastErrorText")->text().isEmpty());
+    QVERIFY(panel->findChild<QLabel*>("lastErrorTime")->text().startsWith("at "));
+    panel->GetInstrument()->Command("NO:SUCH:COMMAND 2");
+    QTRY_COMPARE_WITH_TIMEOUT(group->title(), QString("Error Log - 2 errors (showing last error)"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!panel->findChild<QPushButton*>("showLogButton")->font().bold(), 3000);
+    QCOMPARE(m_prompter.beeps, 2);
+}
+
+void BasePanelTest::windowRunsWhileASlowUnitIsProbed()
+{
+    auto unit = SSimPort::OnPty("K760", 216);
+    QVERIFY(unit);
+    // A unit that answers every line late keeps the connect busy for seconds.
+    unit->sim->Faults().delayMs = 150;
+    auto panel = MakePanel();
+    QSignalSpy finished(panel.get(), &CBasePanel::connectFinished);
+    QVERIFY(panel->Connect(unit->descriptor));
+    // A 50 ms timer keeps firing on time while detection waits on the silent unit.
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0;
+    qint64 worstGap = 0;
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout,
+                     [&]
+                     {
+                         worstGap = std::max(worstGap, clock.elapsed() - last);
+                         last = clock.elapsed();
+                         ++ticks;
+                     });
+    timer.start(50);
+    QTRY_VERIFY_WITH_TIMEOUT(ticks >= 20, 5000);
+    QVERIFY2(m_prompter.messages.isEmpty(), qPrintable(m_prompter.messages.join("|")));
+    QVERIFY2(worstGap < 500, qPrintable(QString("the event loop stalled for %1 ms").arg(worstGap)));
+    QVERIFY(panel->IsConnecting());
+    QVERIFY(!panel->findChild<QWidget*>("panelContent")->isEnabled());
+    unit->sim->Faults().delayMs = 0;
+    QVERIFY(finished.wait(60000));
+    QVERIFY(panel->findChild<QWidget*>("panelContent")->isEnabled());
+}
+
+void BasePanelTest::unitOfNoPanelTypeIsUnknown()
+{
+    auto unit = SSimPort::OnPty("X19", 217);
+    QVERIFY(unit);
+    auto panel = MakePanel(PanelType::Combo);
+    QVERIFY(!ConnectAndWait(*panel, unit->descriptor));
+    QCOMPARE(m_prompter.messages, QStringList{PanelMessages::UnknownController});
+    QVERIFY(m_host.replacements.empty());
+}
+
+QTEST_MAIN(BasePanelTest)
+#include "base_panel_test.moc"
