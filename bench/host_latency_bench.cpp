@@ -7,7 +7,7 @@
 //   host_latency_bench [SECONDS [PANELS]]     defaults: 30 s, 8 panels
 #include "comm/PortResolver.h"
 #include "diag/IniProfile.h"
-#include "instrument/InstrBase.h"
+#include "instrument/session/InstrBase.h"
 #include "ui/app/Prompter.h"
 #include "ui/app/TamrixControlHost.h"
 #include "ui/app/UiContext.h"

@@ -4,7 +4,7 @@
 #include "SimInstrument.h"
 #include "comm/PortResolver.h"
 #include "diag/MemoryProfile.h"
-#include "instrument/TEC.h"
+#include "instrument/tec/TEC.h"
 #include "ui/app/PanelHost.h"
 #include "ui/app/Prompter.h"
 #include "ui/app/UiContext.h"

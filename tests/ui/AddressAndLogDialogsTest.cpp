@@ -3,7 +3,7 @@
 #include "ScriptedPrompter.h"
 #include "UiTestEnvironment.h"
 #include "diag/IniProfile.h"
-#include "instrument/InstrBase.h"
+#include "instrument/session/InstrBase.h"
 #include "ui/app/NetworkAddresses.h"
 #include "ui/dialogs/ErrorLogDlg.h"
 #include "ui/dialogs/TCPIPAddressEditorDlg.h"

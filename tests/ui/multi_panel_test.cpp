@@ -5,7 +5,7 @@
 #include "UiTestEnvironment.h"
 #include "comm/PortResolver.h"
 #include "diag/MemoryProfile.h"
-#include "instrument/InstrBase.h"
+#include "instrument/session/InstrBase.h"
 #include "ui/app/TamrixControlHost.h"
 #include "ui/app/UiContext.h"
 #include "ui/dialogs/LaserSettingsDlg.h"

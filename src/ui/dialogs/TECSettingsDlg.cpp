@@ -1,8 +1,8 @@
 #include "ui/dialogs/TECSettingsDlg.h"
 
-#include "instrument/InstrBase.h"
-#include "instrument/TEC.h"
-#include "instrument/TecTypes.h"
+#include "instrument/session/InstrBase.h"
+#include "instrument/tec/TEC.h"
+#include "instrument/tec/TecTypes.h"
 #include "ui/app/Prompter.h"
 #include "ui/widgets/LocaleNumber.h"
 
@@ -16,8 +16,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <limits>
 #include <cmath>
+#include <limits>
 
 namespace
 {

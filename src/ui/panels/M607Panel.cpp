@@ -1,6 +1,6 @@
 #include "ui/panels/M607Panel.h"
 
-#include "instrument/M607.h"
+#include "instrument/models/M607.h"
 #include "ui/panels/PanelTypes.h"
 
 CM607Panel::CM607Panel(const SUiContext& context, IPanelHost& host, int index, QWidget* parent)

@@ -1,6 +1,6 @@
 #include "ui/panels/M609Panel.h"
 
-#include "instrument/M609.h"
+#include "instrument/models/M609.h"
 #include "ui/panels/PanelTypes.h"
 
 CM609Panel::CM609Panel(const SUiContext& context, IPanelHost& host, int index, QWidget* parent)

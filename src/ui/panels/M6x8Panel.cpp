@@ -1,6 +1,6 @@
 #include "ui/panels/M6x8Panel.h"
 
-#include "instrument/M618.h"
+#include "instrument/models/M618.h"
 #include "ui/panels/PanelTypes.h"
 
 CM6x8Panel::CM6x8Panel(const SUiContext& context, IPanelHost& host, int index, QWidget* parent)

@@ -1,7 +1,7 @@
 #include "ui/panels/MultiChannelPanel.h"
 
-#include "instrument/MultiLaser.h"
-#include "instrument/MultiTec.h"
+#include "instrument/multi/MultiLaser.h"
+#include "instrument/multi/MultiTec.h"
 #include "ui/app/Prompter.h"
 #include "ui/dialogs/LaserSettingsDlg.h"
 #include "ui/dialogs/SettingsSheet.h"

@@ -1,6 +1,6 @@
 #include "ui/panels/NorlasePanel.h"
 
-#include "instrument/Norlase.h"
+#include "instrument/combined/Norlase.h"
 #include "ui/dialogs/LaserSettingsDlg.h"
 #include "ui/dialogs/SettingsSheet.h"
 #include "ui/dialogs/TecSettingsPage.h"

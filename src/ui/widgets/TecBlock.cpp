@@ -1,7 +1,7 @@
 #include "ui/widgets/TecBlock.h"
 
-#include "instrument/TEC.h"
-#include "instrument/TecTypes.h"
+#include "instrument/tec/TEC.h"
+#include "instrument/tec/TecTypes.h"
 #include "ui/app/Prompter.h"
 #include "ui/dialogs/AutoTuneWizard.h"
 #include "ui/dialogs/TECSettingsDlg.h"
