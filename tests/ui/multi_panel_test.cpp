@@ -19,6 +19,7 @@
 #include "ui/widgets/LaserBlock.h"
 #include "ui/widgets/TecBlock.h"
 
+#include <QAbstractButton>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QLocale>
@@ -355,7 +356,7 @@ private slots:
         // The 500mA block's mode buttons act on its own channel, whichever block refreshed last.
         panel->LaserBlock(1)->Refresh(false);
         before = sim->Log().Count();
-        QTest::mouseClick(panel->LaserBlock(0)->findChild<QPushButton*>("imModeButton"), Qt::LeftButton);
+        panel->LaserBlock(0)->findChild<QAbstractButton*>("imModeButton")->click();
         QVERIFY(sim->Log().WaitForText("LAS:MODE:MDI", 3s, before) >= 0);
         for (const std::string& line : LinesWith(*sim, "LAS:MODE:", before))
             QVERIFY2(StartsWith(line, "LAS:CHAN 1;"), line.c_str());
