@@ -18,6 +18,8 @@
 #include "ui/panels/PanelTypes.h"
 #include "ui/widgets/LaserBlock.h"
 #include "ui/widgets/TecBlock.h"
+#include "ui/widgets/TrendChart.h"
+#include "ui/widgets/TrendRecordBar.h"
 
 #include <QAbstractButton>
 #include <QGroupBox>
@@ -491,7 +493,7 @@ private slots:
         QVERIFY(panel);
         QTemporaryDir dir;
         const QString path = dir.filePath("channels.csv");
-        QVERIFY(panel->StartRecording(path));
+        QVERIFY(panel->Tools()->StartRecording(path));
         for (int row = 0; row < 3; ++row)
             panel->Refresh();
         QFile file(path);
@@ -503,9 +505,12 @@ private slots:
             QVERIFY2(header.contains(QString::fromUtf8(column)), qPrintable(lines[0]));
         QVERIFY(!lines[0].contains("TEC3"));
         QCOMPARE(lines[3].split(',').size(), header.size());
+        // The trend draws one temperature per present channel.
+        QCOMPARE(panel->Tools()->Trend()->SeriesCount(), 3);
+        QVERIFY(panel->Tools()->Trend()->Buffer(2).Appended() >= 1);
 
         panel->Disconnect();
-        QVERIFY(!panel->IsRecording());
+        QVERIFY(!panel->Tools()->IsRecording());
     }
 
     // A stored panel list naming type 4 brings the OEM panel back; the unit connects on it.

@@ -8,12 +8,11 @@
 #include "ui/dialogs/TecSettingsPage.h"
 #include "ui/panels/RefreshRule.h"
 #include "ui/widgets/LaserBlock.h"
+#include "ui/widgets/ReadingState.h"
 #include "ui/widgets/TecBlock.h"
+#include "ui/widgets/TrendRecordBar.h"
 
 #include <QCheckBox>
-#include <QDateTime>
-#include <QDir>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -21,6 +20,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <iterator>
+#include <optional>
 
 namespace
 {
@@ -67,10 +68,8 @@ CMultiChannelPanel::CMultiChannelPanel(const SUiContext& context, IPanelHost& ho
     if (auto* autoCheck = findChild<QCheckBox*>("autoCheck"))
         autoCheck->setText("Auto-Connect");
     m_buttonRow = new QHBoxLayout;
-    m_recordButton = new QPushButton("Record...", this);
-    m_recordButton->setObjectName("recordButton");
-    connect(m_recordButton, &QPushButton::clicked, this, &CMultiChannelPanel::OnRecordButton);
-    m_buttonRow->addWidget(m_recordButton);
+    m_tools = new CTrendRecordBar(context, QString("Trend - panel %1").arg(index + 1), this);
+    m_buttonRow->addWidget(m_tools);
     m_buttonRow->addStretch(1);
     Body()->addLayout(m_buttonRow);
     m_grid = new QGridLayout;
@@ -172,41 +171,6 @@ void CMultiChannelPanel::RunSettingsSheet(EKind kind, int k)
     UpdateControls();
 }
 
-void CMultiChannelPanel::OnRecordButton()
-{
-    if (m_recorder.IsRecording())
-    {
-        StopRecording();
-        return;
-    }
-    const QString suggested = QDir::home().filePath(
-        QString("channels-%1.csv").arg(QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss")));
-    const QString path =
-        QFileDialog::getSaveFileName(this, "Record readings", suggested, "CSV files (*.csv)");
-    if (!path.isEmpty())
-        StartRecording(path);
-}
-
-bool CMultiChannelPanel::StartRecording(const QString& path)
-{
-    QString error;
-    if (!m_recorder.Start(path, error))
-    {
-        Context().prompter.Message(this, QString("Could not write %1: %2").arg(path, error));
-        return false;
-    }
-    m_recordButton->setText("Stop Recording");
-    m_recordButton->setEnabled(true);
-    return true;
-}
-
-void CMultiChannelPanel::StopRecording()
-{
-    m_recorder.Stop();
-    m_recordButton->setText("Record...");
-    m_recordButton->setEnabled(IsConnected());
-}
-
 int CMultiChannelPanel::Slots(EKind kind) const
 {
     return static_cast<int>(
@@ -242,8 +206,6 @@ void CMultiChannelPanel::SetInstrument(CInstrBase* instrument)
     CBasePanel::SetInstrument(instrument);
     m_multiTec = dynamic_cast<CMultiTec*>(GetInstrument());
     m_multiLaser = dynamic_cast<CMultiLaser*>(GetInstrument());
-    if (!GetInstrument())
-        StopRecording();
 }
 
 CTEC* CMultiChannelPanel::GetTEC() const
@@ -317,7 +279,7 @@ void CMultiChannelPanel::UpdateControls()
     CBasePanel::UpdateControls();
     ShowPresentBlocks();
     const bool connected = IsConnected();
-    m_recordButton->setEnabled(connected || m_recorder.IsRecording());
+    m_tools->UpdateControls(connected);
     for (const SBlock& block : m_blocks)
     {
         const bool live = connected && IsPresent(block);
@@ -360,9 +322,53 @@ void CMultiChannelPanel::Refresh()
         else
             block.laser->Refresh(tick == RefreshRule::Forced);
     }
+    if (tick == RefreshRule::Empty)
+        return;
+    FeedTrend();
     // Every present channel of the unit in one row, read from the channels' caches.
-    if (tick != RefreshRule::Empty && m_recorder.IsRecording())
-        m_recorder.Record(*GetInstrument(), CCsvRecorder::ReadingsOf(*GetInstrument()));
+    m_tools->Record(*GetInstrument());
+}
+
+void CMultiChannelPanel::FeedTrend()
+{
+    static const QColor Colors[] = {QColor(200, 40, 40),  QColor(40, 90, 200),  QColor(30, 150, 60),
+                                    QColor(200, 130, 0),  QColor(130, 50, 170), QColor(0, 150, 160),
+                                    QColor(120, 120, 120)};
+    QStringList names;
+    std::vector<std::optional<double>> values;
+    for (const SBlock& block : m_blocks)
+    {
+        if (!IsPresent(block))
+            continue;
+        const int number = ChannelNumber(block.kind, block.k);
+        if (block.tec)
+        {
+            // The channel's cached temperature: nothing is sent, so no selection is needed.
+            CTEC* channel = m_multiTec ? m_multiTec->GetChannelObject(block.k) : nullptr;
+            const float t = channel ? channel->GetT() : 0.0f;
+            names << QString::fromUtf8("TEC %1 T [\u00b0C]").arg(number);
+            values.push_back(channel && ReadingState::IsKnown(*GetInstrument(), t) ? std::optional<double>(t)
+                                                                                   : std::nullopt);
+            continue;
+        }
+        const CLaserBlock::STrendPoint point = block.laser->TrendPoint();
+        if (point.quantity.isEmpty())
+            continue;
+        names << QString("Laser %1 %2 [%3]").arg(number).arg(point.quantity, point.unit);
+        values.push_back(point.reading);
+    }
+    // A laser's new mode is a new quantity: the old points would mean nothing beside it.
+    if (names != m_trendNames)
+    {
+        m_trendNames = names;
+        CTrendRecordBar::SeriesList series;
+        for (int i = 0; i < names.size(); ++i)
+            series.emplace_back(names[i], Colors[static_cast<size_t>(i) % std::size(Colors)]);
+        m_tools->SetSeries(series);
+    }
+    for (size_t i = 0; i < values.size(); ++i)
+        if (values[i])
+            m_tools->Append(static_cast<int>(i), *values[i]);
 }
 
 void CMultiChannelPanel::Disconnect()

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "ui/panels/BasePanel.h"
-#include "ui/widgets/CsvRecorder.h"
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <string>
@@ -11,6 +11,7 @@
 
 class CLaserBlock;
 class CSettingsSheet;
+class CTrendRecordBar;
 class CMultiLaser;
 class CMultiTec;
 class CTecBlock;
@@ -69,11 +70,9 @@ public:
     // shown (the block's settings button runs it modally; tests and screenshots drive it directly).
     std::unique_ptr<CSettingsSheet> MakeSettingsSheet(EKind kind, int k);
 
-    // "Record...": every present channel into one CSV file, one row per refresh; false after telling
-    // the user why the file cannot be written.
-    bool StartRecording(const QString& path);
-    void StopRecording();
-    bool IsRecording() const { return m_recorder.IsRecording(); }
+    // "Trend" (every present channel's reading, T for the TEC channels and the mode's quantity for the
+    // lasers) and "Record..." (every present channel into one CSV file, one row per refresh).
+    CTrendRecordBar* Tools() const { return m_tools; }
 
     // Channels of the kind found present on the instrument; every slot while disconnected.
     int PresentChannels(EKind kind) const;
@@ -114,14 +113,14 @@ protected:
 private:
     void RouteSettingsButton(const SBlock& block);
     void RunSettingsSheet(EKind kind, int k);
-    void OnRecordButton();
+    void FeedTrend();
     int Slots(EKind kind) const;
     bool IsPresent(const SBlock& block) const;
     void ShowPresentBlocks();
 
     QHBoxLayout* m_buttonRow = nullptr;
-    QPushButton* m_recordButton = nullptr;
-    CCsvRecorder m_recorder;
+    CTrendRecordBar* m_tools = nullptr;
+    QStringList m_trendNames; // the series now drawn, one per present block with a reading
     QGridLayout* m_grid = nullptr;
     std::vector<SBlock> m_blocks;
     CMultiTec* m_multiTec = nullptr;
