@@ -2,7 +2,6 @@
 
 #include "instrument/multi/MultiLaser.h"
 #include "instrument/multi/MultiTec.h"
-#include "ui/app/Prompter.h"
 #include "ui/dialogs/LaserSettingsDlg.h"
 #include "ui/dialogs/SettingsSheet.h"
 #include "ui/dialogs/TecSettingsPage.h"

@@ -10,11 +10,11 @@
 #include <vector>
 
 class CLaserBlock;
-class CSettingsSheet;
-class CTrendRecordBar;
 class CMultiLaser;
 class CMultiTec;
+class CSettingsSheet;
 class CTecBlock;
+class CTrendRecordBar;
 class QGridLayout;
 class QHBoxLayout;
 class QGroupBox;
