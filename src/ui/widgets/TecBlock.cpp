@@ -300,6 +300,9 @@ void CTecBlock::Refresh(bool forced)
     CTEC* tec = m_access.Selected();
     if (!tec)
         return;
+    // Fields emptied on a tick without a refresh come back in full, whatever the flag did meanwhile.
+    forced = forced || m_readingsCleared;
+    m_readingsCleared = false;
     ShowReadings(*tec, forced);
     RefreshSetPoint(*tec, forced);
     if (m_mode == TecModeT)
@@ -422,6 +425,7 @@ void CTecBlock::ShowAuxSensors(CTEC& tec)
 
 void CTecBlock::ClearReadings()
 {
+    m_readingsCleared = true;
     for (QLabel* field : {m_tField, m_rField, m_iteField, m_vteField, m_setPointUnit})
         field->clear();
     for (QLabel* value : m_auxValues)
@@ -644,15 +648,11 @@ void CTecBlock::OpenSettings()
 {
     if (!Channel())
         return;
-    emit modalStarted();
     CTECSettingsDlg dialog(m_context, m_access, this);
     dialog.exec();
-    emit modalFinished();
 }
 
 void CTecBlock::OpenAutoTune()
 {
-    emit modalStarted();
     CAutoTuneWizard::Run(m_context, m_access, this);
-    emit modalFinished();
 }

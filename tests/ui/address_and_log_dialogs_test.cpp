@@ -268,4 +268,4 @@ private slots:
 };
 
 QTEST_MAIN(AddressAndLogDialogsTest)
-#include "AddressAndLogDialogsTest.moc"
+#include "address_and_log_dialogs_test.moc"

@@ -300,4 +300,4 @@ private slots:
 };
 
 QTEST_MAIN(InstrumentDialogsTest)
-#include "InstrumentDialogsTest.moc"
+#include "instrument_dialogs_test.moc"
