@@ -3,7 +3,7 @@
 // simulator in-process. Prints the figures; the aim is well under one second each.
 #include "SimInstrument.h"
 #include "comm/PortResolver.h"
-#include "instrument/DetectInstrument.h"
+#include "instrument/session/DetectInstrument.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,8 +1,8 @@
 // Poll rate and CPU cost of one TEC channel and of one laser channel against the simulator. The
 // simulator runs in a child process so that the CPU figures are the program's alone.
 #include "SimInstrument.h"
-#include "instrument/Laser.h"
-#include "instrument/TEC.h"
+#include "instrument/laser/Laser.h"
+#include "instrument/tec/TEC.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,10 +1,10 @@
 #include "CliChannels.h"
 
 #include "CliSetting.h"
-#include "instrument/LPS.h"
-#include "instrument/MultiLPS.h"
-#include "instrument/MultiLaser.h"
-#include "instrument/MultiTec.h"
+#include "instrument/lamp/LPS.h"
+#include "instrument/lamp/MultiLPS.h"
+#include "instrument/multi/MultiLaser.h"
+#include "instrument/multi/MultiTec.h"
 
 #include <algorithm>
 

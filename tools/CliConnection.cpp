@@ -3,9 +3,9 @@
 #include "CliArgs.h"
 #include "comm/PortDescriptor.h"
 #include "comm/Serial.h"
-#include "instrument/DetectInstrument.h"
-#include "instrument/InstrBase.h"
-#include "instrument/InstrumentFactory.h"
+#include "instrument/session/DetectInstrument.h"
+#include "instrument/session/InstrBase.h"
+#include "instrument/session/InstrumentFactory.h"
 
 namespace
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "instrument/IdentRecord.h"
+#include "instrument/session/IdentRecord.h"
 
 #include <memory>
 #include <string>

@@ -1,6 +1,6 @@
 #include "CliFormat.h"
 
-#include "instrument/LaserProtocol.h"
+#include "instrument/laser/LaserProtocol.h"
 
 #include <algorithm>
 #include <cmath>

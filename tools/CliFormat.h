@@ -1,7 +1,7 @@
 #pragma once
 
 #include "comm/SerInfo.h"
-#include "instrument/IdentRecord.h"
+#include "instrument/session/IdentRecord.h"
 
 #include <chrono>
 #include <string>

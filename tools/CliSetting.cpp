@@ -1,8 +1,8 @@
 #include "CliSetting.h"
 
 #include "CliArgs.h"
-#include "instrument/LaserProtocol.h"
-#include "instrument/TecTypes.h"
+#include "instrument/laser/LaserProtocol.h"
+#include "instrument/tec/TecTypes.h"
 
 #include <algorithm>
 #include <array>

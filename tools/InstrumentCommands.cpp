@@ -6,8 +6,8 @@
 #include "CliSetterLog.h"
 #include "CliSetting.h"
 #include "CliStopSignals.h"
-#include "instrument/Laser.h"
-#include "instrument/TEC.h"
+#include "instrument/laser/Laser.h"
+#include "instrument/tec/TEC.h"
 
 #include <cerrno>
 #include <chrono>

@@ -2,8 +2,8 @@
 #include "CliConnection.h"
 #include "CliFormat.h"
 #include "comm/Serial.h"
-#include "instrument/ErrorList.h"
-#include "instrument/InstrBase.h"
+#include "instrument/session/ErrorList.h"
+#include "instrument/session/InstrBase.h"
 
 #include <cstdio>
 

@@ -1,9 +1,5 @@
 #include "comm/SerialMulti.h"
 
-#include "comm/PortDescriptor.h"
-
-#include <optional>
-
 bool CSerialMulti::OpenPort(int, int)
 {
     return IsOpen();
@@ -19,15 +15,13 @@ bool CSerialMulti::OpenSharedPort(int portNumber, int baud)
     return CSerial::OpenPort(portNumber, baud);
 }
 
-bool CSerialMulti::OpenSharedDescriptor(const std::string& descriptor)
+bool CSerialMulti::OpenSharedDescriptor(const PortDescriptor& descriptor)
 {
-    const std::optional<PortDescriptor> parsed = PortDescriptor::Parse(descriptor);
-    if (!parsed)
-        return false;
-    if (parsed->kind == "COM")
-        return CSerial::OpenPort(PortDescriptor::ToInt(parsed->first), PortDescriptor::ToInt(parsed->second));
-    if (parsed->kind == "TCP")
-        return OpenNetwork(parsed->first, PortDescriptor::ToInt(parsed->second));
+    if (descriptor.kind == "COM")
+        return CSerial::OpenPort(PortDescriptor::ToInt(descriptor.first),
+                                 PortDescriptor::ToInt(descriptor.second));
+    if (descriptor.kind == "TCP")
+        return OpenNetwork(descriptor.first, PortDescriptor::ToInt(descriptor.second));
     return false;
 }
 

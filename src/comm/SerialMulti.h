@@ -1,5 +1,6 @@
 #pragma once
 
+#include "comm/PortDescriptor.h"
 #include "comm/Serial.h"
 
 #include <string>
@@ -18,8 +19,8 @@ public:
 
     // The real serial open (the command port's own OpenPort).
     virtual bool OpenSharedPort(int portNumber, int baud);
-    // The real descriptor open: "COM" opens the serial port, "TCP" the network connection; false for
-    // any other kind or a descriptor that does not split.
-    virtual bool OpenSharedDescriptor(const std::string& descriptor);
+    // The real descriptor open, from the descriptor as its owner has split it: "COM" opens the serial
+    // port, "TCP" the network connection; false for any other kind.
+    virtual bool OpenSharedDescriptor(const PortDescriptor& descriptor);
     virtual bool CloseSharedPort();
 };

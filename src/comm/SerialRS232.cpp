@@ -257,18 +257,29 @@ int CSerialRS232::Write(const char* buffer, int length)
     if (!m_isOpen || length <= 0)
         return 0;
     int sent = 0;
+    bool stalled = false;
     while (sent < length && m_isOpen)
     {
         const int count = WriteSome(buffer + sent, length - sent);
-        if (count <= 0)
+        if (count < 0)
+            break; // the device is gone and the channel has closed itself
+        if (count > 0)
         {
-            // A device that takes nothing for a whole pending-write period will not take the rest
-            // either; holding the port lock for a second per byte would stall every other caller.
-            if (count == 0)
-                TAMRIX_LOG(ccComm, 1, "COM port write timed out after %d of %d bytes.\r\n", sent, length);
+            sent += count;
+            stalled = false;
+            continue;
+        }
+        // The byte took nothing for a whole time-out: it fails, and the rest gets a time-out of its own,
+        // since a device that only paused takes the line whole when it resumes.
+        TAMRIX_LOG(ccComm, 1, "COM port write stalled at byte %d of %d.\r\n", sent + 1, length);
+        if (stalled)
+        {
+            // Two time-outs in a row: the device takes nothing. What is still queued is dropped, so a
+            // fragment of this line never reaches the device glued to the next command.
+            ::tcflush(m_fd, TCOFLUSH);
             break;
         }
-        sent += count;
+        stalled = true;
     }
     TraceCommand(buffer, length);
     return sent;

@@ -29,6 +29,9 @@ public:
     // the time-out is not needed here.
     int Read(char* buffer, int capacity, int timeoutMs) override;
     std::string ReadLine(int timeoutMs) override;
+    // Sends the bytes in order. A byte the device takes nothing of for WriteTimeoutMs fails and the
+    // next gets a time-out of its own; after two in a row the queued output is dropped and the write
+    // ends. Returns the count sent.
     int Write(const char* buffer, int length) override;
     bool WriteByte(char byte) override;
     int BytesAvailable() override;

@@ -1,8 +1,8 @@
+#include "FakeDeviceTree.h"
 #include "comm/EnumerateComPorts.h"
 #include "comm/PortDiscoveryError.h"
 #include "comm/PortRegistry.h"
 #include "diag/MemoryProfile.h"
-#include "discovery_fake_tree.h"
 #include "support/PtyPair.h"
 
 #include <algorithm>

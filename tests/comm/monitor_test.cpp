@@ -1,5 +1,5 @@
+#include "FakeDeviceTree.h"
 #include "comm/DeviceMonitor.h"
-#include "discovery_fake_tree.h"
 
 #include <chrono>
 #include <condition_variable>

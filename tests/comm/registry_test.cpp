@@ -1,8 +1,8 @@
+#include "FakeDeviceTree.h"
 #include "comm/EnumerateComPorts.h"
 #include "comm/PortRegistry.h"
 #include "diag/IniProfile.h"
 #include "diag/MemoryProfile.h"
-#include "discovery_fake_tree.h"
 #include "support/PtyPair.h"
 
 #include <gtest/gtest.h>

@@ -25,7 +25,7 @@ TEST(SharedPort, ChannelOpensOnlyReportTheSharedConnection)
     EXPECT_FALSE(shared.IsOpen());
     EXPECT_EQ(pty.SlaveBaud(), 1200) << "the line was configured although nothing should have opened";
 
-    ASSERT_TRUE(shared.OpenSharedDescriptor("COM:41:9600"));
+    ASSERT_TRUE(shared.OpenSharedDescriptor(*PortDescriptor::Parse("COM:41:9600")));
     EXPECT_EQ(pty.SlaveBaud(), 9600);
     EXPECT_TRUE(channel.OpenPort(41, 38400));
     EXPECT_TRUE(channel.OpenDescriptor("COM:41:38400"));
@@ -43,8 +43,7 @@ TEST(SharedPort, ChannelOpensOnlyReportTheSharedConnection)
 TEST(SharedPort, SharedDescriptorRejectsUnknownKinds)
 {
     CSerialMulti shared;
-    EXPECT_FALSE(shared.OpenSharedDescriptor("USB:1:9600"));
-    EXPECT_FALSE(shared.OpenSharedDescriptor("COM:1"));
+    EXPECT_FALSE(shared.OpenSharedDescriptor(*PortDescriptor::Parse("USB:1:9600")));
     EXPECT_FALSE(shared.IsOpen());
 }
 
@@ -52,7 +51,7 @@ TEST(SharedPort, NetworkConnectionIsSharedAndTypedOnlyOnTheOwner)
 {
     LoopbackServer server;
     CSerialMulti shared;
-    ASSERT_TRUE(shared.OpenSharedDescriptor(server.Descriptor()));
+    ASSERT_TRUE(shared.OpenSharedDescriptor(*PortDescriptor::Parse(server.Descriptor())));
     ASSERT_TRUE(server.Accept(WaitMs));
     LineResponder instrument(server.ClientFd(), [](const std::string& cmd) { return "R:" + cmd + "\r"; });
     CSerialRedirector first(&shared);

@@ -1,6 +1,6 @@
 #include "FakeBagInstrument.h"
 
-#include "instrument/HexBytes.h"
+#include "instrument/session/HexBytes.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "instrument/InstrBase.h"
+#include "instrument/session/InstrBase.h"
 
 #include <cstdint>
 #include <map>

@@ -1,14 +1,14 @@
 // The OEM unit and the D560 against the simulator: channels present without discovery, operations
 // reaching the selected channel with its prefix, every channel polled; the D560 main laser's maximum
 // from the factory block, also when the block comes back short.
-#include "ScriptedUnit.h"
 #include "SimInstrument.h"
 #include "comm/PortResolver.h"
 #include "commands/SimTecBank.h"
-#include "instrument/D560.h"
-#include "instrument/D560Main.h"
-#include "instrument/Norlase.h"
+#include "instrument/combined/D560.h"
+#include "instrument/combined/D560Main.h"
+#include "instrument/combined/Norlase.h"
 #include "support/Eventually.h"
+#include "support/ScriptedUnit.h"
 
 #include <chrono>
 #include <gtest/gtest.h>

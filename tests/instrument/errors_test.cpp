@@ -1,5 +1,5 @@
-#include "instrument/ErrorList.h"
-#include "instrument/ErrorTable.h"
+#include "instrument/session/ErrorList.h"
+#include "instrument/session/ErrorTable.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,7 +1,7 @@
-#include "ScriptedUnit.h"
-#include "instrument/DetectInstrument.h"
-#include "instrument/Identification.h"
-#include "instrument/InstrBase.h"
+#include "instrument/session/DetectInstrument.h"
+#include "instrument/session/Identification.h"
+#include "instrument/session/InstrBase.h"
+#include "support/ScriptedUnit.h"
 
 #include <clocale>
 #include <future>

@@ -1,6 +1,6 @@
-#include "ScriptedUnit.h"
-#include "instrument/InstrBase.h"
+#include "instrument/session/InstrBase.h"
 #include "support/CaptureSink.h"
+#include "support/ScriptedUnit.h"
 
 #include <atomic>
 #include <functional>

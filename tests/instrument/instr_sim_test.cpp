@@ -1,10 +1,11 @@
 #include "SimInstrument.h"
 #include "comm/PortResolver.h"
-#include "instrument/DetectInstrument.h"
-#include "instrument/InstrBase.h"
+#include "instrument/session/DetectInstrument.h"
+#include "instrument/session/InstrBase.h"
 #include "support/CaptureSink.h"
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <future>
 #include <gtest/gtest.h>
@@ -225,6 +226,24 @@ TEST_P(SimSessionTest, QueryWhilePollingIsAnsweredWithinTheNextCycle)
     EXPECT_TRUE(instr.IsPolling());
     EXPECT_EQ(instr.Query("MODEL?"), "K760");
     EXPECT_EQ(instr.Query("CALDATE?"), "2025-09-16");
+}
+
+// Empty text is never handed over: an empty query answers "" and an empty command the last command's
+// result, at once rather than after the time-out.
+TEST_P(SimSessionTest, EmptyQueryAndCommandWhilePollingAnswerAtOnce)
+{
+    ASSERT_TRUE(instr.StartBackgroundThread(500));
+    ASSERT_TRUE(WaitUntil([&] { return instr.cycles.load() > 0; }));
+    instr.SetDefaultTimeout(5000);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(instr.Query(""), "");
+    ASSERT_TRUE(instr.Command("MESS bench", true));
+    EXPECT_TRUE(instr.Command("", true));
+    unit->Sim().PushError(201);
+    ASSERT_FALSE(instr.Command("MESS bench", true));
+    EXPECT_FALSE(instr.Command("", true));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
+    EXPECT_EQ(instr.Query("MODEL?"), "K760");
 }
 
 TEST_P(SimSessionTest, CallersOnSeveralThreadsWhilePollingEachGetTheirOwnAnswer)

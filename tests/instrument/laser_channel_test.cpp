@@ -1,6 +1,6 @@
-#include "instrument/Laser.h"
-#include "instrument/ValuesBag.h"
-#include "laser_wire.h"
+#include "LaserWire.h"
+#include "instrument/laser/Laser.h"
+#include "instrument/valuebags/ValuesBag.h"
 #include "support/CaptureSink.h"
 
 #include <functional>

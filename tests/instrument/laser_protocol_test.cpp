@@ -1,4 +1,4 @@
-#include "instrument/LaserProtocol.h"
+#include "instrument/laser/LaserProtocol.h"
 
 #include <clocale>
 #include <gtest/gtest.h>

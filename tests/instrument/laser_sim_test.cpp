@@ -1,8 +1,8 @@
 #include "SimInstrument.h"
 #include "comm/PortResolver.h"
-#include "instrument/Laser.h"
-#include "instrument/LaserProtocol.h"
-#include "instrument/ValuesBagEED312.h"
+#include "instrument/laser/Laser.h"
+#include "instrument/laser/LaserProtocol.h"
+#include "instrument/valuebags/ValuesBagEED312.h"
 #include "support/CaptureSink.h"
 #include "support/Eventually.h"
 

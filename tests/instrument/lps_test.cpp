@@ -1,12 +1,12 @@
 // Lamp power supplies: the poll line and its parser, the supply's own reply handling on a scripted
 // unit, and a supply connected to the simulator.
-#include "ScriptedUnit.h"
 #include "SimInstrument.h"
 #include "comm/PortResolver.h"
-#include "instrument/LPS.h"
-#include "instrument/LpsProtocol.h"
-#include "instrument/MultiLPS.h"
+#include "instrument/lamp/LPS.h"
+#include "instrument/lamp/LpsProtocol.h"
+#include "instrument/lamp/MultiLPS.h"
 #include "support/Eventually.h"
+#include "support/ScriptedUnit.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
@@ -130,6 +130,29 @@ TEST_F(LpsOnScriptedUnit, OnlyCurrentAndVoltageModesAreSent)
 
     EXPECT_TRUE(lps.SetMode(LaserModeLDV));
     EXPECT_TRUE(unit.WaitForLine(":LPS:MODE:V", 1, 2000ms));
+}
+
+// While every poll reply is short, the set points and the mode are asked for, not shown as "no value",
+// and the set point follows the mode the supply reports.
+TEST_F(LpsOnScriptedUnit, SetPointsAreAskedForUntilAGoodPollBringsThem)
+{
+    lps.SetPollFlags(LaserPollBits(LpsProtocol::PollAll));
+    unit.SetOverride(
+        [](const std::string& line, std::string& reply)
+        {
+            if (line.find(";ERR?") == std::string::npos)
+                return false;
+            reply = "7.1\r\n";
+            return true;
+        });
+    unit.SetAnswer(":LPS:MODE?", "V");
+    unit.SetAnswer("LPS:SET:V?", "12.5");
+    unit.SetAnswer("LPS:SET:I?", "3.25");
+    ASSERT_TRUE(lps.StartBackgroundThread(500));
+    ASSERT_TRUE(Eventually([&] { return lps.GetFailedPolls() >= 1; }, 5000));
+    EXPECT_EQ(lps.GetMode(false), LaserModeLDV);
+    EXPECT_FLOAT_EQ(lps.GetSetPoint(), 12.5f);
+    EXPECT_FLOAT_EQ(lps.GetLDISetPoint(), 3.25f);
 }
 
 class LpsOnSimulator : public ::testing::Test

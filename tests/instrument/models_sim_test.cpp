@@ -3,19 +3,25 @@
 #include "SimInstrument.h"
 #include "SimModelTable.h"
 #include "comm/PortResolver.h"
-#include "instrument/D310.h"
-#include "instrument/D312.h"
-#include "instrument/D710.h"
-#include "instrument/K196.h"
-#include "instrument/K760.h"
-#include "instrument/LaserProtocol.h"
-#include "instrument/TecTypes.h"
+#include "instrument/combined/X510.h"
+#include "instrument/laser/LaserProtocol.h"
+#include "instrument/models/D310.h"
+#include "instrument/models/D312.h"
+#include "instrument/models/D710.h"
+#include "instrument/models/K196.h"
+#include "instrument/models/K760.h"
+#include "instrument/models/K910.h"
+#include "instrument/tec/TecTypes.h"
+#include "instrument/valuebags/ValuesBag.h"
 #include "support/Eventually.h"
 
+#include <algorithm>
 #include <chrono>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -58,27 +64,65 @@ SSimModel Model(const char* name)
     return model ? *model : SSimModel{};
 }
 
-TEST(LaserModelsOnSimulator, D310OffersBurstFromBuild62OnlyWithPulseTiming)
+// The D310 connects as the family does: no pulse probe, one error-queue read after the readings.
+TEST(LaserModelsOnSimulator, D310ConnectIsTheFamilysWithOneErrorReadLast)
 {
     SimulatedUnit unit(Model("D310"), 191);
     CD310 d310;
     ASSERT_TRUE(unit.Connect(d310));
-    EXPECT_TRUE(d310.IsPulseCapable());
+    const std::vector<std::string> lines = unit.Sim().Log().Lines();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& l) { return l.find("LAS:F?") != std::string::npos; }),
+              0);
+    const auto readings = std::find(lines.begin(), lines.end(), "LAS:LDI?");
+    ASSERT_NE(readings, lines.end());
+    EXPECT_EQ(std::count(readings, lines.end(), "ERR?"), 1);
+    EXPECT_EQ(lines.back(), "ERR?");
+
+    EXPECT_FALSE(d310.IsPulseCapable());
+    EXPECT_FALSE(d310.IsModeSupported(LaserModePulse));
+    EXPECT_TRUE(d310.IsModeSupported(LaserModeICW));
+    // The mode rule itself: pulse modes with the flag, BURST from build 62.
+    d310.SetPulseCapable(true);
     EXPECT_TRUE(d310.IsModeSupported(LaserModeBurst));
     EXPECT_EQ(d310.GetErrorCount(), 0);
     d310.Disconnect();
+}
 
-    // The same driver without pulse timing: the probe's refusal never reaches the error list.
-    SSimModel plain = Model("D310");
-    plain.pulse = false;
-    SimulatedUnit plainUnit(plain, 192);
-    CD310 plainD310;
-    ASSERT_TRUE(plainUnit.Connect(plainD310));
-    EXPECT_FALSE(plainD310.IsPulseCapable());
-    EXPECT_FALSE(plainD310.IsModeSupported(LaserModePulse));
-    EXPECT_TRUE(plainD310.IsModeSupported(LaserModeICW));
-    EXPECT_EQ(plainD310.GetErrorCount(), 0);
-    plainD310.Disconnect();
+// A unit whose connect does not read the mode (firmware 2) still takes and reports its set point
+// before the first poll, and while polling a set point the poll has not brought yet is asked for.
+TEST(LaserModelsOnSimulator, D312SetPointBeforeAndWithoutAGoodPoll)
+{
+    SimulatedUnit unit(Model("D312"), 121);
+    CD312 d312;
+    ASSERT_TRUE(unit.Connect(d312));
+    ASSERT_TRUE(d312.SetSetPoint(123.0));
+    EXPECT_GE(unit.Sim().Log().WaitForText("LAS:LDI 123.000000", 0ms), 0);
+    EXPECT_FLOAT_EQ(d312.GetSetPoint(), 123.0f);
+
+    // Every poll is refused as another channel's: the caches stay empty.
+    unit.Sim().Faults().wrongChannel = true;
+    ASSERT_TRUE(d312.StartBackgroundThread(500));
+    ASSERT_TRUE(Eventually([&] { return d312.GetFailedPolls() >= 1; }, 5000));
+    EXPECT_NE(d312.GetMode(false), LaserModeNone);
+    EXPECT_FLOAT_EQ(d312.GetLDISetPoint(), 123.0f);
+    EXPECT_FLOAT_EQ(d312.GetSetPoint(), 123.0f);
+    EXPECT_NE(d312.GetMDPSetPoint(), CLaser::NoValue);
+    d312.Disconnect();
+}
+
+// The stored factory values are 32-bit floats in the model's table: fractions survive the round trip.
+TEST(LaserModelsOnSimulator, StoredValuesKeepTheirFractions)
+{
+    SimulatedUnit unit(Model("D312"), 122);
+    CD312 d312;
+    ASSERT_TRUE(unit.Connect(d312));
+    ASSERT_TRUE(d312.SetStoredValue(CLaser::StoredValue370011, 1.25f));
+    ASSERT_TRUE(d312.SetStoredValue(CLaser::StoredValue370031, -0.375f));
+    d312.GetValueBag()->Forget(); // read back from the unit, not from the bag's copy
+    EXPECT_FLOAT_EQ(d312.GetStoredValue(CLaser::StoredValue370011).value_or(0.0f), 1.25f);
+    EXPECT_FLOAT_EQ(d312.GetStoredValue(CLaser::StoredValue370031).value_or(0.0f), -0.375f);
+    d312.Disconnect();
 }
 
 TEST(LaserModelsOnSimulator, D710ConnectReadsItsCapabilitiesAndTheFineLdvLimit)
@@ -147,6 +191,59 @@ TEST(TecModelsOnSimulator, K760SensorConstantsTravelPerSensor)
     EXPECT_NE(a, 1.125e-3f);
     k760.Disconnect();
 }
+
+// The T set point lock is one operation, which the K910 answers through the family's interface: the
+// simulated unit stores no capability word, so its T settings group is hidden and the set point locked.
+TEST(TecModelsOnSimulator, K910AnswersTheTSetPointLockThroughTheFamily)
+{
+    SimulatedUnit unit(Model("K910"), 123);
+    CK910 k910;
+    ASSERT_TRUE(unit.Connect(k910));
+    CTEC& tec = k910;
+    EXPECT_TRUE(tec.IsTSetPointLocked());
+    k910.Disconnect();
+}
+
+struct SStopCase
+{
+    const char* model;
+    int portNumber;
+    std::function<std::unique_ptr<CInstrBase>()> create;
+};
+
+class StopMidCycle : public ::testing::TestWithParam<SStopCase>
+{
+};
+
+// The user disconnects while the unit has stopped answering mid-cycle: the cycle the stop cut short
+// is not a failed poll, for either family and for a combined unit's sides.
+TEST_P(StopMidCycle, IsNoFailedPoll)
+{
+    SimulatedUnit unit(Model(GetParam().model), GetParam().portNumber);
+    std::unique_ptr<CInstrBase> instrument = GetParam().create();
+    ASSERT_TRUE(unit.Connect(*instrument));
+    ASSERT_TRUE(instrument->StartBackgroundThread(500));
+    instrument->ClearUserFlag();
+    ASSERT_TRUE(
+        Eventually([&] { return instrument->IsFirstCycleDone() && instrument->GetUserFlag(); }, 5000));
+    ASSERT_EQ(instrument->GetFailedPolls(), 0);
+
+    const size_t before = unit.Sim().Log().Count();
+    unit.Sim().Faults().dropEvery = 1;
+    // A poll line has gone out and its reply will not come: the cycle waits, it has not failed yet.
+    ASSERT_GE(unit.Sim().Log().WaitFor(
+                  [](const std::string& l) { return l.find("CHAN?") != std::string::npos; }, 2000ms, before),
+              0);
+    ASSERT_TRUE(instrument->StopBackgroundThread(5000));
+    EXPECT_EQ(instrument->GetFailedPolls(), 0);
+    instrument->Disconnect();
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, StopMidCycle,
+                         ::testing::Values(SStopCase{"K760", 125, [] { return std::make_unique<CK760>(); }},
+                                           SStopCase{"D312", 126, [] { return std::make_unique<CD312>(); }},
+                                           SStopCase{"X510", 127, [] { return std::make_unique<CX510>(); }}),
+                         [](const auto& info) { return std::string(info.param.model); });
 
 struct SLm335Case
 {

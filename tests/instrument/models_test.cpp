@@ -1,13 +1,13 @@
 // Capability answers of the single-channel models that encode rules: firmware gates, per-sensor
 // masks, the stored capability word of the K910.
-#include "instrument/D312.h"
-#include "instrument/K705.h"
-#include "instrument/K760.h"
-#include "instrument/K910.h"
-#include "instrument/LaserProtocol.h"
-#include "instrument/ModelRules.h"
-#include "instrument/TecTypes.h"
-#include "instrument/ValuesBag.h"
+#include "instrument/laser/LaserProtocol.h"
+#include "instrument/models/D312.h"
+#include "instrument/models/K705.h"
+#include "instrument/models/K760.h"
+#include "instrument/models/K910.h"
+#include "instrument/models/ModelRules.h"
+#include "instrument/tec/TecTypes.h"
+#include "instrument/valuebags/ValuesBag.h"
 
 #include <gtest/gtest.h>
 #include <memory>

@@ -1,14 +1,16 @@
 // The TEC channel against a scripted instrument on a real pseudo-terminal: the exact lines it sends,
 // what it caches from the replies, and what it refuses to send.
-#include "instrument/TEC.h"
+#include "TecFake.h"
+#include "instrument/tec/TEC.h"
+#include "instrument/valuebags/ValuesBag.h"
 #include "support/CaptureSink.h"
 #include "support/Eventually.h"
-#include "tec_fake.h"
 
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace
@@ -165,7 +167,8 @@ TEST_F(TecChannel, AnotherChannelsNumberLeavesEveryCachedValueUnchanged)
     EXPECT_EQ(tec->GetITE(), CTEC::NoValue);
     EXPECT_EQ(tec->GetV(), CTEC::NoValue);
     EXPECT_EQ(tec->GetT(true), 0.0f);
-    EXPECT_EQ(tec->GetMode(), TecModeUnknown);
+    // The mode is a setting, not a reading: until a poll brings it, the unit is asked.
+    EXPECT_EQ(tec->GetMode(), TecModeT);
     EXPECT_FALSE(tec->GetOutput());
     EXPECT_EQ(tec->GetCondition(), 0);
     EXPECT_FALSE(tec->IsAnalogEnabled());
@@ -374,6 +377,84 @@ INSTANTIATE_TEST_SUITE_P(
                     true,
                     {"TEC:AUTOTUNE 25.46"},
                     nullptr}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Every range-checked setter at each of its bounds, typed as a user types it (a float): the bound
+// itself is sent, a value one thousandth outside is refused and nothing goes out.
+struct SBoundRow
+{
+    const char* name;
+    int sensorType;                                          // the unit's answer to "SENS?"
+    std::vector<std::pair<const char*, const char*>> limits; // the unit's limits that differ from Open's
+    std::function<bool(CTEC&, float)> set;
+    float bound;
+    float outside;
+};
+
+class TecBounds : public TecChannel, public ::testing::WithParamInterface<SBoundRow>
+{
+};
+
+TEST_P(TecBounds, AValueTypedAsTheBoundIsSentAndOneOutsideIsNot)
+{
+    Open();
+    fake.Set("SENS?", std::to_string(GetParam().sensorType));
+    for (const auto& [key, answer] : GetParam().limits)
+    {
+        fake.Set(key, answer);
+    }
+    auto bag = std::make_unique<CValuesBag>(tec.get());
+    ASSERT_TRUE(bag->SetInt(0x480007, 2300, false)); // the model's ITE maximum [mA]
+    tec->SetValueBag(std::move(bag));
+
+    EXPECT_TRUE(GetParam().set(*tec, GetParam().bound));
+    EXPECT_EQ(CommandLines(fake.Lines()).size(), 1u) << ::testing::PrintToString(fake.Lines());
+    fake.ClearLines();
+    EXPECT_FALSE(GetParam().set(*tec, GetParam().outside));
+    EXPECT_TRUE(CommandLines(fake.Lines()).empty()) << ::testing::PrintToString(fake.Lines());
+}
+
+const auto SetT = [](CTEC& t, float v) { return t.SetT(v); };
+const auto SetR = [](CTEC& t, float v) { return t.SetR(v); };
+const auto SetITE = [](CTEC& t, float v) { return t.SetITE(v); };
+const auto SetITELimit = [](CTEC& t, float v) { return t.SetITELimit(v); };
+const auto SetTLow = [](CTEC& t, float v) { return t.SetTLowLimit(v); };
+const auto SetTHigh = [](CTEC& t, float v) { return t.SetTHighLimit(v); };
+const auto SetRLow = [](CTEC& t, float v) { return t.SetRLowLimit(v); };
+const auto SetRHigh = [](CTEC& t, float v) { return t.SetRHighLimit(v); };
+// Wide R limits, so that only the sensor type's own range bounds the limit being set.
+const std::vector<std::pair<const char*, const char*>> kWideR{{"LIM:RLO?", "0.0001"}, {"LIM:RHI?", "100000"}};
+
+// Open's unit: T limits -10..80, R limits 5..40, ITE limit 1.5; family T bounds -99..250.
+INSTANTIATE_TEST_SUITE_P(
+    Rows, TecBounds,
+    ::testing::Values(SBoundRow{"TAtTLowLimit", 1, {}, SetT, -10.0f, -10.001f},
+                      SBoundRow{"TAtTHighLimit", 1, {}, SetT, 80.0f, 80.001f},
+                      SBoundRow{"TAtFractionalLimit", 1, {{"LIM:THI?", "80.1"}}, SetT, 80.1f, 80.101f},
+                      SBoundRow{"RAtRLowLimit", 1, {}, SetR, 5.0f, 4.999f},
+                      SBoundRow{"RAtRHighLimit", 1, {}, SetR, 40.0f, 40.001f},
+                      SBoundRow{"ITEAtLimit", 1, {}, SetITE, 1.5f, 1.501f},
+                      SBoundRow{"ITEAtNegativeLimit", 1, {}, SetITE, -1.5f, -1.501f},
+                      SBoundRow{"ITELimitAtZero", 1, {}, SetITELimit, 0.0f, -0.001f},
+                      SBoundRow{"ITELimitAtMaximum", 1, {}, SetITELimit, 2.3f, 2.301f},
+                      SBoundRow{"TLowLimitAtMinT", 1, {}, SetTLow, -99.0f, -99.001f},
+                      SBoundRow{"TLowLimitAtTHighLimit", 1, {}, SetTLow, 80.0f, 80.001f},
+                      SBoundRow{"THighLimitAtMaxT", 1, {}, SetTHigh, 250.0f, 250.001f},
+                      SBoundRow{"THighLimitAtTLowLimit", 1, {}, SetTHigh, -10.0f, -10.001f},
+                      SBoundRow{"RLowLimitAtRHighLimit", 1, {}, SetRLow, 40.0f, 40.001f},
+                      SBoundRow{"RHighLimitAtRLowLimit", 1, {}, SetRHigh, 5.0f, 4.999f},
+                      SBoundRow{"RLowLimitTherm100uA", 1, kWideR, SetRLow, 0.01f, 0.009f},
+                      SBoundRow{"RHighLimitTherm100uA", 1, kWideR, SetRHigh, 45.0f, 45.001f},
+                      SBoundRow{"RLowLimitTherm10uA", 2, kWideR, SetRLow, 0.1f, 0.099f},
+                      SBoundRow{"RHighLimitTherm10uA", 2, kWideR, SetRHigh, 450.0f, 450.001f},
+                      SBoundRow{"RLowLimitLM335", 3, kWideR, SetRLow, 1730.0f, 1729.999f},
+                      SBoundRow{"RHighLimitLM335", 3, kWideR, SetRHigh, 4730.0f, 4730.001f},
+                      SBoundRow{"RLowLimitAD590", 4, kWideR, SetRLow, 173.0f, 172.999f},
+                      SBoundRow{"RHighLimitAD590", 4, kWideR, SetRHigh, 473.0f, 473.001f},
+                      SBoundRow{"RLowLimitRTD", 5, kWideR, SetRLow, 20.0f, 19.999f},
+                      SBoundRow{"RHighLimitRTD4Wire", 6, kWideR, SetRHigh, 192.0f, 192.001f},
+                      SBoundRow{"RLowLimitTherm1mA", 7, kWideR, SetRLow, 0.001f, 0.0f},
+                      SBoundRow{"RHighLimitTherm1mA", 7, kWideR, SetRHigh, 4.5f, 4.501f}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TecChannel, CableResistanceGoesOutOnModelsThatHaveIt)

@@ -1,7 +1,7 @@
 // Pure parts of the TEC channel: reply parsing, formatting, sensor facts, reading histories.
-#include "instrument/ReadingHistory.h"
-#include "instrument/TecProtocol.h"
-#include "instrument/TecTypes.h"
+#include "instrument/session/ReadingHistory.h"
+#include "instrument/tec/TecProtocol.h"
+#include "instrument/tec/TecTypes.h"
 
 #include <clocale>
 #include <cstdio>

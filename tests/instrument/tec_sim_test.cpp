@@ -3,7 +3,7 @@
 #include "SimInstrument.h"
 #include "comm/PortResolver.h"
 #include "commands/SimTecBank.h"
-#include "instrument/TEC.h"
+#include "instrument/tec/TEC.h"
 #include "support/Eventually.h"
 
 #include <chrono>
@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -147,4 +148,46 @@ INSTANTIATE_TEST_SUITE_P(
         SSimRow{"K910", 1, true, 232, true, ""}),
     [](const auto& info)
     { return std::string(info.param.model) + (info.param.tcp ? "OverTcp" : "OverPty"); });
+// A TEC on a simulated unit whose port is open but not yet connected, so that the replies it gets are
+// counted from the first (the unit's drop-every fault counts replies).
+class TecFaultOnSimulator : public ::testing::Test
+{
+protected:
+    static constexpr int kPortNumber = 124;
+
+    void SetUp() override
+    {
+        sim = CSimInstrument::Create("K760");
+        ASSERT_TRUE(sim);
+        std::string error;
+        ASSERT_TRUE(sim->StartPty("", error)) << error;
+        ASSERT_TRUE(CPortResolver::Register(kPortNumber, sim->PtyPath()));
+        tec.SetDefaultTimeout(300);
+    }
+    void TearDown() override
+    {
+        tec.Disconnect();
+        sim->Stop();
+        CPortResolver::Unregister(kPortNumber);
+    }
+    std::string Descriptor() const { return "COM:" + std::to_string(kPortNumber) + ":38400"; }
+
+    std::unique_ptr<CSimInstrument> sim;
+    CTEC tec;
+};
+
+// The third reply (":TEC:T?") is lost: V is still asked and its precision recorded, then the error
+// queue is read, and the result says that not every reading came.
+TEST_F(TecFaultOnSimulator, ReadAllReadingsAsksEveryReadingAfterALostOne)
+{
+    ASSERT_TRUE(tec.GetPort().OpenDescriptor(Descriptor()));
+    sim->Faults().dropEvery = 3;
+    EXPECT_FALSE(tec.ReadAllReadings());
+    const std::vector<std::string> lines = sim->Log().Lines();
+    const std::vector<std::string> expected{":TEC:ITE?", ":TEC:R?", ":TEC:T?", ":TEC:V?", "ERR?"};
+    EXPECT_EQ(lines, expected);
+    EXPECT_NE(tec.GetV(), CTEC::NoValue);
+    EXPECT_EQ(tec.GetPrecision(TecQuantityV), 3);
+}
+
 } // namespace

@@ -1,8 +1,8 @@
 #include "SimInstrument.h"
 #include "comm/PortResolver.h"
-#include "instrument/InstrBase.h"
-#include "instrument/ValuesBagEEK705.h"
-#include "instrument/ValuesBagEEK760.h"
+#include "instrument/session/InstrBase.h"
+#include "instrument/valuebags/ValuesBagEEK705.h"
+#include "instrument/valuebags/ValuesBagEEK760.h"
 
 #include <chrono>
 #include <gtest/gtest.h>

@@ -1,12 +1,12 @@
 #include "FakeBagInstrument.h"
-#include "instrument/ValuesBagEED310.h"
-#include "instrument/ValuesBagEED312.h"
-#include "instrument/ValuesBagEED710.h"
-#include "instrument/ValuesBagEEK705.h"
-#include "instrument/ValuesBagEEK760.h"
-#include "instrument/ValuesBagEEK910.h"
-#include "instrument/ValuesBagEEX510.h"
-#include "instrument/ValuesBagEEv3Combo.h"
+#include "instrument/valuebags/ValuesBagEED310.h"
+#include "instrument/valuebags/ValuesBagEED312.h"
+#include "instrument/valuebags/ValuesBagEED710.h"
+#include "instrument/valuebags/ValuesBagEEK705.h"
+#include "instrument/valuebags/ValuesBagEEK760.h"
+#include "instrument/valuebags/ValuesBagEEK910.h"
+#include "instrument/valuebags/ValuesBagEEX510.h"
+#include "instrument/valuebags/ValuesBagEEv3Combo.h"
 
 #include <algorithm>
 #include <clocale>

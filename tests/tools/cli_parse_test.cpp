@@ -4,8 +4,8 @@
 #include "comm/PortRegistry.h"
 #include "diag/IniProfile.h"
 #include "diag/TempDir.h"
-#include "instrument/LaserProtocol.h"
-#include "instrument/TecTypes.h"
+#include "instrument/laser/LaserProtocol.h"
+#include "instrument/tec/TecTypes.h"
 
 #include <clocale>
 #include <gmock/gmock.h>

@@ -2,8 +2,8 @@
 
 #include "SimPanelRig.h"
 #include "UiTestEnvironment.h"
-#include "instrument/Laser.h"
-#include "instrument/TEC.h"
+#include "instrument/laser/Laser.h"
+#include "instrument/tec/TEC.h"
 #include "ui/dialogs/LaserSettingsDlg.h"
 #include "ui/dialogs/SettingsSheet.h"
 #include "ui/dialogs/TecSettingsPage.h"

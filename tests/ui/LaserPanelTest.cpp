@@ -2,7 +2,7 @@
 
 #include "SimPanelRig.h"
 #include "UiTestEnvironment.h"
-#include "instrument/Laser.h"
+#include "instrument/laser/Laser.h"
 #include "ui/dialogs/LaserSettingsDlg.h"
 #include "ui/dialogs/QCWParametersDlg.h"
 #include "ui/dialogs/SettingsSheet.h"

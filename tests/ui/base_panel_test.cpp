@@ -8,7 +8,7 @@
 #include "UiTestEnvironment.h"
 #include "comm/Serial.h"
 #include "diag/MemoryProfile.h"
-#include "instrument/InstrBase.h"
+#include "instrument/session/InstrBase.h"
 #include "ui/panels/PanelMessages.h"
 #include "ui/panels/PanelTypes.h"
 

@@ -5,7 +5,7 @@
 #include "SimPanelFixture.h"
 #include "UiTestEnvironment.h"
 #include "diag/MemoryProfile.h"
-#include "instrument/TEC.h"
+#include "instrument/tec/TEC.h"
 #include "ui/app/UiContext.h"
 #include "ui/panels/TECPanel.h"
 #include "ui/widgets/TecBlock.h"
@@ -65,6 +65,16 @@ private slots:
         QVERIFY(sim.Connect(*panel));
         QTRY_VERIFY_WITH_TIMEOUT(Text(*panel, "tField") != "---" && !Text(*panel, "tField").isEmpty(), 10000);
         QCOMPARE(Find<QLabel>(*panel, "tFieldUnit")->text(), QString::fromUtf8("\u00baC"));
+
+        // A tick while the channel does not poll empties the readings; the next cycle rewrites them all.
+        QVERIFY(panel->GetTEC()->PauseBackgroundThread(true, 5000));
+        panel->Refresh();
+        QVERIFY(Text(*panel, "tField").isEmpty());
+        QVERIFY(Find<QLabel>(*panel, "setPointUnit")->text().isEmpty());
+        panel->GetTEC()->PauseBackgroundThread(false, 5000);
+        QVERIFY(!panel->GetTEC()->IsPaused());
+        QTRY_VERIFY_WITH_TIMEOUT(!Text(*panel, "tField").isEmpty(), 10000);
+        QCOMPARE(Find<QLabel>(*panel, "setPointUnit")->text(), QString::fromUtf8("\u00baC"));
 
         sim.Sim().SetSensorFault(0, ESimSensorFault::Open);
         QTRY_COMPARE_WITH_TIMEOUT(Text(*panel, "tField"), QString("Open"), 10000);

@@ -4,7 +4,7 @@
 #include "SimPanelFixture.h"
 #include "UiTestEnvironment.h"
 #include "diag/MemoryProfile.h"
-#include "instrument/TEC.h"
+#include "instrument/tec/TEC.h"
 #include "ui/app/UiContext.h"
 #include "ui/dialogs/TECSettingsDlg.h"
 #include "ui/panels/TECPanel.h"

@@ -1,6 +1,6 @@
 #include "ui/dialogs/AutoTuneProcess.h"
 
-#include "instrument/TEC.h"
+#include "instrument/tec/TEC.h"
 #include "ui/widgets/LocaleNumber.h"
 #include "ui/widgets/TrendChart.h"
 
@@ -26,8 +26,10 @@ CAutoTuneProcess::CAutoTuneProcess(STecChannelAccess access, QWidget* parent)
     setObjectName("autoTuneProcess");
     setTitle("AutoTune");
     setProperty("caption", "AutoTune Wizard - In Process");
-    // Leaving this page goes to the results only: no way back to a tune already running.
+    // Leaving this page goes to the results only: no way back to a tune already running. Its only button
+    // besides Cancel reads Finish and stays disabled; the page moves on by itself.
     setCommitPage(true);
+    setButtonText(QWizard::CommitButton, "Finish");
     auto* text =
         new QLabel("The AutoTune is in progress. Depending on the speed of the mount, it can take 20 "
                    "minutes or more to complete the process, so be patient.\n\nPress Cancel to "

@@ -1,6 +1,6 @@
 #include "ui/dialogs/AutoTuneResults.h"
 
-#include "instrument/TEC.h"
+#include "instrument/tec/TEC.h"
 #include "ui/widgets/LocaleNumber.h"
 
 #include <QAbstractButton>

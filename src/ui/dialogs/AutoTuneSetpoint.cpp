@@ -1,6 +1,6 @@
 #include "ui/dialogs/AutoTuneSetpoint.h"
 
-#include "instrument/TEC.h"
+#include "instrument/tec/TEC.h"
 #include "ui/app/Prompter.h"
 #include "ui/widgets/LocaleNumber.h"
 

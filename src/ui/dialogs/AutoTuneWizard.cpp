@@ -1,7 +1,7 @@
 #include "ui/dialogs/AutoTuneWizard.h"
 
-#include "instrument/InstrBase.h"
-#include "instrument/TEC.h"
+#include "instrument/session/InstrBase.h"
+#include "instrument/tec/TEC.h"
 #include "ui/app/Prompter.h"
 #include "ui/dialogs/AutoTuneIntro.h"
 #include "ui/dialogs/AutoTuneProcess.h"

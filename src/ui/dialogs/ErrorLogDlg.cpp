@@ -1,6 +1,6 @@
 #include "ui/dialogs/ErrorLogDlg.h"
 
-#include "instrument/InstrBase.h"
+#include "instrument/session/InstrBase.h"
 #include "ui/app/Prompter.h"
 
 #include <QHBoxLayout>

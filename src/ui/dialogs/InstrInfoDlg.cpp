@@ -1,7 +1,7 @@
 #include "ui/dialogs/InstrInfoDlg.h"
 
-#include "instrument/InstrBase.h"
-#include "instrument/Laser.h"
+#include "instrument/laser/Laser.h"
+#include "instrument/session/InstrBase.h"
 #include "ui/app/Prompter.h"
 #include "ui/dialogs/FieldValidation.h"
 #include "ui/dialogs/Terminal.h"

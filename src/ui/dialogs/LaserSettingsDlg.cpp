@@ -1,6 +1,6 @@
 #include "ui/dialogs/LaserSettingsDlg.h"
 
-#include "instrument/Laser.h"
+#include "instrument/laser/Laser.h"
 #include "ui/dialogs/FieldPrompts.h"
 #include "ui/widgets/LocaleNumber.h"
 #include "ui/widgets/ReadingState.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "instrument/Laser.h"
+#include "instrument/laser/Laser.h"
 #include "ui/app/UiContext.h"
 #include "ui/widgets/LaserChannelAccess.h"
 

@@ -1,8 +1,8 @@
 #include "ui/dialogs/TECSettingsDlg.h"
 
-#include "instrument/InstrBase.h"
-#include "instrument/TEC.h"
-#include "instrument/TecTypes.h"
+#include "instrument/session/InstrBase.h"
+#include "instrument/tec/TEC.h"
+#include "instrument/tec/TecTypes.h"
 #include "ui/app/Prompter.h"
 #include "ui/widgets/LocaleNumber.h"
 
@@ -200,7 +200,8 @@ QGroupBox* CTECSettingsDlg::BuildConditions()
 
 QGroupBox* CTECSettingsDlg::BuildLimits()
 {
-    auto* group = new QGroupBox("Limits", this);
+    // Only a frame for the three limit groups below it.
+    auto* group = new QGroupBox(this);
     group->setFlat(true);
     auto* column = new QVBoxLayout(group);
     column->setContentsMargins(0, 0, 0, 0);

@@ -1,8 +1,8 @@
 #include "ui/panels/ComboPanel.h"
 
-#include "instrument/Laser.h"
-#include "instrument/TEC.h"
-#include "instrument/TecTypes.h"
+#include "instrument/laser/Laser.h"
+#include "instrument/tec/TEC.h"
+#include "instrument/tec/TecTypes.h"
 #include "ui/dialogs/LaserSettingsDlg.h"
 #include "ui/dialogs/SettingsSheet.h"
 #include "ui/dialogs/TecSettingsPage.h"

@@ -1,6 +1,6 @@
 #include "ui/panels/LaserPanel.h"
 
-#include "instrument/Laser.h"
+#include "instrument/laser/Laser.h"
 #include "ui/panels/PanelTypes.h"
 #include "ui/panels/RefreshRule.h"
 #include "ui/widgets/LaserBlock.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "instrument/IdentRecord.h"
+#include "instrument/session/IdentRecord.h"
 
 // Panel type codes, persisted per panel in "Settings"/"Panels" and in each "Panel%d-%d" section.
 namespace PanelType

@@ -1,6 +1,6 @@
 #include "ui/panels/RefreshRule.h"
 
-#include "instrument/InstrBase.h"
+#include "instrument/session/InstrBase.h"
 
 namespace RefreshRule
 {

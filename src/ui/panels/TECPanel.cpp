@@ -1,7 +1,7 @@
 #include "ui/panels/TECPanel.h"
 
-#include "instrument/TEC.h"
-#include "instrument/TecTypes.h"
+#include "instrument/tec/TEC.h"
+#include "instrument/tec/TecTypes.h"
 #include "ui/app/Prompter.h"
 #include "ui/panels/PanelTypes.h"
 #include "ui/widgets/ReadingState.h"

@@ -1,8 +1,8 @@
 #include "ui/widgets/CsvRecorder.h"
 
 #include "CliChannels.h"
-#include "instrument/InstrBase.h"
-#include "instrument/TEC.h"
+#include "instrument/session/InstrBase.h"
+#include "instrument/tec/TEC.h"
 #include "ui/widgets/ReadingState.h"
 
 #include <cerrno>

@@ -1,6 +1,6 @@
 #include "ui/widgets/LaserBlock.h"
 
-#include "instrument/Laser.h"
+#include "instrument/laser/Laser.h"
 #include "ui/app/Prompter.h"
 #include "ui/dialogs/LaserSettingsDlg.h"
 #include "ui/dialogs/QCWParametersDlg.h"

@@ -1,6 +1,6 @@
 #include "ui/widgets/LaserChannelAccess.h"
 
-#include "instrument/Laser.h"
+#include "instrument/laser/Laser.h"
 
 CLaser* SLaserChannelAccess::Selected() const
 {

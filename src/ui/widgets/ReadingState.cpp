@@ -1,7 +1,7 @@
 #include "ui/widgets/ReadingState.h"
 
-#include "instrument/InstrBase.h"
-#include "instrument/TEC.h"
+#include "instrument/session/InstrBase.h"
+#include "instrument/tec/TEC.h"
 
 #include <cmath>
 

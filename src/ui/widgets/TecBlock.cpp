@@ -1,7 +1,7 @@
 #include "ui/widgets/TecBlock.h"
 
-#include "instrument/TEC.h"
-#include "instrument/TecTypes.h"
+#include "instrument/tec/TEC.h"
+#include "instrument/tec/TecTypes.h"
 #include "ui/app/Prompter.h"
 #include "ui/dialogs/AutoTuneWizard.h"
 #include "ui/dialogs/TECSettingsDlg.h"
@@ -56,7 +56,9 @@ QLabel* ReadingField(const QString& name, const QFont& font, QWidget* parent)
     field->setFrameShape(QFrame::Panel);
     field->setFrameShadow(QFrame::Sunken);
     field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    field->setMinimumWidth(QFontMetrics(font).horizontalAdvance("-0000.000") + 8);
+    const QFontMetrics metrics(font);
+    field->setMinimumWidth(metrics.horizontalAdvance("-0000.000") + 8);
+    field->setMinimumHeight(metrics.height() + 6);
     return field;
 }
 
@@ -298,6 +300,9 @@ void CTecBlock::Refresh(bool forced)
     CTEC* tec = m_access.Selected();
     if (!tec)
         return;
+    // Fields emptied on a tick without a refresh come back in full, whatever the flag did meanwhile.
+    forced = forced || m_readingsCleared;
+    m_readingsCleared = false;
     ShowReadings(*tec, forced);
     RefreshSetPoint(*tec, forced);
     if (m_mode == TecModeT)
@@ -420,6 +425,7 @@ void CTecBlock::ShowAuxSensors(CTEC& tec)
 
 void CTecBlock::ClearReadings()
 {
+    m_readingsCleared = true;
     for (QLabel* field : {m_tField, m_rField, m_iteField, m_vteField, m_setPointUnit})
         field->clear();
     for (QLabel* value : m_auxValues)
@@ -642,15 +648,11 @@ void CTecBlock::OpenSettings()
 {
     if (!Channel())
         return;
-    emit modalStarted();
     CTECSettingsDlg dialog(m_context, m_access, this);
     dialog.exec();
-    emit modalFinished();
 }
 
 void CTecBlock::OpenAutoTune()
 {
-    emit modalStarted();
     CAutoTuneWizard::Run(m_context, m_access, this);
-    emit modalFinished();
 }

@@ -70,11 +70,6 @@ public:
     int CachedMode() const { return m_mode; }
     bool IsSetPointEdited() const { return m_edited; }
 
-signals:
-    // A setting dialog or the wizard is about to open / has closed (a panel may pause its own work).
-    void modalStarted();
-    void modalFinished();
-
 private:
     void Build(const SOptions& options);
     QWidget* BuildReadings();
@@ -111,6 +106,7 @@ private:
     int m_mode = 0;
     int m_sensorType = 0;
     bool m_previousFlag = false;
+    bool m_readingsCleared = false; // the next refresh rewrites everything
     bool m_setPointEditable = false;
     bool m_edited = false;
     bool m_rewritingField = false;

@@ -1,6 +1,6 @@
 #include "ui/widgets/TecChannelAccess.h"
 
-#include "instrument/TEC.h"
+#include "instrument/tec/TEC.h"
 
 CTEC* STecChannelAccess::Selected() const
 {

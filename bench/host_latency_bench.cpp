@@ -1,0 +1,364 @@
+// The desktop program under load: the host window with eight TEC panels that poll simulated K760 units
+// over pseudo-terminals at 38400 baud with wire timing. Prints how late a 10 ms timer of the window's
+// event loop fires (p50/p99/max) and the program's CPU per polled panel. The simulators run as child
+// processes (tamrix-sim), so the CPU figure is the program's own. Offscreen; settings in a temporary
+// folder, never the user's.
+//
+//   host_latency_bench [SECONDS [PANELS]]     defaults: 30 s, 8 panels
+#include "comm/PortResolver.h"
+#include "diag/IniProfile.h"
+#include "instrument/session/InstrBase.h"
+#include "ui/app/Prompter.h"
+#include "ui/app/TamrixControlHost.h"
+#include "ui/app/UiContext.h"
+#include "ui/panels/BasePanel.h"
+#include "ui/panels/PanelTypes.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace
+{
+constexpr const char* Model = "K760";
+constexpr int FirstPort = 240; // ports 240.. are registered for the simulators in this process only
+constexpr int ProbePeriodMs = 10;
+constexpr int ConnectDeadlineMs = 120000;
+
+// One tamrix-sim child on a pseudo-terminal reached through a link in the bench's folder.
+struct SSimChild
+{
+    pid_t pid = -1;
+    int output = -1; // kept open until the child ends, so a late line never meets a closed pipe
+    std::string link;
+};
+
+// Reads the child's lines until it names its link (or ends); false when it never does.
+bool WaitForLink(SSimChild& child)
+{
+    std::string line;
+    char c;
+    while (::read(child.output, &c, 1) == 1)
+    {
+        if (c != '\n')
+        {
+            line.push_back(c);
+            continue;
+        }
+        if (line.rfind("LINK ", 0) == 0)
+            return true;
+        line.clear();
+    }
+    return false;
+}
+
+// Started before this process has any thread of its own (the child execs at once anyway).
+SSimChild StartSimulator(const std::string& link)
+{
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0)
+        return {};
+    const pid_t pid = ::fork();
+    if (pid == 0)
+    {
+        ::dup2(pipeFds[1], STDOUT_FILENO);
+        ::close(pipeFds[0]);
+        ::close(pipeFds[1]);
+        ::execl(TAMRIX_SIM_EXE, TAMRIX_SIM_EXE, "--model", Model, "--pty", link.c_str(), "--wire-timing",
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(pipeFds[1]);
+    SSimChild child{pid, pipeFds[0], link};
+    if (pid < 0 || !WaitForLink(child))
+        child.link.clear();
+    return child;
+}
+
+void StopSimulator(SSimChild& child)
+{
+    if (child.pid > 0)
+    {
+        ::kill(child.pid, SIGTERM);
+        ::waitpid(child.pid, nullptr, 0);
+    }
+    if (child.output >= 0)
+        ::close(child.output);
+}
+
+// No modal box may stop the loop being measured: messages go to standard error and are counted.
+class CBenchPrompter : public CPrompter
+{
+public:
+    void Message(QWidget*, const QString& text, EIcon) override
+    {
+        ++messages;
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+    }
+    bool AskYesNo(QWidget*, const QString&) override { return true; }
+    void Beep() override {}
+
+    int messages = 0;
+};
+
+// How late a timer of the event loop fires: re-armed as a single shot on each tick, each sample is the
+// time from when it was due to when its handler ran.
+class CLatenessProbe
+{
+public:
+    explicit CLatenessProbe(int periodMs) : m_periodMs(periodMs)
+    {
+        m_timer.setSingleShot(true);
+        m_timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { OnTick(); });
+        m_clock.start();
+    }
+
+    void Start()
+    {
+        m_samplesMs.clear();
+        Arm();
+    }
+    void Stop() { m_timer.stop(); }
+    std::vector<double> Samples() const { return m_samplesMs; }
+
+private:
+    void Arm()
+    {
+        m_dueNs = m_clock.nsecsElapsed() + qint64(m_periodMs) * 1000000;
+        m_timer.start(m_periodMs);
+    }
+    void OnTick()
+    {
+        m_samplesMs.push_back(std::max<qint64>(0, m_clock.nsecsElapsed() - m_dueNs) / 1e6);
+        Arm();
+    }
+
+    int m_periodMs;
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_dueNs = 0;
+    std::vector<double> m_samplesMs;
+};
+
+double CpuSeconds()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+std::string LoadAverage()
+{
+    std::ifstream file("/proc/loadavg");
+    std::string one;
+    std::string five;
+    file >> one >> five;
+    return one + " (1 min), " + five + " (5 min)";
+}
+
+double Percentile(std::vector<double> samples, double fraction)
+{
+    if (samples.empty())
+        return 0;
+    std::sort(samples.begin(), samples.end());
+    const size_t at = std::min(samples.size() - 1, static_cast<size_t>(fraction * samples.size()));
+    return samples[at];
+}
+
+void RunEventsFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+struct SPhase
+{
+    std::vector<double> latenessMs;
+    double cpuPercent = 0; // of one core, the whole process
+};
+
+SPhase Measure(CLatenessProbe& probe, double seconds)
+{
+    QElapsedTimer wall;
+    const double cpu0 = CpuSeconds();
+    wall.start();
+    probe.Start();
+    RunEventsFor(static_cast<int>(seconds * 1000));
+    probe.Stop();
+    SPhase phase;
+    phase.cpuPercent = (CpuSeconds() - cpu0) / (wall.nsecsElapsed() / 1e9) * 100.0;
+    phase.latenessMs = probe.Samples();
+    return phase;
+}
+
+void PrintPhase(const char* title, const SPhase& phase)
+{
+    const std::vector<double>& s = phase.latenessMs;
+    std::printf("%s\n  timer ticks              %10zu (every %d ms)\n"
+                "  lateness p50             %10.2f ms\n  lateness p99             %10.2f ms\n"
+                "  lateness max             %10.2f ms\n  CPU of the program       %10.2f %% of one core\n",
+                title, s.size(), ProbePeriodMs, Percentile(s, 0.50), Percentile(s, 0.99),
+                s.empty() ? 0.0 : *std::max_element(s.begin(), s.end()), phase.cpuPercent);
+}
+
+// The stored start-up of a user with `panels` TEC panels, each auto-connecting to its own port.
+void WriteProfile(CProfile& profile, int panels)
+{
+    std::string list;
+    for (int i = 0; i < panels; ++i)
+    {
+        list += (i ? "," : "") + std::to_string(PanelType::TEC);
+        const std::string section = "Panel" + std::to_string(i) + "-" + std::to_string(PanelType::TEC);
+        profile.WriteInt(section, "AutoConnect", 1);
+        profile.WriteString(section, "Connection", "COM:" + std::to_string(FirstPort + i) + ":0");
+    }
+    profile.WriteString("Settings", "Panels", list);
+}
+
+// Runs the loop until every panel has ended its auto-connect (or the deadline); the number that connected.
+int WaitForConnects(CTamrixControlHost& host)
+{
+    int finished = 0;
+    int connected = 0;
+    QEventLoop loop;
+    for (int i = 0; i < host.PanelCount(); ++i)
+        QObject::connect(host.PanelAt(i), &CBasePanel::connectFinished, &loop,
+                         [&](bool ok)
+                         {
+                             connected += ok ? 1 : 0;
+                             if (++finished == host.PanelCount())
+                                 loop.quit();
+                         });
+    QTimer::singleShot(ConnectDeadlineMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    return connected;
+}
+
+int PollingPanels(const CTamrixControlHost& host)
+{
+    int polling = 0;
+    for (int i = 0; i < host.PanelCount(); ++i)
+    {
+        const CInstrBase* instrument = host.PanelAt(i)->GetInstrument();
+        polling += instrument && instrument->IsPortOpen() && instrument->GetFailedPolls() == 0 ? 1 : 0;
+    }
+    return polling;
+}
+
+// The settings and the simulators' links live in a folder of their own, removed at the end.
+std::filesystem::path MakeWorkFolder()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "tamrix-bench-XXXXXX").string();
+    if (!::mkdtemp(pattern.data()))
+        return {};
+    ::setenv("XDG_CONFIG_HOME", pattern.c_str(), 1);
+    ::setenv("XDG_STATE_HOME", pattern.c_str(), 1);
+    ::setenv("XDG_RUNTIME_DIR", pattern.c_str(), 1); // mkdtemp made it 0700, as Qt wants
+    return pattern;
+}
+
+int RunBench(int argc, char** argv, double seconds, int panels, const std::vector<SSimChild>& sims)
+{
+    for (int i = 0; i < panels; ++i)
+        if (!CPortResolver::Register(FirstPort + i, sims[i].link))
+            return 1;
+    QApplication app(argc, argv);
+    CIniProfile profile;
+    CBenchPrompter prompter;
+    WriteProfile(profile, panels);
+    CTamrixControlHost host(SUiContext{profile, prompter});
+    host.RestorePanels();
+    host.StartDeviceMonitor();
+    host.show();
+    CLatenessProbe probe(ProbePeriodMs);
+
+    std::printf(
+        "Host window with %d TEC panels (%s on pseudo-terminals, 38400 baud, wire timing), offscreen\n",
+        panels, Model);
+    std::printf("  load average at start    %s on %u cores\n\n", LoadAverage().c_str(),
+                std::thread::hardware_concurrency());
+    QElapsedTimer connectTime;
+    connectTime.start();
+    const int connected = WaitForConnects(host);
+    std::printf("Auto-connect: %d of %d panels connected in %.1f s\n\n", connected, panels,
+                connectTime.elapsed() / 1000.0);
+    if (connected != panels)
+        return 1;
+    RunEventsFor(2000); // the first poll cycles and the first readings on screen
+
+    const SPhase polled = Measure(probe, seconds);
+    const int polling = PollingPanels(host);
+    char title[64];
+    std::snprintf(title, sizeof title, "Polling, %.1f s:", seconds);
+    PrintPhase(title, polled);
+    std::printf("  CPU per polled panel     %10.2f %% of one core (target under 2 %%)\n",
+                polled.cpuPercent / panels);
+    std::printf("  p99 lateness target      %10s (under 50 ms)\n",
+                Percentile(polled.latenessMs, 0.99) < 50.0 ? "met" : "MISSED");
+    std::printf("  panels polling at end    %10d of %d\n  messages shown           %10d\n", polling, panels,
+                prompter.messages);
+
+    // The same window with every panel disconnected: what the polling itself costs.
+    for (int i = 0; i < host.PanelCount(); ++i)
+        host.PanelAt(i)->Disconnect();
+    RunEventsFor(1000); // the disconnects' deferred work is not the baseline
+    const SPhase idle = Measure(probe, std::min(5.0, seconds / 4));
+    std::printf("\n");
+    PrintPhase("The same panels disconnected (baseline):", idle);
+    std::printf("  polling's own CPU        %10.2f %% of one core per panel\n",
+                (polled.cpuPercent - idle.cpuPercent) / panels);
+    std::printf("\n  load average at end      %s\n", LoadAverage().c_str());
+    host.Quit(false);
+    return polling == panels ? 0 : 1;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const double seconds = argc > 1 ? std::atof(argv[1]) : 30.0;
+    const int panels = argc > 2 ? std::atoi(argv[2]) : 8;
+    if (seconds <= 0 || panels < 1 || panels > 16)
+    {
+        std::fprintf(stderr, "usage: host_latency_bench [SECONDS (default 30) [PANELS 1-16 (default 8)]]\n");
+        return 2;
+    }
+    const std::filesystem::path folder = MakeWorkFolder();
+    if (folder.empty())
+    {
+        std::fprintf(stderr, "cannot make a temporary folder\n");
+        return 1;
+    }
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+
+    std::vector<SSimChild> sims;
+    bool started = true;
+    for (int i = 0; i < panels && started; ++i)
+    {
+        sims.push_back(StartSimulator((folder / ("k760-" + std::to_string(i))).string()));
+        started = !sims.back().link.empty();
+    }
+    const int result = started ? RunBench(argc, argv, seconds, panels, sims) : 1;
+    if (!started)
+        std::fprintf(stderr, "%s did not start\n", TAMRIX_SIM_EXE);
+    for (SSimChild& sim : sims)
+        StopSimulator(sim);
+    std::filesystem::remove_all(folder);
+    return result;
+}

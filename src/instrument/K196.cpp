@@ -1,6 +1,0 @@
-#include "instrument/K196.h"
-
-int CK196::GetSensorCount() const
-{
-    return 2;
-}

@@ -1,6 +1,0 @@
-#include "instrument/X19.h"
-
-bool CX19::GetFeatureFlag(uint32_t) const
-{
-    return false;
-}

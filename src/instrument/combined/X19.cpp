@@ -1,0 +1,6 @@
+#include "instrument/combined/X19.h"
+
+bool CX19::GetFeatureFlag(uint32_t) const
+{
+    return false;
+}

@@ -1,0 +1,1046 @@
+#include "instrument/session/InstrBase.h"
+
+#include "comm/PortDescriptor.h"
+#include "diag/EventLog.h"
+#include "instrument/session/ErrorTable.h"
+#include "instrument/session/HexBytes.h"
+#include "instrument/session/Identification.h"
+#include "instrument/valuebags/ValuesBag.h"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <optional>
+#include <utility>
+
+namespace
+{
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+constexpr int kDrainLineLimit = 64; // a unit that never stops talking must not hold a retry forever
+constexpr int kIdleCycleMs = 10;    // shortest cycle when the hooks do no I/O, so the loop never spins
+constexpr int kByteWriteTries = 3;
+
+// Puts ";" between joined commands unless the text so far already ends a command or a line.
+void AppendJoined(std::string& line, std::string_view command)
+{
+    if (!line.empty() && line.back() != ';' && line.back() != '\n' && line.back() != '\r')
+        line += ';';
+    line += command;
+}
+
+std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+std::string FormatText(const char* format, ...)
+{
+    char buffer[128];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    return buffer;
+}
+
+uint64_t AssembleValue(const std::vector<uint8_t>& bytes, bool swapBytes)
+{
+    uint64_t value = 0;
+    for (size_t i = 0; i < bytes.size(); ++i)
+    {
+        size_t shiftIndex = swapBytes ? bytes.size() - 1 - i : i;
+        value |= static_cast<uint64_t>(bytes[i]) << (8 * shiftIndex);
+    }
+    return value;
+}
+
+std::vector<uint8_t> SplitValue(uint64_t value, int size, bool swapBytes)
+{
+    std::vector<uint8_t> bytes(static_cast<size_t>(size));
+    for (int i = 0; i < size; ++i)
+    {
+        int shiftIndex = swapBytes ? size - 1 - i : i;
+        bytes[static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * shiftIndex));
+    }
+    return bytes;
+}
+
+} // namespace
+
+CInstrBase::CInstrBase() : m_port(std::make_unique<CSerial>()) {}
+
+CInstrBase::~CInstrBase()
+{
+    // A thread still running here would call into a half-destroyed object; end it first.
+    m_stopRequested = true;
+    NotifyStateChange();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+bool CInstrBase::HasLaserChannel() const
+{
+    return false;
+}
+
+bool CInstrBase::HasTECChannel() const
+{
+    return false;
+}
+
+int CInstrBase::GetErrorCount() const
+{
+    return m_errors.GetErrorCount();
+}
+
+std::string CInstrBase::QueryErrorCodes()
+{
+    return Query("ERR?");
+}
+
+CErrorMsg CInstrBase::GetError(int index, bool remove)
+{
+    return m_errors.GetError(index, remove);
+}
+
+void CInstrBase::ClearErrors()
+{
+    m_errors.ClearErrors();
+}
+
+bool CInstrBase::Reserved7()
+{
+    return false;
+}
+
+bool CInstrBase::Reserved8()
+{
+    return false;
+}
+
+void CInstrBase::CountDecimals(std::string_view text, int& count) const
+{
+    count = 0;
+    size_t dot = text.find('.');
+    if (dot == std::string_view::npos)
+        return;
+    for (size_t i = dot + 1; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+        ++count;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Primitives on the caller's thread
+
+bool CInstrBase::CommandRaw(std::string_view command)
+{
+    if (!IsPortOpen())
+        return false;
+    std::string text;
+    if (m_usePrefix > 0)
+        text = GetCommandPrefix();
+    text += command;
+    if (text.empty() || (text.back() != '\n' && text.back() != '\r'))
+        text += '\n';
+    return m_port->LockedWrite(text.data(), static_cast<int>(text.size())) == static_cast<int>(text.size());
+}
+
+std::string CInstrBase::QueryDirect(std::string_view command, int timeoutMs)
+{
+    if (!IsPortOpen())
+        return {};
+    m_port->Purge();
+    if (!CommandRaw(command))
+        return {};
+    return m_port->ReadLine(EffectiveTimeout(timeoutMs));
+}
+
+bool CInstrBase::CommandChecked(std::string_view command, bool reportErrors)
+{
+    if (!IsPortOpen())
+        return false;
+    if (command.empty())
+        return true;
+    std::string text(command);
+    text += "\nerr?\n";
+    std::string reply = QueryDirect(text, -1);
+    if (reply == "0")
+        return true;
+    if (reportErrors)
+        AddErrorsFromReply(reply, 0);
+    return false;
+}
+
+void CInstrBase::AddErrorsFromReply(std::string_view reply, size_t start)
+{
+    m_errors.AddErrorsFromReply(reply, start);
+}
+
+bool CInstrBase::DrainAfterBadReply()
+{
+    TAMRIX_LOG(ccComm, 1, "Error detected, or missing data! Purging input buffer...\n");
+    if (WaitForStop(RetryPauseMs))
+        return false;
+    for (int i = 0; i < kDrainLineLimit && IsPortOpen() && !m_stopRequested; ++i)
+        if (m_port->ReadLine(RetryPauseMs).empty())
+            break;
+    // A closed port or a stop of the polling thread ends the retries; the caller gets a failure.
+    if (!IsPortOpen())
+        return false;
+    return !(m_stopRequested && m_threadRunning);
+}
+
+bool CInstrBase::QueryChecked(std::string_view command, bool checkErrors, std::string& value)
+{
+    std::string line = "\n";
+    line += command;
+    if (checkErrors)
+        AppendJoined(line, "ERR?");
+    line += '\n';
+    for (int attempt = 0; attempt < QueryAttempts; ++attempt)
+    {
+        std::string reply = QueryDirect(line, -1);
+        size_t comma = reply.find(',');
+        bool complete = !reply.empty() && (!checkErrors || comma != std::string::npos);
+        if (complete)
+        {
+            if (checkErrors)
+                AddErrorsFromReply(reply, comma + 1);
+            value = reply.substr(0, comma);
+            return true;
+        }
+        if (!DrainAfterBadReply())
+            return false;
+    }
+    return false;
+}
+
+bool CInstrBase::QueryList(const std::vector<std::string>& commands, std::vector<std::string>& values,
+                           bool oneByOne, bool checkErrors)
+{
+    if (oneByOne)
+    {
+        std::vector<std::string> collected;
+        for (const std::string& command : commands)
+        {
+            std::string value;
+            if (!QueryChecked(command, false, value))
+                return false;
+            collected.push_back(std::move(value));
+        }
+        values = std::move(collected);
+        if (checkErrors)
+            AddErrorsFromReply(QueryDirect("ERR?\n", -1), 0);
+        return true;
+    }
+
+    std::string line = "\n";
+    for (const std::string& command : commands)
+        AppendJoined(line, command);
+    if (checkErrors)
+        AppendJoined(line, "ERR?");
+    line += '\n';
+    const size_t needed = commands.size() + (checkErrors ? 1 : 0);
+    for (int attempt = 0; attempt < QueryAttempts; ++attempt)
+    {
+        std::string reply = QueryDirect(line, -1);
+        std::vector<std::string_view> fields = Identification::SplitFields(reply);
+        if (fields.size() >= needed && !fields.empty())
+        {
+            values.assign(fields.begin(), fields.begin() + static_cast<long>(commands.size()));
+            if (checkErrors)
+            {
+                // The error numbers begin where the field after the last value begins.
+                size_t errorStart = static_cast<size_t>(fields[commands.size()].data() - reply.data());
+                AddErrorsFromReply(reply, errorStart);
+            }
+            return true;
+        }
+        if (!DrainAfterBadReply())
+            return false;
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Routed query and command
+
+bool CInstrBase::OnBackgroundThread() const
+{
+    return m_threadId.load() == std::this_thread::get_id();
+}
+
+int CInstrBase::EffectiveTimeout(int timeoutMs) const
+{
+    return timeoutMs < 0 ? m_defaultTimeoutMs.load() : timeoutMs;
+}
+
+std::string CInstrBase::Query(std::string_view command, int timeoutMs)
+{
+    // The poll thread itself (a poll hook, a value bag read while polling) talks to the port directly.
+    if (!IsPolling() || OnBackgroundThread())
+        return QueryDirect(command, -1);
+
+    // Empty text marks a free slot, so it can never be handed over; nothing would answer it.
+    if (command.empty())
+        return {};
+    const auto deadline = Clock::now() + milliseconds(EffectiveTimeout(timeoutMs));
+    std::unique_lock lock(m_stateLock);
+    auto stopped = [&] { return m_stopRequested.load() || !m_threadRunning.load(); };
+    // Another caller's request still in the slot goes first.
+    if (!m_stateChanged.wait_until(lock, deadline,
+                                   [&] { return stopped() || m_pendingQuery.text.empty(); }) ||
+        stopped())
+    {
+        if (!stopped())
+            TAMRIX_LOG(ccComm, 1, "Timeout on command: %.*s\n", static_cast<int>(command.size()),
+                       command.data());
+        return {};
+    }
+    m_pendingQuery = SPendingSlot{};
+    m_pendingQuery.text = command;
+    m_pendingQuery.ticket = ++m_nextTicket;
+    m_stateChanged.notify_all();
+    const bool answered =
+        m_stateChanged.wait_until(lock, deadline, [&] { return stopped() || m_pendingQuery.done; });
+    // Collected, or given up: either way the request leaves the slot, so a late answer reaches nobody.
+    SPendingSlot finished = std::exchange(m_pendingQuery, SPendingSlot{});
+    m_stateChanged.notify_all();
+    if (!answered)
+        TAMRIX_LOG(ccComm, 1, "Timeout on command: %.*s\n", static_cast<int>(command.size()), command.data());
+    return finished.done ? std::move(finished.reply) : std::string{};
+}
+
+bool CInstrBase::Command(std::string_view command, bool checkErrors, int timeoutMs)
+{
+    if (!IsPolling() || OnBackgroundThread())
+        return checkErrors ? CommandChecked(command, true) : CommandRaw(command);
+
+    std::unique_lock lock(m_stateLock);
+    // Empty text marks a free slot: an empty command answers the last result at once.
+    if (command.empty())
+        return m_lastCommandResult;
+    const auto deadline = Clock::now() + milliseconds(EffectiveTimeout(timeoutMs));
+    auto stopped = [&] { return m_stopRequested.load() || !m_threadRunning.load(); };
+    if (!m_stateChanged.wait_until(lock, deadline,
+                                   [&] { return stopped() || m_pendingCommand.text.empty(); }) ||
+        stopped())
+        return false;
+    m_pendingCommand = SPendingSlot{};
+    m_pendingCommand.text = command;
+    m_pendingCommand.ticket = ++m_nextTicket;
+    m_pendingCheckErrors = checkErrors;
+    m_stateChanged.notify_all();
+    m_stateChanged.wait_until(lock, deadline, [&] { return stopped() || m_pendingCommand.done; });
+    // Not carried out in time: withdrawn, so a command the caller was told failed does not run later.
+    const SPendingSlot finished = std::exchange(m_pendingCommand, SPendingSlot{});
+    m_stateChanged.notify_all();
+    m_lastCommandResult = finished.done && finished.result;
+    return m_lastCommandResult;
+}
+
+bool CInstrBase::CommandFormatV(const char* format, va_list args)
+{
+    va_list copy;
+    va_copy(copy, args);
+    int length = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    if (length < 0)
+        return false;
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    std::vsnprintf(text.data(), text.size(), format, args);
+    text.resize(static_cast<size_t>(length));
+    return Command(text, true);
+}
+
+bool CInstrBase::CommandFormat(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    bool result = CommandFormatV(format, args);
+    va_end(args);
+    return result;
+}
+
+bool CInstrBase::FinishPendingQuery()
+{
+    std::string command;
+    uint64_t ticket = 0;
+    {
+        std::lock_guard lock(m_stateLock);
+        if (m_pendingQuery.text.empty() || m_pendingQuery.taken)
+            return false;
+        m_pendingQuery.taken = true;
+        command = m_pendingQuery.text;
+        ticket = m_pendingQuery.ticket;
+    }
+    std::string reply = QueryDirect(command, -1);
+    std::lock_guard lock(m_stateLock);
+    if (m_pendingQuery.ticket == ticket)
+    {
+        m_pendingQuery.reply = std::move(reply);
+        m_pendingQuery.done = true;
+        m_stateChanged.notify_all();
+    }
+    return true;
+}
+
+bool CInstrBase::FinishPendingCommand()
+{
+    std::string command;
+    uint64_t ticket = 0;
+    bool checkErrors = false;
+    {
+        std::lock_guard lock(m_stateLock);
+        if (m_pendingCommand.text.empty() || m_pendingCommand.taken)
+            return false;
+        m_pendingCommand.taken = true;
+        command = m_pendingCommand.text;
+        ticket = m_pendingCommand.ticket;
+        checkErrors = m_pendingCheckErrors;
+    }
+    bool result = checkErrors ? CommandChecked(command, true) : CommandRaw(command);
+    std::lock_guard lock(m_stateLock);
+    if (m_pendingCommand.ticket == ticket)
+    {
+        m_pendingCommand.result = result;
+        m_pendingCommand.done = true;
+        m_stateChanged.notify_all();
+    }
+    return true;
+}
+
+void CInstrBase::ProcessPending()
+{
+    while (!m_stopRequested)
+    {
+        std::string traced;
+        {
+            std::lock_guard lock(m_stateLock);
+            bool query = !m_pendingQuery.text.empty() && !m_pendingQuery.taken;
+            bool command = !m_pendingCommand.text.empty() && !m_pendingCommand.taken;
+            if (!query && !command)
+                return;
+            traced = query ? m_pendingQuery.text : m_pendingCommand.text;
+        }
+        TAMRIX_LOG(ccComm, 2, "BackgroundProcessPendingCommandOrQuerty start: %s\n", traced.c_str());
+        WaitForStop(1);
+        FinishPendingQuery();
+        FinishPendingCommand();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Background thread
+
+void CInstrBase::NotifyStateChange()
+{
+    // Taking the lock orders the flag change before any waiter's next look at it.
+    {
+        std::lock_guard lock(m_stateLock);
+    }
+    m_stateChanged.notify_all();
+}
+
+bool CInstrBase::WaitForStop(int timeoutMs)
+{
+    std::unique_lock lock(m_stateLock);
+    return m_stateChanged.wait_for(lock, milliseconds(timeoutMs), [&] { return m_stopRequested.load(); });
+}
+
+void CInstrBase::ResetThreadFlags()
+{
+    m_stopRequested = false;
+    m_threadRunning = false;
+    m_firstCycleDone = false;
+    m_userFlag = false;
+    m_paused = false;
+    m_pauseRequested = false;
+    NotifyStateChange();
+}
+
+void CInstrBase::ThreadMain()
+{
+    m_threadId = std::this_thread::get_id();
+    // However the loop ends, the thread no longer runs: a stop must not wait for a dead thread.
+    struct SEndGuard
+    {
+        CInstrBase& self;
+        ~SEndGuard()
+        {
+            self.m_activity = -1;
+            self.m_paused = false;
+            self.m_threadRunning = false;
+            self.m_threadId = std::thread::id{};
+            self.m_threadAlive = false;
+            self.NotifyStateChange();
+        }
+    } guard{*this};
+    try
+    {
+        BackgroundThreadLoop();
+    }
+    catch (const std::exception& e)
+    {
+        TAMRIX_LOG(ccComm, 1, "Background thread ended by an exception: %s\n", e.what());
+    }
+    catch (...)
+    {
+        TAMRIX_LOG(ccComm, 1, "Background thread ended by an exception\n");
+    }
+}
+
+void CInstrBase::BackgroundThreadLoop()
+{
+    m_threadRunning = true;
+    m_firstCycleDone = false;
+    NotifyStateChange();
+    CommandChecked("\r\n", true);
+    while (!m_stopRequested && IsPortOpen())
+    {
+        const auto cycleStart = Clock::now();
+        const uint64_t flags = m_pollFlags.load();
+        m_activity = 3;
+        PollHook1(flags);
+        PollHook2(flags);
+        PollHook3(flags);
+        m_activity = -1;
+        ProcessPending();
+        m_firstCycleDone = true;
+        if (m_pauseRequested)
+        {
+            if (m_stopRequested)
+                break;
+            m_paused = true;
+            NotifyStateChange();
+            {
+                std::unique_lock lock(m_stateLock);
+                while (m_pauseRequested && !m_stopRequested)
+                    m_stateChanged.wait_for(lock, milliseconds(10));
+            }
+            m_paused = false;
+            NotifyStateChange();
+            continue;
+        }
+        // Hooks that did no I/O would make the loop spin; wait for work instead, briefly.
+        std::unique_lock lock(m_stateLock);
+        m_stateChanged.wait_until(lock, cycleStart + milliseconds(kIdleCycleMs),
+                                  [&]
+                                  {
+                                      return m_stopRequested || m_pauseRequested ||
+                                             (!m_pendingQuery.text.empty() && !m_pendingQuery.taken) ||
+                                             (!m_pendingCommand.text.empty() && !m_pendingCommand.taken);
+                                  });
+    }
+    CommandRaw("LOCAL");
+    m_threadRunning = false;
+    NotifyStateChange();
+}
+
+bool CInstrBase::StartBackgroundThread(int /*periodMs*/)
+{
+    if (m_threadRunning)
+        return true;
+    if (m_thread.joinable())
+        m_thread.join(); // the previous thread has left its loop
+    ResetThreadFlags();
+    m_threadAlive = true;
+    m_thread = std::thread([this] { ThreadMain(); });
+    std::unique_lock lock(m_stateLock);
+    m_stateChanged.wait_for(lock, milliseconds(1000), [&] { return m_threadRunning || !m_threadAlive; });
+    return m_threadRunning;
+}
+
+bool CInstrBase::StopBackgroundThread(int timeoutMs)
+{
+    if (!m_threadRunning)
+    {
+        if (m_thread.joinable() && !m_threadAlive)
+            m_thread.join();
+        return true;
+    }
+    m_stopRequested = true;
+    NotifyStateChange();
+    bool ended = false;
+    {
+        std::unique_lock lock(m_stateLock);
+        ended = m_stateChanged.wait_for(lock, milliseconds(timeoutMs), [&] { return !m_threadRunning; });
+    }
+    if (ended && m_thread.joinable() && !OnBackgroundThread())
+        m_thread.join();
+    return ended;
+}
+
+bool CInstrBase::PauseBackgroundThread(bool pause, int timeoutMs)
+{
+    if (!m_threadRunning)
+        return true;
+    std::unique_lock lock(m_stateLock);
+    if (pause)
+    {
+        m_pauseRequested = true;
+        m_stateChanged.notify_all();
+        if (m_paused)
+            return true;
+        m_stateChanged.wait_for(lock, milliseconds(timeoutMs), [&] { return m_paused || !m_threadRunning; });
+        return m_paused;
+    }
+    m_pauseRequested = false;
+    m_stateChanged.notify_all();
+    if (!m_paused)
+        return false;
+    m_stateChanged.wait_for(lock, milliseconds(timeoutMs), [&] { return !m_paused; });
+    return m_paused;
+}
+
+bool CInstrBase::IsPaused() const
+{
+    return m_paused;
+}
+
+bool CInstrBase::IsPolling() const
+{
+    return m_threadRunning && !m_paused;
+}
+
+std::string CInstrBase::GetCommandPrefix() const
+{
+    return {};
+}
+
+bool CInstrBase::PollHook1(uint64_t)
+{
+    return true;
+}
+
+bool CInstrBase::PollHook2(uint64_t)
+{
+    return true;
+}
+
+bool CInstrBase::PollHook3(uint64_t)
+{
+    return true;
+}
+
+bool CInstrBase::GetUserFlag() const
+{
+    return m_userFlag;
+}
+
+void CInstrBase::ClearUserFlag()
+{
+    m_userFlag = false;
+}
+
+void CInstrBase::SetPollFlags(uint64_t flags)
+{
+    m_pollFlags = flags;
+}
+
+uint64_t CInstrBase::GetPollFlags() const
+{
+    return m_pollFlags;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Connection and identity
+
+bool CInstrBase::IsPortOpen() const
+{
+    return m_port && m_port->IsOpen();
+}
+
+int CInstrBase::GetPortNumber() const
+{
+    return m_port ? m_port->GetPortNumber() : 0;
+}
+
+void CInstrBase::SetPort(std::unique_ptr<CSerial> port)
+{
+    m_port = std::move(port);
+}
+
+void CInstrBase::SetValueBag(std::unique_ptr<CValuesBag> bag)
+{
+    m_valueBag = std::move(bag);
+}
+
+bool CInstrBase::ConnectPort(int portNumber, int baud)
+{
+    return Connect(FormatText("COM:%d:%d", portNumber, baud));
+}
+
+bool CInstrBase::ConnectOnce(const std::string& descriptor)
+{
+    if (!m_port->OpenDescriptor(descriptor))
+        return false;
+    return ProbeBuild();
+}
+
+bool CInstrBase::Connect(const std::string& descriptor)
+{
+    std::optional<PortDescriptor> parsed = PortDescriptor::Parse(descriptor);
+    const bool serial = parsed && parsed->kind == "COM";
+    const int portNumber = serial ? PortDescriptor::ToInt(parsed->first) : 0;
+    const bool automaticBaud = serial && PortDescriptor::ToInt(parsed->second) == 0;
+
+    Disconnect();
+    m_serialMismatch = false;
+    m_failedPolls = 0;
+    if (!m_port->OpenDescriptor(descriptor))
+    {
+        Disconnect();
+        return false;
+    }
+    bool answered = ProbeBuild();
+    if (!answered && automaticBaud)
+    {
+        // Baud 0 opened at the channel default of 38400; a unit set to 9600 answers only there.
+        Disconnect();
+        answered = ConnectOnce(FormatText("COM:%d:%d", portNumber, 9600));
+    }
+    if (answered && Identify(true))
+        return true;
+    Disconnect();
+    return false;
+}
+
+void CInstrBase::Disconnect()
+{
+    StopBackgroundThread(DisconnectStopTimeoutMs);
+    if (IsPortOpen())
+    {
+        Command("local\r\n", false);
+        m_port->Close();
+    }
+    m_stopRequested = false;
+    m_threadRunning = false;
+    m_userFlag = false;
+    m_identified = false;
+    ClearIdentityTexts();
+    if (m_valueBag)
+        m_valueBag->Forget();
+}
+
+bool CInstrBase::ProbeBuild()
+{
+    return !Query("BUILD?\n").empty();
+}
+
+bool CInstrBase::Identify(bool force)
+{
+    if (m_identified && !force)
+        return true;
+    Command("\n", true);
+    Command("TERMINAL OFF;REMERR 0;RADIX DEC;HEXFLOAT 0\r\n", true);
+
+    bool quiet = false;
+    for (int i = 0; i < 6 && !quiet; ++i)
+    {
+        quiet = Query("").empty();
+        if (!quiet)
+            WaitForStop(100);
+    }
+    if (!quiet)
+        return false;
+
+    bool accepted = false;
+    for (int i = 0; i < 6 && !accepted; ++i)
+        accepted = Identification::StartsWithMaker(Query("*IDN?\n"));
+    if (!accepted)
+        return false;
+
+    Query("ERR?\n");
+    std::string revision = Query("REV?;ERR?\n");
+    if (Identification::IsNoRevision(revision))
+        revision.clear();
+    std::string serialNumber = Query("SN?\n");
+    std::string model = Query("MODEL?\n");
+    std::string firmware = Query("VER?\n");
+    std::string build = Query("BUILD?\n");
+    std::string calibrationDate = Query("CALDATE?\n");
+    {
+        std::lock_guard lock(m_identLock);
+        m_revision = revision;
+        m_serialNumber = serialNumber;
+        m_model = model;
+        m_firmwareVersion = firmware;
+        m_build = build;
+        m_calibrationDate = calibrationDate;
+    }
+
+    if (!revision.empty())
+    {
+        std::array<int, 4> codes{};
+        Identification::SplitRevision(revision, codes);
+        m_familyCode = codes[0];
+        m_modelCode = codes[1];
+        m_variantCode = codes[2];
+        m_buildNumber = codes[3];
+        return true;
+    }
+    m_buildNumber = Identification::BuildNumberFromText(build);
+    Identification::SCodes codes;
+    if (!Identification::ClassifyInstrumentModel(model, codes))
+        return false;
+    m_familyCode = codes.familyCode;
+    m_modelCode = codes.modelCode;
+    m_variantCode = codes.variantCode;
+    return true;
+}
+
+bool CInstrBase::VerifyBuild()
+{
+    // Only the first character of "B%d" is compared, so any reply starting with "B" passes.
+    const std::string expected = FormatText("B%d", m_buildNumber.load());
+    for (int i = 0; i < 6; ++i)
+    {
+        std::string reply = Query("build?\r\n");
+        if (!reply.empty() && reply[0] == expected[0])
+            return true;
+    }
+    return false;
+}
+
+void CInstrBase::GoLocal()
+{
+    Command("\nLOCAL\n", false);
+}
+
+bool CInstrBase::IsInstrumentType(int type) const
+{
+    return type == 1;
+}
+
+int CInstrBase::GetFamilyCode() const
+{
+    return m_familyCode;
+}
+
+int CInstrBase::GetModelCode() const
+{
+    return m_modelCode;
+}
+
+int CInstrBase::GetVariantCode() const
+{
+    return m_variantCode;
+}
+
+std::string CInstrBase::GetRevision() const
+{
+    std::lock_guard lock(m_identLock);
+    return m_revision;
+}
+
+void CInstrBase::SetIdentityText(std::string& field, std::string value)
+{
+    std::lock_guard lock(m_identLock);
+    field = std::move(value);
+}
+
+std::string CInstrBase::CachedIdentity(std::string& field, const char* query)
+{
+    {
+        std::lock_guard lock(m_identLock);
+        if (!field.empty())
+            return field;
+    }
+    // The lock is not held across the query: the reply may take the whole time-out.
+    std::string reply = Query(query);
+    SetIdentityText(field, reply);
+    return reply;
+}
+
+void CInstrBase::ClearIdentityTexts()
+{
+    std::lock_guard lock(m_identLock);
+    m_serialNumber.clear();
+    m_firmwareVersion.clear();
+    m_message.clear();
+    m_model.clear();
+    m_build.clear();
+    m_calibrationDate.clear();
+}
+
+std::string CInstrBase::GetSerialNumber()
+{
+    return CachedIdentity(m_serialNumber, "SN?");
+}
+
+std::string CInstrBase::GetModel()
+{
+    return CachedIdentity(m_model, "MODEL?");
+}
+
+std::string CInstrBase::GetFirmwareVersion()
+{
+    return CachedIdentity(m_firmwareVersion, "VER?");
+}
+
+std::string CInstrBase::GetBuild()
+{
+    return CachedIdentity(m_build, "BUILD?");
+}
+
+std::string CInstrBase::GetCalibrationDate()
+{
+    return CachedIdentity(m_calibrationDate, "CALDATE?");
+}
+
+std::string CInstrBase::GetMessage()
+{
+    return CachedIdentity(m_message, "MESSAGE?\n");
+}
+
+bool CInstrBase::SetMessage(const std::string& text)
+{
+    bool sent = Command("MESS " + text + "\n");
+    SetIdentityText(m_message, text);
+    return sent;
+}
+
+bool CInstrBase::SetBrightness(int brightness)
+{
+    return Command(FormatText("BRIGHT %d\r", brightness));
+}
+
+int CInstrBase::GetBrightness()
+{
+    return PortDescriptor::ToInt(Query("BRIGHT?"));
+}
+
+std::string CInstrBase::QueryErrorStrings()
+{
+    return Query("ERRSTR?");
+}
+
+std::string CInstrBase::GetErrorText(int number) const
+{
+    return CErrorTable::GetErrorText(number);
+}
+
+bool CInstrBase::SupportsRemoteSet() const
+{
+    return m_supportsRemoteSet;
+}
+
+bool CInstrBase::GetRemoteSet()
+{
+    if (!m_supportsRemoteSet)
+        return false;
+    return PortDescriptor::ToInt(Query("REMSET?")) != 0;
+}
+
+bool CInstrBase::SetRemoteSet(bool on)
+{
+    if (!m_supportsRemoteSet)
+        return false;
+    return Command(FormatText("REMSET %d\n", on ? 1 : 0));
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Factory memory access
+
+bool CInstrBase::ReadMemoryBlock(int address, int count, int area, std::vector<uint8_t>& data)
+{
+    data.clear();
+    if (count < 0)
+        return false;
+    for (int offset = 0; offset < count; offset += MemoryChunkBytes)
+    {
+        const int chunk = std::min(MemoryChunkBytes, count - offset);
+        std::string reply = Query(FormatText("!!READ %d, %d, %d\r", address + offset, chunk, area));
+        std::vector<uint8_t> bytes;
+        if (!ParseHexBytes(reply, bytes) || static_cast<int>(bytes.size()) != chunk)
+        {
+            TAMRIX_LOG(ccComm, 1, "Memory read of %d bytes at %d failed\n", chunk, address + offset);
+            data.clear();
+            return false;
+        }
+        data.insert(data.end(), bytes.begin(), bytes.end());
+    }
+    return true;
+}
+
+bool CInstrBase::WriteMemoryBlock(int address, const std::vector<uint8_t>& data, int area)
+{
+    for (size_t i = 0; i < data.size(); ++i)
+    {
+        const std::string command =
+            FormatText("!!WRITE %d, %d, %d\r", address + static_cast<int>(i), data[i], area);
+        bool sent = false;
+        for (int attempt = 0; attempt < kByteWriteTries && !sent; ++attempt)
+            sent = Command(command, false);
+        if (!sent)
+            return false;
+        std::string reply = Query("err?");
+        if (reply != "0")
+        {
+            AddErrorsFromReply(reply, 0);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CInstrBase::ReadMemoryU32(int address, int area, uint32_t& value, bool swapBytes)
+{
+    std::vector<uint8_t> bytes;
+    if (!ReadMemoryBlock(address, 4, area, bytes))
+        return false;
+    value = static_cast<uint32_t>(AssembleValue(bytes, swapBytes));
+    return true;
+}
+
+bool CInstrBase::ReadMemoryFloat(int address, int area, float& value, bool swapBytes)
+{
+    uint32_t bits = 0;
+    if (!ReadMemoryU32(address, area, bits, swapBytes))
+        return false;
+    std::memcpy(&value, &bits, sizeof value);
+    return true;
+}
+
+bool CInstrBase::ReadMemoryU16(int address, int area, uint16_t& value, bool swapBytes)
+{
+    std::vector<uint8_t> bytes;
+    if (!ReadMemoryBlock(address, 2, area, bytes))
+        return false;
+    value = static_cast<uint16_t>(AssembleValue(bytes, swapBytes));
+    return true;
+}
+
+bool CInstrBase::ReadMemoryU8(int address, int area, uint8_t& value)
+{
+    std::vector<uint8_t> bytes;
+    if (!ReadMemoryBlock(address, 1, area, bytes))
+        return false;
+    value = bytes[0];
+    return true;
+}
+
+bool CInstrBase::WriteMemoryU32(int address, int area, uint32_t value, bool swapBytes)
+{
+    return WriteMemoryBlock(address, SplitValue(value, 4, swapBytes), area);
+}
+
+bool CInstrBase::WriteMemoryFloat(int address, int area, float value, bool swapBytes)
+{
+    uint32_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    return WriteMemoryU32(address, area, bits, swapBytes);
+}
+
+bool CInstrBase::WriteMemoryU16(int address, int area, uint16_t value, bool swapBytes)
+{
+    return WriteMemoryBlock(address, SplitValue(value, 2, swapBytes), area);
+}
+
+bool CInstrBase::WriteMemoryU8(int address, int area, uint8_t value)
+{
+    return WriteMemoryBlock(address, {value}, area);
+}

@@ -1,0 +1,250 @@
+#pragma once
+
+#include "comm/Serial.h"
+#include "instrument/session/ErrorList.h"
+#include "instrument/session/ErrorMsg.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdarg>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+class CValuesBag;
+
+// The session with one instrument and the virtual base of every instrument class: sends commands and
+// queries, checks the instrument's error queue, collects its errors, and runs one background thread
+// that polls readings and carries out commands handed over by the user-interface thread.
+//
+// While the background thread polls, only it talks to the port; Query and Command from any other
+// thread go through the hand-over slots and wait for the thread to carry them out.
+class CInstrBase
+{
+public:
+    static constexpr int DefaultTimeoutMs = 2000;
+    static constexpr int DisconnectStopTimeoutMs = 25000;
+    static constexpr int QueryAttempts = 4;
+    static constexpr int RetryPauseMs = 250;
+
+    CInstrBase();
+    // Owners call Disconnect first; the destructor only makes sure the background thread has ended.
+    virtual ~CInstrBase();
+    CInstrBase(const CInstrBase&) = delete;
+    CInstrBase& operator=(const CInstrBase&) = delete;
+
+    virtual bool HasLaserChannel() const;
+    virtual bool HasTECChannel() const;
+
+    // The error list.
+    virtual int GetErrorCount() const;
+    virtual std::string QueryErrorCodes();
+    virtual CErrorMsg GetError(int index, bool remove);
+    virtual void ClearErrors();
+    virtual bool Reserved7();
+    virtual bool Reserved8();
+
+    // Digits after the first "." up to the first non-digit; 0 without a ".".
+    virtual void CountDecimals(std::string_view text, int& count) const;
+
+    virtual void BackgroundThreadLoop();
+    virtual void ProcessPending();
+    // The channel-select command put in front of every command while usePrefix is above 0.
+    virtual std::string GetCommandPrefix() const;
+    virtual bool PollHook1(uint64_t pollFlags);
+    virtual bool PollHook2(uint64_t pollFlags);
+    virtual bool PollHook3(uint64_t pollFlags);
+
+    virtual void AddErrorsFromReply(std::string_view reply, size_t start);
+    // "\n" + command (+ "ERR?") + "\n", up to 4 attempts; value is the reply's first ","-field.
+    virtual bool QueryChecked(std::string_view command, bool checkErrors, std::string& value);
+    // Several queries, one by one or joined on one line; values receive one field per command.
+    virtual bool QueryList(const std::vector<std::string>& commands, std::vector<std::string>& values,
+                           bool oneByOne, bool checkErrors);
+    // Purge, send, read one line (time-out < 0: default). Empty when the port is closed.
+    virtual std::string QueryDirect(std::string_view command, int timeoutMs = -1);
+    // Sends the command followed by "\nerr?\n"; true when the instrument answers "0".
+    virtual bool CommandChecked(std::string_view command, bool reportErrors);
+    // Prefix + command (+ "\n" unless it ends in "\n" or "\r"), written under the port lock.
+    virtual bool CommandRaw(std::string_view command);
+
+    // Factory memory access ("!!READ %d, %d, %d\r" / "!!WRITE %d, %d, %d\r": address, count or byte,
+    // area). Multi-byte values are least significant byte first in memory; swapBytes reads or writes
+    // them most significant byte first instead.
+    virtual bool ReadMemoryU32(int address, int area, uint32_t& value, bool swapBytes);
+    virtual bool ReadMemoryFloat(int address, int area, float& value, bool swapBytes);
+    virtual bool ReadMemoryU16(int address, int area, uint16_t& value, bool swapBytes);
+    virtual bool ReadMemoryU8(int address, int area, uint8_t& value);
+    // Reads count bytes in chunks of at most MemoryChunkBytes; false unless every byte arrived.
+    virtual bool ReadMemoryBlock(int address, int count, int area, std::vector<uint8_t>& data);
+    virtual bool WriteMemoryU32(int address, int area, uint32_t value, bool swapBytes);
+    virtual bool WriteMemoryFloat(int address, int area, float value, bool swapBytes);
+    virtual bool WriteMemoryU16(int address, int area, uint16_t value, bool swapBytes);
+    virtual bool WriteMemoryU8(int address, int area, uint8_t value);
+    // One write per byte, each sent up to 3 times; then the instrument's error check must pass.
+    virtual bool WriteMemoryBlock(int address, const std::vector<uint8_t>& data, int area);
+    static constexpr int MemoryChunkBytes = 32;
+
+    virtual bool IsInstrumentType(int type) const;
+    virtual int GetFamilyCode() const;
+    virtual int GetModelCode() const;
+    virtual int GetVariantCode() const;
+    // A Query of "BUILD?\n" that returns a non-empty reply.
+    virtual bool ProbeBuild();
+    virtual bool GetUserFlag() const;
+    virtual void ClearUserFlag();
+    virtual void SetPollFlags(uint64_t flags);
+    virtual uint64_t GetPollFlags() const;
+
+    // "COM:%d:%d" with the two numbers, then Connect.
+    virtual bool ConnectPort(int portNumber, int baud);
+    // Opens the descriptor, probes, identifies; a serial descriptor with baud 0 falls back to 9600.
+    virtual bool Connect(const std::string& descriptor);
+    // Stops the background thread, sends "local\r\n", closes the port and forgets the identity.
+    virtual void Disconnect();
+
+    virtual void ResetThreadFlags();
+    // The period is not used by the base (the loop runs back to back).
+    virtual bool StartBackgroundThread(int periodMs);
+    virtual bool StopBackgroundThread(int timeoutMs);
+    virtual bool PauseBackgroundThread(bool pause, int timeoutMs);
+    virtual bool IsPaused() const;
+    virtual bool IsPolling() const;
+    virtual bool VerifyBuild();
+    virtual bool IsPortOpen() const;
+
+    // Routed through the background thread while it polls, else sent directly.
+    virtual std::string Query(std::string_view command, int timeoutMs = -1);
+    virtual bool CommandFormatV(const char* format, va_list args);
+    bool CommandFormat(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    virtual bool Command(std::string_view command, bool checkErrors = true, int timeoutMs = -1);
+
+    virtual bool Identify(bool force);
+    virtual void GoLocal();
+
+    // Identity texts: queried once when the cache is empty, then answered from the cache.
+    virtual std::string GetSerialNumber();
+    virtual std::string GetModel();
+    virtual std::string GetFirmwareVersion();
+    virtual std::string GetBuild();
+    virtual std::string GetCalibrationDate();
+    virtual std::string GetMessage();
+    virtual bool SetMessage(const std::string& text);
+    virtual bool SetBrightness(int brightness);
+    virtual int GetBrightness();
+    virtual std::string QueryErrorStrings();
+    virtual std::string GetErrorText(int number) const;
+    virtual bool SupportsRemoteSet() const;
+    virtual bool GetRemoteSet();
+    virtual bool SetRemoteSet(bool on);
+
+    // Not slots of the session's table, but what families, panels and bags need.
+    std::string GetRevision() const;
+    int GetBuildNumber() const { return m_buildNumber.load(std::memory_order_relaxed); }
+    uint64_t GetExtraPollFlags() const { return m_extraPollFlags.load(std::memory_order_relaxed); }
+    void SetExtraPollFlags(uint64_t flags) { m_extraPollFlags.store(flags, std::memory_order_relaxed); }
+    bool IsFirstCycleDone() const { return m_firstCycleDone.load(); }
+    bool IsIdentified() const { return m_identified.load(); }
+    bool GetSerialMismatch() const { return m_serialMismatch.load(); }
+    void SetSerialMismatch(bool mismatch) { m_serialMismatch.store(mismatch); }
+    int GetFailedPolls() const { return m_failedPolls.load(); }
+    void SetFailedPolls(int count) { m_failedPolls.store(count); }
+    int GetActivity() const { return m_activity.load(); }
+    int GetDefaultTimeout() const { return m_defaultTimeoutMs.load(); }
+    void SetDefaultTimeout(int timeoutMs) { m_defaultTimeoutMs.store(timeoutMs); }
+    int GetUsePrefix() const { return m_usePrefix.load(); }
+    void SetUsePrefix(int usePrefix) { m_usePrefix.store(usePrefix); }
+    bool IsStopRequested() const { return m_stopRequested.load(); }
+    // The serial port number of the connection; 0 or less for a network connection or none.
+    int GetPortNumber() const;
+    CSerial& GetPort() const { return *m_port; }
+    // Multi-channel instruments install a shared port or a redirector in place of the plain one.
+    void SetPort(std::unique_ptr<CSerial> port);
+    CValuesBag* GetValueBag() const { return m_valueBag.get(); }
+    void SetValueBag(std::unique_ptr<CValuesBag> bag);
+
+protected:
+    // Waits up to timeoutMs for a stop request; true when a stop was requested. Used for the pauses
+    // between retries so that a stop cuts them short.
+    bool WaitForStop(int timeoutMs);
+    // Wakes every waiter after a change of the thread-control flags or the hand-over slots.
+    void NotifyStateChange();
+    int EffectiveTimeout(int timeoutMs) const;
+    bool OnBackgroundThread() const;
+    void SetIdentityText(std::string& field, std::string value);
+    std::string CachedIdentity(std::string& field, const char* query);
+    void ClearIdentityTexts();
+
+    CErrorList m_errors;
+    std::unique_ptr<CValuesBag> m_valueBag;
+    std::unique_ptr<CSerial> m_port;
+    std::atomic<uint64_t> m_pollFlags{0};
+    std::atomic<uint64_t> m_extraPollFlags{0};
+    std::atomic<int> m_defaultTimeoutMs{DefaultTimeoutMs};
+    std::atomic<bool> m_stopRequested{false};
+    std::atomic<bool> m_threadRunning{false};
+    std::atomic<bool> m_firstCycleDone{false};
+    std::atomic<bool> m_userFlag{false};
+    std::atomic<bool> m_paused{false};
+    std::atomic<bool> m_pauseRequested{false};
+    std::atomic<bool> m_serialMismatch{false};
+    std::atomic<int> m_failedPolls{0};
+    std::atomic<int> m_activity{-1}; // 3 while the poll hooks run, -1 otherwise
+
+    // Identity texts: written on connect or by a getter on any thread, read by the user interface.
+    mutable std::mutex m_identLock;
+    std::string m_serialNumber;
+    std::string m_firmwareVersion;
+    std::string m_model;
+    std::string m_build;
+    std::string m_calibrationDate;
+    std::string m_message;
+    std::string m_revision;
+
+    std::atomic<int> m_familyCode{0};
+    std::atomic<int> m_modelCode{0};
+    std::atomic<int> m_variantCode{0};
+    std::atomic<int> m_buildNumber{0};
+    std::atomic<bool> m_identified{false};
+    std::atomic<bool> m_supportsRemoteSet{false};
+
+    // The hand-over slots. Only the caller that filled a slot empties it, after collecting the outcome
+    // or giving up, so an answer never reaches another caller; a ticket tells the background thread
+    // whether the request it carried out is still the one in the slot.
+    struct SPendingSlot
+    {
+        std::string text;
+        uint64_t ticket = 0;
+        bool taken = false;  // the background thread is carrying it out
+        bool done = false;   // carried out; the outcome waits for its caller
+        std::string reply;   // a query's answer
+        bool result = false; // a command's result
+    };
+    SPendingSlot m_pendingQuery;
+    SPendingSlot m_pendingCommand;
+    bool m_pendingCheckErrors = false;
+    // What the last handed-over command returned; an empty command answers it.
+    bool m_lastCommandResult = false;
+    uint64_t m_nextTicket = 0;
+
+    std::atomic<int> m_usePrefix{1};
+
+    // Guards the hand-over slots; with m_stateChanged it carries every wait on the thread-control flags.
+    mutable std::mutex m_stateLock;
+    std::condition_variable m_stateChanged;
+
+private:
+    void ThreadMain();
+    bool FinishPendingQuery();
+    bool FinishPendingCommand();
+    bool DrainAfterBadReply();
+    bool ConnectOnce(const std::string& descriptor);
+
+    std::thread m_thread;
+    std::atomic<std::thread::id> m_threadId{};
+    std::atomic<bool> m_threadAlive{false}; // set before the thread starts, cleared as it ends
+};

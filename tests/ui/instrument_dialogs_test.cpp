@@ -1,0 +1,303 @@
+// The information dialog and the terminal against a simulated laser driver on a pseudo-terminal, and
+// the terminal alone on a bare pseudo-terminal where every byte it writes can be read back.
+#include "FakePanelHost.h"
+#include "ScriptedPrompter.h"
+#include "SimInstrument.h"
+#include "UiTestEnvironment.h"
+#include "comm/PortResolver.h"
+#include "comm/Serial.h"
+#include "diag/MemoryProfile.h"
+#include "instrument/laser/Laser.h"
+#include "instrument/session/DetectInstrument.h"
+#include "instrument/session/InstrumentFactory.h"
+#include "support/PtyPair.h"
+#include "ui/dialogs/EchoEdit.h"
+#include "ui/dialogs/InstrInfoDlg.h"
+#include "ui/dialogs/Terminal.h"
+#include "ui/panels/BasePanel.h"
+#include "ui/panels/PanelTypes.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+#include <chrono>
+
+static CUiTestEnvironment environment;
+
+using namespace std::chrono_literals;
+
+namespace
+{
+constexpr int SimPort = 231;
+
+// A plain panel standing in for the laser panel: the dialogs need only its instrument and laser side.
+class CTestPanel : public CBasePanel
+{
+public:
+    CTestPanel(const SUiContext& context, IPanelHost& host) : CBasePanel(context, host, 0, PanelType::Laser)
+    {
+        FinishInit("Error log for test");
+    }
+    CLaser* GetLaser() const override { return dynamic_cast<CLaser*>(GetInstrument()); }
+};
+
+// Lines the unit received from index `from` on that contain the text.
+int CountLines(const CSimLineLog& log, size_t from, const std::string& text)
+{
+    const std::vector<std::string> lines = log.Lines();
+    int count = 0;
+    for (size_t i = from; i < lines.size(); ++i)
+        count += lines[i].find(text) != std::string::npos ? 1 : 0;
+    return count;
+}
+} // namespace
+
+class InstrumentDialogsTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<CSimInstrument> m_sim;
+    std::string m_identity;
+    CMemoryProfile m_profile;
+    CScriptedPrompter m_prompter;
+    CFakePanelHost m_host;
+    SUiContext m_context{m_profile, m_prompter};
+    std::unique_ptr<CTestPanel> m_panel;
+
+    // The panel's instrument, connected and polling, as after "Connect".
+    CInstrBase* ConnectPanel()
+    {
+        const std::string descriptor = "COM:" + std::to_string(SimPort) + ":0";
+        SIdentRecord record;
+        DetectInstrument(descriptor, record);
+        CInstrBase* instrument = CreateInstrumentObject(record.familyCode, record.modelCode,
+                                                        record.variantCode, record.versionMajor);
+        if (!instrument)
+            return nullptr;
+        if (!instrument->Connect(descriptor))
+        {
+            delete instrument;
+            return nullptr;
+        }
+        instrument->StartBackgroundThread(CBasePanel::WatchPeriodMs);
+        m_panel->SetInstrument(instrument);
+        return instrument;
+    }
+
+    // Sends a query and waits for its answer: every command handed over before it has reached the unit.
+    void Fence(CInstrBase& instrument) { QVERIFY(!instrument.Query("*IDN?").empty()); }
+
+private slots:
+    void initTestCase()
+    {
+        m_sim = CSimInstrument::Create("D312");
+        QVERIFY(m_sim);
+        std::string error;
+        QVERIFY2(m_sim->StartPty("", error), error.c_str());
+        QVERIFY(CPortResolver::Register(SimPort, m_sim->PtyPath()));
+        m_identity = m_sim->Request("*IDN?");
+    }
+
+    void init()
+    {
+        m_prompter.Reset();
+        m_panel = std::make_unique<CTestPanel>(m_context, m_host);
+    }
+
+    void cleanup() { m_panel.reset(); }
+
+    void infoDialogWithoutInstrumentEndsAtOnce()
+    {
+        CInstrInfoDlg dialog(m_context, *m_panel);
+        QCOMPARE(dialog.exec(), -1);
+    }
+
+    void infoDialogShowsIdentityAndSendsOnlyTheRemoteChange()
+    {
+        CInstrBase* instrument = ConnectPanel();
+        QVERIFY(instrument);
+        CInstrInfoDlg dialog(m_context, *m_panel);
+        QVERIFY(dialog.Load());
+        QCOMPARE(dialog.findChild<QLabel*>("modelValue")->text(), QString("D312"));
+        QCOMPARE(dialog.findChild<QLabel*>("serialNumberValue")->text().toStdString(),
+                 instrument->GetSerialNumber());
+        QVERIFY(!dialog.findChild<QLabel*>("buildNumberValue")->text().isEmpty());
+        auto* remote = dialog.findChild<QCheckBox*>("remoteCheck");
+        QVERIFY(!remote->isHidden());
+        const bool allowed = remote->isChecked();
+
+        const size_t from = m_sim->Log().Count();
+        remote->setChecked(!allowed);
+        dialog.findChild<QPushButton*>("okButton")->click();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        Fence(*instrument);
+        QCOMPARE(CountLines(m_sim->Log(), from, "REMSET " + std::to_string(allowed ? 0 : 1)), 1);
+        QCOMPARE(CountLines(m_sim->Log(), from, "MESS"), 0);
+        QVERIFY(m_prompter.messages.isEmpty());
+    }
+
+    void infoDialogRefusesASemicolonBeforeSendingAnything()
+    {
+        CInstrBase* instrument = ConnectPanel();
+        QVERIFY(instrument);
+        CInstrInfoDlg dialog(m_context, *m_panel);
+        QVERIFY(dialog.Load());
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto* message = dialog.findChild<QLineEdit*>("messageEdit");
+        auto* remote = dialog.findChild<QCheckBox*>("remoteCheck");
+
+        const size_t from = m_sim->Log().Count();
+        remote->setChecked(!remote->isChecked());
+        message->selectAll();
+        QTest::keyClicks(message, "a;b");
+        dialog.findChild<QPushButton*>("okButton")->click();
+        QCOMPARE(m_prompter.messages, QStringList{"You cannot have semicolons in the message."});
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(QApplication::focusWidget(), message);
+        QCOMPARE(message->selectedText(), QString("a;b"));
+        Fence(*instrument);
+        QCOMPARE(CountLines(m_sim->Log(), from, "REMSET"), 0);
+        QCOMPARE(CountLines(m_sim->Log(), from, "MESS"), 0);
+
+        // Sixteen characters are taken as they are; the edit takes no more.
+        QTest::keyClicks(message, "0123456789abcdefXYZ");
+        QCOMPARE(message->text(), QString("0123456789abcdef"));
+        dialog.findChild<QPushButton*>("okButton")->click();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QVERIFY(m_sim->Log().WaitForText("MESS 0123456789abcdef", 2s, from) >= 0);
+        QCOMPARE(CountLines(m_sim->Log(), from, "REMSET"), 1);
+    }
+
+    void terminalPausesPollingTalksAndResumes()
+    {
+        CInstrBase* instrument = ConnectPanel();
+        QVERIFY(instrument);
+        QVERIFY(instrument->IsPolling());
+        CInstrInfoDlg dialog(m_context, *m_panel);
+        QVERIFY(dialog.Load());
+        const size_t from = m_sim->Log().Count();
+        bool ran = false;
+        dialog.SetTerminalRunner(
+            [&](CTerminal& terminal)
+            {
+                ran = true;
+                QVERIFY(!instrument->IsPolling());
+                QVERIFY(m_sim->Log().WaitForText("LOCAL", 2s, from) >= 0);
+                terminal.show();
+                const size_t typed = m_sim->Log().Count();
+                QTest::keyClicks(terminal.TextArea(), "*IDN?");
+                QTest::keyClick(terminal.TextArea(), Qt::Key_Return);
+                QVERIFY(m_sim->Log().WaitFor([](const std::string& line) { return line == "*IDN?"; }, 2s,
+                                             typed) >= 0);
+                const QString expected = "*IDN?\n" + QString::fromStdString(m_identity) + "\n";
+                QTRY_COMPARE_WITH_TIMEOUT(terminal.TextArea()->toPlainText(), expected, 3000);
+                terminal.accept();
+            });
+        dialog.findChild<QPushButton*>("terminalButton")->click();
+        QVERIFY(ran);
+        QCOMPARE(m_prompter.messages.size(), 1);
+        QVERIFY(m_prompter.messages[0].startsWith("WARNNG: changes to settings are not tracked"));
+        QVERIFY(instrument->IsPolling());
+        QCOMPARE(m_panel->GetInstrument(), instrument);
+    }
+
+    void terminalClosesWhenThePanelLosesItsInstrument()
+    {
+        QVERIFY(ConnectPanel());
+        CInstrInfoDlg dialog(m_context, *m_panel);
+        QVERIFY(dialog.Load());
+        dialog.SetTerminalRunner(
+            [&](CTerminal& terminal)
+            {
+                terminal.show();
+                m_panel->Disconnect(); // the connection watch or a USB removal does this
+                QTRY_VERIFY_WITH_TIMEOUT(!terminal.isVisible(), 2000);
+                // Typing after that reaches nothing and changes nothing.
+                QTest::keyClicks(terminal.TextArea(), "x");
+                QVERIFY(terminal.TextArea()->toPlainText().isEmpty());
+            });
+        dialog.findChild<QPushButton*>("terminalButton")->click();
+        QCOMPARE(dialog.result(), -1);
+        QVERIFY(!m_panel->GetInstrument());
+    }
+
+    void terminalWritesEveryKeyAsItIsTyped()
+    {
+        PtyPair pty;
+        CSerial port;
+        QVERIFY(port.OpenPortByName(pty.SlavePath(), 38400));
+        m_profile.WriteString("Settings", "Command3", "LAS:LDI?");
+        m_profile.WriteInt("Settings", "FixedFont", 0);
+        {
+            CTerminal terminal(m_context, [&] { return &port; });
+            terminal.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&terminal));
+            CEchoEdit* text = terminal.TextArea();
+
+            for (const char key : std::string("*IDN?"))
+            {
+                QTest::keyClick(text, key);
+                QCOMPARE(pty.ReadCount(1, 1000), std::string(1, key));
+            }
+            QTest::keyClick(text, Qt::Key_Return);
+            QCOMPARE(pty.ReadCount(1, 1000), std::string("\r"));
+            QCOMPARE(text->toPlainText(), QString("*IDN?\n"));
+
+            QVERIFY(pty.Write("Tamrix,D312,31207,2.1\r\n", 1000));
+            QTRY_COMPARE(text->toPlainText(), QString("*IDN?\nTamrix,D312,31207,2.1\n"));
+
+            QTest::keyClick(text, 'x');
+            QTest::keyClick(text, Qt::Key_Backspace);
+            QCOMPARE(pty.ReadCount(2, 1000), std::string("x\b"));
+            QVERIFY(text->toPlainText().endsWith("2.1\n"));
+
+            // Only the stored command's own button shows, captioned with it.
+            for (int i = 1; i <= CTerminal::CommandCount; ++i)
+                QCOMPARE(terminal.findChild<QPushButton*>(QString("command%1Button").arg(i))->isHidden(),
+                         i != 3);
+            auto* third = terminal.findChild<QPushButton*>("command3Button");
+            QCOMPARE(third->text(), QString("LAS:LDI?"));
+            third->click();
+            QCOMPARE(pty.ReadCount(10, 1000), std::string("LAS:LDI?\r\n"));
+
+            auto* command = terminal.findChild<QLineEdit*>("commandEdit");
+            command->setText("LAS:OUT 0");
+            QTest::keyClick(command, Qt::Key_Return);
+            QCOMPARE(pty.ReadCount(11, 1000), std::string("LAS:OUT 0\r\n"));
+            QCOMPARE(command->selectedText(), QString("LAS:OUT 0"));
+            QVERIFY(text->toPlainText().endsWith("LAS:LDI?\nLAS:OUT 0\n"));
+
+            terminal.findChild<QCheckBox*>("fixedFontCheck")->setChecked(true);
+            QVERIFY(QFontInfo(text->font()).fixedPitch());
+        }
+        QCOMPARE(m_profile.GetInt("Settings", "FixedFont"), 1);
+        CTerminal reopened(m_context, [&] { return &port; });
+        QVERIFY(reopened.findChild<QCheckBox*>("fixedFontCheck")->isChecked());
+
+        // Unplugged: the terminal closes itself at its next look at the port.
+        reopened.show();
+        pty.CloseMaster();
+        QTRY_VERIFY_WITH_TIMEOUT(!reopened.isVisible(), 2000);
+    }
+
+    void terminalTrimsTheOldestTextNearItsLimit()
+    {
+        CSerial closed;
+        CTerminal terminal(m_context, [&] { return &closed; });
+        terminal.TextArea()->setPlainText(QString(159999, 'a') + "b");
+        terminal.Append("tail");
+        const QString text = terminal.TextArea()->toPlainText();
+        QCOMPARE(text.size(), 160000 - CTerminal::TrimChars + 4);
+        QVERIFY(text.endsWith("abtail"));
+        // Below the limit nothing is dropped.
+        terminal.Append("more");
+        QCOMPARE(terminal.TextArea()->toPlainText().size(), text.size() + 4);
+    }
+};
+
+QTEST_MAIN(InstrumentDialogsTest)
+#include "instrument_dialogs_test.moc"

@@ -1,0 +1,125 @@
+// The built tamrix-control as a child process: a stop signal while a TEC panel polls a simulated unit
+// ends the program cleanly (exit 0, "LOCAL" to the unit, the panel list written), and --version answers
+// without a window. Each case gives the program a settings folder of its own.
+#include "SimInstrument.h"
+#include "UiTestEnvironment.h"
+#include "comm/PortRegistry.h"
+#include "diag/IniProfile.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+#include <memory>
+
+namespace
+{
+CUiTestEnvironment environment; // this program's own settings stay apart from the user's too
+constexpr int Port = 231;
+constexpr int StartDeadlineMs = 20000; // auto-connect on the first tick, then detection and connect
+constexpr int ExitDeadlineMs = 10000;
+// A line of the TEC panel's poll cycle (the connect itself never asks for the current).
+constexpr const char* PollLine = ":TEC:CHAN?;ITE?";
+} // namespace
+
+class ProcessTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void stopSignalEndsTheProgramCleanly_data();
+    void stopSignalEndsTheProgramCleanly();
+    void versionIsPrintedWithoutAWindow();
+
+private:
+    static std::string ProfilePath(const QTemporaryDir& dir);
+    static void StartProgram(QProcess& program, const QTemporaryDir& dir, const QStringList& arguments);
+    static QString Diagnostics(QProcess& program, CSimInstrument& sim);
+};
+
+std::string ProcessTest::ProfilePath(const QTemporaryDir& dir)
+{
+    return dir.filePath("Tamrix Instruments/Tamrix Control.ini").toStdString();
+}
+
+void ProcessTest::StartProgram(QProcess& program, const QTemporaryDir& dir, const QStringList& arguments)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("XDG_CONFIG_HOME", dir.path());
+    environment.insert("XDG_STATE_HOME", dir.path());
+    environment.insert("XDG_RUNTIME_DIR", dir.path());
+    program.setProcessEnvironment(environment);
+    program.start(TAMRIX_CONTROL_EXE, arguments);
+}
+
+QString ProcessTest::Diagnostics(QProcess& program, CSimInstrument& sim)
+{
+    QString text = "program's error output:\n" + QString::fromLocal8Bit(program.readAllStandardError());
+    text += "\nlines the unit received:\n";
+    for (const std::string& line : sim.Log().Lines())
+        text += QString::fromStdString(line) + "\n";
+    return text;
+}
+
+void ProcessTest::stopSignalEndsTheProgramCleanly_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGINT") << SIGINT;
+}
+
+void ProcessTest::stopSignalEndsTheProgramCleanly()
+{
+    QFETCH(int, signal);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    auto sim = CSimInstrument::Create("K760");
+    std::string error;
+    QVERIFY2(sim && sim->StartPty("", error), error.c_str());
+    {
+        // A stored list with a trailing comma: the program writes it back as it lays the panels out.
+        CIniProfile profile(ProfilePath(dir));
+        QVERIFY(profile.WriteString("Settings", "Panels", "2,"));
+        QVERIFY(profile.WriteInt("Panel0-2", "AutoConnect", 1));
+        QVERIFY(profile.WriteString("Panel0-2", "Connection", "COM:" + std::to_string(Port) + ":0"));
+        QVERIFY(CPortRegistry(profile).Register(Port, sim->PtyPath(), true));
+    }
+
+    QProcess program;
+    StartProgram(program, dir, {});
+    QVERIFY2(program.waitForStarted(), qPrintable(program.errorString()));
+    const long polled = sim->Log().WaitForText(PollLine, std::chrono::milliseconds(StartDeadlineMs));
+    QVERIFY2(polled >= 0, qPrintable(Diagnostics(program, *sim)));
+
+    QCOMPARE(::kill(static_cast<pid_t>(program.processId()), signal), 0);
+    QVERIFY2(program.waitForFinished(ExitDeadlineMs), qPrintable(Diagnostics(program, *sim)));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(program.exitCode() == 0, qPrintable(Diagnostics(program, *sim)));
+    // The unit is handed back to its front panel; the sim's reader may still be taking the line in.
+    QVERIFY2(sim->Log().WaitForText("LOCAL", std::chrono::milliseconds(5000), static_cast<size_t>(polled)) >=
+                 0,
+             qPrintable(Diagnostics(program, *sim)));
+
+    const CIniProfile profile(ProfilePath(dir));
+    QCOMPARE(profile.GetString("Settings", "Panels"), std::string("2"));
+    QVERIFY(profile.GetInt("Settings", "X", -1) != -1);
+    QCOMPARE(profile.GetInt("Panel0-2", "AutoConnect", 0), 1);
+    QCOMPARE(profile.GetString("Panel0-2", "Connection"), "COM:" + std::to_string(Port) + ":0");
+}
+
+void ProcessTest::versionIsPrintedWithoutAWindow()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QProcess program;
+    StartProgram(program, dir, {"--version"});
+    QVERIFY2(program.waitForFinished(ExitDeadlineMs), qPrintable(program.errorString()));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    const QString output = QString::fromLocal8Bit(program.readAllStandardOutput());
+    QVERIFY2(output.contains("2.4.1"), qPrintable(output));
+}
+
+QTEST_GUILESS_MAIN(ProcessTest)
+#include "process_test.moc"
