@@ -78,13 +78,13 @@ void ComboPanelTest::EnterGoesToTheSideWithTheFocus()
     Type(laser, "40");
     Type(tec, "30");
     size_t mark = rig.Mark();
-    QTest::keyClick(rig.panel.get(), Qt::Key_Return); // the focus is in the TEC field
+    QTest::keyClick(tec, Qt::Key_Return); // the field passes Enter on to the panel
     QCOMPARE(rig.Sent(mark, "TEC:T ").size(), 1);
     QVERIFY(rig.Sent(mark, "LAS:LDI ").isEmpty());
 
     laser->setFocus();
     mark = rig.Mark();
-    QTest::keyClick(rig.panel.get(), Qt::Key_Return);
+    QTest::keyClick(laser, Qt::Key_Return);
     QCOMPARE(rig.Sent(mark, "LAS:LDI ").size(), 1);
     QVERIFY(rig.Sent(mark, "TEC:T ").isEmpty());
 }

@@ -80,13 +80,13 @@ private slots:
     void SettingsRangeLabelsFromMaximum();
     void SettingsSendOnlyWhatChanged();
     void SettingsOutOfRangeKeepsSheetOpenAndSendsNothing();
+    void QcwDelayInCheckedAndDialogsCloseWhenChannelIsLost();
 
     void QcwCouplingHeldFrequencyClampsDuty();
     void QcwDelayOutAboveCeilingBlocksOk();
     void QcwOnlyCountChangedSendsOnlyCount();
     void QcwOnlyHoldChangedSendsOnlyHold();
     void QcwWidthAndFrequencyGoOutThroughAnEdgeWidth();
-    void QcwClosesWhenChannelIsLost();
     void cleanupTestCase() { m_pulseRig.reset(); }
 
 private:
@@ -373,6 +373,35 @@ void LaserPanelTest::SettingsOutOfRangeKeepsSheetOpenAndSendsNothing()
     QVERIFY(rig.Sent(mark, "LAS:LIM:LDI ").isEmpty());
 }
 
+void LaserPanelTest::QcwDelayInCheckedAndDialogsCloseWhenChannelIsLost()
+{
+    CLaserRig rig(kPort);
+    QVERIFY(rig.Start("D310"));
+    QVERIFY(WaitForMode(rig, LaserModeICW));
+    // Outside the pulse modes the delays around the pulse are edited; delay in is range-checked too.
+    CQCWParametersDlg dialog(rig.context, AccessOf(rig));
+    QVERIFY(dialog.Load());
+    QLineEdit* delayIn = Child<QLineEdit>(&dialog, "delayInEdit");
+    QVERIFY(!delayIn->isHidden());
+    QVERIFY(Child<QLineEdit>(&dialog, "frequencyEdit")->isHidden());
+    Type(delayIn, "1000");
+    QVERIFY(dialog.IsOutOfRange(CQCWParametersDlg::DelayIn));
+    QVERIFY(!Child<QPushButton>(&dialog, "okButton")->isEnabled());
+    Type(delayIn, "0.5");
+    QVERIFY(!dialog.IsOutOfRange(CQCWParametersDlg::DelayIn));
+
+    // The panel loses its instrument behind both: each closes on its next loss check.
+    CSettingsSheet sheet(rig.context, "Laser Settings");
+    sheet.AddPage(new CLaserSettingsDlg(rig.context, AccessOf(rig), &sheet), "Laser Settings");
+    QVERIFY(sheet.LoadPages());
+    sheet.open();
+    dialog.open();
+    rig.panel->Disconnect();
+    QTRY_VERIFY_WITH_TIMEOUT(!sheet.isVisible() && !dialog.isVisible(), 2000);
+    QCOMPARE(sheet.result(), CSettingsSheet::LostResult);
+    QCOMPARE(dialog.result(), CQCWParametersDlg::LostResult);
+}
+
 void LaserPanelTest::QcwCouplingHeldFrequencyClampsDuty()
 {
     QVERIFY(PulseRig());
@@ -499,18 +528,6 @@ void LaserPanelTest::QcwWidthAndFrequencyGoOutThroughAnEdgeWidth()
     QCOMPARE(sent, (QStringList{"LAS:PWF 0.898", "LAS:F 500.0", "LAS:PWF 1.000"}));
     QCOMPARE(rig.sim->Request("LAS:PW?"), std::string("1.000"));
     QCOMPARE(rig.sim->Request("LAS:F?"), std::string("500.0"));
-}
-
-void LaserPanelTest::QcwClosesWhenChannelIsLost()
-{
-    QVERIFY(PulseRig());
-    CLaserRig& rig = *m_pulseRig;
-    CQCWParametersDlg dialog(rig.context, AccessOf(rig));
-    QVERIFY(dialog.Load());
-    dialog.open();
-    rig.panel->Disconnect();
-    QTRY_VERIFY_WITH_TIMEOUT(!dialog.isVisible(), 2000);
-    QCOMPARE(dialog.result(), CQCWParametersDlg::LostResult);
 }
 
 QTEST_MAIN(LaserPanelTest)
