@@ -3,12 +3,13 @@
 #include "CliConnection.h"
 #include "CliCsvFile.h"
 #include "CliFormat.h"
-#include "CliSetterLog.h"
+#include "CliReconnect.h"
+#include "CliSetTarget.h"
 #include "CliSetting.h"
 #include "CliStopSignals.h"
-#include "instrument/laser/Laser.h"
-#include "instrument/tec/TEC.h"
+#include "instrument/session/InstrBase.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -55,66 +56,16 @@ std::optional<int> PositiveOption(const SCliInvocation& invocation, const char* 
     return value;
 }
 
-bool ApplyTec(const SCliSetting& setting, CTEC& tec)
+// A unit that answered its channel selections with other channels' numbers cannot be addressed: its
+// channel list would be a guess.
+bool SelectionFailed(const SCliChannels& channels)
 {
-    const auto value = static_cast<float>(setting.number);
-    if (setting.name == "tec.t")
-        return tec.SetT(value);
-    if (setting.name == "tec.r")
-        return tec.SetR(value);
-    if (setting.name == "tec.ite")
-        return tec.SetITE(value);
-    if (setting.name == "tec.mode")
-        return tec.SetMode(setting.code);
-    return tec.SetOutput(setting.code != 0);
-}
-
-bool ApplyLaser(const SCliSetting& setting, CLaser& laser)
-{
-    if (setting.name == "las.ldi")
-        return laser.SetLDI(setting.number);
-    if (setting.name == "las.ldv")
-        return laser.SetLDV(setting.number);
-    if (setting.name == "las.mdi")
-        return laser.SetMDI(setting.number);
-    if (setting.name == "las.mdp")
-        return laser.SetMDP(setting.number);
-    if (setting.name == "las.mode")
-        return laser.SetMode(setting.code);
-    return laser.SetOutput(setting.code != 0);
-}
-
-// The channel with that number on the instrument (1 for a single-channel unit); 0 picks the first.
-template <typename Channel>
-Channel* PickChannel(const std::vector<SCliChannel<Channel>>& channels, int number, const char* kind,
-                     std::string& message)
-{
-    for (const auto& entry : channels)
-    {
-        if (entry.number == number || number == 0)
-            return entry.channel;
-    }
-    if (channels.empty())
-        message = std::string("the instrument has no ") + kind + " channel";
-    else
-    {
-        message = std::string("no ") + kind + " channel " + std::to_string(number) + " (present:";
-        for (const auto& entry : channels)
-            message += " " + std::to_string(entry.number);
-        message += ")";
-    }
-    return nullptr;
-}
-
-// A log line without its line end and the log's elapsed-time prefix ("    2.105: ").
-std::string Trimmed(std::string line)
-{
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
-        line.pop_back();
-    const size_t text = line.find_first_not_of(" 0123456789.");
-    if (text != std::string::npos && text > 0 && line.compare(text, 2, ": ") == 0)
-        line.erase(0, text + 2);
-    return line;
+    if (channels.misselected == 0)
+        return false;
+    CliCommand::Fail(ExitNoInstrument, "channel selection failed: the instrument answered " +
+                                           std::to_string(channels.misselected) +
+                                           " channel selection(s) with another channel's number");
+    return true;
 }
 } // namespace
 
@@ -127,13 +78,15 @@ int CliCommand::Info(const SCliInvocation& invocation)
     CInstrBase& instrument = connection.Instrument();
     const SIdentRecord& record = connection.Record();
     const SCliChannels channels = SCliChannels::Of(instrument);
+    if (SelectionFailed(channels))
+        return ExitNoInstrument;
     std::vector<std::pair<std::string, std::string>> rows{
-        {"Model", instrument.GetModel()},
-        {"Serial number", instrument.GetSerialNumber()},
-        {"Firmware", instrument.GetFirmwareVersion()},
-        {"Build", instrument.GetBuild()},
-        {"Calibration date", instrument.GetCalibrationDate()},
-        {"Revision", instrument.GetRevision()},
+        {"Model", CliFormat::Printable(instrument.GetModel())},
+        {"Serial number", CliFormat::Printable(instrument.GetSerialNumber())},
+        {"Firmware", CliFormat::Printable(instrument.GetFirmwareVersion())},
+        {"Build", CliFormat::Printable(instrument.GetBuild())},
+        {"Calibration date", CliFormat::Printable(instrument.GetCalibrationDate())},
+        {"Revision", CliFormat::Printable(instrument.GetRevision())},
         {"Codes", "family " + std::to_string(instrument.GetFamilyCode()) + ", model " +
                       std::to_string(instrument.GetModelCode()) + ", variant " +
                       std::to_string(instrument.GetVariantCode()) + ", build " +
@@ -165,34 +118,67 @@ int CliCommand::Monitor(const SCliInvocation& invocation)
     std::string message;
     if (const int result = connection.Open(invocation.positionals[0], message); result != ExitOk)
         return Fail(result, message);
-    CInstrBase& instrument = connection.Instrument();
-    const SCliChannels channels = SCliChannels::Of(instrument);
+    CInstrBase* instrument = &connection.Instrument();
+    SCliChannels channels = SCliChannels::Of(*instrument);
+    if (SelectionFailed(channels))
+        return ExitNoInstrument;
     if (channels.tecs.empty() && channels.lasers.empty())
         return Fail(ExitFailure, "the instrument has no channel to monitor");
-    std::printf("Connected to %s, S/N %s\n", instrument.GetModel().c_str(),
-                instrument.GetSerialNumber().c_str());
-    DrainErrors(instrument, channels, kWhileConnecting);
-    instrument.StartBackgroundThread(kPollPeriodMs);
+    std::printf("Connected to %s, S/N %s\n", CliFormat::Printable(instrument->GetModel()).c_str(),
+                CliFormat::Printable(instrument->GetSerialNumber()).c_str());
+    DrainErrors(*instrument, channels, kWhileConnecting);
+    instrument->StartBackgroundThread(kPollPeriodMs);
+    CCliReconnect reconnect(invocation.positionals[0], instrument->GetModel(), instrument->GetSerialNumber());
 
-    // The first row waits one refresh too, so that every channel has been polled once.
+    // One row per completed poll cycle, at most one a refresh: a tick that finds no new cycle prints
+    // nothing, so a cached row is never printed twice. The first row waits one refresh too.
+    const std::string csvPath = invocation.Has("csv") ? invocation.options.at("csv") : "";
     int errors = 0;
+    int rows = 0;
+    uint64_t shownCycle = 0;
     auto next = Clock::now() + kRefresh;
-    for (int refresh = 0; *count == 0 || refresh < *count; ++refresh)
+    while (*count == 0 || rows < *count)
     {
         if (stop.WaitUntil(next))
             break;
-        next += kRefresh;
-        if (!instrument.IsPortOpen())
+        // A slow tick is not made up for with a burst of rows.
+        next = std::max(next + kRefresh, Clock::now());
+        if (!instrument->IsPortOpen() && !invocation.Has("reconnect"))
             return Fail(ExitNoInstrument, "the connection to the instrument was lost");
+        if (!instrument->IsPortOpen())
+        {
+            std::printf("The connection to the instrument was lost; waiting for it to come back\n");
+            std::fflush(stdout);
+            if (!reconnect.Wait(connection, stop))
+                break;
+            instrument = &connection.Instrument();
+            channels = SCliChannels::Of(*instrument);
+            std::printf("Connected again on %s\n", CliFormat::Printable(reconnect.Descriptor()).c_str());
+            instrument->StartBackgroundThread(kPollPeriodMs);
+            shownCycle = 0;
+            next = Clock::now() + kRefresh;
+            continue;
+        }
+        // The panels' watch: two failed poll cycles in a row end the session.
+        if (instrument->GetFailedPolls() > 1)
+            return Fail(ExitNoInstrument, CliMessages::LostCommunications);
+        const uint64_t cycle = instrument->GetCompletedCycles();
+        if (cycle == shownCycle)
+            continue;
+        shownCycle = cycle;
         const std::vector<SCliChannelReadings> readings = channels.Read();
         const std::string time = CliFormat::IsoTimestamp(std::chrono::system_clock::now());
-        if (refresh == 0)
-            csv.WriteLine(CliFormat::CsvHeader(readings));
+        if (rows == 0 && !csv.WriteLine(CliFormat::CsvHeader(readings)))
+            return Fail(ExitFailure, "cannot write " + csvPath + ": " + std::strerror(errno));
         std::printf("%s\n", CliFormat::MonitorLine(time, readings).c_str());
         std::fflush(stdout);
-        csv.WriteLine(CliFormat::CsvRow(time, readings));
-        errors += DrainErrors(instrument, channels);
+        if (!csv.WriteLine(CliFormat::CsvRow(time, readings)))
+            return Fail(ExitFailure, "cannot write " + csvPath + ": " + std::strerror(errno));
+        ++rows;
+        errors += DrainErrors(*instrument, channels);
     }
+    if (!csv.Close())
+        return Fail(ExitFailure, "cannot write " + csvPath + ": " + std::strerror(errno));
     return errors > 0 ? ExitInstrumentErrors : ExitOk;
 }
 
@@ -211,30 +197,22 @@ int CliCommand::Set(const SCliInvocation& invocation)
         return Fail(result, message);
     CInstrBase& instrument = connection.Instrument();
     const SCliChannels channels = SCliChannels::Of(instrument);
-    CTEC* tec = nullptr;
-    CLaser* laser = nullptr;
-    if (setting->family == SCliSetting::Family::Tec)
-        tec = PickChannel(channels.tecs, *channelNumber, "TEC", message);
-    else
-        laser = PickChannel(channels.lasers, *channelNumber, "laser", message);
-    if (!tec && !laser)
+    if (SelectionFailed(channels))
+        return ExitNoInstrument;
+    const SCliSetTarget target = SCliSetTarget::Pick(channels, *setting, *channelNumber, message);
+    if (target.Empty())
         return Fail(ExitUsage, message);
 
     DrainErrors(instrument, channels, kWhileConnecting);
     instrument.StartBackgroundThread(kPollPeriodMs);
-    bool accepted = false;
-    std::vector<std::string> logged;
-    {
-        CCliSetterLog log;
-        accepted = tec ? ApplyTec(*setting, *tec) : ApplyLaser(*setting, *laser);
-        logged = log.Lines();
-    }
+    std::vector<std::string> refusal;
+    const bool accepted = target.Apply(*setting, refusal);
     if (DrainErrors(instrument, channels) > 0)
         return ExitInstrumentErrors;
     if (!accepted)
     {
-        for (const std::string& line : logged)
-            std::fprintf(stderr, "tamrix-cli: %s\n", Trimmed(line).c_str());
+        for (const std::string& line : refusal)
+            std::fprintf(stderr, "tamrix-cli: %s\n", line.c_str());
         return Fail(ExitFailure, setting->name + " was not sent");
     }
     std::printf("%s %s: done\n", setting->name.c_str(), invocation.positionals[2].c_str());

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "ChildProcess.h"
+
+#include <string>
+
+// A real mosquitto on a free loopback port, with a generated configuration (anonymous clients, no
+// persistence). Stop and Start again keep the port, as a restarted broker would.
+class CMosquittoBroker
+{
+public:
+    // The broker's path, or empty when it is not installed (tests skip then).
+    static std::string Binary();
+
+    // folder: where the configuration and the log go.
+    explicit CMosquittoBroker(std::string folder);
+    // Starts and waits until it accepts connections.
+    bool Start();
+    void Stop();
+    int Port() const { return m_port; }
+
+private:
+    std::string m_folder;
+    int m_port = 0;
+    CChildProcess m_process;
+};

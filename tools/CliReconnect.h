@@ -1,0 +1,32 @@
+#pragma once
+
+#include "CliPortSearch.h"
+
+#include <memory>
+#include <string>
+
+class CCliConnection;
+class CCliStopSignals;
+
+// "monitor --reconnect": waits for the instrument that went away (the same model and serial number)
+// and connects to it again, on its own port or on any serial port that appears, or at its network
+// address again.
+class CCliReconnect
+{
+public:
+    // Made while the instrument is connected on descriptor.
+    CCliReconnect(std::string descriptor, std::string model, std::string serialNumber);
+
+    // Looks once a second; true once connection holds the instrument again, false when a stop signal
+    // came first.
+    bool Wait(CCliConnection& connection, CCliStopSignals& stop);
+    const std::string& Descriptor() const { return m_descriptor; }
+
+private:
+    bool TryOpen(CCliConnection& connection, const std::string& descriptor);
+
+    std::string m_descriptor;
+    std::string m_model;
+    std::string m_serialNumber;
+    std::unique_ptr<CCliPortSearch> m_search; // serial instruments only
+};

@@ -1,0 +1,25 @@
+#include "Bridge.h"
+
+#include "CliStopSignals.h"
+
+CBridge::CBridge(SBridgeOptions options) : m_options(std::move(options)) {}
+
+CBridge::~CBridge()
+{
+    for (auto& link : m_links)
+        link->Stop();
+}
+
+void CBridge::Run(CCliStopSignals& stop)
+{
+    for (const std::string& descriptor : m_options.instruments)
+    {
+        m_links.push_back(std::make_unique<CInstrumentLink>(descriptor, m_options, m_watcher));
+        m_links.back()->Start();
+    }
+    while (!stop.WaitUntil(std::chrono::steady_clock::now() + std::chrono::hours(1)))
+    {
+    }
+    for (auto& link : m_links)
+        link->Stop();
+}

@@ -1,0 +1,279 @@
+#include "InstrumentLink.h"
+
+#include "CliSetting.h"
+#include "HomiePayload.h"
+#include "PortWatcher.h"
+#include "instrument/session/InstrBase.h"
+
+#include <cstdio>
+
+namespace
+{
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// How often the cached readings are looked at: well inside one poll cycle, so a change reaches the
+// broker soon after the poll that read it, yet never more than once per poll.
+constexpr milliseconds kSample{20};
+constexpr int kPollPeriodMs = 500;
+constexpr milliseconds kRetryMin{1000};
+constexpr milliseconds kRetryMax{30000};
+constexpr milliseconds kRescan{1000};
+constexpr size_t kMaxQueuedSets = 64;
+
+} // namespace
+
+CInstrumentLink::CInstrumentLink(std::string descriptor, const SBridgeOptions& options, CPortWatcher& watcher)
+    : m_options(options), m_watcher(watcher), m_descriptor(std::move(descriptor))
+{
+}
+
+CInstrumentLink::~CInstrumentLink()
+{
+    Stop();
+}
+
+void CInstrumentLink::Start()
+{
+    m_thread = std::thread([this] { Run(); });
+}
+
+void CInstrumentLink::Stop()
+{
+    {
+        std::lock_guard guard(m_lock);
+        m_stop = true;
+    }
+    m_wake.notify_all();
+    m_watcher.Wake();
+    if (m_thread.joinable())
+        m_thread.join();
+    if (m_publisher)
+        m_publisher->Stop();
+}
+
+void CInstrumentLink::Report(const std::string& text)
+{
+    const std::string device = m_publisher ? m_publisher->Device().Id() : m_descriptor;
+    std::fprintf(stderr, "tamrix-bridge: %s: %s\n", device.c_str(), text.c_str());
+}
+
+bool CInstrumentLink::Pause(milliseconds timeout)
+{
+    std::unique_lock lock(m_lock);
+    m_wake.wait_for(lock, timeout, [this] { return m_stop || !m_sets.empty(); });
+    return m_stop;
+}
+
+void CInstrumentLink::Run()
+{
+    // Never connected yet: there is nothing to recognise it by, so only its own port is asked again.
+    for (milliseconds retry = kRetryMin; !Open(m_descriptor); retry = std::min(retry * 2, kRetryMax))
+    {
+        if (Pause(retry))
+            return;
+    }
+    do
+    {
+        Serve();
+        Close();
+    } while (WaitForInstrument());
+}
+
+bool CInstrumentLink::Open(const std::string& descriptor)
+{
+    const int portNumber = CCliPortSearch::SerialPortOf(descriptor);
+    if (portNumber > 0 && portNumber != m_claimedPort && !m_watcher.Claim(portNumber))
+        return false;
+    auto connection = std::make_unique<CCliConnection>();
+    std::string message;
+    const bool opened = connection->Open(descriptor, message) == 0;
+    CInstrBase* instrument = opened ? &connection->Instrument() : nullptr;
+    const bool same = opened && (m_model.empty() || (instrument->GetModel() == m_model &&
+                                                     instrument->GetSerialNumber() == m_serialNumber));
+    if (!same)
+    {
+        if (portNumber > 0 && portNumber != m_claimedPort)
+            m_watcher.Release(portNumber);
+        if (!opened && m_model.empty())
+            Report(message + " (" + descriptor + ")");
+        return false;
+    }
+    m_claimedPort = portNumber;
+    m_descriptor = descriptor;
+    // Taken while connected, so that an instrument replugged before its loss was noticed is not
+    // mistaken for one of the ports that were there.
+    if (portNumber > 0)
+        m_search = std::make_unique<CCliPortSearch>(descriptor);
+    m_model = instrument->GetModel();
+    m_serialNumber = instrument->GetSerialNumber();
+    auto model = std::make_unique<CInstrumentModel>(*instrument, descriptor, m_options.allowSet);
+    if (!m_publisher || m_publisher->Device().Description() != model->Device().Description())
+    {
+        if (m_publisher)
+            m_publisher->Stop();
+        CHomiePublisher::SetHandler onSet;
+        if (m_options.allowSet)
+            onSet = [this](const std::string& node, const std::string& property, const std::string& payload)
+            { OnSet(node, property, payload); };
+        m_publisher =
+            std::make_unique<CHomiePublisher>(model->Device(), m_options.broker, m_options.period, onSet);
+        std::string error;
+        if (!m_publisher->Start(error))
+            Report(error);
+    }
+    m_publisher->SetState(CHomiePublisher::EState::Init);
+    m_connection = std::move(connection);
+    m_instrumentModel = std::move(model);
+    for (const std::string& error : m_instrumentModel->TakeErrors())
+        Report("instrument error while connecting: " + error);
+    instrument->StartBackgroundThread(kPollPeriodMs);
+    Report("connected on " + descriptor);
+    return true;
+}
+
+void CInstrumentLink::Close()
+{
+    m_instrumentModel.reset();
+    m_connection.reset();
+    if (m_claimedPort > 0)
+        m_watcher.Release(m_claimedPort);
+    m_claimedPort = 0;
+}
+
+void CInstrumentLink::Serve()
+{
+    CInstrBase& instrument = m_connection->Instrument();
+    bool ready = false;
+    while (!Pause(kSample))
+    {
+        CarryOutSets();
+        if (!instrument.IsPortOpen())
+        {
+            m_publisher->SetState(CHomiePublisher::EState::Disconnected);
+            Report("the instrument went away from " + m_descriptor);
+            return;
+        }
+        for (const std::string& error : m_instrumentModel->TakeErrors())
+        {
+            Report("instrument error " + error);
+            m_publisher->Event(CInstrumentModel::InstrumentNode, CInstrumentModel::ErrorProperty, error);
+        }
+        // Only what a whole, successful poll cycle read is published.
+        if (!instrument.IsFirstCycleDone() || !m_instrumentModel->Fresh())
+            continue;
+        Publish(Clock::now());
+        if (!ready)
+            m_publisher->SetState(CHomiePublisher::EState::Ready);
+        ready = true;
+    }
+}
+
+void CInstrumentLink::Publish(Clock::time_point now)
+{
+    for (const CInstrumentModel::SValue& value : m_instrumentModel->Read())
+        m_publisher->Update(value.nodeId, value.propertyId, value.payload, now);
+}
+
+bool CInstrumentLink::WaitForInstrument()
+{
+    {
+        std::lock_guard guard(m_lock);
+        if (m_stop)
+            return false;
+    }
+    if (CCliPortSearch::SerialPortOf(m_descriptor) == 0)
+    {
+        // A network instrument keeps its address: ask there again, waiting longer each time.
+        for (milliseconds retry = kRetryMin;; retry = std::min(retry * 2, kRetryMax))
+        {
+            if (Pause(retry))
+                return false;
+            if (Open(m_descriptor))
+                return true;
+        }
+    }
+    uint64_t seen = 0;
+    while (true)
+    {
+        seen = m_watcher.WaitForChange(seen, kRescan);
+        {
+            std::lock_guard guard(m_lock);
+            if (m_stop)
+                return false;
+        }
+        CarryOutSets();
+        for (const std::string& descriptor : m_search->Candidates(Clock::now()))
+        {
+            Report("looking for it on " + descriptor);
+            if (Open(descriptor))
+                return true;
+            m_search->Failed(descriptor, Clock::now());
+        }
+    }
+}
+
+void CInstrumentLink::OnSet(const std::string& nodeId, const std::string& propertyId,
+                            const std::string& payload)
+{
+    {
+        std::lock_guard guard(m_lock);
+        // A flood of requests must not grow without bound; the oldest go first.
+        if (m_sets.size() >= kMaxQueuedSets)
+            m_sets.pop_front();
+        m_sets.push_back({nodeId, propertyId, payload});
+    }
+    m_wake.notify_all();
+}
+
+void CInstrumentLink::CarryOutSets()
+{
+    while (true)
+    {
+        SSetRequest request;
+        {
+            std::lock_guard guard(m_lock);
+            if (m_sets.empty())
+                return;
+            request = std::move(m_sets.front());
+            m_sets.pop_front();
+        }
+        CarryOut(request);
+    }
+}
+
+void CInstrumentLink::CarryOut(const SSetRequest& request)
+{
+    if (!m_instrumentModel || !m_connection->Instrument().IsPortOpen())
+        return Refuse(request, "the instrument is not connected");
+    const SHomieProperty* property = m_publisher->Device().Find(request.nodeId, request.propertyId);
+    std::string error;
+    const auto value = property ? HomiePayload::CheckSet(*property, request.payload, error) : std::nullopt;
+    if (!value)
+        return Refuse(request, property ? error : "no such property");
+    std::string name;
+    std::string settingValue;
+    SCliSetTarget target;
+    if (!m_instrumentModel->Setting(request.nodeId, request.propertyId, *value, name, settingValue, target))
+        return Refuse(request, "the property is not settable");
+    const auto setting = ParseCliSetting(name, settingValue, error);
+    if (!setting)
+        return Refuse(request, error);
+    std::vector<std::string> refusal;
+    if (!target.Apply(*setting, refusal))
+    {
+        std::string reason = name + " was not sent";
+        for (const std::string& line : refusal)
+            reason += ": " + line;
+        return Refuse(request, reason);
+    }
+    Report(name + " " + settingValue + ": done");
+}
+
+void CInstrumentLink::Refuse(const SSetRequest& request, const std::string& reason)
+{
+    const std::string text = request.nodeId + "/" + request.propertyId + " refused: " + reason;
+    Report(text);
+    if (m_publisher)
+        m_publisher->Event(CInstrumentModel::InstrumentNode, CInstrumentModel::ErrorProperty, text);
+}

@@ -1,0 +1,247 @@
+#include "InstrumentModel.h"
+
+#include "CliFormat.h"
+#include "CliSetting.h"
+#include "instrument/lamp/LPS.h"
+#include "instrument/laser/Laser.h"
+#include "instrument/tec/TEC.h"
+
+namespace
+{
+using Type = SHomieProperty::Type;
+
+SHomieProperty Reading(const char* id, const char* name, const std::string& unit)
+{
+    return SHomieProperty{id, name, Type::Float, {}, unit, false, true};
+}
+
+SHomieProperty SetPoint(const char* id, const char* name, const std::string& unit, bool settable,
+                        std::string format = {})
+{
+    return SHomieProperty{id, name, Type::Float, std::move(format), unit, settable, true};
+}
+
+std::string Identity(std::string text)
+{
+    return text;
+}
+
+std::string Range(double low, double high)
+{
+    return CliFormat::Number(low, 1) + ":" + CliFormat::Number(high, 1);
+}
+
+// The label as a topic level and a name a person reads: "TEC2" -> "tec2", "TEC 2".
+std::string NodeName(const std::string& label, int number, const char* kind)
+{
+    return number > 0 && label.size() > 3 ? std::string(kind) + " " + std::to_string(number) : kind;
+}
+} // namespace
+
+CInstrumentModel::CInstrumentModel(CInstrBase& instrument, const std::string& descriptor, bool settable)
+    : m_instrument(instrument), m_channels(SCliChannels::Of(instrument)),
+      m_device(CHomieDevice::MakeId(instrument.GetModel(), instrument.GetSerialNumber()),
+               instrument.GetModel() + " S/N " + instrument.GetSerialNumber(), {})
+{
+    std::vector<SHomieNode> nodes{InstrumentNodeOf(descriptor)};
+    for (const auto& tec : m_channels.tecs)
+        AddTec(tec, settable, nodes);
+    for (const auto& laser : m_channels.lasers)
+        AddLaser(laser, settable, nodes);
+    m_device = CHomieDevice(m_device.Id(), instrument.GetModel() + " S/N " + instrument.GetSerialNumber(),
+                            std::move(nodes));
+}
+
+SHomieNode CInstrumentModel::InstrumentNodeOf(const std::string& descriptor)
+{
+    const std::pair<const char*, std::string> texts[] = {{"model", m_instrument.GetModel()},
+                                                         {"serial-number", m_instrument.GetSerialNumber()},
+                                                         {"firmware", m_instrument.GetFirmwareVersion()},
+                                                         {"port", descriptor}};
+    SHomieNode node{InstrumentNode, "Instrument", "instrument", {}};
+    for (const auto& [id, text] : texts)
+    {
+        node.properties.push_back({id, id, Type::String, {}, {}, false, true});
+        m_fixed.push_back({InstrumentNode, id, Identity(text)});
+    }
+    node.properties[1].name = "serial number";
+    // Errors are events: a retained one would still be shown long after it was dealt with.
+    node.properties.push_back({ErrorProperty, "error", Type::String, {}, {}, false, false});
+    return node;
+}
+
+void CInstrumentModel::AddTec(const SCliChannel<CTEC>& channel, bool settable, std::vector<SHomieNode>& nodes)
+{
+    CTEC& tec = *channel.channel;
+    const std::string nodeId = CHomieDevice::TopicLevel(channel.label);
+    const std::string rUnit = tec.GetRUnits(tec.GetSensorType());
+    SHomieNode node{nodeId, NodeName(channel.label, channel.number, "TEC"), "tec", {}};
+    node.properties = {
+        Reading("t", "temperature", "°C"),
+        Reading("r", "sensor reading", rUnit),
+        Reading("ite", "TEC current", "A"),
+        Reading("v", "TEC voltage", "V"),
+        SetPoint("t-set", "temperature set point", "°C", settable, Range(tec.GetMinT(), tec.GetMaxT())),
+        SetPoint("r-set", "sensor set point", rUnit, settable),
+        SetPoint("ite-set", "TEC current set point", "A", settable),
+        {"mode", "mode", Type::Enum, "T,R,ITE", {}, settable, true},
+        {"output", "output", Type::Boolean, {}, {}, settable, true}};
+    nodes.push_back(node);
+
+    auto number = [&tec](float (CTEC::*get)(), int quantity)
+    { return [&tec, get, quantity] { return CliFormat::Number((tec.*get)(), tec.GetPrecision(quantity)); }; };
+    auto reading = [&tec](float (CTEC::*get)(bool, int), int quantity)
+    {
+        return [&tec, get, quantity]
+        { return CliFormat::Number((tec.*get)(false, -1), tec.GetPrecision(quantity)); };
+    };
+    auto plain = [&tec](float (CTEC::*get)(bool), int quantity)
+    {
+        return [&tec, get, quantity]
+        { return CliFormat::Number((tec.*get)(false), tec.GetPrecision(quantity)); };
+    };
+    const SCliSetTarget target{&tec, nullptr};
+    auto add = [&](const char* id, std::function<std::string()> read, const char* setting) {
+        m_entries.push_back({nodeId, id, std::move(read), setting, target, Identity});
+    };
+    add("t", reading(&CTEC::GetT, TecQuantityT), "");
+    add("r", reading(&CTEC::GetR, TecQuantityR), "");
+    add("ite", plain(&CTEC::GetITE, TecQuantityITE), "");
+    add("v", plain(&CTEC::GetV, TecQuantityV), "");
+    add("t-set", number(&CTEC::GetTSetPoint, TecQuantityT), "tec.t");
+    add("r-set", number(&CTEC::GetRSetPoint, TecQuantityR), "tec.r");
+    add("ite-set", number(&CTEC::GetITESetPoint, TecQuantityITE), "tec.ite");
+    add(
+        "mode", [&tec] { return TecModeName(tec.GetMode(false)); }, "tec.mode");
+    add(
+        "output", [&tec] { return std::string(tec.GetOutput(false) ? "true" : "false"); }, "tec.output");
+}
+
+void CInstrumentModel::AddLaser(const SCliChannel<CLaser>& channel, bool settable,
+                                std::vector<SHomieNode>& nodes)
+{
+    CLaser& laser = *channel.channel;
+    const bool lamp = dynamic_cast<CLPS*>(&laser) != nullptr;
+    const std::string nodeId = CHomieDevice::TopicLevel(channel.label);
+    const SCliSetTarget target{nullptr, &laser};
+    SHomieNode node{nodeId,
+                    NodeName(channel.label, channel.number, lamp ? "Lamp supply" : "Laser"),
+                    lamp ? "lamp-supply" : "laser",
+                    {}};
+
+    auto reading = [&laser](float (CLaser::*get)(bool), int mode) {
+        return [&laser, get, mode]
+        { return CliFormat::Number((laser.*get)(false), laser.GetPrecision(mode)); };
+    };
+    auto setPoint = [&laser](float (CLaser::*get)(), int mode)
+    { return [&laser, get, mode] { return CliFormat::Number((laser.*get)(), laser.GetPrecision(mode)); }; };
+    auto add = [&](SHomieProperty property, std::function<std::string()> read, const char* setting)
+    {
+        m_entries.push_back({nodeId, property.id, std::move(read), setting, target, Identity});
+        node.properties.push_back(std::move(property));
+    };
+    if (lamp)
+    {
+        add(Reading("i", "current", "A"), reading(&CLaser::GetLDI, LaserModeICW), "");
+        add(Reading("v", "voltage", "V"), reading(&CLaser::GetLDV, LaserModeLDV), "");
+        add(SetPoint("i-set", "current set point", "A", settable),
+            setPoint(&CLaser::GetLDISetPoint, LaserModeICW), "las.ldi");
+        add(SetPoint("v-set", "voltage set point", "V", settable),
+            setPoint(&CLaser::GetLDVSetPoint, LaserModeLDV), "las.ldv");
+        // A lamp supply calls its two modes I and V; the setter knows them as ICW and LDV.
+        add(
+            {"mode", "mode", Type::Enum, "I,V", {}, settable, true},
+            [&laser]
+            {
+                const int mode = laser.GetMode(false);
+                return std::string(mode == LaserModeICW ? "I" : mode == LaserModeLDV ? "V" : "---");
+            },
+            "las.mode");
+        m_entries.back().settingValue = [](const std::string& value) { return value == "I" ? "ICW" : "LDV"; };
+    }
+    else
+    {
+        add(Reading("ldi", "diode current", "mA"), reading(&CLaser::GetLDI, LaserModeICW), "");
+        add(Reading("ldv", "diode voltage", "V"), reading(&CLaser::GetLDV, LaserModeLDV), "");
+        add(Reading("mdi", "photodiode current", "µA"), reading(&CLaser::GetMDI, LaserModeMDI), "");
+        add(Reading("mdp", "photodiode power", "mW"), reading(&CLaser::GetMDP, LaserModeMDP), "");
+        add(SetPoint("ldi-set", "diode current set point", "mA", settable),
+            setPoint(&CLaser::GetLDISetPoint, LaserModeICW), "las.ldi");
+        add(SetPoint("ldv-set", "diode voltage set point", "V", settable),
+            setPoint(&CLaser::GetLDVSetPoint, LaserModeLDV), "las.ldv");
+        add(SetPoint("mdi-set", "photodiode current set point", "µA", settable),
+            setPoint(&CLaser::GetMDISetPoint, LaserModeMDI), "las.mdi");
+        add(SetPoint("mdp-set", "photodiode power set point", "mW", settable),
+            setPoint(&CLaser::GetMDPSetPoint, LaserModeMDP), "las.mdp");
+        std::string modes;
+        for (int mode = LaserModeICW; mode <= LaserModeLDV; ++mode)
+        {
+            if (laser.IsModeSupported(mode))
+                modes += (modes.empty() ? "" : ",") + LaserModeName(mode);
+        }
+        // A channel that names no modes of its own leaves the choice to its setter, as tamrix-cli does.
+        if (modes.empty())
+            modes = "ICW,IHBW,PULSE,TRIG,BURST,MDI,MDP,LDV";
+        add(
+            {"mode", "mode", Type::Enum, modes, {}, settable, true},
+            [&laser] { return LaserModeName(laser.GetMode(false)); }, "las.mode");
+    }
+    add(
+        {"output", "output", Type::Boolean, {}, {}, settable, true},
+        [&laser] { return std::string(laser.GetOutput(false) ? "true" : "false"); }, "las.output");
+    nodes.push_back(std::move(node));
+}
+
+bool CInstrumentModel::Fresh() const
+{
+    for (CInstrBase* session : m_channels.Sessions(m_instrument))
+    {
+        if (session->GetFailedPolls() != 0)
+            return false;
+    }
+    return true;
+}
+
+std::vector<CInstrumentModel::SValue> CInstrumentModel::Read() const
+{
+    std::vector<SValue> values = m_fixed;
+    for (const SEntry& entry : m_entries)
+    {
+        std::string payload = entry.read();
+        // "---": the no-value mark or a mode the instrument did not report; never sent as a value.
+        if (payload != "---" && payload != "?")
+            values.push_back({entry.nodeId, entry.propertyId, std::move(payload)});
+    }
+    return values;
+}
+
+bool CInstrumentModel::Setting(const std::string& nodeId, const std::string& propertyId,
+                               const std::string& value, std::string& name, std::string& settingValue,
+                               SCliSetTarget& target) const
+{
+    for (const SEntry& entry : m_entries)
+    {
+        if (entry.nodeId != nodeId || entry.propertyId != propertyId || entry.setting.empty())
+            continue;
+        name = entry.setting;
+        settingValue = entry.settingValue(value);
+        target = entry.target;
+        return true;
+    }
+    return false;
+}
+
+std::vector<std::string> CInstrumentModel::TakeErrors() const
+{
+    std::vector<std::string> errors;
+    for (CInstrBase* session : m_channels.Sessions(m_instrument))
+    {
+        // The session's own list: a multi-channel parent's count also sums its channels.
+        while (session->CInstrBase::GetErrorCount() > 0)
+        {
+            const CErrorMsg error = session->CInstrBase::GetError(0, true);
+            errors.push_back(std::to_string(error.GetNumber()) + " " + error.GetText());
+        }
+    }
+    return errors;
+}

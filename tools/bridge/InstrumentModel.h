@@ -1,0 +1,67 @@
+#pragma once
+
+#include "CliChannels.h"
+#include "CliSetTarget.h"
+#include "HomieDevice.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+class CInstrBase;
+
+// One connected instrument as a Homie device: a node per channel with its readings, set points, mode
+// and output, and a node "instrument" with the identity and the instrument's errors. Knows how each
+// property is read from the cached readings and which tamrix-cli setting a set request becomes.
+class CInstrumentModel
+{
+public:
+    static constexpr const char* InstrumentNode = "instrument";
+    static constexpr const char* ErrorProperty = "error";
+
+    struct SValue
+    {
+        std::string nodeId;
+        std::string propertyId;
+        std::string payload;
+    };
+
+    // Built after Connect and before polling starts (it asks the model for its bounds). settable
+    // marks the set points, modes and outputs settable in the description.
+    CInstrumentModel(CInstrBase& instrument, const std::string& descriptor, bool settable);
+
+    const CHomieDevice& Device() const { return m_device; }
+    // True when the last poll cycle of the instrument and of every channel succeeded.
+    bool Fresh() const;
+    // The values of the last poll cycle; a reading without a value is left out.
+    std::vector<SValue> Read() const;
+    // The setting name and value a set request becomes ("tec.t", "30.5"), and the channel it goes to.
+    // False for a property that takes none.
+    bool Setting(const std::string& nodeId, const std::string& propertyId, const std::string& value,
+                 std::string& name, std::string& settingValue, SCliSetTarget& target) const;
+    // "201 Parameter was out of range..." for every error the instrument and its channels collected;
+    // removes them.
+    std::vector<std::string> TakeErrors() const;
+
+private:
+    struct SEntry
+    {
+        std::string nodeId;
+        std::string propertyId;
+        std::function<std::string()> read; // "---" when there is no value
+        std::string setting;               // empty for a reading
+        SCliSetTarget target;
+        std::function<std::string(const std::string&)> settingValue; // the payload in the setter's words
+    };
+
+    void AddTec(const SCliChannel<CTEC>& channel, bool settable, std::vector<SHomieNode>& nodes);
+    void AddLaser(const SCliChannel<CLaser>& channel, bool settable, std::vector<SHomieNode>& nodes);
+    SHomieNode InstrumentNodeOf(const std::string& descriptor);
+
+    CInstrBase& m_instrument;
+    SCliChannels m_channels;
+    std::vector<SEntry> m_entries;
+    std::vector<SValue> m_fixed; // identity texts, read once
+    CHomieDevice m_device;
+};

@@ -1,0 +1,271 @@
+#include "MqttClient.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <mosquitto.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+namespace
+{
+using std::chrono::milliseconds;
+
+void InitLibrary()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { mosquitto_lib_init(); });
+}
+
+std::string ErrorText(int code)
+{
+    return mosquitto_strerror(code);
+}
+} // namespace
+
+CMqttClient::CMqttClient(SBrokerOptions options, std::string clientId)
+    : m_options(std::move(options)), m_clientId(std::move(clientId))
+{
+    InitLibrary();
+}
+
+CMqttClient::~CMqttClient()
+{
+    Stop();
+    if (m_client)
+        mosquitto_destroy(m_client);
+    if (m_wakeFd >= 0)
+        close(m_wakeFd);
+}
+
+bool CMqttClient::Start(const std::string& willTopic, const std::string& willPayload,
+                        ConnectHandler onConnect, MessageHandler onMessage, std::string& error)
+{
+    m_onConnect = std::move(onConnect);
+    m_onMessage = std::move(onMessage);
+    m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    m_client = mosquitto_new(m_clientId.c_str(), true, this);
+    if (!m_client || m_wakeFd < 0)
+    {
+        error = "cannot create an MQTT client";
+        return false;
+    }
+    mosquitto_connect_callback_set(m_client, &CMqttClient::OnConnect);
+    mosquitto_disconnect_callback_set(m_client, &CMqttClient::OnDisconnect);
+    mosquitto_message_callback_set(m_client, &CMqttClient::OnMessage);
+    mosquitto_publish_callback_set(m_client, [](mosquitto*, void* self, int id)
+                                   { static_cast<CMqttClient*>(self)->m_unacknowledged.erase(id); });
+    int result = mosquitto_will_set(m_client, willTopic.c_str(), static_cast<int>(willPayload.size()),
+                                    willPayload.data(), 1, true);
+    if (result == MOSQ_ERR_SUCCESS && !m_options.username.empty())
+        result = mosquitto_username_pw_set(m_client, m_options.username.c_str(),
+                                           m_options.password.empty() ? nullptr : m_options.password.c_str());
+    if (result == MOSQ_ERR_SUCCESS && !m_options.caFile.empty())
+        result = mosquitto_tls_set(m_client, m_options.caFile.c_str(), nullptr, nullptr, nullptr, nullptr);
+    if (result != MOSQ_ERR_SUCCESS)
+    {
+        error = "MQTT client setup: " + ErrorText(result);
+        return false;
+    }
+    m_thread = std::thread([this] { Run(); });
+    return true;
+}
+
+void CMqttClient::Stop()
+{
+    if (!m_thread.joinable())
+        return;
+    m_stop = true;
+    Wake();
+    m_thread.join();
+}
+
+bool CMqttClient::Publish(const std::string& topic, const std::string& payload, bool retain)
+{
+    if (!m_connected)
+        return false;
+    {
+        std::lock_guard guard(m_lock);
+        m_outgoing.push_back({topic, payload, retain, false});
+    }
+    Wake();
+    return true;
+}
+
+bool CMqttClient::Subscribe(const std::string& filter)
+{
+    if (!m_connected)
+        return false;
+    {
+        std::lock_guard guard(m_lock);
+        m_outgoing.push_back({filter, {}, false, true});
+    }
+    Wake();
+    return true;
+}
+
+void CMqttClient::Wake()
+{
+    const uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = write(m_wakeFd, &one, sizeof one);
+}
+
+bool CMqttClient::Idle(milliseconds timeout)
+{
+    pollfd wake{m_wakeFd, POLLIN, 0};
+    if (poll(&wake, 1, static_cast<int>(timeout.count())) > 0)
+    {
+        uint64_t count = 0;
+        [[maybe_unused]] const ssize_t read = ::read(m_wakeFd, &count, sizeof count);
+    }
+    return m_stop;
+}
+
+void CMqttClient::Run()
+{
+    milliseconds wait{m_options.reconnectMinS * 1000};
+    while (!m_stop)
+    {
+        if (Connect())
+        {
+            Serve();
+            wait = milliseconds(m_options.reconnectMinS * 1000);
+            continue;
+        }
+        // Nobody there: try again later, waiting longer each time.
+        if (Idle(wait))
+            break;
+        wait = std::min(wait * 2, milliseconds(m_options.reconnectMaxS * 1000));
+    }
+    // What was handed over goes out before the clean goodbye, so the last state is the one kept.
+    if (m_connected)
+    {
+        SendOutgoing();
+        // Anything left unread when the socket closes (an acknowledgement) makes the system reset the
+        // connection, and the broker would drop the goodbye with it and publish the will: read until
+        // every message is acknowledged and the line has been quiet for a moment.
+        const auto deadline = std::chrono::steady_clock::now() + milliseconds(2000);
+        while (m_connected && std::chrono::steady_clock::now() < deadline)
+        {
+            const int socket = mosquitto_socket(m_client);
+            pollfd fd{socket, static_cast<short>(POLLIN | (mosquitto_want_write(m_client) ? POLLOUT : 0)), 0};
+            const int ready = socket < 0 ? -1 : poll(&fd, 1, m_unacknowledged.empty() ? 50 : 100);
+            if (ready < 0 || (ready == 0 && m_unacknowledged.empty()))
+                break;
+            if ((fd.revents & POLLOUT) && mosquitto_loop_write(m_client, 1) != MOSQ_ERR_SUCCESS)
+                break;
+            if ((fd.revents & (POLLIN | POLLHUP | POLLERR)) &&
+                mosquitto_loop_read(m_client, 1) != MOSQ_ERR_SUCCESS)
+                break;
+        }
+        mosquitto_disconnect(m_client);
+        for (int round = 0; round < 50 && mosquitto_want_write(m_client); ++round)
+            mosquitto_loop_write(m_client, 1);
+    }
+    m_connected = false;
+}
+
+bool CMqttClient::Connect()
+{
+    // Blocking only for the name lookup; the TCP handshake is finished by the loop below.
+    if (mosquitto_connect_async(m_client, m_options.host.c_str(), m_options.port, m_options.keepAliveS) !=
+        MOSQ_ERR_SUCCESS)
+        return false;
+    return true;
+}
+
+void CMqttClient::Serve()
+{
+    while (!m_stop)
+    {
+        const int socket = mosquitto_socket(m_client);
+        if (socket < 0)
+            return;
+        pollfd fds[2] = {
+            {socket, static_cast<short>(POLLIN | (mosquitto_want_write(m_client) ? POLLOUT : 0)), 0},
+            {m_wakeFd, POLLIN, 0}};
+        // The keep-alive needs a turn at least every second.
+        if (poll(fds, 2, 1000) < 0)
+            continue;
+        if (fds[1].revents & POLLIN)
+        {
+            uint64_t count = 0;
+            [[maybe_unused]] const ssize_t read = ::read(m_wakeFd, &count, sizeof count);
+        }
+        int result = MOSQ_ERR_SUCCESS;
+        if (fds[0].revents & (POLLIN | POLLHUP | POLLERR))
+            result = mosquitto_loop_read(m_client, 1);
+        if (result == MOSQ_ERR_SUCCESS && m_connected)
+            SendOutgoing();
+        if (result == MOSQ_ERR_SUCCESS && mosquitto_want_write(m_client))
+            result = mosquitto_loop_write(m_client, 1);
+        if (result == MOSQ_ERR_SUCCESS)
+            result = mosquitto_loop_misc(m_client);
+        if (result != MOSQ_ERR_SUCCESS)
+        {
+            std::fprintf(stderr, "tamrix-bridge: %s: lost the connection to the broker: %s\n",
+                         m_clientId.c_str(),
+                         result == MOSQ_ERR_ERRNO ? std::strerror(errno) : ErrorText(result).c_str());
+            m_connected = false;
+            return;
+        }
+    }
+}
+
+void CMqttClient::SendOutgoing()
+{
+    std::deque<SOutgoing> outgoing;
+    {
+        std::lock_guard guard(m_lock);
+        outgoing.swap(m_outgoing);
+    }
+    for (const SOutgoing& message : outgoing)
+    {
+        if (message.subscribe)
+            mosquitto_subscribe(m_client, nullptr, message.topic.c_str(), 1);
+        else
+            mosquitto_publish(m_client, nullptr, message.topic.c_str(),
+                              static_cast<int>(message.payload.size()), message.payload.data(),
+                              message.retain ? 1 : 0, message.retain);
+    }
+}
+
+void CMqttClient::OnConnect(mosquitto*, void* self, int result)
+{
+    auto& client = *static_cast<CMqttClient*>(self);
+    if (result != 0)
+    {
+        // Bad credentials or a refused client id: say why it does not get in; it is tried again.
+        std::fprintf(stderr, "tamrix-bridge: %s: the broker refused the connection: %s\n",
+                     client.m_clientId.c_str(), mosquitto_connack_string(result));
+        return;
+    }
+    {
+        // Nothing handed over while the connection was down belongs to this one.
+        std::lock_guard guard(client.m_lock);
+        client.m_outgoing.clear();
+    }
+    client.m_connected = true;
+    client.m_unacknowledged.clear();
+    std::fprintf(stderr, "tamrix-bridge: %s: connected to the broker %s:%d\n", client.m_clientId.c_str(),
+                 client.m_options.host.c_str(), client.m_options.port);
+    if (client.m_onConnect)
+        client.m_onConnect();
+}
+
+void CMqttClient::OnDisconnect(mosquitto*, void* self, int)
+{
+    static_cast<CMqttClient*>(self)->m_connected = false;
+}
+
+void CMqttClient::OnMessage(mosquitto*, void* self, const mosquitto_message* message)
+{
+    auto& client = *static_cast<CMqttClient*>(self);
+    if (!client.m_onMessage || !message->topic)
+        return;
+    std::string payload;
+    if (message->payload && message->payloadlen > 0)
+        payload.assign(static_cast<const char*>(message->payload), static_cast<size_t>(message->payloadlen));
+    client.m_onMessage(message->topic, payload);
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "BrokerOptions.h"
+
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+
+struct mosquitto;
+struct mosquitto_message;
+
+// One connection to the broker, driven by a thread of its own: it alone calls into libmosquitto
+// (connect, read, write, keep-alive, publish), waiting in poll(2) on the socket and on a wake-up
+// descriptor, and reconnects with a growing wait when the broker goes away. Publish and Subscribe
+// may be called from any thread: they hand the message over and answer false while the connection
+// is down, so nothing stale waits in a queue; the owner republishes its state from the connect
+// handler.
+class CMqttClient
+{
+public:
+    // Both run on the client's thread; they may call Publish and Subscribe.
+    using ConnectHandler = std::function<void()>;
+    using MessageHandler = std::function<void(const std::string& topic, const std::string& payload)>;
+
+    CMqttClient(SBrokerOptions options, std::string clientId);
+    ~CMqttClient();
+    CMqttClient(const CMqttClient&) = delete;
+    CMqttClient& operator=(const CMqttClient&) = delete;
+
+    // The will is published by the broker when the connection ends without a clean disconnect.
+    // Starts connecting and returns; false with a message when the client cannot be set up (bad TLS
+    // files, no memory). A broker that is not there yet is only retried.
+    bool Start(const std::string& willTopic, const std::string& willPayload, ConnectHandler onConnect,
+               MessageHandler onMessage, std::string& error);
+    // Sends what was handed over, disconnects cleanly (no will) and ends the thread.
+    void Stop();
+
+    bool IsConnected() const { return m_connected.load(); }
+    // Retained messages go out at QoS 1 as the convention recommends; events at QoS 0.
+    bool Publish(const std::string& topic, const std::string& payload, bool retain);
+    bool Subscribe(const std::string& filter);
+
+private:
+    struct SOutgoing
+    {
+        std::string topic;
+        std::string payload;
+        bool retain = false;
+        bool subscribe = false;
+    };
+
+    void Run();
+    bool Connect();
+    void Serve();
+    void SendOutgoing();
+    void Wake();
+    // Waits on the wake-up descriptor alone; true when stopping.
+    bool Idle(std::chrono::milliseconds timeout);
+    static void OnConnect(mosquitto* client, void* self, int result);
+    static void OnDisconnect(mosquitto* client, void* self, int result);
+    static void OnMessage(mosquitto* client, void* self, const mosquitto_message* message);
+
+    SBrokerOptions m_options;
+    std::string m_clientId;
+    mosquitto* m_client = nullptr;
+    int m_wakeFd = -1;
+    std::set<int> m_unacknowledged; // ids of QoS 1 messages not yet acknowledged; the client's thread only
+    std::atomic<bool> m_connected{false};
+    std::atomic<bool> m_stop{false};
+    ConnectHandler m_onConnect;
+    MessageHandler m_onMessage;
+    std::mutex m_lock; // guards m_outgoing
+    std::deque<SOutgoing> m_outgoing;
+    std::thread m_thread;
+};
