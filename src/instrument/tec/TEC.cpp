@@ -497,7 +497,7 @@ float CTEC::GetITESetPoint()
 
 bool CTEC::SetITELimit(float amps)
 {
-    // Units without a stored maximum (the multi-channel ones) answer 0: the unit bounds the limit itself.
+    // Without a stored maximum (the multi-channel units keep none) the unit bounds the limit itself.
     const float maximum = GetMaxITELimit();
     if (!InRange(amps, 0.0, maximum > 0.0f ? maximum : std::numeric_limits<float>::max(), "ITE limit"))
     {

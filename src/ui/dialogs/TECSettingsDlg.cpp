@@ -674,7 +674,7 @@ bool CTECSettingsDlg::Validate(CTEC& tec)
             !NumberIn(m_rHigh, independent ? tec.GetMinR(type) : setPoint, tec.GetMaxR(type)))
             return false;
     }
-    // Units without a stored maximum (the multi-channel ones) answer 0: the unit bounds the limit itself.
+    // Without a stored maximum (the multi-channel units keep none) the unit bounds the limit itself.
     const double maxIteLimit =
         tec.GetMaxITELimit() > 0.0f ? tec.GetMaxITELimit() : std::numeric_limits<double>::infinity();
     if (Offered(KeyIteLimit) &&
