@@ -145,6 +145,11 @@ TEST(LaserProtocol, NumbersAreReadStrictly)
     EXPECT_DOUBLE_EQ(pair->first, 1.5);
     EXPECT_DOUBLE_EQ(pair->second, 0.25);
     EXPECT_FALSE(LaserProtocol::ParseNumberPair("1.5"));
+    const auto list = LaserProtocol::ParseNumberList("0.001, 0.1,1.0 , 0.000000,100");
+    ASSERT_TRUE(list);
+    EXPECT_EQ(*list, (std::vector<double>{0.001, 0.1, 1.0, 0.0, 100.0}));
+    EXPECT_FALSE(LaserProtocol::ParseNumberList("0.001,,1"));
+    EXPECT_FALSE(LaserProtocol::ParseNumberList(""));
 }
 
 TEST(LaserProtocol, PrecisionIsDigitsAfterThePoint)

@@ -98,6 +98,21 @@ TEST_F(LaserOnSimulator, ConnectReadsStateAndPollFollowsTheDiode)
     EXPECT_TRUE(Eventually([&] { return laser.GetLDI(false) < 0.5f && !laser.GetOutput(false); }, 5000));
 }
 
+TEST_F(LaserOnSimulator, PulseBoundsComeFromTheUnit)
+{
+    ASSERT_TRUE(laser.Connect("COM:" + std::to_string(kPortNumber) + ":38400"));
+    CLaser::SPulseTiming minima;
+    CLaser::SPulseTiming maxima;
+    ASSERT_TRUE(laser.GetPulseMinima(minima));
+    ASSERT_TRUE(laser.GetPulseMaxima(maxima));
+    // The simulated driver's stored bounds: width [ms], duty [%], frequency [Hz], delays [s].
+    EXPECT_DOUBLE_EQ(minima.pulseWidth, 0.001);
+    EXPECT_DOUBLE_EQ(maxima.dutyCycle, 90.0);
+    EXPECT_DOUBLE_EQ(maxima.frequency, 1000.0);
+    EXPECT_DOUBLE_EQ(minima.delayOut, 0.0);
+    EXPECT_DOUBLE_EQ(maxima.delayIn, 100.0);
+}
+
 TEST_F(LaserOnSimulator, WrongChannelRepliesCountFailuresAndLeaveTheCache)
 {
     ASSERT_TRUE(laser.Connect("COM:" + std::to_string(kPortNumber) + ":38400"));

@@ -252,6 +252,22 @@ TEST(MultiLaser, AuxiliaryCalibrationLinesUnderADecimalCommaLocale)
 
 // An owner that deletes a polling unit without disconnecting must not leave the poll thread reaching
 // channels that are gone (the sanitizer builds see any such access).
+// The multi-channel units store no maximum ITE limit: the unit bounds the limit itself, so a positive
+// limit goes out to the selected channel and a negative one is still refused.
+TEST(MultiTec, ItsLimitGoesOutWithoutAStoredMaximum)
+{
+    SimulatedUnit unit("M609");
+    ASSERT_TRUE(unit.started);
+    CM609 tec;
+    ASSERT_TRUE(tec.Connect(Descriptor()));
+    tec.SelectChannel(1);
+    EXPECT_LE(tec.GetMaxITELimit(), 0.0f);
+    EXPECT_TRUE(tec.SetITELimit(1.5f));
+    EXPECT_TRUE(unit.Received("TEC:CHAN 2;TEC:LIM:ITE 1.5"));
+    EXPECT_FALSE(tec.SetITELimit(-1.0f));
+    EXPECT_FALSE(unit.Received("TEC:LIM:ITE -1"));
+}
+
 TEST(MultiTec, DestroyedWhilePollingStopsThePollFirst)
 {
     SimulatedUnit unit("M609");

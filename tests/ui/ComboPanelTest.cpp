@@ -9,6 +9,8 @@
 #include "ui/dialogs/TecSettingsPage.h"
 #include "ui/widgets/LaserBlock.h"
 #include "ui/widgets/TecBlock.h"
+#include "ui/widgets/TrendChart.h"
+#include "ui/widgets/TrendRecordBar.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -76,13 +78,13 @@ void ComboPanelTest::EnterGoesToTheSideWithTheFocus()
     Type(laser, "40");
     Type(tec, "30");
     size_t mark = rig.Mark();
-    QTest::keyClick(rig.panel.get(), Qt::Key_Return); // the focus is in the TEC field
+    QTest::keyClick(tec, Qt::Key_Return); // the field passes Enter on to the panel
     QCOMPARE(rig.Sent(mark, "TEC:T ").size(), 1);
     QVERIFY(rig.Sent(mark, "LAS:LDI ").isEmpty());
 
     laser->setFocus();
     mark = rig.Mark();
-    QTest::keyClick(rig.panel.get(), Qt::Key_Return);
+    QTest::keyClick(laser, Qt::Key_Return);
     QCOMPARE(rig.Sent(mark, "LAS:LDI ").size(), 1);
     QVERIFY(rig.Sent(mark, "TEC:T ").isEmpty());
 }
@@ -130,6 +132,11 @@ void ComboPanelTest::BothFieldsHighlightedAtOnce()
     rig.panel->Refresh();
     QVERIFY(laser->property("edited").toBool());
     QVERIFY(tec->property("edited").toBool());
+    // The trend carries both sides on one time axis.
+    CTrendChart* trend = rig.panel->Tools()->Trend();
+    QCOMPARE(trend->SeriesCount(), 4);
+    QVERIFY(!trend->Buffer(0).Points().empty()); // laser current
+    QVERIFY(!trend->Buffer(2).Points().empty()); // temperature
 }
 
 void ComboPanelTest::ComboSettingsValidateEveryPageBeforeWriting()

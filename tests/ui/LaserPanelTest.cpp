@@ -7,6 +7,8 @@
 #include "ui/dialogs/QCWParametersDlg.h"
 #include "ui/dialogs/SettingsSheet.h"
 #include "ui/widgets/LaserBlock.h"
+#include "ui/widgets/TrendChart.h"
+#include "ui/widgets/TrendRecordBar.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -15,7 +17,9 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSlider>
+#include <QTemporaryDir>
 #include <QTest>
+#include <memory>
 
 namespace
 {
@@ -70,18 +74,40 @@ private slots:
     void SetPointEntryChecksBeforeSending();
     void SetPointUnderDecimalCommaLocaleGoesOutWithPoint();
     void ModeChangeRewritesTypedSetPoint();
+    void TrendFollowsModeAndRecordWritesRows();
 
     void SettingsPdResponseZeroSkipsPowerLimit();
     void SettingsRangeLabelsFromMaximum();
     void SettingsSendOnlyWhatChanged();
     void SettingsOutOfRangeKeepsSheetOpenAndSendsNothing();
+    void QcwDelayInCheckedAndDialogsCloseWhenChannelIsLost();
 
     void QcwCouplingHeldFrequencyClampsDuty();
     void QcwDelayOutAboveCeilingBlocksOk();
     void QcwOnlyCountChangedSendsOnlyCount();
     void QcwOnlyHoldChangedSendsOnlyHold();
-    void QcwClosesWhenChannelIsLost();
+    void QcwWidthAndFrequencyGoOutThroughAnEdgeWidth();
+    void cleanupTestCase() { m_pulseRig.reset(); }
+
+private:
+    // One unit in PULSE mode serves the QCW cases that need it (one connect instead of five).
+    bool PulseRig();
+
+    std::unique_ptr<CLaserRig> m_pulseRig;
 };
+
+bool LaserPanelTest::PulseRig()
+{
+    if (!m_pulseRig)
+    {
+        m_pulseRig = std::make_unique<CLaserRig>(kPort + 1);
+        if (!m_pulseRig->Start("D310", [](CSimInstrument& sim) { sim.Request("LAS:MODE:PULSE"); }) ||
+            !WaitForMode(*m_pulseRig, LaserModePulse))
+            return false;
+    }
+    m_pulseRig->prompter.Reset();
+    return true;
+}
 
 void LaserPanelTest::ResponsivityZeroHidesPoRowAndDisablesPoMode()
 {
@@ -197,6 +223,35 @@ void LaserPanelTest::ModeChangeRewritesTypedSetPoint()
     QTRY_COMPARE_WITH_TIMEOUT(edit->text(), QString("1.500"), 5000);
     QCOMPARE(Child<QLabel>(rig.panel.get(), "setPointUnit")->text(), QString("V"));
     QVERIFY(!edit->property("edited").toBool());
+}
+
+void LaserPanelTest::TrendFollowsModeAndRecordWritesRows()
+{
+    CLaserRig rig(kPort);
+    QVERIFY(rig.Start("D310"));
+    QVERIFY(WaitForMode(rig, LaserModeICW));
+    QTemporaryDir dir;
+    const QString path = dir.filePath("laser.csv");
+    CTrendRecordBar* tools = rig.panel->Tools();
+    QVERIFY(tools->StartRecording(path));
+    rig.panel->Refresh();
+    rig.panel->Refresh();
+    // Io mode: the current and its set point.
+    QCOMPARE(tools->Trend()->SeriesCount(), 2);
+    QVERIFY(tools->Trend()->Buffer(0).Points().size() >= 2);
+    QVERIFY(tools->Trend()->Buffer(1).Points().size() >= 2);
+
+    // Another quantity starts the trend afresh.
+    Child<QRadioButton>(rig.panel.get(), "vfModeButton")->click();
+    rig.panel->Refresh();
+    QCOMPARE(tools->Trend()->Buffer(0).Points().size(), size_t(1));
+
+    rig.panel->Disconnect();
+    QVERIFY(!tools->IsRecording());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    QVERIFY2(lines.size() >= 4, qPrintable(lines.join('|'))); // the header and a row per refresh
 }
 
 void LaserPanelTest::SettingsPdResponseZeroSkipsPowerLimit()
@@ -318,11 +373,39 @@ void LaserPanelTest::SettingsOutOfRangeKeepsSheetOpenAndSendsNothing()
     QVERIFY(rig.Sent(mark, "LAS:LIM:LDI ").isEmpty());
 }
 
-void LaserPanelTest::QcwCouplingHeldFrequencyClampsDuty()
+void LaserPanelTest::QcwDelayInCheckedAndDialogsCloseWhenChannelIsLost()
 {
     CLaserRig rig(kPort);
-    QVERIFY(rig.Start("D310", [](CSimInstrument& sim) { sim.Request("LAS:MODE:PULSE"); }));
-    QVERIFY(WaitForMode(rig, LaserModePulse));
+    QVERIFY(rig.Start("D310"));
+    QVERIFY(WaitForMode(rig, LaserModeICW));
+    // Outside the pulse modes the delays around the pulse are edited; delay in is range-checked too.
+    CQCWParametersDlg dialog(rig.context, AccessOf(rig));
+    QVERIFY(dialog.Load());
+    QLineEdit* delayIn = Child<QLineEdit>(&dialog, "delayInEdit");
+    QVERIFY(!delayIn->isHidden());
+    QVERIFY(Child<QLineEdit>(&dialog, "frequencyEdit")->isHidden());
+    Type(delayIn, "1000");
+    QVERIFY(dialog.IsOutOfRange(CQCWParametersDlg::DelayIn));
+    QVERIFY(!Child<QPushButton>(&dialog, "okButton")->isEnabled());
+    Type(delayIn, "0.5");
+    QVERIFY(!dialog.IsOutOfRange(CQCWParametersDlg::DelayIn));
+
+    // The panel loses its instrument behind both: each closes on its next loss check.
+    CSettingsSheet sheet(rig.context, "Laser Settings");
+    sheet.AddPage(new CLaserSettingsDlg(rig.context, AccessOf(rig), &sheet), "Laser Settings");
+    QVERIFY(sheet.LoadPages());
+    sheet.open();
+    dialog.open();
+    rig.panel->Disconnect();
+    QTRY_VERIFY_WITH_TIMEOUT(!sheet.isVisible() && !dialog.isVisible(), 2000);
+    QCOMPARE(sheet.result(), CSettingsSheet::LostResult);
+    QCOMPARE(dialog.result(), CQCWParametersDlg::LostResult);
+}
+
+void LaserPanelTest::QcwCouplingHeldFrequencyClampsDuty()
+{
+    QVERIFY(PulseRig());
+    CLaserRig& rig = *m_pulseRig;
     CQCWParametersDlg dialog(rig.context, AccessOf(rig));
     QVERIFY(dialog.Load());
     QVERIFY(Child<QRadioButton>(&dialog, "holdFrequencyRadio")->isChecked());
@@ -344,9 +427,8 @@ void LaserPanelTest::QcwCouplingHeldFrequencyClampsDuty()
 
 void LaserPanelTest::QcwDelayOutAboveCeilingBlocksOk()
 {
-    CLaserRig rig(kPort);
-    QVERIFY(rig.Start("D310", [](CSimInstrument& sim) { sim.Request("LAS:MODE:PULSE"); }));
-    QVERIFY(WaitForMode(rig, LaserModePulse));
+    QVERIFY(PulseRig());
+    CLaserRig& rig = *m_pulseRig;
     CQCWParametersDlg dialog(rig.context, AccessOf(rig));
     QVERIFY(dialog.Load());
     QLineEdit* delayOut = Child<QLineEdit>(&dialog, "delayOutEdit");
@@ -392,9 +474,8 @@ void LaserPanelTest::QcwOnlyCountChangedSendsOnlyCount()
 
 void LaserPanelTest::QcwOnlyHoldChangedSendsOnlyHold()
 {
-    CLaserRig rig(kPort);
-    QVERIFY(rig.Start("D310", [](CSimInstrument& sim) { sim.Request("LAS:MODE:PULSE"); }));
-    QVERIFY(WaitForMode(rig, LaserModePulse));
+    QVERIFY(PulseRig());
+    CLaserRig& rig = *m_pulseRig;
     CQCWParametersDlg dialog(rig.context, AccessOf(rig));
     QVERIFY(dialog.Load());
     QLineEdit* duty = Child<QLineEdit>(&dialog, "dutyCycleEdit");
@@ -410,17 +491,43 @@ void LaserPanelTest::QcwOnlyHoldChangedSendsOnlyHold()
     QCOMPARE(sent, QStringList{"LAS:QCWHOLD 1"});
 }
 
-void LaserPanelTest::QcwClosesWhenChannelIsLost()
+void LaserPanelTest::QcwWidthAndFrequencyGoOutThroughAnEdgeWidth()
 {
-    CLaserRig rig(kPort);
-    QVERIFY(rig.Start("D310", [](CSimInstrument& sim) { sim.Request("LAS:MODE:PULSE"); }));
-    QVERIFY(WaitForMode(rig, LaserModePulse));
+    QVERIFY(PulseRig());
+    CLaserRig& rig = *m_pulseRig;
+    {
+        // A first digit whose coupling would clamp it is left as typed (and red) until the edit ends.
+        CQCWParametersDlg typing(rig.context, AccessOf(rig));
+        QVERIFY(typing.Load());
+        Child<QRadioButton>(&typing, "holdFrequencyRadio")->setChecked(true);
+        QLineEdit* frequency = Child<QLineEdit>(&typing, "frequencyEdit");
+        Type(frequency, "5");
+        QCOMPARE(frequency->text(), QString("5"));
+        QVERIFY(typing.IsOutOfRange(CQCWParametersDlg::Frequency));
+        QTest::keyClick(frequency, Qt::Key_Return); // ends the edit: 0.1 ms at 5 Hz is below 0.1 %
+        QCOMPARE(typing.Value(CQCWParametersDlg::DutyCycle), 0.1);
+        QCOMPARE(frequency->text(), QString("10"));
+        QVERIFY(!typing.IsOutOfRange(CQCWParametersDlg::Frequency));
+    }
     CQCWParametersDlg dialog(rig.context, AccessOf(rig));
     QVERIFY(dialog.Load());
-    dialog.open();
-    rig.panel->Disconnect();
-    QTRY_VERIFY_WITH_TIMEOUT(!dialog.isVisible(), 2000);
-    QCOMPARE(dialog.result(), CQCWParametersDlg::LostResult);
+    Child<QRadioButton>(&dialog, "holdFrequencyRadio")->setChecked(true);
+    QCOMPARE(dialog.Value(CQCWParametersDlg::Frequency), 1000.0);
+    QCOMPARE(dialog.Value(CQCWParametersDlg::PulseWidth), 0.1);
+    Type(Child<QLineEdit>(&dialog, "frequencyEdit"), "500");
+    Type(Child<QLineEdit>(&dialog, "pulseWidthEdit"), "1");
+    QCOMPARE(dialog.Value(CQCWParametersDlg::DutyCycle), 50.0);
+    const size_t mark = rig.Mark();
+    dialog.OnOk();
+    QStringList sent;
+    for (const QString& line : rig.Sent(mark, "LAS:"))
+        if (line.startsWith("LAS:PWF ") || line.startsWith("LAS:F "))
+            sent << line;
+    // The growing width first goes to the edge the old frequency allows (89.9 % duty), so that the
+    // unit never holds a width and frequency beyond its duty maximum.
+    QCOMPARE(sent, (QStringList{"LAS:PWF 0.898", "LAS:F 500.0", "LAS:PWF 1.000"}));
+    QCOMPARE(rig.sim->Request("LAS:PW?"), std::string("1.000"));
+    QCOMPARE(rig.sim->Request("LAS:F?"), std::string("500.0"));
 }
 
 QTEST_MAIN(LaserPanelTest)

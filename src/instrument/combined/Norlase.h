@@ -52,6 +52,8 @@ public:
     bool SetQCWCount(int) override { return false; }
     bool GetQCWHold() override { return false; }
     bool SetQCWHold(bool) override { return false; }
+    bool GetPulseMinima(SPulseTiming&) override { return false; }
+    bool GetPulseMaxima(SPulseTiming&) override { return false; }
     bool GetStoredPulseValues(int, std::array<float, 3>& values) override;
     std::optional<float> GetStoredValue(StoredValue) override { return 0.0f; }
     bool SetStoredValue(StoredValue, float) override { return false; }

@@ -120,6 +120,8 @@ public:
     bool SetQCWCount(int) override { return false; }
     bool GetQCWHold() override { return false; }
     bool SetQCWHold(bool) override { return false; }
+    bool GetPulseMinima(SPulseTiming&) override { return false; }
+    bool GetPulseMaxima(SPulseTiming&) override { return false; }
     bool SetQCWLow(double) override { return false; }
     float GetQCWLow() override { return 0.0f; }
     bool SetQCWLowMode(bool) override { return false; }

@@ -749,6 +749,20 @@ bool CMultiLaser::SetQCWCount(int count)
     return {};
 }
 
+bool CMultiLaser::GetPulseMinima(SPulseTiming& minima)
+{
+    if (CLaser* channel = GetSelectedChannelObject())
+        return channel->GetPulseMinima(minima);
+    return false;
+}
+
+bool CMultiLaser::GetPulseMaxima(SPulseTiming& maxima)
+{
+    if (CLaser* channel = GetSelectedChannelObject())
+        return channel->GetPulseMaxima(maxima);
+    return false;
+}
+
 bool CMultiLaser::GetQCWHold()
 {
     if (CLaser* channel = GetSelectedChannelObject())

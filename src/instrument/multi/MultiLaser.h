@@ -121,6 +121,8 @@ public:
     bool SetQCWCount(int count) override;
     bool GetQCWHold() override;
     bool SetQCWHold(bool on) override;
+    bool GetPulseMinima(SPulseTiming& minima) override;
+    bool GetPulseMaxima(SPulseTiming& maxima) override;
     bool SetQCWLow(double value) override;
     float GetQCWLow() override;
     bool SetQCWLowMode(bool on) override;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <tuple>
 #include <utility>
 
@@ -496,7 +497,9 @@ float CTEC::GetITESetPoint()
 
 bool CTEC::SetITELimit(float amps)
 {
-    if (!InRange(amps, 0.0, GetMaxITELimit(), "ITE limit"))
+    // Without a stored maximum (the multi-channel units keep none) the unit bounds the limit itself.
+    const float maximum = GetMaxITELimit();
+    if (!InRange(amps, 0.0, maximum > 0.0f ? maximum : std::numeric_limits<float>::max(), "ITE limit"))
     {
         return false;
     }

@@ -121,6 +121,7 @@ void CQCWParametersDlg::AddRow(int row, EValue which, const QString& label, cons
     m_sliders[which] = slider;
     m_labels[which] = {labelWidget, unitWidget};
     connect(edit, &QLineEdit::textEdited, this, [this, which] { OnEdited(which); });
+    connect(edit, &QLineEdit::editingFinished, this, [this, which] { OnEditFinished(which); });
     connect(slider, &QSlider::valueChanged, this, [this, which] { OnSliderMoved(which); });
 }
 
@@ -209,9 +210,13 @@ void CQCWParametersDlg::ReadValues(CLaser& laser)
     CPollPause pause(m_access.Session());
     const auto keep = [this](EValue which, double value)
     {
-        // A value the unit did not give keeps what the dialog had.
+        // A value the unit did not give keeps what the dialog had. The others are taken as the edit
+        // shows them (the channel's floats carry noise below the shown decimals).
         if (!ReadingState::IsNoValue(value))
-            m_values[which] = value;
+        {
+            const double step = std::pow(10.0, kScales[which].decimals);
+            m_values[which] = std::round(value * step) / step;
+        }
     };
     keep(PulseWidth, laser.GetPulseWidth(true));
     keep(Frequency, laser.GetFrequency(true));
@@ -329,11 +334,19 @@ void CQCWParametersDlg::OnEdited(EValue which)
     m_updating = true;
     const std::optional<double> typed = LocaleNumber::Parse(m_edits[which]->text());
     m_unparsable[which] = !typed || !std::isfinite(*typed);
+    m_pendingCoupling = ValueCount;
     if (!m_unparsable[which])
     {
         m_values[which] = which == PulseCount ? std::trunc(*typed) : *typed;
         m_sliders[which]->setValue(SliderPosition(which, m_values[which]));
-        Recompute(which);
+        // Coupling that would move the value being typed (the first digit "5" of "500" Hz, clamped to
+        // 10 Hz) waits until the edit is finished, so the text under the cursor is never rewritten;
+        // meanwhile the edit counts as out of range.
+        const Values coupled = Coupled(which, m_values);
+        if (coupled[which] != m_values[which])
+            m_pendingCoupling = which;
+        else
+            ApplyCoupled(coupled);
     }
     m_updating = false;
     m_applyButton->setEnabled(true);
@@ -349,33 +362,36 @@ void CQCWParametersDlg::OnSliderMoved(EValue which)
     m_edits[which]->setText(which == PulseCount ? QString::number(static_cast<int>(m_values[which]))
                                                 : Trimmed(m_values[which], kScales[which].decimals));
     m_unparsable[which] = false;
-    Recompute(which);
+    m_pendingCoupling = ValueCount;
+    ApplyCoupled(Coupled(which, m_values));
     m_updating = false;
     m_applyButton->setEnabled(true);
     UpdateFlags();
 }
 
-void CQCWParametersDlg::Recompute(EValue changed)
+std::array<double, CQCWParametersDlg::ValueCount> CQCWParametersDlg::Coupled(EValue changed,
+                                                                             Values values) const
 {
     if (!m_pulsed || (changed != PulseWidth && changed != Frequency && changed != DutyCycle))
-        return;
-    double& width = m_values[PulseWidth];
-    double& frequency = m_values[Frequency];
-    double& duty = m_values[DutyCycle];
+        return values;
+    double& width = values[PulseWidth];
+    double& frequency = values[Frequency];
+    double& duty = values[DutyCycle];
     if (width <= 0.0 || frequency <= 0.0)
-        return;
-    const std::array<double, ValueCount> before = m_values;
+        return values;
+    const auto in = [&](EValue which)
+    { return values[which] >= Minimum(which) && values[which] <= Maximum(which); };
     const auto dutyFromWidth = [&] { duty = width * frequency / 10.0; };
     const auto frequencyFromDuty = [&] { frequency = duty * 10.0 / width; };
     const auto widthFromBoth = [&] { width = duty * 10.0 / frequency; };
     if (changed == PulseWidth && !m_holdFrequency)
     {
         frequencyFromDuty();
-        if (!InRange(Frequency))
+        if (!in(Frequency))
         {
             frequency = Clamp(Frequency, frequency);
             dutyFromWidth();
-            if (!InRange(DutyCycle))
+            if (!in(DutyCycle))
             {
                 duty = Clamp(DutyCycle, duty);
                 widthFromBoth();
@@ -385,11 +401,11 @@ void CQCWParametersDlg::Recompute(EValue changed)
     else if (changed == PulseWidth)
     {
         dutyFromWidth();
-        if (!InRange(DutyCycle))
+        if (!in(DutyCycle))
         {
             duty = Clamp(DutyCycle, duty);
             frequencyFromDuty();
-            if (!InRange(Frequency))
+            if (!in(Frequency))
             {
                 frequency = Clamp(Frequency, frequency);
                 widthFromBoth();
@@ -399,7 +415,7 @@ void CQCWParametersDlg::Recompute(EValue changed)
     else if (changed == Frequency)
     {
         dutyFromWidth();
-        if (!InRange(DutyCycle))
+        if (!in(DutyCycle))
         {
             duty = Clamp(DutyCycle, duty);
             frequencyFromDuty();
@@ -408,16 +424,34 @@ void CQCWParametersDlg::Recompute(EValue changed)
     else
     {
         frequencyFromDuty();
-        if (!InRange(Frequency))
+        if (!in(Frequency))
         {
             frequency = Clamp(Frequency, frequency);
             dutyFromWidth();
         }
     }
-    // Rewrite what the coupling changed; the edit being typed in keeps its text unless it changed too.
+    return values;
+}
+
+void CQCWParametersDlg::ApplyCoupled(const Values& values)
+{
+    const Values before = m_values;
+    m_values = values;
+    // Rewrite what the coupling changed.
     for (EValue which : {PulseWidth, Frequency, DutyCycle})
-        if (m_values[which] != before[which] || (which != changed && m_edits[which]->text().isEmpty()))
+        if (m_values[which] != before[which])
             ShowValue(which);
+}
+
+void CQCWParametersDlg::OnEditFinished(EValue which)
+{
+    if (m_updating || m_pendingCoupling != which)
+        return;
+    m_pendingCoupling = ValueCount;
+    m_updating = true;
+    ApplyCoupled(Coupled(which, m_values));
+    m_updating = false;
+    UpdateFlags();
 }
 
 void CQCWParametersDlg::UpdateFlags()
@@ -437,7 +471,7 @@ void CQCWParametersDlg::UpdateFlags()
     flags[DelayIn] = !m_pulsed && !InRange(DelayIn);
     flags[PulseCount] = m_burst && !InRange(PulseCount);
     for (int i = 0; i < ValueCount; ++i)
-        flags[i] = flags[i] || (!m_edits[i]->isHidden() && m_unparsable[i]);
+        flags[i] = flags[i] || (!m_edits[i]->isHidden() && m_unparsable[i]) || m_pendingCoupling == i;
 
     bool any = false;
     for (int i = 0; i < ValueCount; ++i)

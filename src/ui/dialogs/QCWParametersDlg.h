@@ -67,7 +67,11 @@ private:
     void SetSliderRanges();
     void OnEdited(EValue which);
     void OnSliderMoved(EValue which);
-    void Recompute(EValue changed);
+    using Values = std::array<double, ValueCount>;
+    // The coupled width, frequency and duty after `changed` changed, clamped as the hold rule says.
+    Values Coupled(EValue changed, Values values) const;
+    void ApplyCoupled(const Values& values);
+    void OnEditFinished(EValue which);
     void UpdateFlags();
     void ApplyModeLayout();
     void OnHoldChanged();
@@ -91,6 +95,7 @@ private:
     std::array<bool, ValueCount> m_outOfRange{};
     std::array<bool, ValueCount> m_unparsable{};
     bool m_updating = false;
+    int m_pendingCoupling = ValueCount; // the edit whose coupling waits for the end of its editing
 
     std::array<QLineEdit*, ValueCount> m_edits{};
     std::array<QSlider*, ValueCount> m_sliders{};

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <cmath>
+#include <limits>
 
 namespace
 {
@@ -673,9 +674,11 @@ bool CTECSettingsDlg::Validate(CTEC& tec)
             !NumberIn(m_rHigh, independent ? tec.GetMinR(type) : setPoint, tec.GetMaxR(type)))
             return false;
     }
+    // Without a stored maximum (the multi-channel units keep none) the unit bounds the limit itself.
+    const double maxIteLimit =
+        tec.GetMaxITELimit() > 0.0f ? tec.GetMaxITELimit() : std::numeric_limits<double>::infinity();
     if (Offered(KeyIteLimit) &&
-        !NumberIn(m_iteLimit, Offered(KeyIteLimitIndependent) ? 0.01 : tec.GetITESetPoint(),
-                  tec.GetMaxITELimit()))
+        !NumberIn(m_iteLimit, Offered(KeyIteLimitIndependent) ? 0.01 : tec.GetITESetPoint(), maxIteLimit))
         return false;
     if (Offered(KeyTolerance) && (!NumberIn(m_tolTime, 0.1, 50.0) || !NumberIn(m_tolTemp, 0.01, 10.0)))
         return false;

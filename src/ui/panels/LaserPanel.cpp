@@ -4,6 +4,7 @@
 #include "ui/panels/PanelTypes.h"
 #include "ui/panels/RefreshRule.h"
 #include "ui/widgets/LaserBlock.h"
+#include "ui/widgets/TrendRecordBar.h"
 
 #include <QVBoxLayout>
 
@@ -14,6 +15,8 @@ CLaserPanel::CLaserPanel(const SUiContext& context, IPanelHost& host, int index,
     access.channel = [this] { return m_laser; };
     m_block = new CLaserBlock(context, std::move(access), CLaserBlock::SOptions{}, this);
     Body()->addWidget(m_block);
+    m_tools = new CTrendRecordBar(context, QString("Trend - laser panel %1").arg(index + 1), this);
+    Body()->addWidget(m_tools);
     connect(m_block, &CLaserBlock::settingsChanged, this, &CLaserPanel::UpdateControls);
     FinishInit("Error log for Diodex");
 }
@@ -28,6 +31,7 @@ void CLaserPanel::UpdateControls()
 {
     CBasePanel::UpdateControls();
     m_block->UpdateControls(IsConnected());
+    m_tools->UpdateControls(IsConnected());
 }
 
 void CLaserPanel::ResetReadings()
@@ -40,9 +44,31 @@ void CLaserPanel::Refresh()
 {
     const RefreshRule::ETick tick = RefreshRule::Evaluate(GetInstrument(), m_previousUserFlag);
     if (tick == RefreshRule::Empty)
+    {
         m_block->EmptyReadings();
-    else
-        m_block->Refresh(tick == RefreshRule::Forced);
+        return;
+    }
+    m_block->Refresh(tick == RefreshRule::Forced);
+    FeedTrend();
+    m_tools->Record(*GetInstrument());
+}
+
+void CLaserPanel::FeedTrend()
+{
+    const CLaserBlock::STrendPoint point = m_block->TrendPoint();
+    if (point.mode != m_trendMode)
+    {
+        m_trendMode = point.mode;
+        if (point.quantity.isEmpty())
+            m_tools->SetSeries({});
+        else
+            m_tools->SetSeries({{QString("%1 [%2]").arg(point.quantity, point.unit), QColor(200, 40, 40)},
+                                {QString("Set point [%1]").arg(point.unit), QColor(40, 90, 200)}});
+    }
+    if (point.reading)
+        m_tools->Append(0, *point.reading);
+    if (point.setPoint)
+        m_tools->Append(1, *point.setPoint);
 }
 
 void CLaserPanel::OnSetPoint()

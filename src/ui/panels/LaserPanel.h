@@ -4,9 +4,11 @@
 
 class CLaser;
 class CLaserBlock;
+class CTrendRecordBar;
 
 // The panel of a single-channel laser-diode driver: the base panel's connection and error log around
-// one laser block.
+// one laser block. "Trend" shows the quantity of the current mode (its reading and its set point);
+// "Record..." writes the readings to a CSV file on every refresh.
 class CLaserPanel : public CBasePanel
 {
     Q_OBJECT
@@ -22,9 +24,14 @@ public:
     void OnSetPoint() override;
 
     CLaserBlock* Block() const { return m_block; }
+    CTrendRecordBar* Tools() const { return m_tools; }
 
 private:
+    void FeedTrend();
+
     CLaser* m_laser = nullptr;
     CLaserBlock* m_block = nullptr;
+    CTrendRecordBar* m_tools = nullptr;
+    int m_trendMode = -1; // the mode whose quantity the trend shows
     bool m_previousUserFlag = false;
 };

@@ -1,8 +1,11 @@
 #include "ui/panels/PanelFactory.h"
 
-#include "ui/panels/BasePanel.h"
 #include "ui/panels/ComboPanel.h"
 #include "ui/panels/LaserPanel.h"
+#include "ui/panels/M607Panel.h"
+#include "ui/panels/M609Panel.h"
+#include "ui/panels/M6x8Panel.h"
+#include "ui/panels/NorlasePanel.h"
 #include "ui/panels/PanelTypes.h"
 #include "ui/panels/TECPanel.h"
 
@@ -16,11 +19,15 @@ CBasePanel* CreatePanel(int typeCode, const SUiContext& context, IPanelHost& hos
         return new CTECPanel(context, host, index, parent);
     case PanelType::Combo:
         return new CComboPanel(context, host, index, parent);
+    case PanelType::Norlase:
+        return new CNorlasePanel(context, host, index, parent);
+    case PanelType::M609:
+        return new CM609Panel(context, host, index, parent);
+    case PanelType::M6x8:
+        return new CM6x8Panel(context, host, index, parent);
+    case PanelType::M607:
+        return new CM607Panel(context, host, index, parent);
     default:
-        (void)context;
-        (void)host;
-        (void)index;
-        (void)parent;
         return nullptr;
     }
 }

@@ -256,16 +256,16 @@ void CLaserBlock::Refresh(bool forced)
     }
     if (forced)
         ReadResponsivity(*laser);
-    const auto show = [&](QLineEdit* field, float value, int quantity, LaserPollItem item)
+    const auto show = [&](size_t index, QLineEdit* field, float value, int quantity, LaserPollItem item)
     {
-        field->setText(ReadingState::IsKnown(value, laser->IsFresh(item))
-                           ? LocaleNumber::Format(value, laser->GetPrecision(quantity))
-                           : QString("---"));
+        const bool known = ReadingState::IsKnown(value, laser->IsFresh(item));
+        m_readings[index] = known ? std::optional<double>(value) : std::nullopt;
+        field->setText(known ? LocaleNumber::Format(value, laser->GetPrecision(quantity)) : QString("---"));
     };
-    show(m_ioField, laser->GetLDI(false), LaserModeICW, LaserPollItem::LDI);
-    show(m_imField, laser->GetMDI(false), LaserModeMDI, LaserPollItem::MDI);
-    show(m_poField, laser->GetMDP(false), LaserModeMDP, LaserPollItem::MDP);
-    show(m_vfField, laser->GetLDV(false), LaserModeLDV, LaserPollItem::LDV);
+    show(0, m_ioField, laser->GetLDI(false), LaserModeICW, LaserPollItem::LDI);
+    show(1, m_imField, laser->GetMDI(false), LaserModeMDI, LaserPollItem::MDI);
+    show(2, m_poField, laser->GetMDP(false), LaserModeMDP, LaserPollItem::MDP);
+    show(3, m_vfField, laser->GetLDV(false), LaserModeLDV, LaserPollItem::LDV);
 
     // The mode before the set point: a new mode brings its own set point into the field, so a typed,
     // unsent value of the old mode never goes out in the new mode's unit.
@@ -288,8 +288,38 @@ void CLaserBlock::Refresh(bool forced)
         ShowOutput(output);
 }
 
+CLaserBlock::STrendPoint CLaserBlock::TrendPoint() const
+{
+    STrendPoint point;
+    point.mode = m_mode;
+    size_t index = 0;
+    switch (m_mode)
+    {
+    case LaserModeMDI:
+        index = 1;
+        break;
+    case LaserModeMDP:
+        index = 2;
+        break;
+    case LaserModeLDV:
+        index = 3;
+        break;
+    default:
+        if (m_mode < LaserModeICW || m_mode > LaserModeBurst)
+            return point;
+    }
+    static const char* const names[] = {"Io", "Im", "Po", "Vf"};
+    point.quantity = names[index];
+    point.unit = ModeUnit(m_mode);
+    point.reading = m_readings[index];
+    if (!ReadingState::IsNoValue(m_setPoint))
+        point.setPoint = m_setPoint;
+    return point;
+}
+
 void CLaserBlock::EmptyReadings()
 {
+    m_readings = {};
     for (QLineEdit* field : {m_ioField, m_imField, m_poField, m_vfField})
         field->clear();
     m_setPointUnit->clear();

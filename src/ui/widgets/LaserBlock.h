@@ -65,6 +65,17 @@ public:
     static const QString NoResponsivityMessage;
     static const QString LimitsUnknownMessage;
 
+    // The quantity the current mode drives, as the last refresh showed it: for a panel's trend.
+    struct STrendPoint
+    {
+        int mode = 0;
+        QString quantity; // "Io", "Im", "Po", "Vf"; empty without a mode
+        QString unit;
+        std::optional<double> reading; // only values the program can vouch for
+        std::optional<double> setPoint;
+    };
+    STrendPoint TrendPoint() const;
+
     // The set-point bounds [0, upper] of a mode: the smaller of the model's maximum and the channel's
     // limit; in power mode the monitor-current bound divided by the responsivity. nullopt with the
     // refusal text when no bound can be given.
@@ -103,6 +114,8 @@ private:
     bool m_connected = false;
     bool m_pulseCapable = false;
     float m_responsivity = 0.0f; // [µA/mW]; 0: no photodiode calibration, no power mode
+    // Io, Im, Po, Vf of the last refresh; nullopt when unknown.
+    std::array<std::optional<double>, 4> m_readings{};
 
     QLineEdit* m_setPointEdit = nullptr;
     QLabel* m_setPointUnit = nullptr;

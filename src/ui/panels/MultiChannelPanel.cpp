@@ -1,0 +1,395 @@
+#include "ui/panels/MultiChannelPanel.h"
+
+#include "instrument/multi/MultiLaser.h"
+#include "instrument/multi/MultiTec.h"
+#include "ui/dialogs/LaserSettingsDlg.h"
+#include "ui/dialogs/SettingsSheet.h"
+#include "ui/dialogs/TecSettingsPage.h"
+#include "ui/panels/RefreshRule.h"
+#include "ui/widgets/LaserBlock.h"
+#include "ui/widgets/ReadingState.h"
+#include "ui/widgets/TecBlock.h"
+#include "ui/widgets/TrendRecordBar.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <iterator>
+#include <optional>
+
+namespace
+{
+// Several blocks side by side must fit a laptop screen: the blocks' large reading fonts and the field
+// widths taken from them shrink together.
+constexpr double CompactScale = 0.72;
+
+void Compact(QWidget* block)
+{
+    for (QWidget* widget : block->findChildren<QWidget*>())
+    {
+        QFont font = widget->font();
+        if (font.pixelSize() > 0 && widget->testAttribute(Qt::WA_SetFont))
+        {
+            font.setPixelSize(static_cast<int>(font.pixelSize() * CompactScale + 0.5));
+            widget->setFont(font);
+        }
+        if (widget->minimumWidth() <= 0)
+            continue;
+        const int width = static_cast<int>(widget->minimumWidth() * CompactScale + 0.5);
+        // A line edit asks for seventeen characters of its font whatever it holds.
+        if (qobject_cast<QLineEdit*>(widget))
+            widget->setFixedWidth(width);
+        else
+            widget->setMinimumWidth(width);
+    }
+}
+} // namespace
+
+QWidget* CMultiChannelPanel::SBlock::Widget() const
+{
+    return tec ? static_cast<QWidget*>(tec) : static_cast<QWidget*>(laser);
+}
+
+QLineEdit* CMultiChannelPanel::SBlock::SetPointEdit() const
+{
+    return Widget()->findChild<QLineEdit*>("setPointEdit");
+}
+
+CMultiChannelPanel::CMultiChannelPanel(const SUiContext& context, IPanelHost& host, int index, int typeCode,
+                                       QWidget* parent)
+    : CBasePanel(context, host, index, typeCode, parent)
+{
+    if (auto* autoCheck = findChild<QCheckBox*>("autoCheck"))
+        autoCheck->setText("Auto-Connect");
+    m_buttonRow = new QHBoxLayout;
+    m_tools = new CTrendRecordBar(context, QString("Trend - panel %1").arg(index + 1), this);
+    m_buttonRow->addWidget(m_tools);
+    m_buttonRow->addStretch(1);
+    Body()->addLayout(m_buttonRow);
+    m_grid = new QGridLayout;
+    m_grid->setHorizontalSpacing(8);
+    m_grid->setVerticalSpacing(6);
+    Body()->addLayout(m_grid);
+    Body()->addStretch(1);
+}
+
+void CMultiChannelPanel::AddBlock(EKind kind, int slotCount, const SBlockLook& look, int row, int column)
+{
+    SBlock block{kind, Slots(kind), look};
+    const int k = block.k;
+    block.frame = new QGroupBox(look.frameTitle(k + 1), this);
+    block.frame->setObjectName(QString(kind == EKind::Tec ? "tecBlock%1" : "laserBlock%1").arg(k + 1));
+    auto* layout = new QVBoxLayout(block.frame);
+    layout->setContentsMargins(6, 4, 6, 6);
+    // Every block reaches the unit through the parent, which forwards to the selected channel; the
+    // block selects its own right before each group of reads or writes.
+    if (kind == EKind::Tec)
+    {
+        STecChannelAccess access;
+        access.channel = [this]() -> CTEC* { return m_multiTec; };
+        access.select = [this, k] { SelectChannel(EKind::Tec, k); };
+        access.session = [this] { return GetInstrument(); };
+        access.channelIndex = k;
+        access.channelCount = slotCount;
+        CTecBlock::SOptions options;
+        options.auxSensors = look.auxSensors;
+        options.settingsButton = look.settingsButton;
+        block.tec = new CTecBlock(Context(), std::move(access), options, block.frame);
+    }
+    else
+    {
+        SLaserChannelAccess access;
+        access.channel = [this]() -> CLaser* { return m_multiLaser; };
+        access.select = [this, k] { SelectChannel(EKind::Laser, k); };
+        access.session = [this] { return GetInstrument(); };
+        access.channelIndex = k;
+        access.channelCount = slotCount;
+        CLaserBlock::SOptions options;
+        options.pulseModes = look.pulseModes;
+        options.settingsButton = look.settingsButton;
+        if (!look.outputTitle.isEmpty())
+            options.outputTitle = look.outputTitle;
+        block.laser = new CLaserBlock(Context(), std::move(access), options, block.frame);
+    }
+    RouteSettingsButton(block);
+    Compact(block.Widget());
+    layout->addWidget(block.Widget());
+    m_grid->addWidget(block.frame, row, column, Qt::AlignTop);
+    m_blocks.push_back(std::move(block));
+}
+
+void CMultiChannelPanel::AddPanelButton(QPushButton* button)
+{
+    m_buttonRow->insertWidget(m_buttonRow->count() - 1, button);
+}
+
+// The block's own settings button would open a sheet captioned for a single-channel unit; here the
+// sheet names the block's channel.
+void CMultiChannelPanel::RouteSettingsButton(const SBlock& block)
+{
+    const char* name = block.tec ? "tecSettingsButton" : "laserSettingsButton";
+    auto* button = block.Widget()->findChild<QPushButton*>(name);
+    if (!button)
+        return;
+    disconnect(button, &QPushButton::clicked, block.Widget(), nullptr);
+    connect(button, &QPushButton::clicked, this,
+            [this, kind = block.kind, k = block.k] { RunSettingsSheet(kind, k); });
+}
+
+std::unique_ptr<CSettingsSheet> CMultiChannelPanel::MakeSettingsSheet(EKind kind, int k)
+{
+    const int number = ChannelNumber(kind, k);
+    std::unique_ptr<CSettingsSheet> sheet;
+    if (CTecBlock* tec = kind == EKind::Tec ? TecBlock(k) : nullptr)
+    {
+        sheet = std::make_unique<CSettingsSheet>(Context(),
+                                                 QString("TEC Settings for Channel %1").arg(number), this);
+        sheet->AddPage(new CTecSettingsPage(Context(), tec->Access(), sheet.get()),
+                       QString("TEC Chan %1").arg(number));
+    }
+    else if (CLaserBlock* laser = kind == EKind::Laser ? LaserBlock(k) : nullptr)
+    {
+        sheet = std::make_unique<CSettingsSheet>(Context(),
+                                                 QString("Laser Settings for Channel %1").arg(number), this);
+        sheet->AddPage(new CLaserSettingsDlg(Context(), laser->Access(), sheet.get()), "Laser Settings");
+    }
+    return sheet;
+}
+
+void CMultiChannelPanel::RunSettingsSheet(EKind kind, int k)
+{
+    if (!IsConnected())
+        return;
+    if (std::unique_ptr<CSettingsSheet> sheet = MakeSettingsSheet(kind, k))
+        sheet->Open();
+    UpdateControls();
+}
+
+int CMultiChannelPanel::Slots(EKind kind) const
+{
+    return static_cast<int>(
+        std::count_if(m_blocks.begin(), m_blocks.end(), [kind](const SBlock& b) { return b.kind == kind; }));
+}
+
+QGroupBox* CMultiChannelPanel::BlockFrame(EKind kind, int k) const
+{
+    for (const SBlock& block : m_blocks)
+        if (block.kind == kind && block.k == k)
+            return block.frame;
+    return nullptr;
+}
+
+CTecBlock* CMultiChannelPanel::TecBlock(int k) const
+{
+    for (const SBlock& block : m_blocks)
+        if (block.kind == EKind::Tec && block.k == k)
+            return block.tec;
+    return nullptr;
+}
+
+CLaserBlock* CMultiChannelPanel::LaserBlock(int k) const
+{
+    for (const SBlock& block : m_blocks)
+        if (block.kind == EKind::Laser && block.k == k)
+            return block.laser;
+    return nullptr;
+}
+
+void CMultiChannelPanel::SetInstrument(CInstrBase* instrument)
+{
+    CBasePanel::SetInstrument(instrument);
+    m_multiTec = dynamic_cast<CMultiTec*>(GetInstrument());
+    m_multiLaser = dynamic_cast<CMultiLaser*>(GetInstrument());
+}
+
+CTEC* CMultiChannelPanel::GetTEC() const
+{
+    return m_multiTec;
+}
+
+CLaser* CMultiChannelPanel::GetLaser() const
+{
+    return m_multiLaser;
+}
+
+int CMultiChannelPanel::PresentChannels(EKind kind) const
+{
+    const int slotCount = Slots(kind);
+    if (!GetInstrument())
+        return slotCount;
+    int present = 0;
+    if (kind == EKind::Tec && m_multiTec)
+        present = m_multiTec->GetTecChannelCount();
+    else if (kind == EKind::Laser && m_multiLaser)
+        present = m_multiLaser->GetLaserChannelCount();
+    return std::min(present, slotCount);
+}
+
+bool CMultiChannelPanel::IsPresent(const SBlock& block) const
+{
+    return block.k < PresentChannels(block.kind);
+}
+
+int CMultiChannelPanel::ChannelNumber(EKind kind, int k) const
+{
+    if (GetInstrument() && k < PresentChannels(kind))
+    {
+        if (kind == EKind::Tec && m_multiTec)
+            if (const CTEC* channel = m_multiTec->GetChannelObject(k))
+                return channel->GetChannelNumber();
+        if (kind == EKind::Laser && m_multiLaser)
+            if (const CLaser* channel = m_multiLaser->GetChannelObject(k))
+                return channel->GetLaserChannelNumber();
+    }
+    return k + 1;
+}
+
+void CMultiChannelPanel::SelectChannel(EKind kind, int k) const
+{
+    if (kind == EKind::Tec && m_multiTec)
+        m_multiTec->SelectChannel(k);
+    else if (kind == EKind::Laser && m_multiLaser)
+        m_multiLaser->SelectChannel(k);
+}
+
+void CMultiChannelPanel::ShowPresentBlocks()
+{
+    for (const SBlock& block : m_blocks)
+    {
+        const int number = ChannelNumber(block.kind, block.k);
+        block.frame->setTitle(block.look.frameTitle(number));
+        if (block.look.setPointTitle)
+        {
+            const char* name = block.tec ? "setpointGroup" : "setPointGroup";
+            if (auto* group = block.Widget()->findChild<QGroupBox*>(name))
+                group->setTitle(block.look.setPointTitle(number));
+        }
+        block.frame->setVisible(IsPresent(block));
+    }
+}
+
+void CMultiChannelPanel::UpdateControls()
+{
+    CBasePanel::UpdateControls();
+    ShowPresentBlocks();
+    const bool connected = IsConnected();
+    m_tools->UpdateControls(connected);
+    for (const SBlock& block : m_blocks)
+    {
+        const bool live = connected && IsPresent(block);
+        if (block.tec)
+            block.tec->UpdateControls(live);
+        else
+            block.laser->UpdateControls(live);
+    }
+}
+
+void CMultiChannelPanel::ResetReadings()
+{
+    m_previousUserFlag = false;
+    for (const SBlock& block : m_blocks)
+    {
+        if (block.tec)
+            block.tec->ResetReadings();
+        else
+            block.laser->ResetReadings();
+    }
+}
+
+// One rule for the whole unit: its channels are polled in one cycle that raises the parent's flag.
+void CMultiChannelPanel::Refresh()
+{
+    const RefreshRule::ETick tick = RefreshRule::Evaluate(GetInstrument(), m_previousUserFlag);
+    for (const SBlock& block : m_blocks)
+    {
+        if (!IsPresent(block))
+            continue;
+        if (tick == RefreshRule::Empty)
+        {
+            if (block.tec)
+                block.tec->ClearReadings();
+            else
+                block.laser->EmptyReadings();
+        }
+        else if (block.tec)
+            block.tec->Refresh(tick == RefreshRule::Forced);
+        else
+            block.laser->Refresh(tick == RefreshRule::Forced);
+    }
+    if (tick == RefreshRule::Empty)
+        return;
+    FeedTrend();
+    // Every present channel of the unit in one row, read from the channels' caches.
+    m_tools->Record(*GetInstrument());
+}
+
+void CMultiChannelPanel::FeedTrend()
+{
+    static const QColor Colors[] = {QColor(200, 40, 40),  QColor(40, 90, 200),  QColor(30, 150, 60),
+                                    QColor(200, 130, 0),  QColor(130, 50, 170), QColor(0, 150, 160),
+                                    QColor(120, 120, 120)};
+    QStringList names;
+    std::vector<std::optional<double>> values;
+    for (const SBlock& block : m_blocks)
+    {
+        if (!IsPresent(block))
+            continue;
+        const int number = ChannelNumber(block.kind, block.k);
+        if (block.tec)
+        {
+            // The channel's cached temperature: nothing is sent, so no selection is needed.
+            CTEC* channel = m_multiTec ? m_multiTec->GetChannelObject(block.k) : nullptr;
+            const float t = channel ? channel->GetT() : 0.0f;
+            names << QString::fromUtf8("TEC %1 T [\u00b0C]").arg(number);
+            values.push_back(channel && ReadingState::IsKnown(*GetInstrument(), t) ? std::optional<double>(t)
+                                                                                   : std::nullopt);
+            continue;
+        }
+        const CLaserBlock::STrendPoint point = block.laser->TrendPoint();
+        if (point.quantity.isEmpty())
+            continue;
+        names << QString("Laser %1 %2 [%3]").arg(number).arg(point.quantity, point.unit);
+        values.push_back(point.reading);
+    }
+    // A laser's new mode is a new quantity: the old points would mean nothing beside it.
+    if (names != m_trendNames)
+    {
+        m_trendNames = names;
+        CTrendRecordBar::SeriesList series;
+        for (int i = 0; i < names.size(); ++i)
+            series.emplace_back(names[i], Colors[static_cast<size_t>(i) % std::size(Colors)]);
+        m_tools->SetSeries(series);
+    }
+    for (size_t i = 0; i < values.size(); ++i)
+        if (values[i])
+            m_tools->Append(static_cast<int>(i), *values[i]);
+}
+
+void CMultiChannelPanel::Disconnect()
+{
+    const std::string command = DisconnectCommand();
+    if (!command.empty() && GetInstrument() && GetInstrument()->IsPortOpen())
+        GetInstrument()->Command(command, true);
+    CBasePanel::Disconnect();
+    ResetReadings();
+}
+
+void CMultiChannelPanel::OnSetPoint()
+{
+    for (const SBlock& block : m_blocks)
+    {
+        QLineEdit* edit = block.SetPointEdit();
+        if (!edit || !edit->hasFocus() || !IsPresent(block))
+            continue;
+        if (block.tec)
+            block.tec->OnSetPoint();
+        else
+            block.laser->OnSetPoint();
+        return;
+    }
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "ui/app/UiContext.h"
+#include "ui/widgets/CsvRecorder.h"
+
+#include <QColor>
+#include <QString>
+#include <QWidget>
+#include <utility>
+#include <vector>
+
+class CInstrBase;
+class CTrendChart;
+class QPushButton;
+
+// "Trend" and "Record..." of a panel: a trend window of its own (a tool window, so showing it never
+// moves the panel's controls) and the CSV recording of the instrument's readings on every refresh.
+// The owner names the series, feeds known values and asks for a row per refreshing tick.
+class CTrendRecordBar : public QWidget
+{
+    Q_OBJECT
+
+public:
+    using SeriesList = std::vector<std::pair<QString, QColor>>;
+
+    CTrendRecordBar(const SUiContext& context, const QString& trendTitle, QWidget* parent = nullptr);
+
+    // Starts the trend afresh with these series (a quantity of another unit makes old points meaningless).
+    void SetSeries(const SeriesList& series);
+    // A value now; the owner leaves out values the program cannot vouch for.
+    void Append(int series, double value);
+    CTrendChart* Trend() const { return m_trend; }
+
+    // A row of the instrument's readings, while recording.
+    void Record(CInstrBase& instrument);
+    bool StartRecording(const QString& path);
+    void StopRecording();
+    bool IsRecording() const { return m_recorder.IsRecording(); }
+    // Recording ends with the connection; "Record..." is offered while connected.
+    void UpdateControls(bool connected);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void ShowTrend(bool shown);
+    void OnRecordButton();
+
+    SUiContext m_context;
+    QString m_trendTitle;
+    CTrendChart* m_trend = nullptr;
+    QPushButton* m_trendButton = nullptr;
+    QPushButton* m_recordButton = nullptr;
+    CCsvRecorder m_recorder;
+    bool m_connected = false;
+};
