@@ -15,14 +15,30 @@ std::string YesNo(bool on)
     return on ? "yes" : "no";
 }
 
-SCliReading Number(const char* name, const std::string& unit, double value, int precision)
+// What a value shows when the last poll cycle did not refresh it: never the previous value.
+constexpr const char* kUnknown = "---";
+
+SCliReading Number(const char* name, const std::string& unit, double value, int precision, bool fresh = true)
 {
+    if (!fresh)
+        return SCliReading{name, unit, 0.0, 0, kUnknown};
     return SCliReading{name, unit, value, precision, {}};
 }
 
-SCliReading Text(const char* name, const std::string& text)
+SCliReading Text(const char* name, const std::string& text, bool fresh = true)
 {
-    return SCliReading{name, {}, 0.0, 0, text};
+    return SCliReading{name, {}, 0.0, 0, fresh ? text : kUnknown};
+}
+
+// A capability the unit's reply did not tell: said so, never taken as "no".
+std::string YesNoUnknown(std::optional<bool> on)
+{
+    return on ? YesNo(*on) : std::string(kUnknown);
+}
+
+std::string OnOff(bool on)
+{
+    return on ? "on" : "off";
 }
 
 bool IsLampSupply(CLaser* laser)
@@ -49,39 +65,84 @@ int TecSetPointPrecision(const CTEC& tec, int mode)
     }
 }
 
+TecReading TecSetPointReading(int mode)
+{
+    return mode == TecModeR ? TecReading::RSet : mode == TecModeITE ? TecReading::ITESet : TecReading::TSet;
+}
+
+// "open" or "short" when the condition register says the sensor cannot be read, else empty: T and R
+// would then be numbers the sensor never measured.
+std::string SensorFault(CTEC& tec)
+{
+    if (!tec.IsFresh(TecReading::Condition))
+        return {};
+    const int condition = tec.GetCondition();
+    if (condition & TecConditionSensorOpen)
+        return "open";
+    if (condition & TecConditionSensorShort)
+        return "short";
+    return {};
+}
+
 SCliChannelReadings ReadTec(const std::string& label, CTEC& tec)
 {
     const int mode = tec.GetMode(false);
-    return {label,
-            {Number("T", "°C", tec.GetT(), tec.GetPrecision(TecQuantityT)),
-             Number("R", tec.GetRUnits(tec.GetSensorType()), tec.GetR(), tec.GetPrecision(TecQuantityR)),
-             Number("ITE", "A", tec.GetITE(), tec.GetPrecision(TecQuantityITE)),
-             Number("V", "V", tec.GetV(), tec.GetPrecision(TecQuantityV)),
-             Number("set", "", tec.GetSetPoint(), TecSetPointPrecision(tec, mode)),
-             Text("output", tec.GetOutput(false) ? "on" : "off"), Text("mode", TecModeName(mode))}};
+    const bool modeFresh = tec.IsFresh(TecReading::Mode);
+    const std::string rUnit = tec.GetRUnits(tec.GetSensorType());
+    const std::string fault = SensorFault(tec);
+    SCliChannelReadings readings{label, {}};
+    if (fault.empty())
+        readings.readings = {
+            Number("T", "°C", tec.GetT(), tec.GetPrecision(TecQuantityT), tec.IsFresh(TecReading::T)),
+            Number("R", rUnit, tec.GetR(), tec.GetPrecision(TecQuantityR), tec.IsFresh(TecReading::R))};
+    else
+        readings.readings = {Text("T", fault), Text("R", fault)};
+    readings.readings.push_back(
+        Number("ITE", "A", tec.GetITE(), tec.GetPrecision(TecQuantityITE), tec.IsFresh(TecReading::ITE)));
+    readings.readings.push_back(
+        Number("V", "V", tec.GetV(), tec.GetPrecision(TecQuantityV), tec.IsFresh(TecReading::V)));
+    readings.readings.push_back(Number("set", "", tec.GetSetPoint(), TecSetPointPrecision(tec, mode),
+                                       modeFresh && tec.IsFresh(TecSetPointReading(mode))));
+    readings.readings.push_back(Text("output", OnOff(tec.GetOutput(false)), tec.IsFresh(TecReading::Output)));
+    readings.readings.push_back(Text("mode", TecModeName(mode), modeFresh));
+    return readings;
+}
+
+LaserPollItem LaserSetPointItem(int mode)
+{
+    static constexpr LaserPollItem items[] = {LaserPollItem::LDISet, LaserPollItem::MDISet,
+                                              LaserPollItem::MDPSet, LaserPollItem::LDVSet};
+    const int quantity = LaserProtocol::SetPointQuantityOfMode(mode);
+    return quantity < 0 ? LaserPollItem::Mode : items[quantity];
 }
 
 // Precisions by mode: the channel class knows which quantity each mode drives (a lamp supply's own).
 SCliChannelReadings ReadLaser(const std::string& label, CLaser& laser)
 {
     const int mode = laser.GetMode(false);
+    const bool modeFresh = laser.IsFresh(LaserPollItem::Mode);
+    auto reading =
+        [&laser](const char* name, const char* unit, float value, int precisionMode, LaserPollItem item)
+    { return Number(name, unit, value, laser.GetPrecision(precisionMode), laser.IsFresh(item)); };
     SCliChannelReadings readings{label, {}};
     if (IsLampSupply(&laser))
     {
-        readings.readings = {Number("I", "A", laser.GetLDI(false), laser.GetPrecision(LaserModeICW)),
-                             Number("V", "V", laser.GetLDV(false), laser.GetPrecision(LaserModeLDV))};
+        readings.readings = {reading("I", "A", laser.GetLDI(false), LaserModeICW, LaserPollItem::LDI),
+                             reading("V", "V", laser.GetLDV(false), LaserModeLDV, LaserPollItem::LDV)};
     }
     else
     {
-        readings.readings = {Number("LDI", "mA", laser.GetLDI(false), laser.GetPrecision(LaserModeICW)),
-                             Number("LDV", "V", laser.GetLDV(false), laser.GetPrecision(LaserModeLDV)),
-                             Number("MDI", "µA", laser.GetMDI(false), laser.GetPrecision(LaserModeMDI)),
-                             Number("MDP", "mW", laser.GetMDP(false), laser.GetPrecision(LaserModeMDP))};
+        readings.readings = {reading("LDI", "mA", laser.GetLDI(false), LaserModeICW, LaserPollItem::LDI),
+                             reading("LDV", "V", laser.GetLDV(false), LaserModeLDV, LaserPollItem::LDV),
+                             reading("MDI", "µA", laser.GetMDI(false), LaserModeMDI, LaserPollItem::MDI),
+                             reading("MDP", "mW", laser.GetMDP(false), LaserModeMDP, LaserPollItem::MDP)};
     }
-    readings.readings.push_back(Number("set", "", laser.GetSetPoint(), laser.GetPrecision(mode)));
-    readings.readings.push_back(Text("output", laser.GetOutput(false) ? "on" : "off"));
+    readings.readings.push_back(Number("set", "", laser.GetSetPoint(), laser.GetPrecision(mode),
+                                       modeFresh && laser.IsFresh(LaserSetPointItem(mode))));
     readings.readings.push_back(
-        Text("mode", IsLampSupply(&laser) ? LampModeName(mode) : LaserModeName(mode)));
+        Text("output", OnOff(laser.GetOutput(false)), laser.IsFresh(LaserPollItem::Output)));
+    readings.readings.push_back(
+        Text("mode", IsLampSupply(&laser) ? LampModeName(mode) : LaserModeName(mode), modeFresh));
     return readings;
 }
 
@@ -90,7 +151,7 @@ std::string TecCapabilities(CTEC& tec)
     return "sensors " + std::to_string(tec.GetSensorCount()) + ", T " + CliFormat::Number(tec.GetMinT(), 1) +
            ".." + CliFormat::Number(tec.GetMaxT(), 1) + " °C, max ITE limit " +
            CliFormat::Number(tec.GetMaxITELimit(), 3) + " A, autotune " + YesNo(tec.IsAutoTuneSupported()) +
-           ", fan " + YesNo(tec.IsFanSupported()) + ", cable R " + YesNo(tec.SupportsCableR());
+           ", fan " + YesNoUnknown(tec.GetFanSupport()) + ", cable R " + YesNo(tec.SupportsCableR());
 }
 
 std::string LaserCapabilities(CLaser& laser)
@@ -153,6 +214,12 @@ SCliChannels SCliChannels::Of(CInstrBase& instrument)
     SCliChannels channels;
     AddTecs(instrument, channels.tecs);
     AddLasers(instrument, channels.lasers);
+    if (const auto* multi = dynamic_cast<const CMultiTec*>(&instrument))
+        channels.misselected += multi->GetTecMisselected();
+    if (const auto* multi = dynamic_cast<const CMultiLaser*>(&instrument))
+        channels.misselected += multi->GetLaserMisselected();
+    if (const auto* lamps = dynamic_cast<const CMultiLPS*>(&instrument))
+        channels.misselected += lamps->GetLampMisselected();
     return channels;
 }
 

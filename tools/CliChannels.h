@@ -27,6 +27,9 @@ struct SCliChannels
 {
     std::vector<SCliChannel<CTEC>> tecs;
     std::vector<SCliChannel<CLaser>> lasers;
+    // Channel selections the unit answered with another channel's number while its channels were
+    // discovered: the channel list cannot be trusted.
+    int misselected = 0;
 
     static SCliChannels Of(CInstrBase& instrument);
 

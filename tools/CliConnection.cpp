@@ -1,7 +1,9 @@
 #include "CliConnection.h"
 
 #include "CliArgs.h"
+#include "CliFormat.h"
 #include "comm/PortDescriptor.h"
+#include "comm/PortReservation.h"
 #include "comm/Serial.h"
 #include "instrument/session/DetectInstrument.h"
 #include "instrument/session/InstrBase.h"
@@ -9,10 +11,21 @@
 
 namespace
 {
-bool IsDescriptor(const std::string& descriptor)
+// The system's text for a port that did not open, with the cause the channel gave.
+std::string OpenFailureMessage(const PortDescriptor& descriptor, EOpenFailure failure)
 {
-    const auto parsed = PortDescriptor::Parse(descriptor);
-    return parsed && (parsed->kind == "COM" || parsed->kind == "TCP");
+    if (descriptor.kind == "TCP")
+    {
+        if (failure == EOpenFailure::SocketUnavailable)
+            return CliMessages::NoSocket;
+        return std::string(CliMessages::CouldNotConnectTcp) + ": " + DescribeOpenFailure(failure) + " (" +
+               CliFormat::Printable(descriptor.first) + ":" + descriptor.second + ")";
+    }
+    // The one cause the system's own text names; the others say what they are.
+    if (failure == EOpenFailure::InUse)
+        return CliMessages::CouldNotOpen;
+    return "Could not open COM port " + descriptor.first + ": " +
+           DescribeOpenFailure(failure == EOpenFailure::None ? EOpenFailure::Other : failure) + ".";
 }
 } // namespace
 
@@ -24,14 +37,20 @@ CCliConnection::~CCliConnection()
 
 int CCliConnection::OpenRaw(const std::string& descriptor, CSerial& port, std::string& message)
 {
-    if (!IsDescriptor(descriptor))
+    const auto parsed = PortDescriptor::ParseExact(descriptor);
+    if (!parsed)
     {
-        message = "\"" + descriptor + "\" is not a port descriptor (COM:<port>:<baud> or TCP:<host>:<port>)";
+        message = "\"" + CliFormat::Printable(descriptor) +
+                  "\" is not a port descriptor (COM:<port>:<baud> or TCP:<host>:<port>)";
         return ExitUsage;
     }
-    if (!port.OpenDescriptor(descriptor))
+    const bool opened = port.OpenDescriptor(descriptor);
+    // A network port opens while its connection is still being made; a refusal seen meanwhile is
+    // reported now rather than as an instrument that does not answer.
+    if (!opened || port.GetLastOpenFailure() != EOpenFailure::None)
     {
-        message = CliMessages::CouldNotOpen;
+        message = OpenFailureMessage(*parsed, port.GetLastOpenFailure());
+        port.Close();
         return ExitNoInstrument;
     }
     return ExitOk;
@@ -39,6 +58,25 @@ int CCliConnection::OpenRaw(const std::string& descriptor, CSerial& port, std::s
 
 int CCliConnection::Detect(const std::string& descriptor, SIdentRecord& record, std::string& message)
 {
+    CPortReservation reservation;
+    return DetectHolding(descriptor, record, message, reservation);
+}
+
+int CCliConnection::DetectHolding(const std::string& descriptor, SIdentRecord& record, std::string& message,
+                                  CPortReservation& reservation)
+{
+    // A serial port is held from here to the end of the connect: detection and connect each open it,
+    // and another program must not take it in between.
+    const auto parsed = PortDescriptor::ParseExact(descriptor);
+    if (parsed && parsed->kind == "COM")
+    {
+        if (const EOpenFailure failure = reservation.Reserve(PortDescriptor::ToInt(parsed->first));
+            failure != EOpenFailure::None)
+        {
+            message = OpenFailureMessage(*parsed, failure);
+            return ExitNoInstrument;
+        }
+    }
     // As a panel does: a port that does not open is told apart from one where nothing answers.
     {
         CSerial probe;
@@ -49,7 +87,7 @@ int CCliConnection::Detect(const std::string& descriptor, SIdentRecord& record, 
     DetectInstrument(descriptor, record);
     if (record.familyCode == 0)
     {
-        message = CliMessages::NoController;
+        message = record.unreadableReply ? CliMessages::UnreadableIdentity : CliMessages::NoController;
         return ExitNoInstrument;
     }
     return ExitOk;
@@ -57,7 +95,7 @@ int CCliConnection::Detect(const std::string& descriptor, SIdentRecord& record, 
 
 int CCliConnection::Open(const std::string& descriptor, std::string& message)
 {
-    if (const int result = Detect(descriptor, m_record, message); result != ExitOk)
+    if (const int result = DetectHolding(descriptor, m_record, message, m_reservation); result != ExitOk)
         return result;
     m_instrument.reset(CreateInstrumentObject(m_record.familyCode, m_record.modelCode, m_record.variantCode,
                                               m_record.versionMajor));
@@ -68,10 +106,12 @@ int CCliConnection::Open(const std::string& descriptor, std::string& message)
     }
     if (!m_instrument->Connect(descriptor))
     {
+        const bool refused = m_instrument->WasIdentityRefused();
         m_instrument->Disconnect();
         m_instrument.reset();
-        message = CliMessages::CouldNotConnect;
+        message = refused ? CliMessages::UnreadableIdentity : CliMessages::CouldNotConnect;
         return ExitNoInstrument;
     }
+    m_instrument->AddErrorsFromReply(m_record.queuedErrors, 0);
     return ExitOk;
 }

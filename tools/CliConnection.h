@@ -1,5 +1,6 @@
 #pragma once
 
+#include "comm/PortReservation.h"
 #include "instrument/session/IdentRecord.h"
 
 #include <memory>
@@ -13,6 +14,11 @@ namespace CliMessages
 {
 inline constexpr const char* CouldNotOpen =
     "Could not open COM port, it is already in use by another panel or program.";
+inline constexpr const char* LostCommunications = "Lost communications with the instrument, disconnecting.";
+inline constexpr const char* NoSocket = "Unable to create TCP/IP socket";
+inline constexpr const char* CouldNotConnectTcp = "Unable to connect to TCP/IP port";
+inline constexpr const char* UnreadableIdentity =
+    "A device answered, but its identification reply could not be read.";
 inline constexpr const char* NoController = "No Tamrix Instruments controller was detected.";
 inline constexpr const char* UnknownType = "An unknown controller type was detected.";
 inline constexpr const char* CouldNotConnect =
@@ -41,6 +47,12 @@ public:
     static int OpenRaw(const std::string& descriptor, CSerial& port, std::string& message);
 
 private:
+    // Detect with the port held in reservation (serial ports) until the reservation ends.
+    static int DetectHolding(const std::string& descriptor, SIdentRecord& record, std::string& message,
+                             CPortReservation& reservation);
+
+    // Declared first, so that it is released after the instrument has disconnected.
+    CPortReservation m_reservation;
     std::unique_ptr<CInstrBase> m_instrument;
     SIdentRecord m_record;
 };

@@ -5,14 +5,16 @@
 #include <string>
 
 // The monitor's --csv file. Every line is flushed as it is written, so that a crash loses at most the
-// row being written.
+// row being written; a line the file did not take is an error, never a silent gap in the log.
 class CCliCsvFile
 {
 public:
     // False (errno set) when the file cannot be created.
     bool Open(const std::string& path);
-    // Nothing happens while no file is open.
-    void WriteLine(const std::string& line);
+    // True while no file is open; false (errno set) when the line or its flush failed.
+    bool WriteLine(const std::string& line);
+    // Flushes, syncs to the disk and closes; false (errno set) when any of these failed.
+    bool Close();
 
 private:
     struct SClose

@@ -91,6 +91,28 @@ std::string CsvRow(const std::string& time, const std::vector<SCliChannelReading
     return line;
 }
 
+std::string Printable(std::string_view text, size_t maxChars)
+{
+    std::string printable;
+    for (size_t index = 0; index < text.size() && index < maxChars; ++index)
+    {
+        const auto byte = static_cast<unsigned char>(text[index]);
+        if (byte < 0x20 || byte == 0x7F)
+        {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            printable += escaped;
+        }
+        else if (byte == '\\')
+            printable += "\\\\";
+        else
+            printable += static_cast<char>(byte);
+    }
+    if (text.size() > maxChars)
+        printable += "...";
+    return printable;
+}
+
 std::string CsvField(const std::string& text)
 {
     if (text.find_first_of(",\"\r\n") == std::string::npos)

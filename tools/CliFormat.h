@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -40,6 +41,9 @@ std::string MonitorLine(const std::string& time, const std::vector<SCliChannelRe
 // "time,TEC T [°C],TEC R,..." and the matching rows, quoted where a field needs it; no line end.
 std::string CsvHeader(const std::vector<SCliChannelReadings>& channels);
 std::string CsvRow(const std::string& time, const std::vector<SCliChannelReadings>& channels);
+// Text from outside (a descriptor typed, a reply received) made safe to print: control bytes and DEL
+// as "\xNN", a backslash doubled, cut after maxChars characters with "..." so a flood stays one line.
+std::string Printable(std::string_view text, size_t maxChars = 200);
 // RFC 4180 quoting: a field with ",", '"' or a line break is quoted, its quotes doubled.
 std::string CsvField(const std::string& text);
 

@@ -9,6 +9,7 @@
 #include "instrument/laser/Laser.h"
 #include "instrument/tec/TEC.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -106,6 +107,18 @@ Channel* PickChannel(const std::vector<SCliChannel<Channel>>& channels, int numb
     return nullptr;
 }
 
+// A unit that answered its channel selections with other channels' numbers cannot be addressed: its
+// channel list would be a guess.
+bool SelectionFailed(const SCliChannels& channels)
+{
+    if (channels.misselected == 0)
+        return false;
+    CliCommand::Fail(ExitNoInstrument, "channel selection failed: the instrument answered " +
+                                           std::to_string(channels.misselected) +
+                                           " channel selection(s) with another channel's number");
+    return true;
+}
+
 // A log line without its line end and the log's elapsed-time prefix ("    2.105: ").
 std::string Trimmed(std::string line)
 {
@@ -127,13 +140,15 @@ int CliCommand::Info(const SCliInvocation& invocation)
     CInstrBase& instrument = connection.Instrument();
     const SIdentRecord& record = connection.Record();
     const SCliChannels channels = SCliChannels::Of(instrument);
+    if (SelectionFailed(channels))
+        return ExitNoInstrument;
     std::vector<std::pair<std::string, std::string>> rows{
-        {"Model", instrument.GetModel()},
-        {"Serial number", instrument.GetSerialNumber()},
-        {"Firmware", instrument.GetFirmwareVersion()},
-        {"Build", instrument.GetBuild()},
-        {"Calibration date", instrument.GetCalibrationDate()},
-        {"Revision", instrument.GetRevision()},
+        {"Model", CliFormat::Printable(instrument.GetModel())},
+        {"Serial number", CliFormat::Printable(instrument.GetSerialNumber())},
+        {"Firmware", CliFormat::Printable(instrument.GetFirmwareVersion())},
+        {"Build", CliFormat::Printable(instrument.GetBuild())},
+        {"Calibration date", CliFormat::Printable(instrument.GetCalibrationDate())},
+        {"Revision", CliFormat::Printable(instrument.GetRevision())},
         {"Codes", "family " + std::to_string(instrument.GetFamilyCode()) + ", model " +
                       std::to_string(instrument.GetModelCode()) + ", variant " +
                       std::to_string(instrument.GetVariantCode()) + ", build " +
@@ -167,32 +182,50 @@ int CliCommand::Monitor(const SCliInvocation& invocation)
         return Fail(result, message);
     CInstrBase& instrument = connection.Instrument();
     const SCliChannels channels = SCliChannels::Of(instrument);
+    if (SelectionFailed(channels))
+        return ExitNoInstrument;
     if (channels.tecs.empty() && channels.lasers.empty())
         return Fail(ExitFailure, "the instrument has no channel to monitor");
-    std::printf("Connected to %s, S/N %s\n", instrument.GetModel().c_str(),
-                instrument.GetSerialNumber().c_str());
+    std::printf("Connected to %s, S/N %s\n", CliFormat::Printable(instrument.GetModel()).c_str(),
+                CliFormat::Printable(instrument.GetSerialNumber()).c_str());
     DrainErrors(instrument, channels, kWhileConnecting);
     instrument.StartBackgroundThread(kPollPeriodMs);
 
-    // The first row waits one refresh too, so that every channel has been polled once.
+    // One row per completed poll cycle, at most one a refresh: a tick that finds no new cycle prints
+    // nothing, so a cached row is never printed twice. The first row waits one refresh too.
+    const std::string csvPath = invocation.Has("csv") ? invocation.options.at("csv") : "";
     int errors = 0;
+    int rows = 0;
+    uint64_t shownCycle = 0;
     auto next = Clock::now() + kRefresh;
-    for (int refresh = 0; *count == 0 || refresh < *count; ++refresh)
+    while (*count == 0 || rows < *count)
     {
         if (stop.WaitUntil(next))
             break;
-        next += kRefresh;
+        // A slow tick is not made up for with a burst of rows.
+        next = std::max(next + kRefresh, Clock::now());
         if (!instrument.IsPortOpen())
             return Fail(ExitNoInstrument, "the connection to the instrument was lost");
+        // The panels' watch: two failed poll cycles in a row end the session.
+        if (instrument.GetFailedPolls() > 1)
+            return Fail(ExitNoInstrument, CliMessages::LostCommunications);
+        const uint64_t cycle = instrument.GetCompletedCycles();
+        if (cycle == shownCycle)
+            continue;
+        shownCycle = cycle;
         const std::vector<SCliChannelReadings> readings = channels.Read();
         const std::string time = CliFormat::IsoTimestamp(std::chrono::system_clock::now());
-        if (refresh == 0)
-            csv.WriteLine(CliFormat::CsvHeader(readings));
+        if (rows == 0 && !csv.WriteLine(CliFormat::CsvHeader(readings)))
+            return Fail(ExitFailure, "cannot write " + csvPath + ": " + std::strerror(errno));
         std::printf("%s\n", CliFormat::MonitorLine(time, readings).c_str());
         std::fflush(stdout);
-        csv.WriteLine(CliFormat::CsvRow(time, readings));
+        if (!csv.WriteLine(CliFormat::CsvRow(time, readings)))
+            return Fail(ExitFailure, "cannot write " + csvPath + ": " + std::strerror(errno));
+        ++rows;
         errors += DrainErrors(instrument, channels);
     }
+    if (!csv.Close())
+        return Fail(ExitFailure, "cannot write " + csvPath + ": " + std::strerror(errno));
     return errors > 0 ? ExitInstrumentErrors : ExitOk;
 }
 
@@ -211,6 +244,8 @@ int CliCommand::Set(const SCliInvocation& invocation)
         return Fail(result, message);
     CInstrBase& instrument = connection.Instrument();
     const SCliChannels channels = SCliChannels::Of(instrument);
+    if (SelectionFailed(channels))
+        return ExitNoInstrument;
     CTEC* tec = nullptr;
     CLaser* laser = nullptr;
     if (setting->family == SCliSetting::Family::Tec)

@@ -58,12 +58,18 @@ int CliCommand::Query(const SCliInvocation& invocation)
     port.Close();
     if (!reply.empty())
     {
-        std::printf("%s\n", reply.c_str());
+        std::printf("%s\n", CliFormat::Printable(reply).c_str());
         return ExitOk;
     }
     // The channel closes itself when the far end is gone or never answered the connection.
     if (!stillOpen)
-        return Fail(ExitNoInstrument, CliMessages::CouldNotConnect);
+    {
+        const EOpenFailure failure = port.GetLastOpenFailure();
+        return Fail(ExitNoInstrument,
+                    failure == EOpenFailure::None
+                        ? std::string(CliMessages::CouldNotConnect)
+                        : std::string(CliMessages::CouldNotConnectTcp) + ": " + DescribeOpenFailure(failure));
+    }
     // Only a query ("?") must be answered; a command may rightly stay silent.
     if (text.find('?') != std::string::npos)
         return Fail(ExitNoInstrument, "no reply within " + std::to_string(*timeout) + " ms");

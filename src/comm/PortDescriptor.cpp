@@ -2,6 +2,19 @@
 
 #include <charconv>
 
+namespace
+{
+bool IsWholeNumber(std::string_view field)
+{
+    if (!field.empty() && (field.front() == '-' || field.front() == '+'))
+        field.remove_prefix(1);
+    int value = 0;
+    const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value);
+    return !field.empty() && field.front() != '-' && error == std::errc() &&
+           end == field.data() + field.size();
+}
+} // namespace
+
 std::optional<PortDescriptor> PortDescriptor::Parse(std::string_view text)
 {
     const size_t firstColon = text.find(':');
@@ -32,4 +45,23 @@ int PortDescriptor::ToInt(std::string_view field)
     if (std::from_chars(field.data(), field.data() + field.size(), value).ec != std::errc())
         return 0;
     return value;
+}
+
+std::optional<PortDescriptor> PortDescriptor::ParseExact(std::string_view text)
+{
+    const size_t firstColon = text.find(':');
+    const size_t secondColon =
+        firstColon == std::string_view::npos ? firstColon : text.find(':', firstColon + 1);
+    if (secondColon == std::string_view::npos || text.find(':', secondColon + 1) != std::string_view::npos)
+        return std::nullopt;
+    PortDescriptor result{std::string(text.substr(0, firstColon)),
+                          std::string(text.substr(firstColon + 1, secondColon - firstColon - 1)),
+                          std::string(text.substr(secondColon + 1))};
+    if (result.kind == "COM" && IsWholeNumber(result.first) && IsWholeNumber(result.second))
+        return result;
+    const bool plainHost =
+        !result.first.empty() && result.first.find_first_of(" \t\r\n") == std::string::npos;
+    if (result.kind == "TCP" && plainHost && IsWholeNumber(result.second))
+        return result;
+    return std::nullopt;
 }

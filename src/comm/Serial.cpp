@@ -14,6 +14,7 @@ bool CSerial::OpenChannel(OpenFn open)
 {
     // Under the port lock, so no exchange of another thread runs on the channel being replaced.
     std::lock_guard<std::recursive_mutex> exchange(m_portLock);
+    SetOpenFailure(EOpenFailure::None);
     ReplaceChannel(nullptr);
     auto channel = std::make_unique<Channel>();
     const bool opened = open(*channel);
@@ -158,4 +159,13 @@ int CSerial::LockedBytesAvailable()
 {
     std::lock_guard<std::recursive_mutex> exchange(m_portLock);
     return BytesAvailable();
+}
+
+EOpenFailure CSerial::GetLastOpenFailure() const
+{
+    // A descriptor refused before any channel was made is the port's own failure.
+    if (const EOpenFailure own = CSerialBase::GetLastOpenFailure(); own != EOpenFailure::None)
+        return own;
+    std::lock_guard<std::mutex> guard(m_channelGuard);
+    return m_channel ? m_channel->GetLastOpenFailure() : EOpenFailure::None;
 }

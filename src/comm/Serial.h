@@ -34,6 +34,8 @@ public:
     bool IsOpen() const override;
     void SetLineFeedEndsLine(bool endsLine) override;
     bool GetLineFeedEndsLine() const override;
+    // The channel's: why its open failed, or why its connection did not come up.
+    EOpenFailure GetLastOpenFailure() const override;
 
     virtual LockHandle Lock();
     virtual void Unlock(LockHandle handle);

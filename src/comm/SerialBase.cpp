@@ -7,17 +7,28 @@ bool CSerialBase::OpenDescriptor(const std::string& descriptor)
 {
     const std::optional<PortDescriptor> parsed = PortDescriptor::Parse(descriptor);
     if (!parsed)
-        return false;
+        return SetOpenFailure(EOpenFailure::BadDescriptor);
     if (parsed->kind == "COM")
         return OpenPort(PortDescriptor::ToInt(parsed->first), PortDescriptor::ToInt(parsed->second));
     if (parsed->kind == "TCP")
         return OpenNetwork(parsed->first, PortDescriptor::ToInt(parsed->second));
+    return SetOpenFailure(EOpenFailure::BadDescriptor);
+}
+
+EOpenFailure CSerialBase::GetLastOpenFailure() const
+{
+    return m_openFailure.load();
+}
+
+bool CSerialBase::SetOpenFailure(EOpenFailure failure)
+{
+    m_openFailure.store(failure);
     return false;
 }
 
 bool CSerialBase::OpenNetwork(const std::string&, int)
 {
-    return false;
+    return SetOpenFailure(EOpenFailure::BadDescriptor);
 }
 
 int CSerialBase::GetPortNumber() const

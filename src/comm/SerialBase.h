@@ -1,5 +1,7 @@
 #pragma once
 
+#include "comm/OpenFailure.h"
+
 #include <atomic>
 #include <string>
 #include <string_view>
@@ -39,6 +41,9 @@ public:
     virtual bool IsOpen() const;
     virtual void SetLineFeedEndsLine(bool endsLine);
     virtual bool GetLineFeedEndsLine() const;
+    // Why the last open failed, or why an open network channel's connection did not come up; None
+    // after an open that succeeded. Survives the close that follows a failure.
+    virtual EOpenFailure GetLastOpenFailure() const;
 
     // Reply framing shared by the channels: adds one received byte to the line and says whether it
     // ended the line. CR ends it; LF ends it when lineFeedEndsLine is set and is dropped otherwise.
@@ -50,9 +55,12 @@ protected:
     // The command and reply traces every channel writes (category ccComm, level 2).
     static void TraceCommand(const char* buffer, int length);
     static void TraceResponse(const std::string& line);
+    // Records the failure (or None) for GetLastOpenFailure; answers false for the open that failed.
+    bool SetOpenFailure(EOpenFailure failure);
 
     // Read by other threads (IsOpen) while the owning thread closes the channel.
     std::atomic<bool> m_lineFeedEndsLine{false};
     std::atomic<bool> m_isOpen{false};
+    std::atomic<EOpenFailure> m_openFailure{EOpenFailure::None};
     int m_channelType;
 };

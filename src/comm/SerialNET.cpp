@@ -7,6 +7,18 @@
 #include <poll.h>
 #include <thread>
 
+namespace
+{
+// A start that failed before any connection: a bad TCP port is the descriptor's fault, anything
+// else the host's.
+EOpenFailure OpenFailureOfStart(int startError, int tcpPort)
+{
+    if (tcpPort < 1 || tcpPort > 65535)
+        return EOpenFailure::BadDescriptor;
+    return startError == EINVAL ? EOpenFailure::HostNotFound : OpenFailureOfErrno(startError);
+}
+} // namespace
+
 CSerialNET::CSerialNET() : CSerialBase(NetworkChannel) {}
 
 CSerialNET::~CSerialNET()
@@ -21,7 +33,7 @@ bool CSerialNET::OpenPort(int, int)
 
 bool CSerialNET::OpenPortByName(const std::string&, int)
 {
-    return false;
+    return SetOpenFailure(EOpenFailure::BadDescriptor);
 }
 
 bool CSerialNET::OpenNetwork(const std::string& host, int tcpPort)
@@ -31,21 +43,31 @@ bool CSerialNET::OpenNetwork(const std::string& host, int tcpPort)
     m_tcpPort = tcpPort;
 
     int startError = 0;
+    SetOpenFailure(EOpenFailure::None);
     switch (m_socket.Connect(host, tcpPort, startError))
     {
     case CSerialSocket::StartResult::NoSocket:
         TAMRIX_LOG(ccComm, 1, "Unable to create TCP/IP socket\n");
-        return false;
+        return SetOpenFailure(EOpenFailure::SocketUnavailable);
+    case CSerialSocket::StartResult::NoHost:
+        TAMRIX_LOG(ccComm, 1, "Unable to connect to TCP/IP port\n");
+        return SetOpenFailure(EOpenFailure::HostNotFound);
     case CSerialSocket::StartResult::NoConnection:
         m_socket.Close();
         TAMRIX_LOG(ccComm, 1, "Unable to connect to TCP/IP port\n");
-        return false;
+        return SetOpenFailure(OpenFailureOfStart(startError, tcpPort));
     case CSerialSocket::StartResult::Started:
         break;
     }
     TAMRIX_LOG(ccComm, 1, "NET port %s:%d opened (err=%d)\n", host.c_str(), tcpPort, startError);
-    // Give the connection its chance to come up; whether it did shows at the first send.
-    m_connected = m_socket.WaitConnected(ConnectWaitMs);
+    // Give the connection its chance to come up; whether it did shows at the first send. A refusal
+    // seen meanwhile is kept for the caller, who may say so at once instead of after the sends fail.
+    int connectError = 0;
+    m_connected = m_socket.WaitConnected(ConnectWaitMs, connectError);
+    if (!m_connected)
+        m_connectError = connectError != 0 ? connectError : startError == EINPROGRESS ? 0 : startError;
+    if (m_connectError != 0)
+        SetOpenFailure(OpenFailureOfErrno(m_connectError));
     m_isOpen = true;
     m_connectionFailed = false;
     return true;
@@ -61,6 +83,7 @@ bool CSerialNET::Close()
     m_isOpen = false;
     m_connectionFailed = false;
     m_connected = false;
+    m_connectError = 0;
     m_pending.Clear();
     return true;
 }
@@ -143,6 +166,10 @@ int CSerialNET::Write(const char* buffer, int length)
         m_connectionFailed = true;
         if (Clock::now() >= deadline)
         {
+            // The connection never came up: the caller learns why (a refusal, or no answer at all).
+            if (!m_connected)
+                SetOpenFailure(m_connectError != 0 ? OpenFailureOfErrno(m_connectError)
+                                                   : EOpenFailure::TimedOut);
             Close();
             return 0;
         }

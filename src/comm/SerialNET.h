@@ -47,6 +47,7 @@ private:
 
     bool m_connectionFailed = false;
     bool m_connected = false; // the connection came up at least once
+    int m_connectError = 0;   // why it did not come up (errno), 0 while unknown
     std::string m_host;
     int m_tcpPort = 0;
     CSerialSocket m_socket;

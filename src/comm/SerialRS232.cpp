@@ -1,6 +1,7 @@
 #include "comm/SerialRS232.h"
 
 #include "comm/PollFor.h"
+#include "comm/PortReservation.h"
 #include "comm/PortResolver.h"
 #include "diag/EventLog.h"
 
@@ -69,7 +70,7 @@ bool CSerialRS232::OpenPort(int portNumber, int baud)
         return true;
     const std::string devicePath = CPortResolver::Resolve(portNumber);
     if (devicePath.empty())
-        return false;
+        return SetOpenFailure(EOpenFailure::NoSuchPort);
     m_portNumber = portNumber;
     if (OpenPortByName(devicePath, baud))
         return true;
@@ -84,23 +85,27 @@ bool CSerialRS232::OpenPortByName(const std::string& deviceName, int baud)
     if (baud == 0)
         baud = DefaultBaud;
 
+    SetOpenFailure(EOpenFailure::None);
     const int fd = ::open(deviceName.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return false;
+        return SetOpenFailure(OpenFailureOfErrno(errno));
     // Not shared: a second program (or a second panel) must see the port as busy.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 &&
+        !(errno == EWOULDBLOCK && CPortReservation::IsReservedHere(fd)))
     {
+        const int error = errno;
         ::close(fd);
-        return false;
+        return SetOpenFailure(error == EWOULDBLOCK ? EOpenFailure::InUse : OpenFailureOfErrno(error));
     }
     m_fd = fd;
     if (!ConfigureLine(baud))
     {
+        const int error = errno;
         TAMRIX_LOG(ccComm, 1, "COM port %s rejected the line settings (%d baud, err=%d).\r\n",
-                   deviceName.c_str(), baud, errno);
+                   deviceName.c_str(), baud, error);
         ::close(m_fd);
         m_fd = -1;
-        return false;
+        return SetOpenFailure(OpenFailureOfErrno(error));
     }
     m_isOpen = true;
     Purge();

@@ -47,7 +47,7 @@ CSerialSocket::StartResult CSerialSocket::Connect(const std::string& host, int t
     hints.ai_flags = AI_NUMERICSERV;
     AddressList addresses;
     if (::getaddrinfo(host.c_str(), std::to_string(tcpPort).c_str(), &hints, &addresses.head) != 0)
-        return StartResult::NoConnection;
+        return StartResult::NoHost;
 
     bool anySocket = false;
     int fallbackError = 0;
@@ -90,18 +90,20 @@ short CSerialSocket::Wait(short events, int timeoutMs) const
     return PollFor(m_fd, events, timeoutMs);
 }
 
-bool CSerialSocket::WaitConnected(int timeoutMs)
+bool CSerialSocket::WaitConnected(int timeoutMs, int& error)
 {
+    error = 0;
     if (m_fd < 0)
         return false;
     const short events = Wait(POLLOUT, timeoutMs);
-    if (!(events & POLLOUT) || (events & (POLLERR | POLLHUP)))
+    if (!(events & (POLLOUT | POLLERR | POLLHUP)))
         return false;
     int socketError = 0;
     socklen_t size = sizeof socketError;
-    if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &socketError, &size) != 0 || socketError != 0)
-        return false;
-    return true;
+    if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &socketError, &size) != 0)
+        socketError = errno;
+    error = socketError;
+    return socketError == 0 && !(events & (POLLERR | POLLHUP));
 }
 
 ssize_t CSerialSocket::Send(const char* buffer, size_t length)

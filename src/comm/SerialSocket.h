@@ -12,7 +12,8 @@ public:
     {
         Started,     // connected at once, in progress, or already refused: sends will tell
         NoSocket,    // no socket could be created
-        NoConnection // the host does not resolve or the address cannot be used
+        NoHost,      // the host name does not resolve
+        NoConnection // the address cannot be used
     };
 
     CSerialSocket() = default;
@@ -23,8 +24,9 @@ public:
     // Resolves the host (a dotted address is taken directly) and starts the connection; error receives
     // the errno of the start (EINPROGRESS normally, 0 when it connected at once).
     StartResult Connect(const std::string& host, int tcpPort, int& error);
-    // Waits up to timeoutMs for the connection to come up; true when it is established.
-    bool WaitConnected(int timeoutMs);
+    // Waits up to timeoutMs for the connection to come up; true when it is established. error receives
+    // the socket's pending error when the connection failed (ECONNREFUSED, ...), else 0.
+    bool WaitConnected(int timeoutMs, int& error);
     // Poll events (0 on time-out); restarts after signals.
     short Wait(short events, int timeoutMs) const;
     // One non-blocking send or receive; -1 with errno on failure.

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -40,8 +41,9 @@ std::string Quote(const std::string& value)
 {
     if (value.empty())
         return value;
-    const bool needs = value.front() == ' ' || value.front() == '\t' || value.back() == ' ' ||
-                       value.back() == '\t' || value.front() == '"';
+    // Whatever reading trims from a bare value must be kept inside quotes, or a rewrite would lose it.
+    const auto trimmed = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    const bool needs = trimmed(value.front()) || trimmed(value.back()) || value.front() == '"';
     return needs ? "\"" + value + "\"" : value;
 }
 } // namespace
@@ -75,15 +77,34 @@ CIniFile CIniFile::Parse(std::string_view text)
 bool CIniFile::Load(const std::string& path)
 {
     *this = CIniFile();
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that opening a FIFO does not wait for a writer.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return errno == ENOENT;
+    struct stat status
+    {
+    };
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) ||
+        status.st_size > static_cast<off_t>(MaxFileBytes))
+    {
+        const int error = S_ISREG(status.st_mode) ? EFBIG : EINVAL;
+        close(fd);
+        errno = error;
+        return false;
+    }
     std::string text;
     char buffer[4096];
-    ssize_t count;
-    while ((count = read(fd, buffer, sizeof buffer)) > 0 || (count < 0 && errno == EINTR))
+    ssize_t count = 0;
+    // A file that grows while it is read stops at the limit too.
+    while (text.size() <= MaxFileBytes &&
+           ((count = read(fd, buffer, sizeof buffer)) > 0 || (count < 0 && errno == EINTR)))
         text.append(buffer, static_cast<size_t>(std::max<ssize_t>(count, 0)));
     close(fd);
+    if (text.size() > MaxFileBytes)
+    {
+        errno = EFBIG;
+        return false;
+    }
     if (count < 0)
         return false;
     *this = Parse(text);

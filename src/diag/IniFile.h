@@ -14,7 +14,13 @@ public:
     CIniFile();
 
     static CIniFile Parse(std::string_view text);
+    // A settings file is small and regular: anything larger is refused unread.
+    static constexpr size_t MaxFileBytes = 1 << 20;
+
     // True when the file was read or does not exist (an empty document); false on any other error.
+    // A path that is no regular file (a device, a FIFO, a folder) fails with EINVAL and one larger
+    // than MaxFileBytes with EFBIG, both without reading it, so a hostile file cannot hang the
+    // program or exhaust its memory.
     bool Load(const std::string& path);
     std::string Serialize() const;
 

@@ -1,11 +1,13 @@
 #include "diag/IniProfile.h"
 
+#include "diag/DiagSink.h"
 #include "diag/FileUtil.h"
 #include "diag/ProgramPaths.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
@@ -53,10 +55,47 @@ std::string CIniProfile::DefaultPath()
 std::string CIniProfile::GetString(const std::string& section, const std::string& key,
                                    const std::string& defaultValue) const
 {
-    CIniFile ini;
-    if (!ini.Load(m_path))
+    std::lock_guard lock(m_cacheLock);
+    if (!Refresh())
         return defaultValue;
-    return ini.Find(section, key).value_or(defaultValue);
+    return m_cached.Find(section, key).value_or(defaultValue);
+}
+
+CIniProfile::SFileStamp CIniProfile::StampOf(const std::string& path)
+{
+    struct stat status
+    {
+    };
+    if (stat(path.c_str(), &status) != 0)
+        return {};
+    return {static_cast<unsigned long long>(status.st_dev), static_cast<unsigned long long>(status.st_ino),
+            static_cast<long long>(status.st_size),
+            static_cast<long long>(status.st_mtim.tv_sec) * 1000000000LL + status.st_mtim.tv_nsec};
+}
+
+bool CIniProfile::Refresh() const
+{
+    const SFileStamp stamp = StampOf(m_path);
+    if (m_cachedStamp && *m_cachedStamp == stamp)
+        return true;
+    m_cachedStamp.reset();
+    if (!m_cached.Load(m_path))
+    {
+        ReportRefused(errno);
+        return false;
+    }
+    m_cachedStamp = stamp;
+    return true;
+}
+
+void CIniProfile::ReportRefused(int error) const
+{
+    if (m_refusalReported || (error != EINVAL && error != EFBIG))
+        return;
+    m_refusalReported = true;
+    CDiagSink::Write(std::string(program_invocation_short_name) + ": the settings file \"" + m_path +
+                     (error == EFBIG ? "\" is larger than 1 MiB" : "\" is not a regular file") +
+                     "; it is neither read nor changed\n");
 }
 
 bool CIniProfile::WriteString(const std::string& section, const std::string& key, const std::string& value)
@@ -85,7 +124,12 @@ bool CIniProfile::Modify(const std::function<void(CIniFile&)>& change)
     CIniFile ini;
     // A file that exists but cannot be read is left alone rather than overwritten with less.
     if (!lock.Held() || !ini.Load(m_path))
+    {
+        const int error = errno;
+        std::lock_guard cacheLock(m_cacheLock);
+        ReportRefused(error);
         return false;
+    }
     change(ini);
     return fileutil::ReplaceFile(m_path, ini.Serialize());
 }

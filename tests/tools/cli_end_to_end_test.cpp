@@ -188,10 +188,10 @@ TEST(CliWithoutInstrument, PortWithNothingAttachedGivesTheSystemsMessages)
     // Nothing registered as COM 10; nobody listening on the TCP port.
     const SCliRun unknownPort = RunCliProcess({"info", "COM:10:0"}, config.Path());
     EXPECT_EQ(unknownPort.exitCode, ExitNoInstrument);
-    EXPECT_THAT(unknownPort.err, HasSubstr(CliMessages::CouldNotOpen));
+    EXPECT_THAT(unknownPort.err, HasSubstr("Could not open COM port 10: no such port."));
     const SCliRun closedTcp = RunCliProcess({"query", "TCP:127.0.0.1:1", "*IDN?"}, config.Path());
     EXPECT_EQ(closedTcp.exitCode, ExitNoInstrument);
-    EXPECT_THAT(closedTcp.err, HasSubstr(CliMessages::CouldNotConnect));
+    EXPECT_THAT(closedTcp.err, HasSubstr("Unable to connect to TCP/IP port: connection refused"));
     // A query nobody answers on a port that stays open.
     const SCliRun unanswered =
         RunCliProcess({"query", "COM:9:0", "*IDN?", "--timeout", "200"}, config.Path());

@@ -147,7 +147,7 @@ float CLPS::GetSetPoint()
     case LaserModeLDV:
         return GetLDVSetPoint();
     default:
-        return 0.0f;
+        return NoValue;
     }
 }
 
@@ -422,19 +422,23 @@ std::string CLPS::GetCommandPrefix() const
 bool CLPS::UpdateStatus(uint64_t pollFlags)
 {
     const auto upper = static_cast<uint32_t>(pollFlags >> 32);
+    m_freshness.BeginCycle();
     const std::string reply = QueryDirect(LpsProtocol::PollQuery(upper));
     const auto parsed = LpsProtocol::ParsePollReply(upper, reply);
     if (!parsed)
     {
+        m_freshness.EndCycle();
         SetFailedPolls(GetFailedPolls() + 1);
-        CDiagSink::Write("Error detected, or missing data!\n");
+        m_missingData.Failed();
         return false;
     }
     if (parsed->errorNumber > 0)
         m_errors.Add(parsed->errorNumber);
     for (const auto& field : parsed->fields)
         ApplyPollField(field);
+    m_freshness.EndCycle();
     SetFailedPolls(0);
+    m_missingData.Ended();
     m_userFlag.store(true);
     const int pending = m_lampPendingMode.load(std::memory_order_relaxed);
     if (pending != LaserModeNone)
@@ -459,18 +463,26 @@ void CLPS::ApplyPollField(const LpsProtocol::SPollField& field)
     switch (field.item)
     {
     case LpsProtocol::PollCurrent:
+        MarkFresh(LaserPollItem::LDI);
         return StoreReading(m_current, m_currentHistory, m_precisionCurrent, number, field.precision);
     case LpsProtocol::PollVoltage:
+        MarkFresh(LaserPollItem::LDV);
         return StoreReading(m_voltage, m_voltageHistory, m_precisionVoltage, number, field.precision);
     case LpsProtocol::PollCurrentSet:
+        MarkFresh(LaserPollItem::LDISet);
         return m_currentSet.store(number, std::memory_order_relaxed);
     case LpsProtocol::PollVoltageSet:
+        MarkFresh(LaserPollItem::LDVSet);
         return m_voltageSet.store(number, std::memory_order_relaxed);
     case LpsProtocol::PollOutput:
+        MarkFresh(LaserPollItem::Output);
         return m_lampOutput.store(field.value != 0.0, std::memory_order_relaxed);
     case LpsProtocol::PollMode:
+        if (ParseModeName(field.text) != LaserModeNone)
+            MarkFresh(LaserPollItem::Mode);
         return m_lampMode.store(ParseModeName(field.text), std::memory_order_relaxed);
     case LpsProtocol::PollVBulk:
+        MarkFresh(LaserPollItem::VBulk);
         return m_vBulkLamp.store(number, std::memory_order_relaxed);
     default:
         return;

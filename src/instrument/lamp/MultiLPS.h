@@ -27,6 +27,8 @@ public:
     virtual CLPS* GetSelectedChannelObject() const;
     virtual CLPS* GetChannelObject(int index) const;
     int GetLampChannelCount() const { return m_channels.GetCount(); }
+    // Slots whose selection the unit answered with another channel's number at the last discovery.
+    int GetLampMisselected() const { return m_channels.GetMisselected(); }
 
     // --- forwarded to the selected channel ---
     bool SetMode(int mode) override;

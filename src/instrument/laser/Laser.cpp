@@ -194,7 +194,7 @@ float CLaser::GetSetPoint()
     case 3:
         return GetLDVSetPoint();
     default:
-        return 0.0f;
+        return NoValue;
     }
 }
 
@@ -923,6 +923,7 @@ bool CLaser::UpdateStatus(uint64_t pollFlags)
     const auto upper = static_cast<uint32_t>(pollFlags >> 32);
     const std::vector<std::string> queries = LaserProtocol::PollQueries(upper);
     std::vector<std::string> fields;
+    m_freshness.BeginCycle();
     const bool answered = QueryList(queries, fields, false, true);
     const auto reply = answered ? LaserProtocol::ParsePollReply(upper, fields) : std::nullopt;
     // A cycle cut short by a stop request says nothing about the instrument.
@@ -930,8 +931,9 @@ bool CLaser::UpdateStatus(uint64_t pollFlags)
         return false;
     if (!reply)
     {
+        m_freshness.EndCycle();
         SetFailedPolls(GetFailedPolls() + 1);
-        CDiagSink::Write("Error detected, or missing data!\n");
+        m_missingData.Failed();
         return false;
     }
     if (!IsOwnChannel(reply->channel))
@@ -943,7 +945,9 @@ bool CLaser::UpdateStatus(uint64_t pollFlags)
         for (const auto& value : reply->values)
             ApplyPollValue(value);
         SetFailedPolls(0);
+        m_missingData.Ended();
     }
+    m_freshness.EndCycle();
     m_userFlag.store(true);
     ApplyPendingMode();
     return true;
@@ -961,6 +965,7 @@ void CLaser::ResetLaserState()
     m_mode.store(LaserModeNone, std::memory_order_relaxed);
     m_pendingMode.store(LaserModeNone, std::memory_order_relaxed);
     m_outputOn.store(false, std::memory_order_relaxed);
+    m_freshness.Forget();
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -1038,6 +1043,9 @@ void CLaser::RecordReading(std::atomic<float>& cache, ReadingHistory& history, s
 
 void CLaser::ApplyPollValue(const LaserPollValue& value)
 {
+    // A mode name the family does not know leaves the mode unknown, not fresh.
+    if (value.item != LaserPollItem::Mode || ParseModeName(value.text) != LaserModeNone)
+        m_freshness.Mark(static_cast<int>(value.item));
     const auto number = static_cast<float>(value.value);
     switch (value.item)
     {

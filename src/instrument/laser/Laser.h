@@ -2,6 +2,8 @@
 
 #include "instrument/laser/LaserProtocol.h"
 #include "instrument/session/InstrBase.h"
+#include "instrument/session/PollFailureRun.h"
+#include "instrument/session/ReadingFreshness.h"
 #include "instrument/session/ReadingHistory.h"
 
 #include <array>
@@ -238,6 +240,10 @@ public:
 
     // The laser poll of one cycle (PollHook2).
     virtual bool UpdateStatus(uint64_t pollFlags);
+    // True when the last completed poll cycle (or the one running) refreshed that cached value; false
+    // before the first cycle, for a value the poll flags leave out and after a cycle that failed to
+    // refresh it. A lamp supply answers for its current as LDI and its voltage as LDV.
+    bool IsFresh(LaserPollItem item) const { return m_freshness.IsFresh(static_cast<int>(item)); }
     // Writes NoValue into every cached reading and set point and empties the histories.
     virtual void ResetLaserState();
 
@@ -278,6 +284,12 @@ protected:
     std::optional<float> BagFloat(uint32_t key);
     // The reply is one from this channel (a single-channel unit answers 0, like its channel number).
     bool IsOwnChannel(int answered) const;
+
+    // Stamped by the poll; a model's own poll brackets its cycle and marks what it stored.
+    void MarkFresh(LaserPollItem item) { m_freshness.Mark(static_cast<int>(item)); }
+    CReadingFreshness m_freshness;
+    // Polls whose reply was missing or unreadable, said once per run.
+    CPollFailureRun m_missingData{"Error detected, or missing data!"};
 
 private:
     void ApplyPollValue(const LaserPollValue& value);

@@ -30,6 +30,10 @@ public:
     }
 
     int GetSlots() const { return static_cast<int>(m_slots.size()); }
+    // Slots whose selection the last discovery saw answered with another channel's number while none
+    // answered with its own: the selection itself failed, which is not the same as a unit without
+    // channels.
+    int GetMisselected() const { return m_misanswered.load(); }
     int GetCount() const { return m_presentCount.load(); }
 
     // Zero-based index into the present channels; out of range leaves the selection unchanged.
@@ -54,14 +58,21 @@ public:
     {
         std::array<Channel*, Capacity> found{};
         int count = 0;
+        int misanswered = 0;
         for (const auto& slot : m_slots)
         {
             const int number = numberOf(*slot);
             const std::string chan = family + ":CHAN ";
             const std::string query = chan + std::to_string(number) + ";" + family + ":CHAN?";
-            if (ParseChannelNumber(host.Query(query)) == number)
+            const int answered = ParseChannelNumber(host.Query(query));
+            if (answered == number)
                 found[static_cast<size_t>(count++)] = slot.get();
+            else if (answered > 0)
+                ++misanswered;
         }
+        // A unit keeps its selection when asked for an empty slot, so another number is normal there;
+        // only when no slot at all answered to its own number is the selection itself in doubt.
+        m_misanswered.store(count == 0 ? misanswered : 0);
         for (size_t i = 0; i < found.size(); ++i)
             m_present[i].store(found[i]);
         m_presentCount.store(count);
@@ -170,5 +181,6 @@ private:
     std::vector<std::unique_ptr<Channel>> m_slots;
     std::array<std::atomic<Channel*>, Capacity> m_present{};
     std::atomic<int> m_presentCount{0};
+    std::atomic<int> m_misanswered{0};
     std::atomic<int> m_selected{0};
 };

@@ -32,6 +32,8 @@ public:
     // Callers pass an index below the channel count; null otherwise.
     virtual CLaser* GetChannelObject(int index) const;
     int GetLaserChannelCount() const { return m_channels.GetCount(); }
+    // Slots whose selection the unit answered with another channel's number at the last discovery.
+    int GetLaserMisselected() const { return m_channels.GetMisselected(); }
     // The model's number of laser channel slots, present or not.
     int GetLaserChannelSlots() const { return m_channels.GetSlots(); }
 

@@ -31,6 +31,8 @@ public:
     // Callers pass an index below the channel count; null otherwise.
     virtual CTEC* GetChannelObject(int index) const;
     int GetTecChannelCount() const { return m_channels.GetCount(); }
+    // Slots whose selection the unit answered with another channel's number at the last discovery.
+    int GetTecMisselected() const { return m_channels.GetMisselected(); }
     // The model's number of TEC channel slots, present or not.
     int GetTecChannelSlots() const { return m_channels.GetSlots(); }
 

@@ -56,7 +56,9 @@ void ReadCodes(CSerial& port, SIdentRecord& record)
     if (!revision.empty())
     {
         std::array<int, 4> codes{};
-        if (Identification::SplitRevision(revision, codes) == 4)
+        const int fields = Identification::SplitRevision(revision, codes);
+        record.unreadableReply = fields < 0;
+        if (fields == 4)
         {
             record.familyCode = codes[0];
             record.modelCode = codes[1];
@@ -76,7 +78,15 @@ void ReadCodes(CSerial& port, SIdentRecord& record)
         if (!fields.empty())
         {
             if (fields.size() > 1)
-                record.buildNumber = Identification::BuildNumberFromText(fields[1]);
+            {
+                const auto build = Identification::BuildNumberFromText(fields[1]);
+                if (!build)
+                {
+                    record.unreadableReply = true;
+                    return;
+                }
+                record.buildNumber = *build;
+            }
             if (fields.size() > 2)
                 version = std::string(fields[2]);
             Identification::SCodes codes{record.familyCode, record.modelCode, record.variantCode};
@@ -99,6 +109,8 @@ void DetectInstrument(const std::string& descriptor, SIdentRecord& record)
     record.modelCode = 0;
     record.variantCode = 0;
     record.buildNumber = 0;
+    record.unreadableReply = false;
+    record.queuedErrors.clear();
 
     std::optional<PortDescriptor> parsed = PortDescriptor::Parse(descriptor);
     const bool serial = parsed && parsed->kind == "COM";
@@ -115,8 +127,10 @@ void DetectInstrument(const std::string& descriptor, SIdentRecord& record)
             PauseWhileTalking();
             continue;
         }
-        port.Query("TERMINAL OFF;REMERR 0;RADIX DEC;HEXFLOAT 0;ERR?\n", kReplyMs);
+        const std::string errors = port.Query("TERMINAL OFF;REMERR 0;RADIX DEC;HEXFLOAT 0;ERR?\n", kReplyMs);
         const bool found = Identification::ContainsMaker(AskIdentity(port));
+        if (found)
+            record.queuedErrors = errors;
         // A network port or a fixed baud rate goes on to the revision even without a maker reply.
         if (found || !automaticBaud || FoundAt9600(port, portNumber))
             ReadCodes(port, record);

@@ -58,14 +58,36 @@ bool StartsWithMaker(std::string_view reply)
     return false;
 }
 
+std::optional<int> ParseWhole(std::string_view text)
+{
+    const size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos)
+        return std::nullopt;
+    text = text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+    if (text.size() > 1 && text.front() == '+' && text[1] != '-')
+        text.remove_prefix(1);
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
 int SplitRevision(std::string_view revision, std::array<int, 4>& codes)
 {
     codes = {0, 0, 0, 0};
+    revision = revision.substr(0, revision.find(','));
     int present = 0;
     while (present < 4 && !revision.empty())
     {
         size_t dot = revision.find('.');
-        codes[present++] = PortDescriptor::ToInt(revision.substr(0, dot));
+        const auto code = ParseWhole(revision.substr(0, dot));
+        if (!code)
+        {
+            codes = {0, 0, 0, 0};
+            return -1;
+        }
+        codes[present++] = *code;
         if (dot == std::string_view::npos)
             break;
         revision.remove_prefix(dot + 1);
@@ -93,9 +115,11 @@ std::vector<std::string_view> SplitFields(std::string_view reply)
     }
 }
 
-int BuildNumberFromText(std::string_view build)
+std::optional<int> BuildNumberFromText(std::string_view build)
 {
-    return build.empty() ? 0 : PortDescriptor::ToInt(build.substr(1));
+    if (build.empty())
+        return 0;
+    return ParseWhole(build.substr(1));
 }
 
 int ParseVersion(std::string_view text, int& major, int& minor)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -20,8 +21,12 @@ bool ContainsMaker(std::string_view reply);
 // ... the instrument object only at its start.
 bool StartsWithMaker(std::string_view reply);
 
+// A whole number as instruments write it: blanks around, an optional sign, digits and nothing else.
+std::optional<int> ParseWhole(std::string_view text);
+
 // Splits a "REV?" reply at "." into family, model, variant and build; fields that are missing stay 0.
-// Returns how many of the four fields were present.
+// An error-queue answer after "," (a "REV?;ERR?" reply) is not part of the revision. Returns how many
+// of the four fields were present, or -1 (codes all 0) when a present field is not a whole number.
 int SplitRevision(std::string_view revision, std::array<int, 4>& codes);
 
 // A reply of exactly "123" is the instrument refusing "REV?" (unknown command), not a revision.
@@ -30,8 +35,9 @@ bool IsNoRevision(std::string_view revision);
 // The fields of a ","-separated reply, empty fields kept.
 std::vector<std::string_view> SplitFields(std::string_view reply);
 
-// "B37" -> 37: the integer value of a build text after its first character.
-int BuildNumberFromText(std::string_view build);
+// "B37" -> 37: the integer value of a build text after its first character; 0 for an empty text,
+// nullopt when the rest is not a whole number.
+std::optional<int> BuildNumberFromText(std::string_view build);
 
 // "v%d.%d" rules, independent of the user's locale; returns how many numbers were read (0 to 2).
 int ParseVersion(std::string_view text, int& major, int& minor);

@@ -496,6 +496,7 @@ void CInstrBase::BackgroundThreadLoop()
 {
     m_threadRunning = true;
     m_firstCycleDone = false;
+    m_completedCycles = 0;
     NotifyStateChange();
     CommandChecked("\r\n", true);
     while (!m_stopRequested && IsPortOpen())
@@ -509,6 +510,8 @@ void CInstrBase::BackgroundThreadLoop()
         m_activity = -1;
         ProcessPending();
         m_firstCycleDone = true;
+        if (!m_stopRequested)
+            m_completedCycles.fetch_add(1);
         if (m_pauseRequested)
         {
             if (m_stopRequested)
@@ -689,6 +692,7 @@ bool CInstrBase::Connect(const std::string& descriptor)
 
     Disconnect();
     m_serialMismatch = false;
+    m_identityRefused = false;
     m_failedPolls = 0;
     if (!m_port->OpenDescriptor(descriptor))
     {
@@ -753,7 +757,8 @@ bool CInstrBase::Identify(bool force)
     if (!accepted)
         return false;
 
-    Query("ERR?\n");
+    // Errors the unit queued before the connect are the user's to see, not to lose.
+    AddErrorsFromReply(Query("ERR?\n"), 0);
     std::string revision = Query("REV?;ERR?\n");
     if (Identification::IsNoRevision(revision))
         revision.clear();
@@ -775,14 +780,19 @@ bool CInstrBase::Identify(bool force)
     if (!revision.empty())
     {
         std::array<int, 4> codes{};
-        Identification::SplitRevision(revision, codes);
+        // A garbled revision would make the unit another model; refuse it instead of guessing.
+        if (Identification::SplitRevision(revision, codes) < 0)
+            return RefuseIdentityReply("REV?", revision);
         m_familyCode = codes[0];
         m_modelCode = codes[1];
         m_variantCode = codes[2];
         m_buildNumber = codes[3];
         return true;
     }
-    m_buildNumber = Identification::BuildNumberFromText(build);
+    const auto buildNumber = Identification::BuildNumberFromText(build);
+    if (!buildNumber)
+        return RefuseIdentityReply("BUILD?", build);
+    m_buildNumber = *buildNumber;
     Identification::SCodes codes;
     if (!Identification::ClassifyInstrumentModel(model, codes))
         return false;
@@ -790,6 +800,13 @@ bool CInstrBase::Identify(bool force)
     m_modelCode = codes.modelCode;
     m_variantCode = codes.variantCode;
     return true;
+}
+
+bool CInstrBase::RefuseIdentityReply(const char* query, const std::string& reply)
+{
+    TAMRIX_LOG(ccComm, 1, "Identification refused: unreadable reply to %s: \"%s\"\n", query, reply.c_str());
+    m_identityRefused = true;
+    return false;
 }
 
 bool CInstrBase::VerifyBuild()

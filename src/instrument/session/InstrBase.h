@@ -148,7 +148,13 @@ public:
     uint64_t GetExtraPollFlags() const { return m_extraPollFlags.load(std::memory_order_relaxed); }
     void SetExtraPollFlags(uint64_t flags) { m_extraPollFlags.store(flags, std::memory_order_relaxed); }
     bool IsFirstCycleDone() const { return m_firstCycleDone.load(); }
+    // Poll cycles the background thread has completed since it started (a cycle cut short by a stop
+    // request does not count); a reader that remembers it sees whether a new cycle has ended.
+    uint64_t GetCompletedCycles() const { return m_completedCycles.load(); }
     bool IsIdentified() const { return m_identified.load(); }
+    // The last connect failed because an identification reply could not be read (not because nothing
+    // answered): the unit is there but its replies are corrupt.
+    bool WasIdentityRefused() const { return m_identityRefused.load(); }
     bool GetSerialMismatch() const { return m_serialMismatch.load(); }
     void SetSerialMismatch(bool mismatch) { m_serialMismatch.store(mismatch); }
     int GetFailedPolls() const { return m_failedPolls.load(); }
@@ -162,6 +168,8 @@ public:
     // The serial port number of the connection; 0 or less for a network connection or none.
     int GetPortNumber() const;
     CSerial& GetPort() const { return *m_port; }
+    // Why the port of the last Connect did not open, or why its network connection did not come up.
+    EOpenFailure GetLastOpenFailure() const { return m_port->GetLastOpenFailure(); }
     // Multi-channel instruments install a shared port or a redirector in place of the plain one.
     void SetPort(std::unique_ptr<CSerial> port);
     CValuesBag* GetValueBag() const { return m_valueBag.get(); }
@@ -178,6 +186,8 @@ protected:
     void SetIdentityText(std::string& field, std::string value);
     std::string CachedIdentity(std::string& field, const char* query);
     void ClearIdentityTexts();
+    // Logs an identification reply that is not in the form expected; answers false for Identify.
+    bool RefuseIdentityReply(const char* query, const std::string& reply);
 
     CErrorList m_errors;
     std::unique_ptr<CValuesBag> m_valueBag;
@@ -193,6 +203,7 @@ protected:
     std::atomic<bool> m_pauseRequested{false};
     std::atomic<bool> m_serialMismatch{false};
     std::atomic<int> m_failedPolls{0};
+    std::atomic<uint64_t> m_completedCycles{0};
     std::atomic<int> m_activity{-1}; // 3 while the poll hooks run, -1 otherwise
 
     // Identity texts: written on connect or by a getter on any thread, read by the user interface.
@@ -210,6 +221,7 @@ protected:
     std::atomic<int> m_variantCode{0};
     std::atomic<int> m_buildNumber{0};
     std::atomic<bool> m_identified{false};
+    std::atomic<bool> m_identityRefused{false};
     std::atomic<bool> m_supportsRemoteSet{false};
 
     // The hand-over slots. Only the caller that filled a slot empties it, after collecting the outcome

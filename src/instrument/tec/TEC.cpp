@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <utility>
 
 using TecProtocol::FormatFixed;
@@ -70,6 +71,25 @@ void CTEC::ResetTecState()
     m_pendingMode.store(TecModeUnknown, Relaxed);
     m_output.store(false, Relaxed);
     m_autoTuneSupported.store(false, Relaxed);
+    m_freshness.Forget();
+}
+
+int CTEC::FreshIndex(TecReading reading, int sensor)
+{
+    static_assert(2 * MaxSensors + static_cast<int>(TecReading::Mode) < CReadingFreshness::Capacity);
+    if (reading == TecReading::T)
+        return sensor;
+    if (reading == TecReading::R)
+        return MaxSensors + sensor;
+    return 2 * MaxSensors + static_cast<int>(reading);
+}
+
+bool CTEC::IsFresh(TecReading reading, int sensor) const
+{
+    const int resolved = sensor < 0 ? GetActiveSensor() : sensor;
+    if (!IsValidSensor(resolved))
+        return false;
+    return m_freshness.IsFresh(FreshIndex(reading, resolved));
 }
 
 int CTEC::ParseModeName(std::string_view name) const
@@ -399,7 +419,7 @@ float CTEC::GetSetPoint()
     case TecModeITE:
         return GetITESetPoint();
     default:
-        return 0.0f;
+        return NoValue;
     }
 }
 
@@ -494,7 +514,9 @@ float CTEC::GetITELimit()
 
 float CTEC::GetMaxITEFromStore()
 {
-    return static_cast<float>(StoredUnsigned(EEMaxITEmA).value_or(0)) / 1000.0f;
+    // An unreadable store leaves the bound unknown: 0 would read as a real (and wrong) maximum.
+    const auto milliamps = StoredUnsigned(EEMaxITEmA);
+    return milliamps ? static_cast<float>(*milliamps) / 1000.0f : NoValue;
 }
 
 float CTEC::GetMaxITELimit()
@@ -851,6 +873,11 @@ bool CTEC::GetICConstants(int set, float& m, float& b)
 
 bool CTEC::IsFanSupported()
 {
+    return GetFanSupport().value_or(false);
+}
+
+std::optional<bool> CTEC::GetFanSupport()
+{
     const auto version = GetFirmwareVersionNumbers();
     const int third = version[2];
     if (third == 5 || third == 9 || third == 21 || third == 31 || version[0] == 3)
@@ -860,7 +887,11 @@ bool CTEC::IsFanSupported()
     if (third == 7)
     {
         const auto bits = StoredUnsigned(EEFeatureBits);
-        return bits && (*bits & FeatureFanOnRevision7) != 0;
+        if (!bits)
+        {
+            return std::nullopt;
+        }
+        return (*bits & FeatureFanOnRevision7) != 0;
     }
     return false;
 }
@@ -1102,6 +1133,7 @@ void CTEC::UpdateStatus(uint32_t flags)
 {
     // failedPolls counts failed cycles: one query of the three failing fails the cycle, so that a
     // good last query never hides readings that have stopped coming.
+    m_freshness.BeginCycle();
     bool accepted = PollStatus(flags);
     if (!TecProtocol::SensorQueryParts(flags, GetSensorCount()).empty())
     {
@@ -1113,6 +1145,7 @@ void CTEC::UpdateStatus(uint32_t flags)
     {
         return;
     }
+    m_freshness.EndCycle();
     if (accepted)
     {
         SetFailedPolls(0);
@@ -1181,24 +1214,29 @@ bool CTEC::PollStatus(uint32_t flags)
     if (flags & TecPollITE)
     {
         StoreReading(m_ite, m_iteHistory, numbers[k - 1]);
+        MarkFresh(TecReading::ITE);
         m_precisionITE.store(Decimals(fields[k++]), Relaxed);
     }
     if ((flags & TecPollR) && sensors == 1)
     {
         StoreReading(m_r[active], m_rHistory[active], numbers[k - 1]);
+        MarkFresh(TecReading::R, active);
         m_precisionR.store(Decimals(fields[k++]), Relaxed);
     }
     if ((flags & TecPollT) && sensors == 1)
     {
         StoreReading(m_t[active], m_tHistory[active], numbers[k - 1]);
+        MarkFresh(TecReading::T, active);
         m_precisionT.store(Decimals(fields[k++]), Relaxed);
     }
-    for (const auto& [flag, setPoint] : {std::pair{TecPollITESet, &m_iteSet}, std::pair{TecPollRSet, &m_rSet},
-                                         std::pair{TecPollTSet, &m_tSet}})
+    for (const auto& [flag, setPoint, reading] : {std::tuple{TecPollITESet, &m_iteSet, TecReading::ITESet},
+                                                  std::tuple{TecPollRSet, &m_rSet, TecReading::RSet},
+                                                  std::tuple{TecPollTSet, &m_tSet, TecReading::TSet}})
     {
         if (flags & flag)
         {
             setPoint->store(numbers[k++ - 1], Relaxed);
+            MarkFresh(reading);
         }
     }
     return true;
@@ -1228,6 +1266,7 @@ bool CTEC::PollSensors(uint32_t flags)
         for (int sensor = 0; sensor < sensors; ++sensor, ++k)
         {
             StoreReading(m_r[sensor], m_rHistory[sensor], numbers[k - 1]);
+            MarkFresh(TecReading::R, sensor);
             if (sensor == active)
             {
                 m_precisionR.store(Decimals(fields[k]), Relaxed);
@@ -1239,6 +1278,7 @@ bool CTEC::PollSensors(uint32_t flags)
         for (int sensor = 0; sensor < sensors; ++sensor, ++k)
         {
             StoreReading(m_t[sensor], m_tHistory[sensor], numbers[k - 1]);
+            MarkFresh(TecReading::T, sensor);
             if (sensor == active)
             {
                 m_precisionT.store(Decimals(fields[k]), Relaxed);
@@ -1289,23 +1329,29 @@ bool CTEC::PollOutput(uint32_t flags)
     if (v)
     {
         StoreReading(m_v, m_vHistory, *v);
+        MarkFresh(TecReading::V);
         m_precisionV.store(Decimals(fields[1]), Relaxed);
     }
     if (output)
     {
         m_output.store(*output != 0, Relaxed);
+        MarkFresh(TecReading::Output);
     }
     if (condition)
     {
         m_condition.store(static_cast<uint16_t>(*condition), Relaxed);
+        MarkFresh(TecReading::Condition);
     }
     if (analog)
     {
         m_analogEnabled.store(*analog == 1, Relaxed);
+        MarkFresh(TecReading::Analog);
     }
     if (flags & TecPollMode)
     {
         m_mode.store(mode, Relaxed);
+        if (mode != TecModeUnknown)
+            MarkFresh(TecReading::Mode);
     }
     return true;
 }

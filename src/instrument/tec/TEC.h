@@ -1,6 +1,7 @@
 #pragma once
 
 #include "instrument/session/InstrBase.h"
+#include "instrument/session/ReadingFreshness.h"
 #include "instrument/session/ReadingHistory.h"
 #include "instrument/tec/TecProtocol.h"
 #include "instrument/tec/TecTypes.h"
@@ -51,7 +52,12 @@ public:
     virtual float GetR(bool averaged = false, int sensor = -1);
     virtual float GetITE(bool averaged = false); // [A]
     virtual float GetV(bool averaged = false);   // [V]
-    // The set point of the current mode; an unknown mode sets nothing and reads 0.
+    // True when the last completed poll cycle (or the one running) refreshed that cached value; false
+    // before the first cycle, for a value the poll flags leave out and after a cycle that failed to
+    // refresh it. sensor (-1: the active one) matters for T and R only.
+    bool IsFresh(TecReading reading, int sensor = -1) const;
+
+    // The set point of the current mode; an unknown mode sets nothing and reads NoValue.
     virtual bool SetSetPoint(float value);
     virtual float GetSetPoint();
     // ITE, R, T and V once each, recording their precisions, then the error queue.
@@ -78,7 +84,7 @@ public:
     virtual bool SetITELimit(float amps);
     virtual float GetITELimit();
     virtual float GetMaxITELimit();     // [A]
-    virtual float GetMaxITEFromStore(); // factory maximum [mA] / 1000
+    virtual float GetMaxITEFromStore(); // factory maximum [mA] / 1000; NoValue when unreadable
     virtual bool SetR(float value);
     virtual float GetRSetPoint();
     virtual bool SetRLowLimit(float value);
@@ -128,6 +134,8 @@ public:
     virtual bool SetFan(int mode, float voltage, int first, int second);
     virtual bool GetFan(TecProtocol::SFanSetting& fan);
     virtual bool IsFanSupported();
+    // The same answer, or nullopt when the stored feature bits it depends on could not be read.
+    std::optional<bool> GetFanSupport();
     virtual bool SetHeatCool(int code);
     virtual int GetHeatCool();
 
@@ -199,6 +207,9 @@ protected:
     bool PollOutput(uint32_t flags);
     bool AcceptChannel(const std::string& field) const;
     void StoreReading(AtomicFloat& reading, ReadingHistory& history, float value);
+    // The freshness slot of a cached value (T and R one per sensor).
+    static int FreshIndex(TecReading reading, int sensor);
+    void MarkFresh(TecReading reading, int sensor = 0) { m_freshness.Mark(FreshIndex(reading, sensor)); }
 
     std::atomic<int> m_mode{0};
     std::atomic<int> m_pendingMode{0};
@@ -229,6 +240,7 @@ protected:
     ReadingHistory m_vHistory;
     std::array<ReadingHistory, MaxSensors> m_tHistory;
     std::array<ReadingHistory, MaxSensors> m_rHistory;
+    CReadingFreshness m_freshness;
 
     std::atomic<int> m_channelNumber{0};
     std::atomic<int> m_subChannel{0};

@@ -51,6 +51,30 @@ enum TecQuantity : int
     TecQuantityV = 4
 };
 
+// Cached values of a TEC channel whose freshness the channel tracks (CTEC::IsFresh); T and R are kept
+// per sensor.
+enum class TecReading : int
+{
+    T,
+    R,
+    ITE,
+    V,
+    ITESet,
+    RSet,
+    TSet,
+    Output,
+    Condition,
+    Analog,
+    Mode
+};
+
+// Condition register bits that say the sensor cannot be read.
+enum TecCondition : int
+{
+    TecConditionSensorOpen = 0x40,
+    TecConditionSensorShort = 0x400
+};
+
 enum FanMode : int
 {
     FanOff = 0,
