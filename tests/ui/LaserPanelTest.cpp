@@ -101,7 +101,7 @@ bool LaserPanelTest::PulseRig()
     if (!m_pulseRig)
     {
         m_pulseRig = std::make_unique<CLaserRig>(kPort + 1);
-        if (!m_pulseRig->Start("D310", [](CSimInstrument& sim) { sim.Request("LAS:MODE:PULSE"); }) ||
+        if (!m_pulseRig->Start("D710", [](CSimInstrument& sim) { sim.Request("LAS:MODE:PULSE"); }) ||
             !WaitForMode(*m_pulseRig, LaserModePulse))
             return false;
     }
@@ -112,7 +112,7 @@ bool LaserPanelTest::PulseRig()
 void LaserPanelTest::ResponsivityZeroHidesPoRowAndDisablesPoMode()
 {
     CLaserRig rig(kPort);
-    QVERIFY(rig.Start("D310", [](CSimInstrument& sim) { sim.Request("LAS:CALMD 0"); }));
+    QVERIFY(rig.Start("D710", [](CSimInstrument& sim) { sim.Request("LAS:CALMD 0"); }));
     QVERIFY(WaitForMode(rig, LaserModeICW));
     QVERIFY(Child<QLineEdit>(rig.panel.get(), "poField")->isHidden());
     QVERIFY(Child<QWidget>(rig.panel.get(), "poLabel")->isHidden());
@@ -138,7 +138,7 @@ void LaserPanelTest::ModelWithoutPulseShowsNoPulseButtons()
 void LaserPanelTest::PulseModeEnablesQcwAdjustAndIoDisablesIt()
 {
     CLaserRig rig(kPort);
-    QVERIFY(rig.Start("D310"));
+    QVERIFY(rig.Start("D710"));
     QVERIFY(WaitForMode(rig, LaserModeICW));
     QPushButton* qcw = Child<QPushButton>(rig.panel.get(), "qcwAdjustButton");
     QVERIFY(!qcw->isEnabled());
@@ -449,7 +449,7 @@ void LaserPanelTest::QcwDelayOutAboveCeilingBlocksOk()
 void LaserPanelTest::QcwOnlyCountChangedSendsOnlyCount()
 {
     CLaserRig rig(kPort);
-    QVERIFY(rig.Start("D310", [](CSimInstrument& sim) { sim.Request("LAS:MODE:BURST"); }));
+    QVERIFY(rig.Start("D710", [](CSimInstrument& sim) { sim.Request("LAS:MODE:BURST"); }));
     QVERIFY(WaitForMode(rig, LaserModeBurst));
     CQCWParametersDlg dialog(rig.context, AccessOf(rig));
     QVERIFY(dialog.Load());
