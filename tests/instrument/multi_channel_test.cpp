@@ -213,6 +213,28 @@ TEST(MultiTec, ErrorsAndUserFlagIterateTheChannels)
     tec.Disconnect();
 }
 
+// The parent answers for the selected channel's readings: a panel asks the parent, the channels poll.
+TEST(MultiChannelFreshness, TheParentAnswersForTheSelectedChannel)
+{
+    SimulatedUnit unit("M607");
+    ASSERT_TRUE(unit.started);
+    CM607 unitObject;
+    ASSERT_TRUE(unitObject.Connect(Descriptor()));
+    CTEC& tec = unitObject;
+    CLaser& laser = unitObject;
+    EXPECT_FALSE(tec.IsFresh(TecReading::T));
+    ASSERT_TRUE(unitObject.StartBackgroundThread(0));
+    ASSERT_TRUE(Eventually([&] { return unitObject.GetCompletedCycles() >= 2; }, 10000));
+    for (int k = 0; k < 2; ++k)
+    {
+        unitObject.CMultiTec::SelectChannel(k);
+        EXPECT_TRUE(tec.IsFresh(TecReading::T)) << "TEC channel " << k;
+        unitObject.CMultiLaser::SelectChannel(k);
+        EXPECT_TRUE(laser.IsFresh(LaserPollItem::LDI)) << "laser channel " << k;
+    }
+    unitObject.Disconnect();
+}
+
 TEST(MultiLaser, UnplugShowsOnEveryChannelAtOnce)
 {
     SimulatedUnit unit("M618");

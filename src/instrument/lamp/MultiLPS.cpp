@@ -59,6 +59,11 @@ int CMultiLPS::GetMode(bool forceQuery)
     return Forward([&](CLPS& channel) { return channel.GetMode(forceQuery); }, 0);
 }
 
+bool CMultiLPS::IsFresh(LaserPollItem item) const
+{
+    return Forward([&](CLPS& channel) { return channel.IsFresh(item); }, false);
+}
+
 float CMultiLPS::GetLDI(bool averaged)
 {
     return Forward([&](CLPS& channel) { return channel.GetLDI(averaged); }, 0.0f);

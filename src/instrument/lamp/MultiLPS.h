@@ -34,6 +34,8 @@ public:
     bool SetMode(int mode) override;
     int GetMode(bool forceQuery) override;
     float GetLDI(bool averaged) override;
+    // The selected supply's readings come from its own polls.
+    bool IsFresh(LaserPollItem item) const override;
     float GetLDV(bool averaged) override;
     float GetVBulk() override;
     bool ReadAllReadings() override;

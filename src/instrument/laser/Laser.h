@@ -243,7 +243,7 @@ public:
     // True when the last completed poll cycle (or the one running) refreshed that cached value; false
     // before the first cycle, for a value the poll flags leave out and after a cycle that failed to
     // refresh it. A lamp supply answers for its current as LDI and its voltage as LDV.
-    bool IsFresh(LaserPollItem item) const { return m_freshness.IsFresh(static_cast<int>(item)); }
+    virtual bool IsFresh(LaserPollItem item) const { return m_freshness.IsFresh(static_cast<int>(item)); }
     // Writes NoValue into every cached reading and set point and empties the histories.
     virtual void ResetLaserState();
 

@@ -210,6 +210,12 @@ bool CMultiLaser::IsModeSupported(int mode) const
     return {};
 }
 
+bool CMultiLaser::IsFresh(LaserPollItem item) const
+{
+    const CLaser* channel = GetSelectedChannelObject();
+    return channel && channel->IsFresh(item);
+}
+
 float CMultiLaser::GetLDI(bool averaged)
 {
     if (CLaser* channel = GetSelectedChannelObject())

@@ -43,6 +43,8 @@ public:
     int GetMode(bool forceQuery) override;
     bool IsModeSupported(int mode) const override;
     float GetLDI(bool averaged) override;
+    // The selected channel's readings come from its own polls.
+    bool IsFresh(LaserPollItem item) const override;
     float GetMDI(bool averaged) override;
     float GetMDP(bool averaged) override;
     float GetLDV(bool averaged) override;

@@ -270,6 +270,12 @@ float CMultiTec::GetITE(bool averaged)
     return {};
 }
 
+bool CMultiTec::IsFresh(TecReading reading, int sensor) const
+{
+    const CTEC* channel = GetSelectedChannelObject();
+    return channel && channel->IsFresh(reading, sensor);
+}
+
 float CMultiTec::GetV(bool averaged)
 {
     if (CTEC* channel = GetSelectedChannelObject())

@@ -51,6 +51,8 @@ public:
     float GetR(bool averaged = false, int sensor = -1) override;
     float GetITE(bool averaged = false) override;
     float GetV(bool averaged = false) override;
+    // The selected channel's readings come from its own polls.
+    bool IsFresh(TecReading reading, int sensor = -1) const override;
     bool SetSetPoint(float value) override;
     float GetSetPoint() override;
     bool ReadAllReadings() override;

@@ -55,7 +55,7 @@ public:
     // True when the last completed poll cycle (or the one running) refreshed that cached value; false
     // before the first cycle, for a value the poll flags leave out and after a cycle that failed to
     // refresh it. sensor (-1: the active one) matters for T and R only.
-    bool IsFresh(TecReading reading, int sensor = -1) const;
+    virtual bool IsFresh(TecReading reading, int sensor = -1) const;
 
     // The set point of the current mode; an unknown mode sets nothing and reads NoValue.
     virtual bool SetSetPoint(float value);

@@ -346,8 +346,8 @@ void CMultiChannelPanel::FeedTrend()
             CTEC* channel = m_multiTec ? m_multiTec->GetChannelObject(block.k) : nullptr;
             const float t = channel ? channel->GetT() : 0.0f;
             names << QString::fromUtf8("TEC %1 T [\u00b0C]").arg(number);
-            values.push_back(channel && ReadingState::IsKnown(*GetInstrument(), t) ? std::optional<double>(t)
-                                                                                   : std::nullopt);
+            const bool known = channel && ReadingState::IsKnown(t, channel->IsFresh(TecReading::T));
+            values.push_back(known ? std::optional<double>(t) : std::nullopt);
             continue;
         }
         const CLaserBlock::STrendPoint point = block.laser->TrendPoint();
