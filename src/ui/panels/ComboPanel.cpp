@@ -2,13 +2,16 @@
 
 #include "instrument/laser/Laser.h"
 #include "instrument/tec/TEC.h"
+#include "instrument/tec/TecTypes.h"
 #include "ui/dialogs/LaserSettingsDlg.h"
 #include "ui/dialogs/SettingsSheet.h"
 #include "ui/dialogs/TecSettingsPage.h"
 #include "ui/panels/PanelTypes.h"
 #include "ui/panels/RefreshRule.h"
 #include "ui/widgets/LaserBlock.h"
+#include "ui/widgets/ReadingState.h"
 #include "ui/widgets/TecBlock.h"
+#include "ui/widgets/TrendRecordBar.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -70,7 +73,8 @@ CComboPanel::CComboPanel(const SUiContext& context, IPanelHost& host, int index,
     m_autoTuneButton->hide();
     buttons->addWidget(m_settingsButton);
     buttons->addWidget(m_autoTuneButton);
-    buttons->addStretch(1);
+    m_tools = new CTrendRecordBar(context, QString("Trend - combo panel %1").arg(index + 1), this);
+    buttons->addWidget(m_tools, 1);
     Body()->addLayout(buttons);
     connect(m_settingsButton, &QPushButton::clicked, this, &CComboPanel::OnComboSettings);
     connect(m_autoTuneButton, &QPushButton::clicked, m_tecBlock, &CTecBlock::OpenAutoTune);
@@ -91,6 +95,7 @@ void CComboPanel::UpdateControls()
     m_laserBlock->UpdateControls(connected);
     m_tecBlock->UpdateControls(connected);
     m_settingsButton->setEnabled(connected);
+    m_tools->UpdateControls(connected);
     m_autoTuneButton->setVisible(connected && m_tec && m_tec->IsAutoTuneSupported());
 }
 
@@ -113,6 +118,35 @@ void CComboPanel::Refresh()
     }
     m_laserBlock->Refresh(tick == RefreshRule::Forced);
     m_tecBlock->Refresh(tick == RefreshRule::Forced);
+    FeedTrend();
+    m_tools->Record(*GetInstrument());
+}
+
+void CComboPanel::FeedTrend()
+{
+    const CLaserBlock::STrendPoint point = m_laserBlock->TrendPoint();
+    if (point.mode != m_trendMode)
+    {
+        // Another laser quantity: the trend starts afresh, both sides on one time axis.
+        m_trendMode = point.mode;
+        const QString unit = point.quantity.isEmpty() ? QString("-") : point.unit;
+        m_tools->SetSeries({{QString("Laser %1 [%2]").arg(point.quantity, unit), QColor(200, 40, 40)},
+                            {QString("Laser set point [%1]").arg(unit), QColor(40, 90, 200)},
+                            {"T [\u00b0C]", QColor(200, 130, 0)},
+                            {"TEC set point [\u00b0C]", QColor(40, 150, 60)}});
+    }
+    if (point.reading)
+        m_tools->Append(0, *point.reading);
+    if (point.setPoint)
+        m_tools->Append(1, *point.setPoint);
+    if (!m_tec)
+        return;
+    const float t = m_tec->GetT();
+    if (ReadingState::IsKnown(t, m_tec->IsFresh(TecReading::T)))
+        m_tools->Append(2, t);
+    // The TEC set point shares the axis only while it is a temperature.
+    if (m_tecBlock->CachedMode() == TecModeT && ReadingState::IsKnown(*m_tec, m_tecBlock->CachedSetPoint()))
+        m_tools->Append(3, m_tecBlock->CachedSetPoint());
 }
 
 void CComboPanel::OnSetPoint()
