@@ -174,4 +174,4 @@ void ComboPanelTest::ComboSettingsValidateEveryPageBeforeWriting()
 }
 
 QTEST_MAIN(ComboPanelTest)
-#include "ComboPanelTest.moc"
+#include "combo_panel_test.moc"

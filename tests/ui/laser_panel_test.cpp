@@ -531,4 +531,4 @@ void LaserPanelTest::QcwWidthAndFrequencyGoOutThroughAnEdgeWidth()
 }
 
 QTEST_MAIN(LaserPanelTest)
-#include "LaserPanelTest.moc"
+#include "laser_panel_test.moc"
