@@ -2,6 +2,7 @@
 
 #include "instrument/laser/Laser.h"
 #include "ui/dialogs/FieldPrompts.h"
+#include "ui/dialogs/PollPause.h"
 #include "ui/widgets/LocaleNumber.h"
 #include "ui/widgets/ReadingState.h"
 
@@ -46,27 +47,6 @@ QString Trimmed(double value, int decimals)
     return text;
 }
 
-// Pauses the channel's polling for the reads and resumes it on every way out.
-class CPollPause
-{
-public:
-    explicit CPollPause(CInstrBase* session) : m_session(session)
-    {
-        if (m_session && !m_session->IsPaused())
-            m_paused = m_session->PauseBackgroundThread(true, CLaserSettingsDlg::PauseTimeoutMs);
-    }
-    ~CPollPause()
-    {
-        if (m_paused)
-            m_session->PauseBackgroundThread(false, CLaserSettingsDlg::PauseTimeoutMs);
-    }
-    CPollPause(const CPollPause&) = delete;
-    CPollPause& operator=(const CPollPause&) = delete;
-
-private:
-    CInstrBase* m_session;
-    bool m_paused = false;
-};
 } // namespace
 
 bool CLaserSettingsDlg::SField::Changed() const

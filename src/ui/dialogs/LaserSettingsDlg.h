@@ -30,7 +30,6 @@ public:
     static constexpr int MaskOutOfTolerance = 0x200;
     static constexpr int MaskTecOff = 0x400;
     static constexpr int MaskTecTLimit = 0x800;
-    static constexpr int PauseTimeoutMs = 25000;
     static constexpr double MaxPDBias = 10.0; // [V] the photodiode bias supply's ceiling
 
     CLaserSettingsDlg(const SUiContext& context, SLaserChannelAccess access, QWidget* parent = nullptr);

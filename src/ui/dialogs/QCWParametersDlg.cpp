@@ -1,6 +1,7 @@
 #include "ui/dialogs/QCWParametersDlg.h"
 
 #include "ui/app/Prompter.h"
+#include "ui/dialogs/PollPause.h"
 #include "ui/widgets/LocaleNumber.h"
 #include "ui/widgets/ReadingState.h"
 
@@ -63,27 +64,6 @@ double Field(const CLaser::SPulseTiming& timing, CQCWParametersDlg::EValue which
     }
 }
 
-// Pauses polling for a group of reads or writes unless it is paused already, and resumes it after.
-class CPollPause
-{
-public:
-    explicit CPollPause(CInstrBase* session) : m_session(session)
-    {
-        if (m_session && !m_session->IsPaused())
-            m_paused = m_session->PauseBackgroundThread(true, CQCWParametersDlg::PauseTimeoutMs);
-    }
-    ~CPollPause()
-    {
-        if (m_paused)
-            m_session->PauseBackgroundThread(false, CQCWParametersDlg::PauseTimeoutMs);
-    }
-    CPollPause(const CPollPause&) = delete;
-    CPollPause& operator=(const CPollPause&) = delete;
-
-private:
-    CInstrBase* m_session;
-    bool m_paused = false;
-};
 } // namespace
 
 const QString CQCWParametersDlg::BoundsUnreadableMessage =

@@ -38,7 +38,6 @@ public:
 
     static constexpr int LostResult = -1;
     static constexpr int LossCheckMs = 250;
-    static constexpr int PauseTimeoutMs = 25000;
     static constexpr int MaxPulseCount = 60000;
     static const QString BoundsUnreadableMessage;
 

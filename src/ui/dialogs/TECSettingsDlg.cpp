@@ -4,6 +4,7 @@
 #include "instrument/tec/TEC.h"
 #include "instrument/tec/TecTypes.h"
 #include "ui/app/Prompter.h"
+#include "ui/dialogs/PollPause.h"
 #include "ui/widgets/LocaleNumber.h"
 
 #include <QCheckBox>
@@ -364,13 +365,11 @@ bool CTECSettingsDlg::Load()
     CTEC* tec = m_access.Selected();
     if (!tec)
         return false;
-    CInstrBase* session = m_access.Session();
-    if (session)
-        session->PauseBackgroundThread(true, PauseTimeoutMs);
-    ReadHiddenGroups(*tec);
-    ReadValues(*tec);
-    if (session)
-        session->PauseBackgroundThread(false, PauseTimeoutMs);
+    {
+        const CPollPause pause(m_access.Session());
+        ReadHiddenGroups(*tec);
+        ReadValues(*tec);
+    }
     m_rUnit->setText(QString::fromStdString(tec->GetRUnits(m_sensorType)));
     ApplyEnableRules();
     for (QLineEdit* edit : findChildren<QLineEdit*>())
@@ -736,13 +735,12 @@ bool CTECSettingsDlg::WriteForSheet()
     CTEC* tec = m_access.Selected();
     if (!tec)
         return false;
-    CInstrBase* session = m_access.Session();
-    if (session)
-        session->PauseBackgroundThread(true, PauseTimeoutMs);
     QString refused;
-    const bool written = Write(*tec, refused);
-    if (session)
-        session->PauseBackgroundThread(false, PauseTimeoutMs);
+    bool written = false;
+    {
+        const CPollPause pause(m_access.Session());
+        written = Write(*tec, refused);
+    }
     if (!written)
         m_context.prompter.Message(
             this, QString("The instrument did not accept the %1. The settings after it were not written; "

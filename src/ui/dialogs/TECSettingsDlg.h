@@ -30,7 +30,6 @@ class CTECSettingsDlg : public QDialog
 
 public:
     static constexpr int ClosedNoChannel = -1;
-    static constexpr int PauseTimeoutMs = 25000;
     static constexpr int WatchMs = 250;
 
     CTECSettingsDlg(const SUiContext& context, STecChannelAccess access, QWidget* parent = nullptr);
