@@ -1,12 +1,12 @@
-#include "ui/panels/ComboPanel.h"
-
 #include "SimPanelRig.h"
 #include "UiTestEnvironment.h"
+#include "WidgetActions.h"
 #include "instrument/laser/Laser.h"
 #include "instrument/tec/TEC.h"
 #include "ui/dialogs/LaserSettingsDlg.h"
 #include "ui/dialogs/SettingsSheet.h"
 #include "ui/dialogs/TecSettingsPage.h"
+#include "ui/panels/ComboPanel.h"
 #include "ui/widgets/LaserBlock.h"
 #include "ui/widgets/TecBlock.h"
 #include "ui/widgets/TrendChart.h"
@@ -19,26 +19,12 @@
 
 namespace
 {
+using WidgetActions::Child;
+using WidgetActions::Type;
 CUiTestEnvironment g_environment;
 constexpr int kPort = 212;
 
 using CComboRig = CSimPanelRig<CComboPanel>;
-
-template <class T>
-T* Child(QObject* parent, const char* name)
-{
-    T* child = parent->findChild<T*>(name);
-    if (!child)
-        qFatal("no child %s", name);
-    return child;
-}
-
-void Type(QLineEdit* edit, const QString& text)
-{
-    edit->setFocus();
-    edit->selectAll();
-    QTest::keyClicks(edit, text);
-}
 
 // Both sides have shown the unit's set points.
 bool WaitForBothSides(CComboRig& rig)

@@ -1,11 +1,11 @@
-#include "ui/panels/LaserPanel.h"
-
 #include "SimPanelRig.h"
 #include "UiTestEnvironment.h"
+#include "WidgetActions.h"
 #include "instrument/laser/Laser.h"
 #include "ui/dialogs/LaserSettingsDlg.h"
 #include "ui/dialogs/QCWParametersDlg.h"
 #include "ui/dialogs/SettingsSheet.h"
+#include "ui/panels/LaserPanel.h"
 #include "ui/widgets/LaserBlock.h"
 #include "ui/widgets/TrendChart.h"
 #include "ui/widgets/TrendRecordBar.h"
@@ -23,27 +23,12 @@
 
 namespace
 {
+using WidgetActions::Child;
+using WidgetActions::Type;
 CUiTestEnvironment g_environment;
 constexpr int kPort = 211;
 
 using CLaserRig = CSimPanelRig<CLaserPanel>;
-
-template <class T>
-T* Child(QObject* parent, const char* name)
-{
-    T* child = parent->findChild<T*>(name);
-    if (!child)
-        qFatal("no child %s", name);
-    return child;
-}
-
-// Types into a line edit as a user would, so that its edit signals fire.
-void Type(QLineEdit* edit, const QString& text)
-{
-    edit->setFocus();
-    edit->selectAll();
-    QTest::keyClicks(edit, text);
-}
 
 SLaserChannelAccess AccessOf(CLaserRig& rig)
 {

@@ -3,6 +3,7 @@
 #include "ScriptedPrompter.h"
 #include "SimInstrument.h"
 #include "UiTestEnvironment.h"
+#include "WidgetActions.h"
 #include "comm/PortResolver.h"
 #include "diag/MemoryProfile.h"
 #include "instrument/session/InstrBase.h"
@@ -38,6 +39,8 @@ using EKind = CMultiChannelPanel::EKind;
 
 namespace
 {
+using WidgetActions::Child;
+using WidgetActions::Type;
 const CUiTestEnvironment environment;
 
 // Ports 211-219 belong to this program.
@@ -64,13 +67,6 @@ std::vector<std::string> LinesWith(CSimInstrument& sim, const std::string& text,
 bool StartsWith(const std::string& text, const std::string& prefix)
 {
     return text.compare(0, prefix.size(), prefix) == 0;
-}
-
-// As the user types it: the edit knows it was modified.
-void Type(QLineEdit* edit, const QString& text)
-{
-    edit->selectAll();
-    QTest::keyClicks(edit, text);
 }
 
 QLineEdit* SetPointEdit(QWidget* block)
