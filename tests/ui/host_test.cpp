@@ -82,7 +82,7 @@ void HostTest::storedListGivesPanelsWithTheirSections()
              host->PanelAt(0)->geometry().right() + 1 + CTamrixControlHost::GapAfterExpanded);
     auto* add = host->findChild<QPushButton*>("addPanelButton");
     QCOMPARE(add->x(), host->PanelAt(2)->geometry().right() + 1 + CTamrixControlHost::GapAfterCollapsed);
-    QCOMPARE(host->width(), add->geometry().right() + 1 + CTamrixControlHost::Margin);
+    QCOMPARE(add->parentWidget()->width(), add->geometry().right() + 1 + CTamrixControlHost::Margin);
 }
 
 void HostTest::removingTheMiddlePanelRenamesTheNext()

@@ -12,8 +12,11 @@
 #include "ui/widgets/Banner.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QStringList>
 #include <QTimer>
 #include <algorithm>
@@ -32,16 +35,22 @@ CTamrixControlHost::CTamrixControlHost(const SUiContext& context, PanelFactory f
     setWindowTitle("Tamrix Control");
     setWindowIcon(ProgramIcon());
     m_banner = new CBanner(this);
-    m_panelTop = CBanner::Height + 2;
+    m_scroll = new QScrollArea(this);
+    m_scroll->setObjectName("panelScroll");
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_canvas = new QWidget;
+    m_canvas->setObjectName("panelCanvas");
+    m_scroll->setWidget(m_canvas);
+    m_panelTop = 2;
     QFont bold = font();
     bold.setBold(true);
     bold.setPointSize(bold.pointSize() + 2);
-    m_addButton = new QPushButton("Add Panel", this);
+    m_addButton = new QPushButton("Add Panel", m_canvas);
     m_addButton->setObjectName("addPanelButton");
     m_addButton->setFont(bold);
-    m_exitButton = new QPushButton("Exit", this);
+    m_exitButton = new QPushButton("Exit", m_canvas);
     m_exitButton->setObjectName("exitButton");
-    m_aboutButton = new QPushButton("About...", this);
+    m_aboutButton = new QPushButton("About...", m_canvas);
     m_aboutButton->setObjectName("aboutButton");
     for (QPushButton* button : {m_addButton, m_exitButton, m_aboutButton})
     {
@@ -100,7 +109,7 @@ int CTamrixControlHost::AddPanel(int index, int typeCode, bool layoutNow)
         m_panels.erase(m_panels.begin() + index);
         delete old;
     }
-    CBasePanel* panel = m_factory(typeCode, m_context, *this, index, this);
+    CBasePanel* panel = m_factory(typeCode, m_context, *this, index, m_canvas);
     if (!panel)
         return -1;
     m_panels.insert(m_panels.begin() + index, panel);
@@ -157,14 +166,29 @@ void CTamrixControlHost::LayoutPanels()
     m_exitButton->move(m_addButton->geometry().right() + 1 - m_exitButton->width(), bottom - ButtonHeight);
     const int width = m_addButton->geometry().right() + 1 + Margin;
     const int height = bottom + Margin;
-    setFixedSize(width, height);
-    m_banner->setGeometry(0, 0, width, CBanner::Height);
+    m_canvas->setFixedSize(width, height);
+    // A row wider or taller than the screen scrolls instead of running off it.
+    const QSize room = AvailableRoom();
+    const int hostWidth = std::min(width, room.width());
+    const int hostHeight = std::min(CBanner::Height + height, room.height());
+    setFixedSize(hostWidth, hostHeight);
+    m_banner->setGeometry(0, 0, hostWidth, CBanner::Height);
+    m_scroll->setGeometry(0, CBanner::Height, hostWidth, hostHeight - CBanner::Height);
     if (!m_panels.empty())
     {
         QWidget* hide = m_panels.front()->findChild<QWidget*>("hidePanelButton");
         if (hide)
             hide->setVisible(m_panels.size() >= 2);
     }
+}
+
+QSize CTamrixControlHost::AvailableRoom() const
+{
+    const QScreen* where = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!where)
+        return {QWIDGETSIZE_MAX, QWIDGETSIZE_MAX};
+    // Room for the window manager's frame and title bar.
+    return where->availableGeometry().size() - QSize(16, 48);
 }
 
 bool CTamrixControlHost::IsAnotherPanelExpanded(const CBasePanel* panel) const

@@ -12,6 +12,7 @@ class CBanner;
 class CBasePanel;
 class CDeviceMonitor;
 class QPushButton;
+class QScrollArea;
 
 // The program's one main window: a banner, the instrument panels side by side, "Add Panel" and
 // "Exit". It owns the panels, lays them out, keeps the panel list and its position in "Settings", and
@@ -70,6 +71,7 @@ private:
     void OnAbout();
     void ReplacePanel(int index, int typeCode, const std::string& descriptor, bool autoConnect);
     void SavePosition();
+    QSize AvailableRoom() const;
 
     SUiContext m_context;
     PanelFactory m_factory;
@@ -77,6 +79,9 @@ private:
     int m_panelTop = 0;
     bool m_quitting = false;
     CBanner* m_banner = nullptr;
+    // The panels and the buttons stand on a canvas that scrolls when the row is larger than the screen.
+    QScrollArea* m_scroll = nullptr;
+    QWidget* m_canvas = nullptr;
     QPushButton* m_addButton = nullptr;
     QPushButton* m_exitButton = nullptr;
     QPushButton* m_aboutButton = nullptr;
