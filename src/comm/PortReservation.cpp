@@ -14,8 +14,15 @@
 
 namespace
 {
+struct SReserved
+{
+    dev_t device;
+    ino_t inode;
+    int fd;
+};
+
 std::mutex g_lock;
-std::vector<std::pair<dev_t, ino_t>> g_reserved; // guarded by g_lock
+std::vector<SReserved> g_reserved; // guarded by g_lock
 } // namespace
 
 CPortReservation::~CPortReservation()
@@ -55,7 +62,7 @@ EOpenFailure CPortReservation::ReservePath(const std::string& devicePath)
     m_device = status.st_rdev;
     m_inode = status.st_ino;
     std::lock_guard lock(g_lock);
-    g_reserved.emplace_back(m_device, m_inode);
+    g_reserved.push_back({m_device, m_inode, m_fd});
     return EOpenFailure::None;
 }
 
@@ -65,7 +72,8 @@ void CPortReservation::Release()
         return;
     {
         std::lock_guard lock(g_lock);
-        const auto entry = std::find(g_reserved.begin(), g_reserved.end(), std::pair{m_device, m_inode});
+        const auto entry = std::find_if(g_reserved.begin(), g_reserved.end(),
+                                        [this](const SReserved& held) { return held.fd == m_fd; });
         if (entry != g_reserved.end())
             g_reserved.erase(entry);
     }
@@ -73,14 +81,16 @@ void CPortReservation::Release()
     m_fd = -1;
 }
 
-bool CPortReservation::IsReservedHere(int fd)
+int CPortReservation::DuplicateReserved(int fd)
 {
     struct stat status
     {
     };
     if (::fstat(fd, &status) != 0)
-        return false;
+        return -1;
     std::lock_guard lock(g_lock);
-    return std::find(g_reserved.begin(), g_reserved.end(), std::pair{status.st_rdev, status.st_ino}) !=
-           g_reserved.end();
+    const auto entry = std::find_if(g_reserved.begin(), g_reserved.end(),
+                                    [&](const SReserved& held)
+                                    { return held.device == status.st_rdev && held.inode == status.st_ino; });
+    return entry == g_reserved.end() ? -1 : ::fcntl(entry->fd, F_DUPFD_CLOEXEC, 0);
 }

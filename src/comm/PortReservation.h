@@ -7,8 +7,9 @@
 
 // Holds a serial device for this process from detection through connect, which each open the port
 // on their own: without it another program could take the port in the gap between them. While a
-// reservation lives, the serial channels of this process open the device even though its lock is
-// taken (by the reservation); other processes see it in use.
+// reservation lives, the serial channels of this process open the device on a duplicate of the
+// reservation's descriptor, so they share its lock: the port stays locked for as long as a channel
+// keeps it open, after the reservation ends too. Other processes, and other reservations, see it in use.
 class CPortReservation
 {
 public:
@@ -23,8 +24,9 @@ public:
     void Release();
     bool IsHeld() const { return m_fd >= 0; }
 
-    // True when the open descriptor fd is a device this process holds a reservation for.
-    static bool IsReservedHere(int fd);
+    // A duplicate of the reservation's descriptor when the open descriptor fd is a device this process
+    // holds a reservation for (close-on-exec, sharing the reservation's lock); -1 otherwise.
+    static int DuplicateReserved(int fd);
 
 private:
     int m_fd = -1;

@@ -86,16 +86,19 @@ bool CSerialRS232::OpenPortByName(const std::string& deviceName, int baud)
         baud = DefaultBaud;
 
     SetOpenFailure(EOpenFailure::None);
-    const int fd = ::open(deviceName.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    int fd = ::open(deviceName.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return SetOpenFailure(OpenFailureOfErrno(errno));
-    // Not shared: a second program (or a second panel) must see the port as busy.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 &&
-        !(errno == EWOULDBLOCK && CPortReservation::IsReservedHere(fd)))
+    // Not shared: a second program (or a second panel) must see the port as busy. Under this
+    // process's reservation the channel takes a share of the reservation's lock instead.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
     {
         const int error = errno;
+        const int shared = error == EWOULDBLOCK ? CPortReservation::DuplicateReserved(fd) : -1;
         ::close(fd);
-        return SetOpenFailure(error == EWOULDBLOCK ? EOpenFailure::InUse : OpenFailureOfErrno(error));
+        if (shared < 0)
+            return SetOpenFailure(error == EWOULDBLOCK ? EOpenFailure::InUse : OpenFailureOfErrno(error));
+        fd = shared;
     }
     m_fd = fd;
     if (!ConfigureLine(baud))

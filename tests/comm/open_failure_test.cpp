@@ -119,6 +119,20 @@ TEST(PortReservation, HoldsThePortForThisProcessOnlyAcrossItsOwnOpens)
         EXPECT_EQ(second.Reserve(252), EOpenFailure::InUse) << "a reservation is exclusive";
     }
     EXPECT_EQ(std::system(takeFromOutside.c_str()), 0) << "released with the reservation";
+
+    // The connected channel keeps the port locked once its reservation has ended.
+    CSerialRS232 connected;
+    {
+        CPortReservation reservation;
+        ASSERT_EQ(reservation.Reserve(252), EOpenFailure::None);
+        ASSERT_TRUE(connected.OpenPort(252, 9600));
+    }
+    EXPECT_NE(std::system(takeFromOutside.c_str()), 0) << "another program takes a connected port";
+    CPortReservation secondPanel;
+    EXPECT_EQ(secondPanel.Reserve(252), EOpenFailure::InUse) << "another panel takes a connected port";
+    connected.Close();
+    EXPECT_EQ(secondPanel.Reserve(252), EOpenFailure::None) << "released with the channel";
+    secondPanel.Release();
     CPortReservation none;
     EXPECT_EQ(none.Reserve(253), EOpenFailure::NoSuchPort);
     CPortResolver::Unregister(252);

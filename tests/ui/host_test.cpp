@@ -212,7 +212,11 @@ void HostTest::fittingTypesNeverLoop()
     QFETCH(int, model);
     QFETCH(int, variant);
     QFETCH(int, type);
-    const SIdentRecord record{family, model, variant, 0, 1, 0};
+    SIdentRecord record;
+    record.familyCode = family;
+    record.modelCode = model;
+    record.variantCode = variant;
+    record.versionMajor = 1;
     QCOMPARE(PanelType::FittingType(record), type);
     if (type != 0)
         QVERIFY(PanelType::Accepts(type, record));

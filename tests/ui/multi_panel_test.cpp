@@ -93,14 +93,15 @@ private:
         return sim;
     }
 
-    static bool Connect(CBasePanel& panel, const std::string& descriptor)
+    bool Connect(CBasePanel& panel, const std::string& descriptor)
     {
         QSignalSpy finished(&panel, &CBasePanel::connectFinished);
-        if (!panel.Connect(descriptor))
-            return false;
-        if (!finished.wait(20000))
-            return false;
-        return finished.first().first().toBool();
+        const bool connected =
+            panel.Connect(descriptor) && finished.wait(20000) && finished.first().first().toBool();
+        if (!connected)
+            qWarning("connect to %s failed; messages: %s", descriptor.c_str(),
+                     qPrintable(m_prompter.messages.join(" | ")));
+        return connected;
     }
 
     // Connected, with the first poll cycle's readings shown (a forced refresh).

@@ -81,13 +81,12 @@ std::string ProbePort(const std::string& descriptor)
 
 // The port test and detection, on a worker thread.
 std::string ReserveAndDetect(const std::string& descriptor, SIdentRecord& record,
-                             std::shared_ptr<CPortReservation>& reservation)
+                             CPortReservation& reservation)
 {
     const auto parsed = PortDescriptor::Parse(descriptor);
     if (parsed && parsed->kind == "COM")
     {
-        reservation = std::make_shared<CPortReservation>();
-        if (const EOpenFailure failure = reservation->Reserve(PortDescriptor::ToInt(parsed->first));
+        if (const EOpenFailure failure = reservation.Reserve(PortDescriptor::ToInt(parsed->first));
             failure != EOpenFailure::None)
             return CliMessages::OpenFailure(*parsed, failure);
     }
@@ -100,7 +99,8 @@ std::string ReserveAndDetect(const std::string& descriptor, SIdentRecord& record
 
 CBasePanel::CBasePanel(const SUiContext& context, IPanelHost& host, int index, int typeCode, QWidget* parent)
     : QFrame(parent), m_context(context), m_host(host), m_index(index), m_typeCode(typeCode),
-      m_section("Panel" + std::to_string(index) + "-" + std::to_string(typeCode))
+      m_section("Panel" + std::to_string(index) + "-" + std::to_string(typeCode)),
+      m_reservation(std::make_unique<CPortReservation>())
 {
     setObjectName(QString("panel%1").arg(index));
     setFrameShape(QFrame::StyledPanel);
@@ -417,12 +417,13 @@ bool CBasePanel::Connect(const std::string& descriptorArgument)
     }
     m_connectingDescriptor = descriptor;
     SetConnectingLook(true);
+    CPortReservation* reservation = m_reservation.get();
     m_probeWatcher.setFuture(QtConcurrent::run(&ConnectPool(),
-                                               [descriptor]
+                                               [descriptor, reservation]
                                                {
                                                    SProbe probe;
                                                    probe.openError = ReserveAndDetect(
-                                                       descriptor, probe.record, probe.reservation);
+                                                       descriptor, probe.record, *reservation);
                                                    return probe;
                                                }));
     return true;
@@ -431,7 +432,6 @@ bool CBasePanel::Connect(const std::string& descriptorArgument)
 void CBasePanel::OnProbeFinished()
 {
     const SProbe probe = m_probeWatcher.result();
-    m_reservation = probe.reservation;
     m_connectingRecord = probe.record;
     if (!probe.openError.empty())
     {
@@ -511,7 +511,7 @@ void CBasePanel::CompleteConnect()
 
 void CBasePanel::EndConnecting(bool connected)
 {
-    m_reservation.reset();
+    m_reservation->Release();
     SetConnectingLook(false);
     UpdateControls();
     FitToContent();

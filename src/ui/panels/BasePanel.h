@@ -114,9 +114,6 @@ private:
     {
         std::string openError; // empty when the port opened
         SIdentRecord record;
-        // Holds a serial port from detection to the end of the connect, so no other program takes it
-        // in between.
-        std::shared_ptr<CPortReservation> reservation;
     };
 
     QWidget* BuildStrip();
@@ -153,7 +150,9 @@ private:
     bool m_connecting = false;
     std::string m_connectingDescriptor;
     SIdentRecord m_connectingRecord;
-    std::shared_ptr<CPortReservation> m_reservation;
+    // Holds a serial port from detection to the end of the connect, so no other program takes it in
+    // between. Taken on the worker, released on this thread once the connect has ended.
+    std::unique_ptr<CPortReservation> m_reservation;
     int m_serialPort = 0; // the serial port number of the connection; 0 for a network port
     CInstrBase* m_connectingInstrument = nullptr; // owned while its connect runs on the worker
     QFutureWatcher<SProbe> m_probeWatcher;
