@@ -430,6 +430,25 @@ void AddOptions(CSimCommandRegistry& r)
             return SSimResult::Done();
         },
         HasAnalog);
+    On(
+        r, "TEC:ANALOG:SENS",
+        [](CSimTecUnit& tec, CSimUnit&, std::string_view args)
+        {
+            const auto index = Integer(args);
+            if (!index)
+                return SSimResult::Error(ParseError(args, 1));
+            return *index < 0 || *index > 2 ? SSimResult::Error(kOutOfRange)
+                                            : Status(tec.SetAnalogSensitivity(static_cast<int>(*index)));
+        },
+        HasAnalog);
+    On(
+        r, "TEC:ANALOG:SENS?",
+        [](CSimTecUnit& tec, CSimUnit&, std::string_view) { return Int(tec.GetAnalogSensitivity()); },
+        HasAnalog);
+    On(r, "TEC:ANALOG:TLO", SetOne(&CSimTecUnit::SetAnalogTsetAt0V), HasAnalog);
+    On(r, "TEC:ANALOG:TLO?", GetOne(&CSimTecUnit::GetAnalogTsetAt0V, kTDecimals), HasAnalog);
+    On(r, "TEC:ANALOG:THI", SetOne(&CSimTecUnit::SetAnalogTsetAt2V5), HasAnalog);
+    On(r, "TEC:ANALOG:THI?", GetOne(&CSimTecUnit::GetAnalogTsetAt2V5, kTDecimals), HasAnalog);
 }
 
 void AddAutoTune(CSimCommandRegistry& r)

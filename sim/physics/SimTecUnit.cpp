@@ -553,6 +553,30 @@ int CSimTecUnit::SetHeatCool(int code)
     return 0;
 }
 
+int CSimTecUnit::SetAnalogSensitivity(int index)
+{
+    if (index < 0 || index > 2)
+        return kErrOutOfRange;
+    m_analogSensitivity = index;
+    return 0;
+}
+
+int CSimTecUnit::SetAnalogTsetAt0V(double c)
+{
+    if (!InRange(c, m_config.minTC, m_config.maxTC))
+        return kErrOutOfRange;
+    m_analogAt0VC = c;
+    return 0;
+}
+
+int CSimTecUnit::SetAnalogTsetAt2V5(double c)
+{
+    if (!InRange(c, m_config.minTC, m_config.maxTC))
+        return kErrOutOfRange;
+    m_analogAt2V5C = c;
+    return 0;
+}
+
 int CSimTecUnit::SetCableR(double ohms)
 {
     if (!InRange(ohms, 0.0, 10.0))

@@ -132,6 +132,14 @@ public:
 
     void SetAnalogEnabled(bool on) { m_analogEnabled = on; }
     bool GetAnalogEnabled() const { return m_analogEnabled; }
+    // The input's resolution (0: 1 °C, 1: 0.1 °C, 2: 0.01 °C) and the T set points at 0 V and at 2.5 V,
+    // each within the unit's T bounds.
+    int SetAnalogSensitivity(int index);
+    int GetAnalogSensitivity() const { return m_analogSensitivity; }
+    int SetAnalogTsetAt0V(double c);
+    double GetAnalogTsetAt0V() const { return m_analogAt0VC; }
+    int SetAnalogTsetAt2V5(double c);
+    double GetAnalogTsetAt2V5() const { return m_analogAt2V5C; }
 
     int StartAutoTune(double testPointC);
     int GetAutoTuneProgress() const { return m_autoTune.GetProgress(); }
@@ -184,6 +192,9 @@ private:
     SFan m_fan;
     double m_currentA = 0.0;
     bool m_analogEnabled = false;
+    int m_analogSensitivity = 1;
+    double m_analogAt0VC = 0.0;
+    double m_analogAt2V5C = 50.0;
     double m_inTolFor = 0.0; // [s]
     bool m_wasStable = false;
     bool m_tecOpen = false;

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
@@ -188,6 +189,135 @@ TEST_F(TecFaultOnSimulator, ReadAllReadingsAsksEveryReadingAfterALostOne)
     EXPECT_EQ(lines, expected);
     EXPECT_NE(tec.GetV(), CTEC::NoValue);
     EXPECT_EQ(tec.GetPrecision(TecQuantityV), 3);
+}
+
+// The analog set-point input of a unit that has one, set and read back through the channel.
+class TecAnalogOnSimulator : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        sim = CSimInstrument::Create("K760");
+        ASSERT_TRUE(sim);
+        std::string error;
+        ASSERT_TRUE(sim->StartTcp("127.0.0.1", 0, error)) << error;
+        tec.SetDefaultTimeout(500);
+        ASSERT_TRUE(tec.Connect("TCP:127.0.0.1:" + std::to_string(sim->TcpPort())));
+    }
+    void TearDown() override
+    {
+        tec.Disconnect();
+        sim->Stop();
+    }
+    // The index of the first line received from `from` on that starts with the text; -1 when none.
+    long Received(const std::string& prefix, size_t from) const
+    {
+        return sim->Log().WaitFor([&](const std::string& line) { return line.rfind(prefix, 0) == 0; }, 0ms,
+                                  from);
+    }
+
+    std::unique_ptr<CSimInstrument> sim;
+    CTEC tec;
+};
+
+struct SAnalogWrite
+{
+    const char* name;
+    std::function<bool(CTEC&)> write;
+    bool accepted;
+    const char* line; // what the unit receives; nullptr when nothing may be sent
+    STecAnalogSetup after;
+};
+
+TEST_F(TecAnalogOnSimulator, SettersSendWhatTheUnitKeepsAndRefusalsFail)
+{
+    // The unit starts disabled, at 0.1 °C resolution, 0 °C at 0 V and 50 °C at 2.5 V.
+    const std::vector<SAnalogWrite> cases{
+        {"enable",
+         [](CTEC& t) { return t.SetAnalogEnable(true); },
+         true,
+         "TEC:ANALOG:ENAB 1",
+         {true, 1, 0.0, 50.0}},
+        {"finest sensitivity",
+         [](CTEC& t) { return t.SetAnalogSensitivity(2); },
+         true,
+         "TEC:ANALOG:SENS 2",
+         {true, 2, 0.0, 50.0}},
+        {"no such sensitivity",
+         [](CTEC& t) { return t.SetAnalogSensitivity(3); },
+         false,
+         nullptr,
+         {true, 2, 0.0, 50.0}},
+        {"negative 0 V set point",
+         [](CTEC& t) { return t.SetAnalogTsetAt0V(-5.25); },
+         true,
+         "TEC:ANALOG:TLO -5.250",
+         {true, 2, -5.25, 50.0}},
+        {"2.5 V set point",
+         [](CTEC& t) { return t.SetAnalogTsetAt2V5(80.125); },
+         true,
+         "TEC:ANALOG:THI 80.125",
+         {true, 2, -5.25, 80.125}},
+        {"beyond the unit's T bounds",
+         [](CTEC& t) { return t.SetAnalogTsetAt2V5(300.0); },
+         false,
+         "TEC:ANALOG:THI 300.000",
+         {true, 2, -5.25, 80.125}},
+        {"disable",
+         [](CTEC& t) { return t.SetAnalogEnable(false); },
+         true,
+         "TEC:ANALOG:ENAB 0",
+         {false, 2, -5.25, 80.125}},
+    };
+    for (const SAnalogWrite& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        const size_t from = sim->Log().Count();
+        tec.ClearErrors();
+        EXPECT_EQ(c.write(tec), c.accepted);
+        if (c.line)
+            EXPECT_GE(Received(c.line, from), 0);
+        else
+            EXPECT_LT(Received("TEC:ANALOG", from), 0);
+        // A refusal reaches the channel's error list.
+        EXPECT_EQ(tec.GetErrorCount() > 0, !c.accepted && c.line != nullptr);
+
+        STecAnalogSetup read{!c.after.enabled, -1, -1.0, -1.0};
+        ASSERT_TRUE(tec.GetAnalogSetup(read));
+        EXPECT_EQ(read.enabled, c.after.enabled);
+        EXPECT_EQ(read.sensitivity, c.after.sensitivity);
+        EXPECT_DOUBLE_EQ(read.tsetAt0V, c.after.tsetAt0V);
+        EXPECT_DOUBLE_EQ(read.tsetAt2V5, c.after.tsetAt2V5);
+    }
+}
+
+TEST_F(TecAnalogOnSimulator, AReplyThatIsNoValidValueIsAFailureNotZero)
+{
+    sim->Engine().WithRegistry(
+        [](CSimCommandRegistry& registry)
+        {
+            registry.Add("TEC:ANALOG:SENS?",
+                         [](CSimUnit&, int, std::string_view) { return SSimResult::Answer("3"); });
+            registry.Add("TEC:ANALOG:TLO?",
+                         [](CSimUnit&, int, std::string_view) { return SSimResult::Answer("12.5x"); });
+            registry.Add("TEC:ANALOG:ENAB?",
+                         [](CSimUnit&, int, std::string_view) { return SSimResult::Answer("2"); });
+        });
+    int sensitivity = 1;
+    EXPECT_FALSE(tec.GetAnalogSensitivity(sensitivity));
+    EXPECT_EQ(sensitivity, 1);
+    double celsius = 7.0;
+    EXPECT_FALSE(tec.GetAnalogTsetAt0V(celsius));
+    EXPECT_EQ(celsius, 7.0);
+    bool enabled = true;
+    EXPECT_FALSE(tec.GetAnalogEnable(enabled));
+    EXPECT_TRUE(enabled);
+    STecAnalogSetup setup{true, 2, 1.0, 2.0};
+    EXPECT_FALSE(tec.GetAnalogSetup(setup));
+    EXPECT_EQ(setup.sensitivity, 2);
+    // The value that still reads well reads as the unit holds it.
+    EXPECT_TRUE(tec.GetAnalogTsetAt2V5(celsius));
+    EXPECT_DOUBLE_EQ(celsius, 50.0);
 }
 
 } // namespace

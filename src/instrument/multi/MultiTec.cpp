@@ -577,6 +577,62 @@ bool CMultiTec::IsAnalogEnabled()
     return {};
 }
 
+bool CMultiTec::GetAnalogEnable(bool& enabled)
+{
+    if (CTEC* channel = GetSelectedChannelObject())
+        return channel->GetAnalogEnable(enabled);
+    return {};
+}
+
+bool CMultiTec::SetAnalogEnable(bool enabled)
+{
+    if (CTEC* channel = GetSelectedChannelObject())
+        return channel->SetAnalogEnable(enabled);
+    return {};
+}
+
+bool CMultiTec::GetAnalogSensitivity(int& index)
+{
+    if (CTEC* channel = GetSelectedChannelObject())
+        return channel->GetAnalogSensitivity(index);
+    return {};
+}
+
+bool CMultiTec::SetAnalogSensitivity(int index)
+{
+    if (CTEC* channel = GetSelectedChannelObject())
+        return channel->SetAnalogSensitivity(index);
+    return {};
+}
+
+bool CMultiTec::GetAnalogTsetAt0V(double& celsius)
+{
+    if (CTEC* channel = GetSelectedChannelObject())
+        return channel->GetAnalogTsetAt0V(celsius);
+    return {};
+}
+
+bool CMultiTec::SetAnalogTsetAt0V(double celsius)
+{
+    if (CTEC* channel = GetSelectedChannelObject())
+        return channel->SetAnalogTsetAt0V(celsius);
+    return {};
+}
+
+bool CMultiTec::GetAnalogTsetAt2V5(double& celsius)
+{
+    if (CTEC* channel = GetSelectedChannelObject())
+        return channel->GetAnalogTsetAt2V5(celsius);
+    return {};
+}
+
+bool CMultiTec::SetAnalogTsetAt2V5(double celsius)
+{
+    if (CTEC* channel = GetSelectedChannelObject())
+        return channel->SetAnalogTsetAt2V5(celsius);
+    return {};
+}
+
 bool CMultiTec::SetTolerance(float celsius, float seconds)
 {
     if (CTEC* channel = GetSelectedChannelObject())

@@ -95,6 +95,14 @@ public:
     bool GetOutput(bool forceQuery = false) override;
     int GetStatusByte() override;
     bool IsAnalogEnabled() override;
+    bool GetAnalogEnable(bool& enabled) override;
+    bool SetAnalogEnable(bool enabled) override;
+    bool GetAnalogSensitivity(int& index) override;
+    bool SetAnalogSensitivity(int index) override;
+    bool GetAnalogTsetAt0V(double& celsius) override;
+    bool SetAnalogTsetAt0V(double celsius) override;
+    bool GetAnalogTsetAt2V5(double& celsius) override;
+    bool SetAnalogTsetAt2V5(double celsius) override;
     bool SetTolerance(float celsius, float seconds) override;
     bool GetTolerance(float& celsius, float& seconds) override;
     bool SetGain(int gain) override;

@@ -219,6 +219,95 @@ bool CTEC::IsAnalogEnabled()
     return enabled;
 }
 
+// ---- Analog set-point input ---------------------------------------------------------------------
+
+bool CTEC::GetAnalogEnable(bool& enabled)
+{
+    const auto value = QueryInt(":TEC:ANALOG:ENAB?\n");
+    if (!value || (*value != 0 && *value != 1))
+    {
+        return false;
+    }
+    enabled = *value == 1;
+    m_analogEnabled.store(enabled, Relaxed);
+    return true;
+}
+
+bool CTEC::SetAnalogEnable(bool enabled)
+{
+    if (!Send(enabled ? "TEC:ANALOG:ENAB 1\n" : "TEC:ANALOG:ENAB 0\n"))
+    {
+        return false;
+    }
+    m_analogEnabled.store(enabled, Relaxed);
+    return true;
+}
+
+bool CTEC::GetAnalogSensitivity(int& index)
+{
+    const auto value = QueryInt(":TEC:ANALOG:SENS?\n");
+    if (!value || *value < AnalogSensitivity1C || *value > AnalogSensitivity0p01C)
+    {
+        return false;
+    }
+    index = *value;
+    return true;
+}
+
+bool CTEC::SetAnalogSensitivity(int index)
+{
+    if (index < AnalogSensitivity1C || index > AnalogSensitivity0p01C)
+    {
+        TAMRIX_LOG(ccGeneral, 3, "Analog sensitivity (%d) out of range.", index);
+        return false;
+    }
+    return Send("TEC:ANALOG:SENS " + std::to_string(index) + "\n");
+}
+
+bool CTEC::GetAnalogTsetAt0V(double& celsius)
+{
+    const auto value = TecProtocol::ParseFloat(Query(":TEC:ANALOG:TLO?\n"));
+    if (!value || !std::isfinite(*value))
+    {
+        return false;
+    }
+    celsius = *value;
+    return true;
+}
+
+bool CTEC::SetAnalogTsetAt0V(double celsius)
+{
+    return std::isfinite(celsius) && Send("TEC:ANALOG:TLO " + FormatFixed(celsius, 3) + "\n");
+}
+
+bool CTEC::GetAnalogTsetAt2V5(double& celsius)
+{
+    const auto value = TecProtocol::ParseFloat(Query(":TEC:ANALOG:THI?\n"));
+    if (!value || !std::isfinite(*value))
+    {
+        return false;
+    }
+    celsius = *value;
+    return true;
+}
+
+bool CTEC::SetAnalogTsetAt2V5(double celsius)
+{
+    return std::isfinite(celsius) && Send("TEC:ANALOG:THI " + FormatFixed(celsius, 3) + "\n");
+}
+
+bool CTEC::GetAnalogSetup(STecAnalogSetup& setup)
+{
+    STecAnalogSetup read;
+    if (!GetAnalogEnable(read.enabled) || !GetAnalogSensitivity(read.sensitivity) ||
+        !GetAnalogTsetAt0V(read.tsetAt0V) || !GetAnalogTsetAt2V5(read.tsetAt2V5))
+    {
+        return false;
+    }
+    setup = read;
+    return true;
+}
+
 // ---- Sensors ------------------------------------------------------------------------------------
 
 int CTEC::GetSensorCount() const

@@ -113,6 +113,23 @@ public:
     // Cached while polling with the analog flag set, else queried.
     virtual bool IsAnalogEnabled();
 
+    // The analog set-point input (units that have one: HasAnalogInterface). Every getter asks the unit
+    // and answers false, leaving the value untouched, when the reply is missing or no valid value; every
+    // setter answers false when the unit refuses (the error goes to the error list) or, for a
+    // sensitivity outside 0..2, without sending anything.
+    bool HasAnalogInterface() { return HasCapability85(); }
+    virtual bool GetAnalogEnable(bool& enabled);
+    virtual bool SetAnalogEnable(bool enabled);
+    virtual bool GetAnalogSensitivity(int& index);
+    virtual bool SetAnalogSensitivity(int index);
+    // The T set point at 0 V and at 2.5 V on the input [°C].
+    virtual bool GetAnalogTsetAt0V(double& celsius);
+    virtual bool SetAnalogTsetAt0V(double celsius);
+    virtual bool GetAnalogTsetAt2V5(double& celsius);
+    virtual bool SetAnalogTsetAt2V5(double celsius);
+    // All four values; false (setup untouched) unless every one was read.
+    bool GetAnalogSetup(STecAnalogSetup& setup);
+
     virtual bool SetTolerance(float celsius, float seconds);
     virtual bool GetTolerance(float& celsius, float& seconds);
     // Gain below 1 selects the PID loop.

@@ -75,6 +75,24 @@ enum TecCondition : int
     TecConditionSensorShort = 0x400
 };
 
+// Resolution of the analog set-point input, as the instrument numbers it ("TEC:ANALOG:SENS").
+enum AnalogSensitivity : int
+{
+    AnalogSensitivity1C = 0,    // 1 °C
+    AnalogSensitivity0p1C = 1,  // 0.1 °C
+    AnalogSensitivity0p01C = 2, // 0.01 °C
+};
+
+// The analog set-point input: a voltage from 0 to 2.5 V maps linearly onto the T set point between
+// tsetAt0V and tsetAt2V5 [°C] while the input is enabled.
+struct STecAnalogSetup
+{
+    bool enabled = false;
+    int sensitivity = AnalogSensitivity1C;
+    double tsetAt0V = 0.0;
+    double tsetAt2V5 = 0.0;
+};
+
 enum FanMode : int
 {
     FanOff = 0,
