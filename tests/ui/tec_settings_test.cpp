@@ -238,6 +238,122 @@ private slots:
         QVERIFY2(constants.find(",0.00000009000000") != std::string::npos, constants.c_str());
     }
 
+    void analogScalingGoesOutBeforeTheInputIsEnabledAndAfterItIsDisabled()
+    {
+        auto dialog = Open();
+        auto* group = Find<QWidget>(*dialog, "analogGroup");
+        auto* enable = Find<QCheckBox>(*dialog, "analogEnableCheck");
+        auto* sensitivity = Find<QComboBox>(*dialog, "analogSensitivityList");
+        QVERIFY(group->isVisibleTo(dialog.get()));
+        QVERIFY(!enable->isChecked());
+        QVERIFY(!sensitivity->isEnabled() && !Find<QLineEdit>(*dialog, "analogTsetAt0VEdit")->isEnabled());
+        QCOMPARE(Value(*dialog, "analogTsetAt2V5Edit"), 50.0);
+
+        enable->click();
+        QVERIFY(sensitivity->isEnabled() && Find<QLineEdit>(*dialog, "analogTsetAt2V5Edit")->isEnabled());
+        sensitivity->setCurrentIndex(sensitivity->findText(QString::fromUtf8("0.01\u00baC")));
+        Type(*dialog, "analogTsetAt0VEdit", "-10.5");
+        Type(*dialog, "analogTsetAt2V5Edit", "40");
+        size_t from = m_sim->Sim().Log().Count();
+        dialog->accept();
+        QCOMPARE(m_prompter.messages, QStringList());
+        QCOMPARE(dialog->result(), int(QDialog::Accepted));
+        const long at0V = Sent("TEC:ANALOG:TLO -10.500", from);
+        const long at2V5 = Sent("TEC:ANALOG:THI 40.000", from);
+        const long resolution = Sent("TEC:ANALOG:SENS 2", from);
+        const long enabled = Sent("TEC:ANALOG:ENAB 1", from);
+        QVERIFY(at0V >= 0 && at2V5 >= 0 && resolution >= 0);
+        QVERIFY(enabled > at0V && enabled > at2V5 && enabled > resolution);
+        // Before the fan, as every OK writes them.
+        QVERIFY(Sent("TEC:FAN ", from) > enabled);
+
+        // Read back as the unit keeps them; switching off leaves the input before the values go out.
+        dialog = std::make_unique<CTECSettingsDlg>(m_context, m_panel->Block()->Access(), m_panel.get());
+        QVERIFY(dialog->Load());
+        enable = Find<QCheckBox>(*dialog, "analogEnableCheck");
+        QVERIFY(enable->isChecked());
+        QCOMPARE(Find<QComboBox>(*dialog, "analogSensitivityList")->currentIndex(), 2);
+        QCOMPARE(Value(*dialog, "analogTsetAt0VEdit"), -10.5);
+        enable->click();
+        QVERIFY(!Find<QLineEdit>(*dialog, "analogTsetAt0VEdit")->isEnabled());
+        from = m_sim->Sim().Log().Count();
+        dialog->accept();
+        QCOMPARE(dialog->result(), int(QDialog::Accepted));
+        const long disabled = Sent("TEC:ANALOG:ENAB 0", from);
+        QVERIFY(disabled >= 0);
+        QVERIFY(disabled < Sent("TEC:ANALOG:TLO -10.500", from));
+        QVERIFY(disabled < Sent("TEC:ANALOG:SENS 2", from));
+        QCOMPARE(m_sim->Sim().Request("TEC:ANALOG:ENAB?"), std::string("0"));
+    }
+
+    void analogSetPointsAreCheckedOnlyWhileEnabledAndARefusalKeepsTheInputOff()
+    {
+        auto dialog = Open();
+        Find<QCheckBox>(*dialog, "analogEnableCheck")->click();
+        Type(*dialog, "analogTsetAt0VEdit", "30");
+        Type(*dialog, "analogTsetAt2V5Edit", "30");
+        const size_t from = m_sim->Sim().Log().Count();
+        dialog->accept();
+        QCOMPARE(m_prompter.messages,
+                 QStringList{"The analog 'Tset at 0V' must be lower than the 'Tset at 2.5V'."});
+        QCOMPARE(dialog->result(), int(QDialog::Rejected));
+        QVERIFY(Sent("TEC:", from) < 0);
+
+        Type(*dialog, "analogTsetAt0VEdit", "-100");
+        dialog->accept();
+        QCOMPARE(m_prompter.messages.last(), QString("Enter a number between -99 and 250."));
+        Type(*dialog, "analogTsetAt0VEdit", "x");
+        dialog->accept();
+        QCOMPARE(m_prompter.messages.last(), QString("Enter a number."));
+        QVERIFY(Sent("TEC:", from) < 0);
+
+        // Switched off, the input's values are not the user's to fix and are not checked.
+        Find<QCheckBox>(*dialog, "analogEnableCheck")->click();
+        m_prompter.Reset();
+        dialog->accept();
+        QCOMPARE(m_prompter.messages, QStringList());
+        QCOMPARE(dialog->result(), int(QDialog::Accepted));
+
+        // A scaling the unit refuses is reported, the page stays open and the input is not enabled.
+        m_sim->Sim().Engine().WithRegistry(
+            [](CSimCommandRegistry& registry) {
+                registry.Add("TEC:ANALOG:THI",
+                             [](CSimUnit&, int, std::string_view) { return SSimResult::Error(201); });
+            });
+        dialog = std::make_unique<CTECSettingsDlg>(m_context, m_panel->Block()->Access(), m_panel.get());
+        QVERIFY(dialog->Load());
+        Find<QCheckBox>(*dialog, "analogEnableCheck")->click();
+        Type(*dialog, "analogTsetAt0VEdit", "5");
+        Type(*dialog, "analogTsetAt2V5Edit", "45");
+        const size_t refusedFrom = m_sim->Sim().Log().Count();
+        dialog->accept();
+        QCOMPARE(dialog->result(), int(QDialog::Rejected));
+        QCOMPARE(m_prompter.messages.size(), 1);
+        QVERIFY2(m_prompter.messages.first().contains("analog 'Tset at 2.5V'"),
+                 qPrintable(m_prompter.messages.first()));
+        QVERIFY(Sent("TEC:ANALOG:ENAB 1", refusedFrom) < 0);
+        QCOMPARE(m_sim->Sim().Request("TEC:ANALOG:ENAB?"), std::string("0"));
+    }
+
+    void aUnitWithoutTheAnalogInputNeitherShowsNorHearsOfIt()
+    {
+        m_port = 240;
+        auto dialog = Open("K705");
+        QVERIFY(!Find<QWidget>(*dialog, "analogGroup")->isVisibleTo(dialog.get()));
+        dialog->accept();
+        QCOMPARE(m_prompter.messages, QStringList());
+        QCOMPARE(dialog->result(), int(QDialog::Accepted));
+        QCOMPARE(m_sim->Sim().Log().WaitFor(
+                     [](const std::string& line)
+                     {
+                         return line.find("ANALOG:SENS") != std::string::npos ||
+                                line.find("ANALOG:T") != std::string::npos ||
+                                line.rfind("TEC:ANALOG:ENAB ", 0) == 0;
+                     },
+                     std::chrono::milliseconds(0), 0),
+                 -1L);
+    }
+
     void thePanelButtonOpensThePageAndPollingGoesOn()
     {
         auto dialog = Open();

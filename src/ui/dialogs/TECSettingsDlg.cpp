@@ -19,6 +19,8 @@
 #include <QVBoxLayout>
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <tuple>
 
 namespace
 {
@@ -40,7 +42,8 @@ constexpr uint32_t KeyGain = 0xF0001140;
 constexpr uint32_t KeySensorSelection = 0xF0001304;
 constexpr uint32_t KeyConstants = 0xF0001201;
 constexpr uint32_t KeyFan = 0xF0001204;
-constexpr std::array<uint32_t, 14> GroupKeys = {KeyConditions,
+constexpr uint32_t KeyAnalog = 0xF0001101;
+constexpr std::array<uint32_t, 15> GroupKeys = {KeyConditions,
                                                 KeyTLimits,
                                                 KeyTLimitsIndependent,
                                                 KeyRLimits,
@@ -53,7 +56,8 @@ constexpr std::array<uint32_t, 14> GroupKeys = {KeyConditions,
                                                 KeyGain,
                                                 KeySensorSelection,
                                                 KeyConstants,
-                                                KeyFan};
+                                                KeyFan,
+                                                KeyAnalog};
 
 // The unit without a sensor choice, cable resistance or PID (identification model code 3).
 constexpr int ModelWithoutSensorChoice = 3;
@@ -146,6 +150,7 @@ void CTECSettingsDlg::Build()
     auto* first = new QVBoxLayout;
     first->addWidget(BuildConditions());
     first->addWidget(BuildLimits());
+    first->addWidget(BuildAnalog());
     first->addStretch(1);
     auto* second = new QVBoxLayout;
     second->addWidget(BuildMisc());
@@ -325,6 +330,46 @@ QGroupBox* CTECSettingsDlg::BuildFan()
     return group;
 }
 
+QGroupBox* CTECSettingsDlg::BuildAnalog()
+{
+    m_analogGroup = new QGroupBox("Analog Interface", this);
+    m_analogGroup->setObjectName("analogGroup");
+    auto* grid = new QGridLayout(m_analogGroup);
+    m_analogEnable = new QCheckBox("Enable Analog Interface", m_analogGroup);
+    m_analogEnable->setObjectName("analogEnableCheck");
+    m_analogSensitivity = new QComboBox(m_analogGroup);
+    m_analogSensitivity->setObjectName("analogSensitivityList");
+    m_analogSensitivity->addItems({"1" + Degrees, "0.1" + Degrees, "0.01" + Degrees});
+    m_analogAt0V = NewEdit("analogTsetAt0VEdit", m_analogGroup);
+    m_analogAt2V5 = NewEdit("analogTsetAt2V5Edit", m_analogGroup);
+    grid->addWidget(m_analogEnable, 0, 0, 1, 3);
+    m_analogControls = {m_analogSensitivity, m_analogAt0V, m_analogAt2V5};
+    int row = 1;
+    for (auto [caption, control] :
+         {std::pair<const char*, QWidget*>{"Analog sensitivity:", m_analogSensitivity},
+          std::pair<const char*, QWidget*>{"Tset at 0V In:", m_analogAt0V},
+          std::pair<const char*, QWidget*>{"Tset at 2.5V In:", m_analogAt2V5}})
+    {
+        QLabel* label = Caption(caption, m_analogGroup);
+        grid->addWidget(label, row, 0);
+        m_analogControls.push_back(label);
+        if (control == m_analogSensitivity)
+            grid->addWidget(control, row, 1, 1, 2);
+        else
+        {
+            auto* unit = new QLabel(Degrees, m_analogGroup);
+            grid->addWidget(control, row, 1);
+            grid->addWidget(unit, row, 2);
+            m_analogControls.push_back(unit);
+        }
+        ++row;
+    }
+    grid->setColumnStretch(3, 1);
+    connect(m_analogEnable, &QCheckBox::clicked, this, [this] { m_analogEnableClicked = true; });
+    connect(m_analogEnable, &QCheckBox::toggled, this, &CTECSettingsDlg::ApplyEnableRules);
+    return m_analogGroup;
+}
+
 QGroupBox* CTECSettingsDlg::BuildConstants(const QString& title, const QStringList& captions,
                                            const QStringList& powers, const QStringList& names,
                                            std::vector<QLineEdit*>& edits)
@@ -378,8 +423,14 @@ bool CTECSettingsDlg::Load()
     return true;
 }
 
+bool CTECSettingsDlg::AnalogOffered() const
+{
+    return m_analogPresent && Offered(KeyAnalog);
+}
+
 void CTECSettingsDlg::ReadHiddenGroups(CTEC& tec)
 {
+    m_analogPresent = tec.HasAnalogInterface();
     m_hidden.clear();
     for (uint32_t key : GroupKeys)
         if (tec.IsSettingHidden(key))
@@ -427,6 +478,7 @@ void CTECSettingsDlg::ReadValues(CTEC& tec)
     // A unit whose fan reports only on or off has no speed steps.
     m_fanSpeedVariable = !fanRead || fan.mode != FanOn;
     ReadConstants(tec);
+    ReadAnalog(tec);
 
     FillGainList();
     FillFanSpeedList(m_fanSpeedVariable);
@@ -464,6 +516,24 @@ void CTECSettingsDlg::ReadConstants(CTEC& tec)
         edits[0]->setText(Constant(m));
         edits[1]->setText(Constant(offset));
     }
+}
+
+void CTECSettingsDlg::ReadAnalog(CTEC& tec)
+{
+    m_analogEnabled.reset();
+    m_analogEnableClicked = false;
+    if (!AnalogOffered())
+        return;
+    // Each value that cannot be read stays blank (or unselected) and is not written back.
+    bool enabled = false;
+    if (tec.GetAnalogEnable(enabled))
+        m_analogEnabled = enabled;
+    m_analogEnable->setChecked(enabled);
+    int sensitivity = -1;
+    m_analogSensitivity->setCurrentIndex(tec.GetAnalogSensitivity(sensitivity) ? sensitivity : -1);
+    double celsius = 0.0;
+    m_analogAt0V->setText(tec.GetAnalogTsetAt0V(celsius) ? LocaleNumber::Bound(celsius) : QString());
+    m_analogAt2V5->setText(tec.GetAnalogTsetAt2V5(celsius) ? LocaleNumber::Bound(celsius) : QString());
 }
 
 void CTECSettingsDlg::FillGainList()
@@ -538,6 +608,10 @@ void CTECSettingsDlg::ApplyEnableRules()
     m_fanVoltage->setEnabled(fanOffered && speed == FanSpeedCustom);
     m_fanModeList->setEnabled(fanOffered && speed != FanOff);
     m_fanDelay->setEnabled(fanOffered && speed != FanOff && m_fanModeList->currentIndex() == FanModeDelay);
+
+    m_analogGroup->setVisible(AnalogOffered());
+    for (QWidget* control : m_analogControls)
+        control->setEnabled(m_analogEnable->isChecked());
 
     if (m_modelCode == ModelWithoutSensorChoice)
     {
@@ -700,7 +774,24 @@ bool CTECSettingsDlg::Validate(CTEC& tec)
             for (QLineEdit* edit : *edits)
                 if (edit->isModified() && !Number(edit))
                     return false;
-    return true;
+    return ValidateAnalog(tec);
+}
+
+// Only an enabled input is checked: the values of a disabled one cannot be edited.
+bool CTECSettingsDlg::ValidateAnalog(CTEC& tec)
+{
+    if (!AnalogOffered() || !m_analogEnable->isChecked())
+        return true;
+    const auto at0V = Number(m_analogAt0V);
+    if (!at0V)
+        return false;
+    const auto at2V5 = Number(m_analogAt2V5);
+    if (!at2V5)
+        return false;
+    if (!(*at0V < *at2V5))
+        return Refuse(m_analogAt0V, "The analog 'Tset at 0V' must be lower than the 'Tset at 2.5V'.");
+    return NumberIn(m_analogAt0V, tec.GetMinT(), tec.GetMaxT()) &&
+           NumberIn(m_analogAt2V5, tec.GetMinT(), tec.GetMaxT());
 }
 
 // ---- writing -----------------------------------------------------------------------------------
@@ -767,6 +858,9 @@ bool CTECSettingsDlg::Write(CTEC& tec, QString& refused)
     if (!WriteLimits(tec, refused))
         return false;
     WriteOthers(tec);
+    if (!WriteAnalog(tec, refused))
+        return false;
+    WriteFan(tec);
     return true;
 }
 
@@ -861,6 +955,56 @@ void CTECSettingsDlg::WriteOthers(CTEC& tec)
         if (modified(m_lm335))
             tec.SetICConstants(1, scaled(m_lm335, 0, 1.0), scaled(m_lm335, 1, 1.0));
     }
+}
+
+// The unit follows its input from the moment it is enabled, so an enabled input gets its new scaling
+// first and the enable last; one being switched off leaves the input before its scaling changes.
+bool CTECSettingsDlg::WriteAnalog(CTEC& tec, QString& refused)
+{
+    if (!AnalogOffered())
+        return true;
+    const bool enable = m_analogEnable->isChecked();
+    auto sendEnable = [&]
+    {
+        // An unread flag the user did not touch is left as the unit has it.
+        if (!m_analogEnabled && !m_analogEnableClicked)
+            return true;
+        if (!tec.SetAnalogEnable(enable))
+        {
+            refused = "'Enable Analog Interface' setting";
+            return false;
+        }
+        m_analogEnabled = enable;
+        return true;
+    };
+    if (!enable && !sendEnable())
+        return false;
+    const std::array<std::tuple<QLineEdit*, bool (CTEC::*)(double), const char*>, 2> values = {
+        std::tuple{m_analogAt0V, &CTEC::SetAnalogTsetAt0V, "analog 'Tset at 0V'"},
+        std::tuple{m_analogAt2V5, &CTEC::SetAnalogTsetAt2V5, "analog 'Tset at 2.5V'"}};
+    for (const auto& [edit, setter, name] : values)
+    {
+        // A blank edit holds a value that could not be read.
+        const std::optional<double> value = LocaleNumber::Parse(edit->text());
+        if (value && !(tec.*setter)(*value))
+        {
+            refused = name;
+            return false;
+        }
+    }
+    const int sensitivity = m_analogSensitivity->currentIndex();
+    if (sensitivity >= 0 && !tec.SetAnalogSensitivity(sensitivity))
+    {
+        refused = "analog sensitivity";
+        return false;
+    }
+    return !enable || sendEnable();
+}
+
+void CTECSettingsDlg::WriteFan(CTEC& tec)
+{
+    auto value = [](QLineEdit* edit)
+    { return static_cast<float>(LocaleNumber::Parse(edit->text()).value_or(0)); };
     if (Offered(KeyFan))
     {
         const int speed = m_fanSpeedList->currentData().toInt();

@@ -19,7 +19,8 @@ class QLabel;
 class QLineEdit;
 
 // The TEC settings page of one channel: the conditions that turn the output off, T, R and current
-// limits, sensor type and constants, tolerance, heat/cool, cable resistance, gain and PID and the fan.
+// limits, sensor type and constants, tolerance, heat/cool, cable resistance, gain and PID, the fan and,
+// on units that have it, the analog set-point input.
 // Everything is read with the channel's polling paused when the page opens; OK validates and writes only
 // what changed (polling paused again), in an order that never shows the instrument a low limit above
 // its high limit; a write the channel refuses is reported and the page stays open. The page closes
@@ -55,14 +56,17 @@ private:
     QGroupBox* BuildMisc();
     QGroupBox* BuildGain();
     QGroupBox* BuildFan();
+    QGroupBox* BuildAnalog();
     QGroupBox* BuildConstants(const QString& title, const QStringList& captions, const QStringList& powers,
                               const QStringList& names, std::vector<QLineEdit*>& edits);
     QLineEdit* NewEdit(const char* name, QWidget* parent);
 
     bool Offered(uint32_t key) const { return m_hidden.count(key) == 0; }
+    bool AnalogOffered() const;
     void ReadHiddenGroups(CTEC& tec);
     void ReadValues(CTEC& tec);
     void ReadConstants(CTEC& tec);
+    void ReadAnalog(CTEC& tec);
     void FillGainList();
     void FillFanSpeedList(bool variable);
     void FillSensorList(CTEC& tec);
@@ -72,6 +76,7 @@ private:
 
     // Validation; each shows its prompt and puts the focus on the control when it fails.
     bool Validate(CTEC& tec);
+    bool ValidateAnalog(CTEC& tec);
     std::optional<double> Number(QLineEdit* edit);
     std::optional<double> NumberIn(QLineEdit* edit, double low, double high);
     std::optional<int> IntegerIn(QLineEdit* edit, int low, int high);
@@ -81,6 +86,8 @@ private:
     bool Write(CTEC& tec, QString& refused);
     bool WriteLimits(CTEC& tec, QString& refused);
     void WriteOthers(CTEC& tec);
+    bool WriteAnalog(CTEC& tec, QString& refused);
+    void WriteFan(CTEC& tec);
     int SelectedSensorType() const;
     int OutputOffMask() const;
 
@@ -96,6 +103,10 @@ private:
     int m_gain = 0;
     int m_heatCool = -1;
     bool m_fanSpeedVariable = true;
+    bool m_analogPresent = false;
+    // The enable flag as read (nullopt when unreadable); without it, only a click on the box sends it.
+    std::optional<bool> m_analogEnabled;
+    bool m_analogEnableClicked = false;
 
     std::array<QCheckBox*, 8> m_outputOffChecks{};
     QLineEdit* m_tLow = nullptr;
@@ -126,4 +137,11 @@ private:
     std::vector<QLineEdit*> m_lm335;
     QLabel* m_r0Unit = nullptr;
     std::vector<QGroupBox*> m_constantGroups;
+    QGroupBox* m_analogGroup = nullptr;
+    QCheckBox* m_analogEnable = nullptr;
+    QComboBox* m_analogSensitivity = nullptr;
+    QLineEdit* m_analogAt0V = nullptr;
+    QLineEdit* m_analogAt2V5 = nullptr;
+    // What the check box switches: the list, the edits and their captions.
+    std::vector<QWidget*> m_analogControls;
 };
