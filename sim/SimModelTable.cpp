@@ -216,7 +216,7 @@ std::vector<SSimModel> BuildTable()
             {.maxIteMilliAmps = 3000, .sensorMask = 0x7F, .extraSensors = 2, .featureBits = 0x40},
             ESimBagKind::Keyed);
     k196.sensorCount = 2;
-    k196.fan = k196.autoTune = true;
+    k196.fan = k196.analog = k196.autoTune = true;
     table.push_back(k196);
 
     SSimModel m609 = Tec(Base("M609", "M609", 2, 15, 25, 22, 2, 2, 5, "60912", "four TEC channels"),
@@ -231,7 +231,7 @@ std::vector<SSimModel> BuildTable()
             comboTec, ESimBagKind::Keyed);
     x510.laserChannels = 1;
     x510.memory = Join(x510.memory, LaserKeys({.maxLdiMilliAmps = 2000, .qcw = true}));
-    x510.dualRange = x510.qcw = x510.fan = x510.autoTune = x510.remoteSet = true;
+    x510.dualRange = x510.qcw = x510.fan = x510.analog = x510.autoTune = x510.remoteSet = true;
     table.push_back(x510);
 
     SSimModel x19 = Tec(Base("X19", "X19", 3, 6, 23, 40, 3, 0, 2, "19040", "laser and TEC; single range"),
