@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QtTest>
 #include <memory>
 
@@ -240,6 +241,10 @@ private slots:
 
     void analogScalingGoesOutBeforeTheInputIsEnabledAndAfterItIsDisabled()
     {
+        // Read and typed with the user's decimal comma, sent with a point.
+        const QLocale before;
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        const auto restore = qScopeGuard([&before] { QLocale::setDefault(before); });
         auto dialog = Open();
         auto* group = Find<QWidget>(*dialog, "analogGroup");
         auto* enable = Find<QCheckBox>(*dialog, "analogEnableCheck");
@@ -252,7 +257,7 @@ private slots:
         enable->click();
         QVERIFY(sensitivity->isEnabled() && Find<QLineEdit>(*dialog, "analogTsetAt2V5Edit")->isEnabled());
         sensitivity->setCurrentIndex(sensitivity->findText(QString::fromUtf8("0.01\u00baC")));
-        Type(*dialog, "analogTsetAt0VEdit", "-10.5");
+        Type(*dialog, "analogTsetAt0VEdit", "-10,5");
         Type(*dialog, "analogTsetAt2V5Edit", "40");
         size_t from = m_sim->Sim().Log().Count();
         dialog->accept();
@@ -273,7 +278,7 @@ private slots:
         enable = Find<QCheckBox>(*dialog, "analogEnableCheck");
         QVERIFY(enable->isChecked());
         QCOMPARE(Find<QComboBox>(*dialog, "analogSensitivityList")->currentIndex(), 2);
-        QCOMPARE(Value(*dialog, "analogTsetAt0VEdit"), -10.5);
+        QCOMPARE(Find<QLineEdit>(*dialog, "analogTsetAt0VEdit")->text(), QString("-10,5"));
         enable->click();
         QVERIFY(!Find<QLineEdit>(*dialog, "analogTsetAt0VEdit")->isEnabled());
         from = m_sim->Sim().Log().Count();
