@@ -1,44 +1,16 @@
 #pragma once
 
-#include "CliFormat.h"
+#include "instrument/report/Channels.h"
 
 #include <string>
 #include <utility>
 #include <vector>
 
-class CInstrBase;
-class CLaser;
-class CTEC;
-
-// One channel of an instrument as the tool addresses it: its label, its number on the instrument (1
-// for the one channel of a single-channel unit) and the channel object.
-template <class Channel>
-struct SCliChannel
+// What "info" says of an instrument's channels.
+namespace CliChannels
 {
-    std::string label;
-    int number = 1;
-    Channel* channel = nullptr;
-};
-
-// The TEC and laser channels of one instrument, in channel order. A single-channel instrument gives
-// "TEC" and/or "LAS"; a multi-channel one numbers its present channels ("TEC1", "TEC3", ...). Lamp
-// supplies are laser channels that carry amperes, labelled "LPS".
-struct SCliChannels
-{
-    std::vector<SCliChannel<CTEC>> tecs;
-    std::vector<SCliChannel<CLaser>> lasers;
-    // Channel selections the unit answered with another channel's number while its channels were
-    // discovered: the channel list cannot be trusted.
-    int misselected = 0;
-
-    static SCliChannels Of(CInstrBase& instrument);
-
-    // Every distinct session: the instrument and its channel objects, each with its own error list.
-    std::vector<CInstrBase*> Sessions(CInstrBase& instrument) const;
-    // The cached readings of every channel (while polling, nothing is sent).
-    std::vector<SCliChannelReadings> Read() const;
-    // Capability lines per channel for "info"; these may query the instrument (not while polling).
-    std::vector<std::pair<std::string, std::string>> Capabilities() const;
-    // "TEC 2 (1, 3), laser 0".
-    std::string Summary() const;
-};
+// Capability lines per channel; these may query the instrument (not while polling).
+std::vector<std::pair<std::string, std::string>> Capabilities(const SChannels& channels);
+// "TEC 2 (1, 3), laser 0".
+std::string Summary(const SChannels& channels);
+} // namespace CliChannels

@@ -1,31 +1,14 @@
 #include "CliConnection.h"
 
 #include "CliArgs.h"
-#include "CliFormat.h"
 #include "comm/PortDescriptor.h"
 #include "comm/PortReservation.h"
 #include "comm/Serial.h"
+#include "instrument/report/ConnectMessages.h"
+#include "instrument/report/ReadingFormat.h"
 #include "instrument/session/DetectInstrument.h"
 #include "instrument/session/InstrBase.h"
 #include "instrument/session/InstrumentFactory.h"
-
-
-// The system's text for a port that did not open, with the cause the channel gave.
-std::string CliMessages::OpenFailure(const PortDescriptor& descriptor, EOpenFailure failure)
-{
-    if (descriptor.kind == "TCP")
-    {
-        if (failure == EOpenFailure::SocketUnavailable)
-            return CliMessages::NoSocket;
-        return std::string(CliMessages::CouldNotConnectTcp) + ": " + DescribeOpenFailure(failure) + " (" +
-               CliFormat::Printable(descriptor.first) + ":" + descriptor.second + ")";
-    }
-    // The one cause the system's own text names; the others say what they are.
-    if (failure == EOpenFailure::InUse)
-        return CliMessages::CouldNotOpen;
-    return "Could not open COM port " + descriptor.first + ": " +
-           DescribeOpenFailure(failure == EOpenFailure::None ? EOpenFailure::Other : failure) + ".";
-}
 
 CCliConnection::~CCliConnection()
 {
@@ -44,7 +27,7 @@ int CCliConnection::OpenRaw(const std::string& descriptor, CSerial& port, std::s
     const auto parsed = PortDescriptor::ParseExact(descriptor);
     if (!parsed)
     {
-        message = "\"" + CliFormat::Printable(descriptor) +
+        message = "\"" + ReadingFormat::Printable(descriptor) +
                   "\" is not a port descriptor (COM:<port>:<baud> or TCP:<host>:<port>)";
         return ExitUsage;
     }
@@ -53,7 +36,7 @@ int CCliConnection::OpenRaw(const std::string& descriptor, CSerial& port, std::s
     // reported now rather than as an instrument that does not answer.
     if (!opened || port.GetLastOpenFailure() != EOpenFailure::None)
     {
-        message = CliMessages::OpenFailure(*parsed, port.GetLastOpenFailure());
+        message = ConnectMessages::OpenFailure(*parsed, port.GetLastOpenFailure());
         port.Close();
         return ExitNoInstrument;
     }
@@ -77,7 +60,7 @@ int CCliConnection::DetectHolding(const std::string& descriptor, SIdentRecord& r
         if (const EOpenFailure failure = reservation.Reserve(PortDescriptor::ToInt(parsed->first));
             failure != EOpenFailure::None)
         {
-            message = CliMessages::OpenFailure(*parsed, failure);
+            message = ConnectMessages::OpenFailure(*parsed, failure);
             return ExitNoInstrument;
         }
     }
@@ -91,7 +74,8 @@ int CCliConnection::DetectHolding(const std::string& descriptor, SIdentRecord& r
     DetectInstrument(descriptor, record);
     if (record.familyCode == 0)
     {
-        message = record.unreadableReply ? CliMessages::UnreadableIdentity : CliMessages::NoController;
+        message =
+            record.unreadableReply ? ConnectMessages::UnreadableIdentity : ConnectMessages::NoController;
         return ExitNoInstrument;
     }
     return ExitOk;
@@ -105,7 +89,7 @@ int CCliConnection::Open(const std::string& descriptor, std::string& message)
                                               m_record.versionMajor));
     if (!m_instrument)
     {
-        message = CliMessages::UnknownType;
+        message = ConnectMessages::UnknownType;
         return ExitNoInstrument;
     }
     if (!m_instrument->Connect(descriptor))
@@ -113,7 +97,7 @@ int CCliConnection::Open(const std::string& descriptor, std::string& message)
         const bool refused = m_instrument->WasIdentityRefused();
         m_instrument->Disconnect();
         m_instrument.reset();
-        message = refused ? CliMessages::UnreadableIdentity : CliMessages::CouldNotConnect;
+        message = refused ? ConnectMessages::UnreadableIdentity : ConnectMessages::CouldNotConnect;
         return ExitNoInstrument;
     }
     m_instrument->AddErrorsFromReply(m_record.queuedErrors, 0);

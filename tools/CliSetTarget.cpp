@@ -37,7 +37,7 @@ bool ApplyLaser(const SCliSetting& setting, CLaser& laser)
 
 // The channel with that number on the instrument (1 for a single-channel unit); 0 picks the first.
 template <typename Channel>
-Channel* PickChannel(const std::vector<SCliChannel<Channel>>& channels, int number, const char* kind,
+Channel* PickChannel(const std::vector<SChannel<Channel>>& channels, int number, const char* kind,
                      std::string& message)
 {
     for (const auto& entry : channels)
@@ -69,7 +69,7 @@ std::string Trimmed(std::string line)
 }
 } // namespace
 
-SCliSetTarget SCliSetTarget::Pick(const SCliChannels& channels, const SCliSetting& setting, int channelNumber,
+SCliSetTarget SCliSetTarget::Pick(const SChannels& channels, const SCliSetting& setting, int channelNumber,
                                   std::string& message)
 {
     SCliSetTarget target;

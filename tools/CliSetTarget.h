@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CliChannels.h"
 #include "CliSetting.h"
+#include "instrument/report/Channels.h"
 
 #include <string>
 #include <vector>
@@ -18,7 +18,7 @@ struct SCliSetTarget
 
     // The channel numbered channelNumber of the setting's family on the instrument (0: the first
     // present). Empty, with a message, when there is none.
-    static SCliSetTarget Pick(const SCliChannels& channels, const SCliSetting& setting, int channelNumber,
+    static SCliSetTarget Pick(const SChannels& channels, const SCliSetting& setting, int channelNumber,
                               std::string& message);
     bool Empty() const { return !tec && !laser; }
 

@@ -1,8 +1,7 @@
 #include "CliSetting.h"
 
 #include "CliArgs.h"
-#include "instrument/laser/LaserProtocol.h"
-#include "instrument/tec/TecTypes.h"
+#include "instrument/report/ModeNames.h"
 
 #include <algorithm>
 #include <array>
@@ -35,50 +34,11 @@ constexpr std::array<SSettingRow, 11> kSettings{{
     {"las.output", Family::Laser, Kind::Output, "on or off"},
 }};
 
-struct SModeName
-{
-    const char* name;
-    int mode;
-};
-
-constexpr std::array<SModeName, 3> kTecModes{{{"T", TecModeT}, {"R", TecModeR}, {"ITE", TecModeITE}}};
-constexpr std::array<SModeName, 8> kLaserModes{{{"ICW", LaserModeICW},
-                                                {"IHBW", LaserModeIHBW},
-                                                {"PULSE", LaserModePulse},
-                                                {"TRIG", LaserModeTrig},
-                                                {"BURST", LaserModeBurst},
-                                                {"MDI", LaserModeMDI},
-                                                {"MDP", LaserModeMDP},
-                                                {"LDV", LaserModeLDV}}};
-
 std::string Upper(std::string text)
 {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     return text;
-}
-
-template <size_t N>
-int ModeByName(const std::array<SModeName, N>& table, const std::string& text)
-{
-    const std::string wanted = Upper(text);
-    for (const SModeName& row : table)
-    {
-        if (wanted == row.name)
-            return row.mode;
-    }
-    return 0;
-}
-
-template <size_t N>
-std::string NameOfMode(const std::array<SModeName, N>& table, int mode)
-{
-    for (const SModeName& row : table)
-    {
-        if (row.mode == mode)
-            return row.name;
-    }
-    return "?";
 }
 
 std::optional<int> ParseOnOff(const std::string& text)
@@ -102,7 +62,7 @@ bool ParseValue(const SSettingRow& row, const std::string& value, SCliSetting& s
         return number.has_value();
     }
     case Kind::Mode:
-        setting.code = row.family == Family::Tec ? ParseTecModeName(value) : ParseLaserModeName(value);
+        setting.code = row.family == Family::Tec ? ModeNames::ParseTec(value) : ModeNames::ParseLaser(value);
         return setting.code != 0;
     case Kind::Output:
     {
@@ -154,24 +114,4 @@ std::string CliSettingHelp()
         text += left + row.form + "\n";
     }
     return text;
-}
-
-int ParseTecModeName(const std::string& text)
-{
-    return ModeByName(kTecModes, text);
-}
-
-int ParseLaserModeName(const std::string& text)
-{
-    return ModeByName(kLaserModes, text);
-}
-
-std::string TecModeName(int mode)
-{
-    return NameOfMode(kTecModes, mode);
-}
-
-std::string LaserModeName(int mode)
-{
-    return NameOfMode(kLaserModes, mode);
 }

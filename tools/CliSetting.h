@@ -31,11 +31,3 @@ std::optional<SCliSetting> ParseCliSetting(const std::string& name, const std::s
                                            std::string& error);
 // The names "set" accepts, with their value forms, one per line.
 std::string CliSettingHelp();
-
-// "T", "R", "ITE" (any case) -> TecMode; 0 for anything else.
-int ParseTecModeName(const std::string& text);
-// The LaserMode names ("ICW", "IHBW", "PULSE", "TRIG", "BURST", "MDI", "MDP", "LDV", any case); 0 otherwise.
-int ParseLaserModeName(const std::string& text);
-// The names back, for display; "?" for an unknown code.
-std::string TecModeName(int mode);
-std::string LaserModeName(int mode);

@@ -1,12 +1,14 @@
 #include "CliChannels.h"
 #include "CliCommands.h"
 #include "CliConnection.h"
-#include "CliCsvFile.h"
 #include "CliFormat.h"
 #include "CliReconnect.h"
 #include "CliSetTarget.h"
 #include "CliSetting.h"
 #include "CliStopSignals.h"
+#include "instrument/report/ConnectMessages.h"
+#include "instrument/report/CsvFile.h"
+#include "instrument/report/ReadingFormat.h"
 #include "instrument/session/InstrBase.h"
 
 #include <algorithm>
@@ -25,7 +27,7 @@ constexpr const char* kWhileConnecting = " (while connecting)";
 // Prints and removes every error the instrument and its channels have collected; their number.
 // Errors from the connection itself (channel discovery asks for channels that may be absent) are
 // shown with a note and left out of the exit code, so that a unit with empty slots still succeeds.
-int DrainErrors(CInstrBase& instrument, const SCliChannels& channels, const char* note = "")
+int DrainErrors(CInstrBase& instrument, const SChannels& channels, const char* note = "")
 {
     int count = 0;
     for (CInstrBase* session : channels.Sessions(instrument))
@@ -58,7 +60,7 @@ std::optional<int> PositiveOption(const SCliInvocation& invocation, const char* 
 
 // A unit that answered its channel selections with other channels' numbers cannot be addressed: its
 // channel list would be a guess.
-bool SelectionFailed(const SCliChannels& channels)
+bool SelectionFailed(const SChannels& channels)
 {
     if (channels.misselected == 0)
         return false;
@@ -77,16 +79,16 @@ int CliCommand::Info(const SCliInvocation& invocation)
         return Fail(result, message);
     CInstrBase& instrument = connection.Instrument();
     const SIdentRecord& record = connection.Record();
-    const SCliChannels channels = SCliChannels::Of(instrument);
+    const SChannels channels = SChannels::Of(instrument);
     if (SelectionFailed(channels))
         return ExitNoInstrument;
     std::vector<std::pair<std::string, std::string>> rows{
-        {"Model", CliFormat::Printable(instrument.GetModel())},
-        {"Serial number", CliFormat::Printable(instrument.GetSerialNumber())},
-        {"Firmware", CliFormat::Printable(instrument.GetFirmwareVersion())},
-        {"Build", CliFormat::Printable(instrument.GetBuild())},
-        {"Calibration date", CliFormat::Printable(instrument.GetCalibrationDate())},
-        {"Revision", CliFormat::Printable(instrument.GetRevision())},
+        {"Model", ReadingFormat::Printable(instrument.GetModel())},
+        {"Serial number", ReadingFormat::Printable(instrument.GetSerialNumber())},
+        {"Firmware", ReadingFormat::Printable(instrument.GetFirmwareVersion())},
+        {"Build", ReadingFormat::Printable(instrument.GetBuild())},
+        {"Calibration date", ReadingFormat::Printable(instrument.GetCalibrationDate())},
+        {"Revision", ReadingFormat::Printable(instrument.GetRevision())},
         {"Codes", "family " + std::to_string(instrument.GetFamilyCode()) + ", model " +
                       std::to_string(instrument.GetModelCode()) + ", variant " +
                       std::to_string(instrument.GetVariantCode()) + ", build " +
@@ -95,8 +97,8 @@ int CliCommand::Info(const SCliInvocation& invocation)
                          std::to_string(record.modelCode) + ", variant " +
                          std::to_string(record.variantCode) + ", version " +
                          std::to_string(record.versionMajor) + "." + std::to_string(record.versionMinor)},
-        {"Channels", channels.Summary()}};
-    for (auto& row : channels.Capabilities())
+        {"Channels", CliChannels::Summary(channels)}};
+    for (auto& row : CliChannels::Capabilities(channels))
         rows.push_back(std::move(row));
     std::fputs(CliFormat::KeyValues(rows).c_str(), stdout);
     DrainErrors(instrument, channels, kWhileConnecting);
@@ -108,7 +110,7 @@ int CliCommand::Monitor(const SCliInvocation& invocation)
     const auto count = PositiveOption(invocation, "count", 0);
     if (!count)
         return ExitUsage;
-    CCliCsvFile csv;
+    CCsvFile csv;
     if (invocation.Has("csv") && !csv.Open(invocation.options.at("csv")))
         return Fail(ExitFailure,
                     "cannot write " + invocation.options.at("csv") + ": " + std::strerror(errno));
@@ -119,13 +121,13 @@ int CliCommand::Monitor(const SCliInvocation& invocation)
     if (const int result = connection.Open(invocation.positionals[0], message); result != ExitOk)
         return Fail(result, message);
     CInstrBase* instrument = &connection.Instrument();
-    SCliChannels channels = SCliChannels::Of(*instrument);
+    SChannels channels = SChannels::Of(*instrument);
     if (SelectionFailed(channels))
         return ExitNoInstrument;
     if (channels.tecs.empty() && channels.lasers.empty())
         return Fail(ExitFailure, "the instrument has no channel to monitor");
-    std::printf("Connected to %s, S/N %s\n", CliFormat::Printable(instrument->GetModel()).c_str(),
-                CliFormat::Printable(instrument->GetSerialNumber()).c_str());
+    std::printf("Connected to %s, S/N %s\n", ReadingFormat::Printable(instrument->GetModel()).c_str(),
+                ReadingFormat::Printable(instrument->GetSerialNumber()).c_str());
     DrainErrors(*instrument, channels, kWhileConnecting);
     instrument->StartBackgroundThread(kPollPeriodMs);
     CCliReconnect reconnect(invocation.positionals[0], instrument->GetModel(), instrument->GetSerialNumber());
@@ -152,8 +154,8 @@ int CliCommand::Monitor(const SCliInvocation& invocation)
             if (!reconnect.Wait(connection, stop))
                 break;
             instrument = &connection.Instrument();
-            channels = SCliChannels::Of(*instrument);
-            std::printf("Connected again on %s\n", CliFormat::Printable(reconnect.Descriptor()).c_str());
+            channels = SChannels::Of(*instrument);
+            std::printf("Connected again on %s\n", ReadingFormat::Printable(reconnect.Descriptor()).c_str());
             instrument->StartBackgroundThread(kPollPeriodMs);
             shownCycle = 0;
             next = Clock::now() + kRefresh;
@@ -161,18 +163,18 @@ int CliCommand::Monitor(const SCliInvocation& invocation)
         }
         // The panels' watch: two failed poll cycles in a row end the session.
         if (instrument->GetFailedPolls() > 1)
-            return Fail(ExitNoInstrument, CliMessages::LostCommunications);
+            return Fail(ExitNoInstrument, ConnectMessages::LostCommunications);
         const uint64_t cycle = instrument->GetCompletedCycles();
         if (cycle == shownCycle)
             continue;
         shownCycle = cycle;
-        const std::vector<SCliChannelReadings> readings = channels.Read();
-        const std::string time = CliFormat::IsoTimestamp(std::chrono::system_clock::now());
-        if (rows == 0 && !csv.WriteLine(CliFormat::CsvHeader(readings)))
+        const std::vector<SChannelReadings> readings = channels.Read();
+        const std::string time = ReadingFormat::IsoTimestamp(std::chrono::system_clock::now());
+        if (rows == 0 && !csv.WriteLine(ReadingFormat::CsvHeader(readings)))
             return Fail(ExitFailure, "cannot write " + csvPath + ": " + std::strerror(errno));
-        std::printf("%s\n", CliFormat::MonitorLine(time, readings).c_str());
+        std::printf("%s\n", ReadingFormat::MonitorLine(time, readings).c_str());
         std::fflush(stdout);
-        if (!csv.WriteLine(CliFormat::CsvRow(time, readings)))
+        if (!csv.WriteLine(ReadingFormat::CsvRow(time, readings)))
             return Fail(ExitFailure, "cannot write " + csvPath + ": " + std::strerror(errno));
         ++rows;
         errors += DrainErrors(*instrument, channels);
@@ -196,7 +198,7 @@ int CliCommand::Set(const SCliInvocation& invocation)
     if (const int result = connection.Open(invocation.positionals[0], message); result != ExitOk)
         return Fail(result, message);
     CInstrBase& instrument = connection.Instrument();
-    const SCliChannels channels = SCliChannels::Of(instrument);
+    const SChannels channels = SChannels::Of(instrument);
     if (SelectionFailed(channels))
         return ExitNoInstrument;
     const SCliSetTarget target = SCliSetTarget::Pick(channels, *setting, *channelNumber, message);

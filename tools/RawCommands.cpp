@@ -2,6 +2,8 @@
 #include "CliConnection.h"
 #include "CliFormat.h"
 #include "comm/Serial.h"
+#include "instrument/report/ConnectMessages.h"
+#include "instrument/report/ReadingFormat.h"
 #include "instrument/session/ErrorList.h"
 #include "instrument/session/InstrBase.h"
 
@@ -58,17 +60,17 @@ int CliCommand::Query(const SCliInvocation& invocation)
     port.Close();
     if (!reply.empty())
     {
-        std::printf("%s\n", CliFormat::Printable(reply).c_str());
+        std::printf("%s\n", ReadingFormat::Printable(reply).c_str());
         return ExitOk;
     }
     // The channel closes itself when the far end is gone or never answered the connection.
     if (!stillOpen)
     {
         const EOpenFailure failure = port.GetLastOpenFailure();
-        return Fail(ExitNoInstrument,
-                    failure == EOpenFailure::None
-                        ? std::string(CliMessages::CouldNotConnect)
-                        : std::string(CliMessages::CouldNotConnectTcp) + ": " + DescribeOpenFailure(failure));
+        return Fail(ExitNoInstrument, failure == EOpenFailure::None
+                                          ? std::string(ConnectMessages::CouldNotConnect)
+                                          : std::string(ConnectMessages::CouldNotConnectTcp) + ": " +
+                                                DescribeOpenFailure(failure));
     }
     // Only a query ("?") must be answered; a command may rightly stay silent.
     if (text.find('?') != std::string::npos)
@@ -89,7 +91,7 @@ int CliCommand::Errors(const SCliInvocation& invocation)
     const std::string reply = port.Query("ERR?\n", *timeout);
     port.Close();
     if (reply.empty())
-        return Fail(ExitNoInstrument, CliMessages::NoController);
+        return Fail(ExitNoInstrument, ConnectMessages::NoController);
     CErrorList errors;
     errors.AddErrorsFromReply(reply, 0);
     if (errors.GetErrorCount() == 0)

@@ -4,10 +4,10 @@
 // while the poll runs is answered with its own reply, never another caller's; nothing crashes.
 // Exit 0 when every check held, 1 otherwise; a summary line either way.
 #include "CliArgs.h"
-#include "CliChannels.h"
 #include "CliConnection.h"
-#include "CliFormat.h"
 #include "SimInstrument.h"
+#include "instrument/report/Channels.h"
+#include "instrument/report/ReadingFormat.h"
 #include "instrument/session/InstrBase.h"
 #include "instrument/tec/TEC.h"
 
@@ -33,7 +33,7 @@ void Violation(const std::string& what)
 {
     std::lock_guard lock(g_reportLock);
     if (g_violations.fetch_add(1) < 20)
-        std::fprintf(stderr, "soak: %s\n", CliFormat::Printable(what).c_str());
+        std::fprintf(stderr, "soak: %s\n", ReadingFormat::Printable(what).c_str());
 }
 
 // A reply to "SN?" that faults may have cut or corrupted, but that is still this query's reply: a
@@ -51,11 +51,11 @@ bool IsSerialReply(const std::string& reply, const std::string& serial)
 }
 
 // What a monitor row may show for one value: "---", or a value the unit really holds.
-void CheckRow(const SCliChannelReadings& channel)
+void CheckRow(const SChannelReadings& channel)
 {
-    for (const SCliReading& reading : channel.readings)
+    for (const SReading& reading : channel.readings)
     {
-        const std::string shown = CliFormat::ReadingValue(reading);
+        const std::string shown = ReadingFormat::ReadingValue(reading);
         if (shown == "---")
             continue;
         bool plausible = true;
@@ -125,7 +125,7 @@ int main(int argc, char** argv)
         return 1;
     }
     CInstrBase& instrument = connection.Instrument();
-    const SCliChannels channels = SCliChannels::Of(instrument);
+    const SChannels channels = SChannels::Of(instrument);
     if (channels.tecs.empty() || !channels.tecs[0].channel->SetT(kSetPoint))
     {
         std::fprintf(stderr, "soak: the set point was not taken\n");
@@ -145,7 +145,7 @@ int main(int argc, char** argv)
         {
             while (!done)
             {
-                for (const SCliChannelReadings& channel : channels.Read())
+                for (const SChannelReadings& channel : channels.Read())
                     CheckRow(channel);
                 ++rows;
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -1,8 +1,8 @@
 #include "CliCommands.h"
-#include "CliConnection.h"
 #include "CliProcess.h"
 #include "SimInstrument.h"
 #include "diag/TempDir.h"
+#include "instrument/report/ConnectMessages.h"
 #include "support/PtyPair.h"
 
 #include <fstream>
@@ -183,7 +183,7 @@ TEST(CliWithoutInstrument, PortWithNothingAttachedGivesTheSystemsMessages)
             args.insert(args.end(), {"tec.t", "20"});
         const SCliRun run = RunCliProcess(args, config.Path());
         EXPECT_EQ(run.exitCode, ExitNoInstrument) << command;
-        EXPECT_EQ(run.err, std::string("tamrix-cli: ") + CliMessages::NoController + "\n") << command;
+        EXPECT_EQ(run.err, std::string("tamrix-cli: ") + ConnectMessages::NoController + "\n") << command;
     }
     // Nothing registered as COM 10; nobody listening on the TCP port.
     const SCliRun unknownPort = RunCliProcess({"info", "COM:10:0"}, config.Path());

@@ -1,5 +1,4 @@
 #include "CliArgs.h"
-#include "CliFormat.h"
 #include "CliSetting.h"
 #include "comm/PortRegistry.h"
 #include "diag/IniProfile.h"
@@ -28,33 +27,6 @@ private:
     std::string m_previous;
     bool m_active = false;
 };
-
-TEST(CliFormat, ReadingsKeepTheInstrumentsPrecisionAndMarkMissingValues)
-{
-    DecimalCommaLocale locale;
-    EXPECT_EQ(CliFormat::Number(25.0034, 3), "25.003");
-    EXPECT_EQ(CliFormat::Number(-0.5, 0), "-0");
-    EXPECT_EQ(CliFormat::Number(10.0, 4), "10.0000");
-    EXPECT_EQ(CliFormat::Number(static_cast<float>(-1e32), 3), "---");
-    EXPECT_EQ(CliFormat::Number(std::numeric_limits<double>::quiet_NaN(), 3), "---");
-}
-
-TEST(CliFormat, MonitorLineAndCsvRowsFollowTheHeader)
-{
-    const std::vector<SCliChannelReadings> channels{
-        {"TEC1", {{"T", "°C", 25.5, 2, ""}, {"mode", "", 0.0, 0, "T"}}},
-        {"LAS", {{"LDI", "mA", -1e32, 1, ""}, {"note", "", 0.0, 0, "a,\"b\""}}}};
-    EXPECT_EQ(CliFormat::MonitorLine("t0", channels),
-              "t0  TEC1: T 25.50 °C, mode T  LAS: LDI --- mA, note a,\"b\"");
-    EXPECT_EQ(CliFormat::CsvHeader(channels), "time,TEC1 T [°C],TEC1 mode,LAS LDI [mA],LAS note");
-    EXPECT_EQ(CliFormat::CsvRow("t0", channels), "t0,25.50,T,---,\"a,\"\"b\"\"\"");
-}
-
-TEST(CliFormat, TimestampIsIso8601InUtcWithMilliseconds)
-{
-    const auto time = std::chrono::system_clock::time_point(std::chrono::milliseconds(1796737148123));
-    EXPECT_EQ(CliFormat::IsoTimestamp(time), "2026-12-08T13:39:08.123Z");
-}
 
 TEST(CliArgs, NumbersAreReadWithADecimalPointWhateverTheLocale)
 {
@@ -115,8 +87,6 @@ TEST(CliSetting, NamesAndValuesMapToTheChannelsCodes)
     std::string error;
     EXPECT_FALSE(ParseCliSetting("tec.mode", "V", error));
     EXPECT_FALSE(ParseCliSetting("las.output", "maybe", error));
-    EXPECT_EQ(LaserModeName(LaserModePulse), "PULSE");
-    EXPECT_EQ(TecModeName(0), "?");
 }
 
 TEST(PersistedPortEntries, ReachOtherRegistriesOverTheSameStoreUntilRemoved)

@@ -1,14 +1,11 @@
 // tamrix-cli under the simulator's faults: what it prints is either a value the last poll cycle read
 // or "---", failures are named for what they are, and nothing is lost without an error.
 #include "CliArgs.h"
-#include "CliChannels.h"
-#include "CliConnection.h"
 #include "CliProcess.h"
 #include "SimInstrument.h"
 #include "comm/SerialRS232.h"
 #include "diag/TempDir.h"
-#include "instrument/laser/Laser.h"
-#include "instrument/tec/TEC.h"
+#include "instrument/report/ConnectMessages.h"
 #include "support/LoopbackServer.h"
 #include "support/PtyPair.h"
 
@@ -85,22 +82,7 @@ TEST_F(CliUnderFaults, RepliesThatStopBeingAcceptedEndTheSessionAfterTwoFailedCy
     m_sim->Faults().wrongChannel = true;
     const SCliRun run = monitor.get();
     EXPECT_EQ(run.exitCode, ExitNoInstrument) << run.out;
-    EXPECT_THAT(run.err, HasSubstr(std::string("tamrix-cli: ") + CliMessages::LostCommunications));
-}
-
-// A channel whose poll has not read anything: every value is unknown, none is a zero or an "off".
-TEST(CliReadings, ValuesNoPollCycleReadShowAsUnknown)
-{
-    CTEC tec;
-    CLaser laser;
-    for (const SCliChannelReadings& channel :
-         {SCliChannels::Of(tec).Read().at(0), SCliChannels::Of(laser).Read().at(0)})
-    {
-        const std::string row = CliFormat::CsvRow("t", {channel});
-        EXPECT_EQ(row.find_first_not_of("t,-"), std::string::npos) << row;
-        EXPECT_THAT(CliFormat::MonitorLine("t", {channel}),
-                    AllOf(HasSubstr("set ---"), HasSubstr("output ---")));
-    }
+    EXPECT_THAT(run.err, HasSubstr(std::string("tamrix-cli: ") + ConnectMessages::LostCommunications));
 }
 
 TEST_F(CliUnderFaults, SlowCyclesGiveOneRowEachAndNeverARepeatedRow)
@@ -191,7 +173,7 @@ TEST(CliOpenFailures, EachCauseIsNamedAndMalformedDescriptorsAreUsageErrors)
             const SCliRun run = RunCliProcess(args, config.Path());
             EXPECT_EQ(run.exitCode, row.exitCode) << command << " " << row.descriptor << "\n" << run.err;
             EXPECT_THAT(run.err, HasSubstr(row.says)) << command << " " << row.descriptor;
-            EXPECT_THAT(run.err, Not(HasSubstr(CliMessages::CouldNotOpen)));
+            EXPECT_THAT(run.err, Not(HasSubstr(ConnectMessages::CouldNotOpen)));
         }
     }
     const SCliRun flood = RunCliProcess({"info", std::string(5000, 'A')}, config.Path());
@@ -223,7 +205,7 @@ TEST(CliOpenFailures, APortHeldByAnotherProgramIsInUse)
     ASSERT_TRUE(holder.OpenPortByName(pty.SlavePath(), 9600));
     const SCliRun run = RunCliProcess({"info", "COM:8:0"}, config.Path());
     EXPECT_EQ(run.exitCode, ExitNoInstrument);
-    EXPECT_EQ(run.err, std::string("tamrix-cli: ") + CliMessages::CouldNotOpen + "\n");
+    EXPECT_EQ(run.err, std::string("tamrix-cli: ") + ConnectMessages::CouldNotOpen + "\n");
 }
 
 TEST_F(CliUnderFaults, RepliesAreEchoedWithTheirControlBytesEscaped)

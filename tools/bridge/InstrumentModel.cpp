@@ -1,9 +1,9 @@
 #include "InstrumentModel.h"
 
-#include "CliFormat.h"
-#include "CliSetting.h"
 #include "instrument/lamp/LPS.h"
 #include "instrument/laser/Laser.h"
+#include "instrument/report/ModeNames.h"
+#include "instrument/report/ReadingFormat.h"
 #include "instrument/tec/TEC.h"
 
 namespace
@@ -28,7 +28,7 @@ std::string Identity(std::string text)
 
 std::string Range(double low, double high)
 {
-    return CliFormat::Number(low, 1) + ":" + CliFormat::Number(high, 1);
+    return ReadingFormat::Number(low, 1) + ":" + ReadingFormat::Number(high, 1);
 }
 
 // The label as a topic level and a name a person reads: "TEC2" -> "tec2", "TEC 2".
@@ -39,7 +39,7 @@ std::string NodeName(const std::string& label, int number, const char* kind)
 } // namespace
 
 CInstrumentModel::CInstrumentModel(CInstrBase& instrument, const std::string& descriptor, bool settable)
-    : m_instrument(instrument), m_channels(SCliChannels::Of(instrument)),
+    : m_instrument(instrument), m_channels(SChannels::Of(instrument)),
       m_device(CHomieDevice::MakeId(instrument.GetModel(), instrument.GetSerialNumber()),
                instrument.GetModel() + " S/N " + instrument.GetSerialNumber(), {})
 {
@@ -70,7 +70,7 @@ SHomieNode CInstrumentModel::InstrumentNodeOf(const std::string& descriptor)
     return node;
 }
 
-void CInstrumentModel::AddTec(const SCliChannel<CTEC>& channel, bool settable, std::vector<SHomieNode>& nodes)
+void CInstrumentModel::AddTec(const SChannel<CTEC>& channel, bool settable, std::vector<SHomieNode>& nodes)
 {
     CTEC& tec = *channel.channel;
     const std::string nodeId = CHomieDevice::TopicLevel(channel.label);
@@ -88,17 +88,19 @@ void CInstrumentModel::AddTec(const SCliChannel<CTEC>& channel, bool settable, s
         {"output", "output", Type::Boolean, {}, {}, settable, true}};
     nodes.push_back(node);
 
-    auto number = [&tec](float (CTEC::*get)(), int quantity)
-    { return [&tec, get, quantity] { return CliFormat::Number((tec.*get)(), tec.GetPrecision(quantity)); }; };
+    auto number = [&tec](float (CTEC::*get)(), int quantity) {
+        return [&tec, get, quantity]
+        { return ReadingFormat::Number((tec.*get)(), tec.GetPrecision(quantity)); };
+    };
     auto reading = [&tec](float (CTEC::*get)(bool, int), int quantity)
     {
         return [&tec, get, quantity]
-        { return CliFormat::Number((tec.*get)(false, -1), tec.GetPrecision(quantity)); };
+        { return ReadingFormat::Number((tec.*get)(false, -1), tec.GetPrecision(quantity)); };
     };
     auto plain = [&tec](float (CTEC::*get)(bool), int quantity)
     {
         return [&tec, get, quantity]
-        { return CliFormat::Number((tec.*get)(false), tec.GetPrecision(quantity)); };
+        { return ReadingFormat::Number((tec.*get)(false), tec.GetPrecision(quantity)); };
     };
     const SCliSetTarget target{&tec, nullptr};
     auto add = [&](const char* id, std::function<std::string()> read, const char* setting) {
@@ -112,12 +114,12 @@ void CInstrumentModel::AddTec(const SCliChannel<CTEC>& channel, bool settable, s
     add("r-set", number(&CTEC::GetRSetPoint, TecQuantityR), "tec.r");
     add("ite-set", number(&CTEC::GetITESetPoint, TecQuantityITE), "tec.ite");
     add(
-        "mode", [&tec] { return TecModeName(tec.GetMode(false)); }, "tec.mode");
+        "mode", [&tec] { return ModeNames::Tec(tec.GetMode(false)); }, "tec.mode");
     add(
         "output", [&tec] { return std::string(tec.GetOutput(false) ? "true" : "false"); }, "tec.output");
 }
 
-void CInstrumentModel::AddLaser(const SCliChannel<CLaser>& channel, bool settable,
+void CInstrumentModel::AddLaser(const SChannel<CLaser>& channel, bool settable,
                                 std::vector<SHomieNode>& nodes)
 {
     CLaser& laser = *channel.channel;
@@ -129,12 +131,15 @@ void CInstrumentModel::AddLaser(const SCliChannel<CLaser>& channel, bool settabl
                     lamp ? "lamp-supply" : "laser",
                     {}};
 
-    auto reading = [&laser](float (CLaser::*get)(bool), int mode) {
+    auto reading = [&laser](float (CLaser::*get)(bool), int mode)
+    {
         return [&laser, get, mode]
-        { return CliFormat::Number((laser.*get)(false), laser.GetPrecision(mode)); };
+        { return ReadingFormat::Number((laser.*get)(false), laser.GetPrecision(mode)); };
     };
-    auto setPoint = [&laser](float (CLaser::*get)(), int mode)
-    { return [&laser, get, mode] { return CliFormat::Number((laser.*get)(), laser.GetPrecision(mode)); }; };
+    auto setPoint = [&laser](float (CLaser::*get)(), int mode) {
+        return [&laser, get, mode]
+        { return ReadingFormat::Number((laser.*get)(), laser.GetPrecision(mode)); };
+    };
     auto add = [&](SHomieProperty property, std::function<std::string()> read, const char* setting)
     {
         m_entries.push_back({nodeId, property.id, std::move(read), setting, target, Identity});
@@ -177,14 +182,14 @@ void CInstrumentModel::AddLaser(const SCliChannel<CLaser>& channel, bool settabl
         for (int mode = LaserModeICW; mode <= LaserModeLDV; ++mode)
         {
             if (laser.IsModeSupported(mode))
-                modes += (modes.empty() ? "" : ",") + LaserModeName(mode);
+                modes += (modes.empty() ? "" : ",") + ModeNames::Laser(mode);
         }
         // A channel that names no modes of its own leaves the choice to its setter, as tamrix-cli does.
         if (modes.empty())
             modes = "ICW,IHBW,PULSE,TRIG,BURST,MDI,MDP,LDV";
         add(
             {"mode", "mode", Type::Enum, modes, {}, settable, true},
-            [&laser] { return LaserModeName(laser.GetMode(false)); }, "las.mode");
+            [&laser] { return ModeNames::Laser(laser.GetMode(false)); }, "las.mode");
     }
     add(
         {"output", "output", Type::Boolean, {}, {}, settable, true},

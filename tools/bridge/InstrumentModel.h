@@ -1,8 +1,8 @@
 #pragma once
 
-#include "CliChannels.h"
 #include "CliSetTarget.h"
 #include "HomieDevice.h"
+#include "instrument/report/Channels.h"
 
 #include <functional>
 #include <optional>
@@ -55,12 +55,12 @@ private:
         std::function<std::string(const std::string&)> settingValue; // the payload in the setter's words
     };
 
-    void AddTec(const SCliChannel<CTEC>& channel, bool settable, std::vector<SHomieNode>& nodes);
-    void AddLaser(const SCliChannel<CLaser>& channel, bool settable, std::vector<SHomieNode>& nodes);
+    void AddTec(const SChannel<CTEC>& channel, bool settable, std::vector<SHomieNode>& nodes);
+    void AddLaser(const SChannel<CLaser>& channel, bool settable, std::vector<SHomieNode>& nodes);
     SHomieNode InstrumentNodeOf(const std::string& descriptor);
 
     CInstrBase& m_instrument;
-    SCliChannels m_channels;
+    SChannels m_channels;
     std::vector<SEntry> m_entries;
     std::vector<SValue> m_fixed; // identity texts, read once
     CHomieDevice m_device;

@@ -1,12 +1,12 @@
 #include "ui/panels/BasePanel.h"
 
-#include "CliConnection.h"
 #include "comm/EnumerateComPorts.h"
 #include "comm/PortDescriptor.h"
 #include "comm/PortDiscoveryError.h"
 #include "comm/PortReservation.h"
 #include "comm/Serial.h"
 #include "diag/Profile.h"
+#include "instrument/report/ConnectMessages.h"
 #include "instrument/session/DetectInstrument.h"
 #include "instrument/session/InstrBase.h"
 #include "instrument/session/InstrumentFactory.h"
@@ -76,7 +76,7 @@ std::string ProbePort(const std::string& descriptor)
     const EOpenFailure failure = probe.GetLastOpenFailure();
     probe.Close();
     return opened && failure == EOpenFailure::None ? std::string()
-                                                   : CliMessages::OpenFailure(*parsed, failure);
+                                                   : ConnectMessages::OpenFailure(*parsed, failure);
 }
 
 // The port test and detection, on a worker thread.
@@ -88,7 +88,7 @@ std::string ReserveAndDetect(const std::string& descriptor, SIdentRecord& record
     {
         if (const EOpenFailure failure = reservation.Reserve(PortDescriptor::ToInt(parsed->first));
             failure != EOpenFailure::None)
-            return CliMessages::OpenFailure(*parsed, failure);
+            return ConnectMessages::OpenFailure(*parsed, failure);
     }
     std::string error = ProbePort(descriptor);
     if (error.empty())
@@ -456,7 +456,7 @@ void CBasePanel::GiveWay(const SIdentRecord& record)
     if (record.familyCode == 0)
     {
         EndConnecting(false);
-        m_context.prompter.Message(this, record.unreadableReply ? QString(CliMessages::UnreadableIdentity)
+        m_context.prompter.Message(this, record.unreadableReply ? QString(ConnectMessages::UnreadableIdentity)
                                                                 : PanelMessages::NothingDetected);
         return;
     }
@@ -483,7 +483,7 @@ void CBasePanel::OnConnectFinished()
         instrument->Disconnect();
         instrument.reset();
         EndConnecting(false);
-        m_context.prompter.Message(this, refused ? QString(CliMessages::UnreadableIdentity)
+        m_context.prompter.Message(this, refused ? QString(ConnectMessages::UnreadableIdentity)
                                                  : PanelMessages::ConnectFailed);
         return;
     }

@@ -1,6 +1,6 @@
 #include "ui/widgets/CsvRecorder.h"
 
-#include "CliChannels.h"
+#include "instrument/report/Channels.h"
 #include "instrument/session/InstrBase.h"
 #include "instrument/tec/TEC.h"
 #include "ui/widgets/ReadingState.h"
@@ -25,27 +25,28 @@ bool CCsvRecorder::Start(const QString& path, QString& error)
 
 void CCsvRecorder::Stop()
 {
-    m_file = CCliCsvFile();
+    m_file = CCsvFile();
     m_recording = false;
 }
 
-void CCsvRecorder::Record(const CInstrBase& session, std::vector<SCliChannelReadings> readings)
+void CCsvRecorder::Record(const CInstrBase& session, std::vector<SChannelReadings> readings)
 {
     if (!m_recording)
         return;
-    for (SCliChannelReadings& channel : readings)
-        for (SCliReading& reading : channel.readings)
+    for (SChannelReadings& channel : readings)
+        for (SReading& reading : channel.readings)
             if (reading.text.empty() && !ReadingState::IsKnown(session, reading.value))
                 reading.value = CTEC::NoValue;
     if (!m_headerWritten)
     {
-        m_file.WriteLine(CliFormat::CsvHeader(readings));
+        m_file.WriteLine(ReadingFormat::CsvHeader(readings));
         m_headerWritten = true;
     }
-    m_file.WriteLine(CliFormat::CsvRow(CliFormat::IsoTimestamp(std::chrono::system_clock::now()), readings));
+    m_file.WriteLine(
+        ReadingFormat::CsvRow(ReadingFormat::IsoTimestamp(std::chrono::system_clock::now()), readings));
 }
 
-std::vector<SCliChannelReadings> CCsvRecorder::ReadingsOf(CInstrBase& instrument)
+std::vector<SChannelReadings> CCsvRecorder::ReadingsOf(CInstrBase& instrument)
 {
-    return SCliChannels::Of(instrument).Read();
+    return SChannels::Of(instrument).Read();
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CliCsvFile.h"
-#include "CliFormat.h"
+#include "instrument/report/CsvFile.h"
+#include "instrument/report/ReadingFormat.h"
 
 #include <QString>
 #include <vector>
@@ -22,12 +22,12 @@ public:
     const QString& Path() const { return m_path; }
 
     // The header before the first row, then one row now. Nothing happens while not recording.
-    void Record(const CInstrBase& session, std::vector<SCliChannelReadings> readings);
+    void Record(const CInstrBase& session, std::vector<SChannelReadings> readings);
     // Every TEC and laser channel of the instrument, as the monitor reads them (cached while polling).
-    static std::vector<SCliChannelReadings> ReadingsOf(CInstrBase& instrument);
+    static std::vector<SChannelReadings> ReadingsOf(CInstrBase& instrument);
 
 private:
-    CCliCsvFile m_file;
+    CCsvFile m_file;
     QString m_path;
     bool m_recording = false;
     bool m_headerWritten = false;

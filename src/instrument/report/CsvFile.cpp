@@ -1,15 +1,15 @@
-#include "CliCsvFile.h"
+#include "instrument/report/CsvFile.h"
 
 #include <cerrno>
 #include <unistd.h>
 
-bool CCliCsvFile::Open(const std::string& path)
+bool CCsvFile::Open(const std::string& path)
 {
     m_file.reset(std::fopen(path.c_str(), "w"));
     return m_file != nullptr;
 }
 
-bool CCliCsvFile::WriteLine(const std::string& line)
+bool CCsvFile::WriteLine(const std::string& line)
 {
     if (!m_file)
         return true;
@@ -17,7 +17,7 @@ bool CCliCsvFile::WriteLine(const std::string& line)
     return std::fflush(m_file.get()) == 0 && written;
 }
 
-bool CCliCsvFile::Close()
+bool CCsvFile::Close()
 {
     if (!m_file)
         return true;

@@ -4,9 +4,10 @@
 #include <memory>
 #include <string>
 
-// The monitor's --csv file. Every line is flushed as it is written, so that a crash loses at most the
-// row being written; a line the file did not take is an error, never a silent gap in the log.
-class CCliCsvFile
+// A CSV log of readings (the monitor's --csv file, a panel's recording). Every line is flushed as it is
+// written, so that a crash loses at most the row being written; a line the file did not take is an error,
+// never a silent gap in the log.
+class CCsvFile
 {
 public:
     // False (errno set) when the file cannot be created.

@@ -1,0 +1,212 @@
+#include "instrument/report/Channels.h"
+
+#include "instrument/lamp/LPS.h"
+#include "instrument/lamp/MultiLPS.h"
+#include "instrument/multi/MultiLaser.h"
+#include "instrument/multi/MultiTec.h"
+#include "instrument/report/ModeNames.h"
+
+#include <algorithm>
+
+namespace
+{
+// What a value shows when the last poll cycle did not refresh it: never the previous value.
+constexpr const char* kUnknown = "---";
+
+SReading Number(const char* name, const std::string& unit, double value, int precision, bool fresh = true)
+{
+    if (!fresh)
+        return SReading{name, unit, 0.0, 0, kUnknown};
+    return SReading{name, unit, value, precision, {}};
+}
+
+SReading Text(const char* name, const std::string& text, bool fresh = true)
+{
+    return SReading{name, {}, 0.0, 0, fresh ? text : kUnknown};
+}
+
+std::string OnOff(bool on)
+{
+    return on ? "on" : "off";
+}
+
+bool IsLampSupply(CLaser* laser)
+{
+    return dynamic_cast<CLPS*>(laser) != nullptr;
+}
+
+// A lamp supply calls its current and voltage modes "I" and "V".
+std::string LampModeName(int mode)
+{
+    return mode == LaserModeICW ? "I" : mode == LaserModeLDV ? "V" : "?";
+}
+
+int TecSetPointPrecision(const CTEC& tec, int mode)
+{
+    switch (mode)
+    {
+    case TecModeR:
+        return tec.GetPrecision(TecQuantityR);
+    case TecModeITE:
+        return tec.GetPrecision(TecQuantityITE);
+    default:
+        return tec.GetPrecision(TecQuantityT);
+    }
+}
+
+TecReading TecSetPointReading(int mode)
+{
+    return mode == TecModeR ? TecReading::RSet : mode == TecModeITE ? TecReading::ITESet : TecReading::TSet;
+}
+
+// "open" or "short" when the condition register says the sensor cannot be read, else empty: T and R
+// would then be numbers the sensor never measured.
+std::string SensorFault(CTEC& tec)
+{
+    if (!tec.IsFresh(TecReading::Condition))
+        return {};
+    const int condition = tec.GetCondition();
+    if (condition & TecConditionSensorOpen)
+        return "open";
+    if (condition & TecConditionSensorShort)
+        return "short";
+    return {};
+}
+
+SChannelReadings ReadTec(const std::string& label, CTEC& tec)
+{
+    const int mode = tec.GetMode(false);
+    const bool modeFresh = tec.IsFresh(TecReading::Mode);
+    const std::string rUnit = tec.GetRUnits(tec.GetSensorType());
+    const std::string fault = SensorFault(tec);
+    SChannelReadings readings{label, {}};
+    if (fault.empty())
+        readings.readings = {
+            Number("T", "°C", tec.GetT(), tec.GetPrecision(TecQuantityT), tec.IsFresh(TecReading::T)),
+            Number("R", rUnit, tec.GetR(), tec.GetPrecision(TecQuantityR), tec.IsFresh(TecReading::R))};
+    else
+        readings.readings = {Text("T", fault), Text("R", fault)};
+    readings.readings.push_back(
+        Number("ITE", "A", tec.GetITE(), tec.GetPrecision(TecQuantityITE), tec.IsFresh(TecReading::ITE)));
+    readings.readings.push_back(
+        Number("V", "V", tec.GetV(), tec.GetPrecision(TecQuantityV), tec.IsFresh(TecReading::V)));
+    readings.readings.push_back(Number("set", "", tec.GetSetPoint(), TecSetPointPrecision(tec, mode),
+                                       modeFresh && tec.IsFresh(TecSetPointReading(mode))));
+    readings.readings.push_back(Text("output", OnOff(tec.GetOutput(false)), tec.IsFresh(TecReading::Output)));
+    readings.readings.push_back(Text("mode", ModeNames::Tec(mode), modeFresh));
+    return readings;
+}
+
+LaserPollItem LaserSetPointItem(int mode)
+{
+    static constexpr LaserPollItem items[] = {LaserPollItem::LDISet, LaserPollItem::MDISet,
+                                              LaserPollItem::MDPSet, LaserPollItem::LDVSet};
+    const int quantity = LaserProtocol::SetPointQuantityOfMode(mode);
+    return quantity < 0 ? LaserPollItem::Mode : items[quantity];
+}
+
+// Precisions by mode: the channel class knows which quantity each mode drives (a lamp supply's own).
+SChannelReadings ReadLaser(const std::string& label, CLaser& laser)
+{
+    const int mode = laser.GetMode(false);
+    const bool modeFresh = laser.IsFresh(LaserPollItem::Mode);
+    auto reading =
+        [&laser](const char* name, const char* unit, float value, int precisionMode, LaserPollItem item)
+    { return Number(name, unit, value, laser.GetPrecision(precisionMode), laser.IsFresh(item)); };
+    SChannelReadings readings{label, {}};
+    if (IsLampSupply(&laser))
+    {
+        readings.readings = {reading("I", "A", laser.GetLDI(false), LaserModeICW, LaserPollItem::LDI),
+                             reading("V", "V", laser.GetLDV(false), LaserModeLDV, LaserPollItem::LDV)};
+    }
+    else
+    {
+        readings.readings = {reading("LDI", "mA", laser.GetLDI(false), LaserModeICW, LaserPollItem::LDI),
+                             reading("LDV", "V", laser.GetLDV(false), LaserModeLDV, LaserPollItem::LDV),
+                             reading("MDI", "µA", laser.GetMDI(false), LaserModeMDI, LaserPollItem::MDI),
+                             reading("MDP", "mW", laser.GetMDP(false), LaserModeMDP, LaserPollItem::MDP)};
+    }
+    readings.readings.push_back(Number("set", "", laser.GetSetPoint(), laser.GetPrecision(mode),
+                                       modeFresh && laser.IsFresh(LaserSetPointItem(mode))));
+    readings.readings.push_back(
+        Text("output", OnOff(laser.GetOutput(false)), laser.IsFresh(LaserPollItem::Output)));
+    readings.readings.push_back(
+        Text("mode", IsLampSupply(&laser) ? LampModeName(mode) : ModeNames::Laser(mode), modeFresh));
+    return readings;
+}
+
+// The present channels of a multi-channel parent, numbered as the instrument numbers them.
+template <class Channel, class Multi, class NumberOf>
+void AddHosted(const Multi& multi, int count, const std::string& prefix, NumberOf numberOf,
+               std::vector<SChannel<Channel>>& out)
+{
+    for (int index = 0; index < count; ++index)
+    {
+        if (Channel* channel = multi.GetChannelObject(index))
+        {
+            const int number = numberOf(*channel) > 0 ? numberOf(*channel) : index + 1;
+            out.push_back({prefix + std::to_string(number), number, channel});
+        }
+    }
+}
+
+void AddTecs(CInstrBase& instrument, std::vector<SChannel<CTEC>>& out)
+{
+    auto numberOf = [](CTEC& tec) { return tec.GetChannelNumber(); };
+    if (auto* multi = dynamic_cast<CMultiTec*>(&instrument))
+        AddHosted<CTEC>(*multi, multi->GetTecChannelCount(), "TEC", numberOf, out);
+    else if (auto* tec = dynamic_cast<CTEC*>(&instrument); tec && instrument.HasTECChannel())
+        out.push_back({"TEC", 1, tec});
+}
+
+void AddLasers(CInstrBase& instrument, std::vector<SChannel<CLaser>>& out)
+{
+    auto numberOf = [](CLaser& laser) { return laser.GetLaserChannelNumber(); };
+    if (auto* lamps = dynamic_cast<CMultiLPS*>(&instrument))
+        AddHosted<CLaser>(*lamps, lamps->GetLampChannelCount(), "LPS", numberOf, out);
+    else if (auto* multi = dynamic_cast<CMultiLaser*>(&instrument))
+        AddHosted<CLaser>(*multi, multi->GetLaserChannelCount(), "LAS", numberOf, out);
+    else if (auto* laser = dynamic_cast<CLaser*>(&instrument); laser && instrument.HasLaserChannel())
+        out.push_back({IsLampSupply(laser) ? "LPS" : "LAS", 1, laser});
+}
+
+} // namespace
+
+SChannels SChannels::Of(CInstrBase& instrument)
+{
+    SChannels channels;
+    AddTecs(instrument, channels.tecs);
+    AddLasers(instrument, channels.lasers);
+    if (const auto* multi = dynamic_cast<const CMultiTec*>(&instrument))
+        channels.misselected += multi->GetTecMisselected();
+    if (const auto* multi = dynamic_cast<const CMultiLaser*>(&instrument))
+        channels.misselected += multi->GetLaserMisselected();
+    if (const auto* lamps = dynamic_cast<const CMultiLPS*>(&instrument))
+        channels.misselected += lamps->GetLampMisselected();
+    return channels;
+}
+
+std::vector<CInstrBase*> SChannels::Sessions(CInstrBase& instrument) const
+{
+    std::vector<CInstrBase*> sessions{&instrument};
+    auto add = [&sessions](CInstrBase* session)
+    {
+        if (std::find(sessions.begin(), sessions.end(), session) == sessions.end())
+            sessions.push_back(session);
+    };
+    for (const auto& entry : tecs)
+        add(entry.channel);
+    for (const auto& entry : lasers)
+        add(entry.channel);
+    return sessions;
+}
+
+std::vector<SChannelReadings> SChannels::Read() const
+{
+    std::vector<SChannelReadings> readings;
+    for (const auto& entry : tecs)
+        readings.push_back(ReadTec(entry.label, *entry.channel));
+    for (const auto& entry : lasers)
+        readings.push_back(ReadLaser(entry.label, *entry.channel));
+    return readings;
+}

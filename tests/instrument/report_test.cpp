@@ -1,0 +1,121 @@
+// The readings as the command-line tool and the program's CSV logs show them, the CSV file under them
+// and the texts for a connection that does not come about.
+#include "diag/TempDir.h"
+#include "instrument/laser/Laser.h"
+#include "instrument/laser/LaserProtocol.h"
+#include "instrument/report/Channels.h"
+#include "instrument/report/ConnectMessages.h"
+#include "instrument/report/CsvFile.h"
+#include "instrument/report/ModeNames.h"
+#include "instrument/report/ReadingFormat.h"
+#include "instrument/tec/TEC.h"
+#include "instrument/tec/TecTypes.h"
+
+#include <cerrno>
+#include <clocale>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <limits>
+
+namespace
+{
+using ::testing::AllOf;
+using ::testing::HasSubstr;
+
+TEST(ReadingFormat, ReadingsKeepTheInstrumentsPrecisionAndMarkMissingValues)
+{
+    // Numbers printed for people and logged to CSV must not follow a decimal-comma locale.
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    std::setlocale(LC_ALL, "de_DE.UTF-8");
+    const std::vector<std::string> shown{ReadingFormat::Number(25.0034, 3), ReadingFormat::Number(-0.5, 0),
+                                         ReadingFormat::Number(10.0, 4),
+                                         ReadingFormat::Number(static_cast<float>(-1e32), 3),
+                                         ReadingFormat::Number(std::numeric_limits<double>::quiet_NaN(), 3)};
+    std::setlocale(LC_ALL, previous.c_str());
+    EXPECT_EQ(shown, (std::vector<std::string>{"25.003", "-0", "10.0000", "---", "---"}));
+}
+
+TEST(ReadingFormat, MonitorLineAndCsvRowsFollowTheHeader)
+{
+    const std::vector<SChannelReadings> channels{
+        {"TEC1", {{"T", "°C", 25.5, 2, ""}, {"mode", "", 0.0, 0, "T"}}},
+        {"LAS", {{"LDI", "mA", -1e32, 1, ""}, {"note", "", 0.0, 0, "a,\"b\""}}}};
+    EXPECT_EQ(ReadingFormat::MonitorLine("t0", channels),
+              "t0  TEC1: T 25.50 °C, mode T  LAS: LDI --- mA, note a,\"b\"");
+    EXPECT_EQ(ReadingFormat::CsvHeader(channels), "time,TEC1 T [°C],TEC1 mode,LAS LDI [mA],LAS note");
+    EXPECT_EQ(ReadingFormat::CsvRow("t0", channels), "t0,25.50,T,---,\"a,\"\"b\"\"\"");
+}
+
+TEST(ReadingFormat, TimestampIsIso8601InUtcWithMillisecondsAndOutsideTextIsEscaped)
+{
+    const auto time = std::chrono::system_clock::time_point(std::chrono::milliseconds(1796737148123));
+    EXPECT_EQ(ReadingFormat::IsoTimestamp(time), "2026-12-08T13:39:08.123Z");
+    EXPECT_EQ(ReadingFormat::Printable(std::string("a\\b\r\n\x7F", 6)), "a\\\\b\\x0D\\x0A\\x7F");
+    EXPECT_EQ(ReadingFormat::Printable(std::string(300, 'x'), 4), "xxxx...");
+}
+
+// A channel whose poll has not read anything: every value is unknown, none is a zero or an "off".
+TEST(ChannelReadings, ValuesNoPollCycleReadShowAsUnknown)
+{
+    CTEC tec;
+    CLaser laser;
+    const SChannels tecs = SChannels::Of(tec);
+    const SChannels lasers = SChannels::Of(laser);
+    ASSERT_EQ(tecs.tecs.size(), 1u);
+    EXPECT_EQ(tecs.tecs[0].label, "TEC");
+    ASSERT_EQ(lasers.lasers.size(), 1u);
+    EXPECT_EQ(lasers.lasers[0].label, "LAS");
+    for (const SChannelReadings& channel : {tecs.Read().at(0), lasers.Read().at(0)})
+    {
+        const std::string row = ReadingFormat::CsvRow("t", {channel});
+        EXPECT_EQ(row.find_first_not_of("t,-"), std::string::npos) << row;
+        EXPECT_THAT(ReadingFormat::MonitorLine("t", {channel}),
+                    AllOf(HasSubstr("set ---"), HasSubstr("output ---")));
+    }
+}
+
+TEST(ModeNames, NamesRoundTripInAnyCaseAndUnknownsAreMarked)
+{
+    for (const int mode : {TecModeT, TecModeR, TecModeITE})
+        EXPECT_EQ(ModeNames::ParseTec(ModeNames::Tec(mode)), mode) << mode;
+    EXPECT_EQ(ModeNames::ParseLaser("pUlSe"), LaserModePulse);
+    EXPECT_EQ(ModeNames::Laser(LaserModeLDV), "LDV");
+    EXPECT_EQ(ModeNames::ParseTec("V"), 0);
+    EXPECT_EQ(ModeNames::ParseLaser("ICWX"), 0);
+    EXPECT_EQ(ModeNames::Tec(0), "?");
+}
+
+// A crash must lose at most the row being written, and a full disk must not pass for a written log.
+TEST(CsvFile, EachLineReachesTheFileAsItIsWrittenAndAFullDiskIsAnError)
+{
+    TempDir folder;
+    CCsvFile csv;
+    EXPECT_TRUE(csv.WriteLine("ignored while no file is open"));
+    ASSERT_TRUE(csv.Open(folder.File("log.csv")));
+    ASSERT_TRUE(csv.WriteLine("time,TEC T [°C]"));
+    ASSERT_TRUE(csv.WriteLine("t0,25.00"));
+    EXPECT_EQ(ReadFile(folder.File("log.csv")), "time,TEC T [°C]\nt0,25.00\n");
+    EXPECT_TRUE(csv.Close());
+
+    CCsvFile full;
+    ASSERT_TRUE(full.Open("/dev/full"));
+    errno = 0;
+    EXPECT_FALSE(full.WriteLine("t0,25.00"));
+    EXPECT_EQ(errno, ENOSPC);
+    full.Close();
+}
+
+TEST(ConnectMessages, OpenFailuresNameTheirCauseAndEscapeTheHost)
+{
+    const PortDescriptor tcp{"TCP", "bad\nhost", "10001"};
+    EXPECT_EQ(ConnectMessages::OpenFailure(tcp, EOpenFailure::SocketUnavailable), ConnectMessages::NoSocket);
+    EXPECT_EQ(ConnectMessages::OpenFailure(tcp, EOpenFailure::ConnectionRefused),
+              std::string(ConnectMessages::CouldNotConnectTcp) + ": " +
+                  DescribeOpenFailure(EOpenFailure::ConnectionRefused) + " (bad\\x0Ahost:10001)");
+    const PortDescriptor com{"COM", "3", "9600"};
+    EXPECT_EQ(ConnectMessages::OpenFailure(com, EOpenFailure::InUse), ConnectMessages::CouldNotOpen);
+    // No cause at all is still a failure, never an empty reason.
+    EXPECT_EQ(ConnectMessages::OpenFailure(com, EOpenFailure::None),
+              std::string("Could not open COM port 3: ") + DescribeOpenFailure(EOpenFailure::Other) + ".");
+}
+} // namespace
