@@ -149,9 +149,10 @@ TEST(Detect, NetworkDescriptorGoesOnToTheRevisionWithoutAMaker)
 
 TEST(Detect, UnopenablePortLeavesTheRecordZero)
 {
-    SIdentRecord record{1, 2, 3, 4, 5, 6};
+    SIdentRecord record{1, 2, 3, 4, 5, 6, false, "queued"};
     DetectInstrument("COM:254:0", record);
     EXPECT_EQ(Fields(record), (std::array<int, 6>{0, 0, 0, 0, 5, 6}));
+    EXPECT_TRUE(record.queuedErrors.empty()) << "errors of an earlier detection";
 }
 
 // ---------------------------------------------------------------------------------------------------
