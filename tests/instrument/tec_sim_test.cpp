@@ -222,13 +222,33 @@ protected:
     CTEC tec;
 };
 
+// The analog input's settings as the unit holds them: 0 to 2.5 V maps onto tsetAt0V..tsetAt2V5.
+struct SAnalogSetup
+{
+    bool enabled = false;
+    int sensitivity = AnalogSensitivity1C;
+    double tsetAt0V = 0.0;
+    double tsetAt2V5 = 0.0;
+};
+
+// All four values; false (setup untouched) unless every one was read.
+bool ReadAnalogSetup(CTEC& tec, SAnalogSetup& setup)
+{
+    SAnalogSetup read;
+    if (!tec.GetAnalogEnable(read.enabled) || !tec.GetAnalogSensitivity(read.sensitivity) ||
+        !tec.GetAnalogTsetAt0V(read.tsetAt0V) || !tec.GetAnalogTsetAt2V5(read.tsetAt2V5))
+        return false;
+    setup = read;
+    return true;
+}
+
 struct SAnalogWrite
 {
     const char* name;
     std::function<bool(CTEC&)> write;
     bool accepted;
     const char* line; // what the unit receives; nullptr when nothing may be sent
-    STecAnalogSetup after;
+    SAnalogSetup after;
 };
 
 TEST_F(TecAnalogOnSimulator, SettersSendWhatTheUnitKeepsAndRefusalsFail)
@@ -284,8 +304,8 @@ TEST_F(TecAnalogOnSimulator, SettersSendWhatTheUnitKeepsAndRefusalsFail)
         // A refusal reaches the channel's error list.
         EXPECT_EQ(tec.GetErrorCount() > 0, !c.accepted && c.line != nullptr);
 
-        STecAnalogSetup read{!c.after.enabled, -1, -1.0, -1.0};
-        ASSERT_TRUE(tec.GetAnalogSetup(read));
+        SAnalogSetup read{!c.after.enabled, -1, -1.0, -1.0};
+        ASSERT_TRUE(ReadAnalogSetup(tec, read));
         EXPECT_EQ(read.enabled, c.after.enabled);
         EXPECT_EQ(read.sensitivity, c.after.sensitivity);
         EXPECT_DOUBLE_EQ(read.tsetAt0V, c.after.tsetAt0V);
@@ -314,8 +334,8 @@ TEST_F(TecAnalogOnSimulator, AReplyThatIsNoValidValueIsAFailureNotZero)
     bool enabled = true;
     EXPECT_FALSE(tec.GetAnalogEnable(enabled));
     EXPECT_TRUE(enabled);
-    STecAnalogSetup setup{true, 2, 1.0, 2.0};
-    EXPECT_FALSE(tec.GetAnalogSetup(setup));
+    SAnalogSetup setup{true, 2, 1.0, 2.0};
+    EXPECT_FALSE(ReadAnalogSetup(tec, setup));
     EXPECT_EQ(setup.sensitivity, 2);
     // The value that still reads well reads as the unit holds it.
     EXPECT_TRUE(tec.GetAnalogTsetAt2V5(celsius));

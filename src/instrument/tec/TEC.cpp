@@ -266,23 +266,27 @@ bool CTEC::SetAnalogSensitivity(int index)
 
 bool CTEC::GetAnalogTsetAt0V(double& celsius)
 {
-    const auto value = TecProtocol::ParseFloat(Query(":TEC:ANALOG:TLO?\n"));
-    if (!value || !std::isfinite(*value))
-    {
-        return false;
-    }
-    celsius = *value;
-    return true;
+    return QueryAnalogTset(":TEC:ANALOG:TLO?\n", celsius);
 }
 
 bool CTEC::SetAnalogTsetAt0V(double celsius)
 {
-    return std::isfinite(celsius) && Send("TEC:ANALOG:TLO " + FormatFixed(celsius, 3) + "\n");
+    return SendAnalogTset("TEC:ANALOG:TLO ", celsius);
 }
 
 bool CTEC::GetAnalogTsetAt2V5(double& celsius)
 {
-    const auto value = TecProtocol::ParseFloat(Query(":TEC:ANALOG:THI?\n"));
+    return QueryAnalogTset(":TEC:ANALOG:THI?\n", celsius);
+}
+
+bool CTEC::SetAnalogTsetAt2V5(double celsius)
+{
+    return SendAnalogTset("TEC:ANALOG:THI ", celsius);
+}
+
+bool CTEC::QueryAnalogTset(const char* query, double& celsius)
+{
+    const auto value = TecProtocol::ParseFloat(Query(query));
     if (!value || !std::isfinite(*value))
     {
         return false;
@@ -291,21 +295,9 @@ bool CTEC::GetAnalogTsetAt2V5(double& celsius)
     return true;
 }
 
-bool CTEC::SetAnalogTsetAt2V5(double celsius)
+bool CTEC::SendAnalogTset(const char* command, double celsius)
 {
-    return std::isfinite(celsius) && Send("TEC:ANALOG:THI " + FormatFixed(celsius, 3) + "\n");
-}
-
-bool CTEC::GetAnalogSetup(STecAnalogSetup& setup)
-{
-    STecAnalogSetup read;
-    if (!GetAnalogEnable(read.enabled) || !GetAnalogSensitivity(read.sensitivity) ||
-        !GetAnalogTsetAt0V(read.tsetAt0V) || !GetAnalogTsetAt2V5(read.tsetAt2V5))
-    {
-        return false;
-    }
-    setup = read;
-    return true;
+    return std::isfinite(celsius) && Send(command + FormatFixed(celsius, 3) + "\n");
 }
 
 // ---- Sensors ------------------------------------------------------------------------------------

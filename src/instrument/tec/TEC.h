@@ -127,8 +127,6 @@ public:
     virtual bool SetAnalogTsetAt0V(double celsius);
     virtual bool GetAnalogTsetAt2V5(double& celsius);
     virtual bool SetAnalogTsetAt2V5(double celsius);
-    // All four values; false (setup untouched) unless every one was read.
-    bool GetAnalogSetup(STecAnalogSetup& setup);
 
     virtual bool SetTolerance(float celsius, float seconds);
     virtual bool GetTolerance(float& celsius, float& seconds);
@@ -201,6 +199,9 @@ protected:
     bool Send(const std::string& line);
     // Queries and parses; NoValue / nullopt when the reply is no number.
     float QueryFloat(const std::string& query);
+    // One T set point of the analog input: false for a missing, unreadable or non-finite value.
+    bool QueryAnalogTset(const char* query, double& celsius);
+    bool SendAnalogTset(const char* command, double celsius);
     std::optional<int> QueryInt(const std::string& query);
     // Logs the message and answers false when value lies outside [low, high].
     static bool InRange(float value, double low, double high, const char* what);

@@ -83,16 +83,6 @@ enum AnalogSensitivity : int
     AnalogSensitivity0p01C = 2, // 0.01 °C
 };
 
-// The analog set-point input: a voltage from 0 to 2.5 V maps linearly onto the T set point between
-// tsetAt0V and tsetAt2V5 [°C] while the input is enabled.
-struct STecAnalogSetup
-{
-    bool enabled = false;
-    int sensitivity = AnalogSensitivity1C;
-    double tsetAt0V = 0.0;
-    double tsetAt2V5 = 0.0;
-};
-
 enum FanMode : int
 {
     FanOff = 0,

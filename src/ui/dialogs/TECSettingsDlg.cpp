@@ -343,25 +343,20 @@ QGroupBox* CTECSettingsDlg::BuildAnalog()
     m_analogAt0V = NewEdit("analogTsetAt0VEdit", m_analogGroup);
     m_analogAt2V5 = NewEdit("analogTsetAt2V5Edit", m_analogGroup);
     grid->addWidget(m_analogEnable, 0, 0, 1, 3);
-    m_analogControls = {m_analogSensitivity, m_analogAt0V, m_analogAt2V5};
-    int row = 1;
-    for (auto [caption, control] :
-         {std::pair<const char*, QWidget*>{"Analog sensitivity:", m_analogSensitivity},
-          std::pair<const char*, QWidget*>{"Tset at 0V In:", m_analogAt0V},
-          std::pair<const char*, QWidget*>{"Tset at 2.5V In:", m_analogAt2V5}})
+    QLabel* sensitivityCaption = Caption("Analog sensitivity:", m_analogGroup);
+    grid->addWidget(sensitivityCaption, 1, 0);
+    grid->addWidget(m_analogSensitivity, 1, 1, 1, 2);
+    m_analogControls = {sensitivityCaption, m_analogSensitivity};
+    int row = 2;
+    for (auto [caption, edit] :
+         {std::pair{"Tset at 0V In:", m_analogAt0V}, std::pair{"Tset at 2.5V In:", m_analogAt2V5}})
     {
         QLabel* label = Caption(caption, m_analogGroup);
+        auto* unit = new QLabel(Degrees, m_analogGroup);
         grid->addWidget(label, row, 0);
-        m_analogControls.push_back(label);
-        if (control == m_analogSensitivity)
-            grid->addWidget(control, row, 1, 1, 2);
-        else
-        {
-            auto* unit = new QLabel(Degrees, m_analogGroup);
-            grid->addWidget(control, row, 1);
-            grid->addWidget(unit, row, 2);
-            m_analogControls.push_back(unit);
-        }
+        grid->addWidget(edit, row, 1);
+        grid->addWidget(unit, row, 2);
+        m_analogControls.insert(m_analogControls.end(), {label, edit, unit});
         ++row;
     }
     grid->setColumnStretch(3, 1);
@@ -520,14 +515,13 @@ void CTECSettingsDlg::ReadConstants(CTEC& tec)
 
 void CTECSettingsDlg::ReadAnalog(CTEC& tec)
 {
-    m_analogEnabled.reset();
+    m_analogEnableRead = false;
     m_analogEnableClicked = false;
     if (!AnalogOffered())
         return;
     // Each value that cannot be read stays blank (or unselected) and is not written back.
     bool enabled = false;
-    if (tec.GetAnalogEnable(enabled))
-        m_analogEnabled = enabled;
+    m_analogEnableRead = tec.GetAnalogEnable(enabled);
     m_analogEnable->setChecked(enabled);
     int sensitivity = -1;
     m_analogSensitivity->setCurrentIndex(tec.GetAnalogSensitivity(sensitivity) ? sensitivity : -1);
@@ -967,15 +961,12 @@ bool CTECSettingsDlg::WriteAnalog(CTEC& tec, QString& refused)
     auto sendEnable = [&]
     {
         // An unread flag the user did not touch is left as the unit has it.
-        if (!m_analogEnabled && !m_analogEnableClicked)
+        if (!m_analogEnableRead && !m_analogEnableClicked)
             return true;
-        if (!tec.SetAnalogEnable(enable))
-        {
-            refused = "'Enable Analog Interface' setting";
-            return false;
-        }
-        m_analogEnabled = enable;
-        return true;
+        if (tec.SetAnalogEnable(enable))
+            return true;
+        refused = "'Enable Analog Interface' setting";
+        return false;
     };
     if (!enable && !sendEnable())
         return false;

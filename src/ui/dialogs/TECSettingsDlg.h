@@ -104,8 +104,8 @@ private:
     int m_heatCool = -1;
     bool m_fanSpeedVariable = true;
     bool m_analogPresent = false;
-    // The enable flag as read (nullopt when unreadable); without it, only a click on the box sends it.
-    std::optional<bool> m_analogEnabled;
+    // Whether the enable flag could be read; when not, only a click on the box sends it.
+    bool m_analogEnableRead = false;
     bool m_analogEnableClicked = false;
 
     std::array<QCheckBox*, 8> m_outputOffChecks{};
