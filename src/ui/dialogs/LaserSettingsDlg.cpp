@@ -32,21 +32,6 @@ double Known(float value)
     return ReadingState::IsNoValue(value) ? 0.0 : value;
 }
 
-// "%.*lf" with trailing zeros and then a bare decimal point removed.
-QString Trimmed(double value, int decimals)
-{
-    QString text = LocaleNumber::Format(value, decimals);
-    const QString point = LocaleNumber::Locale().decimalPoint();
-    if (text.contains(point))
-    {
-        while (text.endsWith('0'))
-            text.chop(1);
-        if (text.endsWith(point))
-            text.chop(point.size());
-    }
-    return text;
-}
-
 } // namespace
 
 bool CLaserSettingsDlg::SField::Changed() const
@@ -217,7 +202,7 @@ bool CLaserSettingsDlg::Load()
         m_fields[field].edit->setText(text);
     };
     show(LdiLimit, LocaleNumber::Format(m_fields[LdiLimit].read, 0));
-    show(LdvLimit, Trimmed(m_fields[LdvLimit].read, 2));
+    show(LdvLimit, LocaleNumber::Trimmed(m_fields[LdvLimit].read, 2));
     show(MdiLimit, LocaleNumber::Format(m_fields[MdiLimit].read, 0));
     show(MdpLimit, LocaleNumber::Format(m_fields[MdpLimit].read, 0));
     show(CableR, LocaleNumber::Format(m_fields[CableR].read, 4));

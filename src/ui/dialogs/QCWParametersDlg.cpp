@@ -30,21 +30,6 @@ struct SScale
 constexpr SScale kScales[CQCWParametersDlg::ValueCount] = {{1000.0, 3}, {10.0, 1}, {10.0, 1},
                                                            {1e6, 6},    {1e6, 6},  {100.0, 0}};
 
-// "%.*lf" with trailing zeros and then a bare decimal point removed.
-QString Trimmed(double value, int decimals)
-{
-    QString text = LocaleNumber::Format(value, decimals);
-    const QString point = LocaleNumber::Locale().decimalPoint();
-    if (text.contains(point))
-    {
-        while (text.endsWith('0'))
-            text.chop(1);
-        if (text.endsWith(point))
-            text.chop(point.size());
-    }
-    return text;
-}
-
 double Field(const CLaser::SPulseTiming& timing, CQCWParametersDlg::EValue which)
 {
     switch (which)
@@ -263,8 +248,9 @@ void CQCWParametersDlg::ShowValue(EValue which)
 {
     const bool updating = m_updating;
     m_updating = true;
-    m_edits[which]->setText(which == PulseCount ? QString::number(static_cast<int>(m_values[which]))
-                                                : Trimmed(m_values[which], kScales[which].decimals));
+    m_edits[which]->setText(which == PulseCount
+                                ? QString::number(static_cast<int>(m_values[which]))
+                                : LocaleNumber::Trimmed(m_values[which], kScales[which].decimals));
     m_sliders[which]->setValue(SliderPosition(which, m_values[which]));
     m_unparsable[which] = false;
     m_updating = updating;
@@ -339,8 +325,9 @@ void CQCWParametersDlg::OnSliderMoved(EValue which)
         return;
     m_updating = true;
     m_values[which] = SliderValue(which, m_sliders[which]->value());
-    m_edits[which]->setText(which == PulseCount ? QString::number(static_cast<int>(m_values[which]))
-                                                : Trimmed(m_values[which], kScales[which].decimals));
+    m_edits[which]->setText(which == PulseCount
+                                ? QString::number(static_cast<int>(m_values[which]))
+                                : LocaleNumber::Trimmed(m_values[which], kScales[which].decimals));
     m_unparsable[which] = false;
     m_pendingCoupling = ValueCount;
     ApplyCoupled(Coupled(which, m_values));

@@ -84,18 +84,6 @@ constexpr int FanModeDelay = 2;
 constexpr std::array<double, 3> ThermistorScale = {1e3, 1e4, 1e7};
 constexpr std::array<double, 4> RtdScale = {1e3, 1e6, 1e12, 1.0};
 
-QString Trimmed(QString text)
-{
-    const QString point = LocaleNumber::Locale().decimalPoint();
-    if (!text.contains(point))
-        return text;
-    while (text.endsWith('0'))
-        text.chop(1);
-    if (text.endsWith(point))
-        text.chop(point.size());
-    return text;
-}
-
 QString Constant(double value)
 {
     return LocaleNumber::Locale().toString(value, 'g', 7);
@@ -626,8 +614,8 @@ void CTECSettingsDlg::OnSensorChanged()
     const int type = SelectedSensorType();
     m_rUnit->setText(QString::fromStdString(tec->GetRUnits(type)));
     const int precision = tec->GetPrecision(TecQuantityR);
-    m_rLow->setText(Trimmed(LocaleNumber::Format(tec->GetMinR(type), precision)));
-    m_rHigh->setText(Trimmed(LocaleNumber::Format(tec->GetMaxR(type), precision)));
+    m_rLow->setText(LocaleNumber::Trimmed(tec->GetMinR(type), precision));
+    m_rHigh->setText(LocaleNumber::Trimmed(tec->GetMaxR(type), precision));
     m_rLow->setModified(true);
     m_rHigh->setModified(true);
     ApplyEnableRules();

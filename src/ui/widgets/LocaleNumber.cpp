@@ -16,11 +16,10 @@ QString Format(double value, int precision)
     return Locale().toString(value, 'f', std::clamp(precision, 0, 9));
 }
 
-QString Bound(double value)
+QString Trimmed(double value, int precision)
 {
-    const QLocale locale = Locale();
-    QString text = locale.toString(value, 'f', 6);
-    const QString point = locale.decimalPoint();
+    QString text = Format(value, precision);
+    const QString point = Locale().decimalPoint();
     if (text.contains(point))
     {
         while (text.endsWith('0'))
@@ -29,6 +28,11 @@ QString Bound(double value)
             text.chop(point.size());
     }
     return text == "-0" ? QString("0") : text;
+}
+
+QString Bound(double value)
+{
+    return Trimmed(value, 6);
 }
 
 std::optional<double> Parse(const QString& text)

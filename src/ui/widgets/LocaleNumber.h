@@ -12,7 +12,10 @@ namespace LocaleNumber
 QLocale Locale();
 // The value with `precision` digits after the decimal separator.
 QString Format(double value, int precision);
-// At most six decimals, trailing zeros and a bare decimal separator removed ("2", "-0.5", "9e-08" never).
+// At most `precision` decimals, trailing zeros and then a bare decimal separator removed ("2", "-0.5";
+// never "-0" or an exponent).
+QString Trimmed(double value, int precision);
+// Trimmed at six decimals: how the range prompts write their bounds.
 QString Bound(double value);
 // nullopt for an empty text or one that is no number in the user's locale.
 std::optional<double> Parse(const QString& text);
