@@ -5,6 +5,7 @@
 #include "CliReconnect.h"
 #include "CliSetTarget.h"
 #include "CliSetting.h"
+#include "CliSilenceNotice.h"
 #include "CliStopSignals.h"
 #include "instrument/report/ConnectMessages.h"
 #include "instrument/report/CsvFile.h"
@@ -133,11 +134,14 @@ int CliCommand::Monitor(const SCliInvocation& invocation)
     CCliReconnect reconnect(invocation.positionals[0], instrument->GetModel(), instrument->GetSerialNumber());
 
     // One row per completed poll cycle, at most one a refresh: a tick that finds no new cycle prints
-    // nothing, so a cached row is never printed twice. The first row waits one refresh too.
+    // only when the row has changed (readings gone stale show "---") or the unit is not answering, so
+    // a live row is never printed twice and a silent unit still shows the time going by.
     const std::string csvPath = invocation.Has("csv") ? invocation.options.at("csv") : "";
     int errors = 0;
     int rows = 0;
     uint64_t shownCycle = 0;
+    std::string shownRow;
+    CCliSilenceNotice silence;
     auto next = Clock::now() + kRefresh;
     while (*count == 0 || rows < *count)
     {
@@ -145,12 +149,18 @@ int CliCommand::Monitor(const SCliInvocation& invocation)
             break;
         // A slow tick is not made up for with a burst of rows.
         next = std::max(next + kRefresh, Clock::now());
-        if (!instrument->IsPortOpen() && !invocation.Has("reconnect"))
-            return Fail(ExitNoInstrument, "the connection to the instrument was lost");
-        if (!instrument->IsPortOpen())
+        // The panels' watch: two failed poll queries in a row end the session.
+        const bool lost = instrument->IsPortOpen() && instrument->GetFailedPolls() > 1;
+        if (lost || !instrument->IsPortOpen())
         {
-            std::printf("The connection to the instrument was lost; waiting for it to come back\n");
+            const std::string why =
+                lost ? ConnectMessages::LostCommunications : "the connection to the instrument was lost";
+            if (!invocation.Has("reconnect"))
+                return Fail(ExitNoInstrument, why);
+            std::printf("%s; waiting for it to come back\n", why.c_str());
             std::fflush(stdout);
+            if (lost)
+                instrument->Disconnect();
             if (!reconnect.Wait(connection, stop))
                 break;
             instrument = &connection.Instrument();
@@ -161,14 +171,14 @@ int CliCommand::Monitor(const SCliInvocation& invocation)
             next = Clock::now() + kRefresh;
             continue;
         }
-        // The panels' watch: two failed poll cycles in a row end the session.
-        if (instrument->GetFailedPolls() > 1)
-            return Fail(ExitNoInstrument, ConnectMessages::LostCommunications);
+        const bool silent = silence.Report(instrument->GetSilentForMs());
         const uint64_t cycle = instrument->GetCompletedCycles();
-        if (cycle == shownCycle)
+        const std::vector<SChannelReadings> readings = channels.Read();
+        const std::string row = ReadingFormat::MonitorLine("", readings);
+        if (cycle == shownCycle && row == shownRow && !silent)
             continue;
         shownCycle = cycle;
-        const std::vector<SChannelReadings> readings = channels.Read();
+        shownRow = row;
         const std::string time = ReadingFormat::IsoTimestamp(std::chrono::system_clock::now());
         if (rows == 0 && !csv.WriteLine(ReadingFormat::CsvHeader(readings)))
             return Fail(ExitFailure, "cannot write " + csvPath + ": " + std::strerror(errno));

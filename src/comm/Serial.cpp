@@ -69,6 +69,12 @@ int CSerial::GetType() const
     return m_channel ? m_channel->GetType() : NoChannel;
 }
 
+int CSerial::GetBaud() const
+{
+    std::lock_guard<std::mutex> guard(m_channelGuard);
+    return m_channel ? m_channel->GetBaud() : 0;
+}
+
 int CSerial::Read(char* buffer, int capacity, int timeoutMs)
 {
     return m_channel ? m_channel->Read(buffer, capacity, timeoutMs) : 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "comm/LinkSilence.h"
 #include "comm/SerialBase.h"
 
 #include <memory>
@@ -24,6 +25,7 @@ public:
     bool Close() override;
     int GetPortNumber() const override;
     int GetType() const override;
+    int GetBaud() const override;
     int Read(char* buffer, int capacity, int timeoutMs) override;
     std::string ReadLine(int timeoutMs) override;
     int Write(const char* buffer, int length) override;
@@ -36,6 +38,9 @@ public:
     bool GetLineFeedEndsLine() const override;
     // The channel's: why its open failed, or why its connection did not come up.
     EOpenFailure GetLastOpenFailure() const override;
+
+    // Whether the unit behind this port answers; the channels of a shared port share one record.
+    virtual CLinkSilence& Silence() { return m_silence; }
 
     virtual LockHandle Lock();
     virtual void Unlock(LockHandle handle);
@@ -55,4 +60,5 @@ protected:
     // Guards only the swap of m_channel against the queries other threads make without the port lock
     // (IsOpen, GetType, ...); it is never held across I/O.
     mutable std::mutex m_channelGuard;
+    CLinkSilence m_silence;
 };

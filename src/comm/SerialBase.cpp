@@ -36,6 +36,11 @@ int CSerialBase::GetPortNumber() const
     return 0;
 }
 
+int CSerialBase::GetBaud() const
+{
+    return 0;
+}
+
 int CSerialBase::GetType() const
 {
     return m_channelType;

@@ -30,6 +30,8 @@ public:
     virtual bool Close() = 0;
     virtual int GetPortNumber() const;
     virtual int GetType() const;
+    // The line's baud rate; 0 for a network connection or a closed channel.
+    virtual int GetBaud() const;
     virtual int Read(char* buffer, int capacity, int timeoutMs) = 0;
     virtual std::string ReadLine(int timeoutMs) = 0;
     virtual int Write(const char* buffer, int length) = 0;

@@ -110,6 +110,7 @@ bool CSerialRS232::OpenPortByName(const std::string& deviceName, int baud)
         m_fd = -1;
         return SetOpenFailure(OpenFailureOfErrno(error));
     }
+    m_baud = baud;
     m_isOpen = true;
     Purge();
     TAMRIX_LOG(ccComm, 1, "COM port %s opened at %d baud.\r\n", deviceName.c_str(), baud);
@@ -150,6 +151,7 @@ bool CSerialRS232::Close()
         m_fd = -1;
         m_isOpen = false;
         m_portNumber = 0;
+        m_baud = 0;
         m_pending.Clear();
         TAMRIX_LOG(ccComm, 1, "COM port closed.\r\n");
     }
@@ -159,6 +161,11 @@ bool CSerialRS232::Close()
 int CSerialRS232::GetPortNumber() const
 {
     return m_portNumber;
+}
+
+int CSerialRS232::GetBaud() const
+{
+    return m_baud;
 }
 
 bool CSerialRS232::CloseIfGone(int error)

@@ -25,6 +25,7 @@ public:
     bool OpenPortByName(const std::string& deviceName, int baud) override;
     bool Close() override;
     int GetPortNumber() const override;
+    int GetBaud() const override;
     // Returns at once with what is queued (at most capacity bytes), bytes kept from the last line first;
     // the time-out is not needed here.
     int Read(char* buffer, int capacity, int timeoutMs) override;
@@ -50,6 +51,7 @@ private:
     bool CloseIfGone(int error);
 
     std::atomic<int> m_portNumber{0};
+    std::atomic<int> m_baud{0};
     int m_fd = -1;
     CLineRemainder m_pending;
 };

@@ -31,6 +31,16 @@ int CSerialRedirector::GetPortNumber() const
     return m_target->GetPortNumber();
 }
 
+int CSerialRedirector::GetBaud() const
+{
+    return m_target->GetBaud();
+}
+
+CLinkSilence& CSerialRedirector::Silence()
+{
+    return m_target->Silence();
+}
+
 int CSerialRedirector::Read(char* buffer, int capacity, int timeoutMs)
 {
     return m_target->Read(buffer, capacity, timeoutMs);

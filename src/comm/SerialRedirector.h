@@ -23,6 +23,8 @@ public:
     bool OpenNetwork(const std::string& host, int tcpPort) override;
     bool Close() override;
     int GetPortNumber() const override;
+    int GetBaud() const override;
+    CLinkSilence& Silence() override;
     int Read(char* buffer, int capacity, int timeoutMs) override;
     std::string ReadLine(int timeoutMs) override;
     int Write(const char* buffer, int length) override;

@@ -1,6 +1,5 @@
-// Cached readings know whether the last completed poll cycle refreshed them: against simulated units
-// whose replies stop being acceptable, every value goes stale after one failed cycle and fresh again
-// after the next good one, and the session's cycle count moves only when a cycle ends.
+// Cached readings know how old they are: against simulated units whose replies stop being acceptable,
+// every value goes stale within its channel's bound and live again after the next good cycle.
 #include "SimInstrument.h"
 #include "instrument/lamp/LPS.h"
 #include "instrument/laser/Laser.h"
@@ -32,32 +31,55 @@ bool CyclesPass(const CInstrBase& instrument, uint64_t cycles)
 }
 } // namespace
 
-TEST(ReadingFreshness, StampsAgainstTheLastCompletedCycle)
+TEST(ReadingFreshness, AValueIsLiveWhileYoungerThanTwoPeriodsAndAMargin)
 {
+    constexpr int64_t ceiling = CReadingFreshness::FastLinkCeilingMs;
     CReadingFreshness freshness;
-    EXPECT_FALSE(freshness.IsFresh(0)) << "nothing is fresh before a poll";
-    freshness.Mark(0);
-    EXPECT_FALSE(freshness.IsFresh(0)) << "a value stored outside a cycle is not a polled one";
+    EXPECT_FALSE(freshness.IsFresh(0, 1000)) << "nothing is live before a poll";
+    freshness.Mark(0, 1000);
+    EXPECT_FALSE(freshness.IsFresh(0, 1000)) << "a value stored outside a cycle is not a polled one";
 
-    freshness.BeginCycle();
-    freshness.Mark(0);
-    freshness.Mark(1);
-    EXPECT_TRUE(freshness.IsFresh(0)) << "refreshed by the running cycle";
-    freshness.EndCycle();
-    EXPECT_TRUE(freshness.IsFresh(0));
+    freshness.BeginCycle(ceiling, 1000);
+    freshness.Mark(0, 1000);
+    freshness.EndCycle(true);
+    EXPECT_EQ(freshness.BoundMs(), ceiling) << "no period measured yet: the link's ceiling";
+    EXPECT_TRUE(freshness.IsFresh(0, 1000 + ceiling));
+    EXPECT_FALSE(freshness.IsFresh(0, 1001 + ceiling));
 
-    freshness.BeginCycle();
-    freshness.Mark(0);
-    EXPECT_TRUE(freshness.IsFresh(1)) << "still from the last completed cycle while the next runs";
-    freshness.EndCycle();
-    EXPECT_TRUE(freshness.IsFresh(0));
-    EXPECT_FALSE(freshness.IsFresh(1)) << "the last completed cycle did not refresh it";
-    EXPECT_EQ(freshness.CompletedCycles(), 2u);
+    // Good cycles every 100 ms: two periods and the margin.
+    for (int64_t start = 1100; start <= 1500; start += 100)
+    {
+        freshness.BeginCycle(ceiling, start);
+        freshness.Mark(0, start);
+        freshness.EndCycle(true);
+    }
+    EXPECT_EQ(freshness.BoundMs(), 200 + CReadingFreshness::MarginMs);
+    EXPECT_TRUE(freshness.IsFresh(0, 1500 + freshness.BoundMs()));
+    EXPECT_FALSE(freshness.IsFresh(0, 1501 + freshness.BoundMs())) << "past its age it is not live";
+
+    // A failed cycle measures nothing; slow cycles never lift the bound past the ceiling.
+    freshness.BeginCycle(ceiling, 1600);
+    freshness.EndCycle(false);
+    freshness.BeginCycle(ceiling, 9000);
+    freshness.EndCycle(true);
+    EXPECT_EQ(freshness.BoundMs(), 200 + CReadingFreshness::MarginMs);
+    freshness.BeginCycle(ceiling, 15000);
+    freshness.EndCycle(true);
+    EXPECT_EQ(freshness.BoundMs(), ceiling);
+    EXPECT_EQ(freshness.CompletedCycles(), 9u);
 
     freshness.Forget();
-    EXPECT_FALSE(freshness.IsFresh(0));
+    EXPECT_FALSE(freshness.IsFresh(0, 15000));
     EXPECT_FALSE(freshness.IsFresh(-1));
     EXPECT_FALSE(freshness.IsFresh(CReadingFreshness::Capacity));
+}
+
+TEST(ReadingFreshness, TheCeilingFollowsTheLinksSpeed)
+{
+    EXPECT_EQ(CReadingFreshness::CeilingForBaud(0), 2000) << "a network link";
+    EXPECT_EQ(CReadingFreshness::CeilingForBaud(38400), 2000);
+    EXPECT_EQ(CReadingFreshness::CeilingForBaud(115200), 2000);
+    EXPECT_EQ(CReadingFreshness::CeilingForBaud(9600), 8000) << "four times the byte time";
 }
 
 TEST(ReadingFreshnessOnSimulator, TecValuesGoStaleWhenACycleFailsAndFreshWhenOneSucceeds)
@@ -77,7 +99,8 @@ TEST(ReadingFreshnessOnSimulator, TecValuesGoStaleWhenACycleFailsAndFreshWhenOne
 
     sim->Faults().wrongChannel = true;
     ASSERT_TRUE(Eventually([&] { return tec.GetFailedPolls() >= 1; }, kWaitMs));
-    EXPECT_FALSE(tec.IsFresh(TecReading::T));
+    const int staleWithin = static_cast<int>(tec.FreshnessBoundMs()) + 100;
+    EXPECT_TRUE(Eventually([&] { return !tec.IsFresh(TecReading::T); }, staleWithin));
     EXPECT_FALSE(tec.IsFresh(TecReading::Output));
     EXPECT_FALSE(tec.IsFresh(TecReading::Mode));
     EXPECT_EQ(tec.GetT(), lastT) << "the cache keeps the last value; freshness tells it apart";
@@ -90,8 +113,7 @@ TEST(ReadingFreshnessOnSimulator, TecValuesGoStaleWhenACycleFailsAndFreshWhenOne
 
     // A value the poll no longer reads is not fresh either.
     tec.SetPollFlags(tec.GetPollFlags() & ~static_cast<uint64_t>(TecPollV));
-    ASSERT_TRUE(CyclesPass(tec, 2));
-    EXPECT_FALSE(tec.IsFresh(TecReading::V));
+    EXPECT_TRUE(Eventually([&] { return !tec.IsFresh(TecReading::V); }, staleWithin));
     EXPECT_TRUE(tec.IsFresh(TecReading::T));
     tec.Disconnect();
 }
@@ -112,7 +134,8 @@ TEST(ReadingFreshnessOnSimulator, SilenceStopsTheCycleCountAndLeavesLaserValuesS
 
     sim->Faults().silent = true;
     ASSERT_TRUE(Eventually([&] { return laser.GetFailedPolls() >= 1; }, kWaitMs));
-    EXPECT_FALSE(laser.IsFresh(LaserPollItem::LDI));
+    EXPECT_TRUE(Eventually([&] { return !laser.IsFresh(LaserPollItem::LDI); },
+                           static_cast<int>(laser.FreshnessBoundMs()) + 100));
     EXPECT_FALSE(laser.IsFresh(LaserPollItem::Output));
     sim->Faults().silent = false;
     ASSERT_TRUE(Eventually([&] { return laser.GetFailedPolls() == 0; }, kWaitMs));
@@ -135,7 +158,8 @@ TEST(ReadingFreshnessOnSimulator, LampSupplyAnswersForItsCurrentAndVoltage)
 
     sim->Faults().garble = true;
     ASSERT_TRUE(Eventually([&] { return lps.GetFailedPolls() >= 1; }, kWaitMs));
-    EXPECT_FALSE(lps.IsFresh(LaserPollItem::LDI));
+    EXPECT_TRUE(Eventually([&] { return !lps.IsFresh(LaserPollItem::LDI); },
+                           static_cast<int>(lps.FreshnessBoundMs()) + 100));
     lps.Disconnect();
 }
 

@@ -180,27 +180,29 @@ TEST_F(TecChannel, AnotherChannelsNumberLeavesEveryCachedValueUnchanged)
     EXPECT_FLOAT_EQ(tec->GetT(), 25.125f);
 }
 
-TEST_F(TecChannel, AGarbledFieldDiscardsTheWholeReplyAndFailsTheCycle)
+TEST_F(TecChannel, AGarbledFieldDiscardsTheWholeReplyAndEachFailedQueryCounts)
 {
     Open();
     fake.Set("T?", "2x.5");
     tec->UpdateStatus(TecPollT | TecPollITE);
     EXPECT_EQ(tec->GetPrecision(TecQuantityITE), 0); // "0.512" came in the same reply
-    EXPECT_EQ(tec->GetFailedPolls(), 1);
-    EXPECT_FALSE(tec->GetUserFlag());
+    EXPECT_FALSE(tec->IsFresh(TecReading::ITE));
+    EXPECT_EQ(tec->GetFailedPolls(), 0) << "the cycle's last query answered and clears the count";
+    EXPECT_FALSE(tec->GetUserFlag()) << "but the cycle did not read everything";
 
-    // The last query succeeding does not hide a failed first one.
-    fake.Set("T?", "25.5");
+    // Two failed queries in a row count two: the connection watch gives up on them.
     fake.Set("COND?", "x");
     tec->UpdateStatus(TecPollT | TecPollV | TecPollCondition);
     EXPECT_EQ(tec->GetFailedPolls(), 2);
     EXPECT_EQ(tec->GetPrecision(TecQuantityV), 0);
-    EXPECT_EQ(tec->GetPrecision(TecQuantityT), 1);
 
+    fake.Set("T?", "25.5");
     fake.Set("COND?", "0");
     tec->UpdateStatus(TecPollT | TecPollV | TecPollCondition);
     EXPECT_EQ(tec->GetFailedPolls(), 0);
     EXPECT_TRUE(tec->GetUserFlag());
+    EXPECT_TRUE(tec->IsFresh(TecReading::T));
+    EXPECT_EQ(tec->GetPrecision(TecQuantityT), 1);
     EXPECT_EQ(tec->GetPrecision(TecQuantityV), 4);
 }
 

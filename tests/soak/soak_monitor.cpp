@@ -1,7 +1,9 @@
 // Soak: a simulated TEC polled the way tamrix-cli monitor polls it while the simulator's faults come
-// and go at random, for a bounded time (seconds, first argument; 60 by default). Checked throughout:
-// every value a monitor row would show is either one the unit really has or "---"; a caller's query
-// while the poll runs is answered with its own reply, never another caller's; nothing crashes.
+// and go at random, for a bounded time (seconds, first argument; 60 by default), freezes and replies
+// later than the time-out among them. Checked throughout: every value a monitor row would show is
+// either one the unit really has or "---", and "---" once the unit has been frozen for longer than the
+// channel's freshness bound; a caller's query while the poll runs is answered with its own reply,
+// never another caller's; nothing crashes.
 // Exit 0 when every check held, 1 otherwise; a summary line either way.
 #include "CliArgs.h"
 #include "CliConnection.h"
@@ -26,8 +28,17 @@ namespace
 using Clock = std::chrono::steady_clock;
 constexpr float kSetPoint = 30.0f; // [°C], set before polling and never changed
 
+constexpr int kTimeoutMs = 300; // short time-outs keep cycles moving while the unit is silent
+
 std::mutex g_reportLock;
 std::atomic<int> g_violations{0};
+// When the unit froze (ms on the steady clock), 0 while it answers.
+std::atomic<int64_t> g_frozenSince{0};
+
+int64_t NowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
+}
 
 void Violation(const std::string& what)
 {
@@ -50,19 +61,27 @@ bool IsSerialReply(const std::string& reply, const std::string& serial)
     return differences <= 1;
 }
 
-// What a monitor row may show for one value: "---", or a value the unit really holds.
-void CheckRow(const SChannelReadings& channel)
+// What a monitor row may show for one value: "---", or a value the unit really holds; only "---" once
+// the unit has been frozen for longer than the bound.
+void CheckRow(const SChannelReadings& channel, int64_t boundMs)
 {
+    const int64_t frozenSince = g_frozenSince.load();
+    // A reply already on its way when the unit froze may still land: some slack for it.
+    const bool mustBeStale = frozenSince != 0 && NowMs() - frozenSince > boundMs + 200;
     for (const SReading& reading : channel.readings)
     {
         const std::string shown = ReadingFormat::ReadingValue(reading);
         if (shown == "---")
             continue;
+        if (mustBeStale)
+            Violation("row shows " + reading.name + " " + shown + " " +
+                      std::to_string(NowMs() - frozenSince) + " ms into a freeze");
         bool plausible = true;
         if (reading.name == "set")
             plausible = std::fabs(reading.value - kSetPoint) < 0.01;
         else if (reading.name == "T")
-            plausible = reading.value > 0.0 && reading.value < 60.0;
+            // Near the set point: a sensor value, a current or a voltage in its place would be far off.
+            plausible = reading.value > 15.0 && reading.value < 45.0;
         else if (reading.name == "output")
             plausible = shown == "off";
         else if (reading.name == "mode")
@@ -80,10 +99,20 @@ void SwitchFaults(SSimFaults& faults, std::mt19937& random)
     faults.garble = false;
     faults.wrongChannel = false;
     faults.delayMs = 0;
-    switch (std::uniform_int_distribution<int>(0, 7)(random))
+    g_frozenSince = 0;
+    switch (std::uniform_int_distribution<int>(0, 9)(random))
     {
     case 0:
         faults.silent = true;
+        break;
+    case 7:
+        // A frozen unit: it takes nothing in and says nothing from now on.
+        faults.silent = true;
+        g_frozenSince = NowMs();
+        break;
+    case 8:
+        // Later than the time-out: every reply arrives while the program waits for another.
+        faults.delayMs = std::uniform_int_distribution<int>(kTimeoutMs + 50, 3 * kTimeoutMs)(random);
         break;
     case 1:
         faults.dropEvery = std::uniform_int_distribution<int>(2, 5)(random);
@@ -132,8 +161,8 @@ int main(int argc, char** argv)
         return 1;
     }
     const std::string serial = instrument.GetSerialNumber();
-    // Short time-outs keep cycles moving while the unit is silent.
-    instrument.SetDefaultTimeout(300);
+    instrument.SetDefaultTimeout(kTimeoutMs);
+    const CTEC& tec = *channels.tecs[0].channel;
     instrument.StartBackgroundThread(0);
 
     const auto end = Clock::now() + std::chrono::seconds(seconds);
@@ -145,8 +174,9 @@ int main(int argc, char** argv)
         {
             while (!done)
             {
+                const int64_t bound = tec.FreshnessBoundMs();
                 for (const SChannelReadings& channel : channels.Read())
-                    CheckRow(channel);
+                    CheckRow(channel, bound);
                 ++rows;
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
             }
@@ -168,8 +198,10 @@ int main(int argc, char** argv)
     {
         SwitchFaults(sim->Faults(), random);
         ++switches;
-        std::this_thread::sleep_for(
-            std::chrono::milliseconds(std::uniform_int_distribution<int>(200, 1500)(random)));
+        // A freeze lasts long enough for the readings to age out.
+        const bool frozen = g_frozenSince != 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(
+            std::uniform_int_distribution<int>(frozen ? 1000 : 200, frozen ? 3000 : 1500)(random)));
     }
     SwitchFaults(sim->Faults(), random);
     sim->Faults().silent = false;

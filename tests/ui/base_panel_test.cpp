@@ -172,8 +172,17 @@ void BasePanelTest::twoFailedPollsDisconnect()
     QVERIFY(unit);
     auto panel = MakePanel();
     QVERIFY(ConnectAndWait(*panel, unit->descriptor));
-    // Short time-outs, so the two failed cycles come within seconds.
+    // Short time-outs, so the two failed queries come within seconds.
     panel->GetInstrument()->SetDefaultTimeout(100);
+    unit->sim->Faults().silent = true;
+    // Said from the first unanswered query, and unsaid when the unit answers again.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        panel->findChild<QLabel*>("statusLine")->text().startsWith("No answer from the instrument for "),
+        2000);
+    unit->sim->Faults().silent = false;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        panel->findChild<QLabel*>("statusLine")->text().startsWith("Connected to K760, S/N "), 5000);
+    QVERIFY(panel->IsConnected());
     unit->sim->Faults().silent = true;
     QTRY_VERIFY_WITH_TIMEOUT(!panel->IsConnected(), 30000);
     QCOMPARE(m_prompter.messages, QStringList{PanelMessages::LostCommunications});

@@ -46,6 +46,8 @@ const char* CHomiePublisher::StateName(EState state)
         return "ready";
     case EState::Disconnected:
         return "disconnected";
+    case EState::Alert:
+        return "alert";
     }
     return "init";
 }

@@ -21,7 +21,8 @@ public:
     {
         Init,
         Ready,
-        Disconnected
+        Disconnected,
+        Alert // connected, but the unit does not answer or its readings are not current
     };
     // nodeId, propertyId, payload; runs on the network thread.
     using SetHandler = std::function<void(const std::string&, const std::string&, const std::string&)>;

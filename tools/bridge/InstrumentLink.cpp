@@ -3,6 +3,7 @@
 #include "CliSetting.h"
 #include "HomiePayload.h"
 #include "PortWatcher.h"
+#include "instrument/report/ConnectMessages.h"
 #include "instrument/session/InstrBase.h"
 
 #include <cstdio>
@@ -16,6 +17,14 @@ using std::chrono::milliseconds;
 // broker soon after the poll that read it, yet never more than once per poll.
 constexpr milliseconds kSample{20};
 constexpr int kPollPeriodMs = 500;
+
+std::string AlertText(bool fresh, int64_t silentMs)
+{
+    if (fresh)
+        return "the instrument answers again";
+    return silentMs > 0 ? ConnectMessages::NoAnswerFor(silentMs)
+                        : "the instrument's readings are not current";
+}
 constexpr milliseconds kRetryMin{1000};
 constexpr milliseconds kRetryMax{30000};
 constexpr milliseconds kRescan{1000};
@@ -145,6 +154,7 @@ void CInstrumentLink::Serve()
 {
     CInstrBase& instrument = m_connection->Instrument();
     bool ready = false;
+    bool alert = false; // was ready, then not
     while (!Pause(kSample))
     {
         CarryOutSets();
@@ -159,13 +169,27 @@ void CInstrumentLink::Serve()
             Report("instrument error " + error);
             m_publisher->Event(CInstrumentModel::InstrumentNode, CInstrumentModel::ErrorProperty, error);
         }
-        // Only what a whole, successful poll cycle read is published.
-        if (!instrument.IsFirstCycleDone() || !m_instrumentModel->Fresh())
-            continue;
-        Publish(Clock::now());
-        if (!ready)
-            m_publisher->SetState(CHomiePublisher::EState::Ready);
-        ready = true;
+        // The panels' watch: two failed poll queries in a row end the session; the link then looks for
+        // the unit again.
+        if (m_instrumentModel->Lost())
+        {
+            m_publisher->SetState(CHomiePublisher::EState::Disconnected);
+            Report(std::string(ConnectMessages::LostCommunications) + " (" + m_descriptor + ")");
+            return;
+        }
+        // A unit that stops answering or whose poll fails is not ready; what it read lately still is
+        // published, each value only while it is current.
+        const bool fresh = instrument.IsFirstCycleDone() && m_instrumentModel->Fresh();
+        if (fresh != ready)
+        {
+            m_publisher->SetState(fresh ? CHomiePublisher::EState::Ready : CHomiePublisher::EState::Alert);
+            if (!fresh || alert)
+                Report(AlertText(fresh, instrument.GetSilentForMs()) + " (" + m_descriptor + ")");
+            alert = !fresh;
+        }
+        ready = fresh;
+        if (instrument.IsFirstCycleDone())
+            Publish(Clock::now());
     }
 }
 

@@ -103,20 +103,24 @@ void CInstrumentModel::AddTec(const SChannel<CTEC>& channel, bool settable, std:
         { return ReadingFormat::Number((tec.*get)(false), tec.GetPrecision(quantity)); };
     };
     const SCliSetTarget target{&tec, nullptr};
-    auto add = [&](const char* id, std::function<std::string()> read, const char* setting) {
-        m_entries.push_back({nodeId, id, std::move(read), setting, target, Identity});
+    // Only what the poll has read lately is published: a value past its age reads as no value.
+    auto add = [&](const char* id, TecReading item, std::function<std::string()> read, const char* setting)
+    {
+        auto live = [&tec, item, read = std::move(read)] { return tec.IsFresh(item) ? read() : "---"; };
+        m_entries.push_back({nodeId, id, std::move(live), setting, target, Identity});
     };
-    add("t", reading(&CTEC::GetT, TecQuantityT), "");
-    add("r", reading(&CTEC::GetR, TecQuantityR), "");
-    add("ite", plain(&CTEC::GetITE, TecQuantityITE), "");
-    add("v", plain(&CTEC::GetV, TecQuantityV), "");
-    add("t-set", number(&CTEC::GetTSetPoint, TecQuantityT), "tec.t");
-    add("r-set", number(&CTEC::GetRSetPoint, TecQuantityR), "tec.r");
-    add("ite-set", number(&CTEC::GetITESetPoint, TecQuantityITE), "tec.ite");
+    add("t", TecReading::T, reading(&CTEC::GetT, TecQuantityT), "");
+    add("r", TecReading::R, reading(&CTEC::GetR, TecQuantityR), "");
+    add("ite", TecReading::ITE, plain(&CTEC::GetITE, TecQuantityITE), "");
+    add("v", TecReading::V, plain(&CTEC::GetV, TecQuantityV), "");
+    add("t-set", TecReading::TSet, number(&CTEC::GetTSetPoint, TecQuantityT), "tec.t");
+    add("r-set", TecReading::RSet, number(&CTEC::GetRSetPoint, TecQuantityR), "tec.r");
+    add("ite-set", TecReading::ITESet, number(&CTEC::GetITESetPoint, TecQuantityITE), "tec.ite");
     add(
-        "mode", [&tec] { return ModeNames::Tec(tec.GetMode(false)); }, "tec.mode");
+        "mode", TecReading::Mode, [&tec] { return ModeNames::Tec(tec.GetMode(false)); }, "tec.mode");
     add(
-        "output", [&tec] { return std::string(tec.GetOutput(false) ? "true" : "false"); }, "tec.output");
+        "output", TecReading::Output, [&tec] { return std::string(tec.GetOutput(false) ? "true" : "false"); },
+        "tec.output");
 }
 
 void CInstrumentModel::AddLaser(const SChannel<CLaser>& channel, bool settable,
@@ -140,22 +144,25 @@ void CInstrumentModel::AddLaser(const SChannel<CLaser>& channel, bool settable,
         return [&laser, get, mode]
         { return ReadingFormat::Number((laser.*get)(), laser.GetPrecision(mode)); };
     };
-    auto add = [&](SHomieProperty property, std::function<std::string()> read, const char* setting)
+    // Only what the poll has read lately is published: a value past its age reads as no value.
+    auto add = [&](SHomieProperty property, LaserPollItem item, std::function<std::string()> read,
+                   const char* setting)
     {
-        m_entries.push_back({nodeId, property.id, std::move(read), setting, target, Identity});
+        auto live = [&laser, item, read = std::move(read)] { return laser.IsFresh(item) ? read() : "---"; };
+        m_entries.push_back({nodeId, property.id, std::move(live), setting, target, Identity});
         node.properties.push_back(std::move(property));
     };
     if (lamp)
     {
-        add(Reading("i", "current", "A"), reading(&CLaser::GetLDI, LaserModeICW), "");
-        add(Reading("v", "voltage", "V"), reading(&CLaser::GetLDV, LaserModeLDV), "");
-        add(SetPoint("i-set", "current set point", "A", settable),
+        add(Reading("i", "current", "A"), LaserPollItem::LDI, reading(&CLaser::GetLDI, LaserModeICW), "");
+        add(Reading("v", "voltage", "V"), LaserPollItem::LDV, reading(&CLaser::GetLDV, LaserModeLDV), "");
+        add(SetPoint("i-set", "current set point", "A", settable), LaserPollItem::LDISet,
             setPoint(&CLaser::GetLDISetPoint, LaserModeICW), "las.ldi");
-        add(SetPoint("v-set", "voltage set point", "V", settable),
+        add(SetPoint("v-set", "voltage set point", "V", settable), LaserPollItem::LDVSet,
             setPoint(&CLaser::GetLDVSetPoint, LaserModeLDV), "las.ldv");
         // A lamp supply calls its two modes I and V; the setter knows them as ICW and LDV.
         add(
-            {"mode", "mode", Type::Enum, "I,V", {}, settable, true},
+            {"mode", "mode", Type::Enum, "I,V", {}, settable, true}, LaserPollItem::Mode,
             [&laser]
             {
                 const int mode = laser.GetMode(false);
@@ -166,17 +173,21 @@ void CInstrumentModel::AddLaser(const SChannel<CLaser>& channel, bool settable,
     }
     else
     {
-        add(Reading("ldi", "diode current", "mA"), reading(&CLaser::GetLDI, LaserModeICW), "");
-        add(Reading("ldv", "diode voltage", "V"), reading(&CLaser::GetLDV, LaserModeLDV), "");
-        add(Reading("mdi", "photodiode current", "µA"), reading(&CLaser::GetMDI, LaserModeMDI), "");
-        add(Reading("mdp", "photodiode power", "mW"), reading(&CLaser::GetMDP, LaserModeMDP), "");
-        add(SetPoint("ldi-set", "diode current set point", "mA", settable),
+        add(Reading("ldi", "diode current", "mA"), LaserPollItem::LDI, reading(&CLaser::GetLDI, LaserModeICW),
+            "");
+        add(Reading("ldv", "diode voltage", "V"), LaserPollItem::LDV, reading(&CLaser::GetLDV, LaserModeLDV),
+            "");
+        add(Reading("mdi", "photodiode current", "µA"), LaserPollItem::MDI,
+            reading(&CLaser::GetMDI, LaserModeMDI), "");
+        add(Reading("mdp", "photodiode power", "mW"), LaserPollItem::MDP,
+            reading(&CLaser::GetMDP, LaserModeMDP), "");
+        add(SetPoint("ldi-set", "diode current set point", "mA", settable), LaserPollItem::LDISet,
             setPoint(&CLaser::GetLDISetPoint, LaserModeICW), "las.ldi");
-        add(SetPoint("ldv-set", "diode voltage set point", "V", settable),
+        add(SetPoint("ldv-set", "diode voltage set point", "V", settable), LaserPollItem::LDVSet,
             setPoint(&CLaser::GetLDVSetPoint, LaserModeLDV), "las.ldv");
-        add(SetPoint("mdi-set", "photodiode current set point", "µA", settable),
+        add(SetPoint("mdi-set", "photodiode current set point", "µA", settable), LaserPollItem::MDISet,
             setPoint(&CLaser::GetMDISetPoint, LaserModeMDI), "las.mdi");
-        add(SetPoint("mdp-set", "photodiode power set point", "mW", settable),
+        add(SetPoint("mdp-set", "photodiode power set point", "mW", settable), LaserPollItem::MDPSet,
             setPoint(&CLaser::GetMDPSetPoint, LaserModeMDP), "las.mdp");
         std::string modes;
         for (int mode = LaserModeICW; mode <= LaserModeLDV; ++mode)
@@ -188,11 +199,11 @@ void CInstrumentModel::AddLaser(const SChannel<CLaser>& channel, bool settable,
         if (modes.empty())
             modes = "ICW,IHBW,PULSE,TRIG,BURST,MDI,MDP,LDV";
         add(
-            {"mode", "mode", Type::Enum, modes, {}, settable, true},
+            {"mode", "mode", Type::Enum, modes, {}, settable, true}, LaserPollItem::Mode,
             [&laser] { return ModeNames::Laser(laser.GetMode(false)); }, "las.mode");
     }
     add(
-        {"output", "output", Type::Boolean, {}, {}, settable, true},
+        {"output", "output", Type::Boolean, {}, {}, settable, true}, LaserPollItem::Output,
         [&laser] { return std::string(laser.GetOutput(false) ? "true" : "false"); }, "las.output");
     nodes.push_back(std::move(node));
 }
@@ -201,10 +212,20 @@ bool CInstrumentModel::Fresh() const
 {
     for (CInstrBase* session : m_channels.Sessions(m_instrument))
     {
-        if (session->GetFailedPolls() != 0)
+        if (session->GetFailedPolls() != 0 || session->GetSilentForMs() > 0)
             return false;
     }
     return true;
+}
+
+bool CInstrumentModel::Lost() const
+{
+    for (CInstrBase* session : m_channels.Sessions(m_instrument))
+    {
+        if (session->GetFailedPolls() > 1)
+            return true;
+    }
+    return false;
 }
 
 std::vector<CInstrumentModel::SValue> CInstrumentModel::Read() const

@@ -32,8 +32,10 @@ public:
     CInstrumentModel(CInstrBase& instrument, const std::string& descriptor, bool settable);
 
     const CHomieDevice& Device() const { return m_device; }
-    // True when the last poll cycle of the instrument and of every channel succeeded.
+    // True when the last poll queries of the instrument and of every channel succeeded and it answers.
     bool Fresh() const;
+    // True when the instrument or a channel failed two poll queries in a row: the connection is lost.
+    bool Lost() const;
     // The values of the last poll cycle; a reading without a value is left out.
     std::vector<SValue> Read() const;
     // The setting name and value a set request becomes ("tec.t", "30.5"), and the channel it goes to.

@@ -5,6 +5,7 @@
 #include "instrument/valuebags/ValuesBagEEX510.h"
 
 #include <algorithm>
+#include <functional>
 
 CX510::CX510()
 {
@@ -73,28 +74,24 @@ std::string CX510::GetCommandPrefix() const
 
 bool CX510::PollHook1(uint64_t pollFlags)
 {
-    CTEC::PollHook1(pollFlags);
-    RecordSideResult(m_tecFailedPolls);
+    PollSide(m_tecFailedPolls, [this, pollFlags] { CTEC::PollHook1(pollFlags); });
     return true;
 }
 
 bool CX510::PollHook2(uint64_t pollFlags)
 {
-    CLaser::PollHook2(pollFlags);
-    RecordSideResult(m_laserFailedPolls);
+    PollSide(m_laserFailedPolls, [this, pollFlags] { CLaser::PollHook2(pollFlags); });
     return true;
 }
 
-void CX510::RecordSideResult(std::atomic<int>& sideFailedPolls)
+void CX510::PollSide(std::atomic<int>& sideFailedPolls, const std::function<void()>& poll)
 {
-    // Each family's poll leaves 0 after a good cycle and a raised count after a failed one; a cycle cut
-    // short by a stop request leaves the count as it was, so it is not the side's result.
-    if (IsStopRequested())
-        return;
-    if (GetFailedPolls() == 0)
-        sideFailedPolls.store(0);
-    else
-        sideFailedPolls.fetch_add(1);
+    // Each family counts its own failed queries from where its side left off; the unit's count is the
+    // worse side's. A poll cut short by a stop request is not the side's result.
+    SetFailedPolls(sideFailedPolls.load());
+    poll();
+    if (!IsStopRequested())
+        sideFailedPolls.store(GetFailedPolls());
     SetFailedPolls(std::max(m_tecFailedPolls.load(), m_laserFailedPolls.load()));
 }
 

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // One laser channel and one TEC channel in one unit: one identity, one port, one session (both families
@@ -60,7 +61,7 @@ protected:
     bool RefreshTecSide();
 
 private:
-    void RecordSideResult(std::atomic<int>& sideFailedPolls);
+    void PollSide(std::atomic<int>& sideFailedPolls, const std::function<void()>& poll);
 
     std::atomic<int> m_tecFailedPolls{0};
     std::atomic<int> m_laserFailedPolls{0};

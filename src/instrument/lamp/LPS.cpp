@@ -422,13 +422,12 @@ std::string CLPS::GetCommandPrefix() const
 bool CLPS::UpdateStatus(uint64_t pollFlags)
 {
     const auto upper = static_cast<uint32_t>(pollFlags >> 32);
-    m_freshness.BeginCycle();
+    m_freshness.BeginCycle(FreshnessCeilingMs());
     const std::string reply = QueryDirect(LpsProtocol::PollQuery(upper));
     const auto parsed = LpsProtocol::ParsePollReply(upper, reply);
-    if (!parsed)
+    if (!CountPollQuery(parsed.has_value()))
     {
-        m_freshness.EndCycle();
-        SetFailedPolls(GetFailedPolls() + 1);
+        m_freshness.EndCycle(false);
         m_missingData.Failed();
         return false;
     }
@@ -436,8 +435,7 @@ bool CLPS::UpdateStatus(uint64_t pollFlags)
         m_errors.Add(parsed->errorNumber);
     for (const auto& field : parsed->fields)
         ApplyPollField(field);
-    m_freshness.EndCycle();
-    SetFailedPolls(0);
+    m_freshness.EndCycle(true);
     m_missingData.Ended();
     m_userFlag.store(true);
     const int pending = m_lampPendingMode.load(std::memory_order_relaxed);

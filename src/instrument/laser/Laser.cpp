@@ -923,31 +923,24 @@ bool CLaser::UpdateStatus(uint64_t pollFlags)
     const auto upper = static_cast<uint32_t>(pollFlags >> 32);
     const std::vector<std::string> queries = LaserProtocol::PollQueries(upper);
     std::vector<std::string> fields;
-    m_freshness.BeginCycle();
+    m_freshness.BeginCycle(FreshnessCeilingMs());
     const bool answered = QueryList(queries, fields, false, true);
     const auto reply = answered ? LaserProtocol::ParsePollReply(upper, fields) : std::nullopt;
+    const bool accepted = CountPollQuery(reply && IsOwnChannel(reply->channel));
+    if (accepted)
+        for (const auto& value : reply->values)
+            ApplyPollValue(value);
+    m_freshness.EndCycle(accepted);
     // A cycle cut short by a stop request says nothing about the instrument.
     if (!answered && IsStopRequested())
         return false;
     if (!reply)
     {
-        m_freshness.EndCycle();
-        SetFailedPolls(GetFailedPolls() + 1);
         m_missingData.Failed();
         return false;
     }
-    if (!IsOwnChannel(reply->channel))
-    {
-        SetFailedPolls(GetFailedPolls() + 1);
-    }
-    else
-    {
-        for (const auto& value : reply->values)
-            ApplyPollValue(value);
-        SetFailedPolls(0);
+    if (accepted)
         m_missingData.Ended();
-    }
-    m_freshness.EndCycle();
     m_userFlag.store(true);
     ApplyPendingMode();
     return true;

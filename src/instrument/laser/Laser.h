@@ -244,6 +244,8 @@ public:
     // before the first cycle, for a value the poll flags leave out and after a cycle that failed to
     // refresh it. A lamp supply answers for its current as LDI and its voltage as LDV.
     virtual bool IsFresh(LaserPollItem item) const { return m_freshness.IsFresh(static_cast<int>(item)); }
+    // The age up to which the channel's polled values count as live.
+    int64_t FreshnessBoundMs() const { return m_freshness.BoundMs(); }
     // Writes NoValue into every cached reading and set point and empties the histories.
     virtual void ResetLaserState();
 

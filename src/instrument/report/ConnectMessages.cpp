@@ -18,3 +18,8 @@ std::string ConnectMessages::OpenFailure(const PortDescriptor& descriptor, EOpen
     return "Could not open COM port " + descriptor.first + ": " +
            DescribeOpenFailure(failure == EOpenFailure::None ? EOpenFailure::Other : failure) + ".";
 }
+
+std::string ConnectMessages::NoAnswerFor(long long silentMs)
+{
+    return "No answer from the instrument for " + std::to_string(silentMs / 1000) + " s";
+}

@@ -21,6 +21,9 @@ inline constexpr const char* CouldNotConnect =
     "Could not connect to instrument. The port was in use, or no instrument was detected. Ensure the "
     "instrument is on and connected, and that no other program has the port open.";
 
+// Said while a connected unit leaves its queries unanswered, counted from the first of them.
+std::string NoAnswerFor(long long silentMs);
+
 // Why a port descriptor could not be opened: the network texts name the cause, a serial port in use
 // keeps the system's own text, other serial failures say what they are.
 std::string OpenFailure(const PortDescriptor& descriptor, EOpenFailure failure);

@@ -5,6 +5,7 @@
 #include "instrument/session/ErrorTable.h"
 #include "instrument/session/HexBytes.h"
 #include "instrument/session/Identification.h"
+#include "instrument/session/ReadingFreshness.h"
 #include "instrument/valuebags/ValuesBag.h"
 
 #include <algorithm>
@@ -152,9 +153,29 @@ std::string CInstrBase::QueryDirect(std::string_view command, int timeoutMs)
     if (!IsPortOpen())
         return {};
     m_port->Purge();
+    const int64_t sentAt = CLinkSilence::NowMs();
     if (!CommandRaw(command))
         return {};
-    return m_port->ReadLine(EffectiveTimeout(timeoutMs));
+    std::string reply = m_port->ReadLine(EffectiveTimeout(timeoutMs));
+    if (reply.empty())
+        m_port->Silence().Unanswered(sentAt);
+    else
+        m_port->Silence().Answered();
+    return reply;
+}
+
+int64_t CInstrBase::FreshnessCeilingMs() const
+{
+    return CReadingFreshness::CeilingForBaud(m_port->GetBaud());
+}
+
+bool CInstrBase::CountPollQuery(bool accepted)
+{
+    if (accepted)
+        m_failedPolls.store(0);
+    else if (!IsStopRequested())
+        m_failedPolls.fetch_add(1);
+    return accepted;
 }
 
 bool CInstrBase::CommandChecked(std::string_view command, bool reportErrors)

@@ -159,6 +159,10 @@ public:
     void SetSerialMismatch(bool mismatch) { m_serialMismatch.store(mismatch); }
     int GetFailedPolls() const { return m_failedPolls.load(); }
     void SetFailedPolls(int count) { m_failedPolls.store(count); }
+    // How long the unit has left queries unanswered, from the first of them; 0 while it answers.
+    int64_t GetSilentForMs() const { return m_port->Silence().SilentForMs(); }
+    // The most a polled reading may age on this link and still count as live.
+    int64_t FreshnessCeilingMs() const;
     int GetActivity() const { return m_activity.load(); }
     int GetDefaultTimeout() const { return m_defaultTimeoutMs.load(); }
     void SetDefaultTimeout(int timeoutMs) { m_defaultTimeoutMs.store(timeoutMs); }
@@ -188,6 +192,9 @@ protected:
     void ClearIdentityTexts();
     // Logs an identification reply that is not in the form expected; answers false for Identify.
     bool RefuseIdentityReply(const char* query, const std::string& reply);
+    // One poll query's outcome in failedPolls: an accepted reply clears the count, a failure adds one
+    // (a query cut short by a stop request says nothing about the unit). Answers accepted.
+    bool CountPollQuery(bool accepted);
 
     CErrorList m_errors;
     std::unique_ptr<CValuesBag> m_valueBag;

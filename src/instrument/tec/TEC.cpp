@@ -1215,28 +1215,20 @@ bool CTEC::PollHook1(uint64_t pollFlags)
 
 void CTEC::UpdateStatus(uint32_t flags)
 {
-    // failedPolls counts failed cycles: one query of the three failing fails the cycle, so that a
-    // good last query never hides readings that have stopped coming.
-    m_freshness.BeginCycle();
-    bool accepted = PollStatus(flags);
+    // Each of the cycle's queries counts on its own, so a silent unit is given up after two of them
+    // (with their retries) rather than two whole cycles.
+    m_freshness.BeginCycle(FreshnessCeilingMs());
+    bool accepted = CountPollQuery(PollStatus(flags));
     if (!TecProtocol::SensorQueryParts(flags, GetSensorCount()).empty())
     {
-        accepted = PollSensors(flags) && accepted;
+        accepted = CountPollQuery(PollSensors(flags)) && accepted;
     }
-    accepted = PollOutput(flags) && accepted;
+    accepted = CountPollQuery(PollOutput(flags)) && accepted;
+    m_freshness.EndCycle(accepted);
     // A cycle cut short by a stop request says nothing about the instrument.
     if (!accepted && IsStopRequested())
     {
         return;
-    }
-    m_freshness.EndCycle();
-    if (accepted)
-    {
-        SetFailedPolls(0);
-    }
-    else
-    {
-        m_failedPolls.fetch_add(1);
     }
     // Tells the panel that a cycle has finished with fresh values.
     m_userFlag.store(accepted);

@@ -56,6 +56,8 @@ public:
     // before the first cycle, for a value the poll flags leave out and after a cycle that failed to
     // refresh it. sensor (-1: the active one) matters for T and R only.
     virtual bool IsFresh(TecReading reading, int sensor = -1) const;
+    // The age up to which the channel's polled values count as live.
+    int64_t FreshnessBoundMs() const { return m_freshness.BoundMs(); }
 
     // The set point of the current mode; an unknown mode sets nothing and reads NoValue.
     virtual bool SetSetPoint(float value);

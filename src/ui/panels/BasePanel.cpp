@@ -503,9 +503,10 @@ void CBasePanel::CompleteConnect()
     m_instrument->StartBackgroundThread(WatchPeriodMs);
     m_watchTimer.start(WatchPeriodMs);
     m_connectButton->setText("Disconnect");
-    m_status->setText(QString("Connected to %1, S/N %2")
+    m_connectedText = QString("Connected to %1, S/N %2")
                           .arg(QString::fromLatin1(m_instrument->GetModel().c_str()),
-                               QString::fromLatin1(m_instrument->GetSerialNumber().c_str())));
+                               QString::fromLatin1(m_instrument->GetSerialNumber().c_str()));
+    m_status->setText(m_connectedText);
     EndConnecting(true);
 }
 
@@ -605,12 +606,23 @@ void CBasePanel::OnWatchTick()
         return;
     Refresh();
     FitToContent();
+    ShowLinkState();
     if (m_instrument->GetSerialMismatch())
         ReportWatchFailure(PanelMessages::SerialMismatch);
     else if (m_instrument->GetFailedPolls() >= 2)
         ReportWatchFailure(PanelMessages::LostCommunications);
     else if (!m_instrument->IsPortOpen())
         ReportWatchFailure(PanelMessages::UnexpectedDisconnect);
+}
+
+void CBasePanel::ShowLinkState()
+{
+    // Said from the first unanswered query on, so nobody mistakes the last readings for live ones.
+    const int64_t silentMs = m_instrument->GetSilentForMs();
+    const QString text =
+        silentMs > 0 ? QString::fromStdString(ConnectMessages::NoAnswerFor(silentMs)) : m_connectedText;
+    if (m_status->text() != text)
+        m_status->setText(text);
 }
 
 void CBasePanel::ReportWatchFailure(const QString& text)

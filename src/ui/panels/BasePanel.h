@@ -135,6 +135,8 @@ private:
     void CompleteConnect();
     void SetConnectingLook(bool connecting);
     void ReportWatchFailure(const QString& text);
+    // The status line: connected, or how long the unit has not answered.
+    void ShowLinkState();
     void SetShowLogBold(bool bold);
     void FitToContent();
 
@@ -169,6 +171,7 @@ private:
     QPushButton* m_connectButton = nullptr;
     QCheckBox* m_autoCheck = nullptr;
     QLabel* m_status = nullptr;
+    QString m_connectedText; // what the status line says while the unit answers
     QGroupBox* m_errorGroup = nullptr;
     QPushButton* m_showLogButton = nullptr;
     QLabel* m_lastErrorText = nullptr;

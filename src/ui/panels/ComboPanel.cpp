@@ -135,18 +135,18 @@ void CComboPanel::FeedTrend()
                             {"T [\u00b0C]", QColor(200, 130, 0)},
                             {"TEC set point [\u00b0C]", QColor(40, 150, 60)}});
     }
-    if (point.reading)
-        m_tools->Append(0, *point.reading);
-    if (point.setPoint)
-        m_tools->Append(1, *point.setPoint);
+    m_tools->Append(0, point.reading);
+    m_tools->Append(1, point.setPoint);
     if (!m_tec)
         return;
     const float t = m_tec->GetT();
-    if (ReadingState::IsKnown(t, m_tec->IsFresh(TecReading::T)))
-        m_tools->Append(2, t);
+    m_tools->Append(2, ReadingState::IsKnown(t, m_tec->IsFresh(TecReading::T)) ? std::optional<double>(t)
+                                                                               : std::nullopt);
     // The TEC set point shares the axis only while it is a temperature.
-    if (m_tecBlock->CachedMode() == TecModeT && ReadingState::IsKnown(*m_tec, m_tecBlock->CachedSetPoint()))
-        m_tools->Append(3, m_tecBlock->CachedSetPoint());
+    const float set = m_tecBlock->CachedSetPoint();
+    const bool setKnown = m_tecBlock->CachedMode() == TecModeT && ReadingState::IsKnown(*m_tec, set) &&
+                          m_tec->IsFresh(TecReading::TSet);
+    m_tools->Append(3, setKnown ? std::optional<double>(set) : std::nullopt);
 }
 
 void CComboPanel::OnSetPoint()

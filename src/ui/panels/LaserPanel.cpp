@@ -65,10 +65,8 @@ void CLaserPanel::FeedTrend()
             m_tools->SetSeries({{QString("%1 [%2]").arg(point.quantity, point.unit), QColor(200, 40, 40)},
                                 {QString("Set point [%1]").arg(point.unit), QColor(40, 90, 200)}});
     }
-    if (point.reading)
-        m_tools->Append(0, *point.reading);
-    if (point.setPoint)
-        m_tools->Append(1, *point.setPoint);
+    m_tools->Append(0, point.reading);
+    m_tools->Append(1, point.setPoint);
 }
 
 void CLaserPanel::OnSetPoint()

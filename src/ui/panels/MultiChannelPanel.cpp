@@ -366,8 +366,7 @@ void CMultiChannelPanel::FeedTrend()
         m_tools->SetSeries(series);
     }
     for (size_t i = 0; i < values.size(); ++i)
-        if (values[i])
-            m_tools->Append(static_cast<int>(i), *values[i]);
+        m_tools->Append(static_cast<int>(i), values[i]);
 }
 
 void CMultiChannelPanel::Disconnect()

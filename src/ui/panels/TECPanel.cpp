@@ -88,11 +88,14 @@ void CTECPanel::FeedTrend()
 {
     const double now = static_cast<double>(QDateTime::currentMSecsSinceEpoch());
     const float t = m_tec->GetT();
-    if (ReadingState::IsKnown(t, m_tec->IsFresh(TecReading::T)))
-        m_trend->Append(m_tSeries, now, t);
+    m_trend->Plot(m_tSeries, now,
+                  ReadingState::IsKnown(t, m_tec->IsFresh(TecReading::T)) ? std::optional<double>(t)
+                                                                          : std::nullopt);
     // The set point shares the axis only while it is a temperature.
-    if (m_block->CachedMode() == TecModeT && ReadingState::IsKnown(*m_tec, m_block->CachedSetPoint()))
-        m_trend->Append(m_setSeries, now, m_block->CachedSetPoint());
+    const float set = m_block->CachedSetPoint();
+    const bool setKnown = m_block->CachedMode() == TecModeT && ReadingState::IsKnown(*m_tec, set) &&
+                          m_tec->IsFresh(TecReading::TSet);
+    m_trend->Plot(m_setSeries, now, setKnown ? std::optional<double>(set) : std::nullopt);
 }
 
 void CTECPanel::OnSetPoint()

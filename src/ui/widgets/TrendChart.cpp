@@ -4,6 +4,8 @@
 #include <QChartView>
 #include <QDateTime>
 #include <QDateTimeAxis>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QVBoxLayout>
 #include <QValueAxis>
@@ -13,7 +15,14 @@
 
 namespace
 {
+// A point that breaks the line: the program could not vouch for the value there.
+bool IsBreak(const CTrendBuffer::SPoint& point)
+{
+    return std::isnan(point.value);
+}
+
 // Min/max per column: a curve with many more points than pixels looks the same with two per column.
+// A column that holds a break keeps it, after its values, so a gap never closes at any zoom.
 QList<QPointF> ForDisplay(const std::vector<CTrendBuffer::SPoint>& points, int columns)
 {
     QList<QPointF> out;
@@ -26,21 +35,50 @@ QList<QPointF> ForDisplay(const std::vector<CTrendBuffer::SPoint>& points, int c
             out.append({point.time, point.value});
         return out;
     }
-    out.reserve(static_cast<qsizetype>(2 * (count / perColumn + 1)));
+    out.reserve(static_cast<qsizetype>(3 * (count / perColumn + 1)));
     for (size_t start = 0; start < count; start += perColumn)
     {
-        const size_t end = std::min(count, start + perColumn);
-        auto [low, high] =
-            std::minmax_element(points.begin() + static_cast<std::ptrdiff_t>(start),
-                                points.begin() + static_cast<std::ptrdiff_t>(end),
-                                [](const auto& a, const auto& b) { return a.value < b.value; });
-        const auto& first = low->time <= high->time ? *low : *high;
-        const auto& second = low->time <= high->time ? *high : *low;
-        out.append({first.time, first.value});
-        if (&first != &second)
-            out.append({second.time, second.value});
+        const auto begin = points.begin() + static_cast<std::ptrdiff_t>(start);
+        const auto end = points.begin() + static_cast<std::ptrdiff_t>(std::min(count, start + perColumn));
+        const CTrendBuffer::SPoint* low = nullptr;
+        const CTrendBuffer::SPoint* high = nullptr;
+        const CTrendBuffer::SPoint* gap = nullptr;
+        for (auto it = begin; it != end; ++it)
+        {
+            if (IsBreak(*it))
+                gap = &*it;
+            else
+            {
+                low = (!low || it->value < low->value) ? &*it : low;
+                high = (!high || it->value > high->value) ? &*it : high;
+            }
+        }
+        if (low)
+        {
+            const auto* first = low->time <= high->time ? low : high;
+            const auto* second = low->time <= high->time ? high : low;
+            out.append({first->time, first->value});
+            if (first != second)
+                out.append({second->time, second->value});
+        }
+        if (gap)
+            out.append({gap->time, gap->value});
     }
     return out;
+}
+
+// The runs of points between breaks; each is drawn as one line.
+QList<QList<QPointF>> Runs(const QList<QPointF>& points)
+{
+    QList<QList<QPointF>> runs(1);
+    for (const QPointF& point : points)
+    {
+        if (!std::isnan(point.y()))
+            runs.back().append(point);
+        else if (!runs.back().isEmpty())
+            runs.append(QList<QPointF>());
+    }
+    return runs;
 }
 } // namespace
 
@@ -78,8 +116,26 @@ int CTrendChart::AddSeries(const QString& name, const QColor& color)
     m_chart->addSeries(line);
     line->attachAxis(m_timeAxis);
     line->attachAxis(m_valueAxis);
-    m_series.push_back({name, CTrendBuffer(m_capacity), line});
+    m_series.push_back({name, CTrendBuffer(m_capacity), {line}});
     return static_cast<int>(m_series.size()) - 1;
+}
+
+QLineSeries* CTrendChart::Segment(SSeries& series, qsizetype index)
+{
+    while (series.lines.size() <= static_cast<size_t>(index))
+    {
+        // Further runs of one series look like it and stay out of the legend.
+        auto* line = new QLineSeries;
+        line->setName(series.name);
+        m_chart->addSeries(line);
+        line->setPen(series.lines.front()->pen());
+        line->attachAxis(m_timeAxis);
+        line->attachAxis(m_valueAxis);
+        for (QLegendMarker* marker : m_chart->legend()->markers(line))
+            marker->setVisible(false);
+        series.lines.push_back(line);
+    }
+    return series.lines[static_cast<size_t>(index)];
 }
 
 void CTrendChart::Append(int series, double time, double value)
@@ -88,6 +144,31 @@ void CTrendChart::Append(int series, double time, double value)
         return;
     m_series[static_cast<size_t>(series)].buffer.Append(time, value);
     ScheduleRedraw();
+}
+
+void CTrendChart::Break(int series, double time)
+{
+    if (series < 0 || series >= SeriesCount())
+        return;
+    CTrendBuffer& buffer = m_series[static_cast<size_t>(series)].buffer;
+    // One break marks a whole gap, however long it lasts.
+    if (buffer.Points().empty() || IsBreak(buffer.Points().back()))
+        return;
+    buffer.Append(time, std::numeric_limits<double>::quiet_NaN());
+    ScheduleRedraw();
+}
+
+void CTrendChart::Break(int series)
+{
+    Break(series, static_cast<double>(QDateTime::currentMSecsSinceEpoch()));
+}
+
+void CTrendChart::Plot(int series, double time, std::optional<double> value)
+{
+    if (value)
+        Append(series, time, *value);
+    else
+        Break(series, time);
 }
 
 void CTrendChart::Append(int series, double value)
@@ -104,7 +185,17 @@ void CTrendChart::Clear()
 
 qsizetype CTrendChart::DrawnPoints(int series) const
 {
-    return m_series[static_cast<size_t>(series)].line->count();
+    qsizetype count = 0;
+    for (const QLineSeries* line : m_series[static_cast<size_t>(series)].lines)
+        count += line->count();
+    return count;
+}
+
+int CTrendChart::DrawnRuns(int series) const
+{
+    const auto& lines = m_series[static_cast<size_t>(series)].lines;
+    return static_cast<int>(
+        std::count_if(lines.begin(), lines.end(), [](const QLineSeries* line) { return line->count() > 0; }));
 }
 
 void CTrendChart::ScheduleRedraw()
@@ -134,15 +225,19 @@ void CTrendChart::Redraw()
     const int columns = std::max(100, m_view->width());
     for (SSeries& series : m_series)
     {
-        const QList<QPointF> points = ForDisplay(series.buffer.Points(), columns);
-        for (const QPointF& point : points)
-        {
-            first = std::min(first, point.x());
-            last = std::max(last, point.x());
-            low = std::min(low, point.y());
-            high = std::max(high, point.y());
-        }
-        series.line->replace(points);
+        const QList<QList<QPointF>> runs = Runs(ForDisplay(series.buffer.Points(), columns));
+        for (const QList<QPointF>& run : runs)
+            for (const QPointF& point : run)
+            {
+                first = std::min(first, point.x());
+                last = std::max(last, point.x());
+                low = std::min(low, point.y());
+                high = std::max(high, point.y());
+            }
+        for (qsizetype i = 0; i < runs.size(); ++i)
+            Segment(series, i)->replace(runs[i]);
+        for (size_t i = static_cast<size_t>(runs.size()); i < series.lines.size(); ++i)
+            series.lines[i]->clear();
     }
     if (first > last)
         return;

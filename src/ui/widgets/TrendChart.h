@@ -6,6 +6,7 @@
 #include <QString>
 #include <QTimer>
 #include <QWidget>
+#include <optional>
 #include <vector>
 
 class QChart;
@@ -33,6 +34,12 @@ public:
     void Append(int series, double time, double value);
     // A value now.
     void Append(int series, double value);
+    // The series has no value it can vouch for from this time on: its line breaks here until the next
+    // value, instead of joining the last good value to the next across the gap.
+    void Break(int series, double time);
+    void Break(int series);
+    // A value, or a break where there is none (nullopt).
+    void Plot(int series, double time, std::optional<double> value);
     void Clear();
 
     const CTrendBuffer& Buffer(int series) const { return m_series[static_cast<size_t>(series)].buffer; }
@@ -41,6 +48,8 @@ public:
     int Redraws() const { return m_redraws; }
     // Points handed to the chart on the last redraw, per series at most about twice its width.
     qsizetype DrawnPoints(int series) const;
+    // Separate pieces the series' line was drawn in on the last redraw (1 without gaps).
+    int DrawnRuns(int series) const;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -50,8 +59,10 @@ private:
     {
         QString name;
         CTrendBuffer buffer;
-        QLineSeries* line;
+        std::vector<QLineSeries*> lines; // one per run between breaks; the first carries the legend
     };
+
+    QLineSeries* Segment(SSeries& series, qsizetype index);
 
     void ScheduleRedraw();
     void Redraw();

@@ -50,10 +50,10 @@ void CTrendRecordBar::SetSeries(const SeriesList& series)
     m_trend->setVisible(shown);
 }
 
-void CTrendRecordBar::Append(int series, double value)
+void CTrendRecordBar::Append(int series, std::optional<double> value)
 {
     if (series < m_trend->SeriesCount())
-        m_trend->Append(series, static_cast<double>(QDateTime::currentMSecsSinceEpoch()), value);
+        m_trend->Plot(series, static_cast<double>(QDateTime::currentMSecsSinceEpoch()), value);
 }
 
 void CTrendRecordBar::Record(CInstrBase& instrument)

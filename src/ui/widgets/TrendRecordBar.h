@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QString>
 #include <QWidget>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -27,8 +28,8 @@ public:
 
     // Starts the trend afresh with these series (a quantity of another unit makes old points meaningless).
     void SetSeries(const SeriesList& series);
-    // A value now; the owner leaves out values the program cannot vouch for.
-    void Append(int series, double value);
+    // A value now, or nullopt where the program cannot vouch for one: the line breaks there.
+    void Append(int series, std::optional<double> value);
     CTrendChart* Trend() const { return m_trend; }
 
     // A row of the instrument's readings, while recording.
