@@ -79,6 +79,37 @@ private slots:
         chart.Append(t, 1.7e12, std::nan(""));
         QCOMPARE(chart.Buffer(t).Appended(), appended);
     }
+
+    void aGapInTheReadingsBreaksTheLineAtAnyZoom()
+    {
+        CTrendChart chart(nullptr, 64);
+        const int t = chart.AddSeries("T");
+        chart.resize(400, 300);
+        chart.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&chart));
+        double time = 1.7e12;
+        auto run = [&](int polls)
+        {
+            for (int i = 0; i < polls; ++i, time += PollMs)
+                chart.Append(t, time, 25.0);
+        };
+        run(10);
+        // However long the unit stays silent, one break marks the gap.
+        for (int i = 0; i < 5; ++i, time += PollMs)
+            chart.Break(t, time);
+        QCOMPARE(chart.Buffer(t).Appended(), size_t(11));
+        run(10);
+        QTRY_COMPARE_WITH_TIMEOUT(chart.DrawnRuns(t), 2, 2000);
+
+        // Merged into older, coarser points the break survives, and a narrow chart keeps it too.
+        run(200);
+        QTRY_COMPARE_WITH_TIMEOUT(chart.DrawnRuns(t), 2, 2000);
+        chart.resize(120, 300);
+        QTRY_COMPARE_WITH_TIMEOUT(chart.DrawnRuns(t), 2, 2000);
+        chart.Clear();
+        run(5);
+        QTRY_COMPARE_WITH_TIMEOUT(chart.DrawnRuns(t), 1, 2000);
+    }
 };
 
 QTEST_MAIN(CTrendTest)
