@@ -299,6 +299,38 @@ TEST_P(SimSessionTest, DroppedLinkEndsThePollLoop)
     EXPECT_FALSE(instr.IsPortOpen());
 }
 
+TEST_P(SimSessionTest, APauseThatTimedOutIsStillWithdrawnAndPollingResumes)
+{
+    ASSERT_TRUE(instr.StartBackgroundThread(500));
+    ASSERT_TRUE(WaitUntil([&] { return instr.cycles.load() > 0; }));
+    // The unit falls silent: the poll thread sits in a query, so the pause cannot take effect in time.
+    unit->Sim().Faults().silent = true;
+    ASSERT_TRUE(WaitUntil([&] { return instr.GetSilentForMs() > 0; }));
+    EXPECT_FALSE(instr.HoldPause(50));
+    EXPECT_EQ(instr.GetPauseHolds(), 1) << "the hold stays until its owner gives it back";
+    unit->Sim().Faults().silent = false;
+    ASSERT_TRUE(WaitUntil([&] { return instr.IsPaused(); }));
+    instr.ReleasePause();
+    const int cycles = instr.cycles.load();
+    EXPECT_TRUE(WaitUntil([&] { return instr.cycles.load() > cycles; })) << "polling resumed";
+    EXPECT_FALSE(instr.IsPaused());
+}
+
+TEST_P(SimSessionTest, NestedPausesResumeWithTheLastRelease)
+{
+    ASSERT_TRUE(instr.StartBackgroundThread(500));
+    ASSERT_TRUE(WaitUntil([&] { return instr.cycles.load() > 0; }));
+    ASSERT_TRUE(instr.HoldPause(5000)); // a settings sheet
+    ASSERT_TRUE(instr.HoldPause(5000)); // one of its pages
+    instr.ReleasePause();
+    EXPECT_TRUE(instr.IsPaused()) << "the sheet still holds its pause";
+    instr.ReleasePause();
+    instr.ReleasePause(); // one too many changes nothing
+    EXPECT_EQ(instr.GetPauseHolds(), 0);
+    const int cycles = instr.cycles.load();
+    EXPECT_TRUE(WaitUntil([&] { return instr.cycles.load() > cycles; }));
+}
+
 INSTANTIATE_TEST_SUITE_P(Links, SimSessionTest, ::testing::Values(ELink::Pty, ELink::Tcp),
                          [](const auto& info) { return LinkName(info.param); });
 

@@ -478,7 +478,11 @@ void CInstrBase::ResetThreadFlags()
     m_firstCycleDone = false;
     m_userFlag = false;
     m_paused = false;
-    m_pauseRequested = false;
+    {
+        // Pauses still held (a dialog open across a restart of polling) keep it paused.
+        std::lock_guard lock(m_stateLock);
+        m_pauseRequested = m_pauseHolds > 0;
+    }
     NotifyStateChange();
 }
 
@@ -617,6 +621,34 @@ bool CInstrBase::PauseBackgroundThread(bool pause, int timeoutMs)
         return false;
     m_stateChanged.wait_for(lock, milliseconds(timeoutMs), [&] { return !m_paused; });
     return m_paused;
+}
+
+bool CInstrBase::HoldPause(int timeoutMs)
+{
+    std::unique_lock lock(m_stateLock);
+    ++m_pauseHolds;
+    m_pauseRequested = true;
+    m_stateChanged.notify_all();
+    if (!m_threadRunning)
+        return true;
+    m_stateChanged.wait_for(lock, milliseconds(timeoutMs), [&] { return m_paused || !m_threadRunning; });
+    return m_paused || !m_threadRunning;
+}
+
+void CInstrBase::ReleasePause()
+{
+    std::lock_guard lock(m_stateLock);
+    if (m_pauseHolds > 0 && --m_pauseHolds == 0)
+    {
+        m_pauseRequested = false;
+        m_stateChanged.notify_all();
+    }
+}
+
+int CInstrBase::GetPauseHolds() const
+{
+    std::lock_guard lock(m_stateLock);
+    return m_pauseHolds;
 }
 
 bool CInstrBase::IsPaused() const

@@ -112,6 +112,12 @@ public:
     virtual bool StartBackgroundThread(int periodMs);
     virtual bool StopBackgroundThread(int timeoutMs);
     virtual bool PauseBackgroundThread(bool pause, int timeoutMs);
+    // Counted pauses: polling stays paused while anyone holds one. HoldPause adds a hold and waits up to
+    // timeoutMs for the pause to take effect (true when it did); the hold stays either way, and its
+    // owner gives it back with ReleasePause exactly once. The last release resumes polling.
+    bool HoldPause(int timeoutMs);
+    void ReleasePause();
+    int GetPauseHolds() const;
     virtual bool IsPaused() const;
     virtual bool IsPolling() const;
     virtual bool VerifyBuild();
@@ -208,6 +214,7 @@ protected:
     std::atomic<bool> m_userFlag{false};
     std::atomic<bool> m_paused{false};
     std::atomic<bool> m_pauseRequested{false};
+    int m_pauseHolds = 0; // under m_stateLock
     std::atomic<bool> m_serialMismatch{false};
     std::atomic<int> m_failedPolls{0};
     std::atomic<uint64_t> m_completedCycles{0};

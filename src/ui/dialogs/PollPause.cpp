@@ -4,12 +4,12 @@
 
 CPollPause::CPollPause(CInstrBase* session) : m_session(session)
 {
-    if (m_session && !m_session->IsPaused())
-        m_paused = m_session->PauseBackgroundThread(true, TimeoutMs);
+    if (m_session)
+        m_session->HoldPause(TimeoutMs);
 }
 
 CPollPause::~CPollPause()
 {
-    if (m_paused)
-        m_session->PauseBackgroundThread(false, TimeoutMs);
+    if (m_session)
+        m_session->ReleasePause();
 }

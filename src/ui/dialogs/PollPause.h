@@ -2,8 +2,9 @@
 
 class CInstrBase;
 
-// Pauses an instrument's polling for a group of dialog reads or writes unless it is paused already (a
-// settings sheet pauses once for all its pages), and resumes it on every way out.
+// Holds a pause of an instrument's polling for a group of dialog reads or writes and gives it back on
+// every way out, whether the pause took effect in time or not; holds nest (a settings sheet and its
+// pages), and polling resumes with the last one.
 class CPollPause
 {
 public:
@@ -16,5 +17,4 @@ public:
 
 private:
     CInstrBase* m_session;
-    bool m_paused = false;
 };
