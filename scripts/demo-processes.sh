@@ -40,7 +40,7 @@ demo_stop() {
         sleep 0.1
     done
     for pid in "$@"; do
-        kill -KILL -- "-$pid" 2>/dev/null || true
+        ! demo_any_alive "$pid" || kill -KILL -- "-$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     done
     for pid in "${demo_pids[@]}"; do

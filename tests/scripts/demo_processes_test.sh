@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The demo's process handling: whichever way the demo ends (its normal end, an error, Ctrl-C,
-# SIGTERM), no process it started is left. A miniature demo sources the demo's process handling,
-# starts the simulators as the demo does and a stand-in window that starts a child of its own (as
-# xvfb-run starts an X server). Every process it starts carries a marker in its environment, so a
-# leftover is found even when the demo has lost its PID.
+# SIGTERM, even with a process that ignores SIGTERM), no process it started is left. A miniature demo
+# sources the demo's process handling, starts the simulators as the demo does and a stand-in window
+# that starts a child of its own (as xvfb-run starts an X server). Every process it starts carries a
+# marker in its environment, so a leftover is found even when the demo has lost its PID.
 # Usage: demo_processes_test.sh DEMO_PROCESSES_SH TAMRIX_SIM
 set -euo pipefail
 helper=$1
@@ -17,7 +17,9 @@ ending=$1
 source "$DEMO_HELPER"
 demo_sim=$DEMO_SIM
 demo_start_sims 10001
-demo_start sh -c 'sleep 300 & echo >"$1/window-ready"; read -r line <"$1/close-window"' window "$DEMO_TMP"
+# A stubborn window ignores SIGTERM (and so does its child).
+ignore=; [ "$ending" != stubborn ] || ignore="trap '' TERM;"
+demo_start sh -c "$ignore"'sleep 300 & echo >"$1/window-ready"; read -r line <"$1/close-window"' window "$DEMO_TMP"
 echo >"$DEMO_TMP/demo-ready"
 demo_wait "$demo_started"
 [ "$ending" != error ] || false
@@ -67,7 +69,7 @@ check() {
     case "$ending" in
     normal | error) echo close >"$tmp/close-window" ;;
     ctrl-c) kill -INT -- "-$demo" ;;
-    sigterm) kill -TERM "$demo" ;;
+    sigterm | stubborn) kill -TERM "$demo" ;;
     esac
     eventually 300 ended || fail "$ending: the miniature demo did not end"
     wait "$demo" || status=$?
@@ -80,3 +82,4 @@ check normal 0
 check error 1
 check ctrl-c 130
 check sigterm 143
+check stubborn 143
