@@ -208,6 +208,7 @@ private slots:
     {
         m_profile->WriteString("Settings", "IPAddress", "last.example");
         CTCPIPConnect dialog(Context());
+        QCOMPARE(dialog.windowTitle(), QString("TCP/IP Address"));
         QCOMPARE(dialog.findChild<QLineEdit*>("ipAddressEdit")->text(), QString("last.example"));
         QCOMPARE(dialog.findChild<QLineEdit*>("portEdit")->text(), QString("10001"));
         const QString longest(CTCPIPConnect::MaxAddressChars, 'a');

@@ -81,6 +81,12 @@ private:
         return wizard.currentId() == CAutoTuneWizard::ProcessPage;
     }
     int CountSent(const std::string& prefix, size_t from) const { return m_sim->CountSent(prefix, from); }
+    static bool FitsItsLabel(const QLabel& label)
+    {
+        const int flags = int(label.alignment()) | (label.wordWrap() ? int(Qt::TextWordWrap) : 0);
+        const QRect room = label.contentsRect();
+        return room.contains(label.fontMetrics().boundingRect(room, flags, label.text()));
+    }
 
 private slots:
     void init()
@@ -133,6 +139,16 @@ private slots:
         QCOMPARE(m_prompter.messages, (QStringList{below, below, above, below}));
     }
 
+    void captionNamesTheChannelOfAMultiChannelUnit()
+    {
+        Connect(246, 10, 40);
+        STecChannelAccess access = m_panel->Block()->Access();
+        access.channelCount = 4;
+        access.channelIndex = 2;
+        CAutoTuneWizard wizard(m_context, access, m_panel.get());
+        QCOMPARE(wizard.windowTitle(), QString("AutoTune Wizard for Channel 3"));
+    }
+
     void progressTextsAndAFailedTune()
     {
         Connect(242, 10, 40);
@@ -149,6 +165,14 @@ private slots:
         m_progress->store(250);
         process.Tick();
         QCOMPARE(step->text(), QString("Step 1 of 3:\nDetermining the Proportional & Derivative terms..."));
+        // Each step's text fits its label as the page lays it out (a centred line wider than the page
+        // loses both ends).
+        for (const int progress : {250, 350, 450})
+        {
+            m_progress->store(progress);
+            process.Tick();
+            QTRY_VERIFY2(FitsItsLabel(*step), qPrintable(step->text()));
+        }
         m_progress->store(500);
         process.Tick();
         QCOMPARE(step->text(), QString("Complete."));

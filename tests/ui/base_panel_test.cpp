@@ -9,9 +9,11 @@
 #include "comm/Serial.h"
 #include "diag/MemoryProfile.h"
 #include "instrument/session/InstrBase.h"
+#include "ui/dialogs/ErrorLogDlg.h"
 #include "ui/panels/PanelMessages.h"
 #include "ui/panels/PanelTypes.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QGroupBox>
@@ -41,6 +43,7 @@ private slots:
     void errorLogGroupCountsErrors();
     void windowRunsWhileASlowUnitIsProbed();
     void unitOfNoPanelTypeIsUnknown();
+    void savedSettingsHoldOnlyWhatWasChosen();
 
 private:
     std::unique_ptr<CStandInPanel> MakePanel(int type = PanelType::TEC, int index = 0);
@@ -244,12 +247,45 @@ void BasePanelTest::windowRunsWhileASlowUnitIsProbed()
 
 void BasePanelTest::unitOfNoPanelTypeIsUnknown()
 {
-    auto unit = SSimPort::OnPty("X19", 217);
+    auto unit = SSimPort::OnPty("LPS", 217);
     QVERIFY(unit);
     auto panel = MakePanel(PanelType::Combo);
     QVERIFY(!ConnectAndWait(*panel, unit->descriptor));
     QCOMPARE(m_prompter.messages, QStringList{PanelMessages::UnknownController});
     QVERIFY(m_host.replacements.empty());
+}
+
+void BasePanelTest::savedSettingsHoldOnlyWhatWasChosen()
+{
+    // Never opened, never placed: no place for the log; "<Select Port>": no connection at all.
+    m_profile->WriteString("Panel0-3", "Connection", "COM:218:0");
+    auto combo = MakePanel(PanelType::Combo);
+    QCOMPARE(combo->findChild<QCheckBox*>("autoCheck")->text(), QString("Auto-Connect"));
+    combo->FillPortList("");
+    combo->SaveOnClose();
+    for (const char* key : {"ErrX", "ErrY", "Connection"})
+        QCOMPARE(m_profile->GetString("Panel0-3", key, "none"), std::string("none"));
+
+    // A stored place stays; a log shown once keeps where it was.
+    m_profile->WriteInt("Panel0-2", "ErrX", 40);
+    m_profile->WriteInt("Panel0-2", "ErrY", 50);
+    auto tec = MakePanel(PanelType::TEC);
+    QCOMPARE(tec->findChild<QCheckBox*>("autoCheck")->text(), QString("Auto"));
+    tec->SaveOnClose();
+    QCOMPARE(m_profile->GetInt("Panel0-2", "ErrX", -1), 40);
+    QCOMPARE(m_profile->GetInt("Panel0-2", "ErrY", -1), 50);
+
+    auto unit = SSimPort::OnPty("K760", 218);
+    QVERIFY(unit);
+    auto shown = MakePanel(PanelType::TEC, 1);
+    QVERIFY(ConnectAndWait(*shown, unit->descriptor));
+    shown->findChild<QPushButton*>("showLogButton")->click();
+    QVERIFY(shown->ErrorLog()->isVisible());
+    shown->ErrorLog()->move(70, 80);
+    shown->SaveOnClose();
+    QCOMPARE(m_profile->GetInt("Panel1-2", "ErrX", -1), shown->ErrorLog()->pos().x());
+    QCOMPARE(m_profile->GetInt("Panel1-2", "ErrY", -1), shown->ErrorLog()->pos().y());
+    QCOMPARE(m_profile->GetString("Panel1-2", "Connection"), unit->descriptor);
 }
 
 QTEST_MAIN(BasePanelTest)

@@ -28,7 +28,8 @@ private slots:
     void unknownCodesCreateNothing();
     void quitAsksOnlyWhileConnected();
     void enterRunsTheQuitSequence();
-    void laserPanelFindingATecUnitGivesWayToATecPanel();
+    void panelFindingAnotherUnitGivesWayToItsPanel_data();
+    void panelFindingAnotherUnitGivesWayToItsPanel();
     void singlePanelHasNoHideButtonAndAllCollapsedExpandsTheFirst();
     void fittingTypesNeverLoop_data();
     void fittingTypesNeverLoop();
@@ -107,6 +108,14 @@ void HostTest::unknownCodesCreateNothing()
     m_profile->WriteString("Settings", "Panels", "");
     auto empty = MakeHost();
     QCOMPARE(empty->PanelCount(), 0);
+    // Codes convert as the C runtime does: blanks, a sign, then the digits up to the first other sign.
+    m_profile->WriteString("Settings", "Panels", "1x, 2 ,+3,4.5");
+    auto lenient = MakeHost();
+    QCOMPARE(lenient->PanelCount(), 4);
+    QCOMPARE(lenient->PanelAt(0)->TypeCode(), PanelType::Laser);
+    QCOMPARE(lenient->PanelAt(1)->TypeCode(), PanelType::TEC);
+    QCOMPARE(lenient->PanelAt(2)->TypeCode(), PanelType::Combo);
+    QCOMPARE(lenient->PanelAt(3)->TypeCode(), PanelType::Norlase);
 }
 
 void HostTest::quitAsksOnlyWhileConnected()
@@ -153,24 +162,40 @@ void HostTest::enterRunsTheQuitSequence()
     QVERIFY(host->PanelAt(0)->IsConnected());
 }
 
-void HostTest::laserPanelFindingATecUnitGivesWayToATecPanel()
+void HostTest::panelFindingAnotherUnitGivesWayToItsPanel_data()
 {
-    auto unit = SSimPort::OnPty("K760", 203);
+    QTest::addColumn<int>("port");
+    QTest::addColumn<int>("from");
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<int>("to");
+    QTest::newRow("laser panel, TEC unit") << 203 << PanelType::Laser << "K760" << PanelType::TEC;
+    QTest::newRow("M6x8 panel, single-channel laser") << 204 << PanelType::M6x8 << "D310" << PanelType::Laser;
+    QTest::newRow("laser panel, X19") << 205 << PanelType::Laser << "X19" << PanelType::Combo;
+}
+
+void HostTest::panelFindingAnotherUnitGivesWayToItsPanel()
+{
+    QFETCH(int, port);
+    QFETCH(int, from);
+    QFETCH(QString, model);
+    QFETCH(int, to);
+    auto unit = SSimPort::OnPty(model.toStdString(), port);
     QVERIFY(unit);
-    m_profile->WriteString("Settings", "Panels", "2,1");
+    m_profile->WriteString("Settings", "Panels", "2," + std::to_string(from));
     auto host = MakeHost();
-    QPointer<CBasePanel> laser = host->PanelAt(1);
-    laser->SetAutoConnect(true);
-    QVERIFY(laser->Connect(unit->descriptor));
-    QTRY_VERIFY_WITH_TIMEOUT(laser.isNull(), 15000);
-    CBasePanel* tec = host->PanelAt(1);
-    QCOMPARE(tec->TypeCode(), PanelType::TEC);
-    QCOMPARE(tec->SectionName(), std::string("Panel1-2"));
-    QVERIFY(tec->AutoConnect());
-    QTRY_VERIFY_WITH_TIMEOUT(tec->IsConnected(), 15000);
-    QCOMPARE(tec->SelectedDescriptor(), unit->descriptor);
-    QVERIFY(m_prompter.messages.isEmpty());
-    QCOMPARE(m_profile->GetString("Panel1-1", "AutoConnect", "gone"), std::string("gone"));
+    QPointer<CBasePanel> first = host->PanelAt(1);
+    first->SetAutoConnect(true);
+    QVERIFY(first->Connect(unit->descriptor));
+    QTRY_VERIFY_WITH_TIMEOUT(first.isNull(), 15000);
+    CBasePanel* replacement = host->PanelAt(1);
+    QCOMPARE(replacement->TypeCode(), to);
+    QCOMPARE(replacement->SectionName(), "Panel1-" + std::to_string(to));
+    QVERIFY(replacement->AutoConnect());
+    QTRY_VERIFY_WITH_TIMEOUT(replacement->IsConnected(), 15000);
+    QCOMPARE(replacement->SelectedDescriptor(), unit->descriptor);
+    QVERIFY2(m_prompter.messages.isEmpty(), qPrintable(m_prompter.messages.join('|')));
+    QCOMPARE(m_profile->GetString("Panel1-" + std::to_string(from), "AutoConnect", "gone"),
+             std::string("gone"));
 }
 
 void HostTest::singlePanelHasNoHideButtonAndAllCollapsedExpandsTheFirst()
@@ -201,7 +226,7 @@ void HostTest::fittingTypesNeverLoop_data()
     QTest::newRow("X510") << 3 << 5 << 22 << PanelType::Combo;
     QTest::newRow("M607") << 3 << 20 << 38 << PanelType::M607;
     QTest::newRow("OEM") << 7 << 14 << 0 << PanelType::Norlase;
-    QTest::newRow("X19 has no panel") << 3 << 6 << 23 << 0;
+    QTest::newRow("X19") << 3 << 6 << 23 << PanelType::Combo;
     QTest::newRow("lamp supply") << 9 << 1 << 0 << 0;
     QTest::newRow("laser of another model") << 1 << 7 << 1 << 0;
 }
@@ -220,6 +245,8 @@ void HostTest::fittingTypesNeverLoop()
     QCOMPARE(PanelType::FittingType(record), type);
     if (type != 0)
         QVERIFY(PanelType::Accepts(type, record));
+    // The four-laser panel takes no single-channel laser driver: it would show no block.
+    QCOMPARE(PanelType::Accepts(PanelType::M6x8, record), type == PanelType::M6x8);
 }
 
 QTEST_MAIN(HostTest)

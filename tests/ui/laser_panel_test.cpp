@@ -19,6 +19,7 @@
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <memory>
 
 namespace
@@ -344,6 +345,10 @@ void LaserPanelTest::SettingsOutOfRangeKeepsSheetOpenAndSendsNothing()
     auto* page = new CLaserSettingsDlg(rig.context, AccessOf(rig), &sheet);
     sheet.AddPage(page, "Laser Settings");
     QVERIFY(sheet.LoadPages());
+    auto* ioLimit = Child<QLineEdit>(page, "ioLimitEdit");
+    const QList<QLabel*> labels = page->findChildren<QLabel*>();
+    QVERIFY(std::any_of(labels.begin(), labels.end(),
+                        [&](QLabel* l) { return l->buddy() == ioLimit && l->text() == "Io Limit:"; }));
     Type(Child<QLineEdit>(page, "tolIoEdit"), "3");
     Type(Child<QLineEdit>(page, "ioLimitEdit"), "501");
     const size_t mark = rig.Mark();

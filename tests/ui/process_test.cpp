@@ -1,6 +1,7 @@
 // The built tamrix-control as a child process: a stop signal while a TEC panel polls a simulated unit
-// ends the program cleanly (exit 0, "LOCAL" to the unit, the panel list written), and --version answers
-// without a window. Each case gives the program a settings folder of its own.
+// ends the program cleanly (exit 0, "LOCAL" to the unit, the panel list written), and --help and
+// --version answer without a window, even where there is no display. Each case gives the program a settings
+// folder of its own.
 #include "SimInstrument.h"
 #include "UiTestEnvironment.h"
 #include "comm/PortRegistry.h"
@@ -29,11 +30,13 @@ class ProcessTest : public QObject
 private slots:
     void stopSignalEndsTheProgramCleanly_data();
     void stopSignalEndsTheProgramCleanly();
-    void versionIsPrintedWithoutAWindow();
+    void helpAndVersionNeedNoDisplay_data();
+    void helpAndVersionNeedNoDisplay();
 
 private:
     static std::string ProfilePath(const QTemporaryDir& dir);
-    static void StartProgram(QProcess& program, const QTemporaryDir& dir, const QStringList& arguments);
+    static void StartProgram(QProcess& program, const QTemporaryDir& dir, const QStringList& arguments,
+                             bool display = true);
     static QString Diagnostics(QProcess& program, CSimInstrument& sim);
 };
 
@@ -42,10 +45,17 @@ std::string ProcessTest::ProfilePath(const QTemporaryDir& dir)
     return dir.filePath("Tamrix Instruments/Tamrix Control.ini").toStdString();
 }
 
-void ProcessTest::StartProgram(QProcess& program, const QTemporaryDir& dir, const QStringList& arguments)
+void ProcessTest::StartProgram(QProcess& program, const QTemporaryDir& dir, const QStringList& arguments,
+                               bool display)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    // Without a display: the platform a desktop session would use, with nothing to connect to.
+    environment.insert("QT_QPA_PLATFORM", display ? "offscreen" : "xcb");
+    if (!display)
+    {
+        environment.remove("DISPLAY");
+        environment.remove("WAYLAND_DISPLAY");
+    }
     environment.insert("XDG_CONFIG_HOME", dir.path());
     environment.insert("XDG_STATE_HOME", dir.path());
     environment.insert("XDG_RUNTIME_DIR", dir.path());
@@ -108,17 +118,29 @@ void ProcessTest::stopSignalEndsTheProgramCleanly()
     QCOMPARE(profile.GetString("Panel0-2", "Connection"), "COM:" + std::to_string(Port) + ":0");
 }
 
-void ProcessTest::versionIsPrintedWithoutAWindow()
+void ProcessTest::helpAndVersionNeedNoDisplay_data()
 {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("--version") << QStringList{"--version"} << "2.4.1";
+    QTest::newRow("--help") << QStringList{"--help"} << "--screenshot-delay <MS>";
+    QTest::newRow("-h after another option") << QStringList{"--screenshot-delay", "10", "-h"} << "--version";
+}
+
+void ProcessTest::helpAndVersionNeedNoDisplay()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, expected);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     QProcess program;
-    StartProgram(program, dir, {"--version"});
+    StartProgram(program, dir, arguments, false);
     QVERIFY2(program.waitForFinished(ExitDeadlineMs), qPrintable(program.errorString()));
+    const QString errors = QString::fromLocal8Bit(program.readAllStandardError());
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.exitCode(), 0);
+    QVERIFY2(program.exitCode() == 0, qPrintable(errors));
     const QString output = QString::fromLocal8Bit(program.readAllStandardOutput());
-    QVERIFY2(output.contains("2.4.1"), qPrintable(output));
+    QVERIFY2(output.contains(expected), qPrintable(output));
 }
 
 QTEST_GUILESS_MAIN(ProcessTest)

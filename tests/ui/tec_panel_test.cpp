@@ -64,7 +64,7 @@ private slots:
         auto panel = NewPanel();
         QVERIFY(sim.Connect(*panel));
         QTRY_VERIFY_WITH_TIMEOUT(Text(*panel, "tField") != "---" && !Text(*panel, "tField").isEmpty(), 10000);
-        QCOMPARE(Find<QLabel>(*panel, "tFieldUnit")->text(), QString::fromUtf8("\u00baC"));
+        QCOMPARE(Find<QLabel>(*panel, "tFieldUnit")->text(), QString::fromUtf8("\u00b0C"));
 
         // A tick while the channel does not poll empties the readings; the next cycle rewrites them all.
         QVERIFY(panel->GetTEC()->PauseBackgroundThread(true, 5000));
@@ -74,7 +74,7 @@ private slots:
         panel->GetTEC()->PauseBackgroundThread(false, 5000);
         QVERIFY(!panel->GetTEC()->IsPaused());
         QTRY_VERIFY_WITH_TIMEOUT(!Text(*panel, "tField").isEmpty(), 10000);
-        QCOMPARE(Find<QLabel>(*panel, "setPointUnit")->text(), QString::fromUtf8("\u00baC"));
+        QCOMPARE(Find<QLabel>(*panel, "setPointUnit")->text(), QString::fromUtf8("\u00b0C"));
 
         sim.Sim().SetSensorFault(0, ESimSensorFault::Open);
         QTRY_COMPARE_WITH_TIMEOUT(Text(*panel, "tField"), QString("Open"), 10000);

@@ -256,7 +256,7 @@ private slots:
 
         enable->click();
         QVERIFY(sensitivity->isEnabled() && Find<QLineEdit>(*dialog, "analogTsetAt2V5Edit")->isEnabled());
-        sensitivity->setCurrentIndex(sensitivity->findText(QString::fromUtf8("0.01\u00baC")));
+        sensitivity->setCurrentIndex(sensitivity->findText(QString::fromUtf8("0.01\u00b0C")));
         Type(*dialog, "analogTsetAt0VEdit", "-10,5");
         Type(*dialog, "analogTsetAt2V5Edit", "40");
         size_t from = m_sim->Sim().Log().Count();

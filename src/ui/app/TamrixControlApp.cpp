@@ -16,6 +16,7 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <string_view>
 #include <unistd.h>
 
 namespace
@@ -26,6 +27,34 @@ void OnQuitSignal(int)
 {
     const char byte = 1;
     [[maybe_unused]] const ssize_t n = write(g_signalPipe[1], &byte, 1);
+}
+
+// The options answered without a window ("--" ends the options).
+bool NamesHelpOrVersion(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i)
+    {
+        const std::string_view argument(argv[i]);
+        if (argument == "--")
+            return false;
+        if (argument == "-h" || argument == "-?" || argument == "--help" || argument == "-v" ||
+            argument == "--version")
+            return true;
+    }
+    return false;
+}
+
+// --help and --version need no display: they are answered (and the process ends) before a
+// QApplication asks for a platform. Anything else is left to the window's own parse.
+void AnswerWithoutDisplay(QCommandLineParser& parser, const QCommandLineOption& help,
+                          const QCommandLineOption& version, int argc, char** argv)
+{
+    const QCoreApplication core(argc, argv);
+    parser.parse(QCoreApplication::arguments());
+    if (parser.isSet(version))
+        parser.showVersion();
+    if (parser.isSet(help))
+        parser.showHelp();
 }
 } // namespace
 
@@ -62,7 +91,6 @@ void CTamrixControlApp::InstallQuitSignals()
 
 int CTamrixControlApp::Run(int argc, char** argv)
 {
-    QApplication app(argc, argv);
     QApplication::setApplicationName("Tamrix Control");
     QApplication::setOrganizationName("Tamrix Instruments");
     QApplication::setApplicationVersion(kProductVersion);
@@ -70,14 +98,18 @@ int CTamrixControlApp::Run(int argc, char** argv)
 
     QCommandLineParser parser;
     parser.setApplicationDescription("Controls laser-diode drivers, TEC controllers and lamp supplies.");
-    parser.addHelpOption();
-    parser.addVersionOption();
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption screenshot("screenshot", "Save a picture of the window to FILE, then quit.",
                                         "FILE");
     const QCommandLineOption delay("screenshot-delay",
                                    "Milliseconds to run before the picture (default 6000).", "MS", "6000");
     parser.addOption(screenshot);
     parser.addOption(delay);
+    if (NamesHelpOrVersion(argc, argv))
+        AnswerWithoutDisplay(parser, help, version, argc, argv);
+
+    QApplication app(argc, argv);
     parser.process(app);
 
     // Numbers on screen follow the user's locale; commands to instruments never do.

@@ -1,6 +1,7 @@
 #include "ui/app/TamrixControlHost.h"
 
 #include "comm/DeviceMonitor.h"
+#include "comm/PortDescriptor.h"
 #include "diag/Profile.h"
 #include "ui/app/ProgramIcon.h"
 #include "ui/app/Prompter.h"
@@ -77,7 +78,7 @@ void CTamrixControlHost::RestorePanels()
 {
     const QString list = QString::fromStdString(m_context.profile.GetString(SettingsSection, "Panels", "3"));
     for (const QString& token : list.split(',', Qt::SkipEmptyParts))
-        AddPanel(-1, token.trimmed().toInt(), false);
+        AddPanel(-1, PortDescriptor::ToInt(token.toStdString()), false); // "1x" is 1, as stored files expect
     const int x = m_context.profile.GetInt(SettingsSection, "X", -1);
     const int y = m_context.profile.GetInt(SettingsSection, "Y", -1);
     if (x != -1 && y != -1)

@@ -40,14 +40,16 @@ CAutoTuneProcess::CAutoTuneProcess(STecChannelAccess access, QWidget* parent)
     m_step->setObjectName("stepText");
     m_step->setAlignment(Qt::AlignCenter);
     m_step->setFont(Bold(font(), 20));
-    m_step->setMinimumHeight(2 * QFontMetrics(m_step->font()).height());
+    // The longest step line is wider than the page: it wraps rather than losing both ends.
+    m_step->setWordWrap(true);
+    m_step->setMinimumHeight(3 * QFontMetrics(m_step->font()).height());
     const QFont big = Bold(font(), 26);
     auto* caption = new QLabel("T =", this);
     m_temperature = new QLabel(this);
     m_temperature->setObjectName("temperatureValue");
     m_temperature->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_temperature->setMinimumWidth(QFontMetrics(big).horizontalAdvance("-000.00") + 6);
-    auto* unit = new QLabel(QString::fromUtf8("\u00baC"), this);
+    auto* unit = new QLabel(QString::fromUtf8("\u00b0C"), this);
     for (QLabel* label : {caption, m_temperature, unit})
         label->setFont(big);
     auto* row = new QHBoxLayout;

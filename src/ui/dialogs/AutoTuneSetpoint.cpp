@@ -31,7 +31,7 @@ CAutoTuneSetpoint::CAutoTuneSetpoint(const SUiContext& context, STecChannelAcces
     auto* row = new QHBoxLayout;
     row->addWidget(new QLabel("Test point:", this));
     row->addWidget(m_edit);
-    row->addWidget(new QLabel(QString::fromUtf8("\u00baC"), this));
+    row->addWidget(new QLabel(QString::fromUtf8("\u00b0C"), this));
     row->addStretch(1);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(text);

@@ -18,7 +18,7 @@ CAutoTuneWizard::CAutoTuneWizard(const SUiContext& context, STecChannelAccess ac
     setWizardStyle(QWizard::ClassicStyle);
     setOptions(QWizard::NoBackButtonOnStartPage);
     if (m_access.channelCount > 1)
-        setWindowTitle(QString("AutoTine Wizard for Channel %1").arg(m_access.channelIndex + 1));
+        setWindowTitle(QString("AutoTune Wizard for Channel %1").arg(m_access.channelIndex + 1));
     m_intro = new CAutoTuneIntro(this);
     m_setpoint = new CAutoTuneSetpoint(context, m_access, this);
     m_process = new CAutoTuneProcess(m_access, this);

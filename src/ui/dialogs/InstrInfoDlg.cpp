@@ -20,7 +20,7 @@
 namespace
 {
 const char* const TerminalWarning =
-    "WARNNG: changes to settings are not tracked by TamrixControl. If operational parameters are changed "
+    "WARNING: changes to settings are not tracked by TamrixControl. If operational parameters are changed "
     "while in terminal mode, a disconnect/reconnect in TamrixControl is recommended.";
 
 QLabel* AddField(QFormLayout* form, const char* label, const char* objectName)

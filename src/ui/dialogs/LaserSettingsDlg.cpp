@@ -69,7 +69,7 @@ void CLaserSettingsDlg::BuildControls()
     auto* values = new QWidget(this);
     auto* grid = new QGridLayout(values);
     grid->setContentsMargins(0, 0, 0, 0);
-    AddRow(values, 0, "Io Limt:", "mA", "ioLimitEdit", LdiLimit);
+    AddRow(values, 0, "Io Limit:", "mA", "ioLimitEdit", LdiLimit);
     AddRow(values, 1, "Vf Limit:", "V", "vfLimitEdit", LdvLimit);
     AddRow(values, 2, "Im Limit:", "\u00b5A", "imLimitEdit", MdiLimit);
     AddRow(values, 3, "Po Limit:", "mW", "poLimitEdit", MdpLimit);

@@ -18,7 +18,7 @@ const char* const SettingsSection = "Settings";
 CTCPIPConnect::CTCPIPConnect(const SUiContext& context, QWidget* parent) : QDialog(parent), m_context(context)
 {
     setObjectName("tcpipConnectDialog");
-    setWindowTitle("TPC/IP Address");
+    setWindowTitle("TCP/IP Address");
     m_address = new QLineEdit(this);
     m_address->setObjectName("ipAddressEdit");
     m_address->setMaxLength(MaxAddressChars);

@@ -24,7 +24,7 @@
 
 namespace
 {
-const QString Degrees = QString::fromUtf8("\u00baC");
+const QString Degrees = QString::fromUtf8("\u00b0C");
 const QString Ohms = QString::fromUtf8("\u03a9");
 
 // Groups a model may hide (IsSettingHidden), by key.

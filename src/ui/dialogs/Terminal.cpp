@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -37,6 +38,29 @@ QString ToDisplayText(std::string_view bytes, bool& lastWasCarriageReturn)
         text += byte == '\r' ? QChar('\n') : QChar(static_cast<unsigned char>(byte));
     }
     return text;
+}
+
+// The system's fixed font can be one that fontconfig does not mark as fixed pitch (a "dual" spaced
+// font such as a sans mono): the first font Qt really reports as fixed pitch is taken, from known
+// monospace families, the Monospace style hint, then any fixed-pitch family installed.
+QFont FixedPitchFont(qreal pointSize)
+{
+    QList<QFont> candidates{QFontDatabase::systemFont(QFontDatabase::FixedFont)};
+    for (const char* family : {"DejaVu Sans Mono", "Liberation Mono", "Noto Mono", "Courier New", "FreeMono"})
+        candidates.append(QFont(family));
+    QFont hinted("Monospace");
+    hinted.setStyleHint(QFont::Monospace);
+    candidates.append(hinted);
+    for (const QString& family : QFontDatabase::families())
+        if (QFontDatabase::isFixedPitch(family))
+            candidates.append(QFont(family));
+    for (QFont& font : candidates)
+    {
+        font.setPointSizeF(pointSize);
+        if (QFontInfo(font).fixedPitch())
+            return font;
+    }
+    return candidates.front();
 }
 } // namespace
 
@@ -112,8 +136,7 @@ CTerminal::CTerminal(const SUiContext& context, std::function<CSerial*()> port, 
     connect(m_fixedFont, &QCheckBox::toggled, this, &CTerminal::SetFixedFont);
 
     m_normalFont = m_text->font();
-    m_monoFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    m_monoFont.setPointSizeF(m_normalFont.pointSizeF());
+    m_monoFont = FixedPitchFont(m_normalFont.pointSizeF());
     m_fixedFont->setChecked(m_context.profile.GetInt(SettingsSection, "FixedFont", 0) != 0);
 
     connect(&m_readTimer, &QTimer::timeout, this, &CTerminal::ReadPort);

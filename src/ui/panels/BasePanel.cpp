@@ -193,7 +193,8 @@ QWidget* CBasePanel::BuildConnectionRow()
     big.setPointSize(big.pointSize() + 2);
     m_connectButton->setFont(big);
     m_connectButton->setMinimumWidth(110);
-    m_autoCheck = new QCheckBox("Auto", box);
+    const bool singleKind = m_typeCode == PanelType::Laser || m_typeCode == PanelType::TEC;
+    m_autoCheck = new QCheckBox(singleKind ? "Auto" : "Auto-Connect", box);
     m_autoCheck->setObjectName("autoCheck");
     m_sysSettingsButton = new QPushButton("Sys Settings...", box);
     m_sysSettingsButton->setObjectName("sysSettingsButton");
@@ -243,7 +244,10 @@ void CBasePanel::FinishInit(const QString& errorLogTitle)
     const int errX = profile.GetInt(m_section, "ErrX", -1);
     const int errY = profile.GetInt(m_section, "ErrY", -1);
     if (errX != -1 && errY != -1)
+    {
         m_errorLog->move(errX, errY);
+        m_errorLogPlaced = true;
+    }
     m_condensed = profile.GetInt(m_section, "Condensed", 0) != 0;
     m_autoCheck->setChecked(profile.GetInt(m_section, "AutoConnect", 0) != 0);
     FillPortList(profile.GetString(m_section, "Connection"));
@@ -684,6 +688,7 @@ void CBasePanel::OnShowLog()
     {
         m_errorLog->show();
         m_errorLog->raise();
+        m_errorLogPlaced = true;
         m_showLogButton->setText("Hide\nLog");
     }
 }
@@ -780,12 +785,16 @@ void CBasePanel::SaveOnClose()
     CProfile& profile = m_context.profile;
     if (!isMinimized())
     {
-        profile.WriteInt(m_section, "ErrX", m_errorLog->pos().x());
-        profile.WriteInt(m_section, "ErrY", m_errorLog->pos().y());
+        // A log never opened has no place of its own yet: the next start lets it open where it may.
+        if (m_errorLogPlaced)
+        {
+            profile.WriteInt(m_section, "ErrX", m_errorLog->pos().x());
+            profile.WriteInt(m_section, "ErrY", m_errorLog->pos().y());
+        }
         profile.WriteInt(m_section, "AutoConnect", AutoConnect() ? 1 : 0);
         const std::string descriptor = SelectedDescriptor();
         if (descriptor.empty())
-            profile.WriteString(m_section, "Connection", {}); // deletes the value
+            profile.DeleteKey(m_section, "Connection");
         else
             profile.WriteString(m_section, "Connection", descriptor);
     }

@@ -149,6 +149,7 @@ private:
     std::string m_section;
     bool m_firstTickDone = false;
     bool m_condensed = false;
+    bool m_errorLogPlaced = false; // the error log was shown, or placed from the settings
     bool m_connecting = false;
     std::string m_connectingDescriptor;
     SIdentRecord m_connectingRecord;

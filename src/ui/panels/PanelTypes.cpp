@@ -9,6 +9,8 @@ bool IsKnownFamily(int familyCode)
     return familyCode >= 1 && familyCode <= 9;
 }
 
+constexpr int X19Variant = 23;
+
 // The multi-channel laser units: their variants (the M6x8 group) need the four-block panel.
 bool IsMultiLaserVariant(int variantCode)
 {
@@ -30,13 +32,15 @@ bool Accepts(int typeCode, const SIdentRecord& r)
     case TEC:
         return r.familyCode == 2 && (r.modelCode == 3 || r.modelCode == 4 || r.modelCode == 13);
     case Combo:
-        return r.familyCode == 3 && r.modelCode == 5;
+        // The X19 (variant 23, whatever its model code) is the unit this panel was made for.
+        return r.familyCode == 3 && (r.modelCode == 5 || r.variantCode == X19Variant);
     case Norlase:
         return r.familyCode == 7 && r.modelCode == 14;
     case M609:
         return r.familyCode == 2 && r.modelCode == 15;
     case M6x8:
-        return r.familyCode == 1;
+        // A single-channel laser driver would "connect" without a block: it goes to the laser panel.
+        return r.familyCode == 1 && IsMultiLaserVariant(r.variantCode);
     case M607:
         return IsKnownFamily(r.familyCode) && r.modelCode == 20;
     default:

@@ -22,7 +22,7 @@
 
 namespace
 {
-const QString Degrees = QString::fromUtf8("\u00baC");
+const QString Degrees = QString::fromUtf8("\u00b0C");
 const QString Unknown = "---";
 
 // Feature codes a model may lock: every mode, one mode, the set point of one mode.
