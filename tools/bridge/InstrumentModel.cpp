@@ -102,7 +102,7 @@ void CInstrumentModel::AddTec(const SChannel<CTEC>& channel, bool settable, std:
         return [&tec, get, quantity]
         { return ReadingFormat::Number((tec.*get)(false), tec.GetPrecision(quantity)); };
     };
-    const SCliSetTarget target{&tec, nullptr};
+    const SCliSetTarget target{&tec, nullptr, &m_instrument};
     auto add = [&](const char* id, std::function<std::string()> read, const char* setting) {
         m_entries.push_back({nodeId, id, std::move(read), setting, target, Identity});
     };
@@ -125,7 +125,7 @@ void CInstrumentModel::AddLaser(const SChannel<CLaser>& channel, bool settable,
     CLaser& laser = *channel.channel;
     const bool lamp = dynamic_cast<CLPS*>(&laser) != nullptr;
     const std::string nodeId = CHomieDevice::TopicLevel(channel.label);
-    const SCliSetTarget target{nullptr, &laser};
+    const SCliSetTarget target{nullptr, &laser, &m_instrument};
     SHomieNode node{nodeId,
                     NodeName(channel.label, channel.number, lamp ? "Lamp supply" : "Laser"),
                     lamp ? "lamp-supply" : "laser",
