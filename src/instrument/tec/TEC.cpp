@@ -159,6 +159,14 @@ bool CTEC::InRange(float value, double low, double high, const char* what)
     {
         return true;
     }
+    // A limit the unit did not answer leaves nothing to check against; saying "out of range" then
+    // would blame the value.
+    if (low <= NoValue / 10 || high <= NoValue / 10)
+    {
+        TAMRIX_LOG(ccGeneral, 3, "%s (%s) not sent: the instrument did not give its limits.", what,
+                   F(value).c_str());
+        return false;
+    }
     // Formatted here so the log shows "C" notation whatever the process locale.
     TAMRIX_LOG(ccGeneral, 3, "%s (%s) out of range.", what, F(value).c_str());
     return false;
