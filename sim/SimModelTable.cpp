@@ -14,6 +14,7 @@ struct STecMemory
     uint16_t extraMask = 0x23;  // thermistors and RTD on the extra sensors
     uint8_t featureBits = 0x00; // 0x480005: 0x40 fan fitted
     const char* capabilityBits = "";
+    bool heatCool = false; // heat/cool restriction: its stored value 0x470009 and "TEC:HEATCOOL"
 };
 
 std::vector<SSimKeyDef> TecKeys(const STecMemory& t)
@@ -21,7 +22,6 @@ std::vector<SSimKeyDef> TecKeys(const STecMemory& t)
     std::vector<SSimKeyDef> keys = {
         {0x470001, kSimU16, 2, 2, 1, nullptr},  // user settings layout version
         {0x470004, kSimU8, 280, 7, 0, nullptr}, // user flags block
-        {0x470009, kSimU8, 9, 1, 0, nullptr},   // heat/cool restriction
         {0x470012, kSimU8, 18, 1, 0, nullptr},
         {0x47001D, kSimF32, 44, 4, 1.125e-3, nullptr},   // thermistor A
         {0x47001E, kSimF32, 48, 4, 2.347e-4, nullptr},   // thermistor B
@@ -50,6 +50,10 @@ std::vector<SSimKeyDef> TecKeys(const STecMemory& t)
         {0x480007, kSimU16, 8, 2, static_cast<double>(t.maxIteMilliAmps), nullptr}, // max ITE [mA]
         {0x480009, kSimU16, 14, 2, static_cast<double>(t.sensorMask), nullptr},
     };
+    // The program asks for the restriction exactly when the unit stores it, so only units that
+    // answer the command keep the value.
+    if (t.heatCool)
+        keys.push_back({0x470009, kSimU8, 9, 1, 0, nullptr});
     for (int i = 0; i < t.extraSensors; ++i)
     {
         const uint16_t mask = i == 0 ? t.sensorMask : t.extraMask;
@@ -129,6 +133,7 @@ SSimModel Tec(SSimModel m, const STecMemory& memory, ESimBagKind bag)
 {
     m.tecChannels = 1;
     m.sensorMask = memory.sensorMask;
+    m.heatCool = memory.heatCool;
     m.bagKind = bag;
     m.memory = TecKeys(memory);
     return m;
@@ -189,32 +194,39 @@ std::vector<SSimModel> BuildTable()
 
     SSimModel k910 =
         Tec(Base("K910", "K910", 2, 4, 5, 54, 2, 4, 9, "91033", "AutoTune from build 54; fan"),
-            {.maxIteMilliAmps = 2000, .sensorMask = 0x1B, .capabilityBits = "1"}, ESimBagKind::Raw);
+            {.maxIteMilliAmps = 2000, .sensorMask = 0x1B, .capabilityBits = "1", .heatCool = true},
+            ESimBagKind::Raw);
     k910.fan = true;
     k910.autoTune = true;
     table.push_back(k910);
 
     SSimModel k19 = Tec(Base("K19-2", "K19-2", 2, 4, 7, 14, 2, 3, 5, "19002",
                              "revision 4.16.26.x: detection falls back to MODEL?"),
-                        {.maxIteMilliAmps = 2000, .sensorMask = 0x03}, ESimBagKind::Raw);
+                        {.maxIteMilliAmps = 2000, .sensorMask = 0x03, .heatCool = true}, ESimBagKind::Raw);
     k19.revisionText = "4.16.26.14";
     k19.fan = true;
     table.push_back(k19);
 
-    SSimModel k760 =
-        Tec(Base("K760", "K760", 2, 13, 30, 331, 2, 4, 21, "76042",
-                 "seven sensors; build above 330 (LM335 up to 4730 mV)"),
-            {.maxIteMilliAmps = 5000, .sensorMask = 0x7F, .extraSensors = 7, .featureBits = 0x40},
-            ESimBagKind::Keyed);
+    SSimModel k760 = Tec(Base("K760", "K760", 2, 13, 30, 331, 2, 4, 21, "76042",
+                              "seven sensors; build above 330 (LM335 up to 4730 mV)"),
+                         {.maxIteMilliAmps = 5000,
+                          .sensorMask = 0x7F,
+                          .extraSensors = 7,
+                          .featureBits = 0x40,
+                          .heatCool = true},
+                         ESimBagKind::Keyed);
     k760.sensorCount = 7;
-    k760.fan = k760.heatCool = k760.analog = k760.autoTune = true;
+    k760.fan = k760.analog = k760.autoTune = true;
     table.push_back(k760);
 
-    SSimModel k196 =
-        Tec(Base("K196", "K196", 2, 13, 31, 330, 2, 4, 21, "19617",
-                 "two sensors; build 330 (LM335 up to 4250 mV)"),
-            {.maxIteMilliAmps = 3000, .sensorMask = 0x7F, .extraSensors = 2, .featureBits = 0x40},
-            ESimBagKind::Keyed);
+    SSimModel k196 = Tec(Base("K196", "K196", 2, 13, 31, 330, 2, 4, 21, "19617",
+                              "two sensors; build 330 (LM335 up to 4250 mV)"),
+                         {.maxIteMilliAmps = 3000,
+                          .sensorMask = 0x7F,
+                          .extraSensors = 2,
+                          .featureBits = 0x40,
+                          .heatCool = true},
+                         ESimBagKind::Keyed);
     k196.sensorCount = 2;
     k196.fan = k196.analog = k196.autoTune = true;
     table.push_back(k196);
@@ -225,7 +237,10 @@ std::vector<SSimModel> BuildTable()
     m609.fan = m609.autoTune = true;
     table.push_back(m609);
 
-    const STecMemory comboTec{.maxIteMilliAmps = 4000, .sensorMask = 0x0B, .featureBits = 0x40};
+    // The combined units keep the heat/cool restriction; the multi-channel TECs do not.
+    const STecMemory comboTec{
+        .maxIteMilliAmps = 4000, .sensorMask = 0x0B, .featureBits = 0x40, .heatCool = true};
+    const STecMemory multiTec{.maxIteMilliAmps = 4000, .sensorMask = 0x0B, .featureBits = 0x40};
     SSimModel x510 =
         Tec(Base("X510", "X510", 3, 5, 22, 36, 3, 1, 0, "51009", "laser and TEC; two current ranges"),
             comboTec, ESimBagKind::Keyed);
@@ -238,11 +253,12 @@ std::vector<SSimModel> BuildTable()
                         comboTec, ESimBagKind::Keyed);
     x19.laserChannels = 1;
     x19.memory = Join(x19.memory, LaserKeys({.maxLdiMilliAmps = 1000}));
-    x19.fan = x19.autoTune = true;
+    // The analog set-point input of the K760, and the X510's remote-set permission.
+    x19.fan = x19.analog = x19.autoTune = x19.remoteSet = true;
     table.push_back(x19);
 
     SSimModel m607 = Tec(Base("M607", "M607", 3, 20, 38, 18, 3, 0, 1, "60733", "two lasers and two TECs"),
-                         comboTec, ESimBagKind::Keyed);
+                         multiTec, ESimBagKind::Keyed);
     m607.tecChannels = 2;
     m607.laserChannels = 2;
     m607.tecFitted = m607.laserFitted = 0x3;
@@ -256,12 +272,12 @@ std::vector<SSimModel> BuildTable()
     s0311.serial = "60734";
     s0311.comment = "custom variant: QCW on both laser channels";
     s0311.qcw = true;
-    s0311.memory = Join(TecKeys(comboTec), LaserKeys({.maxLdiMilliAmps = 1000, .qcw = true}));
+    s0311.memory = Join(TecKeys(multiTec), LaserKeys({.maxLdiMilliAmps = 1000, .qcw = true}));
     table.push_back(s0311);
 
     SSimModel oem =
         Tec(Base("OEM", "NL-523", 7, 14, 41, 12, 3, 2, 0, "N52301", "OEM unit: two lasers, three TECs"),
-            comboTec, ESimBagKind::Keyed);
+            multiTec, ESimBagKind::Keyed);
     oem.maker = "Norlase";
     oem.tecChannels = 3;
     oem.laserChannels = 2;

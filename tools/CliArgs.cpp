@@ -152,7 +152,8 @@ std::string ToolUsage(std::span<const SCliCommandSyntax> commands)
         text += name + firstLine + "\n";
     }
     text += "\nexit codes: 0 success, 1 failure, 2 usage, 3 nothing detected or connection failed,\n"
-            "            4 the instrument reported errors\n";
+            "            4 the instrument reported errors, 5 a setting was sent but neither confirmed nor\n"
+            "            read back\n";
     return text;
 }
 

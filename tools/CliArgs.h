@@ -14,6 +14,7 @@ enum CliExit : int
     ExitUsage = 2,            // bad command line
     ExitNoInstrument = 3,     // nothing detected, or the connection failed or was lost
     ExitInstrumentErrors = 4, // the instrument reported errors
+    ExitUnconfirmed = 5,      // a setting went out, its confirmation was lost and no read-back answered
 };
 
 struct SCliOption

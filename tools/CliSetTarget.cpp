@@ -1,8 +1,17 @@
 #include "CliSetTarget.h"
 
+#include "CliArgs.h"
 #include "CliSetterLog.h"
+#include "instrument/lamp/LPS.h"
 #include "instrument/laser/Laser.h"
+#include "instrument/report/ModeNames.h"
+#include "instrument/report/ReadingFormat.h"
+#include "instrument/session/InstrBase.h"
 #include "instrument/tec/TEC.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
 
 namespace
 {
@@ -69,10 +78,11 @@ std::string Trimmed(std::string line)
 }
 } // namespace
 
-SCliSetTarget SCliSetTarget::Pick(const SChannels& channels, const SCliSetting& setting, int channelNumber,
-                                  std::string& message)
+SCliSetTarget SCliSetTarget::Pick(CInstrBase& instrument, const SChannels& channels,
+                                  const SCliSetting& setting, int channelNumber, std::string& message)
 {
     SCliSetTarget target;
+    target.poller = &instrument;
     if (setting.family == SCliSetting::Family::Tec)
         target.tec = PickChannel(channels.tecs, channelNumber, "TEC", message);
     else
@@ -80,21 +90,143 @@ SCliSetTarget SCliSetTarget::Pick(const SChannels& channels, const SCliSetting& 
     return target;
 }
 
-bool SCliSetTarget::Apply(const SCliSetting& setting, std::vector<std::string>& refusal) const
+SCliSetTarget::SResult SCliSetTarget::Apply(const SCliSetting& setting) const
 {
+    SResult result;
     if (Empty())
-        return false;
+        return result;
     bool accepted = false;
     std::vector<std::string> logged;
+    CInstrBase::ResetLastCommandOutcome();
     {
         CCliSetterLog log;
         accepted = tec ? ApplyTec(setting, *tec) : ApplyLaser(setting, *laser);
         logged = log.Lines();
     }
-    if (!accepted)
+    if (accepted)
     {
-        for (const std::string& line : logged)
-            refusal.push_back(Trimmed(line));
+        result.state = EState::Done;
+        return result;
     }
-    return accepted;
+    switch (CInstrBase::LastCommandOutcome())
+    {
+    case ECommandOutcome::Refused:
+        result.state = EState::Refused;
+        return result;
+    case ECommandOutcome::Unconfirmed:
+        result.state = EState::Unconfirmed;
+        result.held = ReadBack(setting);
+        result.heldAsRequested = result.held && Matches(setting, *result.held);
+        return result;
+    default:
+        for (const std::string& line : logged)
+            result.refusal.push_back(Trimmed(line));
+        return result;
+    }
+}
+
+std::string SCliSetTarget::Describe(const SCliSetting& setting, const std::string& value,
+                                    const SResult& result)
+{
+    const std::string head = setting.name + " " + value + ": ";
+    switch (result.state)
+    {
+    case EState::Done:
+        return head + "done";
+    case EState::Refused:
+        return head + "refused by the instrument";
+    case EState::Unconfirmed:
+        return head + "sent, not confirmed; " +
+               (result.held ? "read back, the instrument holds " + *result.held
+                            : "the instrument did not answer a read-back, so its value is unknown");
+    case EState::NotSent:
+        break;
+    }
+    return setting.name + " was not sent";
+}
+
+std::optional<std::string> SCliSetTarget::ReadBack(const SCliSetting& setting) const
+{
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + ReadBackBudget;
+    auto left = [&deadline]
+    {
+        const auto rest = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        return static_cast<int>(std::max<long long>(rest.count(), 0));
+    };
+    // While the poll runs, the getters answer from the cache, which holds what was asked for.
+    if (poller && !poller->PauseBackgroundThread(true, left()))
+    {
+        poller->PauseBackgroundThread(false, left());
+        return std::nullopt;
+    }
+    CInstrBase& session = tec ? static_cast<CInstrBase&>(*tec) : static_cast<CInstrBase&>(*laser);
+    std::optional<std::string> held;
+    // Each attempt waits out a query time-out when the unit is silent, so the loop never spins.
+    while (!held && session.IsPortOpen() && left() > 0)
+        held = ReadOnce(setting);
+    if (poller)
+        poller->PauseBackgroundThread(false, CInstrBase::DefaultTimeoutMs);
+    return held;
+}
+
+std::optional<std::string> SCliSetTarget::ReadOnce(const SCliSetting& setting) const
+{
+    auto number = [](float value, int precision) -> std::optional<std::string>
+    {
+        std::string text = ReadingFormat::Number(value, precision);
+        return text == "---" ? std::nullopt : std::optional<std::string>(std::move(text));
+    };
+    if (setting.kind == SCliSetting::Kind::Output)
+    {
+        // The channels' output getters cannot say that nothing answered, so the unit is asked here.
+        const bool lamp = laser && dynamic_cast<CLPS*>(laser) != nullptr;
+        const char* query = tec ? "TEC:OUT?\n" : lamp ? "LPS:OUT?" : "LAS:OUT?";
+        CInstrBase& session = tec ? static_cast<CInstrBase&>(*tec) : static_cast<CInstrBase&>(*laser);
+        const std::string reply = session.Query(query);
+        int on = 0;
+        const auto [end, error] = std::from_chars(reply.data(), reply.data() + reply.size(), on);
+        if (reply.empty() || error != std::errc() || end != reply.data() + reply.size())
+            return std::nullopt;
+        return on != 0 ? "on" : "off";
+    }
+    if (tec)
+    {
+        if (setting.name == "tec.t")
+            return number(tec->GetTSetPoint(), tec->GetPrecision(TecQuantityT));
+        if (setting.name == "tec.r")
+            return number(tec->GetRSetPoint(), tec->GetPrecision(TecQuantityR));
+        if (setting.name == "tec.ite")
+            return number(tec->GetITESetPoint(), tec->GetPrecision(TecQuantityITE));
+        const int mode = tec->GetMode(true);
+        return mode == TecModeUnknown ? std::nullopt : std::optional<std::string>(ModeNames::Tec(mode));
+    }
+    if (setting.name == "las.ldi")
+        return number(laser->GetLDISetPoint(), laser->GetPrecision(LaserModeICW));
+    if (setting.name == "las.ldv")
+        return number(laser->GetLDVSetPoint(), laser->GetPrecision(LaserModeLDV));
+    if (setting.name == "las.mdi")
+        return number(laser->GetMDISetPoint(), laser->GetPrecision(LaserModeMDI));
+    if (setting.name == "las.mdp")
+        return number(laser->GetMDPSetPoint(), laser->GetPrecision(LaserModeMDP));
+    const int mode = laser->GetMode(true);
+    return mode == LaserModeNone ? std::nullopt : std::optional<std::string>(ModeNames::Laser(mode));
+}
+
+bool SCliSetTarget::Matches(const SCliSetting& setting, const std::string& held) const
+{
+    switch (setting.kind)
+    {
+    case SCliSetting::Kind::Output:
+        return held == (setting.code != 0 ? "on" : "off");
+    case SCliSetting::Kind::Mode:
+        return held == (tec ? ModeNames::Tec(setting.code) : ModeNames::Laser(setting.code));
+    case SCliSetting::Kind::Number:
+        break;
+    }
+    // Equal to the last decimal the unit answered with: it rounds what it reports, not what it keeps.
+    const auto value = ParseCliNumber(held);
+    const size_t point = held.find('.');
+    const int decimals = point == std::string::npos ? 0 : static_cast<int>(held.size() - point - 1);
+    return value && std::fabs(*value - setting.number) <= 0.5 * std::pow(10.0, -decimals) + 1e-9;
 }

@@ -211,22 +211,34 @@ int CliCommand::Set(const SCliInvocation& invocation)
     const SChannels channels = SChannels::Of(instrument);
     if (SelectionFailed(channels))
         return ExitNoInstrument;
-    const SCliSetTarget target = SCliSetTarget::Pick(channels, *setting, *channelNumber, message);
+    const SCliSetTarget target = SCliSetTarget::Pick(instrument, channels, *setting, *channelNumber, message);
     if (target.Empty())
         return Fail(ExitUsage, message);
 
     DrainErrors(instrument, channels, kWhileConnecting);
     instrument.StartBackgroundThread(kPollPeriodMs);
-    std::vector<std::string> refusal;
-    const bool accepted = target.Apply(*setting, refusal);
+    const SCliSetTarget::SResult result = target.Apply(*setting);
     if (DrainErrors(instrument, channels) > 0)
         return ExitInstrumentErrors;
-    if (!accepted)
+    const std::string outcome = SCliSetTarget::Describe(*setting, invocation.positionals[2], result);
+    switch (result.state)
     {
-        for (const std::string& line : refusal)
+    case SCliSetTarget::EState::Done:
+        break;
+    case SCliSetTarget::EState::Unconfirmed:
+        // The unit's own value decides: what was asked for is done, anything else is not.
+        if (!result.held)
+            return Fail(ExitUnconfirmed, outcome);
+        if (!result.heldAsRequested)
+            return Fail(ExitFailure, outcome);
+        break;
+    case SCliSetTarget::EState::Refused:
+        return Fail(ExitFailure, outcome);
+    case SCliSetTarget::EState::NotSent:
+        for (const std::string& line : result.refusal)
             std::fprintf(stderr, "tamrix-cli: %s\n", line.c_str());
-        return Fail(ExitFailure, setting->name + " was not sent");
+        return Fail(ExitFailure, outcome);
     }
-    std::printf("%s %s: done\n", setting->name.c_str(), invocation.positionals[2].c_str());
+    std::printf("%s\n", outcome.c_str());
     return ExitOk;
 }

@@ -124,7 +124,10 @@ TEST_P(CommandCheckTest, ErrCheckDecidesResultAndFillsErrorList)
     Open();
     for (int number : GetParam().queued)
         unit.PushError(number);
+    CInstrBase::ResetLastCommandOutcome();
     EXPECT_EQ(instr.Command("LAS:LDI 5.0", true), GetParam().result);
+    EXPECT_EQ(CInstrBase::LastCommandOutcome(),
+              GetParam().result ? ECommandOutcome::Accepted : ECommandOutcome::Refused);
     EXPECT_EQ(unit.Lines(), (std::vector<std::string>{"LAS:LDI 5.0", "err?"}));
     EXPECT_EQ(ErrorNumbers(), GetParam().queued);
     if (!GetParam().queued.empty())
@@ -136,6 +139,45 @@ TEST_P(CommandCheckTest, ErrCheckDecidesResultAndFillsErrorList)
 INSTANTIATE_TEST_SUITE_P(Replies, CommandCheckTest,
                          ::testing::Values(SCommandRow{{}, true}, SCommandRow{{201}, false}),
                          [](const auto& info) { return info.param.result ? "Accepted" : "Refused201"; });
+
+// A command that went out is never reported as unsent: only a closed port or a hand-over given up
+// before the poll thread took it is "not sent"; a lost or unreadable error check is "unconfirmed".
+TEST_F(SessionTest, ALostErrorCheckAnswerIsUnconfirmedDirectlyAndThroughThePollThread)
+{
+    Open();
+    std::atomic<bool> lose{true};
+    std::atomic<bool> garble{false};
+    unit.SetOverride(
+        [&](const std::string& line, std::string& reply)
+        {
+            if (line != "err?" || (!lose && !garble))
+                return false;
+            reply = garble ? "#?" : "";
+            return true;
+        });
+    EXPECT_FALSE(instr.Command("TEC:T 33.000000", true));
+    EXPECT_EQ(CInstrBase::LastCommandOutcome(), ECommandOutcome::Unconfirmed);
+    EXPECT_EQ(unit.Count("TEC:T 33.000000"), 1u);
+
+    StartPolling();
+    EXPECT_FALSE(instr.Command("TEC:T 34.000000", true, 5000));
+    EXPECT_EQ(CInstrBase::LastCommandOutcome(), ECommandOutcome::Unconfirmed);
+    lose = false;
+    garble = true;
+    EXPECT_FALSE(instr.Command("TEC:T 35.000000", true, 5000));
+    EXPECT_EQ(CInstrBase::LastCommandOutcome(), ECommandOutcome::Unconfirmed);
+    garble = false;
+    EXPECT_TRUE(instr.Command("TEC:T 36.000000", true, 5000));
+    EXPECT_EQ(CInstrBase::LastCommandOutcome(), ECommandOutcome::Accepted);
+    // Each thread keeps its own: the poll thread's commands do not change what this one was told.
+    std::thread([] { CInstrBase::ResetLastCommandOutcome(); }).join();
+    EXPECT_EQ(CInstrBase::LastCommandOutcome(), ECommandOutcome::Accepted);
+
+    ASSERT_TRUE(instr.StopBackgroundThread(5000));
+    instr.GetPort().Close();
+    EXPECT_FALSE(instr.Command("TEC:T 37.000000", true));
+    EXPECT_EQ(CInstrBase::LastCommandOutcome(), ECommandOutcome::NotSent);
+}
 
 // ---------------------------------------------------------------------------------------------------
 
@@ -354,6 +396,7 @@ TEST_F(SessionTest, StalledPollThreadTimesOutTheCallerAndDropsTheRequest)
     EXPECT_EQ(instr.Query("SN?", 200), "");
     EXPECT_TRUE(trace.Contains("Timeout on command: SN?"));
     EXPECT_FALSE(instr.Command("MESS late", true, 100));
+    EXPECT_EQ(CInstrBase::LastCommandOutcome(), ECommandOutcome::NotSent);
 
     {
         std::lock_guard lock(gateLock);

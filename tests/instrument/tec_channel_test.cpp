@@ -258,6 +258,20 @@ TEST_P(TecCommands, SendExactlyTheirLineOrLogTheRefusal)
     }
 }
 
+// A limit the unit does not answer refuses the set point for what it is, not as out of range.
+TEST_F(TecChannel, AnUnansweredLimitRefusesTheSetPointAndSaysWhy)
+{
+    Open();
+    tec->SetDefaultTimeout(200);
+    fake.Set("LIM:THI?", "");
+    CaptureSink log(ccGeneral, 3);
+    EXPECT_FALSE(tec->SetT(30.0f));
+    EXPECT_TRUE(CommandLines(fake.Lines()).empty());
+    EXPECT_TRUE(log.Contains("T set point (30.000000) not sent: the instrument did not give its limits."))
+        << ::testing::PrintToString(log.Lines());
+    EXPECT_FALSE(log.Contains("out of range"));
+}
+
 // The fake's limits: T -10..80, R 5..40, ITE 1.5; family T bounds -99..250; sensor 1 is a thermistor.
 INSTANTIATE_TEST_SUITE_P(
     Rows, TecCommands,

@@ -3,6 +3,7 @@
 #include "SimModelTable.h"
 #include "SimText.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace
@@ -119,6 +120,27 @@ TEST(TecCommands, CapabilitiesGateTheirCommands)
 
     SManualEngine laser(Model("D310"));
     EXPECT_EQ(laser.engine.Request("TEC:T?;ERR?"), "123");
+}
+
+// The program asks for the heat/cool restriction exactly when the unit stores it: every model that
+// stores it answers the command, and no other does.
+TEST(TecCommands, HeatCoolIsStoredExactlyWhereItIsAnswered)
+{
+    for (const SSimModel& model : CSimModelTable::All())
+    {
+        const bool stored = std::any_of(model.memory.begin(), model.memory.end(),
+                                        [](const SSimKeyDef& key) { return key.key == 0x470009; });
+        EXPECT_EQ(stored, model.heatCool) << model.name;
+        if (model.tecChannels == 0)
+            continue;
+        SManualEngine unit(model);
+        const std::string reply = unit.engine.Request("TEC:HEATCOOL?;ERR?");
+        EXPECT_EQ(reply, model.heatCool ? "BOTH,0" : "123") << model.name;
+    }
+    for (const char* name : {"K760", "K196", "K910", "K19-2", "X510", "X19"})
+        EXPECT_TRUE(Model(name).heatCool) << name;
+    for (const char* name : {"K705", "M609", "M607", "OEM"})
+        EXPECT_FALSE(Model(name).heatCool) << name;
 }
 
 TEST(TecCommands, SetPointIsReachedAsSimulatedTimePasses)

@@ -143,6 +143,7 @@ bool CInstrumentLink::Open(const std::string& descriptor)
 
 void CInstrumentLink::Close()
 {
+    m_heldUntilCycle.clear();
     m_instrumentModel.reset();
     m_connection.reset();
     if (m_claimedPort > 0)
@@ -195,8 +196,13 @@ void CInstrumentLink::Serve()
 
 void CInstrumentLink::Publish(Clock::time_point now)
 {
+    const uint64_t cycles = m_connection->Instrument().GetCompletedCycles();
+    std::erase_if(m_heldUntilCycle, [cycles](const auto& held) { return cycles >= held.second; });
     for (const CInstrumentModel::SValue& value : m_instrumentModel->Read())
-        m_publisher->Update(value.nodeId, value.propertyId, value.payload, now);
+    {
+        if (!m_heldUntilCycle.contains({value.nodeId, value.propertyId}))
+            m_publisher->Update(value.nodeId, value.propertyId, value.payload, now);
+    }
 }
 
 bool CInstrumentLink::WaitForInstrument()
@@ -283,15 +289,34 @@ void CInstrumentLink::CarryOut(const SSetRequest& request)
     const auto setting = ParseCliSetting(name, settingValue, error);
     if (!setting)
         return Refuse(request, error);
-    std::vector<std::string> refusal;
-    if (!target.Apply(*setting, refusal))
+    const SCliSetTarget::SResult result = target.Apply(*setting);
+    const std::string outcome = SCliSetTarget::Describe(*setting, settingValue, result);
+    if (result.state != SCliSetTarget::EState::Done)
     {
-        std::string reason = name + " was not sent";
-        for (const std::string& line : refusal)
-            reason += ": " + line;
-        return Refuse(request, reason);
+        // The setter cached the value asked for; what is published next must come from the unit. The
+        // cycle that carried the set out may have read the value before it: wait for the one after.
+        const uint64_t cycles = m_connection->Instrument().GetCompletedCycles();
+        m_heldUntilCycle[{request.nodeId, request.propertyId}] = cycles + 2;
     }
-    Report(name + " " + settingValue + ": done");
+    switch (result.state)
+    {
+    case SCliSetTarget::EState::Done:
+        return Report(outcome);
+    case SCliSetTarget::EState::Unconfirmed:
+        Report(outcome);
+        if (m_publisher)
+            m_publisher->Event(CInstrumentModel::InstrumentNode, CInstrumentModel::ErrorProperty,
+                               request.nodeId + "/" + request.propertyId + ": " + outcome);
+        return;
+    case SCliSetTarget::EState::Refused:
+        return Refuse(request, outcome);
+    case SCliSetTarget::EState::NotSent:
+        break;
+    }
+    std::string reason = outcome;
+    for (const std::string& line : result.refusal)
+        reason += ": " + line;
+    Refuse(request, reason);
 }
 
 void CInstrumentLink::Refuse(const SSetRequest& request, const std::string& reason)

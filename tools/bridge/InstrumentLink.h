@@ -67,6 +67,9 @@ private:
     std::unique_ptr<CCliConnection> m_connection;
     std::unique_ptr<CInstrumentModel> m_instrumentModel;
     std::unique_ptr<CHomiePublisher> m_publisher;
+    // Properties whose cached value came from a setter, not from the unit (a set that was not
+    // confirmed): not published until the instrument has completed this many poll cycles.
+    std::map<std::pair<std::string, std::string>, uint64_t> m_heldUntilCycle;
 
     std::mutex m_lock; // guards the fields below
     std::condition_variable m_wake;

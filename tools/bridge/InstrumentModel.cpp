@@ -102,7 +102,7 @@ void CInstrumentModel::AddTec(const SChannel<CTEC>& channel, bool settable, std:
         return [&tec, get, quantity]
         { return ReadingFormat::Number((tec.*get)(false), tec.GetPrecision(quantity)); };
     };
-    const SCliSetTarget target{&tec, nullptr};
+    const SCliSetTarget target{&tec, nullptr, &m_instrument};
     // Only what the poll has read lately is published: a value past its age reads as no value.
     auto add = [&](const char* id, TecReading item, std::function<std::string()> read, const char* setting)
     {
@@ -129,7 +129,7 @@ void CInstrumentModel::AddLaser(const SChannel<CLaser>& channel, bool settable,
     CLaser& laser = *channel.channel;
     const bool lamp = dynamic_cast<CLPS*>(&laser) != nullptr;
     const std::string nodeId = CHomieDevice::TopicLevel(channel.label);
-    const SCliSetTarget target{nullptr, &laser};
+    const SCliSetTarget target{nullptr, &laser, &m_instrument};
     SHomieNode node{nodeId,
                     NodeName(channel.label, channel.number, lamp ? "Lamp supply" : "Laser"),
                     lamp ? "lamp-supply" : "laser",

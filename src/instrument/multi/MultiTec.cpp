@@ -738,6 +738,13 @@ bool CMultiTec::IsFanSupported()
     return {};
 }
 
+bool CMultiTec::HasHeatCool()
+{
+    if (CTEC* channel = GetSelectedChannelObject())
+        return channel->HasHeatCool();
+    return {};
+}
+
 bool CMultiTec::SetHeatCool(int code)
 {
     if (CTEC* channel = GetSelectedChannelObject())

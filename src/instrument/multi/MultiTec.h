@@ -118,6 +118,7 @@ public:
     bool SetFan(int mode, float voltage, int first, int second) override;
     bool GetFan(TecProtocol::SFanSetting& fan) override;
     bool IsFanSupported() override;
+    bool HasHeatCool() override;
     bool SetHeatCool(int code) override;
     int GetHeatCool() override;
     bool SupportsCableR() override;

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -26,6 +27,16 @@ using std::chrono::milliseconds;
 constexpr int kDrainLineLimit = 64; // a unit that never stops talking must not hold a retry forever
 constexpr int kIdleCycleMs = 10;    // shortest cycle when the hooks do no I/O, so the loop never spins
 constexpr int kByteWriteTries = 3;
+
+// Per thread, so that a poll thread's own commands never overwrite what a caller is told.
+thread_local ECommandOutcome t_lastCommandOutcome = ECommandOutcome::None;
+
+// An error-check answer that carries error numbers, as opposed to one that arrived garbled.
+bool IsErrorList(std::string_view reply)
+{
+    return !reply.empty() &&
+           (std::isdigit(static_cast<unsigned char>(reply.front())) || reply.front() == '-');
+}
 
 // Puts ";" between joined commands unless the text so far already ends a command or a line.
 void AppendJoined(std::string& line, std::string_view command)
@@ -181,17 +192,35 @@ bool CInstrBase::CountPollQuery(bool accepted)
 bool CInstrBase::CommandChecked(std::string_view command, bool reportErrors)
 {
     if (!IsPortOpen())
+    {
+        t_lastCommandOutcome = ECommandOutcome::NotSent;
         return false;
+    }
     if (command.empty())
         return true;
     std::string text(command);
     text += "\nerr?\n";
     std::string reply = QueryDirect(text, -1);
     if (reply == "0")
+    {
+        t_lastCommandOutcome = ECommandOutcome::Accepted;
         return true;
+    }
+    // No answer to the error check does not mean the command stayed home: it went out with it.
+    t_lastCommandOutcome = IsErrorList(reply) ? ECommandOutcome::Refused : ECommandOutcome::Unconfirmed;
     if (reportErrors)
         AddErrorsFromReply(reply, 0);
     return false;
+}
+
+ECommandOutcome CInstrBase::LastCommandOutcome()
+{
+    return t_lastCommandOutcome;
+}
+
+void CInstrBase::ResetLastCommandOutcome()
+{
+    t_lastCommandOutcome = ECommandOutcome::None;
 }
 
 void CInstrBase::AddErrorsFromReply(std::string_view reply, size_t start)
@@ -348,7 +377,11 @@ bool CInstrBase::Command(std::string_view command, bool checkErrors, int timeout
     if (!m_stateChanged.wait_until(lock, deadline,
                                    [&] { return stopped() || m_pendingCommand.text.empty(); }) ||
         stopped())
+    {
+        if (checkErrors)
+            t_lastCommandOutcome = ECommandOutcome::NotSent;
         return false;
+    }
     m_pendingCommand = SPendingSlot{};
     m_pendingCommand.text = command;
     m_pendingCommand.ticket = ++m_nextTicket;
@@ -359,6 +392,11 @@ bool CInstrBase::Command(std::string_view command, bool checkErrors, int timeout
     const SPendingSlot finished = std::exchange(m_pendingCommand, SPendingSlot{});
     m_stateChanged.notify_all();
     m_lastCommandResult = finished.done && finished.result;
+    // Given up while the poll thread was carrying it out: it may well have reached the unit.
+    if (checkErrors)
+        t_lastCommandOutcome = finished.done    ? finished.outcome
+                               : finished.taken ? ECommandOutcome::Unconfirmed
+                                                : ECommandOutcome::NotSent;
     return m_lastCommandResult;
 }
 
@@ -427,6 +465,7 @@ bool CInstrBase::FinishPendingCommand()
     if (m_pendingCommand.ticket == ticket)
     {
         m_pendingCommand.result = result;
+        m_pendingCommand.outcome = t_lastCommandOutcome;
         m_pendingCommand.done = true;
         m_stateChanged.notify_all();
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "comm/Serial.h"
+#include "instrument/session/CommandOutcome.h"
 #include "instrument/session/ErrorList.h"
 #include "instrument/session/ErrorMsg.h"
 
@@ -67,8 +68,13 @@ public:
                            bool oneByOne, bool checkErrors);
     // Purge, send, read one line (time-out < 0: default). Empty when the port is closed.
     virtual std::string QueryDirect(std::string_view command, int timeoutMs = -1);
-    // Sends the command followed by "\nerr?\n"; true when the instrument answers "0".
+    // Sends the command followed by "\nerr?\n"; true when the instrument answers "0". The outcome, told
+    // apart further, is the calling thread's LastCommandOutcome.
     virtual bool CommandChecked(std::string_view command, bool reportErrors);
+    // The outcome of the last checked command the calling thread sent through any session (directly or
+    // handed over to a poll thread); None after ResetLastCommandOutcome until one is sent.
+    static ECommandOutcome LastCommandOutcome();
+    static void ResetLastCommandOutcome();
     // Prefix + command (+ "\n" unless it ends in "\n" or "\r"), written under the port lock.
     virtual bool CommandRaw(std::string_view command);
 
@@ -245,10 +251,11 @@ protected:
     {
         std::string text;
         uint64_t ticket = 0;
-        bool taken = false;  // the background thread is carrying it out
-        bool done = false;   // carried out; the outcome waits for its caller
-        std::string reply;   // a query's answer
-        bool result = false; // a command's result
+        bool taken = false;                              // the background thread is carrying it out
+        bool done = false;                               // carried out; the outcome waits for its caller
+        std::string reply;                               // a query's answer
+        bool result = false;                             // a command's result
+        ECommandOutcome outcome = ECommandOutcome::None; // a checked command's outcome
     };
     SPendingSlot m_pendingQuery;
     SPendingSlot m_pendingCommand;

@@ -31,6 +31,7 @@ constexpr uint32_t EEFeatureBits = 0x480005;
 constexpr uint32_t EEMaxITEmA = 0x480007;
 constexpr uint32_t EESensorMask = 0x480009;
 constexpr uint32_t EEHeatCool = 0x470009;
+constexpr uint32_t SettingHeatCool = 0xF0001180;
 constexpr uint32_t EEThermistorA = 0x47001D; // A, B, C follow
 constexpr uint32_t EERtdA = 0x470020;        // A, B, C, R0 follow
 constexpr uint32_t EEICSet0 = 0x470024;      // M, B; the second set follows at +2
@@ -157,6 +158,14 @@ bool CTEC::InRange(float value, double low, double high, const char* what)
     if (micro(value) >= micro(low) && micro(value) <= micro(high))
     {
         return true;
+    }
+    // A limit the unit did not answer leaves nothing to check against; saying "out of range" then
+    // would blame the value.
+    if (low <= NoValue / 10 || high <= NoValue / 10)
+    {
+        TAMRIX_LOG(ccGeneral, 3, "%s (%s) not sent: the instrument did not give its limits.", what,
+                   F(value).c_str());
+        return false;
     }
     // Formatted here so the log shows "C" notation whatever the process locale.
     TAMRIX_LOG(ccGeneral, 3, "%s (%s) out of range.", what, F(value).c_str());
@@ -1005,11 +1014,16 @@ bool CTEC::GetFan(TecProtocol::SFanSetting& fan)
     return true;
 }
 
+bool CTEC::HasHeatCool()
+{
+    return HasStoredKey(EEHeatCool) && !IsSettingHidden(SettingHeatCool);
+}
+
 bool CTEC::SetHeatCool(int code)
 {
     static constexpr const char* lines[] = {"TEC:HEATCOOL BOTH\n", "TEC:HEATCOOL HEAT\n",
                                             "TEC:HEATCOOL COOL\n"};
-    if (code < HeatCoolBoth || code > CoolOnly || !HasStoredKey(EEHeatCool))
+    if (code < HeatCoolBoth || code > CoolOnly || !HasHeatCool())
     {
         return false;
     }
@@ -1018,7 +1032,7 @@ bool CTEC::SetHeatCool(int code)
 
 int CTEC::GetHeatCool()
 {
-    if (!HasStoredKey(EEHeatCool))
+    if (!HasHeatCool())
     {
         return HeatCoolBoth;
     }

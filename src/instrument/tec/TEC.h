@@ -153,6 +153,9 @@ public:
     virtual bool IsFanSupported();
     // The same answer, or nullopt when the stored feature bits it depends on could not be read.
     std::optional<bool> GetFanSupport();
+    // Units that store the heat/cool restriction and do not hide its settings group have it; the
+    // others are never asked (they would not answer).
+    virtual bool HasHeatCool();
     virtual bool SetHeatCool(int code);
     virtual int GetHeatCool();
 

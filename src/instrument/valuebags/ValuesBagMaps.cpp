@@ -13,7 +13,6 @@ using Map = std::vector<SBagKeyInfo>;
 constexpr SBagKeyInfo kTecUser[] = {
     {0x470001, BAG_UI2, 2, 2, false},   // user settings layout version
     {0x470004, BAG_UI1, 280, 7, false}, // user flags block
-    {0x470009, BAG_UI1, 9, 1, false},   // heat/cool restriction
     {0x470012, BAG_UI1, 18, 1, false},
     {0x47001D, BAG_R4, 44, 4, false}, // thermistor constants A, B, C
     {0x47001E, BAG_R4, 48, 4, false},
@@ -35,6 +34,11 @@ constexpr SBagKeyInfo kTecUser[] = {
     {0x47002E, BAG_R4, 112, 4, false}, // stored ITE limit bound [A]
     {0x47002F, BAG_R4, 116, 4, false},
     {0x470030, BAG_R4, 120, 4, false},
+};
+
+// Only units that offer the heat/cool restriction store it; the TEC channel asks for it by this key.
+constexpr SBagKeyInfo kTecHeatCool[] = {
+    {0x470009, BAG_UI1, 9, 1, false},
 };
 
 constexpr SBagKeyInfo kTecCapabilities[] = {
@@ -108,7 +112,7 @@ std::span<const SBagKeyInfo> D312()
     return map;
 }
 
-// Older TEC firmware without capability bits.
+// Older TEC firmware without capability bits or the heat/cool restriction.
 std::span<const SBagKeyInfo> K705()
 {
     static const Map map = Join({kTecUser, kTecFactory});
@@ -118,21 +122,21 @@ std::span<const SBagKeyInfo> K705()
 // Seven sensor inputs, each with its own supported-sensor mask.
 std::span<const SBagKeyInfo> K760()
 {
-    static const Map map = Join({kTecUser, kTecCapabilities, kTecFactory, kSensorMasks});
+    static const Map map = Join({kTecUser, kTecHeatCool, kTecCapabilities, kTecFactory, kSensorMasks});
     return map;
 }
 
 // Its capability bits decide which settings it hides.
 std::span<const SBagKeyInfo> K910()
 {
-    static const Map map = Join({kTecUser, kTecCapabilities, kTecFactory});
+    static const Map map = Join({kTecUser, kTecHeatCool, kTecCapabilities, kTecFactory});
     return map;
 }
 
 std::span<const SBagKeyInfo> X510()
 {
     static const Map map =
-        Join({kTecUser, kTecCapabilities, kTecFactory, kLaserUser, kLaserRange, kLaserFactory});
+        Join({kTecUser, kTecHeatCool, kTecCapabilities, kTecFactory, kLaserUser, kLaserRange, kLaserFactory});
     return map;
 }
 

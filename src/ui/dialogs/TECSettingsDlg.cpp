@@ -424,6 +424,9 @@ void CTECSettingsDlg::ReadHiddenGroups(CTEC& tec)
     // A fan the unit cannot drive is no group to offer.
     if (!tec.IsFanSupported())
         m_hidden.insert(KeyFan);
+    // Nor is a heat/cool restriction the unit does not keep: its list would change nothing.
+    if (!tec.HasHeatCool())
+        m_hidden.insert(KeyHeatCool);
     m_modelCode = tec.GetModelCode();
 }
 

@@ -16,6 +16,7 @@
 
 using namespace std::chrono_literals;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 namespace
 {
@@ -182,6 +183,56 @@ TEST_F(BridgeAgainstBroker, SetRequestsReachTheUnitAndItsPlantAndRefusalsAreRepo
     EXPECT_EQ(k760->Request("TEC:SET:T?"), "30.500");
     EXPECT_THAT(BridgeLog(),
                 HasSubstr("tec/t-set refused: tec.t was not sent: T set point (300.000000) out of range."));
+}
+
+// A set whose confirmation is lost and which the unit did not take: the bridge says so with what the
+// unit holds, and publishes that, never the value it was asked for.
+TEST_F(BridgeAgainstBroker, ASetWhoseConfirmationIsLostPublishesWhatTheUnitHolds)
+{
+    auto k760 = TcpSim("K760");
+    const std::string held = k760->Request("TEC:SET:T?");
+    ASSERT_NE(held, "33.000");
+    k760->Engine().WithRegistry(
+        [](CSimCommandRegistry& registry)
+        {
+            const CSimCommandRegistry::Handler ask = *registry.Find("TEC:SET:T?");
+            // The unit ignores the set point and loses its replies until a set point is asked for.
+            registry.Add("TEC:T",
+                         [](CSimUnit& unit, int, std::string_view)
+                         {
+                             unit.Faults().dropEvery = 1;
+                             return SSimResult::Done();
+                         });
+            registry.Add("TEC:SET:T?",
+                         [ask](CSimUnit& unit, int channel, std::string_view args)
+                         {
+                             unit.Faults().dropEvery = 0;
+                             return ask(unit, channel, args);
+                         });
+        });
+    StartBridge({"--allow-set", Descriptor(*k760)});
+    ASSERT_TRUE(WaitReady(kK760)) << BridgeLog();
+    ASSERT_TRUE(m_watcher->WaitFor(kK760 + "tec/t-set", held, kWaitMs));
+
+    const size_t before = m_watcher->Count();
+    ASSERT_TRUE(m_watcher->Publish(kK760 + "tec/t-set/set", "33"));
+    const std::string said = "tec.t 33: sent, not confirmed; read back, the instrument holds " + held;
+    const auto event = m_watcher->WaitFor(
+        kK760 + "instrument/error", [](const std::string&) { return true; }, kWaitMs, before);
+    ASSERT_TRUE(event) << BridgeLog();
+    EXPECT_EQ(*event, "tec/t-set: " + said);
+    const size_t afterEvent = m_watcher->Count();
+    // Two publications after the report: the set point is the unit's throughout.
+    ASSERT_TRUE(m_watcher->WaitFor(kK760 + "tec/t-set", held, kWaitMs, afterEvent));
+    ASSERT_TRUE(m_watcher->WaitFor(kK760 + "tec/t-set", held, kWaitMs, m_watcher->Count()));
+    const std::vector<CMqttWatcher::SMessage> messages = m_watcher->Messages();
+    for (size_t i = before; i < messages.size(); ++i)
+    {
+        if (messages[i].topic == kK760 + "tec/t-set")
+            EXPECT_EQ(messages[i].payload, held);
+    }
+    EXPECT_THAT(BridgeLog(), HasSubstr(said));
+    EXPECT_THAT(BridgeLog(), Not(HasSubstr("not sent")));
 }
 
 TEST_F(BridgeAgainstBroker, BrokerRestartIsSurvivedWithTheNewestStateAndAKilledBridgeLeavesLost)
