@@ -229,7 +229,9 @@ TEST_F(BridgeAgainstBroker, ASetWhoseConfirmationIsLostPublishesWhatTheUnitHolds
     for (size_t i = before; i < messages.size(); ++i)
     {
         if (messages[i].topic == kK760 + "tec/t-set")
+        {
             EXPECT_EQ(messages[i].payload, held);
+        }
     }
     EXPECT_THAT(BridgeLog(), HasSubstr(said));
     EXPECT_THAT(BridgeLog(), Not(HasSubstr("not sent")));
