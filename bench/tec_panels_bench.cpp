@@ -99,7 +99,6 @@ public:
     bool IsAnotherPanelExpanded(const CBasePanel*) const override { return true; }
     void RemovePanelLater(int) override {}
     void ReplacePanelLater(int, int, const std::string&, bool) override {}
-    void RequestQuit() override {}
 };
 
 void RunFor(double seconds)

@@ -234,11 +234,6 @@ void CTamrixControlHost::ReplacePanel(int index, int typeCode, const std::string
     panel->Connect(descriptor);
 }
 
-void CTamrixControlHost::RequestQuit()
-{
-    Quit();
-}
-
 bool CTamrixControlHost::Quit(bool ask)
 {
     if (m_quitting)
@@ -285,11 +280,16 @@ void CTamrixControlHost::closeEvent(QCloseEvent* event)
 
 void CTamrixControlHost::keyPressEvent(QKeyEvent* event)
 {
-    // A stray Enter or Escape must not end the program unasked and lose the layout: both run the
-    // quit sequence, which asks while an instrument is connected and writes the panel list.
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape)
+    // A stray Enter must not end the program unasked and lose the layout: it runs the quit sequence,
+    // which asks while an instrument is connected and writes the panel list. Escape never quits.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
     {
         Quit();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape)
+    {
+        event->accept();
         return;
     }
     QWidget::keyPressEvent(event);

@@ -56,7 +56,6 @@ public:
     bool IsAnotherPanelExpanded(const CBasePanel* panel) const override;
     void RemovePanelLater(int index) override;
     void ReplacePanelLater(int index, int typeCode, const std::string& descriptor, bool autoConnect) override;
-    void RequestQuit() override;
 
 signals:
     // The quit sequence has ended: the panel list is written and the window closes.

@@ -798,7 +798,9 @@ void CBasePanel::keyPressEvent(QKeyEvent* event)
         OnSetPoint();
         return;
     case Qt::Key_Escape:
-        m_host.RequestQuit();
+        // Taken here so that it never reaches the window: a field takes back its own edit, and
+        // anywhere else in a panel Escape does nothing (it used to quit the program).
+        event->accept();
         return;
     default:
         QFrame::keyPressEvent(event);

@@ -6,13 +6,16 @@
 #include "ui/dialogs/QCWParametersDlg.h"
 #include "ui/dialogs/SettingsSheet.h"
 #include "ui/panels/BasePanel.h"
+#include "ui/widgets/DeliberateButtons.h"
 #include "ui/widgets/LocaleNumber.h"
 #include "ui/widgets/ReadingState.h"
+#include "ui/widgets/SetPointRefusal.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -163,6 +166,8 @@ QWidget* CLaserBlock::BuildSetPointRow()
     connect(m_setPointEdit, &QLineEdit::textEdited, this, &CLaserBlock::OnSetPointEdited);
     connect(m_onButton, &QRadioButton::clicked, this, [this] { OnOutputClicked(true); });
     connect(m_offButton, &QRadioButton::clicked, this, [this] { OnOutputClicked(false); });
+    new CDeliberateButtons({m_onButton, m_offButton}, this);
+    m_setPointEdit->installEventFilter(this);
     return row;
 }
 
@@ -214,6 +219,7 @@ QWidget* CLaserBlock::BuildModes()
     m_modeGroup->setExclusive(true);
     // Current modes in the left column, the monitor and voltage modes on the right.
     const int positions[ModeCount][2] = {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}, {0, 1}, {1, 1}, {2, 1}};
+    auto* guard = new CDeliberateButtons({}, this);
     for (int mode = 1; mode <= ModeCount; ++mode)
     {
         auto* button = new QRadioButton(kModes[mode - 1].label, group);
@@ -222,6 +228,7 @@ QWidget* CLaserBlock::BuildModes()
         m_modeGroup->addButton(button, mode);
         grid->addWidget(button, positions[mode - 1][0], positions[mode - 1][1]);
         m_modeButtons[static_cast<size_t>(mode - 1)] = button;
+        guard->Add(button);
         connect(button, &QRadioButton::clicked, this, [this, mode] { OnModeClicked(mode); });
     }
     return group;
@@ -276,7 +283,8 @@ void CLaserBlock::Refresh(bool forced)
     else if (m_setPointUnit->text().isEmpty())
         m_setPointUnit->setText(ModeUnit(m_mode));
     const float setPoint = laser->GetSetPoint();
-    if (setPoint != m_setPoint || forced || modeChanged)
+    // A refused value the channel still caches is not the unit's: the field keeps the unit's own.
+    if (!m_refusal.Hides(setPoint) && (setPoint != m_setPoint || forced || modeChanged))
     {
         m_setPoint = setPoint;
         ShowSetPoint(*laser);
@@ -327,6 +335,8 @@ void CLaserBlock::EmptyReadings()
 
 void CLaserBlock::ShowMode(CLaser& laser, int mode)
 {
+    if (mode != m_mode)
+        m_refusal.Clear();
     m_mode = mode;
     if (mode >= 1 && mode <= ModeCount)
         m_modeButtons[static_cast<size_t>(mode - 1)]->setChecked(true);
@@ -337,7 +347,8 @@ void CLaserBlock::ShowMode(CLaser& laser, int mode)
         m_modeGroup->setExclusive(true);
     }
     m_setPointUnit->setText(ModeUnit(mode));
-    m_setPoint = laser.GetSetPoint();
+    if (const float setPoint = laser.GetSetPoint(); !m_refusal.Hides(setPoint))
+        m_setPoint = setPoint;
     ShowSetPoint(laser);
     UpdateQcwButton();
 }
@@ -419,8 +430,20 @@ bool CLaserBlock::OnSetPoint()
     laser = m_access.Selected(); // the bounds were read; select again right before the write
     if (!laser)
         return false;
+    // The field shows what the unit holds: the value once it took it, its own value when not.
+    const int mark = CSetPointRefusal::Mark(m_access.Session());
+    if (!laser->SetSetPoint(*typed))
+    {
+        const QString typedText = m_setPointEdit->text().trimmed() + " " + ModeUnit(m_mode);
+        m_refusal.Hold(static_cast<float>(*typed));
+        ShowSetPoint(*laser);
+        CompareSetPoint();
+        m_context.prompter.Message(this, CSetPointRefusal::Message(typedText, m_access.Session(), mark));
+        return false;
+    }
+    m_refusal.Clear();
     m_setPoint = static_cast<float>(*typed);
-    laser->SetSetPoint(*typed);
+    ShowSetPoint(*laser);
     CompareSetPoint();
     return true;
 }
@@ -464,6 +487,23 @@ std::optional<double> CLaserBlock::UpperBound(CLaser& laser, int mode, QString& 
     if (!upper)
         refusal = LimitsUnknownMessage;
     return upper;
+}
+
+bool CLaserBlock::eventFilter(QObject* watched, QEvent* event)
+{
+    // Escape in the set-point field takes back the edit: the field shows the unit's set point again.
+    if (watched == m_setPointEdit && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
+    {
+        CLaser* laser = m_connected ? m_access.Selected() : nullptr;
+        if (laser)
+        {
+            ShowSetPoint(*laser);
+            CompareSetPoint();
+        }
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 bool CLaserBlock::HasSetPointFocus() const
@@ -546,6 +586,7 @@ void CLaserBlock::ClearFields()
 
 void CLaserBlock::ResetReadings()
 {
+    m_refusal.Clear();
     m_setPoint = CLaser::NoValue;
     m_output = false;
     m_mode = 0;

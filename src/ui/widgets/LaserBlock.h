@@ -2,6 +2,7 @@
 
 #include "ui/app/UiContext.h"
 #include "ui/widgets/LaserChannelAccess.h"
+#include "ui/widgets/SetPointRefusal.h"
 
 #include <QWidget>
 #include <array>
@@ -85,6 +86,9 @@ signals:
     // The laser settings ended with OK: the owner updates its controls.
     void settingsChanged();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     QWidget* BuildSetPointRow();
     QWidget* BuildReadings();
@@ -116,6 +120,7 @@ private:
     float m_responsivity = 0.0f; // [µA/mW]; 0: no photodiode calibration, no power mode
     // Io, Im, Po, Vf of the last refresh; nullopt when unknown.
     std::array<std::optional<double>, 4> m_readings{};
+    CSetPointRefusal m_refusal;
 
     QLineEdit* m_setPointEdit = nullptr;
     QLabel* m_setPointUnit = nullptr;

@@ -6,19 +6,23 @@
 #include "ui/dialogs/AutoTuneWizard.h"
 #include "ui/dialogs/TECSettingsDlg.h"
 #include "ui/panels/BasePanel.h"
+#include "ui/widgets/DeliberateButtons.h"
 #include "ui/widgets/LocaleNumber.h"
 #include "ui/widgets/ReadingState.h"
+#include "ui/widgets/SetPointRefusal.h"
 
 #include <QApplication>
 #include <QButtonGroup>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <cmath>
 
 namespace
 {
@@ -72,6 +76,8 @@ void Uncheck(std::initializer_list<QRadioButton*> buttons)
     for (QRadioButton* button : buttons)
         button->setAutoExclusive(true);
 }
+
+const QString LimitsUnknownMessage = "The TEC's limits could not be read, so the set point was not sent.";
 
 QString RangeMessage(int mode, double low, double high)
 {
@@ -182,6 +188,7 @@ QWidget* CTecBlock::BuildSetPoint()
     row->addWidget(m_setButton);
     connect(m_setButton, &QPushButton::clicked, this, &CTecBlock::OnSetPoint);
     connect(m_setPointEdit, &QLineEdit::textEdited, this, &CTecBlock::CompareSetPoint);
+    m_setPointEdit->installEventFilter(this);
     return group;
 }
 
@@ -220,6 +227,8 @@ QWidget* CTecBlock::BuildOutputAndMode()
     row->addWidget(mode, 1);
 
     // The buttons show the instrument's state; a click asks for a change, the next refresh shows it.
+    new CDeliberateButtons({m_onButton, m_offButton}, this);
+    new CDeliberateButtons({m_tModeButton, m_rModeButton, m_iteModeButton}, this);
     connect(m_onButton, &QRadioButton::clicked, this, [this] { SendOutput(true); });
     connect(m_offButton, &QRadioButton::clicked, this, [this] { SendOutput(false); });
     connect(m_tModeButton, &QRadioButton::clicked, this, [this] { SendMode(TecModeT); });
@@ -345,6 +354,11 @@ void CTecBlock::ShowReadings(CTEC& tec, bool)
 void CTecBlock::RefreshSetPoint(CTEC& tec, bool forced)
 {
     const float setPoint = tec.GetSetPoint();
+    if (m_refusal.Hides(setPoint))
+    {
+        CompareSetPoint();
+        return;
+    }
     const bool known = ReadingState::IsKnown(tec, setPoint);
     if (forced || setPoint != m_setPoint || known != m_setPointKnown)
     {
@@ -382,6 +396,7 @@ void CTecBlock::RefreshMode(CTEC& tec, bool forced)
     // A value typed for the old mode must not go out in the new mode's unit.
     if (changed)
     {
+        m_refusal.Clear();
         m_setPoint = tec.GetSetPoint();
         m_setPointKnown = ReadingState::IsKnown(tec, m_setPoint);
         WriteSetPointField();
@@ -483,53 +498,82 @@ void CTecBlock::OnSetPoint()
     if (!m_connected || !m_setPointEditable || m_setPointEdit->isReadOnly())
         return;
     const std::optional<double> typed = LocaleNumber::Parse(m_setPointEdit->text());
-    if (!typed)
-    {
-        // A typo must never become a set point (it used to read as 0).
-        m_context.prompter.Message(this, "Enter a number.");
-        WriteSetPointField();
-        CompareSetPoint();
-        return;
-    }
+    // A typo must never become a set point (it used to read as 0), nor "nan" or "inf".
+    if (!typed || !std::isfinite(*typed))
+        return Refuse("Enter a number.");
     const float value = static_cast<float>(*typed);
     if (m_setPointKnown && value == m_setPoint)
         return;
     CTEC* tec = m_access.Selected();
     if (!tec)
         return;
+    if (const QString refusal = RangeRefusal(*tec, value); !refusal.isEmpty())
+        return Refuse(refusal);
+    // The field shows what the unit holds: the typed value once it took it, its own value when not.
+    const int mark = CSetPointRefusal::Mark(m_access.Session());
+    if (!tec->SetSetPoint(value))
+    {
+        m_refusal.Hold(value);
+        return Refuse(CSetPointRefusal::Message(m_setPointEdit->text().trimmed() + " " + SetPointUnit(*tec),
+                                                m_access.Session(), mark));
+    }
+    m_refusal.Clear();
+    m_setPoint = value;
+    m_setPointKnown = true;
+    WriteSetPointField();
+    CompareSetPoint();
+}
+
+QString CTecBlock::RangeRefusal(CTEC& tec, float value)
+{
     double low = 0.0;
     double high = 0.0;
     switch (m_mode)
     {
     case TecModeT:
-        low = tec->GetTLowLimit();
-        high = tec->GetTHighLimit();
+        low = tec.GetTLowLimit();
+        high = tec.GetTHighLimit();
         break;
     case TecModeR:
-        low = tec->GetRLowLimit();
-        high = tec->GetRHighLimit();
+        low = tec.GetRLowLimit();
+        high = tec.GetRHighLimit();
         break;
     case TecModeITE:
-        high = tec->GetITELimit();
-        low = -high;
+        high = tec.GetITELimit();
+        low = ReadingState::IsNoValue(high) ? high : -high;
         break;
     default:
-        m_context.prompter.Message(this, "Invalid mode, cannot change the setpoint.");
-        WriteSetPointField();
-        CompareSetPoint();
-        return;
+        return "Invalid mode, cannot change the setpoint.";
     }
-    if (ReadingState::IsNoValue(low) || ReadingState::IsNoValue(high) || value < static_cast<float>(low) ||
-        value > static_cast<float>(high))
-        m_context.prompter.Message(this, RangeMessage(m_mode, low, high));
-    else
-    {
-        m_setPoint = value;
-        m_setPointKnown = true;
-        tec->SetSetPoint(value);
-    }
+    // The no-value mark is no bound to name.
+    if (ReadingState::IsNoValue(low) || ReadingState::IsNoValue(high))
+        return LimitsUnknownMessage;
+    if (value < static_cast<float>(low) || value > static_cast<float>(high))
+        return RangeMessage(m_mode, low, high);
+    return {};
+}
+
+void CTecBlock::Refuse(const QString& text)
+{
+    m_context.prompter.Message(this, text);
     WriteSetPointField();
     CompareSetPoint();
+}
+
+bool CTecBlock::eventFilter(QObject* watched, QEvent* event)
+{
+    // Escape in the set-point field takes back the edit: the field shows the unit's set point again.
+    if (watched == m_setPointEdit && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
+    {
+        if (m_connected)
+        {
+            WriteSetPointField();
+            CompareSetPoint();
+        }
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 bool CTecBlock::HasFocus() const
@@ -610,6 +654,7 @@ void CTecBlock::UpdateControls(bool connected)
 
 void CTecBlock::ResetReadings()
 {
+    m_refusal.Clear();
     m_setPoint = 0.0f;
     m_setPointKnown = false;
     m_output = false;

@@ -2,6 +2,7 @@
 
 #include "instrument/tec/TecTypes.h"
 #include "ui/app/UiContext.h"
+#include "ui/widgets/SetPointRefusal.h"
 #include "ui/widgets/TecChannelAccess.h"
 
 #include <QString>
@@ -71,6 +72,9 @@ public:
     int CachedMode() const { return m_mode; }
     bool IsSetPointEdited() const { return m_edited; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void Build(const SOptions& options);
     QWidget* BuildReadings();
@@ -87,6 +91,10 @@ private:
     void RefreshSensorType(CTEC& tec, bool forced);
     void WriteSetPointField();
     void CompareSetPoint();
+    // The message that refuses the value before it is sent; empty when it may go out.
+    QString RangeRefusal(CTEC& tec, float value);
+    // Says why, and the field shows the unit's set point again.
+    void Refuse(const QString& text);
     bool IsModeLocked(CTEC& tec, int mode);
     bool IsSetPointEditable(CTEC& tec, int mode);
     QString SetPointUnit(CTEC& tec) const;
@@ -111,6 +119,7 @@ private:
     bool m_setPointEditable = false;
     bool m_edited = false;
     bool m_rewritingField = false;
+    CSetPointRefusal m_refusal;
 
     QLabel* m_tField = nullptr;
     QLabel* m_rField = nullptr;
