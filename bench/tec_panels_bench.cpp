@@ -89,6 +89,7 @@ public:
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
     }
     bool AskYesNo(QWidget*, const QString&) override { return false; }
+    EOutputChoice AskOutputsOn(QWidget*, const QString&) override { return EOutputChoice::LeaveOn; }
     void Beep() override {}
 };
 

@@ -7,6 +7,7 @@
 #include "UiTestEnvironment.h"
 #include "WidgetActions.h"
 #include "diag/MemoryProfile.h"
+#include "ui/app/Prompter.h"
 #include "ui/app/TamrixControlHost.h"
 #include "ui/app/UiContext.h"
 #include "ui/panels/BasePanel.h"
@@ -14,12 +15,16 @@
 #include "ui/panels/PanelTypes.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QWheelEvent>
 #include <QtTest>
+#include <chrono>
+#include <functional>
 #include <memory>
 
 namespace
@@ -42,11 +47,14 @@ struct SRig
     std::unique_ptr<SSimPort> unit;
     std::unique_ptr<CBasePanel> panel;
 
-    bool Start(int type, const char* model)
+    // prepare runs on the unit before the panel connects.
+    bool Start(int type, const char* model, const std::function<void(CSimInstrument&)>& prepare = {})
     {
         unit = SSimPort::OnPty(model, Port);
         if (!unit)
             return false;
+        if (prepare)
+            prepare(*unit->sim);
         panel.reset(CreatePanel(type, context, host, 0, nullptr));
         if (!panel)
             return false;
@@ -74,6 +82,26 @@ struct SRig
     }
 
     size_t Mark() const { return unit->sim->Log().Count(); }
+    QStringList Sent(size_t mark) const
+    {
+        QStringList lines;
+        const std::vector<std::string> all = unit->sim->Log().Lines();
+        for (size_t i = mark; i < all.size(); ++i)
+            lines << QString::fromStdString(all[i]);
+        return lines;
+    }
+    // The badge's text once a refresh shows the wanted one (empty text: hidden).
+    bool BadgeShows(const char* badge, const QString& text, int timeoutMs = 10000)
+    {
+        auto* label = Child<QLabel>(panel.get(), badge);
+        return QTest::qWaitFor(
+            [&]
+            {
+                panel->OnWatchTick();
+                return text.isEmpty() ? !label->isVisible() : label->isVisible() && label->text() == text;
+            },
+            timeoutMs);
+    }
 
     // Lines from the mark on that set something: the poll only asks, and selects the channel it asks.
     QStringList Commands(size_t mark) const
@@ -149,6 +177,9 @@ private slots:
     void EscapeTakesBackTheEdit_data() { AddPanelKinds(); }
     void EscapeTakesBackTheEdit();
     void EscapeNeverQuits();
+    void OutputStateAtAGlance();
+    void LeavingWithOutputsOnIsSaid();
+    void ExitWithOutputsOnIsSaid();
 };
 
 void CSafeOperationTest::KeysWheelAndFocusNeverSwitch()
@@ -260,6 +291,116 @@ void CSafeOperationTest::EscapeNeverQuits()
     QVERIFY(host.isVisible());
     QVERIFY(panel->IsConnected());
     host.Quit(false);
+}
+
+void CSafeOperationTest::OutputStateAtAGlance()
+{
+    {
+        SRig rig;
+        QVERIFY(rig.Start(PanelType::Laser, "D312"));
+        QVERIFY(rig.BadgeShows("laserOnBadge", QString()));
+        rig.unit->sim->Request("LAS:OUT 1");
+        QVERIFY(rig.BadgeShows("laserOnBadge", "LASER ON"));
+        rig.unit->sim->Request("LAS:OUT 0");
+        QVERIFY(rig.BadgeShows("laserOnBadge", QString()));
+    }
+    SRig rig;
+    QVERIFY(rig.Start(PanelType::TEC, "K760"));
+    QVERIFY(rig.BadgeShows("tecStateBadge", "OFF"));
+    rig.unit->sim->Request("TEC:OUT 1");
+    QVERIFY(rig.BadgeShows("tecStateBadge", "ON  IN TOL", 20000));
+    // A set point far from T: out of tolerance whatever the unit's condition says yet.
+    auto* field = Child<QLineEdit>(rig.panel.get(), "setPointEdit");
+    Type(field, "45");
+    rig.panel->OnSetPoint();
+    QVERIFY(rig.prompter.messages.isEmpty());
+    QVERIFY(rig.BadgeShows("tecStateBadge", "ON  OUT OF TOL"));
+    rig.unit->sim->Request("TEC:OUT 0");
+    QVERIFY(rig.BadgeShows("tecStateBadge", "OFF"));
+    rig.panel->Disconnect();
+    QVERIFY(!Child<QLabel>(rig.panel.get(), "tecStateBadge")->isVisible());
+}
+
+void CSafeOperationTest::LeavingWithOutputsOnIsSaid()
+{
+    const auto bothOn = [](CSimInstrument& sim)
+    {
+        sim.Request("TEC:OUT 1");
+        sim.Request("LAS:OUT 1");
+    };
+    {
+        SRig rig;
+        QVERIFY(rig.Start(PanelType::Combo, "X510", bothOn));
+        QVERIFY(rig.BadgeShows("laserOnBadge", "LASER ON"));
+        auto* connect = Child<QPushButton>(rig.panel.get(), "connectButton");
+        const QString question = QString("Laser and TEC of the X510 on COM%1 are on; they stay on after you "
+                                         "disconnect.")
+                                     .arg(Port);
+
+        // Cancel: still connected, nothing sent.
+        size_t mark = rig.Mark();
+        connect->click();
+        QCOMPARE(rig.prompter.questions, QStringList{question});
+        QVERIFY(rig.panel->IsConnected());
+        QVERIFY(rig.Sent(mark).filter("OUT 0").isEmpty());
+
+        // Switch off first: the laser, then the TEC, then the disconnect.
+        rig.prompter.QueueOutputChoice(CPrompter::EOutputChoice::SwitchOff);
+        mark = rig.Mark();
+        connect->click();
+        QVERIFY(!rig.panel->IsConnected());
+        const QStringList offs = rig.Sent(mark).filter("OUT 0");
+        QCOMPARE(offs, (QStringList{"LAS:OUT 0", "TEC:OUT 0"}));
+    }
+
+    // Close Panel with the TEC left on: named, left on by choice, the panel goes.
+    SRig tec;
+    QVERIFY(tec.Start(PanelType::TEC, "K760", [](CSimInstrument& sim) { sim.Request("TEC:OUT 1"); }));
+    QVERIFY(QTest::qWaitFor(
+        [&]
+        {
+            tec.panel->OnWatchTick();
+            return tec.panel->OutputsOn() == QStringList{"TEC"};
+        },
+        10000));
+    tec.prompter.QueueOutputChoice(CPrompter::EOutputChoice::LeaveOn);
+    const size_t mark = tec.Mark();
+    Child<QPushButton>(tec.panel.get(), "closePanelButton")->click();
+    QCOMPARE(
+        tec.prompter.questions,
+        QStringList{
+            QString("TEC of the K760 on COM%1 is on; it stays on after you close the panel.").arg(Port)});
+    QCOMPARE(tec.host.removed, std::vector<int>{0});
+    QVERIFY(tec.Sent(mark).filter("OUT 0").isEmpty());
+    QCOMPARE(tec.unit->sim->Request("TEC:OUT?"), std::string("1"));
+}
+
+void CSafeOperationTest::ExitWithOutputsOnIsSaid()
+{
+    auto unit = SSimPort::OnPty("D312", Port);
+    QVERIFY(unit);
+    unit->sim->Request("LAS:OUT 1");
+    CMemoryProfile profile;
+    CScriptedPrompter prompter;
+    profile.WriteString("Settings", "Panels", std::to_string(PanelType::Laser));
+    CTamrixControlHost host(SUiContext{profile, prompter});
+    host.RestorePanels();
+    CBasePanel* panel = host.PanelAt(0);
+    QSignalSpy finished(panel, &CBasePanel::connectFinished);
+    QVERIFY(panel->Connect(unit->descriptor) && finished.wait(30000) && panel->IsConnected());
+    auto* badge = Child<QLabel>(panel, "laserOnBadge");
+    QVERIFY(QTest::qWaitFor([&] { return panel->OnWatchTick(), badge->isVisibleTo(panel); }, 10000));
+
+    QVERIFY(!host.Quit());
+    QCOMPARE(prompter.questions,
+             QStringList{QString("Laser of the D312 on COM%1 is on; it stays on after you exit.").arg(Port)});
+    QVERIFY(panel->IsConnected());
+
+    prompter.QueueOutputChoice(CPrompter::EOutputChoice::SwitchOff);
+    const size_t mark = unit->sim->Log().Count();
+    QVERIFY(host.Quit());
+    QVERIFY(unit->sim->Log().WaitForText("LAS:OUT 0", std::chrono::seconds(2), mark) >= 0);
+    QCOMPARE(unit->sim->Request("LAS:OUT?"), std::string("0"));
 }
 
 QTEST_MAIN(CSafeOperationTest)

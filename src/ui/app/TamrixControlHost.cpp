@@ -8,6 +8,7 @@
 #include "ui/dialogs/SelectPanelDlg.h"
 #include "ui/panels/BasePanel.h"
 #include "ui/panels/PanelFactory.h"
+#include "ui/panels/PanelMessages.h"
 #include "ui/panels/PanelTypes.h"
 #include "ui/widgets/Banner.h"
 
@@ -234,13 +235,44 @@ void CTamrixControlHost::ReplacePanel(int index, int typeCode, const std::string
     panel->Connect(descriptor);
 }
 
+bool CTamrixControlHost::ConfirmQuit()
+{
+    QStringList phrases;
+    int outputs = 0;
+    for (CBasePanel* panel : m_panels)
+    {
+        if (const QString phrase = panel->OutputsOnPhrase(); !phrase.isEmpty())
+        {
+            phrases << phrase;
+            outputs += static_cast<int>(panel->OutputsOn().size());
+        }
+    }
+    if (outputs > 0)
+    {
+        // Outputs still on are named, with the choice to switch them off; the plain question is not asked.
+        switch (m_context.prompter.AskOutputsOn(this, PanelMessages::OutputsStayOn(phrases, outputs, "exit")))
+        {
+        case CPrompter::EOutputChoice::SwitchOff:
+            for (CBasePanel* panel : m_panels)
+                if (!panel->OutputsOn().isEmpty())
+                    panel->SwitchOutputsOff();
+            return true;
+        case CPrompter::EOutputChoice::LeaveOn:
+            return true;
+        default:
+            return false;
+        }
+    }
+    const bool anyConnected =
+        std::any_of(m_panels.begin(), m_panels.end(), [](CBasePanel* p) { return p->IsConnected(); });
+    return !anyConnected || m_context.prompter.AskYesNo(this, "Are you sure you want to quit?");
+}
+
 bool CTamrixControlHost::Quit(bool ask)
 {
     if (m_quitting)
         return true;
-    const bool anyConnected =
-        std::any_of(m_panels.begin(), m_panels.end(), [](CBasePanel* p) { return p->IsConnected(); });
-    if (ask && anyConnected && !m_context.prompter.AskYesNo(this, "Are you sure you want to quit?"))
+    if (ask && !ConfirmQuit())
         return false;
     m_quitting = true;
     QStringList list;

@@ -70,6 +70,8 @@ private:
     void OnAbout();
     void ReplacePanel(int index, int typeCode, const std::string& descriptor, bool autoConnect);
     void SavePosition();
+    // Asks before quitting: names the outputs still on, else asks while a unit is connected.
+    bool ConfirmQuit();
     QSize AvailableRoom() const;
 
     SUiContext m_context;

@@ -167,3 +167,20 @@ void CComboPanel::OnComboSettings()
     sheet.Open();
     UpdateControls();
 }
+
+QStringList CComboPanel::OutputsOn() const
+{
+    QStringList on;
+    if (m_laserBlock->IsOutputOn())
+        on << "Laser";
+    if (m_tecBlock->IsOutputOn())
+        on << "TEC";
+    return on;
+}
+
+// The laser before its TEC: a diode must not run without its temperature control.
+void CComboPanel::SwitchOutputsOff()
+{
+    m_laserBlock->SwitchOutputOff();
+    m_tecBlock->SwitchOutputOff();
+}

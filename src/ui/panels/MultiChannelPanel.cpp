@@ -393,3 +393,30 @@ void CMultiChannelPanel::OnSetPoint()
         return;
     }
 }
+
+QStringList CMultiChannelPanel::OutputsOn() const
+{
+    QStringList on;
+    for (const SBlock& block : m_blocks)
+    {
+        const bool isOn = block.tec ? block.tec->IsOutputOn() : block.laser->IsOutputOn();
+        if (IsPresent(block) && isOn)
+            on << block.frame->title();
+    }
+    return on;
+}
+
+// Every laser before any TEC: a diode must not run without its temperature control.
+void CMultiChannelPanel::SwitchOutputsOff()
+{
+    for (EKind kind : {EKind::Laser, EKind::Tec})
+        for (const SBlock& block : m_blocks)
+        {
+            if (block.kind != kind || !IsPresent(block))
+                continue;
+            if (block.laser && block.laser->IsOutputOn())
+                block.laser->SwitchOutputOff();
+            if (block.tec && block.tec->IsOutputOn())
+                block.tec->SwitchOutputOff();
+        }
+}

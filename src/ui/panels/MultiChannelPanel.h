@@ -61,6 +61,9 @@ public:
     void Disconnect() override;
     // Enter: the "Set" action of the block whose set-point field has the keyboard focus, else nothing.
     void OnSetPoint() override;
+    // Each present channel's output that is on, by its block's title.
+    QStringList OutputsOn() const override;
+    void SwitchOutputsOff() override;
 
     // The frame around the k-th block of its kind (k counts from 0); null when there is none.
     QGroupBox* BlockFrame(EKind kind, int k) const;

@@ -159,6 +159,18 @@ QWidget* CLaserBlock::BuildSetPointRow()
         button->setFont(ArialBold(18));
         outputLayout->addWidget(button);
     }
+    // Seen from across the room while the output is on; keeps its room while off so nothing moves.
+    m_laserOnBadge = new QLabel("LASER ON", outputGroup);
+    m_laserOnBadge->setObjectName("laserOnBadge");
+    m_laserOnBadge->setFont(ArialBold(16));
+    m_laserOnBadge->setAlignment(Qt::AlignCenter);
+    m_laserOnBadge->setStyleSheet(
+        "QLabel { color: white; background-color: rgb(210, 0, 0); border-radius: 3px; padding: 2px 6px; }");
+    QSizePolicy keepRoom = m_laserOnBadge->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    m_laserOnBadge->setSizePolicy(keepRoom);
+    m_laserOnBadge->hide();
+    outputLayout->addWidget(m_laserOnBadge);
     layout->addWidget(setPointGroup, 1);
     layout->addWidget(outputGroup);
 
@@ -365,6 +377,7 @@ void CLaserBlock::ShowSetPoint(CLaser& laser)
 void CLaserBlock::ShowOutput(bool on)
 {
     m_output = on;
+    m_laserOnBadge->setVisible(on && m_connected);
     QRadioButton* checked = on ? m_onButton : m_offButton;
     QRadioButton* other = on ? m_offButton : m_onButton;
     const bool moveFocus = other->hasFocus();
@@ -528,8 +541,15 @@ void CLaserBlock::OnOutputClicked(bool on)
         return;
     if (on && !m_onButton->isChecked())
         return;
-    m_output = on;
     laser->SetOutput(on);
+    ShowOutput(on);
+}
+
+void CLaserBlock::SwitchOutputOff()
+{
+    CLaser* laser = m_access.Selected();
+    if (laser && laser->SetOutput(false))
+        ShowOutput(false);
 }
 
 void CLaserBlock::ReadResponsivity(CLaser& laser)
@@ -569,7 +589,10 @@ void CLaserBlock::UpdateControls(bool connected)
         m_modeButtons[LaserModeMDP - 1]->setEnabled(false);
     UpdateQcwButton();
     if (!connected)
+    {
         ClearFields();
+        m_laserOnBadge->hide();
+    }
     CompareSetPoint();
 }
 

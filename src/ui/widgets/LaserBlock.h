@@ -54,6 +54,9 @@ public:
     // "Set" or Enter: the typed set point, checked, is sent. False when nothing was sent.
     bool OnSetPoint();
     bool HasSetPointFocus() const;
+    // The output as last read while connected; switching it off goes out at once.
+    bool IsOutputOn() const { return m_connected && m_output; }
+    void SwitchOutputOff();
 
     const SLaserChannelAccess& Access() const { return m_access; }
     QLineEdit* SetPointEdit() const { return m_setPointEdit; }
@@ -127,6 +130,7 @@ private:
     QPushButton* m_setButton = nullptr;
     QRadioButton* m_onButton = nullptr;
     QRadioButton* m_offButton = nullptr;
+    QLabel* m_laserOnBadge = nullptr;
     QLineEdit* m_ioField = nullptr;
     QLineEdit* m_imField = nullptr;
     QLineEdit* m_poField = nullptr;

@@ -38,9 +38,11 @@ constexpr uint32_t LockSetPointT = 0xF0001008;
 constexpr uint32_t LockSetPointR = 0xF0001010;
 constexpr uint32_t LockSetPointITE = 0xF0001004;
 
-// Condition bits that say the sensor input is open or shorted.
+// Condition bits that say the sensor input is open or shorted, and whether T is within the tolerance.
 constexpr int CondSensorOpen = 0x40;
+constexpr int CondOutOfTolerance = 0x200;
 constexpr int CondSensorShort = 0x400;
+constexpr int CondInTolerance = 0x800;
 // Auxiliary sensors at or below this read as switched off.
 constexpr float AuxDisabled = -998.0f;
 
@@ -200,7 +202,7 @@ QWidget* CTecBlock::BuildOutputAndMode()
     const QFont label = Sized(font(), 15, true);
 
     auto* output = new QGroupBox("Output", box);
-    auto* outputRow = new QHBoxLayout(output);
+    auto* outputGrid = new QGridLayout(output);
     m_onButton = new QRadioButton("On", output);
     m_onButton->setObjectName("onButton");
     m_offButton = new QRadioButton("Off", output);
@@ -214,10 +216,21 @@ QWidget* CTecBlock::BuildOutputAndMode()
     m_iteModeButton = new QRadioButton("ITE", mode);
     m_iteModeButton->setObjectName("iteModeButton");
     for (QRadioButton* button : {m_onButton, m_offButton})
-    {
         button->setFont(label);
-        outputRow->addWidget(button);
-    }
+    outputGrid->addWidget(m_onButton, 0, 0);
+    outputGrid->addWidget(m_offButton, 0, 1);
+    // The state at a glance: output on or off and, while on, whether T is within the tolerance.
+    m_stateBadge = new QLabel(output);
+    m_stateBadge->setObjectName("tecStateBadge");
+    m_stateBadge->setFont(Sized(font(), 14, true));
+    m_stateBadge->setAlignment(Qt::AlignCenter);
+    m_stateBadge->setMinimumWidth(QFontMetrics(m_stateBadge->font()).horizontalAdvance("ON  OUT OF TOL") +
+                                  12);
+    QSizePolicy keepRoom = m_stateBadge->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    m_stateBadge->setSizePolicy(keepRoom);
+    m_stateBadge->hide();
+    outputGrid->addWidget(m_stateBadge, 1, 0, 1, 2);
     for (QRadioButton* button : {m_tModeButton, m_rModeButton, m_iteModeButton})
     {
         button->setFont(label);
@@ -320,6 +333,59 @@ void CTecBlock::Refresh(bool forced)
     RefreshMode(*tec, forced);
     RefreshSensorType(*tec, forced);
     ShowAuxSensors(*tec);
+    ShowState(*tec);
+}
+
+CTecBlock::EState CTecBlock::State(CTEC& tec) const
+{
+    if (!m_output)
+        return EState::Off;
+    // The unit's own verdict where its condition register gives one.
+    if (tec.IsFresh(TecReading::Condition))
+    {
+        const int condition = tec.GetCondition();
+        if (condition & CondInTolerance)
+            return EState::InTolerance;
+        if (condition & CondOutOfTolerance)
+            return EState::OutOfTolerance;
+    }
+    // Else from the tolerance read at connect and the temperature against its set point.
+    const float t = tec.GetT();
+    if (m_mode != TecModeT || !m_toleranceKnown || !m_setPointKnown ||
+        !ReadingState::IsKnown(t, tec.IsFresh(TecReading::T)))
+        return EState::On;
+    return std::fabs(t - m_setPoint) <= m_tolerance ? EState::InTolerance : EState::OutOfTolerance;
+}
+
+void CTecBlock::ShowState(CTEC& tec)
+{
+    struct SLook
+    {
+        const char* text;
+        const char* style;
+    };
+    static const SLook looks[] = {
+        {"OFF", "color: white; background-color: rgb(120, 120, 120);"},
+        {"ON", "color: white; background-color: rgb(0, 90, 170);"},
+        {"ON  IN TOL", "color: white; background-color: rgb(0, 130, 0);"},
+        {"ON  OUT OF TOL", "color: black; background-color: rgb(255, 160, 0);"},
+    };
+    const EState state = State(tec);
+    if (m_stateBadge->isVisible() && state == m_state)
+        return;
+    m_state = state;
+    const SLook& look = looks[static_cast<int>(state)];
+    m_stateBadge->setText(look.text);
+    m_stateBadge->setStyleSheet(
+        QString("QLabel { %1 border-radius: 3px; padding: 2px 6px; }").arg(look.style));
+    m_stateBadge->show();
+}
+
+void CTecBlock::ReadTolerance(CTEC& tec)
+{
+    float seconds = 0.0f;
+    m_toleranceKnown =
+        tec.GetTolerance(m_tolerance, seconds) && std::isfinite(m_tolerance) && m_tolerance >= 0;
 }
 
 QString CTecBlock::Known(CTEC& tec, double value, int precision, TecReading reading, int sensor) const
@@ -614,8 +680,13 @@ bool CTecBlock::IsSetPointEditable(CTEC& tec, int mode)
 
 void CTecBlock::UpdateControls(bool connected)
 {
+    const bool connecting = connected && !m_connected;
     m_connected = connected;
     CTEC* tec = connected ? m_access.Selected() : nullptr;
+    if (!tec)
+        m_stateBadge->hide();
+    if (tec && connecting)
+        ReadTolerance(*tec);
     m_setPointEditable = tec && IsSetPointEditable(*tec, m_mode);
     m_setPointEdit->setEnabled(tec != nullptr);
     m_setPointEdit->setReadOnly(!m_setPointEditable ||
@@ -675,8 +746,10 @@ void CTecBlock::SendMode(int mode)
 
 void CTecBlock::SendOutput(bool on)
 {
-    if (CTEC* tec = m_access.Selected())
-        tec->SetOutput(on);
+    CTEC* tec = m_access.Selected();
+    // Off is taken as done once the unit confirmed it, so that leaving the panel need not wait for a poll.
+    if (tec && tec->SetOutput(on) && !on)
+        m_output = false;
     ShowCheckedButtons();
 }
 
@@ -698,6 +771,8 @@ void CTecBlock::OpenSettings()
         return;
     CTECSettingsDlg dialog(m_context, m_access, this);
     dialog.exec();
+    if (CTEC* tec = m_access.Selected())
+        ReadTolerance(*tec);
 }
 
 void CTecBlock::OpenAutoTune()

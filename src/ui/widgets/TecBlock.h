@@ -63,6 +63,9 @@ public:
     void OnSetPoint();
     // True while the keyboard focus is inside the block (the owning panel routes Enter here).
     bool HasFocus() const;
+    // The output as last read while connected; switching it off goes out at once.
+    bool IsOutputOn() const { return m_connected && m_output; }
+    void SwitchOutputOff() { SendOutput(false); }
 
     void OpenSettings();
     void OpenAutoTune();
@@ -99,6 +102,16 @@ private:
     bool IsSetPointEditable(CTEC& tec, int mode);
     QString SetPointUnit(CTEC& tec) const;
     int SetPointPrecision(CTEC& tec) const;
+    enum class EState
+    {
+        Off,
+        On, // the tolerance cannot be told
+        InTolerance,
+        OutOfTolerance
+    };
+    EState State(CTEC& tec) const;
+    void ShowState(CTEC& tec);
+    void ReadTolerance(CTEC& tec);
     void SendMode(int mode);
     void SendOutput(bool on);
     void ShowCheckedButtons();
@@ -120,6 +133,9 @@ private:
     bool m_edited = false;
     bool m_rewritingField = false;
     CSetPointRefusal m_refusal;
+    float m_tolerance = 0.0f; // [°C] read at connect and after the settings
+    bool m_toleranceKnown = false;
+    EState m_state = EState::Off;
 
     QLabel* m_tField = nullptr;
     QLabel* m_rField = nullptr;
@@ -134,6 +150,7 @@ private:
     QRadioButton* m_tModeButton = nullptr;
     QRadioButton* m_rModeButton = nullptr;
     QRadioButton* m_iteModeButton = nullptr;
+    QLabel* m_stateBadge = nullptr;
     QWidget* m_auxBox = nullptr;
     std::array<QLabel*, AuxRows> m_auxLabels{};
     std::array<QLabel*, AuxRows> m_auxValues{};
