@@ -226,7 +226,7 @@ QWidget* CTecBlock::BuildOutputAndMode()
     m_stateBadge->setAlignment(Qt::AlignCenter);
     m_stateBadge->setMinimumWidth(QFontMetrics(m_stateBadge->font()).horizontalAdvance("ON  OUT OF TOL") +
                                   12);
-    QSizePolicy keepRoom = m_stateBadge->sizePolicy();
+    QSizePolicy keepRoom(QSizePolicy::Preferred, QSizePolicy::Fixed);
     keepRoom.setRetainSizeWhenHidden(true);
     m_stateBadge->setSizePolicy(keepRoom);
     m_stateBadge->hide();
