@@ -11,8 +11,10 @@
 #include "ui/app/TamrixControlHost.h"
 #include "ui/app/UiContext.h"
 #include "ui/panels/BasePanel.h"
+#include "ui/panels/MultiChannelPanel.h"
 #include "ui/panels/PanelFactory.h"
 #include "ui/panels/PanelTypes.h"
+#include "ui/widgets/LaserBlock.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -180,6 +182,7 @@ private slots:
     void OutputStateAtAGlance();
     void LeavingWithOutputsOnIsSaid();
     void ExitWithOutputsOnIsSaid();
+    void MultiChannelOutputsAreNamedAndSwitchedOff();
 };
 
 void CSafeOperationTest::KeysWheelAndFocusNeverSwitch()
@@ -401,6 +404,35 @@ void CSafeOperationTest::ExitWithOutputsOnIsSaid()
     QVERIFY(host.Quit());
     QVERIFY(unit->sim->Log().WaitForText("LAS:OUT 0", std::chrono::seconds(2), mark) >= 0);
     QCOMPARE(unit->sim->Request("LAS:OUT?"), std::string("0"));
+}
+
+void CSafeOperationTest::MultiChannelOutputsAreNamedAndSwitchedOff()
+{
+    SRig rig;
+    QVERIFY(rig.Start(PanelType::M6x8, "M618"));
+    auto* panel = qobject_cast<CMultiChannelPanel*>(rig.panel.get());
+    QVERIFY(panel);
+    for (int k : {1, 3})
+        Child<QRadioButton>(panel->LaserBlock(k), "onButton")->click();
+    QVERIFY(QTest::qWaitFor(
+        [&]
+        {
+            panel->OnWatchTick();
+            return panel->OutputsOn() == QStringList{"Laser 2", "Laser 4"};
+        },
+        10000));
+    for (int k = 0; k < 4; ++k)
+        QCOMPARE(Child<QLabel>(panel->LaserBlock(k), "laserOnBadge")->isVisible(), k == 1 || k == 3);
+
+    rig.prompter.QueueOutputChoice(CPrompter::EOutputChoice::SwitchOff);
+    const size_t mark = rig.Mark();
+    Child<QPushButton>(panel, "connectButton")->click();
+    QCOMPARE(rig.prompter.questions,
+             QStringList{QString("Laser 2 and Laser 4 of the M618 on COM%1 are on; they stay on after you "
+                                 "disconnect.")
+                             .arg(Port)});
+    QCOMPARE(rig.Sent(mark).filter("OUT 0").size(), 2);
+    QVERIFY(!panel->IsConnected());
 }
 
 QTEST_MAIN(CSafeOperationTest)

@@ -165,6 +165,7 @@ void CComboPanel::OnComboSettings()
     sheet.AddPage(new CTecSettingsPage(Context(), TecAccess(this), &sheet), "TEC Settings");
     sheet.AddPage(new CLaserSettingsDlg(Context(), LaserAccess(this), &sheet), "Laser Settings");
     sheet.Open();
+    m_tecBlock->ReloadTolerance();
     UpdateControls();
 }
 

@@ -167,7 +167,15 @@ void CMultiChannelPanel::RunSettingsSheet(EKind kind, int k)
         return;
     if (std::unique_ptr<CSettingsSheet> sheet = MakeSettingsSheet(kind, k))
         sheet->Open();
+    ReloadTolerances();
     UpdateControls();
+}
+
+void CMultiChannelPanel::ReloadTolerances()
+{
+    for (const SBlock& block : m_blocks)
+        if (block.tec && IsPresent(block))
+            block.tec->ReloadTolerance();
 }
 
 int CMultiChannelPanel::Slots(EKind kind) const
@@ -400,8 +408,11 @@ QStringList CMultiChannelPanel::OutputsOn() const
     for (const SBlock& block : m_blocks)
     {
         const bool isOn = block.tec ? block.tec->IsOutputOn() : block.laser->IsOutputOn();
-        if (IsPresent(block) && isOn)
-            on << block.frame->title();
+        if (!IsPresent(block) || !isOn)
+            continue;
+        const int number = ChannelNumber(block.kind, block.k);
+        on << (block.look.outputName ? block.look.outputName(number)
+                                     : QString(block.tec ? "TEC %1" : "Laser %1").arg(number));
     }
     return on;
 }

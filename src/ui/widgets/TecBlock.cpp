@@ -381,6 +381,12 @@ void CTecBlock::ShowState(CTEC& tec)
     m_stateBadge->show();
 }
 
+void CTecBlock::ReloadTolerance()
+{
+    if (CTEC* tec = m_connected ? m_access.Selected() : nullptr)
+        ReadTolerance(*tec);
+}
+
 void CTecBlock::ReadTolerance(CTEC& tec)
 {
     float seconds = 0.0f;
@@ -771,8 +777,7 @@ void CTecBlock::OpenSettings()
         return;
     CTECSettingsDlg dialog(m_context, m_access, this);
     dialog.exec();
-    if (CTEC* tec = m_access.Selected())
-        ReadTolerance(*tec);
+    ReloadTolerance();
 }
 
 void CTecBlock::OpenAutoTune()

@@ -69,6 +69,8 @@ public:
 
     void OpenSettings();
     void OpenAutoTune();
+    // Reads the tolerance the state badge compares T with again (after a settings page ended).
+    void ReloadTolerance();
 
     // The cached state as last shown (for owning panels and tests).
     float CachedSetPoint() const { return m_setPoint; }
