@@ -371,7 +371,7 @@ void CTecBlock::ShowState(CTEC& tec)
         {"ON  OUT OF TOL", "color: black; background-color: rgb(255, 160, 0);"},
     };
     const EState state = State(tec);
-    if (m_stateBadge->isVisible() && state == m_state)
+    if (!m_stateBadge->isHidden() && state == m_state)
         return;
     m_state = state;
     const SLook& look = looks[static_cast<int>(state)];
