@@ -110,6 +110,7 @@ public:
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
     }
     bool AskYesNo(QWidget*, const QString&) override { return true; }
+    EOutputChoice AskOutputsOn(QWidget*, const QString&) override { return EOutputChoice::LeaveOn; }
     void Beep() override {}
 
     int messages = 0;

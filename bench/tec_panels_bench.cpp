@@ -89,6 +89,7 @@ public:
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
     }
     bool AskYesNo(QWidget*, const QString&) override { return false; }
+    EOutputChoice AskOutputsOn(QWidget*, const QString&) override { return EOutputChoice::LeaveOn; }
     void Beep() override {}
 };
 
@@ -99,7 +100,6 @@ public:
     bool IsAnotherPanelExpanded(const CBasePanel*) const override { return true; }
     void RemovePanelLater(int) override {}
     void ReplacePanelLater(int, int, const std::string&, bool) override {}
-    void RequestQuit() override {}
 };
 
 void RunFor(double seconds)

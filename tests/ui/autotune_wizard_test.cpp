@@ -231,6 +231,78 @@ private slots:
         QCOMPARE(CountSent("TEC:OUT", from), 0);
     }
 
+    // The results page reports what the process page saw: a status query that fails there does not
+    // turn a finished tune into a failure. Once Cancel is disabled only Finish closes the wizard.
+    void theResultsCloseOnlyWithFinish()
+    {
+        Connect(246, 10, 40);
+        m_sim->Sim().Request("TEC:PID 1.5, 0.25, 3.125");
+        auto answers = std::make_shared<std::atomic<int>>(0);
+        m_sim->Sim().Engine().WithRegistry(
+            [answers](CSimCommandRegistry& registry)
+            {
+                registry.Add(
+                    "TEC:AUTOTUNE?", [answers](CSimUnit&, int, std::string_view)
+                    { return ++*answers == 1 ? SSimResult::Answer("3") : SSimResult::Answer("busy"); });
+            });
+        CTecBlock& block = *m_panel->Block();
+        const size_t from = m_sim->Sim().Log().Count();
+        int page = -1;
+        QString result;
+        QString pLine;
+        bool openAfterEscape = false;
+        QTimer::singleShot(0,
+                           [&]
+                           {
+                               auto* wizard =
+                                   qobject_cast<CAutoTuneWizard*>(QApplication::activeModalWidget());
+                               wizard->next();
+                               wizard->findChild<QLineEdit*>("testPointEdit")->setText("25");
+                               wizard->next();
+                               wizard->Process()->Tick();
+                               page = wizard->currentId();
+                               result = wizard->findChild<QLabel*>("resultText")->text();
+                               pLine = wizard->findChild<QLabel*>("pLine")->text();
+                               QTest::keyClick(wizard, Qt::Key_Escape);
+                               wizard->reject();
+                               wizard->close();
+                               openAfterEscape = wizard->isVisible();
+                               // Whatever the checks find, the wizard must end.
+                               if (page == CAutoTuneWizard::ResultsPage)
+                                   wizard->button(QWizard::FinishButton)->click();
+                               else
+                                   wizard->QWizard::reject();
+                           });
+        block.OpenAutoTune();
+        QCOMPARE(page, int(CAutoTuneWizard::ResultsPage));
+        QCOMPARE(result, CAutoTuneResults::SucceededText);
+        QCOMPARE(pLine, QString("P = 1.5000"));
+        QVERIFY(openAfterEscape);
+        QCOMPARE(m_prompter.messages, QStringList());
+        QCOMPARE(CountSent("TEC:OUT", from), 0);
+    }
+
+    // Limits the unit does not give and a test point that is no number start no tune.
+    void testPointRefusedWithoutNumberOrLimits()
+    {
+        Connect(247, 10, 40);
+        auto wizard = NewWizard();
+        wizard->next();
+        const size_t from = m_sim->Sim().Log().Count();
+        QVERIFY(!TryTestPoint(*wizard, "nan"));
+        QCOMPARE(m_prompter.messages.last(), QString("Enter a number."));
+        m_sim->Sim().Engine().WithRegistry(
+            [](CSimCommandRegistry& registry)
+            {
+                registry.Add("TEC:LIM:THI?",
+                             [](CSimUnit&, int, std::string_view) { return SSimResult::Answer("busy"); });
+            });
+        QVERIFY(!TryTestPoint(*wizard, "25"));
+        QCOMPARE(m_prompter.messages.last(), CAutoTuneSetpoint::LimitsUnknownText);
+        QCOMPARE(CountSent("TEC:AUTOTUNE ", from), 0);
+        QVERIFY(!wizard->Started());
+    }
+
     void cancellingBeforeAndAfterTheStart()
     {
         Connect(245, 10, 40);

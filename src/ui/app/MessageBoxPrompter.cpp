@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace
 {
@@ -27,6 +28,23 @@ void CMessageBoxPrompter::Message(QWidget* parent, const QString& text, EIcon ic
 bool CMessageBoxPrompter::AskYesNo(QWidget* parent, const QString& text)
 {
     return QMessageBox::question(parent, Title, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+CPrompter::EOutputChoice CMessageBoxPrompter::AskOutputsOn(QWidget* parent, const QString& text)
+{
+    QMessageBox box(QMessageBox::Warning, Title, text, QMessageBox::NoButton, parent);
+    QPushButton* off = box.addButton("Switch Off First", QMessageBox::AcceptRole);
+    QPushButton* leave = box.addButton("Leave On", QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    // Enter switches off, Escape cancels: neither key leaves an output running unasked.
+    box.setDefaultButton(off);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == off)
+        return EOutputChoice::SwitchOff;
+    if (box.clickedButton() == leave)
+        return EOutputChoice::LeaveOn;
+    return EOutputChoice::Cancel;
 }
 
 void CMessageBoxPrompter::Beep()

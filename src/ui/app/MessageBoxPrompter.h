@@ -8,5 +8,6 @@ class CMessageBoxPrompter : public CPrompter
 public:
     void Message(QWidget* parent, const QString& text, EIcon icon) override;
     bool AskYesNo(QWidget* parent, const QString& text) override;
+    EOutputChoice AskOutputsOn(QWidget* parent, const QString& text) override;
     void Beep() override;
 };

@@ -20,6 +20,4 @@ public:
     // the new panel takes over the auto-connect choice and connects at once on the descriptor.
     virtual void ReplacePanelLater(int index, int typeCode, const std::string& descriptor,
                                    bool autoConnect) = 0;
-    // The quit sequence (Escape in a panel).
-    virtual void RequestQuit() = 0;
 };

@@ -9,6 +9,7 @@
 #include "ui/dialogs/SelectPanelDlg.h"
 #include "ui/panels/BasePanel.h"
 #include "ui/panels/PanelFactory.h"
+#include "ui/panels/PanelMessages.h"
 #include "ui/panels/PanelTypes.h"
 #include "ui/widgets/Banner.h"
 
@@ -235,18 +236,44 @@ void CTamrixControlHost::ReplacePanel(int index, int typeCode, const std::string
     panel->Connect(descriptor);
 }
 
-void CTamrixControlHost::RequestQuit()
+bool CTamrixControlHost::ConfirmQuit()
 {
-    Quit();
+    QStringList phrases;
+    int outputs = 0;
+    for (CBasePanel* panel : m_panels)
+    {
+        if (const QString phrase = panel->OutputsOnPhrase(); !phrase.isEmpty())
+        {
+            phrases << phrase;
+            outputs += static_cast<int>(panel->OutputsOn().size());
+        }
+    }
+    if (outputs > 0)
+    {
+        // Outputs still on are named, with the choice to switch them off; the plain question is not asked.
+        switch (m_context.prompter.AskOutputsOn(this, PanelMessages::OutputsStayOn(phrases, outputs, "exit")))
+        {
+        case CPrompter::EOutputChoice::SwitchOff:
+            for (CBasePanel* panel : m_panels)
+                if (!panel->OutputsOn().isEmpty())
+                    panel->SwitchOutputsOff();
+            return true;
+        case CPrompter::EOutputChoice::LeaveOn:
+            return true;
+        default:
+            return false;
+        }
+    }
+    const bool anyConnected =
+        std::any_of(m_panels.begin(), m_panels.end(), [](CBasePanel* p) { return p->IsConnected(); });
+    return !anyConnected || m_context.prompter.AskYesNo(this, "Are you sure you want to quit?");
 }
 
 bool CTamrixControlHost::Quit(bool ask)
 {
     if (m_quitting)
         return true;
-    const bool anyConnected =
-        std::any_of(m_panels.begin(), m_panels.end(), [](CBasePanel* p) { return p->IsConnected(); });
-    if (ask && anyConnected && !m_context.prompter.AskYesNo(this, "Are you sure you want to quit?"))
+    if (ask && !ConfirmQuit())
         return false;
     m_quitting = true;
     QStringList list;
@@ -286,11 +313,16 @@ void CTamrixControlHost::closeEvent(QCloseEvent* event)
 
 void CTamrixControlHost::keyPressEvent(QKeyEvent* event)
 {
-    // A stray Enter or Escape must not end the program unasked and lose the layout: both run the
-    // quit sequence, which asks while an instrument is connected and writes the panel list.
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape)
+    // A stray Enter must not end the program unasked and lose the layout: it runs the quit sequence,
+    // which asks while an instrument is connected and writes the panel list. Escape never quits.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
     {
         Quit();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape)
+    {
+        event->accept();
         return;
     }
     QWidget::keyPressEvent(event);

@@ -56,7 +56,6 @@ public:
     bool IsAnotherPanelExpanded(const CBasePanel* panel) const override;
     void RemovePanelLater(int index) override;
     void ReplacePanelLater(int index, int typeCode, const std::string& descriptor, bool autoConnect) override;
-    void RequestQuit() override;
 
 signals:
     // The quit sequence has ended: the panel list is written and the window closes.
@@ -71,6 +70,8 @@ private:
     void OnAbout();
     void ReplacePanel(int index, int typeCode, const std::string& descriptor, bool autoConnect);
     void SavePosition();
+    // Asks before quitting: names the outputs still on, else asks while a unit is connected.
+    bool ConfirmQuit();
     QSize AvailableRoom() const;
 
     SUiContext m_context;

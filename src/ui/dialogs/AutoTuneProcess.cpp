@@ -88,6 +88,7 @@ QString CAutoTuneProcess::StepText(int progress)
 void CAutoTuneProcess::initializePage()
 {
     m_finished = false;
+    m_finalStatus = -1;
     m_unreadable = 0;
     m_chart->Clear();
     m_timer.start();
@@ -130,6 +131,7 @@ void CAutoTuneProcess::Tick()
 void CAutoTuneProcess::Finish(int status)
 {
     m_timer.stop();
+    m_finalStatus = status;
     // A tune that did not succeed may still drive the mount: stop it before the failure is shown.
     if (status != Succeeded)
     {

@@ -34,6 +34,9 @@ public:
     static QString StepText(int progress);
     // The test point drawn beside the temperature.
     void SetTestPoint(float celsius) { m_testPoint = celsius; }
+    // The status the tune ended with (Succeeded, a failure code, or -1 when it could not be read);
+    // the results page reports this one rather than asking again.
+    int FinalStatus() const { return m_finalStatus; }
 
 private:
     void Finish(int status);
@@ -45,5 +48,6 @@ private:
     CTrendChart* m_chart = nullptr;
     float m_testPoint = 0.0f;
     int m_unreadable = 0;
+    int m_finalStatus = -1;
     bool m_finished = false;
 };

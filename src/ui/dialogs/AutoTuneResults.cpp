@@ -1,6 +1,7 @@
 #include "ui/dialogs/AutoTuneResults.h"
 
 #include "instrument/tec/TEC.h"
+#include "ui/dialogs/AutoTuneProcess.h"
 #include "ui/widgets/LocaleNumber.h"
 
 #include <QAbstractButton>
@@ -13,8 +14,8 @@ const QString CAutoTuneResults::SucceededText =
     "The AutoTune process completed successfully. The instrument has been updated with the new PID "
     "parameters (shown below), and the Gain has been changed to PID, if needed.";
 
-CAutoTuneResults::CAutoTuneResults(STecChannelAccess access, QWidget* parent)
-    : QWizardPage(parent), m_access(std::move(access))
+CAutoTuneResults::CAutoTuneResults(STecChannelAccess access, const CAutoTuneProcess& process, QWidget* parent)
+    : QWizardPage(parent), m_access(std::move(access)), m_process(process)
 {
     setObjectName("autoTuneResults");
     setTitle("AutoTune");
@@ -47,13 +48,19 @@ void CAutoTuneResults::initializePage()
         wizard()->reject();
         return;
     }
-    float p = 0.0f, i = 0.0f, d = 0.0f;
-    if (tec->GetAutoTuneResult() == 3 && tec->GetPID(p, i, d))
+    // A second status query here could time out and call a finished tune failed.
+    if (m_process.FinalStatus() == CAutoTuneProcess::Succeeded)
     {
+        float p = 0.0f, i = 0.0f, d = 0.0f;
+        bool read = false;
+        for (int attempt = 0; attempt < PidAttempts && !read; ++attempt)
+            read = tec->GetPID(p, i, d);
+        const auto line = [read](const char* name, float value)
+        { return QString("%1 = %2").arg(name, read ? LocaleNumber::Format(value, 4) : QString("---")); };
         m_result->setText(SucceededText);
-        m_p->setText("P = " + LocaleNumber::Format(p, 4));
-        m_i->setText("I = " + LocaleNumber::Format(i, 4));
-        m_d->setText("D = " + LocaleNumber::Format(d, 4));
+        m_p->setText(line("P", p));
+        m_i->setText(line("I", i));
+        m_d->setText(line("D", d));
     }
     else
     {

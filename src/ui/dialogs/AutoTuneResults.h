@@ -4,10 +4,11 @@
 
 #include <QWizardPage>
 
+class CAutoTuneProcess;
 class QLabel;
 
-// Last page: the outcome and, after a success, the P, I and D the instrument computed and stored.
-// Only Finish closes it.
+// Last page: the outcome the process page saw and, after a success, the P, I and D the instrument
+// computed and stored. Only Finish closes it.
 class CAutoTuneResults : public QWizardPage
 {
     Q_OBJECT
@@ -16,12 +17,15 @@ public:
     static const QString FailedText;
     static const QString SucceededText;
 
-    explicit CAutoTuneResults(STecChannelAccess access, QWidget* parent = nullptr);
+    static constexpr int PidAttempts = 3;
+
+    CAutoTuneResults(STecChannelAccess access, const CAutoTuneProcess& process, QWidget* parent = nullptr);
 
     void initializePage() override;
 
 private:
     STecChannelAccess m_access;
+    const CAutoTuneProcess& m_process;
     QLabel* m_result = nullptr;
     QLabel* m_p = nullptr;
     QLabel* m_i = nullptr;

@@ -3,12 +3,17 @@
 #include "instrument/tec/TEC.h"
 #include "ui/app/Prompter.h"
 #include "ui/widgets/LocaleNumber.h"
+#include "ui/widgets/ReadingState.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
 #include <QWizard>
+#include <cmath>
+
+const QString CAutoTuneSetpoint::LimitsUnknownText =
+    "The TEC's temperature limits could not be read, so the AutoTune was not started.";
 
 CAutoTuneSetpoint::CAutoTuneSetpoint(const SUiContext& context, STecChannelAccess access, QWidget* parent)
     : QWizardPage(parent), m_context(context), m_access(std::move(access))
@@ -54,7 +59,7 @@ void CAutoTuneSetpoint::initializePage()
 bool CAutoTuneSetpoint::validatePage()
 {
     const std::optional<double> typed = LocaleNumber::Parse(m_edit->text());
-    if (!typed)
+    if (!typed || !std::isfinite(*typed))
     {
         m_context.prompter.Message(this, "Enter a number.");
         m_edit->setFocus();
@@ -67,13 +72,21 @@ bool CAutoTuneSetpoint::validatePage()
         wizard()->reject();
         return false;
     }
-    if (m_testPoint > tec->GetTHighLimit() - LimitMargin)
+    const float high = tec->GetTHighLimit();
+    const float low = tec->GetTLowLimit();
+    // The no-value mark is no limit to keep a distance from.
+    if (ReadingState::IsNoValue(high) || ReadingState::IsNoValue(low))
+    {
+        m_context.prompter.Message(this, LimitsUnknownText);
+        return false;
+    }
+    if (m_testPoint > high - LimitMargin)
     {
         m_context.prompter.Message(this, "Your test point must be at least 5 degrees below your high "
                                          "temperature limit.");
         return false;
     }
-    if (m_testPoint < tec->GetTLowLimit() + LimitMargin)
+    if (m_testPoint < low + LimitMargin)
     {
         m_context.prompter.Message(this, "Your test point must be at least 5 degrees above your low "
                                          "temperature limit.");

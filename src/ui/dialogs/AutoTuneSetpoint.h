@@ -15,6 +15,7 @@ class CAutoTuneSetpoint : public QWizardPage
 
 public:
     static constexpr float LimitMargin = 5.0f; // [°C]
+    static const QString LimitsUnknownText;
 
     CAutoTuneSetpoint(const SUiContext& context, STecChannelAccess access, QWidget* parent = nullptr);
 

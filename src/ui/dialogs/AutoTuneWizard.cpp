@@ -22,7 +22,7 @@ CAutoTuneWizard::CAutoTuneWizard(const SUiContext& context, STecChannelAccess ac
     m_intro = new CAutoTuneIntro(this);
     m_setpoint = new CAutoTuneSetpoint(context, m_access, this);
     m_process = new CAutoTuneProcess(m_access, this);
-    m_results = new CAutoTuneResults(m_access, this);
+    m_results = new CAutoTuneResults(m_access, *m_process, this);
     setPage(IntroPage, m_intro);
     setPage(SetpointPage, m_setpoint);
     setPage(ProcessPage, m_process);
@@ -46,6 +46,15 @@ CAutoTuneWizard::CAutoTuneWizard(const SUiContext& context, STecChannelAccess ac
 bool CAutoTuneWizard::Started() const
 {
     return m_setpoint->Started();
+}
+
+void CAutoTuneWizard::reject()
+{
+    // After the tune the instrument holds the new PID parameters: closing as by Cancel would switch the
+    // output off and say nothing was changed. Only Finish closes the results, unless the channel went.
+    if (currentId() == ResultsPage && m_access.channel && m_access.channel())
+        return;
+    QWizard::reject();
 }
 
 void CAutoTuneWizard::OnWatchTick()

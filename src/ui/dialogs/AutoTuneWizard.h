@@ -41,6 +41,9 @@ public:
     // the channel is still there, switches the output off and says so.
     static void Run(const SUiContext& context, const STecChannelAccess& access, QWidget* parent);
 
+    // Escape, the close button and Cancel; ignored on the results page.
+    void reject() override;
+
 private:
     void OnWatchTick();
 

@@ -1,6 +1,7 @@
 #include "ui/dialogs/LaserSettingsDlg.h"
 
 #include "instrument/laser/Laser.h"
+#include "ui/app/Prompter.h"
 #include "ui/dialogs/FieldPrompts.h"
 #include "ui/dialogs/PollPause.h"
 #include "ui/widgets/LocaleNumber.h"
@@ -143,7 +144,6 @@ bool CLaserSettingsDlg::Load()
     const bool tecConditions = laser->HasTECChannel();
     float tolerance = 0.0f;
     float tolTime = 0.0f;
-    double maxLdiLimit = 0.0;
     {
         CPollPause pause(m_access.Session());
         laser = m_access.Selected();
@@ -168,7 +168,7 @@ bool CLaserSettingsDlg::Load()
         m_maxLdvSetPoint = Known(laser->GetMaxLDVSetPoint());
         m_maxMdiSetPoint = Known(laser->GetMaxMDISetPoint());
         m_maxMdiLimit = Known(laser->GetMaxMDILimit());
-        maxLdiLimit = Known(laser->GetMaxLDILimit(false));
+        m_maxLdiLimit = Known(laser->GetMaxLDILimit(false));
     }
 
     m_currentLimit->setChecked(m_maskRead & MaskCurrentLimit);
@@ -181,8 +181,8 @@ bool CLaserSettingsDlg::Load()
     m_rangeGroup->setVisible(m_dualRange);
     if (m_dualRange)
     {
-        m_lowRange->setText(QString("Low Range (%1mA)").arg(LocaleNumber::Format(maxLdiLimit / 2.0, 0)));
-        m_highRange->setText(QString("High Range (%1mA)").arg(LocaleNumber::Format(maxLdiLimit, 0)));
+        m_lowRange->setText(QString("Low Range (%1mA)").arg(LocaleNumber::Format(m_maxLdiLimit / 2.0, 0)));
+        m_highRange->setText(QString("High Range (%1mA)").arg(LocaleNumber::Format(m_maxLdiLimit, 0)));
         (m_rangeRead == 0 ? m_lowRange : m_highRange)->setChecked(true);
     }
     for (QWidget* widget :
@@ -240,7 +240,10 @@ bool CLaserSettingsDlg::ValidateField(EField field, double low, double high)
 
 bool CLaserSettingsDlg::Validate()
 {
-    if (!ValidateField(LdiLimit, 0.0, Ceiling(m_maxLdiSetPoint)) ||
+    // The current limit must fit the range being chosen: the low range holds half the maximum.
+    const double ldiCeiling =
+        m_dualRange && m_lowRange->isChecked() ? Ceiling(m_maxLdiLimit / 2.0) : Ceiling(m_maxLdiSetPoint);
+    if (!ValidateField(LdiLimit, 0.0, ldiCeiling) ||
         !ValidateField(LdvLimit, 0.0, Ceiling(m_maxLdvSetPoint)) ||
         !ValidateField(MdiLimit, 0.0, Ceiling(m_maxMdiSetPoint)))
         return false;
@@ -290,35 +293,69 @@ bool CLaserSettingsDlg::Write()
     CLaser* laser = m_access.Selected();
     if (!laser)
         return false;
+    QString refused;
+    if (WriteChanges(*laser, refused))
+        return true;
+    m_context.prompter.Message(
+        this, QString("The instrument did not accept the %1. The settings after it were not written; check "
+                      "the value and press OK again.")
+                  .arg(refused));
+    return false;
+}
+
+// Stops at the first value the unit refuses. What went out is taken as read, so that OK again sends
+// only what is left.
+bool CLaserSettingsDlg::WriteChanges(CLaser& laser, QString& refused)
+{
+    const auto fail = [&refused](const char* name)
+    {
+        refused = name;
+        return false;
+    };
     if (m_dualRange)
     {
         const int range = m_lowRange->isChecked() ? 0 : 1;
-        if (range != m_rangeRead)
-            laser->SetRange(range);
+        if (range != m_rangeRead && !laser.SetRange(range))
+            return fail("current range");
+        m_rangeRead = range;
     }
     const int mask = BuildMask();
-    if (mask != m_maskRead)
-        laser->SetOutputOffEnable(mask);
-    const auto changed = [this](EField field) { return m_fields[field].Changed(); };
-    const auto entered = [this](EField field) { return m_fields[field].entered; };
-    if (changed(PdResponse))
-        laser->SetCalMD(entered(PdResponse));
-    if (changed(LdiLimit))
-        laser->SetLDILimit(entered(LdiLimit));
-    if (changed(MdiLimit))
-        laser->SetMDILimit(entered(MdiLimit));
-    if (entered(PdResponse) != 0.0 && changed(MdpLimit))
-        laser->SetMDPLimit(entered(MdpLimit));
-    if (changed(LdvLimit))
-        laser->SetLDVLimit(entered(LdvLimit));
-    if (m_hasCableR && changed(CableR))
-        laser->SetCableR(entered(CableR));
-    if (m_hasPdBias && changed(PdBias))
-        laser->SetPDBias(entered(PdBias));
-    if (changed(TolIo) || changed(TolTime))
-        laser->SetTolerance(entered(TolIo), entered(TolTime));
-    if (changed(OnDelay))
-        laser->SetOnDelay(static_cast<int>(entered(OnDelay)));
-    // The unit's refusals reach the error log through its error queue.
-    return true;
+    if (mask != m_maskRead && !laser.SetOutputOffEnable(mask))
+        return fail("output-off conditions");
+    m_maskRead = mask;
+    const auto send = [this, &fail](EField field, const char* name, auto set)
+    {
+        SField& f = m_fields[field];
+        if (!f.Changed())
+            return true;
+        if (!set(f.entered))
+            return fail(name);
+        f.read = f.entered;
+        f.shown = f.edit->text().trimmed();
+        return true;
+    };
+    const bool power = m_fields[PdResponse].entered != 0.0;
+    const bool sent =
+        send(PdResponse, "photodiode response", [&](double v) { return laser.SetCalMD(v); }) &&
+        send(LdiLimit, "current limit", [&](double v) { return laser.SetLDILimit(v); }) &&
+        send(MdiLimit, "photodiode current limit", [&](double v) { return laser.SetMDILimit(v); }) &&
+        (!power || send(MdpLimit, "power limit", [&](double v) { return laser.SetMDPLimit(v); })) &&
+        send(LdvLimit, "voltage limit", [&](double v) { return laser.SetLDVLimit(v); }) &&
+        (!m_hasCableR || send(CableR, "cable resistance", [&](double v) { return laser.SetCableR(v); })) &&
+        (!m_hasPdBias || send(PdBias, "photodiode bias", [&](double v) { return laser.SetPDBias(v); }));
+    if (!sent)
+        return false;
+    SField& tolIo = m_fields[TolIo];
+    SField& tolTime = m_fields[TolTime];
+    if (tolIo.Changed() || tolTime.Changed())
+    {
+        if (!laser.SetTolerance(tolIo.entered, tolTime.entered))
+            return fail("tolerance");
+        for (SField* f : {&tolIo, &tolTime})
+        {
+            f->read = f->entered;
+            f->shown = f->edit->text().trimmed();
+        }
+    }
+    return send(OnDelay, "output-on delay", [&](double v) { return laser.SetOnDelay(static_cast<int>(v)); });
 }

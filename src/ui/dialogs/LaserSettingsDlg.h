@@ -73,6 +73,7 @@ private:
     void OnPdResponseEdited();
     bool ValidateField(EField field, double low, double high);
     int BuildMask() const;
+    bool WriteChanges(CLaser& laser, QString& refused);
 
     SUiContext m_context;
     SLaserChannelAccess m_access;
@@ -86,6 +87,7 @@ private:
     bool m_hasPdBias = false;
     // Maxima at opening (0 or less: the model gives none).
     double m_maxLdiSetPoint = 0.0;
+    double m_maxLdiLimit = 0.0;
     double m_maxLdvSetPoint = 0.0;
     double m_maxMdiSetPoint = 0.0;
     double m_maxMdiLimit = 0.0;

@@ -392,7 +392,10 @@ void CBasePanel::OnConnectButton()
     if (m_connecting)
         return;
     if (IsConnected())
-        Disconnect();
+    {
+        if (ConfirmLeavingOutputs("disconnect"))
+            Disconnect();
+    }
     else
         Connect();
 }
@@ -728,12 +731,51 @@ void CBasePanel::Collapse()
 
 void CBasePanel::OnClosePanel()
 {
-    const QString question =
-        IsConnected() ? PanelMessages::CloseConnectedQuestion : PanelMessages::CloseQuestion;
-    if (!m_context.prompter.AskYesNo(this, question))
+    if (!OutputsOn().isEmpty())
+    {
+        // The three-way question stands in for the yes/no one: Cancel keeps the panel.
+        if (!ConfirmLeavingOutputs("close the panel"))
+            return;
+    }
+    else if (!m_context.prompter.AskYesNo(this, IsConnected() ? PanelMessages::CloseConnectedQuestion
+                                                              : PanelMessages::CloseQuestion))
         return;
     Disconnect();
     m_host.RemovePanelLater(m_index);
+}
+
+QString CBasePanel::OutputsOnPhrase() const
+{
+    const QStringList on = IsConnected() ? OutputsOn() : QStringList();
+    if (on.isEmpty())
+        return {};
+    // The connection as the user chose it: "COM42", or the network address.
+    const QString descriptor = QString::fromStdString(m_connectingDescriptor);
+    const QStringList parts = descriptor.split(':');
+    const QString where = parts.size() >= 2 && parts[0] == "COM" ? "COM" + parts[1]
+                          : parts.size() >= 3                    ? parts[1] + ":" + parts[2]
+                                                                 : descriptor;
+    return QString("%1 of the %2 on %3")
+        .arg(PanelMessages::JoinNames(on), QString::fromStdString(m_instrument->GetModel()), where);
+}
+
+bool CBasePanel::ConfirmLeavingOutputs(const QString& action)
+{
+    const QStringList on = IsConnected() ? OutputsOn() : QStringList();
+    if (on.isEmpty())
+        return true;
+    const QString text =
+        PanelMessages::OutputsStayOn({OutputsOnPhrase()}, static_cast<int>(on.size()), action);
+    switch (m_context.prompter.AskOutputsOn(this, text))
+    {
+    case CPrompter::EOutputChoice::SwitchOff:
+        SwitchOutputsOff();
+        return true;
+    case CPrompter::EOutputChoice::LeaveOn:
+        return true;
+    default:
+        return false;
+    }
 }
 
 void CBasePanel::OnSysSettings()
@@ -819,7 +861,9 @@ void CBasePanel::keyPressEvent(QKeyEvent* event)
         OnSetPoint();
         return;
     case Qt::Key_Escape:
-        m_host.RequestQuit();
+        // Taken here so that it never reaches the window: a field takes back its own edit, and
+        // anywhere else in a panel Escape does nothing (it used to quit the program).
+        event->accept();
         return;
     default:
         QFrame::keyPressEvent(event);

@@ -5,6 +5,7 @@
 
 #include <QFrame>
 #include <QFutureWatcher>
+#include <QStringList>
 #include <QTimer>
 #include <memory>
 #include <string>
@@ -78,6 +79,11 @@ public:
     virtual void OnConnectButton();
     // The "Set" action of the derived panel (Enter).
     virtual void OnSetPoint() {}
+    // The outputs that are on now, by the names the panel shows them under ("Laser 2", "TEC").
+    virtual QStringList OutputsOn() const { return {}; }
+    virtual void SwitchOutputsOff() {}
+    // "Laser 1 and TEC 1 of the X510 on COM42"; empty when no output is on.
+    QString OutputsOnPhrase() const;
     // Saves the panel's settings and disconnects (window close, program end).
     void SaveOnClose();
     // The port descriptor of the current port-list selection; empty for anything else.
@@ -139,6 +145,9 @@ private:
     void ShowLinkState();
     void SetShowLogBold(bool bold);
     void FitToContent();
+    // Outputs still on as the user disconnects or closes: switch off first, leave on or cancel. True
+    // when the user goes on (nothing was on, or the outputs are off or left on by choice).
+    bool ConfirmLeavingOutputs(const QString& action);
 
     SUiContext m_context;
     IPanelHost& m_host;

@@ -165,5 +165,23 @@ void CComboPanel::OnComboSettings()
     sheet.AddPage(new CTecSettingsPage(Context(), TecAccess(this), &sheet), "TEC Settings");
     sheet.AddPage(new CLaserSettingsDlg(Context(), LaserAccess(this), &sheet), "Laser Settings");
     sheet.Open();
+    m_tecBlock->ReloadTolerance();
     UpdateControls();
+}
+
+QStringList CComboPanel::OutputsOn() const
+{
+    QStringList on;
+    if (m_laserBlock->IsOutputOn())
+        on << "Laser";
+    if (m_tecBlock->IsOutputOn())
+        on << "TEC";
+    return on;
+}
+
+// The laser before its TEC: a diode must not run without its temperature control.
+void CComboPanel::SwitchOutputsOff()
+{
+    m_laserBlock->SwitchOutputOff();
+    m_tecBlock->SwitchOutputOff();
 }

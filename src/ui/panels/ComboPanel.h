@@ -28,6 +28,8 @@ public:
     void ResetReadings() override;
     void Refresh() override;
     void OnSetPoint() override;
+    QStringList OutputsOn() const override;
+    void SwitchOutputsOff() override;
 
     CLaserBlock* LaserBlock() const { return m_laserBlock; }
     CTecBlock* TecBlock() const { return m_tecBlock; }

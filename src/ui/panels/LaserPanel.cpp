@@ -73,3 +73,13 @@ void CLaserPanel::OnSetPoint()
 {
     m_block->OnSetPoint();
 }
+
+QStringList CLaserPanel::OutputsOn() const
+{
+    return m_block->IsOutputOn() ? QStringList{"Laser"} : QStringList{};
+}
+
+void CLaserPanel::SwitchOutputsOff()
+{
+    m_block->SwitchOutputOff();
+}

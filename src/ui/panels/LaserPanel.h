@@ -22,6 +22,8 @@ public:
     void ResetReadings() override;
     void Refresh() override;
     void OnSetPoint() override;
+    QStringList OutputsOn() const override;
+    void SwitchOutputsOff() override;
 
     CLaserBlock* Block() const { return m_block; }
     CTrendRecordBar* Tools() const { return m_tools; }

@@ -167,7 +167,15 @@ void CMultiChannelPanel::RunSettingsSheet(EKind kind, int k)
         return;
     if (std::unique_ptr<CSettingsSheet> sheet = MakeSettingsSheet(kind, k))
         sheet->Open();
+    ReloadTolerances();
     UpdateControls();
+}
+
+void CMultiChannelPanel::ReloadTolerances()
+{
+    for (const SBlock& block : m_blocks)
+        if (block.tec && IsPresent(block))
+            block.tec->ReloadTolerance();
 }
 
 int CMultiChannelPanel::Slots(EKind kind) const
@@ -391,4 +399,34 @@ void CMultiChannelPanel::OnSetPoint()
             block.laser->OnSetPoint();
         return;
     }
+}
+
+QStringList CMultiChannelPanel::OutputsOn() const
+{
+    QStringList on;
+    for (const SBlock& block : m_blocks)
+    {
+        const bool isOn = block.tec ? block.tec->IsOutputOn() : block.laser->IsOutputOn();
+        if (!IsPresent(block) || !isOn)
+            continue;
+        const int number = ChannelNumber(block.kind, block.k);
+        on << (block.look.outputName ? block.look.outputName(number)
+                                     : QString(block.tec ? "TEC %1" : "Laser %1").arg(number));
+    }
+    return on;
+}
+
+// Every laser before any TEC: a diode must not run without its temperature control.
+void CMultiChannelPanel::SwitchOutputsOff()
+{
+    for (EKind kind : {EKind::Laser, EKind::Tec})
+        for (const SBlock& block : m_blocks)
+        {
+            if (block.kind != kind || !IsPresent(block))
+                continue;
+            if (block.laser && block.laser->IsOutputOn())
+                block.laser->SwitchOutputOff();
+            if (block.tec && block.tec->IsOutputOn())
+                block.tec->SwitchOutputOff();
+        }
 }

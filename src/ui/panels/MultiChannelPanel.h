@@ -48,6 +48,7 @@ public:
         bool settingsButton = true; // "TEC Settings..."/"AutoTune..." or "Laser Settings..."
         bool pulseModes = false;    // laser blocks: "Pulse", "Ext Trig", "Burst" and "QCW Adjust ..."
         bool auxSensors = false;    // TEC blocks: rows for further sensors
+        TitleFormat outputName;     // the channel in messages; none: "Laser 2", "TEC 1"
     };
 
     void SetInstrument(CInstrBase* instrument) override;
@@ -61,6 +62,9 @@ public:
     void Disconnect() override;
     // Enter: the "Set" action of the block whose set-point field has the keyboard focus, else nothing.
     void OnSetPoint() override;
+    // Each present channel's output that is on, by the channel's name in messages.
+    QStringList OutputsOn() const override;
+    void SwitchOutputsOff() override;
 
     // The frame around the k-th block of its kind (k counts from 0); null when there is none.
     QGroupBox* BlockFrame(EKind kind, int k) const;
@@ -109,6 +113,8 @@ protected:
     const std::vector<SBlock>& Blocks() const { return m_blocks; }
     // Adds a button to the row of panel-wide buttons above the blocks.
     void AddPanelButton(QPushButton* button);
+    // The TEC blocks read the tolerance again once a settings sheet has ended.
+    void ReloadTolerances();
 
 private:
     void RouteSettingsButton(const SBlock& block);

@@ -21,6 +21,7 @@ CMultiChannelPanel::SBlockLook Look(const char* frame, const char* setPoint)
 {
     CMultiChannelPanel::SBlockLook look;
     look.frameTitle = Fixed(frame);
+    look.outputName = look.frameTitle;
     look.setPointTitle = Fixed(setPoint);
     // Both sides' settings are reached through "Combo Settings...".
     look.settingsButton = false;
@@ -75,5 +76,6 @@ void CNorlasePanel::OnComboSettings()
     if (!IsConnected())
         return;
     MakeComboSheet()->Open();
+    ReloadTolerances();
     UpdateControls();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The texts a panel shows in its message boxes.
 namespace PanelMessages
@@ -21,4 +22,20 @@ inline const QString UnexpectedDisconnect = "Unexpected disconnect from instrume
 inline const QString CloseConnectedQuestion =
     "You are connected to an instrument, are you sure you want to disconnect and remove this panel?";
 inline const QString CloseQuestion = "Are you sure you want to remove this panel?";
+
+// "A, B and C".
+inline QString JoinNames(const QStringList& names)
+{
+    if (names.size() <= 1)
+        return names.join(QString());
+    return names.mid(0, names.size() - 1).join(", ") + " and " + names.last();
+}
+
+// "Laser 1 and TEC 1 of the X510 on COM42 are on; they stay on after you disconnect." phrases name the
+// outputs of each unit, count is the number of outputs, action what the user is about to do.
+inline QString OutputsStayOn(const QStringList& phrases, int count, const QString& action)
+{
+    return QString("%1 %2 on; %3 on after you %4.")
+        .arg(JoinNames(phrases), count == 1 ? "is" : "are", count == 1 ? "it stays" : "they stay", action);
+}
 } // namespace PanelMessages

@@ -154,3 +154,13 @@ void CTECPanel::StopRecording()
         m_recordButton->setEnabled(IsConnected());
     }
 }
+
+QStringList CTECPanel::OutputsOn() const
+{
+    return m_block->IsOutputOn() ? QStringList{"TEC"} : QStringList{};
+}
+
+void CTECPanel::SwitchOutputsOff()
+{
+    m_block->SwitchOutputOff();
+}

@@ -25,6 +25,8 @@ public:
     void ResetReadings() override;
     void Refresh() override;
     void OnSetPoint() override;
+    QStringList OutputsOn() const override;
+    void SwitchOutputsOff() override;
 
     CTecBlock* Block() const { return m_block; }
     CTrendChart* Trend() const { return m_trend; }

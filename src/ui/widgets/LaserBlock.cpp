@@ -6,13 +6,16 @@
 #include "ui/dialogs/QCWParametersDlg.h"
 #include "ui/dialogs/SettingsSheet.h"
 #include "ui/panels/BasePanel.h"
+#include "ui/widgets/DeliberateButtons.h"
 #include "ui/widgets/LocaleNumber.h"
 #include "ui/widgets/ReadingState.h"
+#include "ui/widgets/SetPointRefusal.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -156,6 +159,18 @@ QWidget* CLaserBlock::BuildSetPointRow()
         button->setFont(ArialBold(18));
         outputLayout->addWidget(button);
     }
+    // Seen from across the room while the output is on; keeps its room while off so nothing moves.
+    m_laserOnBadge = new QLabel("LASER ON", outputGroup);
+    m_laserOnBadge->setObjectName("laserOnBadge");
+    m_laserOnBadge->setFont(ArialBold(16));
+    m_laserOnBadge->setAlignment(Qt::AlignCenter);
+    m_laserOnBadge->setStyleSheet(
+        "QLabel { color: white; background-color: rgb(210, 0, 0); border-radius: 3px; padding: 2px 6px; }");
+    QSizePolicy keepRoom = m_laserOnBadge->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    m_laserOnBadge->setSizePolicy(keepRoom);
+    m_laserOnBadge->hide();
+    outputLayout->addWidget(m_laserOnBadge);
     layout->addWidget(setPointGroup, 1);
     layout->addWidget(outputGroup);
 
@@ -163,6 +178,8 @@ QWidget* CLaserBlock::BuildSetPointRow()
     connect(m_setPointEdit, &QLineEdit::textEdited, this, &CLaserBlock::OnSetPointEdited);
     connect(m_onButton, &QRadioButton::clicked, this, [this] { OnOutputClicked(true); });
     connect(m_offButton, &QRadioButton::clicked, this, [this] { OnOutputClicked(false); });
+    new CDeliberateButtons({m_onButton, m_offButton}, this);
+    m_setPointEdit->installEventFilter(this);
     return row;
 }
 
@@ -214,6 +231,7 @@ QWidget* CLaserBlock::BuildModes()
     m_modeGroup->setExclusive(true);
     // Current modes in the left column, the monitor and voltage modes on the right.
     const int positions[ModeCount][2] = {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}, {0, 1}, {1, 1}, {2, 1}};
+    auto* guard = new CDeliberateButtons({}, this);
     for (int mode = 1; mode <= ModeCount; ++mode)
     {
         auto* button = new QRadioButton(kModes[mode - 1].label, group);
@@ -222,6 +240,7 @@ QWidget* CLaserBlock::BuildModes()
         m_modeGroup->addButton(button, mode);
         grid->addWidget(button, positions[mode - 1][0], positions[mode - 1][1]);
         m_modeButtons[static_cast<size_t>(mode - 1)] = button;
+        guard->Add(button);
         connect(button, &QRadioButton::clicked, this, [this, mode] { OnModeClicked(mode); });
     }
     return group;
@@ -276,7 +295,8 @@ void CLaserBlock::Refresh(bool forced)
     else if (m_setPointUnit->text().isEmpty())
         m_setPointUnit->setText(ModeUnit(m_mode));
     const float setPoint = laser->GetSetPoint();
-    if (setPoint != m_setPoint || forced || modeChanged)
+    // A refused value the channel still caches is not the unit's: the field keeps the unit's own.
+    if (!m_refusal.Hides(setPoint) && (setPoint != m_setPoint || forced || modeChanged))
     {
         m_setPoint = setPoint;
         ShowSetPoint(*laser);
@@ -327,6 +347,8 @@ void CLaserBlock::EmptyReadings()
 
 void CLaserBlock::ShowMode(CLaser& laser, int mode)
 {
+    if (mode != m_mode)
+        m_refusal.Clear();
     m_mode = mode;
     if (mode >= 1 && mode <= ModeCount)
         m_modeButtons[static_cast<size_t>(mode - 1)]->setChecked(true);
@@ -337,7 +359,8 @@ void CLaserBlock::ShowMode(CLaser& laser, int mode)
         m_modeGroup->setExclusive(true);
     }
     m_setPointUnit->setText(ModeUnit(mode));
-    m_setPoint = laser.GetSetPoint();
+    if (const float setPoint = laser.GetSetPoint(); !m_refusal.Hides(setPoint))
+        m_setPoint = setPoint;
     ShowSetPoint(laser);
     UpdateQcwButton();
 }
@@ -354,6 +377,7 @@ void CLaserBlock::ShowSetPoint(CLaser& laser)
 void CLaserBlock::ShowOutput(bool on)
 {
     m_output = on;
+    m_laserOnBadge->setVisible(on && m_connected);
     QRadioButton* checked = on ? m_onButton : m_offButton;
     QRadioButton* other = on ? m_offButton : m_onButton;
     const bool moveFocus = other->hasFocus();
@@ -419,8 +443,20 @@ bool CLaserBlock::OnSetPoint()
     laser = m_access.Selected(); // the bounds were read; select again right before the write
     if (!laser)
         return false;
+    // The field shows what the unit holds: the value once it took it, its own value when not.
+    const int mark = CSetPointRefusal::Mark(m_access.Session());
+    if (!laser->SetSetPoint(*typed))
+    {
+        const QString typedText = m_setPointEdit->text().trimmed() + " " + ModeUnit(m_mode);
+        m_refusal.Hold(static_cast<float>(*typed));
+        ShowSetPoint(*laser);
+        CompareSetPoint();
+        m_context.prompter.Message(this, CSetPointRefusal::Message(typedText, m_access.Session(), mark));
+        return false;
+    }
+    m_refusal.Clear();
     m_setPoint = static_cast<float>(*typed);
-    laser->SetSetPoint(*typed);
+    ShowSetPoint(*laser);
     CompareSetPoint();
     return true;
 }
@@ -466,6 +502,23 @@ std::optional<double> CLaserBlock::UpperBound(CLaser& laser, int mode, QString& 
     return upper;
 }
 
+bool CLaserBlock::eventFilter(QObject* watched, QEvent* event)
+{
+    // Escape in the set-point field takes back the edit: the field shows the unit's set point again.
+    if (watched == m_setPointEdit && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
+    {
+        CLaser* laser = m_connected ? m_access.Selected() : nullptr;
+        if (laser)
+        {
+            ShowSetPoint(*laser);
+            CompareSetPoint();
+        }
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 bool CLaserBlock::HasSetPointFocus() const
 {
     return m_setPointEdit->hasFocus();
@@ -488,8 +541,15 @@ void CLaserBlock::OnOutputClicked(bool on)
         return;
     if (on && !m_onButton->isChecked())
         return;
-    m_output = on;
     laser->SetOutput(on);
+    ShowOutput(on);
+}
+
+void CLaserBlock::SwitchOutputOff()
+{
+    CLaser* laser = m_access.Selected();
+    if (laser && laser->SetOutput(false))
+        ShowOutput(false);
 }
 
 void CLaserBlock::ReadResponsivity(CLaser& laser)
@@ -529,7 +589,10 @@ void CLaserBlock::UpdateControls(bool connected)
         m_modeButtons[LaserModeMDP - 1]->setEnabled(false);
     UpdateQcwButton();
     if (!connected)
+    {
         ClearFields();
+        m_laserOnBadge->hide();
+    }
     CompareSetPoint();
 }
 
@@ -546,6 +609,7 @@ void CLaserBlock::ClearFields()
 
 void CLaserBlock::ResetReadings()
 {
+    m_refusal.Clear();
     m_setPoint = CLaser::NoValue;
     m_output = false;
     m_mode = 0;

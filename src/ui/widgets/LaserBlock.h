@@ -2,6 +2,7 @@
 
 #include "ui/app/UiContext.h"
 #include "ui/widgets/LaserChannelAccess.h"
+#include "ui/widgets/SetPointRefusal.h"
 
 #include <QWidget>
 #include <array>
@@ -53,6 +54,9 @@ public:
     // "Set" or Enter: the typed set point, checked, is sent. False when nothing was sent.
     bool OnSetPoint();
     bool HasSetPointFocus() const;
+    // The output as last read while connected; switching it off goes out at once.
+    bool IsOutputOn() const { return m_connected && m_output; }
+    void SwitchOutputOff();
 
     const SLaserChannelAccess& Access() const { return m_access; }
     QLineEdit* SetPointEdit() const { return m_setPointEdit; }
@@ -85,6 +89,9 @@ signals:
     // The laser settings ended with OK: the owner updates its controls.
     void settingsChanged();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     QWidget* BuildSetPointRow();
     QWidget* BuildReadings();
@@ -116,12 +123,14 @@ private:
     float m_responsivity = 0.0f; // [µA/mW]; 0: no photodiode calibration, no power mode
     // Io, Im, Po, Vf of the last refresh; nullopt when unknown.
     std::array<std::optional<double>, 4> m_readings{};
+    CSetPointRefusal m_refusal;
 
     QLineEdit* m_setPointEdit = nullptr;
     QLabel* m_setPointUnit = nullptr;
     QPushButton* m_setButton = nullptr;
     QRadioButton* m_onButton = nullptr;
     QRadioButton* m_offButton = nullptr;
+    QLabel* m_laserOnBadge = nullptr;
     QLineEdit* m_ioField = nullptr;
     QLineEdit* m_imField = nullptr;
     QLineEdit* m_poField = nullptr;

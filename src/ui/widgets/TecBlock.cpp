@@ -6,19 +6,23 @@
 #include "ui/dialogs/AutoTuneWizard.h"
 #include "ui/dialogs/TECSettingsDlg.h"
 #include "ui/panels/BasePanel.h"
+#include "ui/widgets/DeliberateButtons.h"
 #include "ui/widgets/LocaleNumber.h"
 #include "ui/widgets/ReadingState.h"
+#include "ui/widgets/SetPointRefusal.h"
 
 #include <QApplication>
 #include <QButtonGroup>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <cmath>
 
 namespace
 {
@@ -34,9 +38,11 @@ constexpr uint32_t LockSetPointT = 0xF0001008;
 constexpr uint32_t LockSetPointR = 0xF0001010;
 constexpr uint32_t LockSetPointITE = 0xF0001004;
 
-// Condition bits that say the sensor input is open or shorted.
+// Condition bits that say the sensor input is open or shorted, and whether T is within the tolerance.
 constexpr int CondSensorOpen = 0x40;
+constexpr int CondOutOfTolerance = 0x200;
 constexpr int CondSensorShort = 0x400;
+constexpr int CondInTolerance = 0x800;
 // Auxiliary sensors at or below this read as switched off.
 constexpr float AuxDisabled = -998.0f;
 
@@ -72,6 +78,8 @@ void Uncheck(std::initializer_list<QRadioButton*> buttons)
     for (QRadioButton* button : buttons)
         button->setAutoExclusive(true);
 }
+
+const QString LimitsUnknownMessage = "The TEC's limits could not be read, so the set point was not sent.";
 
 QString RangeMessage(int mode, double low, double high)
 {
@@ -182,6 +190,7 @@ QWidget* CTecBlock::BuildSetPoint()
     row->addWidget(m_setButton);
     connect(m_setButton, &QPushButton::clicked, this, &CTecBlock::OnSetPoint);
     connect(m_setPointEdit, &QLineEdit::textEdited, this, &CTecBlock::CompareSetPoint);
+    m_setPointEdit->installEventFilter(this);
     return group;
 }
 
@@ -193,7 +202,7 @@ QWidget* CTecBlock::BuildOutputAndMode()
     const QFont label = Sized(font(), 15, true);
 
     auto* output = new QGroupBox("Output", box);
-    auto* outputRow = new QHBoxLayout(output);
+    auto* outputGrid = new QGridLayout(output);
     m_onButton = new QRadioButton("On", output);
     m_onButton->setObjectName("onButton");
     m_offButton = new QRadioButton("Off", output);
@@ -207,10 +216,21 @@ QWidget* CTecBlock::BuildOutputAndMode()
     m_iteModeButton = new QRadioButton("ITE", mode);
     m_iteModeButton->setObjectName("iteModeButton");
     for (QRadioButton* button : {m_onButton, m_offButton})
-    {
         button->setFont(label);
-        outputRow->addWidget(button);
-    }
+    outputGrid->addWidget(m_onButton, 0, 0);
+    outputGrid->addWidget(m_offButton, 0, 1);
+    // The state at a glance: output on or off and, while on, whether T is within the tolerance.
+    m_stateBadge = new QLabel(output);
+    m_stateBadge->setObjectName("tecStateBadge");
+    m_stateBadge->setFont(Sized(font(), 14, true));
+    m_stateBadge->setAlignment(Qt::AlignCenter);
+    m_stateBadge->setMinimumWidth(QFontMetrics(m_stateBadge->font()).horizontalAdvance("ON  OUT OF TOL") +
+                                  12);
+    QSizePolicy keepRoom(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    keepRoom.setRetainSizeWhenHidden(true);
+    m_stateBadge->setSizePolicy(keepRoom);
+    m_stateBadge->hide();
+    outputGrid->addWidget(m_stateBadge, 1, 0, 1, 2);
     for (QRadioButton* button : {m_tModeButton, m_rModeButton, m_iteModeButton})
     {
         button->setFont(label);
@@ -220,6 +240,8 @@ QWidget* CTecBlock::BuildOutputAndMode()
     row->addWidget(mode, 1);
 
     // The buttons show the instrument's state; a click asks for a change, the next refresh shows it.
+    new CDeliberateButtons({m_onButton, m_offButton}, this);
+    new CDeliberateButtons({m_tModeButton, m_rModeButton, m_iteModeButton}, this);
     connect(m_onButton, &QRadioButton::clicked, this, [this] { SendOutput(true); });
     connect(m_offButton, &QRadioButton::clicked, this, [this] { SendOutput(false); });
     connect(m_tModeButton, &QRadioButton::clicked, this, [this] { SendMode(TecModeT); });
@@ -311,6 +333,65 @@ void CTecBlock::Refresh(bool forced)
     RefreshMode(*tec, forced);
     RefreshSensorType(*tec, forced);
     ShowAuxSensors(*tec);
+    ShowState(*tec);
+}
+
+CTecBlock::EState CTecBlock::State(CTEC& tec) const
+{
+    if (!m_output)
+        return EState::Off;
+    // The unit's own verdict where its condition register gives one.
+    if (tec.IsFresh(TecReading::Condition))
+    {
+        const int condition = tec.GetCondition();
+        if (condition & CondInTolerance)
+            return EState::InTolerance;
+        if (condition & CondOutOfTolerance)
+            return EState::OutOfTolerance;
+    }
+    // Else from the tolerance read at connect and the temperature against its set point.
+    const float t = tec.GetT();
+    if (m_mode != TecModeT || !m_toleranceKnown || !m_setPointKnown ||
+        !ReadingState::IsKnown(t, tec.IsFresh(TecReading::T)))
+        return EState::On;
+    return std::fabs(t - m_setPoint) <= m_tolerance ? EState::InTolerance : EState::OutOfTolerance;
+}
+
+void CTecBlock::ShowState(CTEC& tec)
+{
+    struct SLook
+    {
+        const char* text;
+        const char* style;
+    };
+    static const SLook looks[] = {
+        {"OFF", "color: white; background-color: rgb(120, 120, 120);"},
+        {"ON", "color: white; background-color: rgb(0, 90, 170);"},
+        {"ON  IN TOL", "color: white; background-color: rgb(0, 130, 0);"},
+        {"ON  OUT OF TOL", "color: black; background-color: rgb(255, 160, 0);"},
+    };
+    const EState state = State(tec);
+    if (!m_stateBadge->isHidden() && state == m_state)
+        return;
+    m_state = state;
+    const SLook& look = looks[static_cast<int>(state)];
+    m_stateBadge->setText(look.text);
+    m_stateBadge->setStyleSheet(
+        QString("QLabel { %1 border-radius: 3px; padding: 2px 6px; }").arg(look.style));
+    m_stateBadge->show();
+}
+
+void CTecBlock::ReloadTolerance()
+{
+    if (CTEC* tec = m_connected ? m_access.Selected() : nullptr)
+        ReadTolerance(*tec);
+}
+
+void CTecBlock::ReadTolerance(CTEC& tec)
+{
+    float seconds = 0.0f;
+    m_toleranceKnown =
+        tec.GetTolerance(m_tolerance, seconds) && std::isfinite(m_tolerance) && m_tolerance >= 0;
 }
 
 QString CTecBlock::Known(CTEC& tec, double value, int precision, TecReading reading, int sensor) const
@@ -345,6 +426,11 @@ void CTecBlock::ShowReadings(CTEC& tec, bool)
 void CTecBlock::RefreshSetPoint(CTEC& tec, bool forced)
 {
     const float setPoint = tec.GetSetPoint();
+    if (m_refusal.Hides(setPoint))
+    {
+        CompareSetPoint();
+        return;
+    }
     const bool known = ReadingState::IsKnown(tec, setPoint);
     if (forced || setPoint != m_setPoint || known != m_setPointKnown)
     {
@@ -382,6 +468,7 @@ void CTecBlock::RefreshMode(CTEC& tec, bool forced)
     // A value typed for the old mode must not go out in the new mode's unit.
     if (changed)
     {
+        m_refusal.Clear();
         m_setPoint = tec.GetSetPoint();
         m_setPointKnown = ReadingState::IsKnown(tec, m_setPoint);
         WriteSetPointField();
@@ -483,53 +570,82 @@ void CTecBlock::OnSetPoint()
     if (!m_connected || !m_setPointEditable || m_setPointEdit->isReadOnly())
         return;
     const std::optional<double> typed = LocaleNumber::Parse(m_setPointEdit->text());
-    if (!typed)
-    {
-        // A typo must never become a set point (it used to read as 0).
-        m_context.prompter.Message(this, "Enter a number.");
-        WriteSetPointField();
-        CompareSetPoint();
-        return;
-    }
+    // A typo must never become a set point (it used to read as 0), nor "nan" or "inf".
+    if (!typed || !std::isfinite(*typed))
+        return Refuse("Enter a number.");
     const float value = static_cast<float>(*typed);
     if (m_setPointKnown && value == m_setPoint)
         return;
     CTEC* tec = m_access.Selected();
     if (!tec)
         return;
+    if (const QString refusal = RangeRefusal(*tec, value); !refusal.isEmpty())
+        return Refuse(refusal);
+    // The field shows what the unit holds: the typed value once it took it, its own value when not.
+    const int mark = CSetPointRefusal::Mark(m_access.Session());
+    if (!tec->SetSetPoint(value))
+    {
+        m_refusal.Hold(value);
+        return Refuse(CSetPointRefusal::Message(m_setPointEdit->text().trimmed() + " " + SetPointUnit(*tec),
+                                                m_access.Session(), mark));
+    }
+    m_refusal.Clear();
+    m_setPoint = value;
+    m_setPointKnown = true;
+    WriteSetPointField();
+    CompareSetPoint();
+}
+
+QString CTecBlock::RangeRefusal(CTEC& tec, float value)
+{
     double low = 0.0;
     double high = 0.0;
     switch (m_mode)
     {
     case TecModeT:
-        low = tec->GetTLowLimit();
-        high = tec->GetTHighLimit();
+        low = tec.GetTLowLimit();
+        high = tec.GetTHighLimit();
         break;
     case TecModeR:
-        low = tec->GetRLowLimit();
-        high = tec->GetRHighLimit();
+        low = tec.GetRLowLimit();
+        high = tec.GetRHighLimit();
         break;
     case TecModeITE:
-        high = tec->GetITELimit();
-        low = -high;
+        high = tec.GetITELimit();
+        low = ReadingState::IsNoValue(high) ? high : -high;
         break;
     default:
-        m_context.prompter.Message(this, "Invalid mode, cannot change the setpoint.");
-        WriteSetPointField();
-        CompareSetPoint();
-        return;
+        return "Invalid mode, cannot change the setpoint.";
     }
-    if (ReadingState::IsNoValue(low) || ReadingState::IsNoValue(high) || value < static_cast<float>(low) ||
-        value > static_cast<float>(high))
-        m_context.prompter.Message(this, RangeMessage(m_mode, low, high));
-    else
-    {
-        m_setPoint = value;
-        m_setPointKnown = true;
-        tec->SetSetPoint(value);
-    }
+    // The no-value mark is no bound to name.
+    if (ReadingState::IsNoValue(low) || ReadingState::IsNoValue(high))
+        return LimitsUnknownMessage;
+    if (value < static_cast<float>(low) || value > static_cast<float>(high))
+        return RangeMessage(m_mode, low, high);
+    return {};
+}
+
+void CTecBlock::Refuse(const QString& text)
+{
+    m_context.prompter.Message(this, text);
     WriteSetPointField();
     CompareSetPoint();
+}
+
+bool CTecBlock::eventFilter(QObject* watched, QEvent* event)
+{
+    // Escape in the set-point field takes back the edit: the field shows the unit's set point again.
+    if (watched == m_setPointEdit && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
+    {
+        if (m_connected)
+        {
+            WriteSetPointField();
+            CompareSetPoint();
+        }
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 bool CTecBlock::HasFocus() const
@@ -570,8 +686,13 @@ bool CTecBlock::IsSetPointEditable(CTEC& tec, int mode)
 
 void CTecBlock::UpdateControls(bool connected)
 {
+    const bool connecting = connected && !m_connected;
     m_connected = connected;
     CTEC* tec = connected ? m_access.Selected() : nullptr;
+    if (!tec)
+        m_stateBadge->hide();
+    if (tec && connecting)
+        ReadTolerance(*tec);
     m_setPointEditable = tec && IsSetPointEditable(*tec, m_mode);
     m_setPointEdit->setEnabled(tec != nullptr);
     m_setPointEdit->setReadOnly(!m_setPointEditable ||
@@ -610,6 +731,7 @@ void CTecBlock::UpdateControls(bool connected)
 
 void CTecBlock::ResetReadings()
 {
+    m_refusal.Clear();
     m_setPoint = 0.0f;
     m_setPointKnown = false;
     m_output = false;
@@ -630,8 +752,10 @@ void CTecBlock::SendMode(int mode)
 
 void CTecBlock::SendOutput(bool on)
 {
-    if (CTEC* tec = m_access.Selected())
-        tec->SetOutput(on);
+    CTEC* tec = m_access.Selected();
+    // Off is taken as done once the unit confirmed it, so that leaving the panel need not wait for a poll.
+    if (tec && tec->SetOutput(on) && !on)
+        m_output = false;
     ShowCheckedButtons();
 }
 
@@ -653,6 +777,7 @@ void CTecBlock::OpenSettings()
         return;
     CTECSettingsDlg dialog(m_context, m_access, this);
     dialog.exec();
+    ReloadTolerance();
 }
 
 void CTecBlock::OpenAutoTune()

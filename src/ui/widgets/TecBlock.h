@@ -2,6 +2,7 @@
 
 #include "instrument/tec/TecTypes.h"
 #include "ui/app/UiContext.h"
+#include "ui/widgets/SetPointRefusal.h"
 #include "ui/widgets/TecChannelAccess.h"
 
 #include <QString>
@@ -62,14 +63,22 @@ public:
     void OnSetPoint();
     // True while the keyboard focus is inside the block (the owning panel routes Enter here).
     bool HasFocus() const;
+    // The output as last read while connected; switching it off goes out at once.
+    bool IsOutputOn() const { return m_connected && m_output; }
+    void SwitchOutputOff() { SendOutput(false); }
 
     void OpenSettings();
     void OpenAutoTune();
+    // Reads the tolerance the state badge compares T with again (after a settings page ended).
+    void ReloadTolerance();
 
     // The cached state as last shown (for owning panels and tests).
     float CachedSetPoint() const { return m_setPoint; }
     int CachedMode() const { return m_mode; }
     bool IsSetPointEdited() const { return m_edited; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Build(const SOptions& options);
@@ -87,10 +96,24 @@ private:
     void RefreshSensorType(CTEC& tec, bool forced);
     void WriteSetPointField();
     void CompareSetPoint();
+    // The message that refuses the value before it is sent; empty when it may go out.
+    QString RangeRefusal(CTEC& tec, float value);
+    // Says why, and the field shows the unit's set point again.
+    void Refuse(const QString& text);
     bool IsModeLocked(CTEC& tec, int mode);
     bool IsSetPointEditable(CTEC& tec, int mode);
     QString SetPointUnit(CTEC& tec) const;
     int SetPointPrecision(CTEC& tec) const;
+    enum class EState
+    {
+        Off,
+        On, // the tolerance cannot be told
+        InTolerance,
+        OutOfTolerance
+    };
+    EState State(CTEC& tec) const;
+    void ShowState(CTEC& tec);
+    void ReadTolerance(CTEC& tec);
     void SendMode(int mode);
     void SendOutput(bool on);
     void ShowCheckedButtons();
@@ -111,6 +134,10 @@ private:
     bool m_setPointEditable = false;
     bool m_edited = false;
     bool m_rewritingField = false;
+    CSetPointRefusal m_refusal;
+    float m_tolerance = 0.0f; // [°C] read at connect and after the settings
+    bool m_toleranceKnown = false;
+    EState m_state = EState::Off;
 
     QLabel* m_tField = nullptr;
     QLabel* m_rField = nullptr;
@@ -125,6 +152,7 @@ private:
     QRadioButton* m_tModeButton = nullptr;
     QRadioButton* m_rModeButton = nullptr;
     QRadioButton* m_iteModeButton = nullptr;
+    QLabel* m_stateBadge = nullptr;
     QWidget* m_auxBox = nullptr;
     std::array<QLabel*, AuxRows> m_auxLabels{};
     std::array<QLabel*, AuxRows> m_auxValues{};

@@ -9,11 +9,13 @@
 #include "ui/app/TamrixControlHost.h"
 #include "ui/dialogs/TCPIPAddressEditorDlg.h"
 #include "ui/panels/BasePanel.h"
+#include "ui/widgets/TecBlock.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QPointer>
 #include <QTimer>
 #include <QWizard>
@@ -121,6 +123,26 @@ bool WaitConnected(CBasePanel* panel, int timeoutMs)
     return panel->IsConnected();
 }
 
+// Every output on (the state badges), then every TEC set point 15 degrees away (out of tolerance).
+void ShootOutputsOn(CShooter& shooter, QWidget& host, CBasePanel& panel, const QString& base)
+{
+    for (auto* on : panel.findChildren<QAbstractButton*>("onButton"))
+        if (on->isVisible() && on->isEnabled())
+            on->click();
+    CShooter::Settle(6000);
+    shooter.Save(&host, base + "-outputs-on");
+    for (auto* block : panel.findChildren<CTecBlock*>())
+    {
+        auto* field = block->findChild<QLineEdit*>("setPointEdit");
+        if (!block->isVisible() || !field || field->isReadOnly())
+            continue;
+        field->setText(QString::number(block->CachedSetPoint() + 15.0f));
+        block->OnSetPoint();
+    }
+    CShooter::Settle(2500);
+    shooter.Save(&host, base + "-out-of-tolerance");
+}
+
 void ShootPanel(CShooter& shooter, const SPanelCase& c, int portNumber)
 {
     CMemoryProfile profile;
@@ -158,6 +180,7 @@ void ShootPanel(CShooter& shooter, const SPanelCase& c, int portNumber)
             continue;
         shooter.SaveModal(base + "-" + button, [control] { control->click(); });
     }
+    ShootOutputsOn(shooter, host, *panel, base);
     for (const QString& message : prompter.messages)
         std::fprintf(stderr, "screenshots: the %s panel said: %s\n", c.name, qPrintable(message));
     if (auto* showLog = panel->findChild<QAbstractButton*>("showLogButton"))

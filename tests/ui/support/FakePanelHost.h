@@ -24,11 +24,9 @@ public:
     {
         replacements.push_back({index, typeCode, descriptor, autoConnect});
     }
-    void RequestQuit() override { ++quitRequests; }
 
     int layouts = 0;
     bool anotherExpanded = false;
     std::vector<int> removed;
     std::vector<SReplacement> replacements;
-    int quitRequests = 0;
 };

@@ -15,10 +15,21 @@ bool CScriptedPrompter::AskYesNo(QWidget*, const QString& text)
     return answer;
 }
 
+CPrompter::EOutputChoice CScriptedPrompter::AskOutputsOn(QWidget*, const QString& text)
+{
+    questions << text;
+    if (m_outputChoices.empty())
+        return EOutputChoice::Cancel;
+    const EOutputChoice choice = m_outputChoices.front();
+    m_outputChoices.pop_front();
+    return choice;
+}
+
 void CScriptedPrompter::Reset()
 {
     messages.clear();
     questions.clear();
     beeps = 0;
     m_answers.clear();
+    m_outputChoices.clear();
 }

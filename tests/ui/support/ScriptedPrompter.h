@@ -12,9 +12,12 @@ class CScriptedPrompter : public CPrompter
 public:
     void Message(QWidget* parent, const QString& text, EIcon icon) override;
     bool AskYesNo(QWidget* parent, const QString& text) override;
+    // Answers from its own queue; Cancel when the queue is empty.
+    EOutputChoice AskOutputsOn(QWidget* parent, const QString& text) override;
     void Beep() override { ++beeps; }
 
     void QueueAnswer(bool yes) { m_answers.push_back(yes); }
+    void QueueOutputChoice(EOutputChoice choice) { m_outputChoices.push_back(choice); }
     void Reset();
 
     QStringList messages;  // every message, in order
@@ -23,4 +26,5 @@ public:
 
 private:
     std::deque<bool> m_answers;
+    std::deque<EOutputChoice> m_outputChoices;
 };
