@@ -30,6 +30,9 @@ public:
     static constexpr int DisconnectStopTimeoutMs = 25000;
     static constexpr int QueryAttempts = 4;
     static constexpr int RetryPauseMs = 250;
+    // How long after its time-out a reply is still awaited (and then discarded) before the next
+    // question goes out; a reply later than that counts as lost.
+    static constexpr int LateReplyWindowMs = 500;
 
     CInstrBase();
     // Owners call Disconnect first; the destructor only makes sure the background thread has ended.
@@ -188,6 +191,11 @@ protected:
     void ClearIdentityTexts();
     // Logs an identification reply that is not in the form expected; answers false for Identify.
     bool RefuseIdentityReply(const char* query, const std::string& reply);
+    // The default time-out widened by the connection's round trip, for the identification queries.
+    int IdentificationTimeout() const;
+    // Up to QueryAttempts tries until the reply fits; empty when none did. readable turns false when
+    // replies came but never in the expected form.
+    std::string QueryIdentity(std::string_view query, bool (*fits)(std::string_view), bool& readable);
 
     CErrorList m_errors;
     std::unique_ptr<CValuesBag> m_valueBag;
@@ -253,7 +261,12 @@ private:
     void ThreadMain();
     bool FinishPendingQuery();
     bool FinishPendingCommand();
-    bool DrainAfterBadReply();
+    bool DrainAfterBadReply(bool timedOut);
+    void DiscardLateReplies();
+    // Whether the unit answers the text with a line: anything but bare line ends asks something.
+    static bool ExpectsReply(std::string_view command);
+    // "0" or "201,0": error numbers separated by ",".
+    static bool IsErrorList(std::string_view text);
     bool ConnectOnce(const std::string& descriptor);
 
     std::thread m_thread;
