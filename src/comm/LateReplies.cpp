@@ -48,4 +48,23 @@ void CLateReplies::Forget()
     std::lock_guard lock(m_lock);
     m_owed = 0;
     m_until = Clock::time_point{};
+    m_waitMs = LeastWaitMs;
+}
+
+int CLateReplies::GetWaitMs() const
+{
+    std::lock_guard lock(m_lock);
+    return m_waitMs;
+}
+
+void CLateReplies::Widen(int maxMs)
+{
+    std::lock_guard lock(m_lock);
+    m_waitMs = std::max(m_waitMs, std::min(2 * m_waitMs, maxMs));
+}
+
+void CLateReplies::Narrow()
+{
+    std::lock_guard lock(m_lock);
+    m_waitMs = std::max(LeastWaitMs, m_waitMs / 2);
 }

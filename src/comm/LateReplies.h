@@ -22,8 +22,17 @@ public:
     bool IsOwed() const;
     void Forget();
 
+    // How long after its time-out a reply is still awaited. A reply of the wrong form is taken as one
+    // later than that (the unit has become slow): the wait doubles, up to maxMs; a reply of the right
+    // form halves it again, down to the least.
+    int GetWaitMs() const;
+    void Widen(int maxMs);
+    void Narrow();
+    static constexpr int LeastWaitMs = 500;
+
 private:
     mutable std::mutex m_lock;
     int m_owed = 0;
+    int m_waitMs = LeastWaitMs;
     Clock::time_point m_until{};
 };

@@ -159,8 +159,20 @@ std::string CInstrBase::QueryDirect(std::string_view command, int timeoutMs)
         return {};
     std::string reply = m_port->ReadLine(EffectiveTimeout(timeoutMs));
     if (reply.empty() && ExpectsReply(command))
-        m_port->GetLateReplies().Owe(Clock::now() + milliseconds(LateReplyWindowMs));
+    {
+        CLateReplies& late = m_port->GetLateReplies();
+        late.Owe(Clock::now() + milliseconds(late.GetWaitMs()));
+    }
     return reply;
+}
+
+void CInstrBase::NoteReplyForm(bool fitted)
+{
+    CLateReplies& late = m_port->GetLateReplies();
+    if (fitted)
+        late.Narrow();
+    else
+        late.Widen(EffectiveTimeout(-1));
 }
 
 void CInstrBase::DiscardLateReplies()
@@ -223,6 +235,8 @@ bool CInstrBase::QueryChecked(std::string_view command, bool checkErrors, std::s
         // belongs to another question.
         bool complete = !reply.empty() && (!checkErrors || (comma != std::string::npos &&
                                                             IsErrorList(std::string_view(reply).substr(comma + 1))));
+        if (!reply.empty())
+            NoteReplyForm(complete);
         if (complete)
         {
             if (checkErrors)
@@ -273,6 +287,8 @@ bool CInstrBase::QueryList(const std::vector<std::string>& commands, std::vector
                                                         fields.end(), [](std::string_view field)
                                                         { return Identification::ParseWhole(field).has_value(); })
                                       : fields.size() == needed;
+        if (!reply.empty())
+            NoteReplyForm(fits);
         if (fits && !fields.empty())
         {
             values.assign(fields.begin(), fields.begin() + static_cast<long>(commands.size()));

@@ -30,9 +30,6 @@ public:
     static constexpr int DisconnectStopTimeoutMs = 25000;
     static constexpr int QueryAttempts = 4;
     static constexpr int RetryPauseMs = 250;
-    // How long after its time-out a reply is still awaited (and then discarded) before the next
-    // question goes out; a reply later than that counts as lost.
-    static constexpr int LateReplyWindowMs = 500;
 
     CInstrBase();
     // Owners call Disconnect first; the destructor only makes sure the background thread has ended.
@@ -262,6 +259,8 @@ private:
     bool FinishPendingQuery();
     bool FinishPendingCommand();
     bool DrainAfterBadReply(bool timedOut);
+    // The reply of a query with retries fitted its form, or did not (then it may be a late one).
+    void NoteReplyForm(bool fitted);
     void DiscardLateReplies();
     // Whether the unit answers the text with a line: anything but bare line ends asks something.
     static bool ExpectsReply(std::string_view command);
