@@ -66,10 +66,11 @@ bool CSerialNET::OpenNetwork(const std::string& host, int tcpPort)
     const auto connectStart = Clock::now();
     m_connected = m_socket.WaitConnected(ConnectWaitMs, connectError);
     // The handshake's time is the link's round trip; one still under way has taken at least the wait.
-    m_connectRoundTripMs = m_connected ? static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                              Clock::now() - connectStart)
-                                                              .count())
-                                       : ConnectWaitMs;
+    m_connectRoundTripMs =
+        m_connected
+            ? static_cast<int>(
+                  std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - connectStart).count())
+            : ConnectWaitMs;
     if (!m_connected)
         m_connectError = connectError != 0 ? connectError : startError == EINPROGRESS ? 0 : startError;
     if (m_connectError != 0)

@@ -182,8 +182,8 @@ TEST_P(LateReplyTest, RepliesAfterTheirTimeOutNeverAnswerAnotherQuestion)
     const bool recovered = Eventually(
         [&]
         {
-            return instrument.GetCompletedCycles() > cyclesAtRecovery + 2 && instrument.GetFailedPolls() == 0 &&
-                   instrument.IsFresh(TecReading::TSet);
+            return instrument.GetCompletedCycles() > cyclesAtRecovery + 2 &&
+                   instrument.GetFailedPolls() == 0 && instrument.IsFresh(TecReading::TSet);
         },
         30000);
     const long long recoveryMs = MsSince(recovering);
@@ -207,8 +207,8 @@ TEST_P(LateReplyTest, SlowLinkBelowTheTimeOutIsIdentifiedWithTheRightFields)
         SIdentRecord record;
         DetectInstrument(descriptor, record);
         std::printf("[ measured ] detection with 300 ms per reply: %lld ms\n", MsSince(detecting));
-        EXPECT_EQ((std::array<int, 6>{record.familyCode, record.modelCode, record.variantCode, record.buildNumber,
-                                      record.versionMajor, record.versionMinor}),
+        EXPECT_EQ((std::array<int, 6>{record.familyCode, record.modelCode, record.variantCode,
+                                      record.buildNumber, record.versionMajor, record.versionMinor}),
                   (std::array<int, 6>{2, 13, 30, 331, 2, 4}));
     }
     const auto connecting = Clock::now();

@@ -50,7 +50,8 @@ std::string Ask(SDetectLink& link, std::string_view question)
 
 int ElapsedMs(Clock::time_point since)
 {
-    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
+    return static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
 }
 
 // The reply time-out on a network link: the serial one plus twice the slower of the connect's round
@@ -174,8 +175,8 @@ void DetectInstrument(const std::string& descriptor, SIdentRecord& record)
             continue;
         }
         const auto asked = Clock::now();
-        const std::string errors =
-            Ask(link, "TERMINAL OFF;REMERR 0;RADIX DEC;HEXFLOAT 0;ERR?\n", network ? kFirstContactMs : kReplyMs);
+        const std::string errors = Ask(link, "TERMINAL OFF;REMERR 0;RADIX DEC;HEXFLOAT 0;ERR?\n",
+                                       network ? kFirstContactMs : kReplyMs);
         if (network)
             link.replyMs = NetworkReplyMs(port, errors.empty() ? 0 : ElapsedMs(asked));
         const bool found = Identification::ContainsMaker(AskIdentity(link));

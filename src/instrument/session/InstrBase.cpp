@@ -27,6 +27,11 @@ constexpr int kIdleCycleMs = 10;    // shortest cycle when the hooks do no I/O, 
 constexpr int kByteWriteTries = 3;
 constexpr int kProbeAttempts = 2;
 
+bool IsWholeNumber(std::string_view field)
+{
+    return Identification::ParseWhole(field).has_value();
+}
+
 // Puts ";" between joined commands unless the text so far already ends a command or a line.
 void AppendJoined(std::string& line, std::string_view command)
 {
@@ -233,8 +238,9 @@ bool CInstrBase::QueryChecked(std::string_view command, bool checkErrors, std::s
         size_t comma = reply.find(',');
         // With the check, everything after the value is the error list: numbers only, or the reply
         // belongs to another question.
-        bool complete = !reply.empty() && (!checkErrors || (comma != std::string::npos &&
-                                                            IsErrorList(std::string_view(reply).substr(comma + 1))));
+        bool complete =
+            !reply.empty() && (!checkErrors || (comma != std::string::npos &&
+                                                IsErrorList(std::string_view(reply).substr(comma + 1))));
         if (!reply.empty())
             NoteReplyForm(complete);
         if (complete)
@@ -284,8 +290,7 @@ bool CInstrBase::QueryList(const std::vector<std::string>& commands, std::vector
         // with text where the error list belongs answers another question.
         const bool fits = checkErrors ? fields.size() >= needed &&
                                             std::all_of(fields.begin() + static_cast<long>(commands.size()),
-                                                        fields.end(), [](std::string_view field)
-                                                        { return Identification::ParseWhole(field).has_value(); })
+                                                        fields.end(), IsWholeNumber)
                                       : fields.size() == needed;
         if (!reply.empty())
             NoteReplyForm(fits);
@@ -314,8 +319,7 @@ bool CInstrBase::ExpectsReply(std::string_view command)
 bool CInstrBase::IsErrorList(std::string_view text)
 {
     const std::vector<std::string_view> fields = Identification::SplitFields(text);
-    return !fields.empty() && std::all_of(fields.begin(), fields.end(), [](std::string_view field)
-                                          { return Identification::ParseWhole(field).has_value(); });
+    return !fields.empty() && std::all_of(fields.begin(), fields.end(), IsWholeNumber);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -807,8 +811,8 @@ std::string CInstrBase::QueryIdentity(std::string_view query, bool (*fits)(std::
         if (fits(reply))
             return reply;
         const std::string_view name = query.substr(0, query.find_first_of("\r\n"));
-        TAMRIX_LOG(ccComm, 1, "Identification: no usable reply to %.*s: \"%s\"\n", static_cast<int>(name.size()),
-                   name.data(), reply.c_str());
+        TAMRIX_LOG(ccComm, 1, "Identification: no usable reply to %.*s: \"%s\"\n",
+                   static_cast<int>(name.size()), name.data(), reply.c_str());
     }
     // A reply that came but never in the expected form is unreadable; none at all is merely missing.
     readable = reply.empty();
