@@ -6,6 +6,7 @@
 #include <functional>
 #include <future>
 #include <gtest/gtest.h>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 
@@ -229,20 +230,21 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SessionTest, QueryListAsksAgainWhenTheReplyHasAnotherLength)
 {
     Open();
-    std::vector<std::string> replies{"1,0.512,25.000", "1", "1,0.512"};
-    std::atomic<size_t> asked{0};
+    // Shared with the unit's thread, which may outlive this scope.
+    auto asked = std::make_shared<std::atomic<size_t>>(0);
     unit.SetOverride(
-        [&](const std::string& line, std::string& reply)
+        [asked](const std::string& line, std::string& reply)
         {
+            static const std::vector<std::string> replies{"1,0.512,25.000", "1", "1,0.512"};
             if (line != ":TEC:CHAN?;ITE?;")
                 return false;
-            reply = replies[std::min(asked++, replies.size() - 1)] + "\r\n";
+            reply = replies[std::min((*asked)++, replies.size() - 1)] + "\r\n";
             return true;
         });
     std::vector<std::string> values;
     EXPECT_TRUE(instr.QueryList({":TEC:CHAN?;", "ITE?;"}, values, false, false));
     EXPECT_EQ(values, (std::vector<std::string>{"1", "0.512"}));
-    EXPECT_EQ(asked.load(), 3u);
+    EXPECT_EQ(asked->load(), 3u);
 }
 
 TEST_F(SessionTest, QueryListOneByOneCollectsValuesThenReadsErrors)
