@@ -15,6 +15,7 @@ bool CSerial::OpenChannel(OpenFn open)
     // Under the port lock, so no exchange of another thread runs on the channel being replaced.
     std::lock_guard<std::recursive_mutex> exchange(m_portLock);
     SetOpenFailure(EOpenFailure::None);
+    m_lateReplies.Forget(); // a new connection owes nothing
     ReplaceChannel(nullptr);
     auto channel = std::make_unique<Channel>();
     const bool opened = open(*channel);
@@ -54,6 +55,7 @@ bool CSerial::Close()
 {
     std::lock_guard<std::recursive_mutex> exchange(m_portLock);
     m_isOpen = false;
+    m_lateReplies.Forget();
     return m_channel ? m_channel->Close() : false;
 }
 
@@ -174,4 +176,15 @@ EOpenFailure CSerial::GetLastOpenFailure() const
         return own;
     std::lock_guard<std::mutex> guard(m_channelGuard);
     return m_channel ? m_channel->GetLastOpenFailure() : EOpenFailure::None;
+}
+
+int CSerial::GetConnectRoundTripMs() const
+{
+    std::lock_guard<std::mutex> guard(m_channelGuard);
+    return m_channel ? m_channel->GetConnectRoundTripMs() : 0;
+}
+
+CLateReplies& CSerial::GetLateReplies()
+{
+    return m_lateReplies;
 }

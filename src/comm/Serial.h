@@ -1,5 +1,6 @@
 #pragma once
 
+#include "comm/LateReplies.h"
 #include "comm/LinkSilence.h"
 #include "comm/SerialBase.h"
 
@@ -38,6 +39,9 @@ public:
     bool GetLineFeedEndsLine() const override;
     // The channel's: why its open failed, or why its connection did not come up.
     EOpenFailure GetLastOpenFailure() const override;
+    int GetConnectRoundTripMs() const override;
+    // Replies owed to questions whose readers gave up; shared by everyone who talks on this connection.
+    virtual CLateReplies& GetLateReplies();
 
     // Whether the unit behind this port answers; the channels of a shared port share one record.
     virtual CLinkSilence& Silence() { return m_silence; }
@@ -56,6 +60,7 @@ protected:
     void ReplaceChannel(std::unique_ptr<CSerialBase> channel);
 
     std::unique_ptr<CSerialBase> m_channel;
+    CLateReplies m_lateReplies;
     mutable std::recursive_mutex m_portLock;
     // Guards only the swap of m_channel against the queries other threads make without the port lock
     // (IsOpen, GetType, ...); it is never held across I/O.

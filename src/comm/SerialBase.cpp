@@ -91,3 +91,8 @@ void CSerialBase::TraceResponse(const std::string& line)
 {
     TAMRIX_LOG(ccComm, 2, "Response: %.*s\n", static_cast<int>(line.size()), line.data());
 }
+
+int CSerialBase::GetConnectRoundTripMs() const
+{
+    return 0;
+}

@@ -46,6 +46,8 @@ public:
     // Why the last open failed, or why an open network channel's connection did not come up; None
     // after an open that succeeded. Survives the close that follows a failure.
     virtual EOpenFailure GetLastOpenFailure() const;
+    // How long the connection took to come up [ms]: a network link's round trip; 0 for a serial port.
+    virtual int GetConnectRoundTripMs() const;
 
     // Reply framing shared by the channels: adds one received byte to the line and says whether it
     // ended the line. CR ends it; LF ends it when lineFeedEndsLine is set and is dropped otherwise.

@@ -63,7 +63,14 @@ bool CSerialNET::OpenNetwork(const std::string& host, int tcpPort)
     // Give the connection its chance to come up; whether it did shows at the first send. A refusal
     // seen meanwhile is kept for the caller, who may say so at once instead of after the sends fail.
     int connectError = 0;
+    const auto connectStart = Clock::now();
     m_connected = m_socket.WaitConnected(ConnectWaitMs, connectError);
+    // The handshake's time is the link's round trip; one still under way has taken at least the wait.
+    m_connectRoundTripMs =
+        m_connected
+            ? static_cast<int>(
+                  std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - connectStart).count())
+            : ConnectWaitMs;
     if (!m_connected)
         m_connectError = connectError != 0 ? connectError : startError == EINPROGRESS ? 0 : startError;
     if (m_connectError != 0)
@@ -84,6 +91,7 @@ bool CSerialNET::Close()
     m_connectionFailed = false;
     m_connected = false;
     m_connectError = 0;
+    m_connectRoundTripMs = 0;
     m_pending.Clear();
     return true;
 }
@@ -258,4 +266,9 @@ void CSerialNET::Purge()
         if (Read(discard, PurgeChunk, 0) == 0)
             break;
     }
+}
+
+int CSerialNET::GetConnectRoundTripMs() const
+{
+    return m_connectRoundTripMs;
 }

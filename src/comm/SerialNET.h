@@ -4,6 +4,7 @@
 #include "comm/SerialBase.h"
 #include "comm/SerialSocket.h"
 
+#include <atomic>
 #include <chrono>
 #include <string>
 
@@ -32,6 +33,7 @@ public:
     bool WriteByte(char byte) override;
     int BytesAvailable() override;
     void Purge() override;
+    int GetConnectRoundTripMs() const override;
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -48,6 +50,7 @@ private:
     bool m_connectionFailed = false;
     bool m_connected = false; // the connection came up at least once
     int m_connectError = 0;   // why it did not come up (errno), 0 while unknown
+    std::atomic<int> m_connectRoundTripMs{0}; // read by other threads through the command port
     std::string m_host;
     int m_tcpPort = 0;
     CSerialSocket m_socket;

@@ -125,3 +125,13 @@ int CSerialRedirector::LockedBytesAvailable()
 {
     return m_target->LockedBytesAvailable();
 }
+
+int CSerialRedirector::GetConnectRoundTripMs() const
+{
+    return m_target->GetConnectRoundTripMs();
+}
+
+CLateReplies& CSerialRedirector::GetLateReplies()
+{
+    return m_target->GetLateReplies();
+}

@@ -43,6 +43,8 @@ public:
     int LockedWriteString(std::string_view text) override;
     int LockedWrite(const char* buffer, int length) override;
     int LockedBytesAvailable() override;
+    int GetConnectRoundTripMs() const override;
+    CLateReplies& GetLateReplies() override;
 
 private:
     CSerialMulti* m_target;

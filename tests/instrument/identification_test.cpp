@@ -71,6 +71,32 @@ TEST(Makers, DetectionFindsTheMakerAnywhereIdentifyOnlyAtTheStart)
     EXPECT_FALSE(Identification::StartsWithMaker("tamrix"));
 }
 
+TEST(ReplyForms, AnAnswerToAnotherIdentityQuestionDoesNotFit)
+{
+    using namespace Identification;
+    EXPECT_TRUE(IsRevisionReply("2.13.30.331,0"));
+    EXPECT_TRUE(IsRevisionReply("123")); // "REV?" refused: only the error number
+    EXPECT_FALSE(IsRevisionReply("76042"));
+    EXPECT_FALSE(IsRevisionReply("0"));
+    EXPECT_FALSE(IsRevisionReply("2.13.30.331,Tamrix"));
+    EXPECT_FALSE(IsRevisionReply(""));
+
+    EXPECT_TRUE(IsIdentityText("76042"));
+    EXPECT_TRUE(IsIdentityText("K19-2"));
+    EXPECT_FALSE(IsIdentityText("Tamrix Instruments,K760,76042,v2.4.21")); // a late "*IDN?" answer
+    EXPECT_FALSE(IsIdentityText("1,25.000"));
+    EXPECT_FALSE(IsIdentityText(""));
+
+    EXPECT_TRUE(IsVersionText("v2.4.21"));
+    EXPECT_FALSE(IsVersionText("Tamrix Instruments,K760,76042,v2.4.21"));
+    EXPECT_FALSE(IsVersionText("B331"));
+
+    EXPECT_TRUE(IsBuildText("B331"));
+    EXPECT_FALSE(IsBuildText("76042"));
+    EXPECT_FALSE(IsBuildText("v2.4.21"));
+    EXPECT_FALSE(IsBuildText("B"));
+}
+
 TEST(Revision, SplitsIntoCodesWithMissingFieldsZero)
 {
     std::array<int, 4> codes{};
@@ -181,7 +207,7 @@ TEST_F(ConnectTest, NetworkDescriptorNeverFallsBack)
     auto connected = std::async(std::launch::async, [&] { return instr.Connect(unit.NetworkDescriptor()); });
     ASSERT_TRUE(unit.AcceptNetwork(2000));
     EXPECT_FALSE(connected.get());
-    EXPECT_EQ(unit.Count("BUILD?"), 1u);
+    EXPECT_EQ(unit.Count("BUILD?"), 2u); // the probe asks twice, on this one connection
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <functional>
 #include <future>
 #include <gtest/gtest.h>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 
@@ -224,7 +225,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(SQueryRow{{"1.250,0"}, true, "1.250", {}, 1},
                       SQueryRow{{"1.250,201,0"}, true, "1.250", {201}, 1},
                       SQueryRow{{"1.250", "1.250,0"}, true, "1.250", {}, 2}, // error field missing: retry
-                      SQueryRow{{"1.250"}, false, "", {}, 4}),
+                      SQueryRow{{"1.250"}, false, "", {}, 4},
+                      // a reading where the error list belongs: another question's reply, asked again
+                      SQueryRow{{"1.250,25.000,0", "1.250,0"}, true, "1.250", {}, 2}),
     [](const auto& info) { return "Row" + std::to_string(info.index); });
 
 // ---------------------------------------------------------------------------------------------------
@@ -265,6 +268,26 @@ INSTANTIATE_TEST_SUITE_P(
         SListRow{
             {"T?", "R?"}, true, "\nT?;R?;ERR?\n", "25.00,10.000,201,401", {"25.00", "10.000"}, {201, 401}}),
     [](const auto& info) { return "Row" + std::to_string(info.index); });
+
+TEST_F(SessionTest, QueryListAsksAgainWhenTheReplyHasAnotherLength)
+{
+    Open();
+    // Shared with the unit's thread, which may outlive this scope.
+    auto asked = std::make_shared<std::atomic<size_t>>(0);
+    unit.SetOverride(
+        [asked](const std::string& line, std::string& reply)
+        {
+            static const std::vector<std::string> replies{"1,0.512,25.000", "1", "1,0.512"};
+            if (line != ":TEC:CHAN?;ITE?;")
+                return false;
+            reply = replies[std::min((*asked)++, replies.size() - 1)] + "\r\n";
+            return true;
+        });
+    std::vector<std::string> values;
+    EXPECT_TRUE(instr.QueryList({":TEC:CHAN?;", "ITE?;"}, values, false, false));
+    EXPECT_EQ(values, (std::vector<std::string>{"1", "0.512"}));
+    EXPECT_EQ(asked->load(), 3u);
+}
 
 TEST_F(SessionTest, QueryListOneByOneCollectsValuesThenReadsErrors)
 {

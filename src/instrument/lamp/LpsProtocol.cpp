@@ -84,6 +84,10 @@ std::optional<SPollReply> ParsePollReply(uint32_t upperFlags, std::string_view r
     const auto error = LaserProtocol::ParseInteger(Trim(tokens[next]));
     if (!error)
         return std::nullopt;
+    // Only error numbers may follow: a longer reply answers another question.
+    for (size_t i = next + 1; i < tokens.size(); ++i)
+        if (!LaserProtocol::ParseInteger(Trim(tokens[i])))
+            return std::nullopt;
     parsed.errorNumber = static_cast<int>(*error);
     return parsed;
 }

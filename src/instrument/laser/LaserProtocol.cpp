@@ -148,7 +148,8 @@ std::optional<double> ParseNumber(std::string_view text)
     text = NumberBody(text);
     double value = 0.0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || text.empty())
+    // "inf" and "nan" read as numbers but no instrument measures them.
+    if (ec != std::errc() || end != text.data() + text.size() || text.empty() || !std::isfinite(value))
         return std::nullopt;
     return value;
 }

@@ -135,6 +135,43 @@ int ParseVersion(std::string_view text, int& major, int& minor)
     return ScanInt(text, minor) ? 2 : 1;
 }
 
+bool IsRevisionReply(std::string_view reply)
+{
+    const std::vector<std::string_view> fields = SplitFields(reply);
+    if (fields.empty())
+        return false;
+    for (size_t i = 1; i < fields.size(); ++i)
+        if (!ParseWhole(fields[i]))
+            return false;
+    if (fields[0] == "123")
+        return true;
+    std::array<int, 4> codes{};
+    return fields[0].find('.') != std::string_view::npos && SplitRevision(fields[0], codes) >= 2;
+}
+
+bool IsIdentityText(std::string_view reply)
+{
+    if (reply.empty() || StartsWithMaker(reply))
+        return false;
+    for (char c : reply)
+        if (c == ',' || c < ' ' || c > '~')
+            return false;
+    return true;
+}
+
+bool IsVersionText(std::string_view reply)
+{
+    int major = 0;
+    int minor = 0;
+    return reply.find(',') == std::string_view::npos && ParseVersion(reply, major, minor) >= 1;
+}
+
+bool IsBuildText(std::string_view reply)
+{
+    const auto isLetter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    return reply.size() >= 2 && isLetter(reply[0]) && ParseWhole(reply.substr(1)).has_value();
+}
+
 bool ClassifyDetectionModel(std::string_view model, SCodes& codes)
 {
     auto starts = [&](std::string_view prefix) { return model.starts_with(prefix); };

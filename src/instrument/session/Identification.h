@@ -42,6 +42,17 @@ std::optional<int> BuildNumberFromText(std::string_view build);
 // "v%d.%d" rules, independent of the user's locale; returns how many numbers were read (0 to 2).
 int ParseVersion(std::string_view text, int& major, int& minor);
 
+// The forms of the identification replies, so that a reply to another question (a late "*IDN?"
+// answer, say) is never kept as a serial number or a version.
+// "REV?;ERR?": a dotted revision followed by error numbers, or only the refusal's error number 123.
+bool IsRevisionReply(std::string_view reply);
+// Serial number, model, calibration date: one printable field that is not an identification line.
+bool IsIdentityText(std::string_view reply);
+// "v2.4.9": a "v" and at least the major number, one field.
+bool IsVersionText(std::string_view reply);
+// "B331": a letter and a whole number.
+bool IsBuildText(std::string_view reply);
+
 // The model tables; false when no row matches (codes untouched).
 bool ClassifyDetectionModel(std::string_view model, SCodes& codes);
 bool ClassifyInstrumentModel(std::string_view model, SCodes& codes);

@@ -27,6 +27,12 @@ using std::chrono::milliseconds;
 constexpr int kDrainLineLimit = 64; // a unit that never stops talking must not hold a retry forever
 constexpr int kIdleCycleMs = 10;    // shortest cycle when the hooks do no I/O, so the loop never spins
 constexpr int kByteWriteTries = 3;
+constexpr int kProbeAttempts = 2;
+
+bool IsWholeNumber(std::string_view field)
+{
+    return Identification::ParseWhole(field).has_value();
+}
 
 // Per thread, so that a poll thread's own commands never overwrite what a caller is told.
 thread_local ECommandOutcome t_lastCommandOutcome = ECommandOutcome::None;
@@ -163,6 +169,8 @@ std::string CInstrBase::QueryDirect(std::string_view command, int timeoutMs)
 {
     if (!IsPortOpen())
         return {};
+    // A reply still owed to an earlier question would be read as this one's answer: wait it out first.
+    DiscardLateReplies();
     m_port->Purge();
     const int64_t sentAt = CLinkSilence::NowMs();
     if (!CommandRaw(command))
@@ -172,6 +180,11 @@ std::string CInstrBase::QueryDirect(std::string_view command, int timeoutMs)
         m_port->Silence().Unanswered(sentAt);
     else
         m_port->Silence().Answered();
+    if (reply.empty() && ExpectsReply(command))
+    {
+        CLateReplies& late = m_port->GetLateReplies();
+        late.Owe(Clock::now() + milliseconds(late.GetWaitMs()));
+    }
     return reply;
 }
 
@@ -187,6 +200,20 @@ bool CInstrBase::CountPollQuery(bool accepted)
     else if (!IsStopRequested())
         m_failedPolls.fetch_add(1);
     return accepted;
+}
+
+void CInstrBase::NoteReplyForm(bool fitted)
+{
+    CLateReplies& late = m_port->GetLateReplies();
+    if (fitted)
+        late.Narrow();
+    else
+        late.Widen(EffectiveTimeout(-1));
+}
+
+void CInstrBase::DiscardLateReplies()
+{
+    m_port->GetLateReplies().Discard([this](int waitMs) { return m_port->ReadLine(waitMs); });
 }
 
 bool CInstrBase::CommandChecked(std::string_view command, bool reportErrors)
@@ -228,14 +255,19 @@ void CInstrBase::AddErrorsFromReply(std::string_view reply, size_t start)
     m_errors.AddErrorsFromReply(reply, start);
 }
 
-bool CInstrBase::DrainAfterBadReply()
+bool CInstrBase::DrainAfterBadReply(bool timedOut)
 {
     TAMRIX_LOG(ccComm, 1, "Error detected, or missing data! Purging input buffer...\n");
-    if (WaitForStop(RetryPauseMs))
-        return false;
-    for (int i = 0; i < kDrainLineLimit && IsPortOpen() && !m_stopRequested; ++i)
-        if (m_port->ReadLine(RetryPauseMs).empty())
-            break;
+    // After a time-out the next query first waits out the late reply; a reply of the wrong form means
+    // the unit may still be talking, so what follows it is read away here.
+    if (!timedOut)
+    {
+        if (WaitForStop(RetryPauseMs))
+            return false;
+        for (int i = 0; i < kDrainLineLimit && IsPortOpen() && !m_stopRequested; ++i)
+            if (m_port->ReadLine(RetryPauseMs).empty())
+                break;
+    }
     // A closed port or a stop of the polling thread ends the retries; the caller gets a failure.
     if (!IsPortOpen())
         return false;
@@ -253,7 +285,13 @@ bool CInstrBase::QueryChecked(std::string_view command, bool checkErrors, std::s
     {
         std::string reply = QueryDirect(line, -1);
         size_t comma = reply.find(',');
-        bool complete = !reply.empty() && (!checkErrors || comma != std::string::npos);
+        // With the check, everything after the value is the error list: numbers only, or the reply
+        // belongs to another question.
+        bool complete =
+            !reply.empty() && (!checkErrors || (comma != std::string::npos &&
+                                                IsErrorList(std::string_view(reply).substr(comma + 1))));
+        if (!reply.empty())
+            NoteReplyForm(complete);
         if (complete)
         {
             if (checkErrors)
@@ -261,7 +299,7 @@ bool CInstrBase::QueryChecked(std::string_view command, bool checkErrors, std::s
             value = reply.substr(0, comma);
             return true;
         }
-        if (!DrainAfterBadReply())
+        if (!DrainAfterBadReply(reply.empty()))
             return false;
     }
     return false;
@@ -297,7 +335,15 @@ bool CInstrBase::QueryList(const std::vector<std::string>& commands, std::vector
     {
         std::string reply = QueryDirect(line, -1);
         std::vector<std::string_view> fields = Identification::SplitFields(reply);
-        if (fields.size() >= needed && !fields.empty())
+        // One field per query, then (with the check) error numbers only: a reply of another length or
+        // with text where the error list belongs answers another question.
+        const bool fits = checkErrors ? fields.size() >= needed &&
+                                            std::all_of(fields.begin() + static_cast<long>(commands.size()),
+                                                        fields.end(), IsWholeNumber)
+                                      : fields.size() == needed;
+        if (!reply.empty())
+            NoteReplyForm(fits);
+        if (fits && !fields.empty())
         {
             values.assign(fields.begin(), fields.begin() + static_cast<long>(commands.size()));
             if (checkErrors)
@@ -308,10 +354,21 @@ bool CInstrBase::QueryList(const std::vector<std::string>& commands, std::vector
             }
             return true;
         }
-        if (!DrainAfterBadReply())
+        if (!DrainAfterBadReply(reply.empty()))
             return false;
     }
     return false;
+}
+
+bool CInstrBase::ExpectsReply(std::string_view command)
+{
+    return command.find_first_not_of(" \t\r\n") != std::string_view::npos;
+}
+
+bool CInstrBase::IsErrorList(std::string_view text)
+{
+    const std::vector<std::string_view> fields = Identification::SplitFields(text);
+    return !fields.empty() && std::all_of(fields.begin(), fields.end(), IsWholeNumber);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -823,7 +880,34 @@ void CInstrBase::Disconnect()
 
 bool CInstrBase::ProbeBuild()
 {
-    return !Query("BUILD?\n").empty();
+    // Asked twice: one reply lost on the way must not send an automatic baud rate to 9600.
+    for (int attempt = 0; attempt < kProbeAttempts; ++attempt)
+        if (!Query("BUILD?\n").empty())
+            return true;
+    return false;
+}
+
+int CInstrBase::IdentificationTimeout() const
+{
+    // Over a network link every answer also travels the link's round trip (a far gateway).
+    return EffectiveTimeout(-1) + 2 * m_port->GetConnectRoundTripMs();
+}
+
+std::string CInstrBase::QueryIdentity(std::string_view query, bool (*fits)(std::string_view), bool& readable)
+{
+    std::string reply;
+    for (int attempt = 0; attempt < QueryAttempts && IsPortOpen(); ++attempt)
+    {
+        reply = QueryDirect(query, IdentificationTimeout());
+        if (fits(reply))
+            return reply;
+        const std::string_view name = query.substr(0, query.find_first_of("\r\n"));
+        TAMRIX_LOG(ccComm, 1, "Identification: no usable reply to %.*s: \"%s\"\n",
+                   static_cast<int>(name.size()), name.data(), reply.c_str());
+    }
+    // A reply that came but never in the expected form is unreadable; none at all is merely missing.
+    readable = reply.empty();
+    return {};
 }
 
 bool CInstrBase::Identify(bool force)
@@ -844,27 +928,49 @@ bool CInstrBase::Identify(bool force)
         return false;
 
     bool accepted = false;
-    for (int i = 0; i < 6 && !accepted; ++i)
-        accepted = Identification::StartsWithMaker(Query("*IDN?\n"));
+    for (int i = 0; i < 6 && !accepted && IsPortOpen(); ++i)
+        accepted = Identification::StartsWithMaker(QueryDirect("*IDN?\n", IdentificationTimeout()));
     if (!accepted)
         return false;
 
     // Errors the unit queued before the connect are the user's to see, not to lose.
-    AddErrorsFromReply(Query("ERR?\n"), 0);
-    std::string revision = Query("REV?;ERR?\n");
+    bool readable = true;
+    AddErrorsFromReply(QueryIdentity("ERR?\n", IsErrorList, readable), 0);
+    // Each identity text is asked again when it is missing or not of its form (a reply lost on the
+    // way, or one to another question); the connect fails rather than leave a hole in the identity.
+    readable = true;
+    std::string revision = QueryIdentity("REV?;ERR?\n", Identification::IsRevisionReply, readable);
+    if (revision.empty())
+        return readable ? false : RefuseIdentityReply("REV?", revision);
     if (Identification::IsNoRevision(revision))
         revision.clear();
-    std::string serialNumber = Query("SN?\n");
-    std::string model = Query("MODEL?\n");
-    std::string firmware = Query("VER?\n");
-    std::string build = Query("BUILD?\n");
-    std::string calibrationDate = Query("CALDATE?\n");
+    struct SText
+    {
+        const char* name;
+        bool (*fits)(std::string_view);
+        std::string reply;
+    };
+    std::array<SText, 4> texts{{{"SN?", Identification::IsIdentityText, {}},
+                                {"MODEL?", Identification::IsIdentityText, {}},
+                                {"VER?", Identification::IsVersionText, {}},
+                                {"BUILD?", Identification::IsBuildText, {}}}};
+    for (SText& text : texts)
+    {
+        text.reply = QueryIdentity(std::string(text.name) + "\n", text.fits, readable);
+        if (text.reply.empty())
+            return readable ? false : RefuseIdentityReply(text.name, text.reply);
+    }
+    const std::string& build = texts[3].reply;
+    // Not every unit keeps a calibration date; its absence does not fail the connect.
+    std::string calibrationDate = QueryDirect("CALDATE?\n", IdentificationTimeout());
+    if (!Identification::IsIdentityText(calibrationDate))
+        calibrationDate.clear();
     {
         std::lock_guard lock(m_identLock);
         m_revision = revision;
-        m_serialNumber = serialNumber;
-        m_model = model;
-        m_firmwareVersion = firmware;
+        m_serialNumber = texts[0].reply;
+        m_model = texts[1].reply;
+        m_firmwareVersion = texts[2].reply;
         m_build = build;
         m_calibrationDate = calibrationDate;
     }
@@ -886,7 +992,7 @@ bool CInstrBase::Identify(bool force)
         return RefuseIdentityReply("BUILD?", build);
     m_buildNumber = *buildNumber;
     Identification::SCodes codes;
-    if (!Identification::ClassifyInstrumentModel(model, codes))
+    if (!Identification::ClassifyInstrumentModel(texts[1].reply, codes))
         return false;
     m_familyCode = codes.familyCode;
     m_modelCode = codes.modelCode;

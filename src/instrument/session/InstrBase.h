@@ -207,6 +207,11 @@ protected:
     // One poll query's outcome in failedPolls: an accepted reply clears the count, a failure adds one
     // (a query cut short by a stop request says nothing about the unit). Answers accepted.
     bool CountPollQuery(bool accepted);
+    // The default time-out widened by the connection's round trip, for the identification queries.
+    int IdentificationTimeout() const;
+    // Up to QueryAttempts tries until the reply fits; empty when none did. readable turns false when
+    // replies came but never in the expected form.
+    std::string QueryIdentity(std::string_view query, bool (*fits)(std::string_view), bool& readable);
 
     CErrorList m_errors;
     std::unique_ptr<CValuesBag> m_valueBag;
@@ -274,7 +279,14 @@ private:
     void ThreadMain();
     bool FinishPendingQuery();
     bool FinishPendingCommand();
-    bool DrainAfterBadReply();
+    bool DrainAfterBadReply(bool timedOut);
+    // The reply of a query with retries fitted its form, or did not (then it may be a late one).
+    void NoteReplyForm(bool fitted);
+    void DiscardLateReplies();
+    // Whether the unit answers the text with a line: anything but bare line ends asks something.
+    static bool ExpectsReply(std::string_view command);
+    // "0" or "201,0": error numbers separated by ",".
+    static bool IsErrorList(std::string_view text);
     bool ConnectOnce(const std::string& descriptor);
 
     std::thread m_thread;

@@ -333,11 +333,32 @@ int CTEC::GetSensorType(bool forceQuery, int sensor)
     {
         return cached;
     }
-    const std::string query = AddressesSensor(sensor) ? "TEC:SENS? " + std::to_string(sensor + 1) + "\n"
-                                                      : std::string("TEC:SENS?\n");
-    const int code = QueryInt(query).value_or(0);
+    const int code = QuerySensorType(sensor).value_or(0);
     m_sensorType[index].store(code, Relaxed);
     return code;
+}
+
+std::optional<int> CTEC::QuerySensorType(int sensor)
+{
+    const std::string query = AddressesSensor(sensor) ? "TEC:SENS? " + std::to_string(sensor + 1) + "\n"
+                                                      : std::string("TEC:SENS?\n");
+    return QueryInt(query);
+}
+
+bool CTEC::ReadSensorTypeAtConnect()
+{
+    // The R unit shown beside every reading follows the sensor type: a lost reply is asked again, and
+    // a connect that never gets it fails instead of showing the unit blank.
+    for (int attempt = 0; attempt < QueryAttempts && IsPortOpen(); ++attempt)
+    {
+        if (const auto code = QuerySensorType(-1))
+        {
+            m_sensorType[ResolveSensor(-1)].store(*code, Relaxed);
+            return true;
+        }
+    }
+    TAMRIX_LOG(ccComm, 1, "Identification: no usable reply to TEC:SENS?\n");
+    return false;
 }
 
 bool CTEC::SetSensorType(int code, int sensor)
@@ -1209,6 +1230,10 @@ bool CTEC::Identify(bool force)
         return false;
     }
     ResetTecState();
+    if (!ReadSensorTypeAtConnect())
+    {
+        return false;
+    }
     const auto version = GetFirmwareVersionNumbers();
     const bool gated = version[0] == 2 || version[0] == 3;
     m_firmwareFeature.store(gated && version[1] == 4 && GetBuildNumber() > 42, Relaxed);

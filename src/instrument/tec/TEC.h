@@ -187,6 +187,9 @@ public:
     bool Identify(bool force) override;
     // One poll cycle of this channel (lower half of the poll flags).
     virtual void UpdateStatus(uint32_t flags);
+    // The active sensor's type from the unit; nullopt when no integer came back.
+    std::optional<int> QuerySensorType(int sensor);
+    bool ReadSensorTypeAtConnect();
 
     // 0 for a single-channel instrument (no prefix); 1 and above on a multi-channel one.
     void SetChannelNumber(int channel, int subChannel = 0);

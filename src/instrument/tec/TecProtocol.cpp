@@ -81,7 +81,9 @@ std::optional<float> ParseFloat(std::string_view text)
     text = SkipPlus(Trim(text));
     float value = 0.0f;
     const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (result.ec != std::errc{} || result.ptr != text.data() + text.size() || text.empty())
+    // "inf" and "nan" read as numbers but no instrument measures them.
+    if (result.ec != std::errc{} || result.ptr != text.data() + text.size() || text.empty() ||
+        !std::isfinite(value))
     {
         return std::nullopt;
     }
