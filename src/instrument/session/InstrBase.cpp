@@ -37,13 +37,6 @@ bool IsWholeNumber(std::string_view field)
 // Per thread, so that a poll thread's own commands never overwrite what a caller is told.
 thread_local ECommandOutcome t_lastCommandOutcome = ECommandOutcome::None;
 
-// An error-check answer that carries error numbers, as opposed to one that arrived garbled.
-bool IsErrorList(std::string_view reply)
-{
-    return !reply.empty() &&
-           (std::isdigit(static_cast<unsigned char>(reply.front())) || reply.front() == '-');
-}
-
 // Puts ";" between joined commands unless the text so far already ends a command or a line.
 void AppendJoined(std::string& line, std::string_view command)
 {
