@@ -170,7 +170,7 @@ TEST(Detect, NetworkDescriptorGoesOnToTheRevisionWithoutAMaker)
     unit.SetAnswer("*IDN?", "ACME,Scope");
     SIdentRecord record = Detect(unit, true);
     EXPECT_EQ(record.familyCode, 0);
-    EXPECT_EQ(unit.Count("REV?"), 1u);
+    EXPECT_EQ(unit.Count("REV?;ERR?"), 1u);
 }
 
 TEST(Detect, UnopenablePortLeavesTheRecordZero)

@@ -325,6 +325,8 @@ TEST_P(SimSessionTest, NestedPausesResumeWithTheLastRelease)
     instr.ReleasePause();
     EXPECT_TRUE(instr.IsPaused()) << "the sheet still holds its pause";
     instr.ReleasePause();
+    // The loop may not have woken yet, but what is sent from now on must go through it.
+    EXPECT_TRUE(instr.IsPolling());
     instr.ReleasePause(); // one too many changes nothing
     EXPECT_EQ(instr.GetPauseHolds(), 0);
     const int cycles = instr.cycles.load();

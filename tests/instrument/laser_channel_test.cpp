@@ -251,7 +251,8 @@ TEST_F(LaserChannel, UnusableRepliesCountAFailureAndSayWhy)
     unit.SetPollReply("0,100.25\r"); // short: the session retries, then gives up
     EXPECT_FALSE(laser.UpdateStatus(laser.GetPollFlags()));
     EXPECT_EQ(laser.GetFailedPolls(), 2);
-    const std::string said = std::string(program_invocation_short_name) + ": Error detected, or missing data!";
+    const std::string said =
+        std::string(program_invocation_short_name) + ": Error detected, or missing data!";
     EXPECT_EQ(trace.Count(said, true), 0u) << "said once, when the run ends";
 
     unit.SetPollReply(kPollReply);

@@ -92,8 +92,9 @@ bool FoundAt9600(SDetectLink& link, int portNumber)
 // Revision, or model/build/version for firmware without a usable one, then the version numbers.
 void ReadCodes(SDetectLink& link, SIdentRecord& record)
 {
-    std::string revision = Ask(link, "REV?\n");
-    // A bare "123" is the unit refusing "REV?" as an unknown command.
+    // With its error check: a unit without "REV?" answers the check at once ("123") instead of
+    // leaving the question to time out and the refusal queued for the user to find after the connect.
+    std::string revision = Ask(link, "REV?;ERR?\n");
     if (Identification::IsNoRevision(revision))
         revision.clear();
     if (!revision.empty())

@@ -636,8 +636,10 @@ void CInstrBase::BackgroundThreadLoop()
                 std::unique_lock lock(m_stateLock);
                 while (m_pauseRequested && !m_stopRequested)
                     m_stateChanged.wait_for(lock, milliseconds(10));
+                // Cleared under the lock a pause request takes: a request that still finds the loop
+                // paused is one it will honour, never one it has already left behind.
+                m_paused = false;
             }
-            m_paused = false;
             NotifyStateChange();
             continue;
         }
@@ -747,7 +749,9 @@ bool CInstrBase::IsPaused() const
 
 bool CInstrBase::IsPolling() const
 {
-    return m_threadRunning && !m_paused;
+    // A loop still paused after the last hold was given back is about to poll again: what is sent now
+    // must go through it, not beside it.
+    return m_threadRunning && !(m_paused && m_pauseRequested);
 }
 
 std::string CInstrBase::GetCommandPrefix() const
