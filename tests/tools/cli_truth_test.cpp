@@ -72,7 +72,7 @@ protected:
 };
 } // namespace
 
-TEST_F(CliUnderFaults, RepliesThatStopBeingAcceptedEndTheSessionAfterTwoFailedCycles)
+TEST_F(CliUnderFaults, RepliesThatStopBeingAcceptedEndTheSessionAfterTwoFailedQueries)
 {
     const std::string descriptor = Start("K760");
     ASSERT_FALSE(descriptor.empty());
@@ -83,6 +83,28 @@ TEST_F(CliUnderFaults, RepliesThatStopBeingAcceptedEndTheSessionAfterTwoFailedCy
     const SCliRun run = monitor.get();
     EXPECT_EQ(run.exitCode, ExitNoInstrument) << run.out;
     EXPECT_THAT(run.err, HasSubstr(std::string("tamrix-cli: ") + ConnectMessages::LostCommunications));
+}
+
+TEST_F(CliUnderFaults, ASilentUnitIsSaidAtOnceShownAsDashesAndGivenUpInAboutTwentySeconds)
+{
+    const std::string descriptor = Start("K760");
+    ASSERT_FALSE(descriptor.empty());
+    auto monitor = std::async(std::launch::async, [&] { return Run({"monitor", descriptor}); });
+    ASSERT_GE(m_sim->Log().WaitForText(":TEC:CHAN?;", 20s), 0);
+    m_sim->Faults().silent = true;
+    const auto fault = std::chrono::steady_clock::now();
+    const SCliRun run = monitor.get();
+    const auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - fault).count();
+    EXPECT_EQ(run.exitCode, ExitNoInstrument) << run.out;
+    EXPECT_THAT(run.err, HasSubstr("tamrix-cli: No answer from the instrument for 2 s"));
+    EXPECT_THAT(run.err, HasSubstr(std::string("tamrix-cli: ") + ConnectMessages::LostCommunications));
+    EXPECT_GE(seconds, 15);
+    EXPECT_LE(seconds, 35);
+    // The time goes on while the unit says nothing; its readings are no longer shown as measured.
+    const std::vector<std::string> rows = Rows(run.out);
+    ASSERT_GE(rows.size(), 10u) << run.out;
+    EXPECT_THAT(rows.back(), HasSubstr("T ---")) << run.out;
 }
 
 TEST_F(CliUnderFaults, SlowCyclesGiveOneRowEachAndNeverARepeatedRow)
