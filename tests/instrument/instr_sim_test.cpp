@@ -303,9 +303,11 @@ TEST_P(SimSessionTest, APauseThatTimedOutIsStillWithdrawnAndPollingResumes)
 {
     ASSERT_TRUE(instr.StartBackgroundThread(500));
     ASSERT_TRUE(WaitUntil([&] { return instr.cycles.load() > 0; }));
-    // The unit falls silent: the poll thread sits in a query, so the pause cannot take effect in time.
+    // The unit falls silent: well into its second unanswered query the poll thread still waits on it,
+    // so the pause cannot take effect in time.
+    instr.SetDefaultTimeout(2000);
     unit->Sim().Faults().silent = true;
-    ASSERT_TRUE(WaitUntil([&] { return instr.GetSilentForMs() > 0; }));
+    ASSERT_TRUE(WaitUntil([&] { return instr.GetSilentForMs() > 2300; }, 10000ms));
     EXPECT_FALSE(instr.HoldPause(50));
     EXPECT_EQ(instr.GetPauseHolds(), 1) << "the hold stays until its owner gives it back";
     unit->Sim().Faults().silent = false;
