@@ -100,7 +100,8 @@ TEST_P(LiveReadingsTest, ASilentUnitIsSaidAtOnceShownStaleAndGivenUpInAboutTwent
     ASSERT_TRUE(Eventually([&] { return !m_tec.IsFresh(TecReading::T); }, static_cast<int>(Ceiling()) + 500));
     const int staleMs = ElapsedMs(fault);
     Say("fault to stale reading", staleMs);
-    EXPECT_LE(staleMs, bound + 200);
+    // A reply already on its way when the unit fell silent may refresh the values once more.
+    EXPECT_LE(staleMs, bound + 500);
 
     ASSERT_TRUE(Eventually([&] { return m_tec.GetSilentForMs() > 0; }, 10000));
     const int noticeMs = ElapsedMs(fault);
