@@ -100,6 +100,8 @@ void BasePanelTest::connectsShowsModelAndDisconnectsToLocal()
     QVERIFY(!panel->IsConnected());
     QVERIFY(unit->sim->Log().WaitForText("LOCAL", 2s, before) >= 0);
     QCOMPARE(panel->findChild<QPushButton*>("connectButton")->text(), QString("Connect"));
+    // The unit is let go on its own thread; the panel says so until the port is closed.
+    QTRY_VERIFY_WITH_TIMEOUT(!panel->IsDisconnecting(), 5000);
     QVERIFY(panel->findChild<QLabel*>("statusLine")->text().isEmpty());
     QVERIFY(m_prompter.messages.isEmpty());
 }

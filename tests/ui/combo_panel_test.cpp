@@ -65,12 +65,14 @@ void ComboPanelTest::EnterGoesToTheSideWithTheFocus()
     Type(tec, "30");
     size_t mark = rig.Mark();
     QTest::keyClick(tec, Qt::Key_Return); // the field passes Enter on to the panel
+    QVERIFY(WidgetActions::RequestsDone());
     QCOMPARE(rig.Sent(mark, "TEC:T ").size(), 1);
     QVERIFY(rig.Sent(mark, "LAS:LDI ").isEmpty());
 
     laser->setFocus();
     mark = rig.Mark();
     QTest::keyClick(laser, Qt::Key_Return);
+    QVERIFY(WidgetActions::RequestsDone());
     QCOMPARE(rig.Sent(mark, "LAS:LDI ").size(), 1);
     QVERIFY(rig.Sent(mark, "TEC:T ").isEmpty());
 }
@@ -90,6 +92,7 @@ void ComboPanelTest::PowerSetPointCheckedAgainstMonitorBound()
     Type(laser, QString::number(bound * 1.01));
     laser->setFocus();
     QTest::keyClick(rig.panel.get(), Qt::Key_Return);
+    QVERIFY(WidgetActions::RequestsDone());
     QCOMPARE(rig.prompter.messages.size(), 1);
     QVERIFY2(
         rig.prompter.messages.last().startsWith("Laser set point exceeds the limits, please enter a value "
@@ -100,7 +103,8 @@ void ComboPanelTest::PowerSetPointCheckedAgainstMonitorBound()
     // Without a responsivity no bound exists: the entry is refused.
     rig.sim->Request("LAS:CALMD 0");
     Type(laser, "1");
-    QVERIFY(!rig.panel->LaserBlock()->OnSetPoint());
+    rig.panel->LaserBlock()->OnSetPoint();
+    QVERIFY(WidgetActions::RequestsDone());
     QCOMPARE(rig.prompter.messages.last(), CLaserBlock::NoResponsivityMessage);
     QVERIFY(rig.Sent(mark, "LAS:MDP ").isEmpty());
 }

@@ -86,6 +86,9 @@ private:
     // The panel's instrument, connected and polling, as after "Connect".
     CInstrBase* ConnectPanel()
     {
+        // The instrument of the test before lets go of the port on its own thread.
+        if (!QTest::qWaitFor([this] { return !m_panel->IsDisconnecting(); }, 10000))
+            return nullptr;
         const std::string descriptor = "COM:" + std::to_string(SimPort) + ":0";
         SIdentRecord record;
         DetectInstrument(descriptor, record);

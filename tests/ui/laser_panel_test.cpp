@@ -130,9 +130,11 @@ void LaserPanelTest::PulseModeEnablesQcwAdjustAndIoDisablesIt()
     QVERIFY(!qcw->isEnabled());
     const size_t mark = rig.Mark();
     Child<QRadioButton>(rig.panel.get(), "pulseModeButton")->click();
+    QVERIFY(WidgetActions::RequestsDone());
     QVERIFY(qcw->isEnabled());
     QCOMPARE(rig.Sent(mark, "LAS:MODE:PULSE").size(), 1);
     Child<QRadioButton>(rig.panel.get(), "ioModeButton")->click();
+    QVERIFY(WidgetActions::RequestsDone());
     QVERIFY(!qcw->isEnabled());
     QCOMPARE(rig.Sent(mark, "LAS:MODE:ICW").size(), 1);
 }
@@ -151,6 +153,7 @@ void LaserPanelTest::SetPointEntryChecksBeforeSending()
     Type(edit, current);
     QVERIFY(!edit->property("edited").toBool());
     QTest::keyClick(rig.panel.get(), Qt::Key_Return);
+    QVERIFY(WidgetActions::RequestsDone());
     QVERIFY(rig.Sent(mark, "LAS:LDI ").isEmpty());
     QVERIFY(rig.prompter.messages.isEmpty());
 
@@ -160,6 +163,7 @@ void LaserPanelTest::SetPointEntryChecksBeforeSending()
         Type(edit, text);
         QVERIFY(edit->property("edited").toBool());
         rig.panel->OnSetPoint();
+        QVERIFY(WidgetActions::RequestsDone());
         QCOMPARE(rig.prompter.messages.last(), QString("Enter a number."));
     }
     // Above the channel's limit (the D310's maximum is 500 mA) and negative: the limits message.
@@ -168,6 +172,7 @@ void LaserPanelTest::SetPointEntryChecksBeforeSending()
     {
         Type(edit, text);
         rig.panel->OnSetPoint();
+        QVERIFY(WidgetActions::RequestsDone());
         QCOMPARE(rig.prompter.messages.last(),
                  CLaserBlock::LimitsMessage.arg("0", QString::number(std::min(limit, 500.0f))));
     }
@@ -175,6 +180,7 @@ void LaserPanelTest::SetPointEntryChecksBeforeSending()
 
     Type(edit, "30");
     QTest::mouseClick(Child<QPushButton>(rig.panel.get(), "setButton"), Qt::LeftButton);
+    QVERIFY(WidgetActions::RequestsDone());
     QCOMPARE(rig.Sent(mark, "LAS:LDI ").size(), 1);
     QVERIFY(rig.Sent(mark, "LAS:LDI ").first().startsWith("LAS:LDI 30.0"));
     QVERIFY(!edit->property("edited").toBool());
@@ -190,6 +196,7 @@ void LaserPanelTest::SetPointUnderDecimalCommaLocaleGoesOutWithPoint()
     QLineEdit* edit = rig.panel->Block()->SetPointEdit();
     Type(edit, "12,5");
     QVERIFY(rig.panel->Block()->OnSetPoint());
+    QVERIFY(WidgetActions::RequestsDone());
     const QStringList sent = rig.Sent(mark, "LAS:LDI ");
     QLocale::setDefault(QLocale::c());
     QCOMPARE(sent.size(), 1);
@@ -206,6 +213,7 @@ void LaserPanelTest::ModeChangeRewritesTypedSetPoint()
     QLineEdit* edit = rig.panel->Block()->SetPointEdit();
     Type(edit, "123");
     Child<QRadioButton>(rig.panel.get(), "vfModeButton")->click();
+    QVERIFY(WidgetActions::RequestsDone());
     QTRY_COMPARE_WITH_TIMEOUT(edit->text(), QString("1.500"), 5000);
     QCOMPARE(Child<QLabel>(rig.panel.get(), "setPointUnit")->text(), QString("V"));
     QVERIFY(!edit->property("edited").toBool());
@@ -229,6 +237,7 @@ void LaserPanelTest::TrendFollowsModeAndRecordWritesRows()
 
     // Another quantity starts the trend afresh.
     Child<QRadioButton>(rig.panel.get(), "vfModeButton")->click();
+    QVERIFY(WidgetActions::RequestsDone());
     rig.panel->Refresh();
     QCOMPARE(tools->Trend()->Buffer(0).Points().size(), size_t(1));
 

@@ -137,7 +137,7 @@ private:
         edit->clear();
         QTest::keyClicks(edit, text);
         QTest::keyClick(edit, Qt::Key_Return);
-        return true;
+        return WidgetActions::RequestsDone();
     }
 
     CMemoryProfile m_profile;
@@ -326,6 +326,7 @@ private slots:
         panel->setFocus();
         const size_t after = sim->Log().Count();
         QTest::keyClick(panel.get(), Qt::Key_Return);
+        QVERIFY(WidgetActions::RequestsDone());
         QVERIFY(LinesWith(*sim, command.toStdString(), after).empty());
     }
 
@@ -356,6 +357,7 @@ private slots:
         panel->LaserBlock(1)->Refresh(false);
         before = sim->Log().Count();
         panel->LaserBlock(0)->findChild<QAbstractButton*>("imModeButton")->click();
+        QVERIFY(WidgetActions::RequestsDone());
         QVERIFY(sim->Log().WaitForText("LAS:MODE:MDI", 3s, before) >= 0);
         for (const std::string& line : LinesWith(*sim, "LAS:MODE:", before))
             QVERIFY2(StartsWith(line, "LAS:CHAN 1;"), line.c_str());

@@ -91,6 +91,7 @@ void CRefusalTest::TecSetPointShowsWhatTheUnitHolds()
     // Taken: the field shows the value at the unit's precision at once, not the typed text.
     Type(field, "30");
     Child<QPushButton>(rig.panel.get(), "setButton")->click();
+    QVERIFY(WidgetActions::RequestsDone());
     QVERIFY(rig.prompter.messages.isEmpty());
     QVERIFY(field->text().startsWith("30."));
     QVERIFY(!field->property("edited").toBool());
@@ -101,6 +102,7 @@ void CRefusalTest::TecSetPointShowsWhatTheUnitHolds()
     const size_t mark = rig.Mark();
     Type(field, "31");
     Child<QPushButton>(rig.panel.get(), "setButton")->click();
+    QVERIFY(WidgetActions::RequestsDone());
     QCOMPARE(rig.Sent(mark, "TEC:T 31").size(), 1);
     QCOMPARE(rig.prompter.messages.size(), 1);
     QVERIFY2(rig.prompter.messages[0].startsWith("The instrument did not accept the set point 31"),
@@ -126,6 +128,7 @@ void CRefusalTest::TecSetPointWithoutNumberOrLimits()
     {
         Type(field, typed);
         rig.panel->OnSetPoint();
+        QVERIFY(WidgetActions::RequestsDone());
         QCOMPARE(rig.prompter.messages.last(), QString("Enter a number."));
         QCOMPARE(field->text(), held);
     }
@@ -134,6 +137,7 @@ void CRefusalTest::TecSetPointWithoutNumberOrLimits()
     Garble(*rig.sim, "TEC:LIM:THI?");
     Type(field, "30");
     rig.panel->OnSetPoint();
+    QVERIFY(WidgetActions::RequestsDone());
     QCOMPARE(rig.prompter.messages.last(),
              QString("The TEC's limits could not be read, so the set point was not sent."));
     QCOMPARE(field->text(), held);
@@ -149,12 +153,14 @@ void CRefusalTest::LaserSetPointShowsWhatTheUnitHolds()
 
     Type(field, "20");
     QVERIFY(rig.panel->Block()->OnSetPoint());
+    QVERIFY(WidgetActions::RequestsDone());
     QVERIFY(field->text().startsWith("20."));
     const QString taken = field->text();
 
     Refuse(*rig.sim, "LAS:LDI");
     Type(field, "21");
-    QVERIFY(!rig.panel->Block()->OnSetPoint());
+    rig.panel->Block()->OnSetPoint();
+    QVERIFY(WidgetActions::RequestsDone());
     QCOMPARE(rig.prompter.messages.size(), 1);
     QVERIFY2(
         rig.prompter.messages[0].startsWith("The instrument did not accept the set point 21 mA (error 201"),

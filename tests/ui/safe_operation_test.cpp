@@ -225,6 +225,7 @@ void CSafeOperationTest::SpaceAndEnterOnTheFocusedButtonSwitch()
     size_t mark = rig.Mark();
     on->setFocus(Qt::TabFocusReason);
     QTest::keyClick(on, Qt::Key_Space);
+    QVERIFY(WidgetActions::RequestsDone());
     QCOMPARE(rig.Commands(mark), QStringList{"TEC:OUT 1"});
 
     // Enter on a focused button is the button's, not the panel's set-point action.
@@ -234,6 +235,7 @@ void CSafeOperationTest::SpaceAndEnterOnTheFocusedButtonSwitch()
     QCOMPARE(QApplication::focusWidget(), off);
     QVERIFY(on->isChecked());
     QTest::keyClick(off, Qt::Key_Return);
+    QVERIFY(WidgetActions::RequestsDone());
     QCOMPARE(rig.Commands(mark), QStringList{"TEC:OUT 0"});
 }
 
@@ -258,6 +260,7 @@ void CSafeOperationTest::EscapeTakesBackTheEdit()
         QVERIFY(!field->property("edited").toBool());
         // Enter after Escape has nothing to send.
         QTest::keyClick(field, Qt::Key_Return);
+        QVERIFY(WidgetActions::RequestsDone());
     }
     QVERIFY2(rig.Commands(mark).isEmpty(), qPrintable(rig.Commands(mark).join(" | ")));
     QVERIFY(rig.prompter.messages.isEmpty());
@@ -316,6 +319,7 @@ void CSafeOperationTest::OutputStateAtAGlance()
     auto* field = Child<QLineEdit>(rig.panel.get(), "setPointEdit");
     Type(field, "45");
     rig.panel->OnSetPoint();
+    QVERIFY(WidgetActions::RequestsDone());
     QVERIFY(rig.prompter.messages.isEmpty());
     QVERIFY(rig.BadgeShows("tecStateBadge", "ON  OUT OF TOL"));
     rig.unit->sim->Request("TEC:OUT 0");
@@ -352,6 +356,7 @@ void CSafeOperationTest::LeavingWithOutputsOnIsSaid()
         mark = rig.Mark();
         connect->click();
         QVERIFY(!rig.panel->IsConnected());
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->IsDisconnecting(), 5000);
         const QStringList offs = rig.Sent(mark).filter("OUT 0");
         QCOMPARE(offs, (QStringList{"LAS:OUT 0", "TEC:OUT 0"}));
     }
@@ -369,6 +374,7 @@ void CSafeOperationTest::LeavingWithOutputsOnIsSaid()
     tec.prompter.QueueOutputChoice(CPrompter::EOutputChoice::LeaveOn);
     const size_t mark = tec.Mark();
     Child<QPushButton>(tec.panel.get(), "closePanelButton")->click();
+    QVERIFY(WidgetActions::RequestsDone());
     QCOMPARE(
         tec.prompter.questions,
         QStringList{
@@ -414,6 +420,7 @@ void CSafeOperationTest::MultiChannelOutputsAreNamedAndSwitchedOff()
     QVERIFY(panel);
     for (int k : {1, 3})
         Child<QRadioButton>(panel->LaserBlock(k), "onButton")->click();
+    QVERIFY(WidgetActions::RequestsDone());
     QVERIFY(QTest::qWaitFor(
         [&]
         {
@@ -427,6 +434,7 @@ void CSafeOperationTest::MultiChannelOutputsAreNamedAndSwitchedOff()
     rig.prompter.QueueOutputChoice(CPrompter::EOutputChoice::SwitchOff);
     const size_t mark = rig.Mark();
     Child<QPushButton>(panel, "connectButton")->click();
+    QVERIFY(WidgetActions::RequestsDone());
     QCOMPARE(rig.prompter.questions,
              QStringList{QString("Laser 2 and Laser 4 of the M618 on COM%1 are on; they stay on after you "
                                  "disconnect.")

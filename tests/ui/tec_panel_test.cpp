@@ -4,6 +4,7 @@
 #include "ScriptedPrompter.h"
 #include "SimPanelFixture.h"
 #include "UiTestEnvironment.h"
+#include "WidgetActions.h"
 #include "diag/MemoryProfile.h"
 #include "instrument/tec/TEC.h"
 #include "ui/app/UiContext.h"
@@ -52,6 +53,7 @@ private:
         edit->selectAll();
         QTest::keyClicks(edit, text);
         QTest::keyClick(edit, Qt::Key_Return);
+        QVERIFY(WidgetActions::RequestsDone());
     }
 
 private slots:
@@ -132,6 +134,7 @@ private slots:
         QCOMPARE(edit->property("edited").toBool(), true);
         QVERIFY(Find<QPushButton>(*panel, "setButton")->isEnabled());
         QTest::mouseClick(Find<QPushButton>(*panel, "setButton"), Qt::LeftButton);
+        QVERIFY(WidgetActions::RequestsDone());
         QVERIFY(sim.Sim().Log().WaitForText("TEC:T 31.5", std::chrono::seconds(5), from) >= 0);
         QVERIFY(!block.IsSetPointEdited());
         QTRY_COMPARE_WITH_TIMEOUT(sim.Sim().Request("TEC:SET:T?").substr(0, 4), std::string("31.5"), 5000);
@@ -171,6 +174,7 @@ private slots:
         QTest::keyClicks(edit, "7");
         QVERIFY(block.IsSetPointEdited());
         QTest::mouseClick(Find<QRadioButton>(*panel, "iteModeButton"), Qt::LeftButton);
+        QVERIFY(WidgetActions::RequestsDone());
         QTRY_COMPARE_WITH_TIMEOUT(block.CachedMode(), 3, 10000);
         QCOMPARE(Find<QLabel>(*panel, "setPointUnit")->text(), QString("A"));
         QVERIFY(!block.IsSetPointEdited());

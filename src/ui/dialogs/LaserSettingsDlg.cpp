@@ -145,7 +145,7 @@ bool CLaserSettingsDlg::Load()
     float tolerance = 0.0f;
     float tolTime = 0.0f;
     {
-        CPollPause pause(m_access.Session());
+        CPollPause pause(m_access.Session(), m_access.Link());
         laser = m_access.Selected();
         if (!laser)
             return false;

@@ -2,8 +2,11 @@
 
 #include "instrument/session/InstrBase.h"
 
-CPollPause::CPollPause(CInstrBase* session) : m_session(session)
+CPollPause::CPollPause(CInstrBase* session, SInstrumentLink link)
+    : m_session(session), m_link(std::move(link))
 {
+    if (m_link)
+        m_link.strand->Hold(TimeoutMs);
     if (m_session)
         m_session->HoldPause(TimeoutMs);
 }
@@ -12,4 +15,6 @@ CPollPause::~CPollPause()
 {
     if (m_session)
         m_session->ReleasePause();
+    if (m_link)
+        m_link.strand->Release();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/widgets/InstrumentLink.h"
+
 class CInstrBase;
 
 // Holds a pause of an instrument's polling for a group of dialog reads or writes and gives it back on
@@ -10,11 +12,14 @@ class CPollPause
 public:
     static constexpr int TimeoutMs = 25000;
 
-    explicit CPollPause(CInstrBase* session);
+    // The link keeps the instrument while the pause lasts, and holds its strand: the panel's own
+    // requests wait until the dialog's reads or writes are done, so the two never cross on the port.
+    CPollPause(CInstrBase* session, SInstrumentLink link);
     ~CPollPause();
     CPollPause(const CPollPause&) = delete;
     CPollPause& operator=(const CPollPause&) = delete;
 
 private:
     CInstrBase* m_session;
+    SInstrumentLink m_link;
 };

@@ -140,7 +140,7 @@ bool CQCWParametersDlg::Load()
     m_pulsed = mode == LaserModePulse || mode == LaserModeBurst;
     m_burst = mode == LaserModeBurst;
     {
-        CPollPause pause(m_access.Session());
+        CPollPause pause(m_access.Session(), m_access.Link());
         laser = m_access.Selected();
         if (!laser || !laser->GetPulseMinima(m_minima) || !laser->GetPulseMaxima(m_maxima))
         {
@@ -172,7 +172,7 @@ int CQCWParametersDlg::exec()
 
 void CQCWParametersDlg::ReadValues(CLaser& laser)
 {
-    CPollPause pause(m_access.Session());
+    CPollPause pause(m_access.Session(), m_access.Link());
     const auto keep = [this](EValue which, double value)
     {
         // A value the unit did not give keeps what the dialog had. The others are taken as the edit
@@ -480,7 +480,7 @@ void CQCWParametersDlg::OnApply()
         return;
     }
     {
-        CPollPause pause(m_access.Session());
+        CPollPause pause(m_access.Session(), m_access.Link());
         WriteValues(*laser);
         ReadValues(*laser);
     }
@@ -496,7 +496,7 @@ void CQCWParametersDlg::OnApply()
 
 void CQCWParametersDlg::WriteValues(CLaser& laser)
 {
-    CPollPause pause(m_access.Session());
+    CPollPause pause(m_access.Session(), m_access.Link());
     const auto changed = [this](EValue which) { return m_values[which] != m_last[which]; };
     const auto delays = [&](bool shrinking)
     {

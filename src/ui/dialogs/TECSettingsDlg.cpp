@@ -394,7 +394,7 @@ bool CTECSettingsDlg::Load()
     if (!tec)
         return false;
     {
-        const CPollPause pause(m_access.Session());
+        const CPollPause pause(m_access.Session(), m_access.Link());
         ReadHiddenGroups(*tec);
         ReadValues(*tec);
     }
@@ -814,7 +814,7 @@ bool CTECSettingsDlg::WriteForSheet()
     QString refused;
     bool written = false;
     {
-        const CPollPause pause(m_access.Session());
+        const CPollPause pause(m_access.Session(), m_access.Link());
         written = Write(*tec, refused);
     }
     if (!written)

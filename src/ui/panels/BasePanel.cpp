@@ -36,6 +36,9 @@
 namespace
 {
 constexpr int StripWidth = 96;
+const QString DisconnectingText = "Disconnecting...";
+// Longer than a disconnect can take: stopping the poll thread is bounded, then the port closes.
+constexpr int RetireWaitMs = CInstrBase::DisconnectStopTimeoutMs + 5000;
 
 // Detection and connect mostly wait on the line: every panel gets a thread of its own rather than a
 // share of the machine's cores, so eight panels connect at once.
@@ -125,7 +128,7 @@ CBasePanel::CBasePanel(const SUiContext& context, IPanelHost& host, int index, i
     root->addWidget(m_content, 1);
 
     m_errorLog = new CErrorLogDlg(
-        context.prompter, [this] { return m_instrument.get(); }, this);
+        context.prompter, [this] { return m_link.get(); }, this);
     m_errorLog->SetToggleButton(m_showLogButton);
 
     m_portTimer.setSingleShot(true);
@@ -144,8 +147,7 @@ CBasePanel::~CBasePanel()
     m_probeWatcher.waitForFinished();
     m_connectWatcher.waitForFinished();
     delete m_connectingInstrument;
-    if (m_instrument)
-        m_instrument->Disconnect();
+    Retire(std::move(m_link));
 }
 
 QWidget* CBasePanel::BuildStrip()
@@ -351,23 +353,51 @@ std::string CBasePanel::SelectedDescriptor() const
 
 void CBasePanel::SetInstrument(CInstrBase* instrument)
 {
-    if (m_instrument.get() == instrument)
+    if (m_link.get() == instrument)
         return;
-    std::unique_ptr<CInstrBase> previous = std::move(m_instrument);
-    m_instrument.reset(instrument);
-    if (previous)
-        previous->Disconnect();
+    SInstrumentLink previous = std::move(m_link);
+    m_link = {};
+    if (instrument)
+        m_link = {std::shared_ptr<CInstrBase>(instrument), CRequestStrand::Create()};
+    Retire(std::move(previous));
+}
+
+void CBasePanel::Retire(SInstrumentLink link)
+{
+    if (!link)
+        return;
+    ++m_retiring;
+    m_retiredStrand = link.strand;
+    link.Call(
+        this,
+        [instrument = link.instrument]
+        {
+            if (instrument->IsPortOpen())
+                instrument->CommandRaw("LOCAL");
+            instrument->Disconnect();
+        },
+        [this] { OnRetired(); });
+}
+
+void CBasePanel::OnRetired()
+{
+    --m_retiring;
+    if (m_retiring > 0)
+        return;
+    if (m_status->text() == DisconnectingText)
+        m_status->clear();
+    UpdateControls();
 }
 
 bool CBasePanel::IsConnected() const
 {
-    return m_instrument && m_instrument->IsPortOpen();
+    return m_link && m_link.instrument->IsPortOpen();
 }
 
 void CBasePanel::UpdateControls()
 {
     const bool connected = IsConnected();
-    m_portList->setEnabled(!m_instrument);
+    m_portList->setEnabled(!m_link);
     m_sysSettingsButton->setEnabled(connected);
     m_showLogButton->setEnabled(connected);
 }
@@ -426,8 +456,11 @@ bool CBasePanel::Connect(const std::string& descriptorArgument)
     SetConnectingLook(true);
     CPortReservation* reservation = m_reservation.get();
     m_probeWatcher.setFuture(QtConcurrent::run(&ConnectPool(),
-                                               [descriptor, reservation]
+                                               [descriptor, reservation, retired = m_retiredStrand]
                                                {
+                                                   // The last instrument may still hold the port.
+                                                   if (retired)
+                                                       retired->WaitIdle(RetireWaitMs);
                                                    SProbe probe;
                                                    probe.openError = ReserveAndDetect(
                                                        descriptor, probe.record, *reservation);
@@ -503,16 +536,16 @@ void CBasePanel::OnConnectFinished()
 void CBasePanel::CompleteConnect()
 {
     const std::string descriptor = m_connectingDescriptor;
-    m_serialPort = m_instrument->GetPortNumber();
+    m_serialPort = m_link.instrument->GetPortNumber();
     m_context.profile.WriteString(m_section, "Connection", descriptor);
     SelectConnection(descriptor);
     ResetReadings();
-    m_instrument->StartBackgroundThread(WatchPeriodMs);
+    m_link.instrument->StartBackgroundThread(WatchPeriodMs);
     m_watchTimer.start(WatchPeriodMs);
     m_connectButton->setText("Disconnect");
     m_connectedText = QString("Connected to %1, S/N %2")
-                          .arg(QString::fromLatin1(m_instrument->GetModel().c_str()),
-                               QString::fromLatin1(m_instrument->GetSerialNumber().c_str()));
+                          .arg(QString::fromLatin1(m_link.instrument->GetModel().c_str()),
+                               QString::fromLatin1(m_link.instrument->GetSerialNumber().c_str()));
     m_status->setText(m_connectedText);
     EndConnecting(true);
 }
@@ -546,9 +579,6 @@ void CBasePanel::SetConnectingLook(bool connecting)
 
 void CBasePanel::Disconnect()
 {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    if (m_instrument && m_instrument->IsPortOpen())
-        m_instrument->CommandRaw("LOCAL");
     if (m_errorLog->isVisible())
     {
         m_errorLog->hide();
@@ -557,10 +587,9 @@ void CBasePanel::Disconnect()
     m_watchTimer.stop();
     SetInstrument(nullptr);
     m_connectButton->setText("Connect");
-    m_status->clear();
+    m_status->setText(m_retiring > 0 ? DisconnectingText : QString());
     UpdateControls();
     FitToContent();
-    QApplication::restoreOverrideCursor();
 }
 
 void CBasePanel::FitToContent()
@@ -582,7 +611,7 @@ void CBasePanel::OnDeviceChange()
 {
     m_portTimer.stop();
     // The port number is the one taken at connect: a channel that saw the device go has closed already.
-    if (m_instrument && m_serialPort > 0 && !IsComPortPresent(m_serialPort))
+    if (m_link && m_serialPort > 0 && !IsComPortPresent(m_serialPort))
     {
         Disconnect();
         m_context.prompter.Message(this, PanelMessages::UsbDisconnected);
@@ -609,23 +638,23 @@ void CBasePanel::OnPortTimer()
 void CBasePanel::OnWatchTick()
 {
     OnAnyTimerTick();
-    if (!m_instrument)
+    if (!m_link)
         return;
     Refresh();
     FitToContent();
     ShowLinkState();
-    if (m_instrument->GetSerialMismatch())
+    if (m_link.instrument->GetSerialMismatch())
         ReportWatchFailure(PanelMessages::SerialMismatch);
-    else if (m_instrument->GetFailedPolls() >= 2)
+    else if (m_link.instrument->GetFailedPolls() >= 2)
         ReportWatchFailure(PanelMessages::LostCommunications);
-    else if (!m_instrument->IsPortOpen())
+    else if (!m_link.instrument->IsPortOpen())
         ReportWatchFailure(PanelMessages::UnexpectedDisconnect);
 }
 
 void CBasePanel::ShowLinkState()
 {
     // Said from the first unanswered query on, so nobody mistakes the last readings for live ones.
-    const int64_t silentMs = m_instrument->GetSilentForMs();
+    const int64_t silentMs = m_link.instrument->GetSilentForMs();
     const QString text =
         silentMs > 0 ? QString::fromStdString(ConnectMessages::NoAnswerFor(silentMs)) : m_connectedText;
     if (m_status->text() != text)
@@ -641,7 +670,7 @@ void CBasePanel::ReportWatchFailure(const QString& text)
 void CBasePanel::OnErrorLogTick()
 {
     OnAnyTimerTick();
-    if (!m_instrument)
+    if (!m_link)
         return;
     const int count = m_errorLog->LineCount();
     if (count == m_errorsShown)
@@ -756,7 +785,7 @@ QString CBasePanel::OutputsOnPhrase() const
                           : parts.size() >= 3                    ? parts[1] + ":" + parts[2]
                                                                  : descriptor;
     return QString("%1 of the %2 on %3")
-        .arg(PanelMessages::JoinNames(on), QString::fromStdString(m_instrument->GetModel()), where);
+        .arg(PanelMessages::JoinNames(on), QString::fromStdString(m_link.instrument->GetModel()), where);
 }
 
 bool CBasePanel::ConfirmLeavingOutputs(const QString& action)

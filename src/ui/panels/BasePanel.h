@@ -2,6 +2,7 @@
 
 #include "instrument/session/IdentRecord.h"
 #include "ui/app/UiContext.h"
+#include "ui/widgets/InstrumentLink.h"
 
 #include <QFrame>
 #include <QFutureWatcher>
@@ -51,6 +52,8 @@ public:
     const std::string& SectionName() const { return m_section; }
     bool IsCondensed() const { return m_condensed; }
     bool IsConnecting() const { return m_connecting; }
+    // A disconnected instrument still saying "LOCAL" and closing its port on its strand.
+    bool IsDisconnecting() const { return m_retiring > 0; }
     bool AutoConnect() const;
     void SetAutoConnect(bool on);
 
@@ -62,7 +65,9 @@ public:
     virtual void UpdateControls();
     virtual void OnDeviceChange();
     virtual bool IsConnected() const;
-    CInstrBase* GetInstrument() const { return m_instrument.get(); }
+    CInstrBase* GetInstrument() const { return m_link.get(); }
+    // The instrument with its request strand, for whatever works with it beyond this call.
+    const SInstrumentLink& Link() const { return m_link; }
     virtual CTEC* GetTEC() const { return nullptr; }
     virtual CLaser* GetLaser() const { return nullptr; }
     // Accepts or refuses an identified unit; on acceptance creates its instrument object.
@@ -138,6 +143,10 @@ private:
     void OnConnectFinished();
     void GiveWay(const SIdentRecord& record);
     void EndConnecting(bool connected);
+    // Disconnects the instrument on its strand ("LOCAL", poll thread stopped, port closed); the
+    // window goes on meanwhile.
+    void Retire(SInstrumentLink link);
+    void OnRetired();
     void CompleteConnect();
     void SetConnectingLook(bool connecting);
     void ReportWatchFailure(const QString& text);
@@ -151,7 +160,10 @@ private:
 
     SUiContext m_context;
     IPanelHost& m_host;
-    std::unique_ptr<CInstrBase> m_instrument;
+    SInstrumentLink m_link;
+    int m_retiring = 0; // instruments given up and not yet disconnected
+    // The strand of the last instrument given up: a new connect waits for it, so the port is free.
+    std::shared_ptr<CRequestStrand> m_retiredStrand;
     int m_errorsShown = 0;
     int m_index;
     int m_typeCode;

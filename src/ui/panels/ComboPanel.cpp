@@ -24,6 +24,7 @@ SLaserChannelAccess LaserAccess(CComboPanel* panel)
 {
     SLaserChannelAccess access;
     access.channel = [panel] { return panel->GetLaser(); };
+    access.link = [panel]() -> const SInstrumentLink& { return panel->Link(); };
     access.session = [panel] { return panel->GetInstrument(); };
     return access;
 }
@@ -32,6 +33,7 @@ STecChannelAccess TecAccess(CComboPanel* panel)
 {
     STecChannelAccess access;
     access.channel = [panel] { return panel->GetTEC(); };
+    access.link = [panel]() -> const SInstrumentLink& { return panel->Link(); };
     access.session = [panel] { return panel->GetInstrument(); };
     return access;
 }

@@ -13,6 +13,7 @@ CLaserPanel::CLaserPanel(const SUiContext& context, IPanelHost& host, int index,
 {
     SLaserChannelAccess access;
     access.channel = [this] { return m_laser; };
+    access.link = [this]() -> const SInstrumentLink& { return Link(); };
     m_block = new CLaserBlock(context, std::move(access), CLaserBlock::SOptions{}, this);
     Body()->addWidget(m_block);
     m_tools = new CTrendRecordBar(context, QString("Trend - laser panel %1").arg(index + 1), this);

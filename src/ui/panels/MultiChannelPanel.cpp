@@ -92,6 +92,9 @@ void CMultiChannelPanel::AddBlock(EKind kind, int slotCount, const SBlockLook& l
     {
         STecChannelAccess access;
         access.channel = [this]() -> CTEC* { return m_multiTec; };
+        access.direct = [this, k]() -> CTEC*
+        { return m_multiTec ? m_multiTec->GetChannelObject(k) : nullptr; };
+        access.link = [this]() -> const SInstrumentLink& { return Link(); };
         access.select = [this, k] { SelectChannel(EKind::Tec, k); };
         access.session = [this] { return GetInstrument(); };
         access.channelIndex = k;
@@ -105,6 +108,9 @@ void CMultiChannelPanel::AddBlock(EKind kind, int slotCount, const SBlockLook& l
     {
         SLaserChannelAccess access;
         access.channel = [this]() -> CLaser* { return m_multiLaser; };
+        access.direct = [this, k]() -> CLaser*
+        { return m_multiLaser ? m_multiLaser->GetChannelObject(k) : nullptr; };
+        access.link = [this]() -> const SInstrumentLink& { return Link(); };
         access.select = [this, k] { SelectChannel(EKind::Laser, k); };
         access.session = [this] { return GetInstrument(); };
         access.channelIndex = k;

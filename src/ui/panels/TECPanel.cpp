@@ -21,6 +21,7 @@ CTECPanel::CTECPanel(const SUiContext& context, IPanelHost& host, int index, QWi
 {
     STecChannelAccess access;
     access.channel = [this] { return m_tec; };
+    access.link = [this]() -> const SInstrumentLink& { return Link(); };
     m_block = new CTecBlock(context, std::move(access), this);
     Body()->addWidget(m_block);
     Body()->addWidget(BuildTools());

@@ -274,7 +274,7 @@ void CLaserBlock::Refresh(bool forced)
         return;
     }
     if (forced)
-        ReadResponsivity(*laser);
+        ReadResponsivity();
     const auto show = [&](size_t index, QLineEdit* field, float value, int quantity, LaserPollItem item)
     {
         const bool known = ReadingState::IsKnown(value, laser->IsFresh(item));
@@ -412,9 +412,9 @@ void CLaserBlock::OnSetPointEdited()
 
 bool CLaserBlock::OnSetPoint()
 {
-    if (!m_connected)
+    if (!m_connected || m_requests > 0)
         return false;
-    CLaser* laser = m_access.Selected();
+    CLaser* laser = m_access.Direct();
     if (!laser)
         return false;
     const std::optional<double> typed = LocaleNumber::Parse(m_setPointEdit->text());
@@ -426,38 +426,75 @@ bool CLaserBlock::OnSetPoint()
     }
     if (static_cast<float>(*typed) == m_setPoint)
         return false;
-    QString refusal;
-    const std::optional<double> upper = UpperBound(*laser, m_mode, refusal);
-    if (!upper)
+    const double value = *typed;
+    const QString typedText = m_setPointEdit->text().trimmed() + " " + ModeUnit(m_mode);
+    CInstrBase* session = m_access.Session();
+    const int mode = m_mode;
+    return Request(
+        [laser, session, mode, value, typedText]
+        {
+            SSetResult result;
+            const std::optional<double> upper = UpperBound(*laser, mode, result.refusal);
+            if (!upper)
+                return result;
+            if (value < 0.0 || value > *upper)
+            {
+                result.refusal = LimitsMessage.arg(LocaleNumber::Bound(0.0), LocaleNumber::Bound(*upper));
+                result.refocus = true;
+                return result;
+            }
+            const int mark = CSetPointRefusal::Mark(session);
+            result.accepted = laser->SetSetPoint(value);
+            if (!result.accepted)
+            {
+                result.sent = true;
+                result.refusal = CSetPointRefusal::Message(typedText, session, mark);
+            }
+            return result;
+        },
+        [this, value](const SSetResult& result) { OnSetPointDone(static_cast<float>(value), result); });
+}
+
+void CLaserBlock::OnSetPointDone(float value, const SSetResult& result)
+{
+    CLaser* laser = m_access.Selected();
+    if (result.accepted)
     {
-        m_context.prompter.Message(this, refusal);
-        return false;
+        m_refusal.Clear();
+        m_setPoint = value;
     }
-    if (*typed < 0.0 || *typed > *upper)
+    else if (result.sent)
     {
-        m_context.prompter.Message(this,
-                                   LimitsMessage.arg(LocaleNumber::Bound(0.0), LocaleNumber::Bound(*upper)));
-        m_setPointEdit->setFocus();
-        return false;
+        // The field shows what the unit holds: its own value again, not the refused one.
+        m_refusal.Hold(value);
     }
-    laser = m_access.Selected(); // the bounds were read; select again right before the write
-    if (!laser)
-        return false;
-    // The field shows what the unit holds: the value once it took it, its own value when not.
-    const int mark = CSetPointRefusal::Mark(m_access.Session());
-    if (!laser->SetSetPoint(*typed))
-    {
-        const QString typedText = m_setPointEdit->text().trimmed() + " " + ModeUnit(m_mode);
-        m_refusal.Hold(static_cast<float>(*typed));
+    if (laser && (result.accepted || result.sent))
         ShowSetPoint(*laser);
-        CompareSetPoint();
-        m_context.prompter.Message(this, CSetPointRefusal::Message(typedText, m_access.Session(), mark));
-        return false;
-    }
-    m_refusal.Clear();
-    m_setPoint = static_cast<float>(*typed);
-    ShowSetPoint(*laser);
     CompareSetPoint();
+    if (result.accepted)
+        return;
+    m_context.prompter.Message(this, result.refusal);
+    if (result.refocus)
+        m_setPointEdit->setFocus();
+}
+
+template <typename Work, typename Done>
+bool CLaserBlock::Request(Work work, Done done)
+{
+    const SInstrumentLink& link = m_access.Link();
+    if (!link)
+        return false;
+    // Nothing else is asked of the block until the unit has answered this.
+    ++m_requests;
+    EnableControls();
+    link.Call(this, std::move(work),
+              [this, done = std::move(done)](const auto& result) mutable
+              {
+                  --m_requests;
+                  EnableControls();
+                  if (m_connected)
+                      done(result);
+              });
     return true;
 }
 
@@ -526,43 +563,59 @@ bool CLaserBlock::HasSetPointFocus() const
 
 void CLaserBlock::OnModeClicked(int mode)
 {
-    CLaser* laser = m_access.Selected();
-    if (!laser)
+    CLaser* laser = m_access.Direct();
+    if (!laser || m_requests > 0)
         return;
-    laser->SetMode(mode);
-    ShowMode(*laser, mode);
-    CompareSetPoint();
+    Request([laser, mode] { return laser->SetMode(mode); },
+            [this, mode](bool)
+            {
+                if (CLaser* selected = m_access.Selected())
+                    ShowMode(*selected, mode);
+                CompareSetPoint();
+            });
 }
 
 void CLaserBlock::OnOutputClicked(bool on)
 {
-    CLaser* laser = m_access.Selected();
-    if (!laser)
+    CLaser* laser = m_access.Direct();
+    if (!laser || m_requests > 0)
         return;
     if (on && !m_onButton->isChecked())
         return;
-    laser->SetOutput(on);
-    ShowOutput(on);
+    Request([laser, on] { return laser->SetOutput(on); }, [this, on](bool) { ShowOutput(on); });
 }
 
 void CLaserBlock::SwitchOutputOff()
 {
-    CLaser* laser = m_access.Selected();
-    if (laser && laser->SetOutput(false))
-        ShowOutput(false);
+    CLaser* laser = m_access.Direct();
+    if (laser)
+        Request([laser] { return laser->SetOutput(false); },
+                [this](bool confirmed)
+                {
+                    if (confirmed)
+                        ShowOutput(false);
+                });
 }
 
-void CLaserBlock::ReadResponsivity(CLaser& laser)
+void CLaserBlock::ReadResponsivity()
 {
     // Read when the controls are set up and on a forced tick rather than on every tick: one more
     // query per tick and channel would load the port for a value that changes only in the settings.
-    const float responsivity = laser.GetCalMD();
-    m_responsivity = ReadingState::IsNoValue(responsivity) ? 0.0f : responsivity;
-    const bool shown = m_responsivity != 0.0f;
-    m_poLabel->setVisible(shown);
-    m_poField->setVisible(shown);
-    m_poUnit->setVisible(shown);
-    m_modeButtons[LaserModeMDP - 1]->setEnabled(m_connected && shown);
+    CLaser* laser = m_access.Direct();
+    const SInstrumentLink& link = m_access.Link();
+    if (!laser || !link)
+        return;
+    link.Call(
+        this, [laser] { return laser->GetCalMD(); },
+        [this](float responsivity)
+        {
+            m_responsivity = ReadingState::IsNoValue(responsivity) ? 0.0f : responsivity;
+            const bool shown = m_responsivity != 0.0f;
+            m_poLabel->setVisible(shown);
+            m_poField->setVisible(shown);
+            m_poUnit->setVisible(shown);
+            EnableControls();
+        });
 }
 
 void CLaserBlock::UpdateControls(bool connected)
@@ -571,22 +624,14 @@ void CLaserBlock::UpdateControls(bool connected)
     CLaser* laser = connected ? m_access.Selected() : nullptr;
     m_pulseCapable = laser && laser->IsPulseCapable();
     for (QWidget* widget :
-         std::initializer_list<QWidget*>{m_setPointEdit, m_setButton, m_onButton, m_offButton,
-                                         m_settingsButton, m_ioField, m_imField, m_poField, m_vfField})
+         std::initializer_list<QWidget*>{m_settingsButton, m_ioField, m_imField, m_poField, m_vfField})
         widget->setEnabled(connected);
-    for (int mode : {LaserModeICW, LaserModeIHBW, LaserModeMDI, LaserModeLDV})
-        m_modeButtons[static_cast<size_t>(mode - 1)]->setEnabled(connected);
     const bool pulseShown = m_options.pulseModes && m_pulseCapable;
     for (int mode : {LaserModePulse, LaserModeTrig, LaserModeBurst})
-    {
-        QRadioButton* button = m_modeButtons[static_cast<size_t>(mode - 1)];
-        button->setVisible(pulseShown);
-        button->setEnabled(connected && pulseShown);
-    }
+        m_modeButtons[static_cast<size_t>(mode - 1)]->setVisible(pulseShown);
+    EnableControls();
     if (laser)
-        ReadResponsivity(*laser);
-    else
-        m_modeButtons[LaserModeMDP - 1]->setEnabled(false);
+        ReadResponsivity();
     UpdateQcwButton();
     if (!connected)
     {
@@ -594,6 +639,22 @@ void CLaserBlock::UpdateControls(bool connected)
         m_laserOnBadge->hide();
     }
     CompareSetPoint();
+}
+
+void CLaserBlock::EnableControls()
+{
+    // A request under way keeps the controls that would ask another until its answer is in.
+    const bool idle = m_connected && m_requests == 0;
+    m_setPointEdit->setEnabled(m_connected);
+    m_setPointEdit->setReadOnly(!idle);
+    for (QWidget* widget : std::initializer_list<QWidget*>{m_setButton, m_onButton, m_offButton})
+        widget->setEnabled(idle);
+    const bool pulseShown = m_options.pulseModes && m_pulseCapable;
+    for (int mode : {LaserModeICW, LaserModeIHBW, LaserModeMDI, LaserModeLDV})
+        m_modeButtons[static_cast<size_t>(mode - 1)]->setEnabled(idle);
+    for (int mode : {LaserModePulse, LaserModeTrig, LaserModeBurst})
+        m_modeButtons[static_cast<size_t>(mode - 1)]->setEnabled(idle && pulseShown);
+    m_modeButtons[LaserModeMDP - 1]->setEnabled(idle && m_responsivity != 0.0f);
 }
 
 void CLaserBlock::UpdateQcwButton()

@@ -51,8 +51,11 @@ public:
     void UpdateControls(bool connected);
     // Forgets the cached values so that the next refresh rewrites every field.
     void ResetReadings();
-    // "Set" or Enter: the typed set point, checked, is sent. False when nothing was sent.
+    // "Set" or Enter: the typed set point goes to the unit, checked against its limits there, and its
+    // answer comes back later. False when nothing was asked (no number, no change, a request under way).
     bool OnSetPoint();
+    // A request of the block is under way on the instrument's strand.
+    bool IsBusy() const { return m_requests > 0; }
     bool HasSetPointFocus() const;
     // The output as last read while connected; switching it off goes out at once.
     bool IsOutputOn() const { return m_connected && m_output; }
@@ -106,7 +109,22 @@ private:
     void ShowMode(CLaser& laser, int mode);
     void ShowSetPoint(CLaser& laser);
     void ShowOutput(bool on);
-    void ReadResponsivity(CLaser& laser);
+    void ReadResponsivity();
+    // Enabled while connected and no request of the block is under way.
+    void EnableControls();
+    // What a set point's request brings back.
+    struct SSetResult
+    {
+        bool accepted = false;
+        QString refusal;      // why not, as the user reads it
+        bool sent = false;    // the unit had it and refused it
+        bool refocus = false; // the typed value is out of range: back to the field
+    };
+    void OnSetPointDone(float value, const SSetResult& result);
+    // Runs work on the instrument's strand; done gets its result here unless the block lost its
+    // connection meanwhile. False when there is no instrument to ask.
+    template <typename Work, typename Done>
+    bool Request(Work work, Done done);
     void UpdateQcwButton();
     void ClearFields();
 
@@ -119,6 +137,7 @@ private:
     bool m_output = false;
     int m_mode = 0;
     bool m_connected = false;
+    int m_requests = 0; // requests of this block under way on the instrument's strand
     bool m_pulseCapable = false;
     float m_responsivity = 0.0f; // [µA/mW]; 0: no photodiode calibration, no power mode
     // Io, Im, Po, Vf of the last refresh; nullopt when unknown.

@@ -16,3 +16,16 @@ CInstrBase* SLaserChannelAccess::Session() const
         return session();
     return Peek();
 }
+
+CLaser* SLaserChannelAccess::Direct() const
+{
+    if (direct)
+        return direct();
+    return channel ? channel() : nullptr;
+}
+
+const SInstrumentLink& SLaserChannelAccess::Link() const
+{
+    static const SInstrumentLink none;
+    return link ? link() : none;
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/widgets/InstrumentLink.h"
+
 #include <functional>
 
 class CInstrBase;
@@ -17,10 +19,18 @@ struct SLaserChannelAccess
     std::function<CInstrBase*()> session;
     int channelIndex = 0; // zero-based
     int channelCount = 1; // channels of the instrument
+    // The channel object itself, not through a shared selection, for requests on the strand (the
+    // channel when not given).
+    std::function<CLaser*()> direct;
+    // The panel's instrument and its strand.
+    std::function<const SInstrumentLink&()> link;
 
     // The channel after its selection; null when the instrument is gone.
     CLaser* Selected() const;
     // The channel without selecting it, for capability questions that send nothing.
     CLaser* Peek() const { return channel ? channel() : nullptr; }
     CInstrBase* Session() const;
+    CLaser* Direct() const;
+    // Empty once the instrument is gone.
+    const SInstrumentLink& Link() const;
 };

@@ -567,7 +567,7 @@ void CTecBlock::CompareSetPoint()
 
 void CTecBlock::OnSetPoint()
 {
-    if (!m_connected || !m_setPointEditable || m_setPointEdit->isReadOnly())
+    if (!m_connected || !m_setPointEditable || m_setPointEdit->isReadOnly() || m_requests > 0)
         return;
     const std::optional<double> typed = LocaleNumber::Parse(m_setPointEdit->text());
     // A typo must never become a set point (it used to read as 0), nor "nan" or "inf".
@@ -576,18 +576,33 @@ void CTecBlock::OnSetPoint()
     const float value = static_cast<float>(*typed);
     if (m_setPointKnown && value == m_setPoint)
         return;
-    CTEC* tec = m_access.Selected();
+    CTEC* tec = m_access.Direct();
     if (!tec)
         return;
-    if (const QString refusal = RangeRefusal(*tec, value); !refusal.isEmpty())
-        return Refuse(refusal);
-    // The field shows what the unit holds: the typed value once it took it, its own value when not.
-    const int mark = CSetPointRefusal::Mark(m_access.Session());
-    if (!tec->SetSetPoint(value))
+    const QString shown = m_setPointEdit->text().trimmed() + " " + SetPointUnit(*tec);
+    CInstrBase* session = m_access.Session();
+    const int mode = m_mode;
+    Request(
+        [tec, session, mode, value, shown]
+        {
+            if (const QString refusal = RangeRefusal(*tec, mode, value); !refusal.isEmpty())
+                return SSetResult{false, refusal};
+            const int mark = CSetPointRefusal::Mark(session);
+            if (!tec->SetSetPoint(value))
+                return SSetResult{false, CSetPointRefusal::Message(shown, session, mark), true};
+            return SSetResult{true, {}};
+        },
+        [this, value](const SSetResult& result) { OnSetPointDone(value, result); });
+}
+
+void CTecBlock::OnSetPointDone(float value, const SSetResult& result)
+{
+    if (!result.accepted)
     {
-        m_refusal.Hold(value);
-        return Refuse(CSetPointRefusal::Message(m_setPointEdit->text().trimmed() + " " + SetPointUnit(*tec),
-                                                m_access.Session(), mark));
+        // The field shows what the unit holds: its own value again, not the refused one.
+        if (result.sent)
+            m_refusal.Hold(value);
+        return Refuse(result.refusal);
     }
     m_refusal.Clear();
     m_setPoint = value;
@@ -596,11 +611,11 @@ void CTecBlock::OnSetPoint()
     CompareSetPoint();
 }
 
-QString CTecBlock::RangeRefusal(CTEC& tec, float value)
+QString CTecBlock::RangeRefusal(CTEC& tec, int mode, float value)
 {
     double low = 0.0;
     double high = 0.0;
-    switch (m_mode)
+    switch (mode)
     {
     case TecModeT:
         low = tec.GetTLowLimit();
@@ -621,8 +636,27 @@ QString CTecBlock::RangeRefusal(CTEC& tec, float value)
     if (ReadingState::IsNoValue(low) || ReadingState::IsNoValue(high))
         return LimitsUnknownMessage;
     if (value < static_cast<float>(low) || value > static_cast<float>(high))
-        return RangeMessage(m_mode, low, high);
+        return RangeMessage(mode, low, high);
     return {};
+}
+
+template <typename Work, typename Done>
+void CTecBlock::Request(Work work, Done done)
+{
+    const SInstrumentLink& link = m_access.Link();
+    if (!link)
+        return;
+    // Nothing else is asked of the block until the unit has answered this.
+    ++m_requests;
+    UpdateControls(m_connected);
+    link.Call(this, std::move(work),
+              [this, done = std::move(done)](const auto& result) mutable
+              {
+                  --m_requests;
+                  UpdateControls(m_connected);
+                  if (m_connected)
+                      done(result);
+              });
 }
 
 void CTecBlock::Refuse(const QString& text)
@@ -694,16 +728,20 @@ void CTecBlock::UpdateControls(bool connected)
     if (tec && connecting)
         ReadTolerance(*tec);
     m_setPointEditable = tec && IsSetPointEditable(*tec, m_mode);
+    // A request under way keeps the controls that would ask another until its answer is in.
+    const bool idle = tec && m_requests == 0;
     m_setPointEdit->setEnabled(tec != nullptr);
-    m_setPointEdit->setReadOnly(!m_setPointEditable ||
+    m_setPointEdit->setReadOnly(!m_setPointEditable || !idle ||
                                 (tec && m_mode == TecModeT && tec->IsTSetPointLocked()));
-    m_setButton->setEnabled(m_setPointEditable);
-    for (QWidget* widget : std::initializer_list<QWidget*>{m_onButton, m_offButton, m_settingsButton,
-                                                           m_tField, m_rField, m_iteField, m_vteField})
+    m_setButton->setEnabled(m_setPointEditable && idle);
+    for (QWidget* widget :
+         std::initializer_list<QWidget*>{m_settingsButton, m_tField, m_rField, m_iteField, m_vteField})
         widget->setEnabled(tec != nullptr);
-    m_tModeButton->setEnabled(tec && !IsModeLocked(*tec, TecModeT));
-    m_rModeButton->setEnabled(tec && !IsModeLocked(*tec, TecModeR));
-    m_iteModeButton->setEnabled(tec && !IsModeLocked(*tec, TecModeITE));
+    m_onButton->setEnabled(idle);
+    m_offButton->setEnabled(idle);
+    m_tModeButton->setEnabled(idle && !IsModeLocked(*tec, TecModeT));
+    m_rModeButton->setEnabled(idle && !IsModeLocked(*tec, TecModeR));
+    m_iteModeButton->setEnabled(idle && !IsModeLocked(*tec, TecModeITE));
     m_autoTuneButton->setVisible(tec && tec->IsAutoTuneSupported());
     if (m_auxBox)
     {
@@ -745,17 +783,25 @@ void CTecBlock::ResetReadings()
 // The buttons go back to the state last read; the refresh checks the new one once the channel has it.
 void CTecBlock::SendMode(int mode)
 {
-    if (CTEC* tec = m_access.Selected())
-        tec->SetMode(mode);
+    CTEC* tec = m_access.Direct();
+    if (tec && m_requests == 0)
+        Request([tec, mode] { return tec->SetMode(mode); }, [this](bool) { ShowCheckedButtons(); });
     ShowCheckedButtons();
 }
 
 void CTecBlock::SendOutput(bool on)
 {
-    CTEC* tec = m_access.Selected();
-    // Off is taken as done once the unit confirmed it, so that leaving the panel need not wait for a poll.
-    if (tec && tec->SetOutput(on) && !on)
-        m_output = false;
+    CTEC* tec = m_access.Direct();
+    if (tec)
+        Request([tec, on] { return tec->SetOutput(on); },
+                [this, on](bool confirmed)
+                {
+                    // Off is taken as done once the unit confirmed it, so that leaving the panel need
+                    // not wait for a poll.
+                    if (confirmed && !on)
+                        m_output = false;
+                    ShowCheckedButtons();
+                });
     ShowCheckedButtons();
 }
 

@@ -63,6 +63,8 @@ public:
     void OnSetPoint();
     // True while the keyboard focus is inside the block (the owning panel routes Enter here).
     bool HasFocus() const;
+    // A request of the block is under way on the instrument's strand.
+    bool IsBusy() const { return m_requests > 0; }
     // The output as last read while connected; switching it off goes out at once.
     bool IsOutputOn() const { return m_connected && m_output; }
     void SwitchOutputOff() { SendOutput(false); }
@@ -97,7 +99,20 @@ private:
     void WriteSetPointField();
     void CompareSetPoint();
     // The message that refuses the value before it is sent; empty when it may go out.
-    QString RangeRefusal(CTEC& tec, float value);
+    // What a set point's request brings back.
+    struct SSetResult
+    {
+        bool accepted = false;
+        QString refusal;   // why not, as the user reads it
+        bool sent = false; // the unit had it and refused it
+    };
+    // Why the value is out of the mode's limits (read from the unit); empty when it is within.
+    static QString RangeRefusal(CTEC& tec, int mode, float value);
+    void OnSetPointDone(float value, const SSetResult& result);
+    // Runs work(…) on the instrument's strand; done gets its result here unless the block lost its
+    // connection meanwhile. The block's controls that ask the unit are disabled until then.
+    template <typename Work, typename Done>
+    void Request(Work work, Done done);
     // Says why, and the field shows the unit's set point again.
     void Refuse(const QString& text);
     bool IsModeLocked(CTEC& tec, int mode);
@@ -122,6 +137,7 @@ private:
     SUiContext m_context;
     STecChannelAccess m_access;
     bool m_connected = false;
+    int m_requests = 0; // requests of this block under way on the instrument's strand
 
     // Cached as last read from the channel or last sent.
     float m_setPoint = 0.0f;

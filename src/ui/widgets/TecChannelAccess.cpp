@@ -16,3 +16,16 @@ CInstrBase* STecChannelAccess::Session() const
         return session();
     return channel ? channel() : nullptr;
 }
+
+CTEC* STecChannelAccess::Direct() const
+{
+    if (direct)
+        return direct();
+    return channel ? channel() : nullptr;
+}
+
+const SInstrumentLink& STecChannelAccess::Link() const
+{
+    static const SInstrumentLink none;
+    return link ? link() : none;
+}

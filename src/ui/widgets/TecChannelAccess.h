@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/widgets/InstrumentLink.h"
+
 #include <functional>
 
 class CInstrBase;
@@ -16,8 +18,16 @@ struct STecChannelAccess
     std::function<CInstrBase*()> session;
     int channelIndex = 0; // zero-based
     int channelCount = 1; // channels of the instrument
+    // The channel object itself, not through a shared selection, for requests on the strand (the
+    // channel when not given).
+    std::function<CTEC*()> direct;
+    // The panel's instrument and its strand.
+    std::function<const SInstrumentLink&()> link;
 
     // The channel after its selection; null when the instrument is gone.
     CTEC* Selected() const;
     CInstrBase* Session() const;
+    CTEC* Direct() const;
+    // Empty once the instrument is gone.
+    const SInstrumentLink& Link() const;
 };

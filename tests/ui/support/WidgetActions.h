@@ -1,9 +1,14 @@
 #pragma once
 
+#include "ui/widgets/LaserBlock.h"
+#include "ui/widgets/TecBlock.h"
+
+#include <QApplication>
 #include <QLineEdit>
 #include <QObject>
 #include <QString>
 #include <QTest>
+#include <algorithm>
 
 // Small steps of the UI tests, done as a user would.
 namespace WidgetActions
@@ -24,5 +29,23 @@ inline void Type(QLineEdit* edit, const QString& text)
     edit->setFocus();
     edit->selectAll();
     QTest::keyClicks(edit, text);
+}
+
+// Waits until no channel block of the program has a request under way, and its answer is shown.
+inline bool RequestsDone(int timeoutMs = 15000)
+{
+    return QTest::qWaitFor(
+        []
+        {
+            const QWidgetList widgets = QApplication::allWidgets();
+            return std::none_of(widgets.begin(), widgets.end(),
+                                [](QWidget* widget)
+                                {
+                                    const auto* tec = qobject_cast<CTecBlock*>(widget);
+                                    const auto* laser = qobject_cast<CLaserBlock*>(widget);
+                                    return (tec && tec->IsBusy()) || (laser && laser->IsBusy());
+                                });
+        },
+        timeoutMs);
 }
 } // namespace WidgetActions
