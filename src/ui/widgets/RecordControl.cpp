@@ -80,7 +80,8 @@ void CRecordControl::Stop(const QString& cause)
     if (!m_recorder.IsRecording())
         return;
     QString error;
-    bool ok = cause.isEmpty() || m_recorder.RecordGap(m_lastReadings, cause, error);
+    // Before the first row there are no columns to write a gap row under, nor readings it interrupts.
+    bool ok = cause.isEmpty() || m_lastReadings.empty() || m_recorder.RecordGap(m_lastReadings, cause, error);
     QString closeError;
     ok = m_recorder.Stop(closeError) && ok;
     m_button->setText("Record...");
