@@ -510,6 +510,17 @@ private slots:
         QCOMPARE(panel->Tools()->Trend()->SeriesCount(), 3);
         QVERIFY(panel->Tools()->Trend()->Buffer(2).Appended() >= 1);
 
+        // Polling held for the whole unit: one gap row for every channel, however many ticks pass.
+        QVERIFY(panel->GetInstrument()->HoldPause(5000));
+        panel->Refresh();
+        panel->Refresh();
+        panel->GetInstrument()->ReleasePause();
+        const SRecordedFile paused = SRecordedFile::Read(path);
+        QCOMPARE(paused.rows.size(), 4);
+        QCOMPARE(paused.rows.last().size(), paused.columns.size());
+        QCOMPARE(paused.Field(paused.rows.last(), "note"), QString("gap: polling paused"));
+        QCOMPARE(paused.Field(paused.rows.last(), "TEC4 T [°C]"), QString());
+
         panel->Disconnect();
         QVERIFY(!panel->Tools()->IsRecording());
     }

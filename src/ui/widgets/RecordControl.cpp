@@ -33,6 +33,8 @@ CRecordControl::CRecordControl(const SUiContext& context, QWidget* parent)
     m_button->setObjectName("recordButton");
     m_status = new QLabel(this);
     m_status->setObjectName("recordStatus");
+    // A long file name is cut, never widens the panel; the tool tip holds the whole path.
+    m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     row->addWidget(m_button);
     row->addWidget(m_status, 1);
     connect(m_button, &QPushButton::clicked, this, &CRecordControl::OnButton);
