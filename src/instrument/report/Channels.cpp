@@ -105,17 +105,16 @@ struct SLaserSetColumn
     const char* name;
     const char* unit;
     int quantity; // LaserProtocol::SetPointQuantityOfMode
-    int precisionMode;
     LaserPollItem item;
 };
 
-constexpr SLaserSetColumn kLaserSetColumns[] = {{"LDI set", "mA", 0, LaserModeICW, LaserPollItem::LDISet},
-                                                {"MDI set", "µA", 1, LaserModeMDI, LaserPollItem::MDISet},
-                                                {"MDP set", "mW", 2, LaserModeMDP, LaserPollItem::MDPSet},
-                                                {"LDV set", "V", 3, LaserModeLDV, LaserPollItem::LDVSet}};
+constexpr SLaserSetColumn kLaserSetColumns[] = {{"LDI set", "mA", 0, LaserPollItem::LDISet},
+                                                {"MDI set", "µA", 1, LaserPollItem::MDISet},
+                                                {"MDP set", "mW", 2, LaserPollItem::MDPSet},
+                                                {"LDV set", "V", 3, LaserPollItem::LDVSet}};
 // A lamp supply sets its current in A and its voltage in V.
-constexpr SLaserSetColumn kLampSetColumns[] = {{"I set", "A", 0, LaserModeICW, LaserPollItem::LDISet},
-                                               {"V set", "V", 3, LaserModeLDV, LaserPollItem::LDVSet}};
+constexpr SLaserSetColumn kLampSetColumns[] = {{"I set", "A", 0, LaserPollItem::LDISet},
+                                               {"V set", "V", 3, LaserPollItem::LDVSet}};
 
 template <size_t N>
 void AddLaserSetPoints(CLaser& laser, const SLaserSetColumn (&columns)[N], std::vector<SReading>& out)
@@ -125,9 +124,8 @@ void AddLaserSetPoints(CLaser& laser, const SLaserSetColumn (&columns)[N], std::
     const int quantity = LaserProtocol::SetPointQuantityOfMode(mode);
     for (const SLaserSetColumn& column : columns)
     {
-        SReading set =
-            Number(column.name, column.unit, laser.GetSetPoint(), laser.GetPrecision(column.precisionMode),
-                   modeFresh && laser.IsFresh(column.item));
+        SReading set = Number(column.name, column.unit, laser.GetSetPoint(), laser.GetPrecision(mode),
+                              modeFresh && laser.IsFresh(column.item));
         set.blank = modeFresh && quantity != column.quantity;
         out.push_back(set);
     }

@@ -10,8 +10,9 @@
 
 bool CCsvRecorder::Start(const QString& path, const SReadingLogSource& source, QString& error)
 {
-    QString ignored;
-    Stop(ignored);
+    // The file recorded so far is finished first, and what it lost is said.
+    if (!Stop(error))
+        return false;
     if (!m_log.Open(path.toStdString()))
     {
         error = QString::fromStdString(m_log.Error());

@@ -16,7 +16,7 @@ class CInstrBase;
 class CCsvRecorder
 {
 public:
-    // False with the reason when the file cannot be created.
+    // False with the reason when the file cannot be created (or the one recorded so far not finished).
     bool Start(const QString& path, const SReadingLogSource& source, QString& error);
     // Closes and syncs the file; false with the reason when it did not reach the disk whole.
     bool Stop(QString& error);
