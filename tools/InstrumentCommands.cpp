@@ -7,16 +7,15 @@
 #include "CliSetting.h"
 #include "CliSilenceNotice.h"
 #include "CliStopSignals.h"
+#include "diag/Version.h"
 #include "instrument/report/ConnectMessages.h"
-#include "instrument/report/CsvFile.h"
 #include "instrument/report/ReadingFormat.h"
+#include "instrument/report/ReadingLog.h"
 #include "instrument/session/InstrBase.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 
 namespace
 {
@@ -61,6 +60,12 @@ std::optional<int> PositiveOption(const SCliInvocation& invocation, const char* 
 
 // A unit that answered its channel selections with other channels' numbers cannot be addressed: its
 // channel list would be a guess.
+SReadingLogSource LogSource(CInstrBase& instrument, const std::string& descriptor)
+{
+    return {std::string("tamrix-cli ") + kProductVersion, instrument.GetModel(), instrument.GetSerialNumber(),
+            instrument.GetFirmwareVersion(), descriptor};
+}
+
 bool SelectionFailed(const SChannels& channels)
 {
     if (channels.misselected == 0)
@@ -111,10 +116,10 @@ int CliCommand::Monitor(const SCliInvocation& invocation)
     const auto count = PositiveOption(invocation, "count", 0);
     if (!count)
         return ExitUsage;
-    CCsvFile csv;
-    if (invocation.Has("csv") && !csv.Open(invocation.options.at("csv")))
-        return Fail(ExitFailure,
-                    "cannot write " + invocation.options.at("csv") + ": " + std::strerror(errno));
+    const std::string csvPath = invocation.Has("csv") ? invocation.options.at("csv") : "";
+    CReadingLog csv;
+    if (invocation.Has("csv") && !csv.Open(csvPath))
+        return Fail(ExitFailure, "cannot write " + csvPath + ": " + csv.Error());
 
     CCliStopSignals stop;
     CCliConnection connection;
@@ -130,13 +135,13 @@ int CliCommand::Monitor(const SCliInvocation& invocation)
     std::printf("Connected to %s, S/N %s\n", ReadingFormat::Printable(instrument->GetModel()).c_str(),
                 ReadingFormat::Printable(instrument->GetSerialNumber()).c_str());
     DrainErrors(*instrument, channels, kWhileConnecting);
+    csv.SetSource(LogSource(*instrument, invocation.positionals[0]));
     instrument->StartBackgroundThread(kPollPeriodMs);
     CCliReconnect reconnect(invocation.positionals[0], instrument->GetModel(), instrument->GetSerialNumber());
 
     // One row per completed poll cycle, at most one a refresh: a tick that finds no new cycle prints
     // only when the row has changed (readings gone stale show "---") or the unit is not answering, so
     // a live row is never printed twice and a silent unit still shows the time going by.
-    const std::string csvPath = invocation.Has("csv") ? invocation.options.at("csv") : "";
     int errors = 0;
     int rows = 0;
     uint64_t shownCycle = 0;
@@ -155,8 +160,15 @@ int CliCommand::Monitor(const SCliInvocation& invocation)
         {
             const std::string why =
                 lost ? ConnectMessages::LostCommunications : "the connection to the instrument was lost";
+            const char* gap = lost ? "lost communications" : "connection lost";
+            if (csv.IsOpen() && !csv.WriteGap(std::chrono::system_clock::now(), channels.Read(), gap))
+                return Fail(ExitFailure, "cannot write " + csvPath + ": " + csv.Error());
             if (!invocation.Has("reconnect"))
+            {
+                if (!csv.Close())
+                    return Fail(ExitFailure, "cannot write " + csvPath + ": " + csv.Error());
                 return Fail(ExitNoInstrument, why);
+            }
             std::printf("%s; waiting for it to come back\n", why.c_str());
             std::fflush(stdout);
             if (lost)
@@ -179,18 +191,16 @@ int CliCommand::Monitor(const SCliInvocation& invocation)
             continue;
         shownCycle = cycle;
         shownRow = row;
-        const std::string time = ReadingFormat::IsoTimestamp(std::chrono::system_clock::now());
-        if (rows == 0 && !csv.WriteLine(ReadingFormat::CsvHeader(readings)))
-            return Fail(ExitFailure, "cannot write " + csvPath + ": " + std::strerror(errno));
-        std::printf("%s\n", ReadingFormat::MonitorLine(time, readings).c_str());
+        const auto now = std::chrono::system_clock::now();
+        std::printf("%s\n", ReadingFormat::MonitorLine(ReadingFormat::IsoTimestamp(now), readings).c_str());
         std::fflush(stdout);
-        if (!csv.WriteLine(ReadingFormat::CsvRow(time, readings)))
-            return Fail(ExitFailure, "cannot write " + csvPath + ": " + std::strerror(errno));
+        if (csv.IsOpen() && !csv.WriteRow(now, readings))
+            return Fail(ExitFailure, "cannot write " + csvPath + ": " + csv.Error());
         ++rows;
         errors += DrainErrors(*instrument, channels);
     }
     if (!csv.Close())
-        return Fail(ExitFailure, "cannot write " + csvPath + ": " + std::strerror(errno));
+        return Fail(ExitFailure, "cannot write " + csvPath + ": " + csv.Error());
     return errors > 0 ? ExitInstrumentErrors : ExitOk;
 }
 

@@ -8,6 +8,7 @@
 #include "instrument/report/CsvFile.h"
 #include "instrument/report/ModeNames.h"
 #include "instrument/report/ReadingFormat.h"
+#include "instrument/report/ReadingLog.h"
 #include "instrument/tec/TEC.h"
 #include "instrument/tec/TecTypes.h"
 
@@ -16,6 +17,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <limits>
+#include <unistd.h>
 
 namespace
 {
@@ -80,6 +82,11 @@ TEST(ModeNames, NamesRoundTripInAnyCaseAndUnknownsAreMarked)
         EXPECT_EQ(ModeNames::ParseTec(ModeNames::Tec(mode)), mode) << mode;
     EXPECT_EQ(ModeNames::ParseLaser("pUlSe"), LaserModePulse);
     EXPECT_EQ(ModeNames::Laser(LaserModeLDV), "LDV");
+    // What is shown is what the laser panel labels its modes.
+    EXPECT_EQ(ModeNames::LaserShown(LaserModeICW), "Io");
+    EXPECT_EQ(ModeNames::LaserShown(LaserModeMDP), "Po");
+    EXPECT_EQ(ModeNames::LaserShown(LaserModeTrig), "Ext Trig");
+    EXPECT_EQ(ModeNames::LaserShown(0), "?");
     EXPECT_EQ(ModeNames::ParseTec("V"), 0);
     EXPECT_EQ(ModeNames::ParseLaser("ICWX"), 0);
     EXPECT_EQ(ModeNames::Tec(0), "?");
@@ -102,7 +109,99 @@ TEST(CsvFile, EachLineReachesTheFileAsItIsWrittenAndAFullDiskIsAnError)
     errno = 0;
     EXPECT_FALSE(full.WriteLine("t0,25.00"));
     EXPECT_EQ(errno, ENOSPC);
+    EXPECT_EQ(full.Error(), "No space left on device");
     full.Close();
+
+    CCsvFile missing;
+    EXPECT_FALSE(missing.Open(folder.File("no/such/folder/log.csv")));
+    EXPECT_EQ(missing.Error(), "No such file or directory");
+}
+
+// Rows written into a file nobody can find any more are lost: the next line and the close say so.
+TEST(CsvFile, AFileRemovedWhileItIsWrittenIsAFailure)
+{
+    TempDir folder;
+    const std::string path = folder.File("log.csv");
+    CCsvFile csv;
+    ASSERT_TRUE(csv.Open(path));
+    ASSERT_TRUE(csv.WriteLine("t0,25.00"));
+    ASSERT_EQ(::unlink(path.c_str()), 0);
+    EXPECT_FALSE(csv.WriteLine("t1,25.01"));
+    EXPECT_EQ(csv.Error(), "the file was removed while it was written");
+    EXPECT_FALSE(csv.Close());
+    EXPECT_EQ(csv.Error(), "the file was removed while it was written");
+}
+
+namespace
+{
+const auto kStart = std::chrono::system_clock::time_point(std::chrono::milliseconds(1796737148123));
+
+std::vector<SChannelReadings> TecReadings(const std::string& rUnit, double t)
+{
+    return {{"TEC",
+             {{"T", "°C", t, 2, ""},
+              {"R", rUnit, 10.0, 3, ""},
+              {"T set", "°C", 25.0, 2, ""},
+              {"R set", rUnit, 0.0, 0, "", true},
+              {"mode", "", 0.0, 0, "T"}}}};
+}
+} // namespace
+
+// The log describes itself before its columns and never leaves a gap or a unit to be guessed.
+TEST(ReadingLog, HeaderBlockColumnsRowsAndOneRowPerGap)
+{
+    TempDir folder;
+    CReadingLog log;
+    ASSERT_TRUE(log.Open(folder.File("log.csv")));
+    log.SetSource({"tamrix-cli 9.9", "K760", "S/N\n1", "1.0.2", "TCP:127.0.0.1:1"});
+    ASSERT_TRUE(log.WriteRow(kStart, TecReadings("kΩ", 25.5)));
+    ASSERT_TRUE(log.WriteGap(kStart + std::chrono::seconds(1), TecReadings("kΩ", 0), "polling paused"));
+    ASSERT_TRUE(log.WriteGap(kStart + std::chrono::seconds(2), TecReadings("kΩ", 0), "polling paused"));
+    ASSERT_TRUE(log.WriteRow(kStart + std::chrono::seconds(3), TecReadings("kΩ", 25.25)));
+    // The sensor changed: an R in ohms is not what the kΩ column holds.
+    ASSERT_TRUE(log.WriteRow(kStart + std::chrono::seconds(4), TecReadings("Ω", 25.0)));
+    EXPECT_EQ(log.Rows(), 3);
+    EXPECT_TRUE(log.Close());
+    EXPECT_EQ(
+        ReadFile(folder.File("log.csv")),
+        "# readings log\n"
+        "# program: tamrix-cli 9.9\n"
+        "# model: K760\n"
+        "# serial number: S/N\\x0A1\n"
+        "# firmware: 1.0.2\n"
+        "# port: TCP:127.0.0.1:1\n"
+        "# channels: TEC\n"
+        "# started: 2026-12-08T13:39:08.123Z\n"
+        "# units: time=ISO 8601 UTC; TEC T=°C; TEC R=kΩ; TEC T set=°C; TEC R set=kΩ; TEC mode=none; "
+        "note=none\n"
+        "# \"---\" is a reading the program cannot vouch for; an empty field has no value (the set point "
+        "of another mode, or a gap row)\n"
+        "# a row whose note is \"gap: <cause>\" holds no readings: none were taken from its time to the "
+        "next row\n"
+        "time,TEC T [°C],TEC R [kΩ],TEC T set [°C],TEC R set [kΩ],TEC mode,note\n"
+        "2026-12-08T13:39:08.123Z,25.50,10.000,25.00,,T,\n"
+        "2026-12-08T13:39:09.123Z,,,,,,gap: polling paused\n"
+        "2026-12-08T13:39:11.123Z,25.25,10.000,25.00,,T,\n"
+        "2026-12-08T13:39:12.123Z,25.00,---,25.00,,T,\n");
+}
+
+TEST(ReadingLog, OtherChannelsAndAFullDiskAreFailuresWithTheirCause)
+{
+    TempDir folder;
+    CReadingLog log;
+    ASSERT_TRUE(log.Open(folder.File("log.csv")));
+    ASSERT_TRUE(log.WriteRow(kStart, TecReadings("kΩ", 25.5)));
+    std::vector<SChannelReadings> more = TecReadings("kΩ", 25.5);
+    more.push_back({"LAS", {{"LDI", "mA", 10.0, 1, ""}}});
+    EXPECT_FALSE(log.WriteRow(kStart, more));
+    EXPECT_EQ(log.Error(), "the instrument's channels changed");
+    EXPECT_EQ(log.Rows(), 1);
+
+    CReadingLog full;
+    ASSERT_TRUE(full.Open("/dev/full"));
+    EXPECT_FALSE(full.WriteRow(kStart, TecReadings("kΩ", 25.5)));
+    EXPECT_EQ(full.Error(), "No space left on device");
+    EXPECT_EQ(full.Rows(), 0);
 }
 
 TEST(ConnectMessages, OpenFailuresNameTheirCauseAndEscapeTheHost)

@@ -71,13 +71,14 @@ void CheckRow(const SChannelReadings& channel, int64_t boundMs)
     for (const SReading& reading : channel.readings)
     {
         const std::string shown = ReadingFormat::ReadingValue(reading);
-        if (shown == "---")
+        // A blank is the set point of a mode the channel is not in: no value to vouch for.
+        if (shown == "---" || reading.blank)
             continue;
         if (mustBeStale)
             Violation("row shows " + reading.name + " " + shown + " " +
                       std::to_string(NowMs() - frozenSince) + " ms into a freeze");
         bool plausible = true;
-        if (reading.name == "set")
+        if (reading.name == "T set")
             plausible = std::fabs(reading.value - kSetPoint) < 0.01;
         else if (reading.name == "T")
             // Near the set point: a sensor value, a current or a voltage in its place would be far off.

@@ -5,14 +5,17 @@
 #include "instrument/report/ConnectMessages.h"
 #include "support/PtyPair.h"
 
+#include <algorithm>
 #include <fstream>
 #include <future>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <numeric>
 #include <sstream>
 
 using namespace std::chrono_literals;
 using ::testing::AllOf;
+using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::StartsWith;
@@ -114,13 +117,27 @@ TEST_P(CliAgainstSimulator, MonitorPrintsEveryRefreshAndWritesCsvRows)
     std::ifstream file(csvPath);
     std::stringstream content;
     content << file.rdbuf();
-    const std::vector<std::string> rows = Lines(content.str());
+    std::vector<std::string> rows = Lines(content.str());
+    // The file says where it comes from before its columns; a column keeps one unit (the TEC is in T
+    // mode: its T set point is filled, the R and ITE ones are empty).
+    const auto columns =
+        std::find_if(rows.begin(), rows.end(), [](const std::string& row) { return row[0] != '#'; });
+    const std::string header =
+        std::accumulate(rows.begin(), columns, std::string(),
+                        [](std::string all, const std::string& row) { return all + row + "\n"; });
+    EXPECT_THAT(header,
+                AllOf(HasSubstr("# program: tamrix-cli "), HasSubstr("# model: K760\n"),
+                      HasSubstr("# serial number: "), HasSubstr("# firmware: "),
+                      HasSubstr("# port: " + m_descriptor + "\n"), HasSubstr("# channels: TEC\n"),
+                      HasSubstr("# started: 20"), HasSubstr("; TEC R=kΩ;"), HasSubstr("; TEC T set=°C;")));
+    rows.erase(rows.begin(), columns);
     ASSERT_EQ(rows.size(), 4u) << content.str();
-    EXPECT_EQ(rows[0], "time,TEC T [°C],TEC R [kΩ],TEC ITE [A],TEC V [V],TEC set,TEC output,TEC mode");
+    EXPECT_EQ(rows[0], "time,TEC T [°C],TEC R [kΩ],TEC ITE [A],TEC V [V],TEC T set [°C],TEC R set [kΩ],"
+                       "TEC ITE set [A],TEC output,TEC mode,note");
     for (size_t index = 1; index < rows.size(); ++index)
     {
         EXPECT_EQ(Fields(rows[index]), Fields(rows[0])) << rows[index];
-        EXPECT_THAT(rows[index], AllOf(StartsWith("20"), HasSubstr("Z,25.0"), HasSubstr(",off,T")));
+        EXPECT_THAT(rows[index], AllOf(StartsWith("20"), HasSubstr("Z,25.0"), EndsWith(",,,off,T,")));
     }
 }
 

@@ -70,7 +70,9 @@ TEST_F(CliFamilies, CombinedUnitMonitorsBothChannelsAndTakesLaserSettings)
 
     const SCliRun monitor = Run({"monitor", descriptor, "--count", "1"});
     ASSERT_EQ(monitor.exitCode, ExitOk) << monitor.err;
-    EXPECT_THAT(monitor.out, AllOf(HasSubstr("  TEC: T "), HasSubstr("  LAS: LDI "), HasSubstr("mode MDI")));
+    // Shown as the panel labels it, with the set point under its own quantity and unit.
+    EXPECT_THAT(monitor.out, AllOf(HasSubstr("  TEC: T "), HasSubstr("  LAS: LDI "), HasSubstr(", MDI set "),
+                                   Not(HasSubstr("LDI set")), HasSubstr("mode Im")));
 }
 
 TEST_F(CliFamilies, LaserSetPointTheUnitRefusesComesBackAsItsError)

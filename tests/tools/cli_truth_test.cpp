@@ -76,13 +76,24 @@ TEST_F(CliUnderFaults, RepliesThatStopBeingAcceptedEndTheSessionAfterTwoFailedQu
 {
     const std::string descriptor = Start("K760");
     ASSERT_FALSE(descriptor.empty());
-    auto monitor = std::async(std::launch::async, [&] { return Run({"monitor", descriptor}); });
+    const std::string csvPath = m_config.File("readings.csv");
+    auto monitor = std::async(std::launch::async,
+                              [&] {
+                                  return Run({"monitor", descriptor, "--csv", csvPath});
+                              });
     ASSERT_GE(m_sim->Log().WaitForText(":TEC:CHAN?;", 20s), 0);
     // Every reply now names another channel: the poll refuses each one.
     m_sim->Faults().wrongChannel = true;
     const SCliRun run = monitor.get();
     EXPECT_EQ(run.exitCode, ExitNoInstrument) << run.out;
     EXPECT_THAT(run.err, HasSubstr(std::string("tamrix-cli: ") + ConnectMessages::LostCommunications));
+    // The log ends saying why, not with a last row that looks like any other.
+    std::ifstream file(csvPath);
+    std::stringstream content;
+    content << file.rdbuf();
+    const std::vector<std::string> lines = Lines(content.str());
+    ASSERT_FALSE(lines.empty());
+    EXPECT_THAT(lines.back(), AllOf(testing::MatchesRegex("20[-0-9T:.]*Z,*,gap: lost communications")));
 }
 
 TEST_F(CliUnderFaults, ASilentUnitIsSaidAtOnceShownAsDashesAndGivenUpInAboutTwentySeconds)

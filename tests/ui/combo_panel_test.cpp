@@ -1,3 +1,4 @@
+#include "RecordedFile.h"
 #include "SimPanelRig.h"
 #include "UiTestEnvironment.h"
 #include "WidgetActions.h"
@@ -12,9 +13,11 @@
 #include "ui/widgets/TrendChart.h"
 #include "ui/widgets/TrendRecordBar.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace
@@ -44,7 +47,47 @@ private slots:
     void PowerSetPointCheckedAgainstMonitorBound();
     void BothFieldsHighlightedAtOnce();
     void ComboSettingsValidateEveryPageBeforeWriting();
+    void RecordingHoldsBothSidesEachQuantityInItsOwnUnit();
 };
+
+// One file for both sides: the TEC's columns, then the laser's, every one with its unit; in Po mode the
+// laser's set point is in the mW column and its mA column is empty.
+void ComboPanelTest::RecordingHoldsBothSidesEachQuantityInItsOwnUnit()
+{
+    CComboRig rig(kPort);
+    QVERIFY(rig.Start("X510", [](CSimInstrument& sim) { sim.Request("LAS:MODE:MDP"); }));
+    QVERIFY(WaitForBothSides(rig));
+    QTemporaryDir dir;
+    const QString path = dir.filePath("combo.csv");
+    QVERIFY(rig.panel->Tools()->StartRecording(path));
+    QTRY_VERIFY_WITH_TIMEOUT(SRecordedFile::Read(path).rows.size() >= 2, 10000);
+    rig.panel->Tools()->StopRecording();
+    QVERIFY(!rig.panel->Tools()->IsRecording());
+    QVERIFY(rig.prompter.messages.isEmpty());
+
+    const SRecordedFile file = SRecordedFile::Read(path);
+    QCOMPARE(file.Header("model"), QString("X510"));
+    QCOMPARE(file.Header("channels"), QString("TEC, LAS"));
+    QCOMPARE(
+        file.columns.join(','),
+        QString::fromUtf8("time,TEC T [°C],TEC R [kΩ],TEC ITE [A],TEC V [V],TEC T set [°C],TEC R set [kΩ],"
+                          "TEC ITE set [A],TEC output,TEC mode,LAS LDI [mA],LAS LDV [V],LAS MDI [µA],"
+                          "LAS MDP [mW],LAS LDI set [mA],LAS MDI set [µA],LAS MDP set [mW],LAS LDV set [V],"
+                          "LAS output,LAS mode,note"));
+    // Every column's unit is in the header block too.
+    QStringList units = file.Header("units").split("; ");
+    QCOMPARE(units.size(), file.columns.size());
+    QCOMPARE(units.first(), QString("time=ISO 8601 UTC"));
+    const QStringList& row = file.rows.last();
+    QCOMPARE(row.size(), file.columns.size());
+    QCOMPARE(file.Field(row, "LAS mode"), QString("Po"));
+    QVERIFY(file.Field(row, "LAS MDP set [mW]").contains('.'));
+    QCOMPARE(file.Field(row, "LAS LDI set [mA]"), QString());
+    QCOMPARE(file.Field(row, "TEC mode"), QString("T"));
+    QCOMPARE(file.Field(row, "note"), QString());
+    // Stopped by the user: no gap row, the status says so.
+    QVERIFY(Child<QLabel>(rig.panel.get(), "recordStatus")->text().endsWith("(stopped)"));
+}
 
 void ComboPanelTest::EnterGoesToTheSideWithTheFocus()
 {

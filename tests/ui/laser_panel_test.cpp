@@ -1,3 +1,4 @@
+#include "RecordedFile.h"
 #include "SimPanelRig.h"
 #include "UiTestEnvironment.h"
 #include "WidgetActions.h"
@@ -241,12 +242,34 @@ void LaserPanelTest::TrendFollowsModeAndRecordWritesRows()
     rig.panel->Refresh();
     QCOMPARE(tools->Trend()->Buffer(0).Points().size(), size_t(1));
 
+    // The file names modes as the panel does, and keeps a set point in mA apart from one in V.
+    QTRY_VERIFY_WITH_TIMEOUT((rig.panel->Refresh(), SRecordedFile::Read(path).rows.last().contains("Vf")),
+                             10000);
     rig.panel->Disconnect();
     QVERIFY(!tools->IsRecording());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
-    QVERIFY2(lines.size() >= 4, qPrintable(lines.join('|'))); // the header and a row per refresh
+    const SRecordedFile file = SRecordedFile::Read(path);
+    QCOMPARE(file.Header("model"), QString("D310"));
+    QCOMPARE(file.Header("port"), QString("COM%1").arg(kPort));
+    QCOMPARE(file.Header("channels"), QString("LAS"));
+    for (const char* unit : {"LAS LDI=mA", "LAS LDV=V", "LAS MDI=µA", "LAS MDP=mW", "LAS LDI set=mA",
+                             "LAS MDI set=µA", "LAS MDP set=mW", "LAS LDV set=V"})
+        QVERIFY2(file.Header("units").contains(QString::fromUtf8(unit)), unit);
+    QCOMPARE(file.columns.join(','),
+             QString::fromUtf8("time,LAS LDI [mA],LAS LDV [V],LAS MDI [µA],LAS MDP [mW],LAS LDI set [mA],"
+                               "LAS MDI set [µA],LAS MDP set [mW],LAS LDV set [V],LAS output,LAS mode,note"));
+    const QStringList& io = file.rows.first();
+    QCOMPARE(file.Field(io, "LAS mode"), QString("Io"));
+    QVERIFY(file.Field(io, "LAS LDI set [mA]").contains('.'));
+    QCOMPARE(file.Field(io, "LAS LDV set [V]"), QString());
+    const auto vf =
+        std::find_if(file.rows.begin(), file.rows.end(),
+                     [&file](const QStringList& row) { return file.Field(row, "LAS mode") == "Vf"; });
+    QVERIFY(vf != file.rows.end());
+    QVERIFY(file.Field(*vf, "LAS LDV set [V]").contains('.'));
+    QCOMPARE(file.Field(*vf, "LAS LDI set [mA]"), QString());
+    QCOMPARE(file.Field(file.rows.last(), "note"), QString("gap: disconnected"));
+    for (const QStringList& row : file.rows)
+        QCOMPARE(row.size(), file.columns.size());
 }
 
 void LaserPanelTest::SettingsPdResponseZeroSkipsPowerLimit()

@@ -1,5 +1,6 @@
 // The multi-channel panels and the OEM laser panel against the simulated units over pseudo-terminals.
 #include "FakePanelHost.h"
+#include "RecordedFile.h"
 #include "ScriptedPrompter.h"
 #include "SimInstrument.h"
 #include "UiTestEnvironment.h"
@@ -495,18 +496,32 @@ private slots:
         QVERIFY(panel->Tools()->StartRecording(path));
         for (int row = 0; row < 3; ++row)
             panel->Refresh();
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 4);
-        const QStringList header = lines[0].split(',');
-        for (const char* column : {"TEC1 T [°C]", "TEC2 T [°C]", "TEC4 T [°C]", "TEC4 mode"})
-            QVERIFY2(header.contains(QString::fromUtf8(column)), qPrintable(lines[0]));
-        QVERIFY(!lines[0].contains("TEC3"));
-        QCOMPARE(lines[3].split(',').size(), header.size());
+        const SRecordedFile file = SRecordedFile::Read(path);
+        QCOMPARE(file.rows.size(), 3);
+        QCOMPARE(file.Header("model"), QString("M609"));
+        QCOMPARE(file.Header("channels"), QString("TEC1, TEC2, TEC4"));
+        const QString columns = file.columns.join(',');
+        for (const char* column :
+             {"TEC1 T [°C]", "TEC2 T [°C]", "TEC4 T [°C]", "TEC4 T set [°C]", "TEC4 mode"})
+            QVERIFY2(file.columns.contains(QString::fromUtf8(column)), qPrintable(columns));
+        for (const char* unit : {"TEC1 T=°C", "TEC2 ITE set=A", "TEC4 V=V"})
+            QVERIFY2(file.Header("units").contains(QString::fromUtf8(unit)), unit);
+        QVERIFY(!columns.contains("TEC3"));
+        QCOMPARE(file.rows[2].size(), file.columns.size());
         // The trend draws one temperature per present channel.
         QCOMPARE(panel->Tools()->Trend()->SeriesCount(), 3);
         QVERIFY(panel->Tools()->Trend()->Buffer(2).Appended() >= 1);
+
+        // Polling held for the whole unit: one gap row for every channel, however many ticks pass.
+        QVERIFY(panel->GetInstrument()->HoldPause(5000));
+        panel->Refresh();
+        panel->Refresh();
+        panel->GetInstrument()->ReleasePause();
+        const SRecordedFile paused = SRecordedFile::Read(path);
+        QCOMPARE(paused.rows.size(), 4);
+        QCOMPARE(paused.rows.last().size(), paused.columns.size());
+        QCOMPARE(paused.Field(paused.rows.last(), "note"), QString("gap: polling paused"));
+        QCOMPARE(paused.Field(paused.rows.last(), "TEC4 T [°C]"), QString());
 
         panel->Disconnect();
         QVERIFY(!panel->Tools()->IsRecording());

@@ -1,6 +1,7 @@
 // The TEC panel against simulated units over pseudo-terminals: readings, sensor faults, the set-point
 // entry with its range messages and the model locks.
 #include "FakePanelHost.h"
+#include "RecordedFile.h"
 #include "ScriptedPrompter.h"
 #include "SimPanelFixture.h"
 #include "UiTestEnvironment.h"
@@ -12,10 +13,12 @@
 #include "ui/widgets/TecBlock.h"
 #include "ui/widgets/TrendChart.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
@@ -245,25 +248,118 @@ private slots:
         QVERIFY(m_prompter.messages.first().startsWith("Could not write"));
         QVERIFY(panel->StartRecording(path));
         QCOMPARE(Find<QPushButton>(*panel, "recordButton")->text(), QString("Stop Recording"));
-        // Each row is on disk as soon as it is written.
-        auto lines = [&path]
-        {
-            QFile file(path);
-            file.open(QIODevice::ReadOnly);
-            return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(lines().size() >= 3, 10000);
-        const QStringList rows = lines();
-        QCOMPARE(rows[0], QString::fromUtf8("time,TEC T [°C],TEC R [kΩ],TEC ITE [A],TEC V [V],TEC set,"
-                                            "TEC output,TEC mode"));
-        const QStringList fields = rows[1].split(',');
-        QCOMPARE(fields.size(), 8);
+        // Each row is on disk as soon as it is written, under a header that says where it comes from.
+        QTRY_VERIFY_WITH_TIMEOUT(SRecordedFile::Read(path).rows.size() >= 2, 10000);
+        const SRecordedFile file = SRecordedFile::Read(path);
+        QVERIFY2(file.Header("program").startsWith("Tamrix Control "), qPrintable(file.header.join('\n')));
+        QCOMPARE(file.Header("model"), QString("K910"));
+        QVERIFY(!file.Header("serial number").isEmpty() && file.Header("serial number") != "<none>");
+        QVERIFY(file.Header("firmware") != "<none>");
+        QCOMPARE(file.Header("port"), QString("COM207"));
+        QCOMPARE(file.Header("channels"), QString("TEC"));
+        QVERIFY(QRegularExpression("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z$")
+                    .match(file.Header("started"))
+                    .hasMatch());
+        for (const char* unit : {"TEC T=°C", "TEC R=kΩ", "TEC ITE=A", "TEC V=V", "TEC T set=°C",
+                                 "TEC R set=kΩ", "TEC ITE set=A", "TEC output=none", "TEC mode=none"})
+            QVERIFY2(file.Header("units").contains(QString::fromUtf8(unit)), unit);
+        QCOMPARE(file.columns.join(','),
+                 QString::fromUtf8(
+                     "time,TEC T [°C],TEC R [kΩ],TEC ITE [A],TEC V [V],TEC T set [°C],TEC R set [kΩ],"
+                     "TEC ITE set [A],TEC output,TEC mode,note"));
+        const QStringList& row = file.rows[1];
+        QCOMPARE(row.size(), file.columns.size());
         // The file is the monitor's: numbers with "." whatever the user's locale.
-        QVERIFY2(fields[1].contains('.') && fields[1].toDouble() > -50, qPrintable(rows[1]));
-        QCOMPARE(fields[7], QString("T"));
+        QVERIFY2(row[1].contains('.') && row[1].toDouble() > -50, qPrintable(row.join(',')));
+        // T mode: its set point is filled, the other modes' are empty.
+        QCOMPARE(file.Field(row, "TEC mode"), QString("T"));
+        QVERIFY(file.Field(row, "TEC T set [°C]").contains('.'));
+        QCOMPARE(file.Field(row, "TEC R set [kΩ]"), QString());
+        QCOMPARE(file.Field(row, "TEC ITE set [A]"), QString());
+        QCOMPARE(file.Field(row, "note"), QString());
+        QVERIFY2(
+            Text(*panel, "recordStatus").contains(QRegularExpression("^tec\\.csv: \\d+ rows, 0:00:\\d\\d$")),
+            qPrintable(Text(*panel, "recordStatus")));
+
+        // A disconnect ends the recording; the file says so in its last row.
         panel->Disconnect();
         QVERIFY(!panel->IsRecording());
         QCOMPARE(Find<QPushButton>(*panel, "recordButton")->text(), QString("Record..."));
+        const SRecordedFile ended = SRecordedFile::Read(path);
+        QCOMPARE(ended.Field(ended.rows.last(), "note"), QString("gap: disconnected"));
+        QVERIFY2(Text(*panel, "recordStatus").endsWith("(stopped: disconnected)"),
+                 qPrintable(Text(*panel, "recordStatus")));
+        QCOMPARE(m_prompter.messages.size(), 1);
+    }
+
+    // A file that takes nothing, or is removed while it is written, ends the recording with a message
+    // naming the file and the cause; the panel no longer claims to record.
+    void recordingThatCannotBeWrittenStopsAndSaysWhy()
+    {
+        CSimPanelFixture sim("K910", 208);
+        auto panel = NewPanel();
+        QVERIFY(sim.Connect(*panel));
+        QVERIFY(panel->StartRecording("/dev/full"));
+        QTRY_VERIFY_WITH_TIMEOUT(!panel->IsRecording(), 10000);
+        QCOMPARE(m_prompter.messages,
+                 QStringList{"Recording stopped: could not write /dev/full: No space left on device"});
+        QCOMPARE(Find<QPushButton>(*panel, "recordButton")->text(), QString("Record..."));
+        QCOMPARE(Text(*panel, "recordStatus").section(',', 0, 0), QString("full: 0 rows"));
+        QVERIFY(Text(*panel, "recordStatus").endsWith("(failed)"));
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath("removed.csv");
+        QVERIFY(panel->StartRecording(path));
+        QTRY_VERIFY_WITH_TIMEOUT(SRecordedFile::Read(path).rows.size() >= 1, 10000);
+        QVERIFY(QFile::remove(path));
+        QTRY_VERIFY_WITH_TIMEOUT(!panel->IsRecording(), 10000);
+        QCOMPARE(m_prompter.messages.size(), 2);
+        QCOMPARE(m_prompter.messages[1],
+                 QString("Recording stopped: could not write %1: the file was removed while "
+                         "it was written")
+                     .arg(QDir::toNativeSeparators(path)));
+        QVERIFY(panel->IsConnected());
+    }
+
+    // Polling held by a dialog is a gap row in the file, written once, and rows go on after it.
+    void pausedPollingIsAGapRow()
+    {
+        CSimPanelFixture sim("K910", 209);
+        auto panel = NewPanel();
+        QVERIFY(sim.Connect(*panel));
+        QTemporaryDir dir;
+        const QString path = dir.filePath("gap.csv");
+        QVERIFY(panel->StartRecording(path));
+        QTRY_VERIFY_WITH_TIMEOUT(SRecordedFile::Read(path).rows.size() >= 1, 10000);
+        CTEC* tec = panel->GetTEC();
+        QVERIFY(tec->HoldPause(5000));
+        auto lastNote = [&path]
+        {
+            const SRecordedFile file = SRecordedFile::Read(path);
+            return file.Field(file.rows.last(), "note");
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(lastNote(), QString("gap: polling paused"), 5000);
+        // Ticks go by while paused: still one gap row.
+        panel->Refresh();
+        panel->Refresh();
+        tec->ReleasePause();
+        QTRY_VERIFY_WITH_TIMEOUT(lastNote().isEmpty(), 10000);
+        const SRecordedFile file = SRecordedFile::Read(path);
+        int gaps = 0;
+        for (const QStringList& row : file.rows)
+        {
+            QCOMPARE(row.size(), file.columns.size());
+            if (!file.Field(row, "note").isEmpty())
+            {
+                ++gaps;
+                // A gap row holds its time and nothing else.
+                QVERIFY(row[0].endsWith('Z'));
+                QCOMPARE(row.mid(1, row.size() - 2).join(""), QString());
+            }
+        }
+        QCOMPARE(gaps, 1);
+        QVERIFY(file.Field(file.rows.last(), "TEC T [°C]").contains('.'));
+        panel->StopRecording();
     }
 };
 

@@ -41,23 +41,19 @@ std::string LampModeName(int mode)
     return mode == LaserModeICW ? "I" : mode == LaserModeLDV ? "V" : "?";
 }
 
-int TecSetPointPrecision(const CTEC& tec, int mode)
+// The set point of each TEC mode in a column of its own, so a column keeps one unit: the mode's column
+// holds the set point, the others are blank. While the mode is unknown, so is every one of them.
+struct STecSetColumn
 {
-    switch (mode)
-    {
-    case TecModeR:
-        return tec.GetPrecision(TecQuantityR);
-    case TecModeITE:
-        return tec.GetPrecision(TecQuantityITE);
-    default:
-        return tec.GetPrecision(TecQuantityT);
-    }
-}
+    const char* name;
+    int mode;
+    TecQuantity quantity;
+    TecReading reading;
+};
 
-TecReading TecSetPointReading(int mode)
-{
-    return mode == TecModeR ? TecReading::RSet : mode == TecModeITE ? TecReading::ITESet : TecReading::TSet;
-}
+constexpr STecSetColumn kTecSetColumns[] = {{"T set", TecModeT, TecQuantityT, TecReading::TSet},
+                                            {"R set", TecModeR, TecQuantityR, TecReading::RSet},
+                                            {"ITE set", TecModeITE, TecQuantityITE, TecReading::ITESet}};
 
 // "open" or "short" when the condition register says the sensor cannot be read, else empty: T and R
 // would then be numbers the sensor never measured.
@@ -90,19 +86,49 @@ SChannelReadings ReadTec(const std::string& label, CTEC& tec)
         Number("ITE", "A", tec.GetITE(), tec.GetPrecision(TecQuantityITE), tec.IsFresh(TecReading::ITE)));
     readings.readings.push_back(
         Number("V", "V", tec.GetV(), tec.GetPrecision(TecQuantityV), tec.IsFresh(TecReading::V)));
-    readings.readings.push_back(Number("set", "", tec.GetSetPoint(), TecSetPointPrecision(tec, mode),
-                                       modeFresh && tec.IsFresh(TecSetPointReading(mode))));
+    for (const STecSetColumn& column : kTecSetColumns)
+    {
+        const std::string unit = column.mode == TecModeR ? rUnit : column.mode == TecModeITE ? "A" : "°C";
+        SReading set = Number(column.name, unit, tec.GetSetPoint(), tec.GetPrecision(column.quantity),
+                              modeFresh && tec.IsFresh(column.reading));
+        set.blank = modeFresh && mode != column.mode;
+        readings.readings.push_back(set);
+    }
     readings.readings.push_back(Text("output", OnOff(tec.GetOutput(false)), tec.IsFresh(TecReading::Output)));
     readings.readings.push_back(Text("mode", ModeNames::Tec(mode), modeFresh));
     return readings;
 }
 
-LaserPollItem LaserSetPointItem(int mode)
+// The set point of each laser quantity in a column of its own (mA, µA, mW, V), like the TEC's.
+struct SLaserSetColumn
 {
-    static constexpr LaserPollItem items[] = {LaserPollItem::LDISet, LaserPollItem::MDISet,
-                                              LaserPollItem::MDPSet, LaserPollItem::LDVSet};
+    const char* name;
+    const char* unit;
+    int quantity; // LaserProtocol::SetPointQuantityOfMode
+    LaserPollItem item;
+};
+
+constexpr SLaserSetColumn kLaserSetColumns[] = {{"LDI set", "mA", 0, LaserPollItem::LDISet},
+                                                {"MDI set", "µA", 1, LaserPollItem::MDISet},
+                                                {"MDP set", "mW", 2, LaserPollItem::MDPSet},
+                                                {"LDV set", "V", 3, LaserPollItem::LDVSet}};
+// A lamp supply sets its current in A and its voltage in V.
+constexpr SLaserSetColumn kLampSetColumns[] = {{"I set", "A", 0, LaserPollItem::LDISet},
+                                               {"V set", "V", 3, LaserPollItem::LDVSet}};
+
+template <size_t N>
+void AddLaserSetPoints(CLaser& laser, const SLaserSetColumn (&columns)[N], std::vector<SReading>& out)
+{
+    const int mode = laser.GetMode(false);
+    const bool modeFresh = laser.IsFresh(LaserPollItem::Mode);
     const int quantity = LaserProtocol::SetPointQuantityOfMode(mode);
-    return quantity < 0 ? LaserPollItem::Mode : items[quantity];
+    for (const SLaserSetColumn& column : columns)
+    {
+        SReading set = Number(column.name, column.unit, laser.GetSetPoint(), laser.GetPrecision(mode),
+                              modeFresh && laser.IsFresh(column.item));
+        set.blank = modeFresh && quantity != column.quantity;
+        out.push_back(set);
+    }
 }
 
 // Precisions by mode: the channel class knows which quantity each mode drives (a lamp supply's own).
@@ -118,6 +144,7 @@ SChannelReadings ReadLaser(const std::string& label, CLaser& laser)
     {
         readings.readings = {reading("I", "A", laser.GetLDI(false), LaserModeICW, LaserPollItem::LDI),
                              reading("V", "V", laser.GetLDV(false), LaserModeLDV, LaserPollItem::LDV)};
+        AddLaserSetPoints(laser, kLampSetColumns, readings.readings);
     }
     else
     {
@@ -125,13 +152,12 @@ SChannelReadings ReadLaser(const std::string& label, CLaser& laser)
                              reading("LDV", "V", laser.GetLDV(false), LaserModeLDV, LaserPollItem::LDV),
                              reading("MDI", "µA", laser.GetMDI(false), LaserModeMDI, LaserPollItem::MDI),
                              reading("MDP", "mW", laser.GetMDP(false), LaserModeMDP, LaserPollItem::MDP)};
+        AddLaserSetPoints(laser, kLaserSetColumns, readings.readings);
     }
-    readings.readings.push_back(Number("set", "", laser.GetSetPoint(), laser.GetPrecision(mode),
-                                       modeFresh && laser.IsFresh(LaserSetPointItem(mode))));
     readings.readings.push_back(
         Text("output", OnOff(laser.GetOutput(false)), laser.IsFresh(LaserPollItem::Output)));
     readings.readings.push_back(
-        Text("mode", IsLampSupply(&laser) ? LampModeName(mode) : ModeNames::Laser(mode), modeFresh));
+        Text("mode", IsLampSupply(&laser) ? LampModeName(mode) : ModeNames::LaserShown(mode), modeFresh));
     return readings;
 }
 

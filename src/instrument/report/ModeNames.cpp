@@ -15,6 +15,12 @@ struct SModeName
     int mode;
 };
 
+struct SShownName
+{
+    int mode;
+    const char* shown;
+};
+
 constexpr std::array<SModeName, 3> kTecModes{{{"T", TecModeT}, {"R", TecModeR}, {"ITE", TecModeITE}}};
 constexpr std::array<SModeName, 8> kLaserModes{{{"ICW", LaserModeICW},
                                                 {"IHBW", LaserModeIHBW},
@@ -24,6 +30,14 @@ constexpr std::array<SModeName, 8> kLaserModes{{{"ICW", LaserModeICW},
                                                 {"MDI", LaserModeMDI},
                                                 {"MDP", LaserModeMDP},
                                                 {"LDV", LaserModeLDV}}};
+constexpr std::array<SShownName, 8> kLaserShown{{{LaserModeICW, "Io"},
+                                                 {LaserModeIHBW, "Io HiBW"},
+                                                 {LaserModePulse, "Pulse"},
+                                                 {LaserModeTrig, "Ext Trig"},
+                                                 {LaserModeBurst, "Burst"},
+                                                 {LaserModeMDI, "Im"},
+                                                 {LaserModeMDP, "Po"},
+                                                 {LaserModeLDV, "Vf"}}};
 
 // The names are upper-case ASCII; what is typed may be in any case.
 bool SameName(const std::string& text, const char* name)
@@ -67,6 +81,16 @@ std::string Tec(int mode)
 std::string Laser(int mode)
 {
     return NameOfMode(kLaserModes, mode);
+}
+
+std::string LaserShown(int mode)
+{
+    for (const SShownName& row : kLaserShown)
+    {
+        if (row.mode == mode)
+            return row.shown;
+    }
+    return "?";
 }
 
 int ParseTec(const std::string& text)

@@ -11,11 +11,6 @@ namespace
 {
 // The channels' "no value" mark: every reading and set point holds it until the instrument answered.
 constexpr double kNoValue = -1e32;
-
-std::string ColumnName(const std::string& label, const SReading& reading)
-{
-    return label + " " + reading.name + (reading.unit.empty() ? "" : " [" + reading.unit + "]");
-}
 } // namespace
 
 namespace ReadingFormat
@@ -29,6 +24,8 @@ std::string Number(double value, int precision)
 
 std::string ReadingValue(const SReading& reading)
 {
+    if (reading.blank)
+        return {};
     return reading.text.empty() ? Number(reading.value, reading.precision) : reading.text;
 }
 
@@ -45,16 +42,24 @@ std::string IsoTimestamp(std::chrono::system_clock::time_point time)
     return text;
 }
 
+std::string ColumnName(const std::string& label, const SReading& reading)
+{
+    return label + " " + reading.name + (reading.unit.empty() ? "" : " [" + reading.unit + "]");
+}
+
 std::string MonitorLine(const std::string& time, const std::vector<SChannelReadings>& channels)
 {
     std::string line = time;
     for (const SChannelReadings& channel : channels)
     {
         line += "  " + channel.label + ":";
-        for (size_t index = 0; index < channel.readings.size(); ++index)
+        const char* separator = " ";
+        for (const SReading& reading : channel.readings)
         {
-            const SReading& reading = channel.readings[index];
-            line += (index == 0 ? " " : ", ") + reading.name + " " + ReadingValue(reading);
+            if (reading.blank)
+                continue;
+            line += separator + reading.name + " " + ReadingValue(reading);
+            separator = ", ";
             if (!reading.unit.empty())
                 line += " " + reading.unit;
         }

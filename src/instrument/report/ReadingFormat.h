@@ -13,6 +13,8 @@ struct SReading
     double value = 0.0; // when text is empty
     int precision = 0;  // digits after the decimal point
     std::string text;   // a value that is no number ("on", "ITE")
+    // No value applies (the set point of a mode the channel is not in): an empty field, not shown.
+    bool blank = false;
 };
 
 // The readings of one channel under its label ("TEC", "LAS", "TEC2", ...).
@@ -28,13 +30,15 @@ namespace ReadingFormat
 {
 // "%.*f" in the "C" notation; "---" for the channels' no-value mark (-1e32) and for non-finite values.
 std::string Number(double value, int precision);
-// The text, or the number with its precision.
+// The text, or the number with its precision; empty for a blank reading.
 std::string ReadingValue(const SReading& reading);
 // "2026-12-08T14:39:08.123Z" (UTC, milliseconds).
 std::string IsoTimestamp(std::chrono::system_clock::time_point time);
 
 // "TIME  TEC: T 25.003 °C, R 10.000, ...  LAS: ..." on one line, no line end.
 std::string MonitorLine(const std::string& time, const std::vector<SChannelReadings>& channels);
+// "TEC T [°C]": the channel's label, the reading's name and its unit.
+std::string ColumnName(const std::string& label, const SReading& reading);
 // "time,TEC T [°C],TEC R,..." and the matching rows, quoted where a field needs it; no line end.
 std::string CsvHeader(const std::vector<SChannelReadings>& channels);
 std::string CsvRow(const std::string& time, const std::vector<SChannelReadings>& channels);

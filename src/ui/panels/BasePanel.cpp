@@ -778,14 +778,19 @@ QString CBasePanel::OutputsOnPhrase() const
     const QStringList on = IsConnected() ? OutputsOn() : QStringList();
     if (on.isEmpty())
         return {};
+    return QString("%1 of the %2 on %3")
+        .arg(PanelMessages::JoinNames(on), QString::fromStdString(m_link.instrument->GetModel()),
+             ConnectionName());
+}
+
+QString CBasePanel::ConnectionName() const
+{
     // The connection as the user chose it: "COM42", or the network address.
     const QString descriptor = QString::fromStdString(m_connectingDescriptor);
     const QStringList parts = descriptor.split(':');
-    const QString where = parts.size() >= 2 && parts[0] == "COM" ? "COM" + parts[1]
-                          : parts.size() >= 3                    ? parts[1] + ":" + parts[2]
-                                                                 : descriptor;
-    return QString("%1 of the %2 on %3")
-        .arg(PanelMessages::JoinNames(on), QString::fromStdString(m_link.instrument->GetModel()), where);
+    return parts.size() >= 2 && parts[0] == "COM" ? "COM" + parts[1]
+           : parts.size() >= 3                    ? parts[1] + ":" + parts[2]
+                                                  : descriptor;
 }
 
 bool CBasePanel::ConfirmLeavingOutputs(const QString& action)

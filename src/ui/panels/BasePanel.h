@@ -89,6 +89,8 @@ public:
     virtual void SwitchOutputsOff() {}
     // "Laser 1 and TEC 1 of the X510 on COM42"; empty when no output is on.
     QString OutputsOnPhrase() const;
+    // "COM42" or "host:10001": the connection as the user chose it.
+    QString ConnectionName() const;
     // Saves the panel's settings and disconnects (window close, program end).
     void SaveOnClose();
     // The port descriptor of the current port-list selection; empty for anything else.

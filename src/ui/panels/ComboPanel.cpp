@@ -76,6 +76,7 @@ CComboPanel::CComboPanel(const SUiContext& context, IPanelHost& host, int index,
     buttons->addWidget(m_settingsButton);
     buttons->addWidget(m_autoTuneButton);
     m_tools = new CTrendRecordBar(context, QString("Trend - combo panel %1").arg(index + 1), this);
+    m_tools->SetLogSource([this] { return CCsvRecorder::SourceOf(GetInstrument(), ConnectionName()); });
     buttons->addWidget(m_tools, 1);
     Body()->addLayout(buttons);
     connect(m_settingsButton, &QPushButton::clicked, this, &CComboPanel::OnComboSettings);
@@ -116,6 +117,7 @@ void CComboPanel::Refresh()
     {
         m_laserBlock->EmptyReadings();
         m_tecBlock->ClearReadings();
+        m_tools->RecordIdle(GetInstrument());
         return;
     }
     m_laserBlock->Refresh(tick == RefreshRule::Forced);

@@ -17,6 +17,7 @@ CLaserPanel::CLaserPanel(const SUiContext& context, IPanelHost& host, int index,
     m_block = new CLaserBlock(context, std::move(access), CLaserBlock::SOptions{}, this);
     Body()->addWidget(m_block);
     m_tools = new CTrendRecordBar(context, QString("Trend - laser panel %1").arg(index + 1), this);
+    m_tools->SetLogSource([this] { return CCsvRecorder::SourceOf(GetInstrument(), ConnectionName()); });
     Body()->addWidget(m_tools);
     connect(m_block, &CLaserBlock::settingsChanged, this, &CLaserPanel::UpdateControls);
     FinishInit("Error log for Diodex");
@@ -47,6 +48,7 @@ void CLaserPanel::Refresh()
     if (tick == RefreshRule::Empty)
     {
         m_block->EmptyReadings();
+        m_tools->RecordIdle(GetInstrument());
         return;
     }
     m_block->Refresh(tick == RefreshRule::Forced);

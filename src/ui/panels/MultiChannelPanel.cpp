@@ -68,6 +68,7 @@ CMultiChannelPanel::CMultiChannelPanel(const SUiContext& context, IPanelHost& ho
         autoCheck->setText("Auto-Connect");
     m_buttonRow = new QHBoxLayout;
     m_tools = new CTrendRecordBar(context, QString("Trend - panel %1").arg(index + 1), this);
+    m_tools->SetLogSource([this] { return CCsvRecorder::SourceOf(GetInstrument(), ConnectionName()); });
     m_buttonRow->addWidget(m_tools);
     m_buttonRow->addStretch(1);
     Body()->addLayout(m_buttonRow);
@@ -336,7 +337,10 @@ void CMultiChannelPanel::Refresh()
             block.laser->Refresh(tick == RefreshRule::Forced);
     }
     if (tick == RefreshRule::Empty)
+    {
+        m_tools->RecordIdle(GetInstrument());
         return;
+    }
     FeedTrend();
     // Every present channel of the unit in one row, read from the channels' caches.
     m_tools->Record(*GetInstrument());

@@ -2,16 +2,14 @@
 
 #include "instrument/tec/TEC.h"
 #include "instrument/tec/TecTypes.h"
-#include "ui/app/Prompter.h"
 #include "ui/panels/PanelTypes.h"
 #include "ui/widgets/ReadingState.h"
+#include "ui/widgets/RecordControl.h"
 #include "ui/widgets/TecBlock.h"
 #include "ui/widgets/TrendChart.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QEvent>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -46,13 +44,11 @@ QWidget* CTECPanel::BuildTools()
     m_trendButton = new QPushButton("Trend", box);
     m_trendButton->setObjectName("trendButton");
     m_trendButton->setCheckable(true);
-    m_recordButton = new QPushButton("Record...", box);
-    m_recordButton->setObjectName("recordButton");
+    m_record = new CRecordControl(Context(), box);
+    m_record->SetSource([this] { return CCsvRecorder::SourceOf(m_tec, ConnectionName()); });
     row->addWidget(m_trendButton);
-    row->addWidget(m_recordButton);
-    row->addStretch(1);
+    row->addWidget(m_record, 1);
     connect(m_trendButton, &QPushButton::toggled, this, &CTECPanel::ShowTrend);
-    connect(m_recordButton, &QPushButton::clicked, this, &CTECPanel::OnRecordButton);
     return box;
 }
 
@@ -60,15 +56,16 @@ void CTECPanel::SetInstrument(CInstrBase* instrument)
 {
     CBasePanel::SetInstrument(instrument);
     m_tec = dynamic_cast<CTEC*>(GetInstrument());
-    if (!m_tec)
-        StopRecording();
+    // The instrument is gone: the file ends saying why.
+    if (!m_tec && m_record)
+        m_record->Stop("disconnected");
 }
 
 void CTECPanel::UpdateControls()
 {
     CBasePanel::UpdateControls();
     m_block->UpdateControls(IsConnected());
-    m_recordButton->setEnabled(IsConnected() || m_recorder.IsRecording());
+    m_record->UpdateControls(IsConnected());
 }
 
 void CTECPanel::ResetReadings()
@@ -79,10 +76,12 @@ void CTECPanel::ResetReadings()
 void CTECPanel::Refresh()
 {
     if (!m_block->Tick() || !m_tec)
+    {
+        m_record->RecordIdle(m_tec);
         return;
+    }
     FeedTrend();
-    if (m_recorder.IsRecording())
-        m_recorder.Record(*m_tec, CCsvRecorder::ReadingsOf(*m_tec));
+    m_record->Record(*m_tec);
 }
 
 void CTECPanel::FeedTrend()
@@ -118,42 +117,20 @@ bool CTECPanel::eventFilter(QObject* watched, QEvent* event)
     return CBasePanel::eventFilter(watched, event);
 }
 
-void CTECPanel::OnRecordButton()
-{
-    if (m_recorder.IsRecording())
-    {
-        StopRecording();
-        return;
-    }
-    const QString suggested = QDir::home().filePath(
-        QString("tec-%1.csv").arg(QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss")));
-    const QString path =
-        QFileDialog::getSaveFileName(this, "Record readings", suggested, "CSV files (*.csv)");
-    if (!path.isEmpty())
-        StartRecording(path);
-}
-
 bool CTECPanel::StartRecording(const QString& path)
 {
-    QString error;
-    if (!m_recorder.Start(path, error))
-    {
-        Context().prompter.Message(this, QString("Could not write %1: %2").arg(path, error));
-        return false;
-    }
-    m_recordButton->setText("Stop Recording");
-    m_recordButton->setEnabled(true);
-    return true;
+    return m_record->Start(path);
 }
 
 void CTECPanel::StopRecording()
 {
-    m_recorder.Stop();
-    if (m_recordButton)
-    {
-        m_recordButton->setText("Record...");
-        m_recordButton->setEnabled(IsConnected());
-    }
+    if (m_record)
+        m_record->Stop();
+}
+
+bool CTECPanel::IsRecording() const
+{
+    return m_record->IsRecording();
 }
 
 QStringList CTECPanel::OutputsOn() const

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "ui/panels/BasePanel.h"
-#include "ui/widgets/CsvRecorder.h"
 
 class CTecBlock;
+class CRecordControl;
 class CTEC;
 class CTrendChart;
 class QPushButton;
@@ -33,14 +33,13 @@ public:
     // Starts recording into the file (the "Record..." button asks for it); false after telling the user.
     bool StartRecording(const QString& path);
     void StopRecording();
-    bool IsRecording() const { return m_recorder.IsRecording(); }
+    bool IsRecording() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QWidget* BuildTools();
-    void OnRecordButton();
     void ShowTrend(bool shown);
     void FeedTrend();
 
@@ -50,6 +49,5 @@ private:
     int m_tSeries = 0;
     int m_setSeries = 0;
     QPushButton* m_trendButton = nullptr;
-    QPushButton* m_recordButton = nullptr;
-    CCsvRecorder m_recorder;
+    CRecordControl* m_record = nullptr;
 };

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ui/app/UiContext.h"
-#include "ui/widgets/CsvRecorder.h"
+#include "ui/widgets/RecordControl.h"
 
 #include <QColor>
 #include <QString>
@@ -32,26 +32,26 @@ public:
     void Append(int series, std::optional<double> value);
     CTrendChart* Trend() const { return m_trend; }
 
-    // A row of the instrument's readings, while recording.
-    void Record(CInstrBase& instrument);
-    bool StartRecording(const QString& path);
-    void StopRecording();
-    bool IsRecording() const { return m_recorder.IsRecording(); }
-    // Recording ends with the connection; "Record..." is offered while connected.
-    void UpdateControls(bool connected);
+    // What the recording's header says of its source; asked when a recording starts.
+    void SetLogSource(CRecordControl::SourceFunction source) { m_record->SetSource(std::move(source)); }
+    // A row of the instrument's readings, while recording; on a tick without readings, a gap row
+    // while polling is paused.
+    void Record(CInstrBase& instrument) { m_record->Record(instrument); }
+    void RecordIdle(CInstrBase* instrument) { m_record->RecordIdle(instrument); }
+    bool StartRecording(const QString& path) { return m_record->Start(path); }
+    void StopRecording() { m_record->Stop(); }
+    bool IsRecording() const { return m_record->IsRecording(); }
+    // Recording ends with the connection (the file says so); "Record..." is offered while connected.
+    void UpdateControls(bool connected) { m_record->UpdateControls(connected); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void ShowTrend(bool shown);
-    void OnRecordButton();
 
-    SUiContext m_context;
     QString m_trendTitle;
     CTrendChart* m_trend = nullptr;
     QPushButton* m_trendButton = nullptr;
-    QPushButton* m_recordButton = nullptr;
-    CCsvRecorder m_recorder;
-    bool m_connected = false;
+    CRecordControl* m_record = nullptr;
 };

@@ -22,8 +22,10 @@ TEST(MonitorReconnect, GoesOnWithTheSameInstrumentUnderAnotherPortNumber)
     ASSERT_EQ(RunCliProcess({"ports", "add", "43", sim->PtyPath()}, dir.Path()).exitCode, 0);
     const std::string log = dir.File("monitor.log");
     CChildProcess monitor;
-    ASSERT_TRUE(monitor.Start({TAMRIX_CLI_EXE, "monitor", "COM:43:0", "--reconnect", "--count", "3"},
-                              {"XDG_CONFIG_HOME=" + dir.Path()}, log));
+    const std::string csv = dir.File("readings.csv");
+    ASSERT_TRUE(
+        monitor.Start({TAMRIX_CLI_EXE, "monitor", "COM:43:0", "--reconnect", "--count", "3", "--csv", csv},
+                      {"XDG_CONFIG_HOME=" + dir.Path()}, log));
     auto logged = [&log](const char* text) { return ReadFile(log).find(text) != std::string::npos; };
     ASSERT_TRUE(Eventually([&] { return logged("Z  TEC: T "); }, 20000)) << ReadFile(log);
 
@@ -37,6 +39,13 @@ TEST(MonitorReconnect, GoesOnWithTheSameInstrumentUnderAnotherPortNumber)
     const std::string output = ReadFile(log);
     EXPECT_THAT(output, HasSubstr("Connected again on COM:44:0\n"));
     EXPECT_THAT(output.substr(output.find("Connected again")), HasSubstr("Z  TEC: T "));
+    // One file across the reconnect: its header once, the gap marked, rows of readings after it.
+    const std::string rows = ReadFile(csv);
+    EXPECT_EQ(rows.find("# readings log"), 0u) << rows;
+    EXPECT_EQ(rows.find("# readings log", 1), std::string::npos) << rows;
+    const size_t gap = rows.find(",gap: connection lost\n");
+    ASSERT_NE(gap, std::string::npos) << rows;
+    EXPECT_THAT(rows.substr(gap), testing::ContainsRegex("\n20[-0-9T:.]+Z,[0-9]+\\.[0-9]+,"));
 }
 
 TEST(MonitorReconnect, WithoutTheOptionALostConnectionEndsTheMonitor)
