@@ -582,7 +582,9 @@ void CLaserBlock::OnOutputClicked(bool on)
         return;
     if (on && !m_onButton->isChecked())
         return;
-    Request([laser, on] { return laser->SetOutput(on); }, [this, on](bool) { ShowOutput(on); });
+    // Shown as switched only once the unit confirmed it; until then the buttons wait, disabled.
+    Request([laser, on] { return laser->SetOutput(on); },
+            [this, on](bool confirmed) { ShowOutput(confirmed ? on : m_output); });
 }
 
 void CLaserBlock::SwitchOutputOff()

@@ -562,7 +562,7 @@ void CTecBlock::CompareSetPoint()
                          (!typed || !m_setPointKnown || static_cast<float>(*typed) != m_setPoint);
     m_edited = differs;
     CBasePanel::SetEdited(m_setPointEdit, differs);
-    m_setButton->setEnabled(m_setPointEditable && differs);
+    m_setButton->setEnabled(m_setPointEditable && differs && m_requests == 0);
 }
 
 void CTecBlock::OnSetPoint()

@@ -1,0 +1,159 @@
+// The window never waits on an instrument: a set point, an output switch and a disconnect sent to a unit
+// that has stopped answering leave the event loop running, show that they are under way, and end
+// cleanly; a dialog that talks to the unit holds the panel's own requests back until it is done.
+#include "SimPanelRig.h"
+#include "UiTestEnvironment.h"
+#include "WidgetActions.h"
+#include "instrument/session/InstrBase.h"
+#include "instrument/session/RequestStrand.h"
+#include "ui/dialogs/PollPause.h"
+#include "ui/panels/LaserPanel.h"
+#include "ui/panels/TECPanel.h"
+#include "ui/widgets/LaserBlock.h"
+#include "ui/widgets/TecBlock.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QtTest>
+
+namespace
+{
+using WidgetActions::Child;
+using WidgetActions::Type;
+
+const CUiTestEnvironment environment;
+// Ports 241-245 belong to this program.
+constexpr int Port = 241;
+
+// Counts the turns of the event loop while a condition is awaited: a window that waits on the unit
+// has none to show until the unit's time-outs have run out.
+class CLoopTurns
+{
+public:
+    CLoopTurns()
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { ++m_turns; });
+        m_timer.start(5);
+    }
+    int Turns() const { return m_turns; }
+
+private:
+    QTimer m_timer;
+    int m_turns = 0;
+};
+} // namespace
+
+class CNeverWaitingTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void SetPointToASilentUnitKeepsTheWindowRunning();
+    void LaserOutputToASilentUnitKeepsTheWindowRunning();
+    void DisconnectFromASilentUnitDoesNotWait();
+    void ADialogHoldsThePanelsRequestsBack();
+};
+
+void CNeverWaitingTest::SetPointToASilentUnitKeepsTheWindowRunning()
+{
+    CSimPanelRig<CTECPanel> rig(Port);
+    QVERIFY(rig.Start("K760"));
+    QLineEdit* field = Child<QLineEdit>(rig.panel.get(), "setPointEdit");
+    QPushButton* set = Child<QPushButton>(rig.panel.get(), "setButton");
+    QTRY_VERIFY_WITH_TIMEOUT(!field->text().isEmpty() && field->text() != "---", 10000);
+    const QString held = field->text();
+
+    rig.sim->Faults().silent = true;
+    Type(field, "31");
+    const CLoopTurns turns;
+    QTest::mouseClick(set, Qt::LeftButton);
+    // At once: the request is under way, its controls wait for it, and the window goes on.
+    QVERIFY(rig.panel->Block()->IsBusy());
+    QVERIFY(!set->isEnabled());
+    QVERIFY(field->isReadOnly());
+    QTRY_VERIFY_WITH_TIMEOUT(turns.Turns() >= 20, 2000);
+    QVERIFY(rig.panel->Block()->IsBusy());
+    // A second Enter meanwhile asks nothing more of the unit.
+    rig.panel->OnSetPoint();
+
+    // The unit never answers: the request ends with a message (the limits could not be read, or the
+    // panel gave the unit up), and the typed value is never shown as taken.
+    QVERIFY(WidgetActions::RequestsDone(60000));
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.prompter.messages.isEmpty(), 30000);
+    QVERIFY(field->text() == held || field->text().isEmpty());
+    rig.sim->Faults().silent = false;
+}
+
+void CNeverWaitingTest::LaserOutputToASilentUnitKeepsTheWindowRunning()
+{
+    CSimPanelRig<CLaserPanel> rig(Port + 1);
+    QVERIFY(rig.Start("D310"));
+    QRadioButton* on = Child<QRadioButton>(rig.panel.get(), "onButton");
+    QRadioButton* off = Child<QRadioButton>(rig.panel.get(), "offButton");
+    QTRY_VERIFY_WITH_TIMEOUT(off->isChecked(), 10000);
+
+    rig.sim->Faults().silent = true;
+    const CLoopTurns turns;
+    on->click();
+    QVERIFY(rig.panel->Block()->IsBusy());
+    QVERIFY(!on->isEnabled() && !off->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(turns.Turns() >= 20, 2000);
+    QVERIFY(WidgetActions::RequestsDone(30000));
+    // Never confirmed: the laser is not shown as on.
+    QVERIFY(off->isChecked());
+    QVERIFY(!on->isChecked());
+    rig.sim->Faults().silent = false;
+}
+
+void CNeverWaitingTest::DisconnectFromASilentUnitDoesNotWait()
+{
+    CSimPanelRig<CTECPanel> rig(Port + 2);
+    QVERIFY(rig.Start("K760"));
+    auto* status = Child<QLabel>(rig.panel.get(), "statusLine");
+    rig.sim->Faults().silent = true;
+    const CLoopTurns turns;
+    rig.panel->Disconnect();
+    QVERIFY(!rig.panel->IsConnected());
+    QVERIFY(rig.panel->IsDisconnecting());
+    QCOMPARE(status->text(), QString("Disconnecting..."));
+    QTRY_VERIFY_WITH_TIMEOUT(turns.Turns() >= 20, 2000);
+    // The poll thread's stop is bounded: the port is let go, and the panel says nothing more.
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->IsDisconnecting(), 40000);
+    QVERIFY(status->text().isEmpty());
+    QVERIFY(rig.prompter.messages.isEmpty());
+    rig.sim->Faults().silent = false;
+}
+
+void CNeverWaitingTest::ADialogHoldsThePanelsRequestsBack()
+{
+    CSimPanelRig<CTECPanel> rig(Port + 3);
+    QVERIFY(rig.Start("K760"));
+    QLineEdit* field = Child<QLineEdit>(rig.panel.get(), "setPointEdit");
+    QTRY_VERIFY_WITH_TIMEOUT(!field->text().isEmpty() && field->text() != "---", 10000);
+    std::weak_ptr<CInstrBase> instrument = rig.panel->Link().instrument;
+    size_t mark = 0;
+    {
+        // As a settings page does while it reads or writes.
+        const CPollPause pause(rig.panel->GetInstrument(), rig.panel->Link());
+        QVERIFY(rig.panel->GetInstrument()->IsPaused());
+        mark = rig.Mark();
+        Type(field, "32");
+        rig.panel->OnSetPoint();
+        QVERIFY(rig.panel->Block()->IsBusy());
+        QTest::qWait(0); // one turn of the loop: the request may not pass the held strand
+        QVERIFY(rig.Sent(mark, "TEC:T 32").isEmpty());
+
+        // The panel lets the instrument go meanwhile: the pause still has it, and gives it back.
+        rig.panel->Disconnect();
+        QVERIFY(!instrument.expired());
+    }
+    QVERIFY(WidgetActions::RequestsDone());
+    QTRY_VERIFY_WITH_TIMEOUT(instrument.expired(), 40000);
+    QVERIFY(CRequestStrand::WaitForAll(10000));
+}
+
+QTEST_MAIN(CNeverWaitingTest)
+#include "never_waiting_test.moc"
