@@ -179,6 +179,7 @@ void ComboPanelTest::ComboSettingsValidateEveryPageBeforeWriting()
     QVERIFY(WaitForBothSides(rig));
     STecChannelAccess tecAccess;
     tecAccess.channel = [&rig] { return rig.panel->GetTEC(); };
+    tecAccess.link = [&rig]() -> const SInstrumentLink& { return rig.panel->Link(); };
     SLaserChannelAccess laserAccess;
     laserAccess.channel = [&rig] { return rig.panel->GetLaser(); };
     CSettingsSheet sheet(rig.context, "Combo Settings");
@@ -187,6 +188,7 @@ void ComboPanelTest::ComboSettingsValidateEveryPageBeforeWriting()
     sheet.AddPage(tecPage, "TEC Settings");
     sheet.AddPage(laserPage, "Laser Settings");
     QVERIFY(sheet.LoadPages());
+    QTRY_VERIFY_WITH_TIMEOUT(sheet.IsLoaded(), 30000);
 
     // A valid TEC change and a refused laser value: nothing is written on either side.
     Type(Child<QLineEdit>(tecPage, "tolTimeEdit"), "2");

@@ -403,6 +403,7 @@ private slots:
         QVERIFY(sheet);
         QCOMPARE(sheet->windowTitle(), caption);
         QVERIFY(sheet->LoadPages());
+        QTRY_VERIFY_WITH_TIMEOUT(sheet->IsLoaded(), 30000);
         auto* field = sheet->findChild<QLineEdit*>(edit);
         QVERIFY(field);
         Type(field, "1.5");
@@ -451,6 +452,7 @@ private slots:
         QVERIFY(panel);
         std::unique_ptr<CSettingsSheet> sheet = static_cast<CNorlasePanel*>(panel.get())->MakeComboSheet();
         QVERIFY(sheet->LoadPages());
+        QTRY_VERIFY_WITH_TIMEOUT(sheet->IsLoaded(), 30000);
         auto* tabs = sheet->findChild<QTabWidget*>();
         QVERIFY(tabs);
         QCOMPARE(tabs->count(), 5);

@@ -32,6 +32,13 @@ constexpr int kFirstPort = 120; // port numbers run up to 255
 
 // The channels a page can be opened for, as the panels reach them: a multi-channel unit through its
 // parent with the channel selected first, a single-channel unit as itself.
+// The instrument as a panel reaches it, without owning it (the test does).
+std::function<const SInstrumentLink&()> LinkTo(CInstrBase& instrument)
+{
+    return [link = SInstrumentLink{std::shared_ptr<CInstrBase>(&instrument, [](CInstrBase*) {}),
+                                   CRequestStrand::Create()}]() -> const SInstrumentLink& { return link; };
+}
+
 std::vector<STecChannelAccess> TecAccesses(CInstrBase& instrument)
 {
     std::vector<STecChannelAccess> accesses;
@@ -40,10 +47,11 @@ std::vector<STecChannelAccess> TecAccesses(CInstrBase& instrument)
     {
         for (int k = 0; k < multi->GetTecChannelCount(); ++k)
             accesses.push_back({[multi]() -> CTEC* { return multi; }, [multi, k] { multi->SelectChannel(k); },
-                                session, k, multi->GetTecChannelCount()});
+                                session, k, multi->GetTecChannelCount(),
+                                [multi, k] { return multi->GetChannelObject(k); }, LinkTo(instrument)});
     }
     else if (auto* tec = dynamic_cast<CTEC*>(&instrument))
-        accesses.push_back({[tec] { return tec; }, {}, session, 0, 1});
+        accesses.push_back({[tec] { return tec; }, {}, session, 0, 1, {}, LinkTo(instrument)});
     return accesses;
 }
 
@@ -151,6 +159,7 @@ private slots:
         {
             CTECSettingsDlg page(m_context, access);
             QVERIFY(page.Load());
+            QTRY_VERIFY_WITH_TIMEOUT(page.IsLoaded(), 30000);
             step = Unanswered();
             QVERIFY2(step.isEmpty(),
                      qPrintable(QString("TEC settings %1: ").arg(access.channelIndex) + step));
@@ -204,6 +213,7 @@ private slots:
             const STecChannelAccess access = TecAccesses(*m_instrument).front();
             CTECSettingsDlg page(m_context, access);
             QVERIFY(page.Load());
+            QTRY_VERIFY_WITH_TIMEOUT(page.IsLoaded(), 30000);
             auto* list = page.findChild<QComboBox*>("heatCoolList");
             QVERIFY(list);
             QCOMPARE(list->isEnabled(), model->heatCool);

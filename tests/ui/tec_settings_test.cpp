@@ -45,7 +45,7 @@ private:
         if (!m_sim->Connect(*m_panel))
             qFatal("no connection to the simulated %s", model.c_str());
         auto dialog = std::make_unique<CTECSettingsDlg>(m_context, m_panel->Block()->Access(), m_panel.get());
-        if (!dialog->Load())
+        if (!dialog->Load() || !QTest::qWaitFor([&] { return dialog->IsLoaded(); }, 30000))
             qFatal("the settings page did not load");
         return dialog;
     }
@@ -108,6 +108,7 @@ private slots:
         m_sim->Sim().Request("TEC:LIM:RHI 20");
         dialog = std::make_unique<CTECSettingsDlg>(m_context, m_panel->Block()->Access(), m_panel.get());
         QVERIFY(dialog->Load());
+        QTRY_VERIFY_WITH_TIMEOUT(dialog->IsLoaded(), 30000);
         QCOMPARE(Value(*dialog, "rHighEdit"), 20.0);
         // Both raised above the current high: the high limit first.
         Type(*dialog, "rLowEdit", "30");
@@ -122,6 +123,7 @@ private slots:
         // Both lowered below the current low: the low limit first.
         dialog = std::make_unique<CTECSettingsDlg>(m_context, m_panel->Block()->Access(), m_panel.get());
         QVERIFY(dialog->Load());
+        QTRY_VERIFY_WITH_TIMEOUT(dialog->IsLoaded(), 30000);
         QCOMPARE(Value(*dialog, "rLowEdit"), 30.0);
         Type(*dialog, "rLowEdit", "2");
         Type(*dialog, "rHighEdit", "3");
@@ -150,6 +152,7 @@ private slots:
         m_sim->Sim().Request("TEC:LIM:THI 40");
         dialog = std::make_unique<CTECSettingsDlg>(m_context, m_panel->Block()->Access(), m_panel.get());
         QVERIFY(dialog->Load());
+        QTRY_VERIFY_WITH_TIMEOUT(dialog->IsLoaded(), 30000);
         Type(*dialog, "tLowEdit", "50");
         Type(*dialog, "tHighEdit", "80");
         from = m_sim->Sim().Log().Count();
@@ -168,6 +171,7 @@ private slots:
             });
         dialog = std::make_unique<CTECSettingsDlg>(m_context, m_panel->Block()->Access(), m_panel.get());
         QVERIFY(dialog->Load());
+        QTRY_VERIFY_WITH_TIMEOUT(dialog->IsLoaded(), 30000);
         Type(*dialog, "tHighEdit", "90");
         dialog->accept();
         QCOMPARE(dialog->result(), int(QDialog::Rejected));
@@ -195,6 +199,7 @@ private slots:
         // Back to PID: the values are checked with the framework's prompts.
         dialog = std::make_unique<CTECSettingsDlg>(m_context, m_panel->Block()->Access(), m_panel.get());
         QVERIFY(dialog->Load());
+        QTRY_VERIFY_WITH_TIMEOUT(dialog->IsLoaded(), 30000);
         gain = Find<QComboBox>(*dialog, "gainList");
         gain->setCurrentIndex(gain->findText("PID"));
         gain->activated(gain->currentIndex());
@@ -216,6 +221,7 @@ private slots:
         m_sim->Sim().Request("TEC:ENAB:OUTOFF 3");
         auto dialog = std::make_unique<CTECSettingsDlg>(m_context, m_panel->Block()->Access(), m_panel.get());
         QVERIFY(dialog->Load());
+        QTRY_VERIFY_WITH_TIMEOUT(dialog->IsLoaded(), 30000);
         QVERIFY(Find<QCheckBox>(*dialog, "currentLimitCheck")->isChecked());
         Find<QCheckBox>(*dialog, "currentLimitCheck")->setChecked(false);
         Find<QCheckBox>(*dialog, "sensorOpenCheck")->setChecked(true);
@@ -275,6 +281,7 @@ private slots:
         // Read back as the unit keeps them; switching off leaves the input before the values go out.
         dialog = std::make_unique<CTECSettingsDlg>(m_context, m_panel->Block()->Access(), m_panel.get());
         QVERIFY(dialog->Load());
+        QTRY_VERIFY_WITH_TIMEOUT(dialog->IsLoaded(), 30000);
         enable = Find<QCheckBox>(*dialog, "analogEnableCheck");
         QVERIFY(enable->isChecked());
         QCOMPARE(Find<QComboBox>(*dialog, "analogSensitivityList")->currentIndex(), 2);
@@ -327,6 +334,7 @@ private slots:
             });
         dialog = std::make_unique<CTECSettingsDlg>(m_context, m_panel->Block()->Access(), m_panel.get());
         QVERIFY(dialog->Load());
+        QTRY_VERIFY_WITH_TIMEOUT(dialog->IsLoaded(), 30000);
         Find<QCheckBox>(*dialog, "analogEnableCheck")->click();
         Type(*dialog, "analogTsetAt0VEdit", "5");
         Type(*dialog, "analogTsetAt2V5Edit", "45");
@@ -374,7 +382,8 @@ private slots:
                            });
         QTest::mouseClick(Find<QPushButton>(*m_panel, "tecSettingsButton"), Qt::LeftButton);
         QCOMPARE(title, QString("TEC Settings"));
-        QVERIFY(m_panel->GetTEC()->IsPolling());
+        // The page's reads end on the instrument's strand, and the pause with them.
+        QTRY_VERIFY_WITH_TIMEOUT(m_panel->GetTEC()->IsPolling(), 30000);
     }
 
     void theChannelGoingAwayClosesThePage()

@@ -13,6 +13,8 @@ public:
 
     // Reads the channel's values into the controls; false when the channel is gone.
     virtual bool Load() = 0;
+    // Whether the values are in (a page may read them on the instrument's strand after Load).
+    virtual bool IsLoaded() const { return true; }
     // Checks every edit against its range; on a failure prompts, focuses the edit and returns false.
     virtual bool Validate() = 0;
     // Sends what the user changed. Runs only after every page of the sheet has validated; false (after

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 CSettingsSheet::CSettingsSheet(const SUiContext&, const QString& title, QWidget* parent) : QDialog(parent)
 {
@@ -55,8 +56,16 @@ bool CSettingsSheet::AllChannelsPresent() const
     return true;
 }
 
+bool CSettingsSheet::IsLoaded() const
+{
+    return std::all_of(m_pages.begin(), m_pages.end(),
+                       [](const CSettingsPage* page) { return page->IsLoaded(); });
+}
+
 void CSettingsSheet::OnOk()
 {
+    if (!IsLoaded())
+        return;
     if (!AllChannelsPresent())
     {
         done(LostResult);

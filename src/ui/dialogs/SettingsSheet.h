@@ -28,7 +28,10 @@ public:
     int Open();
     // Loads every page without running the sheet (screenshots, tests); false when a channel is gone.
     bool LoadPages();
-    // What OK does; public so that tests drive it without a modal loop.
+    // Every page has its values in.
+    bool IsLoaded() const;
+    // What OK does (nothing while a page is still reading); public so that tests drive it without a modal
+    // loop.
     void OnOk();
     void OnLossCheck();
 

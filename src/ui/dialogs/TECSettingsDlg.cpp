@@ -160,13 +160,23 @@ void CTECSettingsDlg::Build()
     columns->addLayout(third);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName("okButton");
+    m_okButton = buttons->button(QDialogButtonBox::Ok);
+    m_okButton->setObjectName("okButton");
     buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancelButton");
     connect(buttons, &QDialogButtonBox::accepted, this, &CTECSettingsDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CTECSettingsDlg::reject);
+    m_form = new QWidget(this);
+    m_form->setObjectName("settingsForm");
+    columns->setContentsMargins(0, 0, 0, 0);
+    m_form->setLayout(columns);
+    m_readingLabel = new QLabel("Reading...", this);
+    m_readingLabel->setObjectName("readingLabel");
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(m_readingLabel);
+    bottom->addWidget(buttons, 1);
     auto* root = new QVBoxLayout(this);
-    root->addLayout(columns);
-    root->addWidget(buttons);
+    root->addWidget(m_form);
+    root->addLayout(bottom);
 }
 
 QGroupBox* CTECSettingsDlg::BuildConditions()
@@ -390,20 +400,38 @@ int CTECSettingsDlg::exec()
 
 bool CTECSettingsDlg::Load()
 {
-    CTEC* tec = m_access.Selected();
-    if (!tec)
+    CTEC* tec = m_access.Direct();
+    const SInstrumentLink& link = m_access.Link();
+    if (!tec || !link)
         return false;
-    {
-        const CPollPause pause(m_access.Session(), m_access.Link());
-        ReadHiddenGroups(*tec);
-        ReadValues(*tec);
-    }
-    m_rUnit->setText(QString::fromStdString(tec->GetRUnits(m_sensorType)));
-    ApplyEnableRules();
-    for (QLineEdit* edit : findChildren<QLineEdit*>())
-        edit->setModified(false);
+    ShowReading(true);
+    CInstrBase* session = m_access.Session();
+    link.Call(
+        this,
+        [tec, session]
+        {
+            // One group with polling paused, as the page has always read.
+            session->HoldPause(CPollPause::TimeoutMs);
+            SSnapshot snapshot = ReadSnapshot(*tec);
+            session->ReleasePause();
+            return snapshot;
+        },
+        [this](const SSnapshot& snapshot)
+        {
+            ApplySnapshot(snapshot);
+            ShowReading(false);
+            emit loaded();
+        });
     m_watch.start();
     return true;
+}
+
+void CTECSettingsDlg::ShowReading(bool reading)
+{
+    m_loaded = !reading;
+    m_readingLabel->setVisible(reading);
+    m_form->setEnabled(!reading);
+    m_okButton->setEnabled(!reading);
 }
 
 bool CTECSettingsDlg::AnalogOffered() const
@@ -411,114 +439,152 @@ bool CTECSettingsDlg::AnalogOffered() const
     return m_analogPresent && Offered(KeyAnalog);
 }
 
-void CTECSettingsDlg::ReadHiddenGroups(CTEC& tec)
+CTECSettingsDlg::SSnapshot CTECSettingsDlg::ReadSnapshot(CTEC& tec)
 {
-    m_analogPresent = tec.HasAnalogInterface();
-    m_hidden.clear();
+    SSnapshot snapshot;
+    snapshot.analogPresent = tec.HasAnalogInterface();
     for (uint32_t key : GroupKeys)
         if (tec.IsSettingHidden(key))
-            m_hidden.insert(key);
+            snapshot.hidden.insert(key);
     for (const SSensorEntry& entry : SensorEntries)
         if (tec.IsSettingHidden(entry.key))
-            m_hidden.insert(entry.key);
+            snapshot.hidden.insert(entry.key);
     // A fan the unit cannot drive is no group to offer.
     if (!tec.IsFanSupported())
-        m_hidden.insert(KeyFan);
+        snapshot.hidden.insert(KeyFan);
     // Nor is a heat/cool restriction the unit does not keep: its list would change nothing.
     if (!tec.HasHeatCool())
-        m_hidden.insert(KeyHeatCool);
-    m_modelCode = tec.GetModelCode();
+        snapshot.hidden.insert(KeyHeatCool);
+    snapshot.modelCode = tec.GetModelCode();
+    const auto offered = [&](uint32_t key) { return snapshot.hidden.count(key) == 0; };
+
+    snapshot.outputOffMask = tec.GetOutputOffEnable();
+    snapshot.tLow = tec.GetTLowLimit();
+    snapshot.tHigh = tec.GetTHighLimit();
+    snapshot.rLow = tec.GetRLowLimit();
+    snapshot.rHigh = tec.GetRHighLimit();
+    snapshot.iteLimit = tec.GetITELimit();
+    snapshot.sensorType = tec.GetSensorType(true);
+    snapshot.toleranceRead = tec.GetTolerance(snapshot.tolerance, snapshot.toleranceSeconds);
+    snapshot.heatCool = tec.GetHeatCool();
+    snapshot.cableR = tec.GetCableR();
+    snapshot.gain = tec.GetGain();
+    snapshot.pidRead = tec.GetPID(snapshot.p, snapshot.i, snapshot.d);
+    snapshot.fanRead = offered(KeyFan) && tec.GetFan(snapshot.fan);
+    ReadConstants(tec, snapshot);
+    if (snapshot.analogPresent && offered(KeyAnalog))
+        ReadAnalog(tec, snapshot);
+    for (const SSensorEntry& entry : SensorEntries)
+        if (offered(KeySensorSelection) && offered(entry.key) && tec.IsSensorTypeSupported(entry.code))
+            snapshot.supportedSensors.insert(entry.code);
+    snapshot.rUnit = tec.GetRUnits(snapshot.sensorType);
+    return snapshot;
 }
 
-void CTECSettingsDlg::ReadValues(CTEC& tec)
+void CTECSettingsDlg::ReadConstants(CTEC& tec, SSnapshot& snapshot)
 {
-    m_outputOffMask = tec.GetOutputOffEnable();
+    auto& [a, b, c] = snapshot.thermistor;
+    snapshot.thermistorRead = tec.GetThermistorConstants(-1, a, b, c);
+    auto& [ra, rb, rc, r0] = snapshot.rtd;
+    snapshot.rtdRead = tec.GetRTDConstants(-1, ra, rb, rc, r0);
+    for (int set = 0; set < 2; ++set)
+    {
+        auto& [m, offset] = snapshot.ic[static_cast<size_t>(set)];
+        snapshot.icRead[static_cast<size_t>(set)] = tec.GetICConstants(set, m, offset);
+    }
+}
+
+void CTECSettingsDlg::ReadAnalog(CTEC& tec, SSnapshot& snapshot)
+{
+    // Each value that cannot be read stays blank (or unselected) and is not written back.
+    snapshot.analogEnableRead = tec.GetAnalogEnable(snapshot.analogEnabled);
+    if (int sensitivity = -1; tec.GetAnalogSensitivity(sensitivity))
+        snapshot.analogSensitivity = sensitivity;
+    if (double celsius = 0.0; tec.GetAnalogTsetAt0V(celsius))
+        snapshot.analogAt0V = celsius;
+    if (double celsius = 0.0; tec.GetAnalogTsetAt2V5(celsius))
+        snapshot.analogAt2V5 = celsius;
+}
+
+void CTECSettingsDlg::ApplySnapshot(const SSnapshot& snapshot)
+{
+    m_analogPresent = snapshot.analogPresent;
+    m_hidden = snapshot.hidden;
+    m_modelCode = snapshot.modelCode;
+    m_outputOffMask = snapshot.outputOffMask;
     for (size_t i = 0; i < OutputOffBits.size(); ++i)
         m_outputOffChecks[i]->setChecked((m_outputOffMask & OutputOffBits[i]) != 0);
-    SetValue(m_tLow, tec.GetTLowLimit());
-    SetValue(m_tHigh, tec.GetTHighLimit());
-    SetValue(m_rLow, tec.GetRLowLimit());
-    SetValue(m_rHigh, tec.GetRHighLimit());
-    SetValue(m_iteLimit, tec.GetITELimit());
-    m_sensorType = tec.GetSensorType(true);
-    float tolerance = 0.0f;
-    float seconds = 0.0f;
-    if (tec.GetTolerance(tolerance, seconds))
+    SetValue(m_tLow, snapshot.tLow);
+    SetValue(m_tHigh, snapshot.tHigh);
+    SetValue(m_rLow, snapshot.rLow);
+    SetValue(m_rHigh, snapshot.rHigh);
+    SetValue(m_iteLimit, snapshot.iteLimit);
+    m_sensorType = snapshot.sensorType;
+    if (snapshot.toleranceRead)
     {
-        SetValue(m_tolTemp, tolerance);
-        SetValue(m_tolTime, seconds);
+        SetValue(m_tolTemp, snapshot.tolerance);
+        SetValue(m_tolTime, snapshot.toleranceSeconds);
     }
-    m_heatCool = tec.GetHeatCool();
+    m_heatCool = snapshot.heatCool;
     m_heatCoolList->setCurrentIndex(m_heatCool >= 0 && m_heatCool <= 2 ? m_heatCool : -1);
-    SetValue(m_cableR, tec.GetCableR());
-    m_gain = tec.GetGain();
-    float p = 0.0f, i = 0.0f, d = 0.0f;
-    if (tec.GetPID(p, i, d))
+    SetValue(m_cableR, snapshot.cableR);
+    m_gain = snapshot.gain;
+    if (snapshot.pidRead)
     {
-        SetValue(m_p, p);
-        SetValue(m_i, i);
-        SetValue(m_d, d);
+        SetValue(m_p, snapshot.p);
+        SetValue(m_i, snapshot.i);
+        SetValue(m_d, snapshot.d);
     }
-    TecProtocol::SFanSetting fan;
-    const bool fanRead = Offered(KeyFan) && tec.GetFan(fan);
     // A unit whose fan reports only on or off has no speed steps.
-    m_fanSpeedVariable = !fanRead || fan.mode != FanOn;
-    ReadConstants(tec);
-    ReadAnalog(tec);
+    m_fanSpeedVariable = !snapshot.fanRead || snapshot.fan.mode != FanOn;
+    ApplyConstants(snapshot);
+    ApplyAnalog(snapshot);
 
     FillGainList();
     FillFanSpeedList(m_fanSpeedVariable);
-    FillSensorList(tec);
-    if (fanRead)
+    FillSensorList(snapshot.supportedSensors);
+    if (snapshot.fanRead)
     {
+        const TecProtocol::SFanSetting& fan = snapshot.fan;
         m_fanSpeedList->setCurrentIndex(m_fanSpeedList->findData(fan.mode));
         SetValue(m_fanVoltage, fan.voltage);
         m_fanModeList->setCurrentIndex(fan.first >= 0 && fan.first < m_fanModeList->count() ? fan.first : 0);
         m_fanDelay->setText(QString::number(fan.second));
     }
+    m_rUnit->setText(QString::fromStdString(snapshot.rUnit));
+    ApplyEnableRules();
+    for (QLineEdit* edit : findChildren<QLineEdit*>())
+        edit->setModified(false);
 }
 
-void CTECSettingsDlg::ReadConstants(CTEC& tec)
+void CTECSettingsDlg::ApplyConstants(const SSnapshot& snapshot)
 {
-    float a = 0.0f, b = 0.0f, c = 0.0f, r0 = 0.0f;
-    if (tec.GetThermistorConstants(-1, a, b, c))
+    if (snapshot.thermistorRead)
+        for (size_t k = 0; k < snapshot.thermistor.size(); ++k)
+            m_thermistor[k]->setText(Constant(snapshot.thermistor[k] * ThermistorScale[k]));
+    if (snapshot.rtdRead)
+        for (size_t k = 0; k < snapshot.rtd.size(); ++k)
+            m_rtd[k]->setText(Constant(snapshot.rtd[k] * RtdScale[k]));
+    for (size_t set = 0; set < 2; ++set)
     {
-        const std::array<float, 3> values = {a, b, c};
-        for (size_t k = 0; k < values.size(); ++k)
-            m_thermistor[k]->setText(Constant(values[k] * ThermistorScale[k]));
-    }
-    if (tec.GetRTDConstants(-1, a, b, c, r0))
-    {
-        const std::array<float, 4> values = {a, b, c, r0};
-        for (size_t k = 0; k < values.size(); ++k)
-            m_rtd[k]->setText(Constant(values[k] * RtdScale[k]));
-    }
-    for (int set = 0; set < 2; ++set)
-    {
-        float m = 0.0f, offset = 0.0f;
-        if (!tec.GetICConstants(set, m, offset))
+        if (!snapshot.icRead[set])
             continue;
         std::vector<QLineEdit*>& edits = set == 0 ? m_ad590 : m_lm335;
-        edits[0]->setText(Constant(m));
-        edits[1]->setText(Constant(offset));
+        edits[0]->setText(Constant(snapshot.ic[set][0]));
+        edits[1]->setText(Constant(snapshot.ic[set][1]));
     }
 }
 
-void CTECSettingsDlg::ReadAnalog(CTEC& tec)
+void CTECSettingsDlg::ApplyAnalog(const SSnapshot& snapshot)
 {
-    m_analogEnableRead = false;
+    m_analogEnableRead = snapshot.analogEnableRead;
     m_analogEnableClicked = false;
     if (!AnalogOffered())
         return;
-    // Each value that cannot be read stays blank (or unselected) and is not written back.
-    bool enabled = false;
-    m_analogEnableRead = tec.GetAnalogEnable(enabled);
-    m_analogEnable->setChecked(enabled);
-    int sensitivity = -1;
-    m_analogSensitivity->setCurrentIndex(tec.GetAnalogSensitivity(sensitivity) ? sensitivity : -1);
-    double celsius = 0.0;
-    m_analogAt0V->setText(tec.GetAnalogTsetAt0V(celsius) ? LocaleNumber::Bound(celsius) : QString());
-    m_analogAt2V5->setText(tec.GetAnalogTsetAt2V5(celsius) ? LocaleNumber::Bound(celsius) : QString());
+    m_analogEnable->setChecked(snapshot.analogEnabled);
+    m_analogSensitivity->setCurrentIndex(snapshot.analogSensitivity.value_or(-1));
+    m_analogAt0V->setText(snapshot.analogAt0V ? LocaleNumber::Bound(*snapshot.analogAt0V) : QString());
+    m_analogAt2V5->setText(snapshot.analogAt2V5 ? LocaleNumber::Bound(*snapshot.analogAt2V5) : QString());
 }
 
 void CTECSettingsDlg::FillGainList()
@@ -545,7 +611,7 @@ void CTECSettingsDlg::FillFanSpeedList(bool variable)
     m_fanSpeedList->addItem("Custom", FanSpeedCustom);
 }
 
-void CTECSettingsDlg::FillSensorList(CTEC& tec)
+void CTECSettingsDlg::FillSensorList(const std::set<int>& supported)
 {
     m_sensorList->clear();
     if (!Offered(KeySensorSelection))
@@ -555,7 +621,7 @@ void CTECSettingsDlg::FillSensorList(CTEC& tec)
         return;
     }
     for (const SSensorEntry& entry : SensorEntries)
-        if (Offered(entry.key) && tec.IsSensorTypeSupported(entry.code))
+        if (supported.count(entry.code) != 0)
             m_sensorList->addItem(GetSensorTypeInfo(entry.code).name, entry.code);
     m_sensorList->setCurrentIndex(m_sensorList->findData(m_sensorType));
 }
@@ -783,6 +849,8 @@ bool CTECSettingsDlg::ValidateAnalog(CTEC& tec)
 
 void CTECSettingsDlg::accept()
 {
+    if (!m_loaded)
+        return;
     CTEC* tec = m_access.Selected();
     if (!tec)
     {
@@ -802,6 +870,9 @@ void CTECSettingsDlg::accept()
 
 bool CTECSettingsDlg::ValidateForSheet()
 {
+    // Nothing is written from a page whose values are not in yet.
+    if (!m_loaded)
+        return false;
     CTEC* tec = m_access.Selected();
     return tec && Validate(*tec);
 }

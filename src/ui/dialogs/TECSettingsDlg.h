@@ -1,5 +1,6 @@
 #pragma once
 
+#include "instrument/tec/TecProtocol.h"
 #include "ui/app/UiContext.h"
 #include "ui/widgets/TecChannelAccess.h"
 
@@ -17,6 +18,7 @@ class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 
 // The TEC settings page of one channel: the conditions that turn the output off, T, R and current
 // limits, sensor type and constants, tolerance, heat/cool, cable resistance, gain and PID, the fan and,
@@ -35,8 +37,10 @@ public:
 
     CTECSettingsDlg(const SUiContext& context, STecChannelAccess access, QWidget* parent = nullptr);
 
-    // Reads every value into the controls; false when the channel is gone (the page closes with -1).
+    // Starts reading every value: the page shows "Reading..." with its controls disabled until the
+    // values are in (loaded). False when the channel is gone (the page closes with -1).
     bool Load();
+    bool IsLoaded() const { return m_loaded; }
     // Load, then the modal loop.
     int exec() override;
     // OK: validation, then the writes.
@@ -46,7 +50,50 @@ public:
     bool ValidateForSheet();
     bool WriteForSheet();
 
+signals:
+    // The values are in the controls and the page may be changed and written.
+    void loaded();
+
 private:
+    // What the page shows, read from the unit in one group on the instrument's strand.
+    struct SSnapshot
+    {
+        bool analogPresent = false;
+        std::set<uint32_t> hidden;
+        int modelCode = 0;
+        int outputOffMask = 0;
+        float tLow = 0, tHigh = 0, rLow = 0, rHigh = 0, iteLimit = 0;
+        int sensorType = 0;
+        bool toleranceRead = false;
+        float tolerance = 0, toleranceSeconds = 0;
+        int heatCool = -1;
+        float cableR = 0;
+        int gain = 0;
+        bool pidRead = false;
+        float p = 0, i = 0, d = 0;
+        bool fanRead = false;
+        TecProtocol::SFanSetting fan;
+        bool thermistorRead = false;
+        std::array<float, 3> thermistor{};
+        bool rtdRead = false;
+        std::array<float, 4> rtd{};
+        std::array<bool, 2> icRead{};
+        std::array<std::array<float, 2>, 2> ic{};
+        bool analogEnableRead = false;
+        bool analogEnabled = false;
+        std::optional<int> analogSensitivity;
+        std::optional<double> analogAt0V;
+        std::optional<double> analogAt2V5;
+        std::set<int> supportedSensors;
+        std::string rUnit;
+    };
+    // The reads, in the order the unit has always seen them; runs on the instrument's strand.
+    static SSnapshot ReadSnapshot(CTEC& tec);
+    static void ReadConstants(CTEC& tec, SSnapshot& snapshot);
+    static void ReadAnalog(CTEC& tec, SSnapshot& snapshot);
+    void ApplySnapshot(const SSnapshot& snapshot);
+    void ShowReading(bool reading);
+
     // Output-off mask bits, one per check box, in the order of the boxes.
     static constexpr std::array<int, 8> OutputOffBits = {0x1, 0x4, 0x8, 0x10, 0x40, 0x400, 0x80, 0x200};
 
@@ -63,13 +110,11 @@ private:
 
     bool Offered(uint32_t key) const { return m_hidden.count(key) == 0; }
     bool AnalogOffered() const;
-    void ReadHiddenGroups(CTEC& tec);
-    void ReadValues(CTEC& tec);
-    void ReadConstants(CTEC& tec);
-    void ReadAnalog(CTEC& tec);
+    void ApplyConstants(const SSnapshot& snapshot);
+    void ApplyAnalog(const SSnapshot& snapshot);
     void FillGainList();
     void FillFanSpeedList(bool variable);
-    void FillSensorList(CTEC& tec);
+    void FillSensorList(const std::set<int>& supported);
     void ApplyEnableRules();
     void OnSensorChanged();
     void OnWatchTick();
@@ -95,6 +140,7 @@ private:
     STecChannelAccess m_access;
     QTimer m_watch;
     std::set<uint32_t> m_hidden;
+    bool m_loaded = false;
     int m_modelCode = 0;
 
     // Values read at opening that decide what counts as changed.
@@ -114,6 +160,9 @@ private:
     QLineEdit* m_rLow = nullptr;
     QLineEdit* m_rHigh = nullptr;
     QLabel* m_rUnit = nullptr;
+    QWidget* m_form = nullptr;
+    QLabel* m_readingLabel = nullptr;
+    QPushButton* m_okButton = nullptr;
     QLineEdit* m_iteLimit = nullptr;
     QLabel* m_sensorLabel = nullptr;
     QComboBox* m_sensorList = nullptr;

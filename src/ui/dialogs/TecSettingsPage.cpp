@@ -38,3 +38,8 @@ bool CTecSettingsPage::IsChannelPresent() const
 {
     return m_access.channel && m_access.channel();
 }
+
+bool CTecSettingsPage::IsLoaded() const
+{
+    return m_dialog->IsLoaded();
+}

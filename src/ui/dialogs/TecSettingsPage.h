@@ -16,6 +16,7 @@ public:
     CTecSettingsPage(const SUiContext& context, STecChannelAccess access, QWidget* parent = nullptr);
 
     bool Load() override;
+    bool IsLoaded() const override;
     bool Validate() override;
     bool Write() override;
     bool IsChannelPresent() const override;
