@@ -8,8 +8,10 @@
 #include "WidgetActions.h"
 #include "diag/MemoryProfile.h"
 #include "ui/app/TamrixControlHost.h"
+#include "ui/dialogs/SelectPanelDlg.h"
 #include "ui/panels/PanelTypes.h"
 
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QPushButton>
@@ -38,6 +40,8 @@ private slots:
     void fittingTypesNeverLoop_data();
     void fittingTypesNeverLoop();
     void commandsStayInSightAndANewPanelIsScrolledTo();
+    void addPanelDetectsTheUnitAndItsPanelTakesOver();
+    void typeChoicesNameTheirModels();
 
 private:
     std::unique_ptr<CTamrixControlHost> MakeHost();
@@ -298,6 +302,55 @@ void HostTest::commandsStayInSightAndANewPanelIsScrolledTo()
         return scroll->viewport()->rect().contains(QRect(shown.topLeft(), QSize(shown.width(), 1)));
     };
     QTRY_VERIFY_WITH_TIMEOUT(inView(), 5000);
+}
+
+void HostTest::addPanelDetectsTheUnitAndItsPanelTakesOver()
+{
+    auto unit = SSimPort::OnPty("K760", 206);
+    QVERIFY(unit);
+    m_profile->WriteString("Settings", "Panels", "1");
+    auto host = MakeHost();
+    host->show();
+    QVERIFY(QTest::qWaitForWindowExposed(host.get()));
+    QString offered;
+    QTimer::singleShot(0, this,
+                       [&offered]
+                       {
+                           QWidget* dialog = QApplication::activeModalWidget();
+                           if (!dialog)
+                               return;
+                           auto* ports = WidgetActions::Child<QComboBox>(dialog, "detectPortList");
+                           const int row = ports->findText("COM206", Qt::MatchStartsWith);
+                           offered = ports->itemText(row);
+                           ports->setFocus();
+                           while (ports->currentIndex() != row && ports->currentIndex() < ports->count() - 1)
+                               QTest::keyClick(ports, Qt::Key_Down);
+                           QTest::mouseClick(WidgetActions::Child<QPushButton>(dialog, "detectButton"),
+                                             Qt::LeftButton);
+                       });
+    QTest::mouseClick(WidgetActions::Child<QPushButton>(host.get(), "addPanelButton"), Qt::LeftButton);
+    QVERIFY2(offered.startsWith("COM206 (/"), qPrintable(offered));
+    // The unit is a TEC controller: the panel that detected it gives way to the TEC panel, connected.
+    QTRY_VERIFY_WITH_TIMEOUT(host->PanelCount() == 2 && host->PanelAt(1)->TypeCode() == PanelType::TEC &&
+                                 host->PanelAt(1)->IsConnected(),
+                             15000);
+    QCOMPARE(host->PanelAt(1)->SelectedDescriptor(), unit->descriptor);
+    QCOMPARE(host->PanelAt(0)->TypeCode(), PanelType::Laser);
+    QVERIFY2(m_prompter.messages.isEmpty(), qPrintable(m_prompter.messages.join('|')));
+}
+
+void HostTest::typeChoicesNameTheirModels()
+{
+    CSelectPanelDlg dialog({});
+    QCOMPARE(WidgetActions::Child<QPushButton>(&dialog, "addM6x9PanelButton")->text(),
+             QString("M6x9 panel: M609, M619"));
+    QVERIFY(WidgetActions::Child<QPushButton>(&dialog, "addComboPanelButton")->text().contains("X19"));
+    // Without a port there is nothing to detect on.
+    QVERIFY(!WidgetActions::Child<QPushButton>(&dialog, "detectButton")->isEnabled());
+    QTest::mouseClick(WidgetActions::Child<QPushButton>(&dialog, "addM6x8PanelButton"), Qt::LeftButton);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(dialog.SelectedType(), PanelType::M6x8);
+    QVERIFY(dialog.DetectDescriptor().empty());
 }
 
 QTEST_MAIN(HostTest)

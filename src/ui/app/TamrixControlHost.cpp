@@ -346,13 +346,21 @@ void CTamrixControlHost::keyPressEvent(QKeyEvent* event)
 
 void CTamrixControlHost::OnAddPanel()
 {
-    CSelectPanelDlg dialog(this);
+    CSelectPanelDlg dialog(CSelectPanelDlg::PresentPorts(m_context.profile), this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    const int index = AddPanel(-1, dialog.SelectedType(), false);
+    const std::string& detect = dialog.DetectDescriptor();
+    // Detection starts on a combo panel; a unit it does not take gives way to its own panel.
+    const int index = AddPanel(-1, detect.empty() ? dialog.SelectedType() : PanelType::Combo, false);
     LayoutPanels();
-    if (index >= 0)
-        ScrollIntoView(m_panels[index]);
+    if (index < 0)
+        return;
+    ScrollIntoView(m_panels[index]);
+    if (!detect.empty())
+    {
+        m_panels[index]->SelectConnection(detect);
+        m_panels[index]->Connect(detect);
+    }
 }
 
 void CTamrixControlHost::ScrollIntoView(CBasePanel* panel)
