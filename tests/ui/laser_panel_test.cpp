@@ -175,7 +175,7 @@ void LaserPanelTest::SetPointEntryChecksBeforeSending()
         rig.panel->OnSetPoint();
         QVERIFY(WidgetActions::RequestsDone());
         QCOMPARE(rig.prompter.messages.last(),
-                 CLaserBlock::LimitsMessage.arg("0", QString::number(std::min(limit, 500.0f))));
+                 CLaserBlock::LimitsMessage.arg("0", QString::number(std::min(limit, 500.0f)), "mA"));
     }
     QVERIFY(rig.Sent(mark, "LAS:LDI ").isEmpty());
 
