@@ -342,9 +342,15 @@ void HostTest::addPanelDetectsTheUnitAndItsPanelTakesOver()
 void HostTest::typeChoicesNameTheirModels()
 {
     CSelectPanelDlg dialog({});
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QCOMPARE(WidgetActions::Child<QPushButton>(&dialog, "addM6x9PanelButton")->text(),
              QString("M6x9 panel: M609, M619"));
     QVERIFY(WidgetActions::Child<QPushButton>(&dialog, "addComboPanelButton")->text().contains("X19"));
+    // Every list of models shows whole, inside the buttons' padding of 10 pixels a side.
+    for (QPushButton* button : dialog.findChildren<QPushButton*>())
+        QVERIFY2(button->fontMetrics().horizontalAdvance(button->text()) + 20 < button->width(),
+                 qPrintable(button->text()));
     // Without a port there is nothing to detect on.
     QVERIFY(!WidgetActions::Child<QPushButton>(&dialog, "detectButton")->isEnabled());
     QTest::mouseClick(WidgetActions::Child<QPushButton>(&dialog, "addM6x8PanelButton"), Qt::LeftButton);

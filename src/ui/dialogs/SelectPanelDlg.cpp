@@ -8,11 +8,13 @@
 
 #include <QComboBox>
 #include <QFont>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace
 {
@@ -105,9 +107,11 @@ void CSelectPanelDlg::AddChoice(int typeCode, const char* kind, const char* obje
     auto* button = new QPushButton(QString("%1 panel: %2").arg(kind, PanelType::ModelNames(typeCode)), this);
     button->setObjectName(objectName);
     button->setFont(ChoiceFont(15));
-    button->setMinimumSize(260, 36);
     button->setAutoDefault(false);
-    button->setStyleSheet("text-align: left; padding-left: 10px;");
+    button->setStyleSheet("text-align: left; padding-left: 10px; padding-right: 10px;");
+    // The style sheet's padding is not in the size hint: the whole list of models must show.
+    button->setMinimumSize(std::max(260, QFontMetrics(button->font()).horizontalAdvance(button->text()) + 32),
+                           36);
     m_typeChoices->addWidget(button);
     connect(button, &QPushButton::clicked, this,
             [this, typeCode]
