@@ -162,20 +162,51 @@ private slots:
         QTest::addColumn<QString>("focused");
         QTest::newRow("port above 65535") << "10.0.0.5"
                                           << "70000"
-                                          << "Enter an integer between 0 and 65535."
+                                          << "Enter an integer between 1 and 65535."
                                           << "portEdit";
         QTest::newRow("negative port") << "10.0.0.5"
                                        << "-1"
-                                       << "Enter an integer between 0 and 65535."
+                                       << "Enter an integer between 1 and 65535."
                                        << "portEdit";
+        QTest::newRow("port 0") << "10.0.0.5"
+                                << "0"
+                                << "Enter an integer between 1 and 65535."
+                                << "portEdit";
+        QTest::newRow("part above 255")
+            << "192.168.1.256"
+            << "80"
+            << "\"192.168.1.256\" is not an IP address: enter four numbers from 0 to "
+               "255 separated by dots, without leading zeros (for example "
+               "192.168.1.40)."
+            << "ipAddressEdit";
+        QTest::newRow("three parts") << "10.0.5"
+                                     << "80"
+                                     << "\"10.0.5\" is not an IP address: enter four numbers from 0 to 255 "
+                                        "separated by dots, without leading zeros (for example 192.168.1.40)."
+                                     << "ipAddressEdit";
+        QTest::newRow("underscore in name")
+            << "lab_tec"
+            << "80"
+            << "\"lab_tec\" is not a host name: use letters, digits and hyphens "
+               "in parts separated by dots; a part cannot begin or end with a "
+               "hyphen."
+            << "ipAddressEdit";
+        QTest::newRow("IPv6")
+            << "fe80::1"
+            << "80"
+            << "The IP address cannot contain \":\" or blanks. IPv6 addresses cannot be stored; "
+               "enter the instrument's host name or IPv4 address."
+            << "ipAddressEdit";
         QTest::newRow("port not a number") << "10.0.0.5"
                                            << "10a"
                                            << "Enter an integer."
                                            << "portEdit";
-        QTest::newRow("colon in address") << "10.0.0.5:80"
-                                          << "80"
-                                          << "The IP address cannot contain \":\" or blanks."
-                                          << "ipAddressEdit";
+        QTest::newRow("colon in address")
+            << "10.0.0.5:80"
+            << "80"
+            << "The IP address cannot contain \":\" or blanks. Enter the TCP port "
+               "in the Port field."
+            << "ipAddressEdit";
         QTest::newRow("blank in address") << "lab tec"
                                           << "80"
                                           << "The IP address cannot contain \":\" or blanks."
@@ -202,6 +233,33 @@ private slots:
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
         QCOMPARE(QApplication::focusWidget()->objectName(), focused);
         QCOMPARE(m_profile->GetString("Settings", "IPAddress", "unset"), std::string("unset"));
+    }
+
+    void newEntryIsTypedOverTheLastAddress()
+    {
+        m_profile->WriteString("Settings", "IPAddress", "last.example");
+        m_profile->WriteInt("Settings", "IPPort", 5025);
+        CTCPIPAddressEditorDlg editor(Context());
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        QString typedInto;
+        editor.SetEntryRunner(
+            [&typedInto](CTCPIPConnect& entry)
+            {
+                entry.show();
+                if (!QTest::qWaitForWindowExposed(&entry))
+                    return false;
+                // The widget that has the keyboard once the dialog is the active window.
+                QWidget* focused = entry.focusWidget();
+                typedInto = focused ? focused->objectName() : QString();
+                QTest::keyClicks(focused, "bench-7");
+                QTest::keyClick(focused, Qt::Key_Return);
+                return entry.result() == QDialog::Accepted;
+            });
+        QTest::mouseClick(editor.findChild<QPushButton*>("newButton"), Qt::LeftButton);
+        QCOMPARE(typedInto, QString("ipAddressEdit"));
+        QVERIFY2(m_prompter.messages.isEmpty(), qPrintable(m_prompter.messages.join('|')));
+        QCOMPARE(Lines(editor), QStringList({"bench-7:5025 "}));
     }
 
     void entryDialogTakesTheEdges()

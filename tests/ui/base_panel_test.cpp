@@ -40,6 +40,7 @@ private slots:
     void autoConnectsOnTheFirstTick();
     void unpluggedPortDisconnectsAndLeavesTheList();
     void twoFailedPollsDisconnect();
+    void portClosedUnderThePanelIsNamed();
     void errorLogGroupCountsErrors();
     void windowRunsWhileASlowUnitIsProbed();
     void unitOfNoPanelTypeIsUnknown();
@@ -123,7 +124,8 @@ void BasePanelTest::portHeldByAnotherProgramIsInUse()
     QVERIFY(other.OpenDescriptor("COM:212:38400"));
     auto panel = MakePanel();
     QVERIFY(!ConnectAndWait(*panel, unit->descriptor));
-    QCOMPARE(m_prompter.messages, QStringList{PanelMessages::PortInUse});
+    // The system's text, then which port and which panel.
+    QCOMPARE(m_prompter.messages, QStringList{PanelMessages::PortInUse + " Port COM212, panel 1 (TEC)."});
     QVERIFY(!panel->IsConnected());
 }
 
@@ -190,8 +192,22 @@ void BasePanelTest::twoFailedPollsDisconnect()
     QVERIFY(panel->IsConnected());
     unit->sim->Faults().silent = true;
     QTRY_VERIFY_WITH_TIMEOUT(!panel->IsConnected(), 30000);
-    QCOMPARE(m_prompter.messages, QStringList{PanelMessages::LostCommunications});
+    QCOMPARE(m_prompter.messages,
+             QStringList{PanelMessages::LostCommunications + " Port COM214, panel 1 (TEC)."});
     QVERIFY(panel->refreshes > 0);
+}
+
+void BasePanelTest::portClosedUnderThePanelIsNamed()
+{
+    auto unit = SSimPort::OnPty("D310", 219);
+    QVERIFY(unit);
+    auto panel = MakePanel(PanelType::Laser, 2);
+    QVERIFY(ConnectAndWait(*panel, unit->descriptor));
+    panel->GetInstrument()->GetPort().Close();
+    panel->OnWatchTick();
+    QVERIFY(!panel->IsConnected());
+    QCOMPARE(m_prompter.messages,
+             QStringList{"Unexpected disconnect from instrument. Port COM219, panel 3 (LASER)."});
 }
 
 void BasePanelTest::errorLogGroupCountsErrors()

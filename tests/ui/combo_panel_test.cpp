@@ -196,7 +196,7 @@ void ComboPanelTest::ComboSettingsValidateEveryPageBeforeWriting()
     size_t mark = rig.Mark();
     sheet.OnOk();
     QCOMPARE(sheet.result(), 0);
-    QCOMPARE(rig.prompter.messages, QStringList{"Enter a number between 0 and 100."});
+    QCOMPARE(rig.prompter.messages, QStringList{"Enter a number between 0 and 100 mA."});
     QVERIFY(rig.Sent(mark, "TEC:TOL ").isEmpty());
     QVERIFY(rig.Sent(mark, "LAS:TOL ").isEmpty());
 

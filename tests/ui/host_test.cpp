@@ -5,13 +5,19 @@
 #include "SimPort.h"
 #include "StandInPanel.h"
 #include "UiTestEnvironment.h"
+#include "WidgetActions.h"
 #include "diag/MemoryProfile.h"
 #include "ui/app/TamrixControlHost.h"
+#include "ui/dialogs/SelectPanelDlg.h"
 #include "ui/panels/PanelTypes.h"
 
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTimer>
 #include <QtTest>
 #include <memory>
 
@@ -33,6 +39,9 @@ private slots:
     void singlePanelHasNoHideButtonAndAllCollapsedExpandsTheFirst();
     void fittingTypesNeverLoop_data();
     void fittingTypesNeverLoop();
+    void commandsStayInSightAndANewPanelIsScrolledTo();
+    void addPanelDetectsTheUnitAndItsPanelTakesOver();
+    void typeChoicesNameTheirModels();
 
 private:
     std::unique_ptr<CTamrixControlHost> MakeHost();
@@ -81,9 +90,15 @@ void HostTest::storedListGivesPanelsWithTheirSections()
     QCOMPARE(host->PanelAt(0)->x(), CTamrixControlHost::FirstPanelX);
     QCOMPARE(host->PanelAt(1)->x(),
              host->PanelAt(0)->geometry().right() + 1 + CTamrixControlHost::GapAfterExpanded);
-    auto* add = host->findChild<QPushButton*>("addPanelButton");
-    QCOMPARE(add->x(), host->PanelAt(2)->geometry().right() + 1 + CTamrixControlHost::GapAfterCollapsed);
-    QCOMPARE(add->parentWidget()->width(), add->geometry().right() + 1 + CTamrixControlHost::Margin);
+    // The row ends where a next panel would stand; the command bar follows the visible part of it and
+    // ends a margin after its buttons.
+    auto* canvas = WidgetActions::Child<QWidget>(host.get(), "panelCanvas");
+    QCOMPARE(canvas->width(),
+             host->PanelAt(2)->geometry().right() + 1 + CTamrixControlHost::GapAfterCollapsed);
+    auto* scroll = WidgetActions::Child<QScrollArea>(host.get(), "panelScroll");
+    auto* add = WidgetActions::Child<QPushButton>(host.get(), "addPanelButton");
+    QCOMPARE(add->mapTo(host.get(), QPoint(0, 0)).x(), scroll->geometry().right() + 1);
+    QCOMPARE(host->width(), scroll->width() + add->width() + CTamrixControlHost::Margin);
 }
 
 void HostTest::removingTheMiddlePanelRenamesTheNext()
@@ -247,6 +262,101 @@ void HostTest::fittingTypesNeverLoop()
         QVERIFY(PanelType::Accepts(type, record));
     // The four-laser panel takes no single-channel laser driver: it would show no block.
     QCOMPARE(PanelType::Accepts(PanelType::M6x8, record), type == PanelType::M6x8);
+}
+
+void HostTest::commandsStayInSightAndANewPanelIsScrolledTo()
+{
+    // Far more panels than any screen is wide.
+    m_profile->WriteString("Settings", "Panels", "3,3,3,3,3,3,3,3");
+    for (int i = 0; i < 8; ++i)
+        m_profile->WriteInt("Panel" + std::to_string(i) + "-3", "Condensed", 0);
+    auto host = MakeHost();
+    host->show();
+    QVERIFY(QTest::qWaitForWindowExposed(host.get()));
+    auto* scroll = host->findChild<QScrollArea*>("panelScroll");
+    QVERIFY(scroll->horizontalScrollBar()->maximum() > 0);
+    const QRect window = host->rect();
+    for (const char* name : {"addPanelButton", "aboutButton", "exitButton"})
+    {
+        auto* button = WidgetActions::Child<QPushButton>(host.get(), name);
+        QVERIFY2(!scroll->isAncestorOf(button), name);
+        QVERIFY2(window.contains(QRect(button->mapTo(host.get(), QPoint(0, 0)), button->size())), name);
+    }
+
+    // Add Panel, as a user does it: the dialog's TEC choice; the row scrolls to the new panel at its end.
+    QTimer::singleShot(0, this,
+                       []
+                       {
+                           if (QWidget* dialog = QApplication::activeModalWidget())
+                               QTest::mouseClick(
+                                   WidgetActions::Child<QPushButton>(dialog, "addTecPanelButton"),
+                                   Qt::LeftButton);
+                       });
+    QTest::mouseClick(WidgetActions::Child<QPushButton>(host.get(), "addPanelButton"), Qt::LeftButton);
+    QCOMPARE(host->PanelCount(), 9);
+    CBasePanel* added = host->PanelAt(8);
+    QCOMPARE(added->TypeCode(), PanelType::TEC);
+    const auto inView = [&]
+    {
+        const QRect shown(added->mapTo(scroll->viewport(), QPoint(0, 0)), added->size());
+        return scroll->viewport()->rect().contains(QRect(shown.topLeft(), QSize(shown.width(), 1)));
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(inView(), 5000);
+}
+
+void HostTest::addPanelDetectsTheUnitAndItsPanelTakesOver()
+{
+    auto unit = SSimPort::OnPty("K760", 206);
+    QVERIFY(unit);
+    m_profile->WriteString("Settings", "Panels", "1");
+    auto host = MakeHost();
+    host->show();
+    QVERIFY(QTest::qWaitForWindowExposed(host.get()));
+    QString offered;
+    QTimer::singleShot(0, this,
+                       [&offered]
+                       {
+                           QWidget* dialog = QApplication::activeModalWidget();
+                           if (!dialog)
+                               return;
+                           auto* ports = WidgetActions::Child<QComboBox>(dialog, "detectPortList");
+                           const int row = ports->findText("COM206", Qt::MatchStartsWith);
+                           offered = ports->itemText(row);
+                           ports->setFocus();
+                           while (ports->currentIndex() != row && ports->currentIndex() < ports->count() - 1)
+                               QTest::keyClick(ports, Qt::Key_Down);
+                           QTest::mouseClick(WidgetActions::Child<QPushButton>(dialog, "detectButton"),
+                                             Qt::LeftButton);
+                       });
+    QTest::mouseClick(WidgetActions::Child<QPushButton>(host.get(), "addPanelButton"), Qt::LeftButton);
+    QVERIFY2(offered.startsWith("COM206 (/"), qPrintable(offered));
+    // The unit is a TEC controller: the panel that detected it gives way to the TEC panel, connected.
+    QTRY_VERIFY_WITH_TIMEOUT(host->PanelCount() == 2 && host->PanelAt(1)->TypeCode() == PanelType::TEC &&
+                                 host->PanelAt(1)->IsConnected(),
+                             15000);
+    QCOMPARE(host->PanelAt(1)->SelectedDescriptor(), unit->descriptor);
+    QCOMPARE(host->PanelAt(0)->TypeCode(), PanelType::Laser);
+    QVERIFY2(m_prompter.messages.isEmpty(), qPrintable(m_prompter.messages.join('|')));
+}
+
+void HostTest::typeChoicesNameTheirModels()
+{
+    CSelectPanelDlg dialog({});
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QCOMPARE(WidgetActions::Child<QPushButton>(&dialog, "addM6x9PanelButton")->text(),
+             QString("M6x9 panel: M609, M619"));
+    QVERIFY(WidgetActions::Child<QPushButton>(&dialog, "addComboPanelButton")->text().contains("X19"));
+    // Every list of models shows whole, inside the buttons' padding of 10 pixels a side.
+    for (QPushButton* button : dialog.findChildren<QPushButton*>())
+        QVERIFY2(button->fontMetrics().horizontalAdvance(button->text()) + 20 < button->width(),
+                 qPrintable(button->text()));
+    // Without a port there is nothing to detect on.
+    QVERIFY(!WidgetActions::Child<QPushButton>(&dialog, "detectButton")->isEnabled());
+    QTest::mouseClick(WidgetActions::Child<QPushButton>(&dialog, "addM6x8PanelButton"), Qt::LeftButton);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(dialog.SelectedType(), PanelType::M6x8);
+    QVERIFY(dialog.DetectDescriptor().empty());
 }
 
 QTEST_MAIN(HostTest)

@@ -4,6 +4,7 @@
 #include "ScriptedPrompter.h"
 #include "SimInstrument.h"
 #include "UiTestEnvironment.h"
+#include "WidgetActions.h"
 #include "comm/PortResolver.h"
 #include "comm/Serial.h"
 #include "diag/MemoryProfile.h"
@@ -24,6 +25,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QtTest>
 #include <algorithm>
 #include <chrono>
@@ -301,6 +303,79 @@ private slots:
         reopened.show();
         pty.CloseMaster();
         QTRY_VERIFY_WITH_TIMEOUT(!reopened.isVisible(), 2000);
+    }
+
+    void terminalRecallsCommandsColoursWhatWasSentAndEditsItsButtons()
+    {
+        PtyPair pty;
+        CSerial port;
+        QVERIFY(port.OpenPortByName(pty.SlavePath(), 38400));
+        m_profile.WriteString("Settings", "Command1", "LAS:LDI?");
+        CTerminal terminal(m_context, [&] { return &port; });
+        terminal.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&terminal));
+        auto* command = terminal.findChild<QLineEdit*>("commandEdit");
+        for (const char* line : {"LAS:OUT 1", "LAS:LDI 20", "LAS:LDI 20"})
+        {
+            WidgetActions::Type(command, line);
+            QTest::keyClick(command, Qt::Key_Return);
+        }
+        QCOMPARE(pty.ReadCount(35, 1000), std::string("LAS:OUT 1\r\nLAS:LDI 20\r\nLAS:LDI 20\r\n"));
+
+        // Up and Down walk the lines sent (a repeat once), and the line being typed comes back at the end.
+        WidgetActions::Type(command, "LAS:T");
+        QTest::keyClick(command, Qt::Key_Up);
+        QCOMPARE(command->text(), QString("LAS:LDI 20"));
+        QTest::keyClick(command, Qt::Key_Up);
+        QCOMPARE(command->text(), QString("LAS:OUT 1"));
+        QTest::keyClick(command, Qt::Key_Up);
+        QCOMPARE(command->text(), QString("LAS:OUT 1"));
+        QTest::keyClick(command, Qt::Key_Down);
+        QTest::keyClick(command, 'x');
+        QCOMPARE(command->text(), QString("LAS:LDI 20x"));
+        QTest::keyClick(command, Qt::Key_Down);
+        QCOMPARE(command->text(), QString("LAS:T"));
+        QTest::keyClick(command, Qt::Key_Down);
+        QCOMPARE(command->text(), QString("LAS:T"));
+
+        // What was sent shows in another colour than what came back.
+        QVERIFY(pty.Write("20.0\r\n", 1000));
+        CEchoEdit* text = terminal.TextArea();
+        QTRY_VERIFY(text->toPlainText().endsWith("LAS:LDI 20\n20.0\n"));
+        const auto colourAt = [text](int position)
+        {
+            QTextCursor cursor(text->document());
+            cursor.setPosition(position + 1); // the format of the character before the cursor
+            return cursor.charFormat().foreground().color();
+        };
+        const int received = static_cast<int>(text->toPlainText().lastIndexOf("20.0"));
+        QCOMPARE(colourAt(0), colourAt(received - 2));
+        QVERIFY(colourAt(0) != colourAt(received));
+        QCOMPARE(colourAt(received), colourAt(received + 3));
+
+        // "Buttons...": the first button emptied, the fifth given a command; stored at once.
+        QTimer::singleShot(
+            0, this,
+            []
+            {
+                QWidget* dialog = QApplication::activeModalWidget();
+                if (!dialog)
+                    return;
+                QCOMPARE(WidgetActions::Child<QLineEdit>(dialog, "command1Edit")->text(),
+                         QString("LAS:LDI?"));
+                WidgetActions::Child<QLineEdit>(dialog, "command1Edit")->clear();
+                WidgetActions::Type(WidgetActions::Child<QLineEdit>(dialog, "command5Edit"), " TEC:T? ");
+                QTest::mouseClick(WidgetActions::Child<QPushButton>(dialog, "okButton"), Qt::LeftButton);
+            });
+        QTest::mouseClick(WidgetActions::Child<QPushButton>(&terminal, "editCommandsButton"), Qt::LeftButton);
+        auto* fifth = WidgetActions::Child<QPushButton>(&terminal, "command5Button");
+        QVERIFY(WidgetActions::Child<QPushButton>(&terminal, "command1Button")->isHidden());
+        QVERIFY(!fifth->isHidden());
+        QCOMPARE(fifth->text(), QString("TEC:T?"));
+        QCOMPARE(m_profile.GetString("Settings", "Command1", "gone"), std::string("gone"));
+        QCOMPARE(m_profile.GetString("Settings", "Command5"), std::string("TEC:T?"));
+        QTest::mouseClick(fifth, Qt::LeftButton);
+        QCOMPARE(pty.ReadCount(8, 1000), std::string("TEC:T?\r\n"));
     }
 
     void terminalTrimsTheOldestTextNearItsLimit()

@@ -176,7 +176,7 @@ void LaserPanelTest::SetPointEntryChecksBeforeSending()
         rig.panel->OnSetPoint();
         QVERIFY(WidgetActions::RequestsDone());
         QCOMPARE(rig.prompter.messages.last(),
-                 CLaserBlock::LimitsMessage.arg("0", QString::number(std::min(limit, 500.0f))));
+                 CLaserBlock::LimitsMessage.arg("0", QString::number(std::min(limit, 500.0f)), "mA"));
     }
     QVERIFY(rig.Sent(mark, "LAS:LDI ").isEmpty());
 
@@ -390,7 +390,7 @@ void LaserPanelTest::SettingsOutOfRangeKeepsSheetOpenAndSendsNothing()
     const size_t mark = rig.Mark();
     sheet.OnOk();
     QCOMPARE(sheet.result(), 0);
-    QCOMPARE(rig.prompter.messages, QStringList{"Enter a number between 0 and 500."});
+    QCOMPARE(rig.prompter.messages, QStringList{"Enter a number between 0 and 500 mA."});
     QVERIFY(rig.Sent(mark, "LAS:TOL ").isEmpty());
     Type(Child<QLineEdit>(page, "onDelayEdit"), "1.5");
     Type(Child<QLineEdit>(page, "ioLimitEdit"), "400");

@@ -346,7 +346,7 @@ private slots:
         size_t before = sim->Log().Count();
         QVERIFY(TypeAndEnter(*panel, panel->LaserBlock(1), "400"));
         QCOMPARE(m_prompter.messages.size(), 1);
-        QCOMPARE(m_prompter.messages.first(), CLaserBlock::LimitsMessage.arg("0", "300"));
+        QCOMPARE(m_prompter.messages.first(), CLaserBlock::LimitsMessage.arg("0", "300", "mA"));
         QVERIFY(LinesWith(*sim, "LAS:LDI ", before).empty());
 
         before = sim->Log().Count();

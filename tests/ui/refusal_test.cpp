@@ -187,7 +187,7 @@ void CRefusalTest::LaserLimitCheckedAgainstTheChosenRange()
     low->setChecked(true);
     Type(Child<QLineEdit>(&page, "ioLimitEdit"), QString::number(maximum * 0.75));
     QVERIFY(!page.Validate());
-    QCOMPARE(rig.prompter.messages.last(), QString("Enter a number between 0 and %1.").arg(maximum / 2.0));
+    QCOMPARE(rig.prompter.messages.last(), QString("Enter a number between 0 and %1 mA.").arg(maximum / 2.0));
     // The same limit in the high range is fine.
     Child<QRadioButton>(&page, "highRangeRadio")->setChecked(true);
     QVERIFY(page.Validate());

@@ -123,9 +123,10 @@ private slots:
         // Out of the T limits (-10 to 80 on this unit).
         m_prompter.Reset();
         Enter(*panel, "80.5");
-        QCOMPARE(m_prompter.messages,
-                 QStringList{
-                     "Temperature set point exceeds the limits, please enter a value between -10 and 80."});
+        QCOMPARE(
+            m_prompter.messages,
+            QStringList{
+                "Temperature set point exceeds the limits, please enter a value between -10 and 80 °C."});
         QCOMPARE(edit->text(), current);
 
         // A typed value is highlighted and "Set" enabled until it is sent.
@@ -186,8 +187,9 @@ private slots:
 
         const size_t from = sim.Sim().Log().Count();
         Enter(*panel, "2.5");
-        QCOMPARE(m_prompter.messages,
-                 QStringList{"Current set point exceeds the limits, please enter a value between -2 and 2."});
+        QCOMPARE(
+            m_prompter.messages,
+            QStringList{"Current set point exceeds the limits, please enter a value between -2 and 2 A."});
         QCOMPARE(sim.CountSent("TEC:ITE ", from), 0);
         QCOMPARE(edit->text().toDouble(), 0.5);
         Enter(*panel, "-2");

@@ -313,7 +313,7 @@ private slots:
 
         Type(*dialog, "analogTsetAt0VEdit", "-100");
         dialog->accept();
-        QCOMPARE(m_prompter.messages.last(), QString("Enter a number between -99 and 250."));
+        QCOMPARE(m_prompter.messages.last(), QString("Enter a number between -99 and 250 °C."));
         Type(*dialog, "analogTsetAt0VEdit", "x");
         dialog->accept();
         QCOMPARE(m_prompter.messages.last(), QString("Enter a number."));

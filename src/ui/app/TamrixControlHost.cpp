@@ -16,10 +16,12 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStringList>
+#include <QStyle>
 #include <QTimer>
 #include <algorithm>
 
@@ -47,12 +49,15 @@ CTamrixControlHost::CTamrixControlHost(const SUiContext& context, PanelFactory f
     QFont bold = font();
     bold.setBold(true);
     bold.setPointSize(bold.pointSize() + 2);
-    m_addButton = new QPushButton("Add Panel", m_canvas);
+    // The commands stand in a bar of their own beside the row, so they never scroll away.
+    m_commandBar = new QWidget(this);
+    m_commandBar->setObjectName("commandBar");
+    m_addButton = new QPushButton("Add Panel", m_commandBar);
     m_addButton->setObjectName("addPanelButton");
     m_addButton->setFont(bold);
-    m_exitButton = new QPushButton("Exit", m_canvas);
+    m_exitButton = new QPushButton("Exit", m_commandBar);
     m_exitButton->setObjectName("exitButton");
-    m_aboutButton = new QPushButton("About...", m_canvas);
+    m_aboutButton = new QPushButton("About...", m_commandBar);
     m_aboutButton->setObjectName("aboutButton");
     for (QPushButton* button : {m_addButton, m_exitButton, m_aboutButton})
     {
@@ -162,20 +167,31 @@ void CTamrixControlHost::LayoutPanels()
     }
     else
         tallest = 3 * ButtonHeight + 2 * Margin;
-    m_addButton->move(x, m_panelTop);
-    m_aboutButton->move(x, m_panelTop + ButtonHeight + 8);
+    // x is where the next panel would stand; the bar starts there.
     const int bottom = m_panelTop + tallest;
-    m_exitButton->move(m_addButton->geometry().right() + 1 - m_exitButton->width(), bottom - ButtonHeight);
-    const int width = m_addButton->geometry().right() + 1 + Margin;
+    const int width = x;
     const int height = bottom + Margin;
     m_canvas->setFixedSize(width, height);
-    // A row wider or taller than the screen scrolls instead of running off it.
+    // A row wider or taller than the screen scrolls instead of running off it; the bar stays put.
     const QSize room = AvailableRoom();
-    const int hostWidth = std::min(width, room.width());
-    const int hostHeight = std::min(CBanner::Height + height, room.height());
+    const int barWidth = ButtonWidth + Margin;
+    // Each scroll bar that appears takes room the row would otherwise have had.
+    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_scroll);
+    const bool scrollsDown = CBanner::Height + height > room.height();
+    const int neededWidth = width + (scrollsDown ? scrollBar : 0);
+    const int viewWidth = std::min(neededWidth, room.width() - barWidth);
+    const bool scrollsAcross = viewWidth < neededWidth;
+    const int hostWidth = viewWidth + barWidth;
+    const int hostHeight =
+        std::min(CBanner::Height + height + (scrollsAcross ? scrollBar : 0), room.height());
     setFixedSize(hostWidth, hostHeight);
     m_banner->setGeometry(0, 0, hostWidth, CBanner::Height);
-    m_scroll->setGeometry(0, CBanner::Height, hostWidth, hostHeight - CBanner::Height);
+    m_scroll->setGeometry(0, CBanner::Height, viewWidth, hostHeight - CBanner::Height);
+    m_commandBar->setGeometry(viewWidth, CBanner::Height, barWidth, hostHeight - CBanner::Height);
+    m_addButton->move(0, m_panelTop);
+    m_aboutButton->move(0, m_panelTop + ButtonHeight + 8);
+    const int barBottom = std::min(bottom, m_commandBar->height() - Margin);
+    m_exitButton->move(0, std::max(barBottom - ButtonHeight, m_aboutButton->geometry().bottom() + 1 + 8));
     if (!m_panels.empty())
     {
         QWidget* hide = m_panels.front()->findChild<QWidget*>("hidePanelButton");
@@ -330,11 +346,32 @@ void CTamrixControlHost::keyPressEvent(QKeyEvent* event)
 
 void CTamrixControlHost::OnAddPanel()
 {
-    CSelectPanelDlg dialog(this);
+    CSelectPanelDlg dialog(CSelectPanelDlg::PresentPorts(m_context.profile), this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    AddPanel(-1, dialog.SelectedType(), false);
+    const std::string& detect = dialog.DetectDescriptor();
+    // Detection starts on a combo panel; a unit it does not take gives way to its own panel.
+    const int index = AddPanel(-1, detect.empty() ? dialog.SelectedType() : PanelType::Combo, false);
     LayoutPanels();
+    if (index < 0)
+        return;
+    ScrollIntoView(m_panels[index]);
+    if (!detect.empty())
+    {
+        m_panels[index]->SelectConnection(detect);
+        m_panels[index]->Connect(detect);
+    }
+}
+
+void CTamrixControlHost::ScrollIntoView(CBasePanel* panel)
+{
+    // The scroll bars take the canvas's new size from its resize event, which a hidden window gets late.
+    QTimer::singleShot(0, this,
+                       [this, panel = QPointer<CBasePanel>(panel)]
+                       {
+                           if (panel)
+                               m_scroll->ensureWidgetVisible(panel, 0, 0);
+                       });
 }
 
 void CTamrixControlHost::OnAbout()

@@ -14,9 +14,9 @@ class CDeviceMonitor;
 class QPushButton;
 class QScrollArea;
 
-// The program's one main window: a banner, the instrument panels side by side, "Add Panel" and
-// "Exit". It owns the panels, lays them out, keeps the panel list and its position in "Settings", and
-// asks before quitting while an instrument is connected.
+// The program's one main window: a banner, the instrument panels side by side, and a fixed bar with
+// "Add Panel", "About..." and "Exit". It owns the panels, lays them out, keeps the panel list and its
+// position in "Settings", and asks before quitting while an instrument is connected.
 class CTamrixControlHost : public QWidget, public IPanelHost
 {
     Q_OBJECT
@@ -68,6 +68,8 @@ protected:
 private:
     void OnAddPanel();
     void OnAbout();
+    // Scrolls the row so that the panel is in sight (a new panel lands at the far end).
+    void ScrollIntoView(CBasePanel* panel);
     void ReplacePanel(int index, int typeCode, const std::string& descriptor, bool autoConnect);
     void SavePosition();
     // Asks before quitting: names the outputs still on, else asks while a unit is connected.
@@ -80,9 +82,10 @@ private:
     int m_panelTop = 0;
     bool m_quitting = false;
     CBanner* m_banner = nullptr;
-    // The panels and the buttons stand on a canvas that scrolls when the row is larger than the screen.
+    // The panels stand on a canvas that scrolls when the row is larger than the screen.
     QScrollArea* m_scroll = nullptr;
     QWidget* m_canvas = nullptr;
+    QWidget* m_commandBar = nullptr;
     QPushButton* m_addButton = nullptr;
     QPushButton* m_exitButton = nullptr;
     QPushButton* m_aboutButton = nullptr;

@@ -34,7 +34,14 @@ bool MaxChars(CPrompter& prompter, QLineEdit* edit, int maxChars)
     return Refuse(prompter, edit, QString("Enter no more than %1 characters.").arg(maxChars));
 }
 
-std::optional<double> Number(CPrompter& prompter, QLineEdit* edit, double low, double high)
+QString NumberBetween(double low, double high, const QString& unit)
+{
+    const QString upper = LocaleNumber::Bound(high);
+    return EnterNumberBetween.arg(LocaleNumber::Bound(low), unit.isEmpty() ? upper : upper + " " + unit);
+}
+
+std::optional<double> Number(CPrompter& prompter, QLineEdit* edit, double low, double high,
+                             const QString& unit)
 {
     const std::optional<double> value = Finite(edit);
     if (!value)
@@ -44,7 +51,7 @@ std::optional<double> Number(CPrompter& prompter, QLineEdit* edit, double low, d
     }
     if (*value < low || *value > high)
     {
-        Refuse(prompter, edit, EnterNumberBetween.arg(LocaleNumber::Bound(low), LocaleNumber::Bound(high)));
+        Refuse(prompter, edit, NumberBetween(low, high, unit));
         return std::nullopt;
     }
     return value;

@@ -231,7 +231,8 @@ bool CLaserSettingsDlg::ValidateField(EField field, double low, double high)
         f.entered = f.read;
         return true;
     }
-    const std::optional<double> value = FieldPrompts::Number(m_context.prompter, f.edit, low, high);
+    const std::optional<double> value =
+        FieldPrompts::Number(m_context.prompter, f.edit, low, high, m_units[field]->text());
     if (!value)
         return false;
     f.entered = *value;

@@ -1,5 +1,6 @@
 #include "ui/dialogs/TCPIPConnect.h"
 
+#include "comm/HostNameForm.h"
 #include "diag/Profile.h"
 #include "ui/dialogs/FieldPrompts.h"
 
@@ -13,6 +14,33 @@
 namespace
 {
 const char* const SettingsSection = "Settings";
+
+// Why the typed host cannot be stored, or "" when it can.
+QString AddressProblem(const QString& address)
+{
+    const QString bad = "The IP address cannot contain \":\" or blanks.";
+    if (std::any_of(address.begin(), address.end(), [](QChar c) { return c.isSpace(); }))
+        return bad;
+    switch (HostNameForm::Classify(address.toStdString()))
+    {
+    case EHostForm::Ipv4Address:
+    case EHostForm::HostName:
+        return {};
+    case EHostForm::Ipv6Literal:
+        return bad + " IPv6 addresses cannot be stored; enter the instrument's host name or IPv4 address.";
+    case EHostForm::BadIpv4:
+        return QString("\"%1\" is not an IP address: enter four numbers from 0 to 255 separated by dots, "
+                       "without leading zeros (for example 192.168.1.40).")
+            .arg(address);
+    default:
+        break;
+    }
+    if (address.contains(':'))
+        return bad + " Enter the TCP port in the Port field.";
+    return QString("\"%1\" is not a host name: use letters, digits and hyphens in parts separated by dots; a "
+                   "part cannot begin or end with a hyphen.")
+        .arg(address);
+}
 } // namespace
 
 CTCPIPConnect::CTCPIPConnect(const SUiContext& context, QWidget* parent) : QDialog(parent), m_context(context)
@@ -48,6 +76,8 @@ CTCPIPConnect::CTCPIPConnect(const SUiContext& context, QWidget* parent) : QDial
     SetEntry({profile.GetString(SettingsSection, "IPAddress"),
               profile.GetInt(SettingsSection, "IPPort", DefaultPort),
               profile.GetString(SettingsSection, "IPName")});
+    // The prefilled address is a suggestion: typing replaces it.
+    m_address->setFocus();
 }
 
 void CTCPIPConnect::SetEntry(const SNetworkAddress& entry)
@@ -55,6 +85,7 @@ void CTCPIPConnect::SetEntry(const SNetworkAddress& entry)
     m_address->setText(QString::fromStdString(entry.address));
     m_port->setText(QString::number(entry.port));
     m_name->setText(QString::fromStdString(entry.name));
+    m_address->selectAll();
 }
 
 void CTCPIPConnect::accept()
@@ -76,12 +107,11 @@ bool CTCPIPConnect::ReadFields()
     // would split the stored line and the port descriptor in the wrong places.
     if (address.isEmpty())
         return FieldPrompts::Refuse(prompter, m_address, "Enter the instrument's IP address or host name.");
-    if (address.contains(':') ||
-        std::any_of(address.begin(), address.end(), [](QChar c) { return c.isSpace(); }))
-        return FieldPrompts::Refuse(prompter, m_address, "The IP address cannot contain \":\" or blanks.");
     if (!FieldPrompts::MaxChars(prompter, m_address, MaxAddressChars))
         return false;
-    const std::optional<int> port = FieldPrompts::Integer(prompter, m_port, 0, 65535);
+    if (const QString problem = AddressProblem(address); !problem.isEmpty())
+        return FieldPrompts::Refuse(prompter, m_address, problem);
+    const std::optional<int> port = FieldPrompts::Integer(prompter, m_port, 1, 65535);
     if (!port)
         return false;
     m_entry = {address.toStdString(), *port, m_name->text().trimmed().toStdString()};

@@ -4,6 +4,7 @@
 #include "instrument/tec/TEC.h"
 #include "instrument/tec/TecTypes.h"
 #include "ui/app/Prompter.h"
+#include "ui/dialogs/FieldPrompts.h"
 #include "ui/dialogs/PollPause.h"
 #include "ui/widgets/LocaleNumber.h"
 
@@ -732,15 +733,14 @@ std::optional<double> CTECSettingsDlg::Number(QLineEdit* edit)
     return value;
 }
 
-std::optional<double> CTECSettingsDlg::NumberIn(QLineEdit* edit, double low, double high)
+std::optional<double> CTECSettingsDlg::NumberIn(QLineEdit* edit, double low, double high, const QString& unit)
 {
     const std::optional<double> value = Number(edit);
     if (!value)
         return std::nullopt;
     if (*value < low || *value > high)
     {
-        Refuse(edit, QString("Enter a number between %1 and %2.")
-                         .arg(LocaleNumber::Bound(low), LocaleNumber::Bound(high)));
+        Refuse(edit, FieldPrompts::NumberBetween(low, high, unit));
         return std::nullopt;
     }
     return value;
@@ -777,8 +777,8 @@ bool CTECSettingsDlg::Validate(CTEC& tec)
             return Refuse(m_tLow, "The T low limit must be less than the T high limit.");
         const bool independent = Offered(KeyTLimitsIndependent);
         const double setPoint = independent ? 0.0 : tec.GetTSetPoint();
-        if (!NumberIn(m_tLow, tec.GetMinT(), independent ? tec.GetMaxT() : setPoint) ||
-            !NumberIn(m_tHigh, independent ? tec.GetMinT() : setPoint, tec.GetMaxT()))
+        if (!NumberIn(m_tLow, tec.GetMinT(), independent ? tec.GetMaxT() : setPoint, Degrees) ||
+            !NumberIn(m_tHigh, independent ? tec.GetMinT() : setPoint, tec.GetMaxT(), Degrees))
             return false;
     }
     if (Offered(KeyRLimits))
@@ -794,27 +794,31 @@ bool CTECSettingsDlg::Validate(CTEC& tec)
         const int type = SelectedSensorType();
         const bool independent = Offered(KeyRLimitsIndependent);
         const double setPoint = independent ? 0.0 : tec.GetRSetPoint();
-        if (!NumberIn(m_rLow, tec.GetMinR(type), independent ? tec.GetMaxR(type) : setPoint) ||
-            !NumberIn(m_rHigh, independent ? tec.GetMinR(type) : setPoint, tec.GetMaxR(type)))
+        if (!NumberIn(m_rLow, tec.GetMinR(type), independent ? tec.GetMaxR(type) : setPoint,
+                      m_rUnit->text()) ||
+            !NumberIn(m_rHigh, independent ? tec.GetMinR(type) : setPoint, tec.GetMaxR(type),
+                      m_rUnit->text()))
             return false;
     }
     // Without a stored maximum (the multi-channel units keep none) the unit bounds the limit itself.
     const double maxIteLimit =
         tec.GetMaxITELimit() > 0.0f ? tec.GetMaxITELimit() : std::numeric_limits<double>::infinity();
     if (Offered(KeyIteLimit) &&
-        !NumberIn(m_iteLimit, Offered(KeyIteLimitIndependent) ? 0.01 : tec.GetITESetPoint(), maxIteLimit))
+        !NumberIn(m_iteLimit, Offered(KeyIteLimitIndependent) ? 0.01 : tec.GetITESetPoint(), maxIteLimit,
+                  "A"))
         return false;
-    if (Offered(KeyTolerance) && (!NumberIn(m_tolTime, 0.1, 50.0) || !NumberIn(m_tolTemp, 0.01, 10.0)))
+    if (Offered(KeyTolerance) &&
+        (!NumberIn(m_tolTime, 0.1, 50.0, "sec") || !NumberIn(m_tolTemp, 0.01, 10.0, Degrees)))
         return false;
-    if (Offered(KeyCableR) && !m_cableR->isHidden() && !NumberIn(m_cableR, 0.0, 10.0))
+    if (Offered(KeyCableR) && !m_cableR->isHidden() && !NumberIn(m_cableR, 0.0, 10.0, Ohms))
         return false;
     if (Offered(KeyGain) && m_p->isEnabled())
         for (QLineEdit* edit : {m_p, m_i, m_d})
-            if (!NumberIn(edit, 0.0, 1000.0))
+            if (!NumberIn(edit, 0.0, 1000.0, {}))
                 return false;
     if (Offered(KeyFan))
     {
-        if (m_fanVoltage->isEnabled() && !NumberIn(m_fanVoltage, 4.5, 12.0))
+        if (m_fanVoltage->isEnabled() && !NumberIn(m_fanVoltage, 4.5, 12.0, "V"))
             return false;
         // Only a delay the user can edit is checked.
         if (m_fanDelay->isEnabled() && !IntegerIn(m_fanDelay, 1, 60))
@@ -841,8 +845,8 @@ bool CTECSettingsDlg::ValidateAnalog(CTEC& tec)
         return false;
     if (!(*at0V < *at2V5))
         return Refuse(m_analogAt0V, "The analog 'Tset at 0V' must be lower than the 'Tset at 2.5V'.");
-    return NumberIn(m_analogAt0V, tec.GetMinT(), tec.GetMaxT()) &&
-           NumberIn(m_analogAt2V5, tec.GetMinT(), tec.GetMaxT());
+    return NumberIn(m_analogAt0V, tec.GetMinT(), tec.GetMaxT(), Degrees) &&
+           NumberIn(m_analogAt2V5, tec.GetMinT(), tec.GetMaxT(), Degrees);
 }
 
 // ---- writing -----------------------------------------------------------------------------------

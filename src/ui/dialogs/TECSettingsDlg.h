@@ -123,7 +123,8 @@ private:
     bool Validate(CTEC& tec);
     bool ValidateAnalog(CTEC& tec);
     std::optional<double> Number(QLineEdit* edit);
-    std::optional<double> NumberIn(QLineEdit* edit, double low, double high);
+    // The range prompt names the unit of the bounds (none for the PID terms).
+    std::optional<double> NumberIn(QLineEdit* edit, double low, double high, const QString& unit);
     std::optional<int> IntegerIn(QLineEdit* edit, int low, int high);
     bool Refuse(QWidget* control, const QString& text);
 

@@ -2,7 +2,10 @@
 
 #include "comm/Serial.h"
 #include "diag/Profile.h"
+#include "ui/app/Prompter.h"
+#include "ui/dialogs/CommandHistoryEdit.h"
 #include "ui/dialogs/EchoEdit.h"
+#include "ui/dialogs/TerminalCommandsDlg.h"
 
 #include <QCheckBox>
 #include <QFontDatabase>
@@ -74,7 +77,7 @@ CTerminal::CTerminal(const SUiContext& context, std::function<CSerial*()> port, 
     m_text->setMinimumSize(420, 200);
 
     auto* commandGroup = new QGroupBox("Command", this);
-    m_command = new QLineEdit(commandGroup);
+    m_command = new CCommandHistoryEdit(commandGroup);
     m_command->setObjectName("commandEdit");
     auto* send = new QPushButton("Send", commandGroup);
     send->setObjectName("sendButton");
@@ -83,33 +86,29 @@ CTerminal::CTerminal(const SUiContext& context, std::function<CSerial*()> port, 
     commandRow->addWidget(m_command, 1);
     commandRow->addWidget(send);
 
-    auto* hint = new QLabel("Click inside text area to type directly to instrument.", this);
+    auto* hint = new QLabel("Click inside text area to type directly to instrument.\nWhat you send is shown "
+                            "in colour; Up and Down recall earlier commands.",
+                            this);
     m_fixedFont = new QCheckBox("Fixed Font", this);
     m_fixedFont->setObjectName("fixedFontCheck");
 
-    auto* commandButtons = new QGridLayout;
+    m_commandButtons = new QGridLayout;
     for (int column = 0; column < 4; ++column)
-        commandButtons->setColumnStretch(column, 1);
-    int shown = 0;
+        m_commandButtons->setColumnStretch(column, 1);
     for (int i = 0; i < CommandCount; ++i)
     {
         m_commands[i] = QString::fromLatin1(
             m_context.profile.GetString(SettingsSection, "Command" + std::to_string(i + 1)));
-        auto* button = new QPushButton(this);
-        button->setObjectName(QString("command%1Button").arg(i + 1));
-        button->setAutoDefault(false);
-        button->setText(m_commands[i].size() > CaptionChars ? m_commands[i].left(CaptionChars - 3) + "..."
-                                                            : m_commands[i]);
-        button->setToolTip(m_commands[i]);
-        button->setVisible(!m_commands[i].isEmpty());
-        // The buttons shown stand side by side in their order, four to a row, without gaps.
-        if (!m_commands[i].isEmpty())
-        {
-            commandButtons->addWidget(button, shown / 4, shown % 4);
-            ++shown;
-        }
-        connect(button, &QPushButton::clicked, this, [this, i] { SendStoredCommand(i); });
+        m_commandButton[i] = new QPushButton(this);
+        m_commandButton[i]->setObjectName(QString("command%1Button").arg(i + 1));
+        m_commandButton[i]->setAutoDefault(false);
+        connect(m_commandButton[i], &QPushButton::clicked, this, [this, i] { SendStoredCommand(i); });
     }
+    ShowCommandButtons();
+    auto* editCommands = new QPushButton("Buttons...", this);
+    editCommands->setObjectName("editCommandsButton");
+    editCommands->setAutoDefault(false);
+    editCommands->setToolTip("Edit the stored command buttons");
 
     auto* clear = new QPushButton("Clear", this);
     clear->setObjectName("clearButton");
@@ -120,17 +119,19 @@ CTerminal::CTerminal(const SUiContext& context, std::function<CSerial*()> port, 
     auto* bottomRow = new QHBoxLayout;
     bottomRow->addWidget(hint, 1);
     bottomRow->addWidget(m_fixedFont);
+    bottomRow->addWidget(editCommands);
     bottomRow->addWidget(clear);
     bottomRow->addWidget(close);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_text, 1);
     layout->addWidget(commandGroup);
-    layout->addLayout(commandButtons);
+    layout->addLayout(m_commandButtons);
     layout->addLayout(bottomRow);
     resize(680, 480);
 
     connect(send, &QPushButton::clicked, this, &CTerminal::SendCommandLine);
+    connect(editCommands, &QPushButton::clicked, this, &CTerminal::EditCommands);
     connect(clear, &QPushButton::clicked, m_text, &QPlainTextEdit::clear);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_fixedFont, &QCheckBox::toggled, this, &CTerminal::SetFixedFont);
@@ -147,6 +148,52 @@ CTerminal::CTerminal(const SUiContext& context, std::function<CSerial*()> port, 
 CTerminal::~CTerminal()
 {
     m_context.profile.WriteInt(SettingsSection, "FixedFont", m_fixedFont->isChecked() ? 1 : 0);
+}
+
+void CTerminal::ShowCommandButtons()
+{
+    int shown = 0;
+    for (int i = 0; i < CommandCount; ++i)
+    {
+        QPushButton* button = m_commandButton[i];
+        const QString& command = m_commands[i];
+        m_commandButtons->removeWidget(button);
+        button->setText(command.size() > CaptionChars ? command.left(CaptionChars - 3) + "..." : command);
+        button->setToolTip(command);
+        button->setVisible(!command.isEmpty());
+        // The buttons shown stand side by side in their order, four to a row, without gaps.
+        if (!command.isEmpty())
+        {
+            m_commandButtons->addWidget(button, shown / 4, shown % 4);
+            ++shown;
+        }
+    }
+}
+
+void CTerminal::EditCommands()
+{
+    CTerminalCommandsDlg dialog(QStringList(m_commands.begin(), m_commands.end()), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QStringList edited = dialog.Commands();
+    bool saved = true;
+    for (int i = 0; i < CommandCount; ++i)
+    {
+        // Stored as the instrument gets them: one byte a character.
+        const QString command = QString::fromLatin1(edited[i].trimmed().toLatin1());
+        if (command == m_commands[i])
+            continue;
+        m_commands[i] = command;
+        const std::string key = "Command" + std::to_string(i + 1);
+        saved = (m_commands[i].isEmpty()
+                     ? m_context.profile.DeleteKey(SettingsSection, key)
+                     : m_context.profile.WriteString(SettingsSection, key,
+                                                     m_commands[i].toLatin1().toStdString())) &&
+                saved;
+    }
+    ShowCommandButtons();
+    if (!saved)
+        m_context.prompter.Message(this, "The command buttons could not be saved in the settings file.");
 }
 
 void CTerminal::SetFixedFont(bool on)
@@ -177,13 +224,13 @@ void CTerminal::SendCharacter(char byte)
 {
     m_text->moveCursor(QTextCursor::End);
     if (Write(std::string_view(&byte, 1)))
-        Append(QString(QChar(static_cast<unsigned char>(byte))));
+        Append(QString(QChar(static_cast<unsigned char>(byte))), EDirection::Sent);
 }
 
 void CTerminal::SendEnter()
 {
     if (Write("\r"))
-        Append("\n");
+        Append("\n", EDirection::Sent);
 }
 
 void CTerminal::SendBackspace()
@@ -197,11 +244,12 @@ void CTerminal::SendText(const std::string& text)
     if (text.empty() || !Write(text))
         return;
     bool lastWasCarriageReturn = false;
-    Append(ToDisplayText(text, lastWasCarriageReturn));
+    Append(ToDisplayText(text, lastWasCarriageReturn), EDirection::Sent);
 }
 
 void CTerminal::SendCommandLine()
 {
+    m_command->Remember(m_command->text());
     SendText(m_command->text().toLatin1().toStdString() + "\r\n");
     m_command->selectAll();
     m_command->setFocus();
@@ -214,7 +262,7 @@ void CTerminal::SendStoredCommand(int index)
     SendText(m_commands[index].toLatin1().toStdString() + "\r\n");
 }
 
-void CTerminal::Append(const QString& text)
+void CTerminal::Append(const QString& text, EDirection direction)
 {
     QTextDocument* document = m_text->document();
     QTextCursor cursor(document);
@@ -230,7 +278,11 @@ void CTerminal::Append(const QString& text)
     // Text longer than the whole area keeps only its end.
     const QString kept = text.size() > TextLimit - TrimChars ? text.right(TextLimit - TrimChars) : text;
     cursor.movePosition(QTextCursor::End);
-    cursor.insertText(kept);
+    // Each piece carries its own format, so received text never takes the colour of what was sent.
+    QTextCharFormat format;
+    if (direction == EDirection::Sent)
+        format.setForeground(m_text->palette().color(QPalette::Link));
+    cursor.insertText(kept, format);
     m_text->moveCursor(QTextCursor::End);
     m_text->ensureCursorVisible();
 }

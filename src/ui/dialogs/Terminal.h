@@ -10,15 +10,17 @@
 #include <string>
 #include <string_view>
 
+class CCommandHistoryEdit;
 class CEchoEdit;
 class CSerial;
 class QCheckBox;
-class QLineEdit;
+class QGridLayout;
 class QPushButton;
 
 // Raw talk with a connected instrument on its command port: a command line with "Send", typing straight
-// into the text area byte by byte, eight stored command buttons ("Command1".."Command8" in "Settings"),
-// and everything the instrument sends shown as it comes. The caller stops the instrument's polling
+// into the text area byte by byte, eight stored command buttons ("Command1".."Command8" in "Settings",
+// edited with "Buttons..."), and everything the instrument sends shown as it comes; what was sent
+// shows in the link colour, so the two directions are told apart. The caller stops the instrument's polling
 // first. The port is looked up before each use, and the terminal closes when it is gone or closed.
 class CTerminal : public QDialog
 {
@@ -44,15 +46,26 @@ public:
     void SendCommandLine();
     void SendStoredCommand(int index);
 
+    enum class EDirection
+    {
+        Received,
+        Sent
+    };
+
     // Shows text in the text area, first dropping the oldest TrimChars characters when the area would
     // pass its limit.
-    void Append(const QString& text);
+    void Append(const QString& text, EDirection direction = EDirection::Received);
     // Reads what the instrument sent (the timer's work); closes the terminal when the port is gone.
     void ReadPort();
 
     CEchoEdit* TextArea() const { return m_text; }
 
+    // "Buttons...": edits the stored commands, writes them to the settings and shows the new buttons.
+    void EditCommands();
+
 private:
+    // Captions the stored commands' buttons and puts the shown ones side by side, four to a row.
+    void ShowCommandButtons();
     CSerial* OpenPort();
     bool Write(std::string_view bytes);
     void SetFixedFont(bool on);
@@ -60,7 +73,9 @@ private:
     SUiContext m_context;
     std::function<CSerial*()> m_port;
     CEchoEdit* m_text = nullptr;
-    QLineEdit* m_command = nullptr;
+    CCommandHistoryEdit* m_command = nullptr;
+    QGridLayout* m_commandButtons = nullptr;
+    std::array<QPushButton*, CommandCount> m_commandButton{};
     QCheckBox* m_fixedFont = nullptr;
     std::array<QString, CommandCount> m_commands;
     QFont m_normalFont;

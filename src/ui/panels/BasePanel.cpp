@@ -476,7 +476,8 @@ void CBasePanel::OnProbeFinished()
     if (!probe.openError.empty())
     {
         EndConnecting(false);
-        m_context.prompter.Message(this, QString::fromStdString(probe.openError));
+        m_context.prompter.Message(this, PanelMessages::AtPanel(QString::fromStdString(probe.openError),
+                                                                m_connectingDescriptor, m_index, m_typeCode));
         return;
     }
     CInstrBase* instrument = nullptr;
@@ -664,7 +665,8 @@ void CBasePanel::ShowLinkState()
 void CBasePanel::ReportWatchFailure(const QString& text)
 {
     Disconnect();
-    m_context.prompter.Message(this, text);
+    m_context.prompter.Message(this,
+                               PanelMessages::AtPanel(text, m_connectingDescriptor, m_index, m_typeCode));
 }
 
 void CBasePanel::OnErrorLogTick()

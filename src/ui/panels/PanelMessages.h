@@ -1,7 +1,11 @@
 #pragma once
 
+#include "comm/PortDescriptor.h"
+#include "ui/panels/PanelTypes.h"
+
 #include <QString>
 #include <QStringList>
+#include <string>
 
 // The texts a panel shows in its message boxes.
 namespace PanelMessages
@@ -22,6 +26,25 @@ inline const QString UnexpectedDisconnect = "Unexpected disconnect from instrume
 inline const QString CloseConnectedQuestion =
     "You are connected to an instrument, are you sure you want to disconnect and remove this panel?";
 inline const QString CloseQuestion = "Are you sure you want to remove this panel?";
+
+// "COM42" or "10.0.0.5:10001": the port as the panels' lists name it.
+inline QString PortName(const std::string& descriptor)
+{
+    const std::optional<PortDescriptor> parsed = PortDescriptor::Parse(descriptor);
+    if (!parsed)
+        return QString::fromStdString(descriptor);
+    if (parsed->kind == "COM")
+        return "COM" + QString::fromStdString(parsed->first);
+    return QString::fromStdString(parsed->first + ":" + parsed->second);
+}
+
+// The system's text with where it happened after it, for a window with several panels: "... Port
+// COM42, panel 2 (TEC)." Panels count from 1, left to right.
+inline QString AtPanel(const QString& text, const std::string& descriptor, int index, int typeCode)
+{
+    return QString("%1 Port %2, panel %3 (%4).")
+        .arg(text, PortName(descriptor), QString::number(index + 1), PanelType::SideStripText(typeCode));
+}
 
 // "A, B and C".
 inline QString JoinNames(const QStringList& names)

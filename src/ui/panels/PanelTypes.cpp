@@ -71,6 +71,30 @@ int FittingType(const SIdentRecord& r)
     return type != 0 && Accepts(type, r) ? type : 0;
 }
 
+const char* ModelNames(int typeCode)
+{
+    // The models the instrument factory builds for the records Accepts() takes.
+    switch (typeCode)
+    {
+    case Laser:
+        return "D310, D312, D560, D710, D19";
+    case TEC:
+        return "K196, K705, K706, K708, K760, K910, K19";
+    case Combo:
+        return "X510, X19";
+    case Norlase:
+        return "OEM laser";
+    case M609:
+        return "M609, M619";
+    case M6x8:
+        return "M606, M608, M618";
+    case M607:
+        return "M607";
+    default:
+        return "";
+    }
+}
+
 const char* SideStripText(int typeCode)
 {
     switch (typeCode)

@@ -22,6 +22,10 @@ bool Accepts(int typeCode, const SIdentRecord& record);
 // would accept the record, so a replacement can never be refused again (a replacement loop).
 int FittingType(const SIdentRecord& record);
 
+// The models a panel of the type drives, as their identities begin ("M609, M619"), for the choice of
+// a panel by a person who knows the unit but not the panel's name.
+const char* ModelNames(int typeCode);
+
 // The kind shown on the panel's side strip and the error log's title.
 const char* SideStripText(int typeCode);
 } // namespace PanelType

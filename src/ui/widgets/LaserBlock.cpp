@@ -98,7 +98,7 @@ std::optional<double> Smaller(float maximum, float limit)
 } // namespace
 
 const QString CLaserBlock::LimitsMessage =
-    "Laser set point exceeds the limits, please enter a value between %1 and %2.";
+    "Laser set point exceeds the limits, please enter a value between %1 and %2 %3.";
 const QString CLaserBlock::InvalidModeMessage = "Invalid mode, cannot change the setpoint.";
 const QString CLaserBlock::NoResponsivityMessage =
     "The photodiode response is 0, so no power set point can be checked. Enter the PD response in the "
@@ -439,7 +439,8 @@ bool CLaserBlock::OnSetPoint()
                 return result;
             if (value < 0.0 || value > *upper)
             {
-                result.refusal = LimitsMessage.arg(LocaleNumber::Bound(0.0), LocaleNumber::Bound(*upper));
+                result.refusal =
+                    LimitsMessage.arg(LocaleNumber::Bound(0.0), LocaleNumber::Bound(*upper), ModeUnit(mode));
                 result.refocus = true;
                 return result;
             }

@@ -67,7 +67,7 @@ public:
     float CachedSetPoint() const { return m_setPoint; }
 
     // The texts this block shows in its message boxes.
-    static const QString LimitsMessage;      // "%1" and "%2": the bounds
+    static const QString LimitsMessage;      // "%1" and "%2": the bounds, "%3": their unit
     static const QString InvalidModeMessage; // mode without a set point
     static const QString NoResponsivityMessage;
     static const QString LimitsUnknownMessage;

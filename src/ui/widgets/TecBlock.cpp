@@ -81,13 +81,16 @@ void Uncheck(std::initializer_list<QRadioButton*> buttons)
 
 const QString LimitsUnknownMessage = "The TEC's limits could not be read, so the set point was not sent.";
 
-QString RangeMessage(int mode, double low, double high)
+// The bounds carry the set point's unit ("between -10 and 80 °C").
+QString RangeMessage(int mode, double low, double high, const QString& unit)
 {
     const QString text =
-        mode == TecModeT ? "Temperature set point exceeds the limits, please enter a value between %1 and %2."
-        : mode == TecModeR ? "Sensor set point exceeds the limits, please enter a value between %1 and %2."
-                           : "Current set point exceeds the limits, please enter a value between %1 and %2.";
-    return text.arg(LocaleNumber::Bound(low), LocaleNumber::Bound(high));
+        mode == TecModeT
+            ? "Temperature set point exceeds the limits, please enter a value between %1 and %2 %3."
+        : mode == TecModeR
+            ? "Sensor set point exceeds the limits, please enter a value between %1 and %2 %3."
+            : "Current set point exceeds the limits, please enter a value between %1 and %2 %3.";
+    return text.arg(LocaleNumber::Bound(low), LocaleNumber::Bound(high), unit);
 }
 } // namespace
 
@@ -579,13 +582,14 @@ void CTecBlock::OnSetPoint()
     CTEC* tec = m_access.Direct();
     if (!tec)
         return;
-    const QString shown = m_setPointEdit->text().trimmed() + " " + SetPointUnit(*tec);
+    const QString unit = SetPointUnit(*tec);
+    const QString shown = m_setPointEdit->text().trimmed() + " " + unit;
     CInstrBase* session = m_access.Session();
     const int mode = m_mode;
     Request(
-        [tec, session, mode, value, shown]
+        [tec, session, mode, value, shown, unit]
         {
-            if (const QString refusal = RangeRefusal(*tec, mode, value); !refusal.isEmpty())
+            if (const QString refusal = RangeRefusal(*tec, mode, value, unit); !refusal.isEmpty())
                 return SSetResult{false, refusal};
             const int mark = CSetPointRefusal::Mark(session);
             if (!tec->SetSetPoint(value))
@@ -611,7 +615,7 @@ void CTecBlock::OnSetPointDone(float value, const SSetResult& result)
     CompareSetPoint();
 }
 
-QString CTecBlock::RangeRefusal(CTEC& tec, int mode, float value)
+QString CTecBlock::RangeRefusal(CTEC& tec, int mode, float value, const QString& unit)
 {
     double low = 0.0;
     double high = 0.0;
@@ -636,7 +640,7 @@ QString CTecBlock::RangeRefusal(CTEC& tec, int mode, float value)
     if (ReadingState::IsNoValue(low) || ReadingState::IsNoValue(high))
         return LimitsUnknownMessage;
     if (value < static_cast<float>(low) || value > static_cast<float>(high))
-        return RangeMessage(mode, low, high);
+        return RangeMessage(mode, low, high, unit);
     return {};
 }
 

@@ -106,8 +106,9 @@ private:
         QString refusal;   // why not, as the user reads it
         bool sent = false; // the unit had it and refused it
     };
-    // Why the value is out of the mode's limits (read from the unit); empty when it is within.
-    static QString RangeRefusal(CTEC& tec, int mode, float value);
+    // Why the value is out of the mode's limits (read from the unit, named in unit); empty when it is
+    // within.
+    static QString RangeRefusal(CTEC& tec, int mode, float value, const QString& unit);
     void OnSetPointDone(float value, const SSetResult& result);
     // Runs work(…) on the instrument's strand; done gets its result here unless the block lost its
     // connection meanwhile. The block's controls that ask the unit are disabled until then.

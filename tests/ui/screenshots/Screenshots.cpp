@@ -5,9 +5,11 @@
 #include "ScriptedPrompter.h"
 #include "SimPort.h"
 #include "UiTestEnvironment.h"
+#include "comm/Serial.h"
 #include "diag/MemoryProfile.h"
 #include "ui/app/TamrixControlHost.h"
 #include "ui/dialogs/TCPIPAddressEditorDlg.h"
+#include "ui/dialogs/Terminal.h"
 #include "ui/panels/BasePanel.h"
 #include "ui/widgets/TecBlock.h"
 
@@ -217,6 +219,33 @@ void ShootHostDialogs(CShooter& shooter)
     editor.SetOfferConnect(true);
     shooter.SaveModal("address-editor", [&editor] { editor.exec(); });
 }
+// The terminal after a short exchange with a simulated unit, and its command-button editor.
+void ShootTerminal(CShooter& shooter, int portNumber)
+{
+    CMemoryProfile profile;
+    CScriptedPrompter prompter;
+    profile.WriteString("Settings", "Command1", "*IDN?");
+    profile.WriteString("Settings", "Command2", "LAS:LDI?");
+    profile.WriteString("Settings", "Command3", "TEC:T?");
+    auto unit = SSimPort::OnPty("X510", portNumber);
+    CSerial port;
+    if (!unit || !port.OpenDescriptor(unit->descriptor))
+    {
+        std::fprintf(stderr, "screenshots: no port for the terminal\n");
+        return;
+    }
+    CTerminal terminal(SUiContext{profile, prompter}, [&port] { return &port; });
+    terminal.show();
+    auto* command = terminal.findChild<QLineEdit*>("commandEdit");
+    for (const char* line : {"*IDN?", "TEC:T?"})
+    {
+        command->setText(line);
+        terminal.SendCommandLine();
+        CShooter::Settle(500);
+    }
+    shooter.Save(&terminal, "terminal");
+    shooter.SaveModal("terminal-commands", [&terminal] { terminal.EditCommands(); });
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -227,6 +256,7 @@ int main(int argc, char** argv)
     QDir().mkpath(folder);
     CShooter shooter(folder);
     ShootHostDialogs(shooter);
+    ShootTerminal(shooter, 239);
     int port = 240;
     for (const SPanelCase& c : PanelCases)
         ShootPanel(shooter, c, port++);

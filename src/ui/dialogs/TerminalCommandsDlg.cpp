@@ -1,0 +1,38 @@
+#include "ui/dialogs/TerminalCommandsDlg.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+CTerminalCommandsDlg::CTerminalCommandsDlg(const QStringList& commands, QWidget* parent) : QDialog(parent)
+{
+    setObjectName("terminalCommandsDialog");
+    setWindowTitle("Command Buttons");
+    auto* form = new QFormLayout;
+    for (qsizetype i = 0; i < commands.size(); ++i)
+    {
+        auto* field = new QLineEdit(commands[i], this);
+        field->setObjectName(QString("command%1Edit").arg(i + 1));
+        field->setMinimumWidth(260);
+        form->addRow(QString("Button %1:").arg(i + 1), field);
+        m_fields.push_back(field);
+    }
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setObjectName("okButton");
+    buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancelButton");
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+}
+
+QStringList CTerminalCommandsDlg::Commands() const
+{
+    QStringList commands;
+    for (const QLineEdit* field : m_fields)
+        commands << field->text();
+    return commands;
+}
