@@ -182,6 +182,7 @@ void ComboPanelTest::ComboSettingsValidateEveryPageBeforeWriting()
     tecAccess.link = [&rig]() -> const SInstrumentLink& { return rig.panel->Link(); };
     SLaserChannelAccess laserAccess;
     laserAccess.channel = [&rig] { return rig.panel->GetLaser(); };
+    laserAccess.link = [&rig]() -> const SInstrumentLink& { return rig.panel->Link(); };
     CSettingsSheet sheet(rig.context, "Combo Settings");
     auto* tecPage = new CTecSettingsPage(rig.context, tecAccess, &sheet);
     auto* laserPage = new CLaserSettingsDlg(rig.context, laserAccess, &sheet);

@@ -142,6 +142,7 @@ private slots:
         QVERIFY(instrument);
         CInstrInfoDlg dialog(m_context, *m_panel);
         QVERIFY(dialog.Load());
+        QTRY_VERIFY_WITH_TIMEOUT(dialog.IsIdle(), 10000);
         QCOMPARE(dialog.findChild<QLabel*>("modelValue")->text(), QString("D312"));
         QCOMPARE(dialog.findChild<QLabel*>("serialNumberValue")->text().toStdString(),
                  instrument->GetSerialNumber());
@@ -153,7 +154,7 @@ private slots:
         const size_t from = m_sim->Log().Count();
         remote->setChecked(!allowed);
         dialog.findChild<QPushButton*>("okButton")->click();
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QTRY_COMPARE_WITH_TIMEOUT(dialog.result(), int(QDialog::Accepted), 10000);
         Fence(*instrument);
         QCOMPARE(CountLines(m_sim->Log(), from, "REMSET " + std::to_string(allowed ? 0 : 1)), 1);
         QCOMPARE(CountLines(m_sim->Log(), from, "MESS"), 0);
@@ -166,6 +167,7 @@ private slots:
         QVERIFY(instrument);
         CInstrInfoDlg dialog(m_context, *m_panel);
         QVERIFY(dialog.Load());
+        QTRY_VERIFY_WITH_TIMEOUT(dialog.IsIdle(), 10000);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         auto* message = dialog.findChild<QLineEdit*>("messageEdit");
@@ -188,7 +190,7 @@ private slots:
         QTest::keyClicks(message, "0123456789abcdefXYZ");
         QCOMPARE(message->text(), QString("0123456789abcdef"));
         dialog.findChild<QPushButton*>("okButton")->click();
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QTRY_COMPARE_WITH_TIMEOUT(dialog.result(), int(QDialog::Accepted), 10000);
         QVERIFY(m_sim->Log().WaitForText("MESS 0123456789abcdef", 2s, from) >= 0);
         QCOMPARE(CountLines(m_sim->Log(), from, "REMSET"), 1);
     }
@@ -200,6 +202,7 @@ private slots:
         QVERIFY(instrument->IsPolling());
         CInstrInfoDlg dialog(m_context, *m_panel);
         QVERIFY(dialog.Load());
+        QTRY_VERIFY_WITH_TIMEOUT(dialog.IsIdle(), 10000);
         const size_t from = m_sim->Log().Count();
         bool ran = false;
         dialog.SetTerminalRunner(
@@ -219,10 +222,10 @@ private slots:
                 terminal.accept();
             });
         dialog.findChild<QPushButton*>("terminalButton")->click();
-        QVERIFY(ran);
+        QTRY_VERIFY_WITH_TIMEOUT(ran, 30000);
         QCOMPARE(m_prompter.messages.size(), 1);
         QVERIFY(m_prompter.messages[0].startsWith("WARNING: changes to settings are not tracked"));
-        QVERIFY(instrument->IsPolling());
+        QTRY_VERIFY_WITH_TIMEOUT(instrument->IsPolling(), 10000);
         QCOMPARE(m_panel->GetInstrument(), instrument);
     }
 
@@ -231,6 +234,7 @@ private slots:
         QVERIFY(ConnectPanel());
         CInstrInfoDlg dialog(m_context, *m_panel);
         QVERIFY(dialog.Load());
+        QTRY_VERIFY_WITH_TIMEOUT(dialog.IsIdle(), 10000);
         dialog.SetTerminalRunner(
             [&](CTerminal& terminal)
             {
@@ -242,7 +246,7 @@ private slots:
                 QVERIFY(terminal.TextArea()->toPlainText().isEmpty());
             });
         dialog.findChild<QPushButton*>("terminalButton")->click();
-        QCOMPARE(dialog.result(), -1);
+        QTRY_COMPARE_WITH_TIMEOUT(dialog.result(), -1, 30000);
         QVERIFY(!m_panel->GetInstrument());
     }
 

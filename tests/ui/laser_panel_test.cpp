@@ -36,6 +36,11 @@ SLaserChannelAccess AccessOf(CLaserRig& rig)
 {
     SLaserChannelAccess access;
     access.channel = [&rig] { return rig.panel ? rig.panel->GetLaser() : nullptr; };
+    access.link = [&rig]() -> const SInstrumentLink&
+    {
+        static const SInstrumentLink none;
+        return rig.panel ? rig.panel->Link() : none;
+    };
     return access;
 }
 
@@ -323,7 +328,7 @@ void LaserPanelTest::SettingsSendOnlyWhatChanged()
     {
         auto* page = new CLaserSettingsDlg(rig.context, AccessOf(rig), &sheet);
         sheet.AddPage(page, "Laser Settings");
-        return sheet.LoadPages() ? page : nullptr;
+        return sheet.LoadPages() && QTest::qWaitFor([&] { return sheet.IsLoaded(); }, 30000) ? page : nullptr;
     };
     const QStringList setters = {"LAS:LIM:", "LAS:CALMD ", "LAS:CABLER ",      "LAS:PDBIAS ",
                                  "LAS:TOL ", "ONDELAY ",   "LAS:ENAB:OUTOFF ", "LAS:RANGE "};

@@ -59,17 +59,23 @@ std::vector<SLaserChannelAccess> LaserAccesses(CInstrBase& instrument)
 {
     std::vector<SLaserChannelAccess> accesses;
     auto session = [&instrument] { return &instrument; };
-    auto addAll = [&](CLaser* parent, int count, std::function<void(int)> select)
+    auto addAll =
+        [&](CLaser* parent, int count, std::function<void(int)> select, std::function<CLaser*(int)> channel)
     {
         for (int k = 0; k < count; ++k)
-            accesses.push_back({[parent] { return parent; }, [select, k] { select(k); }, session, k, count});
+            accesses.push_back({[parent] { return parent; }, [select, k] { select(k); }, session, k, count,
+                                [channel, k] { return channel(k); }, LinkTo(instrument)});
     };
     if (auto* multi = dynamic_cast<CMultiLaser*>(&instrument))
-        addAll(multi, multi->GetLaserChannelCount(), [multi](int k) { multi->SelectChannel(k); });
+        addAll(
+            multi, multi->GetLaserChannelCount(), [multi](int k) { multi->SelectChannel(k); },
+            [multi](int k) -> CLaser* { return multi->GetChannelObject(k); });
     else if (auto* lamps = dynamic_cast<CMultiLPS*>(&instrument))
-        addAll(lamps, lamps->GetLampChannelCount(), [lamps](int k) { lamps->SelectChannel(k); });
+        addAll(
+            lamps, lamps->GetLampChannelCount(), [lamps](int k) { lamps->SelectChannel(k); },
+            [lamps](int k) -> CLaser* { return lamps->GetChannelObject(k); });
     else if (auto* laser = dynamic_cast<CLaser*>(&instrument))
-        accesses.push_back({[laser] { return laser; }, {}, session, 0, 1});
+        accesses.push_back({[laser] { return laser; }, {}, session, 0, 1, {}, LinkTo(instrument)});
     return accesses;
 }
 } // namespace
@@ -168,6 +174,7 @@ private slots:
         {
             CLaserSettingsDlg page(m_context, access);
             QVERIFY(page.Load());
+            QTRY_VERIFY_WITH_TIMEOUT(page.IsLoaded(), 30000);
             step = Unanswered();
             QVERIFY2(step.isEmpty(),
                      qPrintable(QString("laser settings %1: ").arg(access.channelIndex) + step));

@@ -176,8 +176,10 @@ void CRefusalTest::LaserLimitCheckedAgainstTheChosenRange()
     QVERIFY(rig.Start("X510", [](CSimInstrument& sim) { sim.Request("LAS:RANGE 1"); }));
     SLaserChannelAccess access;
     access.channel = [&rig] { return rig.panel->GetLaser(); };
+    access.link = [&rig]() -> const SInstrumentLink& { return rig.panel->Link(); };
     CLaserSettingsDlg page(rig.context, access);
     QVERIFY(page.Load());
+    QTRY_VERIFY_WITH_TIMEOUT(page.IsLoaded(), 30000);
     auto* low = Child<QRadioButton>(&page, "lowRangeRadio");
     QVERIFY(low->isVisibleTo(&page));
     const double maximum = rig.panel->GetLaser()->GetMaxLDILimit(false);

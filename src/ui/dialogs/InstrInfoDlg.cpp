@@ -70,10 +70,15 @@ CInstrInfoDlg::CInstrInfoDlg(const SUiContext& context, CBasePanel& panel, QWidg
                                   style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName("okButton");
+    m_okButton = buttons->button(QDialogButtonBox::Ok);
+    m_okButton->setObjectName("okButton");
     buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancelButton");
     auto* terminal = buttons->addButton("Terminal...", QDialogButtonBox::ActionRole);
     terminal->setObjectName("terminalButton");
+    m_terminalButton = terminal;
+    m_readingLabel = new QLabel("Reading...", this);
+    m_readingLabel->setObjectName("readingLabel");
+    m_readingLabel->hide();
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(identity);
@@ -81,6 +86,7 @@ CInstrInfoDlg::CInstrInfoDlg(const SUiContext& context, CBasePanel& panel, QWidg
     layout->addWidget(m_remote);
     layout->addWidget(m_remoteSecondLine);
     layout->addSpacing(6);
+    layout->addWidget(m_readingLabel);
     layout->addWidget(buttons);
 
     connect(buttons, &QDialogButtonBox::accepted, this, &CInstrInfoDlg::accept);
@@ -90,23 +96,60 @@ CInstrInfoDlg::CInstrInfoDlg(const SUiContext& context, CBasePanel& panel, QWidg
 
 bool CInstrInfoDlg::Load()
 {
-    CInstrBase* instrument = m_panel.GetInstrument();
-    if (!instrument)
+    const SInstrumentLink link = m_panel.Link();
+    if (!link)
         return false;
-    m_message->setText(FromInstrument(instrument->GetMessage()));
-    m_message->setModified(false);
+    CInstrBase* instrument = link.get();
+    CLaser* laser = RemoteSetLaser(instrument);
     const bool remote = SupportsRemote(instrument);
-    m_remoteAtOpening = remote && ReadRemote(instrument);
+    SetBusy(true, "Reading...");
+    link.Call(
+        this,
+        [instrument, laser, remote]
+        {
+            SIdentity identity;
+            identity.message = instrument->GetMessage();
+            if (remote)
+                identity.remote =
+                    instrument->SupportsRemoteSet() ? instrument->GetRemoteSet() : laser->GetLaserRemoteSet();
+            identity.model = instrument->GetModel();
+            identity.serial = instrument->GetSerialNumber();
+            identity.calibrationDate = instrument->GetCalibrationDate();
+            identity.firmware = instrument->GetFirmwareVersion();
+            identity.build = instrument->GetBuild();
+            return identity;
+        },
+        [this, remote](const SIdentity& identity) { Show(identity, remote); });
+    return true;
+}
+
+void CInstrInfoDlg::Show(const SIdentity& identity, bool remote)
+{
+    m_message->setText(FromInstrument(identity.message));
+    m_message->setModified(false);
+    m_remoteAtOpening = remote && identity.remote;
     m_remote->setChecked(m_remoteAtOpening);
     m_remote->setVisible(remote);
     m_remoteSecondLine->setVisible(remote);
-    m_model->setText(FromInstrument(instrument->GetModel()));
-    m_serial->setText(FromInstrument(instrument->GetSerialNumber()));
-    m_calibrationDate->setText(FromInstrument(instrument->GetCalibrationDate()));
-    m_firmware->setText(FromInstrument(instrument->GetFirmwareVersion()));
-    m_build->setText(FromInstrument(instrument->GetBuild()));
+    m_model->setText(FromInstrument(identity.model));
+    m_serial->setText(FromInstrument(identity.serial));
+    m_calibrationDate->setText(FromInstrument(identity.calibrationDate));
+    m_firmware->setText(FromInstrument(identity.firmware));
+    m_build->setText(FromInstrument(identity.build));
+    SetBusy(false);
     adjustSize();
-    return true;
+}
+
+void CInstrInfoDlg::SetBusy(bool busy, const QString& text)
+{
+    m_busy = busy;
+    m_readingLabel->setText(text);
+    m_readingLabel->setVisible(busy);
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{m_message, m_remote, m_okButton, m_terminalButton})
+        control->setEnabled(!busy);
+    if (!busy)
+        m_loaded = true;
 }
 
 int CInstrInfoDlg::exec()
@@ -118,6 +161,8 @@ int CInstrInfoDlg::exec()
 
 void CInstrInfoDlg::accept()
 {
+    if (m_busy || !m_loaded)
+        return;
     if (!FieldPrompts::MaxChars(m_context.prompter, m_message, MaxMessageChars))
         return;
     // A semicolon would split the instrument command in two; refused before anything is sent, so a
@@ -128,22 +173,34 @@ void CInstrInfoDlg::accept()
         FieldPrompts::Refuse(m_context.prompter, m_message, "You cannot have semicolons in the message.");
         return;
     }
-    CInstrBase* instrument = Instrument();
-    if (!instrument)
-        return;
-    if (m_remote->isChecked() != m_remoteAtOpening && SupportsRemote(instrument))
-        WriteRemote(instrument, m_remote->isChecked());
-    if (messageEdited)
-        instrument->SetMessage(m_message->text().toLatin1().toStdString());
-    QDialog::accept();
-}
-
-CInstrBase* CInstrInfoDlg::Instrument()
-{
-    CInstrBase* instrument = m_panel.GetInstrument();
-    if (!instrument)
+    const SInstrumentLink link = m_panel.Link();
+    if (!link)
+    {
         done(-1);
-    return instrument;
+        return;
+    }
+    CInstrBase* instrument = link.get();
+    CLaser* laser = RemoteSetLaser(instrument);
+    const bool writeRemote = m_remote->isChecked() != m_remoteAtOpening && SupportsRemote(instrument);
+    const bool allow = m_remote->isChecked();
+    const std::string message = messageEdited ? m_message->text().toLatin1().toStdString() : std::string();
+    SetBusy(true, "Writing...");
+    link.Call(
+        this,
+        [instrument, laser, writeRemote, allow, messageEdited, message]
+        {
+            if (writeRemote)
+            {
+                if (instrument->SupportsRemoteSet())
+                    instrument->SetRemoteSet(allow);
+                else
+                    laser->SetLaserRemoteSet(allow);
+            }
+            if (messageEdited)
+                instrument->SetMessage(message);
+            return true;
+        },
+        [this](bool) { QDialog::accept(); });
 }
 
 // Laser drivers answer "REMSET" on their laser channel; the session's own flag stands for units whose
@@ -161,42 +218,67 @@ bool CInstrInfoDlg::SupportsRemote(CInstrBase* instrument) const
     return instrument->SupportsRemoteSet() || RemoteSetLaser(instrument);
 }
 
-bool CInstrInfoDlg::ReadRemote(CInstrBase* instrument)
-{
-    if (instrument->SupportsRemoteSet())
-        return instrument->GetRemoteSet();
-    CLaser* laser = RemoteSetLaser(instrument);
-    return laser && laser->GetLaserRemoteSet();
-}
-
-void CInstrInfoDlg::WriteRemote(CInstrBase* instrument, bool allow)
-{
-    if (instrument->SupportsRemoteSet())
-        instrument->SetRemoteSet(allow);
-    else if (CLaser* laser = RemoteSetLaser(instrument))
-        laser->SetLaserRemoteSet(allow);
-}
-
 void CInstrInfoDlg::OnTerminal()
 {
     m_context.prompter.Message(this, TerminalWarning, CPrompter::EIcon::Warning);
-    CInstrBase* instrument = Instrument();
-    if (!instrument)
-        return;
-    instrument->StopBackgroundThread(StopTimeoutMs);
-    instrument->GoLocal();
+    const SInstrumentLink link = m_panel.Link();
+    if (!link)
     {
-        // The panel may disconnect (and delete the instrument) while the terminal runs.
+        done(-1);
+        return;
+    }
+    SetBusy(true, "Stopping the polling...");
+    CInstrBase* instrument = link.get();
+    link.Call(
+        this,
+        [instrument]
+        {
+            const bool stopped = instrument->StopBackgroundThread(StopTimeoutMs);
+            if (stopped)
+                instrument->GoLocal();
+            return stopped;
+        },
+        [this, handle = std::weak_ptr<CInstrBase>(link.instrument)](bool stopped)
+        {
+            SetBusy(false);
+            RunTerminal(handle, stopped);
+        });
+}
+
+void CInstrInfoDlg::RunTerminal(const std::weak_ptr<CInstrBase>& handle, bool stopped)
+{
+    // The terminal and the poll thread would both read the port: no terminal while polling goes on.
+    if (!stopped)
+    {
+        m_context.prompter.Message(
+            this, "The instrument's polling could not be stopped; the terminal was not opened.");
+        return;
+    }
+    // Still the panel's instrument: the handle, not an address a new instrument may reuse.
+    const auto same = [this, handle]
+    {
+        const std::shared_ptr<CInstrBase> held = handle.lock();
+        return held && m_panel.Link().instrument == held ? held : nullptr;
+    };
+    {
+        // The panel may disconnect (and let the instrument go) while the terminal runs.
         CTerminal terminal(
             m_context,
-            [this, instrument]
-            { return m_panel.GetInstrument() == instrument ? &instrument->GetPort() : nullptr; },
+            [same]
+            {
+                const std::shared_ptr<CInstrBase> held = same();
+                return held ? &held->GetPort() : nullptr;
+            },
             this);
         m_runTerminal(terminal);
     }
     // Polling resumes only on the instrument the terminal started with, and only while it still exists.
-    if (Instrument() == instrument)
-        instrument->StartBackgroundThread(CBasePanel::WatchPeriodMs);
+    if (const std::shared_ptr<CInstrBase> held = same())
+        m_panel.Link().Call(
+            this,
+            [instrument = held.get()]
+            { return instrument->StartBackgroundThread(CBasePanel::WatchPeriodMs); },
+            [](bool) {});
     else if (result() != -1)
         done(-1);
 }

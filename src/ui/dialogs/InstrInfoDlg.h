@@ -4,6 +4,8 @@
 
 #include <QDialog>
 #include <functional>
+#include <memory>
+#include <string>
 
 class CBasePanel;
 class CInstrBase;
@@ -28,9 +30,12 @@ public:
 
     CInstrInfoDlg(const SUiContext& context, CBasePanel& panel, QWidget* parent = nullptr);
 
-    // Reads the identity, message and remote permission into the controls; false (nothing shown) when
-    // the panel has no instrument. exec() does it first; a screenshot calls it before show().
+    // Starts reading the identity, message and remote permission; the dialog shows "Reading..." with
+    // its controls disabled until they are in. False (nothing shown) when the panel has no instrument.
+    // exec() does it first; a screenshot calls it before show().
     bool Load();
+    // The values are in and nothing is being written.
+    bool IsIdle() const { return m_loaded && !m_busy; }
     // -1 at once when the panel has no instrument.
     int exec() override;
     // OK: every field is checked before anything is sent.
@@ -38,18 +43,29 @@ public:
     void SetTerminalRunner(TerminalRunner runner) { m_runTerminal = std::move(runner); }
 
 private:
-    // The panel's instrument, or null after closing the dialog with -1.
-    CInstrBase* Instrument();
     CLaser* RemoteSetLaser(CInstrBase* instrument) const;
     bool SupportsRemote(CInstrBase* instrument) const;
-    bool ReadRemote(CInstrBase* instrument);
-    void WriteRemote(CInstrBase* instrument, bool allow);
+    struct SIdentity
+    {
+        std::string message;
+        bool remote = false;
+        std::string model, serial, calibrationDate, firmware, build;
+    };
+    void Show(const SIdentity& identity, bool remote);
+    // While a request is under way the dialog says what it waits for, its controls disabled.
+    void SetBusy(bool busy, const QString& text = {});
     void OnTerminal();
+    void RunTerminal(const std::weak_ptr<CInstrBase>& handle, bool stopped);
 
     SUiContext m_context;
     CBasePanel& m_panel;
     TerminalRunner m_runTerminal;
     bool m_remoteAtOpening = false;
+    bool m_loaded = false;
+    bool m_busy = false;
+    QLabel* m_readingLabel = nullptr;
+    QWidget* m_okButton = nullptr;
+    QWidget* m_terminalButton = nullptr;
     QLabel* m_model = nullptr;
     QLabel* m_serial = nullptr;
     QLabel* m_calibrationDate = nullptr;

@@ -135,41 +135,80 @@ void CLaserSettingsDlg::Fill(EField field, double value, const QString& text)
 
 bool CLaserSettingsDlg::Load()
 {
-    CLaser* laser = m_access.Selected();
-    if (!laser)
+    CLaser* laser = m_access.Direct();
+    const SInstrumentLink& link = m_access.Link();
+    if (!laser || !link)
         return false;
-    m_dualRange = laser->HasDualRange();
-    m_hasCableR = laser->HasCableR();
-    m_hasPdBias = laser->GetFeatureFlag(0);
-    const bool tecConditions = laser->HasTECChannel();
+    m_loaded = false;
+    setEnabled(false);
+    CInstrBase* session = m_access.Session();
+    link.Call(
+        this,
+        [laser, session]
+        {
+            // One group with polling paused, as the page has always read.
+            session->HoldPause(CPollPause::TimeoutMs);
+            const SSnapshot snapshot = ReadSnapshot(*laser);
+            session->ReleasePause();
+            return snapshot;
+        },
+        [this](const SSnapshot& snapshot)
+        {
+            ApplySnapshot(snapshot);
+            m_loaded = true;
+            setEnabled(true);
+        });
+    return true;
+}
+
+CLaserSettingsDlg::SSnapshot CLaserSettingsDlg::ReadSnapshot(CLaser& laser)
+{
+    SSnapshot read;
+    read.dualRange = laser.HasDualRange();
+    read.hasCableR = laser.HasCableR();
+    read.hasPdBias = laser.GetFeatureFlag(0);
+    read.tecConditions = laser.HasTECChannel();
+    read.mask = laser.GetOutputOffEnable();
+    read.values[LdiLimit] = Known(laser.GetLDILimit());
+    read.values[MdiLimit] = Known(laser.GetMDILimit());
+    read.values[MdpLimit] = Known(laser.GetMDPLimit());
+    read.values[LdvLimit] = Known(laser.GetLDVLimit());
+    read.values[CableR] = read.hasCableR ? Known(laser.GetCableR()) : 0.0;
+    read.values[PdResponse] = Known(laser.GetCalMD());
+    read.values[PdBias] = read.hasPdBias ? Known(laser.GetPDBias()) : 0.0;
     float tolerance = 0.0f;
     float tolTime = 0.0f;
-    {
-        CPollPause pause(m_access.Session(), m_access.Link());
-        laser = m_access.Selected();
-        if (!laser)
-            return false;
-        m_maskRead = laser->GetOutputOffEnable();
-        Fill(LdiLimit, Known(laser->GetLDILimit()), {});
-        Fill(MdiLimit, Known(laser->GetMDILimit()), {});
-        Fill(MdpLimit, Known(laser->GetMDPLimit()), {});
-        Fill(LdvLimit, Known(laser->GetLDVLimit()), {});
-        Fill(CableR, m_hasCableR ? Known(laser->GetCableR()) : 0.0, {});
-        Fill(PdResponse, Known(laser->GetCalMD()), {});
-        Fill(PdBias, m_hasPdBias ? Known(laser->GetPDBias()) : 0.0, {});
-        if (!laser->GetTolerance(tolerance, tolTime))
-            tolerance = tolTime = 0.0f;
-        Fill(TolIo, tolerance, {});
-        Fill(TolTime, tolTime, {});
-        Fill(OnDelay, laser->GetOnDelay(), {});
-        if (m_dualRange)
-            m_rangeRead = laser->GetRange();
-        m_maxLdiSetPoint = Known(laser->GetMaxLDISetPoint());
-        m_maxLdvSetPoint = Known(laser->GetMaxLDVSetPoint());
-        m_maxMdiSetPoint = Known(laser->GetMaxMDISetPoint());
-        m_maxMdiLimit = Known(laser->GetMaxMDILimit());
-        m_maxLdiLimit = Known(laser->GetMaxLDILimit(false));
-    }
+    if (!laser.GetTolerance(tolerance, tolTime))
+        tolerance = tolTime = 0.0f;
+    read.values[TolIo] = tolerance;
+    read.values[TolTime] = tolTime;
+    read.values[OnDelay] = laser.GetOnDelay();
+    if (read.dualRange)
+        read.range = laser.GetRange();
+    read.maxLdiSetPoint = Known(laser.GetMaxLDISetPoint());
+    read.maxLdvSetPoint = Known(laser.GetMaxLDVSetPoint());
+    read.maxMdiSetPoint = Known(laser.GetMaxMDISetPoint());
+    read.maxMdiLimit = Known(laser.GetMaxMDILimit());
+    read.maxLdiLimit = Known(laser.GetMaxLDILimit(false));
+    return read;
+}
+
+void CLaserSettingsDlg::ApplySnapshot(const SSnapshot& read)
+{
+    m_dualRange = read.dualRange;
+    m_hasCableR = read.hasCableR;
+    m_hasPdBias = read.hasPdBias;
+    const bool tecConditions = read.tecConditions;
+    m_maskRead = read.mask;
+    for (int field = 0; field < FieldCount; ++field)
+        Fill(static_cast<EField>(field), read.values[static_cast<size_t>(field)], {});
+    if (m_dualRange)
+        m_rangeRead = read.range;
+    m_maxLdiSetPoint = read.maxLdiSetPoint;
+    m_maxLdvSetPoint = read.maxLdvSetPoint;
+    m_maxMdiSetPoint = read.maxMdiSetPoint;
+    m_maxMdiLimit = read.maxMdiLimit;
+    m_maxLdiLimit = read.maxLdiLimit;
 
     m_currentLimit->setChecked(m_maskRead & MaskCurrentLimit);
     m_photodiodeCurrentLimit->setChecked(m_maskRead & MaskPhotodiodeCurrentLimit);
@@ -212,7 +251,6 @@ bool CLaserSettingsDlg::Load()
     show(TolIo, LocaleNumber::Format(m_fields[TolIo].read, 1));
     show(OnDelay, QString::number(static_cast<int>(m_fields[OnDelay].read)));
     OnPdResponseEdited();
-    return true;
 }
 
 void CLaserSettingsDlg::OnPdResponseEdited()
@@ -241,6 +279,8 @@ bool CLaserSettingsDlg::ValidateField(EField field, double low, double high)
 
 bool CLaserSettingsDlg::Validate()
 {
+    if (!m_loaded)
+        return false;
     // The current limit must fit the range being chosen: the low range holds half the maximum.
     const double ldiCeiling =
         m_dualRange && m_lowRange->isChecked() ? Ceiling(m_maxLdiLimit / 2.0) : Ceiling(m_maxLdiSetPoint);

@@ -34,7 +34,10 @@ public:
 
     CLaserSettingsDlg(const SUiContext& context, SLaserChannelAccess access, QWidget* parent = nullptr);
 
+    // Starts reading the channel's values on the instrument's strand; the page stays disabled until
+    // they are in.
     bool Load() override;
+    bool IsLoaded() const override { return m_loaded; }
     bool Validate() override;
     bool Write() override;
     bool IsChannelPresent() const override;
@@ -66,6 +69,24 @@ private:
         FieldCount
     };
 
+    // What the page shows, read from the unit in one group on the instrument's strand.
+    struct SSnapshot
+    {
+        bool dualRange = false;
+        bool hasCableR = false;
+        bool hasPdBias = false;
+        bool tecConditions = false;
+        int mask = 0;
+        std::array<double, FieldCount> values{};
+        int range = 1;
+        double maxLdiSetPoint = 0.0;
+        double maxLdvSetPoint = 0.0;
+        double maxMdiSetPoint = 0.0;
+        double maxMdiLimit = 0.0;
+        double maxLdiLimit = 0.0;
+    };
+    static SSnapshot ReadSnapshot(CLaser& laser);
+    void ApplySnapshot(const SSnapshot& read);
     void BuildControls();
     QLineEdit* AddRow(QWidget* parent, int row, const QString& label, const QString& unit, const char* name,
                       EField field);
@@ -80,6 +101,7 @@ private:
     std::array<SField, FieldCount> m_fields{};
     std::array<QLabel*, FieldCount> m_labels{};
     std::array<QLabel*, FieldCount> m_units{};
+    bool m_loaded = false;
     int m_maskRead = 0;
     int m_rangeRead = 1;
     bool m_dualRange = false;

@@ -69,6 +69,10 @@ public:
                              QWidget* dialog = QApplication::activeModalWidget();
                              if (!dialog || !dialog->isVisible())
                                  return;
+                             // A page still reading from the unit is not the picture wanted.
+                             const auto* reading = dialog->findChild<QWidget*>("readingLabel");
+                             if ((reading && reading->isVisible()) || !dialog->isEnabled())
+                                 return;
                              watcher->stop();
                              watcher->deleteLater();
                              QTimer::singleShot(400, dialog,
