@@ -112,14 +112,7 @@ private:
     void ReadResponsivity();
     // Enabled while connected and no request of the block is under way.
     void EnableControls();
-    // What a set point's request brings back.
-    struct SSetResult
-    {
-        bool accepted = false;
-        QString refusal;      // why not, as the user reads it
-        bool sent = false;    // the unit had it and refused it
-        bool refocus = false; // the typed value is out of range: back to the field
-    };
+    using SSetResult = SSetPointOutcome;
     void OnSetPointDone(float value, const SSetResult& result);
     // Runs work on the instrument's strand; done gets its result here unless the block lost its
     // connection meanwhile. False when there is no instrument to ask.

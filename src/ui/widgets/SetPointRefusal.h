@@ -6,6 +6,15 @@
 
 class CInstrBase;
 
+// What a set point's request to the unit brings back to its field.
+struct SSetPointOutcome
+{
+    bool accepted = false;
+    QString refusal;      // why not, as the user reads it
+    bool sent = false;    // the unit had the value and refused it
+    bool refocus = false; // the typed value is out of range: back to the field
+};
+
 // A set point the instrument refused, as a set-point field handles it: the message that says why (the
 // newest error the instrument reported since a mark taken before the write), and a short hold on the
 // refused value. The channel caches what it sent whether or not the unit took it, until its poll reads

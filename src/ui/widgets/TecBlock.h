@@ -98,14 +98,7 @@ private:
     void RefreshSensorType(CTEC& tec, bool forced);
     void WriteSetPointField();
     void CompareSetPoint();
-    // The message that refuses the value before it is sent; empty when it may go out.
-    // What a set point's request brings back.
-    struct SSetResult
-    {
-        bool accepted = false;
-        QString refusal;   // why not, as the user reads it
-        bool sent = false; // the unit had it and refused it
-    };
+    using SSetResult = SSetPointOutcome;
     // Why the value is out of the mode's limits (read from the unit, named in unit); empty when it is
     // within.
     static QString RangeRefusal(CTEC& tec, int mode, float value, const QString& unit);
