@@ -1,12 +1,15 @@
 // The window never waits on an instrument: a set point, an output switch and a disconnect sent to a unit
 // that has stopped answering leave the event loop running, show that they are under way, and end
 // cleanly; a dialog that talks to the unit holds the panel's own requests back until it is done.
+#include "SimCommandRegistry.h"
 #include "SimPanelRig.h"
+#include "SimResult.h"
 #include "UiTestEnvironment.h"
 #include "WidgetActions.h"
 #include "instrument/session/InstrBase.h"
 #include "instrument/session/RequestStrand.h"
 #include "ui/dialogs/PollPause.h"
+#include "ui/dialogs/QCWParametersDlg.h"
 #include "ui/panels/LaserPanel.h"
 #include "ui/panels/TECPanel.h"
 #include "ui/widgets/LaserBlock.h"
@@ -55,6 +58,7 @@ private slots:
     void LaserOutputToASilentUnitKeepsTheWindowRunning();
     void DisconnectFromASilentUnitDoesNotWait();
     void ADialogHoldsThePanelsRequestsBack();
+    void TheInstrumentOutlivesAMessageBoxOfADialog();
 };
 
 void CNeverWaitingTest::SetPointToASilentUnitKeepsTheWindowRunning()
@@ -153,6 +157,35 @@ void CNeverWaitingTest::ADialogHoldsThePanelsRequestsBack()
     QVERIFY(WidgetActions::RequestsDone());
     QTRY_VERIFY_WITH_TIMEOUT(instrument.expired(), 40000);
     QVERIFY(CRequestStrand::WaitForAll(10000));
+}
+
+void CNeverWaitingTest::TheInstrumentOutlivesAMessageBoxOfADialog()
+{
+    CSimPanelRig<CLaserPanel> rig(Port + 4);
+    QVERIFY(rig.Start("D310"));
+    // The unit's pulse bounds cannot be read: the pulse dialog says so while it still holds its pause.
+    rig.sim->Engine().WithRegistry(
+        [](CSimCommandRegistry& registry)
+        {
+            registry.Add("LAS:QCWMIN?",
+                         [](CSimUnit&, int, std::string_view) { return SSimResult::Answer("busy"); });
+        });
+    std::weak_ptr<CInstrBase> instrument = rig.panel->Link().instrument;
+    bool heldWhileShown = false;
+    // A lost connection or an unplug while the box is open lets the panel's instrument go.
+    rig.prompter.whileShown = [&]
+    {
+        rig.panel->Disconnect();
+        heldWhileShown = !instrument.expired();
+    };
+    CQCWParametersDlg dialog(rig.context, rig.panel->Block()->Access());
+    QVERIFY(!dialog.Load());
+    rig.prompter.whileShown = nullptr;
+    QCOMPARE(rig.prompter.messages.size(), 1);
+    QVERIFY(heldWhileShown);
+    // The pause given back, the instrument is disconnected and goes.
+    QTRY_VERIFY_WITH_TIMEOUT(instrument.expired(), 40000);
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->IsDisconnecting(), 5000);
 }
 
 QTEST_MAIN(CNeverWaitingTest)

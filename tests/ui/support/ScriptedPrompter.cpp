@@ -3,6 +3,8 @@
 void CScriptedPrompter::Message(QWidget*, const QString& text, EIcon)
 {
     messages << text;
+    if (whileShown)
+        whileShown();
 }
 
 bool CScriptedPrompter::AskYesNo(QWidget*, const QString& text)

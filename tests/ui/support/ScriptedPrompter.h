@@ -4,6 +4,7 @@
 
 #include <QStringList>
 #include <deque>
+#include <functional>
 
 // Answers the program's message boxes in tests: records every text shown, answers questions from a
 // queue (No when the queue is empty) and counts beeps. No modal loop ever runs.
@@ -23,6 +24,8 @@ public:
     QStringList messages;  // every message, in order
     QStringList questions; // every question, in order
     int beeps = 0;
+    // Runs while a message is "open", as whatever else the window does meanwhile (a timer, a signal).
+    std::function<void()> whileShown;
 
 private:
     std::deque<bool> m_answers;
