@@ -4,19 +4,27 @@
 // processes (tamrix-sim), so the CPU figure is the program's own. Offscreen; settings in a temporary
 // folder, never the user's.
 //
-//   host_latency_bench [SECONDS [PANELS]]     defaults: 30 s, 8 panels
+// Then the same while a user works on the first panel once a second (a new set point with Set, and its
+// TEC settings page opened, read and closed), and again with that panel's unit frozen (SIGSTOP): the
+// window must never wait on an instrument.
+//
+//   host_latency_bench [SECONDS [PANELS [BAUD]]]     defaults: 30 s, 8 panels, 38400 baud (or 9600)
 #include "comm/PortResolver.h"
 #include "diag/IniProfile.h"
 #include "instrument/session/InstrBase.h"
 #include "ui/app/Prompter.h"
 #include "ui/app/TamrixControlHost.h"
 #include "ui/app/UiContext.h"
+#include "ui/dialogs/TECSettingsDlg.h"
 #include "ui/panels/BasePanel.h"
 #include "ui/panels/PanelTypes.h"
+#include "ui/widgets/TecBlock.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QLineEdit>
+#include <QPointer>
 #include <QTimer>
 #include <algorithm>
 #include <cerrno>
@@ -67,7 +75,7 @@ bool WaitForLink(SSimChild& child)
 }
 
 // Started before this process has any thread of its own (the child execs at once anyway).
-SSimChild StartSimulator(const std::string& link)
+SSimChild StartSimulator(const std::string& link, const std::string& baud)
 {
     int pipeFds[2];
     if (::pipe(pipeFds) != 0)
@@ -78,8 +86,8 @@ SSimChild StartSimulator(const std::string& link)
         ::dup2(pipeFds[1], STDOUT_FILENO);
         ::close(pipeFds[0]);
         ::close(pipeFds[1]);
-        ::execl(TAMRIX_SIM_EXE, TAMRIX_SIM_EXE, "--model", Model, "--pty", link.c_str(), "--wire-timing",
-                static_cast<char*>(nullptr));
+        ::execl(TAMRIX_SIM_EXE, TAMRIX_SIM_EXE, "--model", Model, "--pty", link.c_str(), "--baud",
+                baud.c_str(), "--wire-timing", static_cast<char*>(nullptr));
         ::_exit(127);
     }
     ::close(pipeFds[1]);
@@ -189,6 +197,59 @@ void RunEventsFor(int ms)
     loop.exec();
 }
 
+// A user at the first panel: once a second a new set point goes out with Set, and the TEC settings page
+// is opened, read and closed again once its values are in.
+class CUserActions
+{
+public:
+    CUserActions(const SUiContext& context, CBasePanel& panel) : m_context(context), m_panel(panel)
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { Act(); });
+    }
+    void Start() { m_timer.start(1000); }
+    void Stop()
+    {
+        m_timer.stop();
+        delete m_page;
+    }
+    int Sets() const { return m_sets; }
+    int PagesRead() const { return m_pagesRead; }
+
+private:
+    void Act()
+    {
+        auto* block = m_panel.findChild<CTecBlock*>();
+        auto* edit = m_panel.findChild<QLineEdit*>("setPointEdit");
+        if (!block || !edit)
+            return;
+        if (!block->IsBusy())
+        {
+            edit->setText(m_sets % 2 ? "25.5" : "26.5");
+            block->OnSetPoint();
+            ++m_sets;
+        }
+        if (m_page)
+            return; // the last one is still reading
+        m_page = new CTECSettingsDlg(m_context, block->Access(), &m_panel);
+        QObject::connect(m_page, &CTECSettingsDlg::loaded, m_page,
+                         [this]
+                         {
+                             ++m_pagesRead;
+                             m_page->reject();
+                             m_page->deleteLater();
+                         });
+        if (!m_page->Load())
+            m_page->deleteLater();
+    }
+
+    SUiContext m_context;
+    CBasePanel& m_panel;
+    QTimer m_timer;
+    QPointer<CTECSettingsDlg> m_page;
+    int m_sets = 0;
+    int m_pagesRead = 0;
+};
+
 struct SPhase
 {
     std::vector<double> latenessMs;
@@ -275,7 +336,44 @@ std::filesystem::path MakeWorkFolder()
     return pattern;
 }
 
-int RunBench(int argc, char** argv, double seconds, int panels, const std::vector<SSimChild>& sims)
+void PrintTargets(const SPhase& phase)
+{
+    const double p99 = Percentile(phase.latenessMs, 0.99);
+    const double max =
+        phase.latenessMs.empty() ? 0.0 : *std::max_element(phase.latenessMs.begin(), phase.latenessMs.end());
+    std::printf("  p99 under 16 ms          %10s\n  max under 50 ms          %10s\n",
+                p99 < 16.0 ? "met" : "MISSED", max < 50.0 ? "met" : "MISSED");
+}
+
+// The user's work on the first panel while everything polls, then with its unit frozen.
+void MeasureUserActions(const SUiContext& context, CTamrixControlHost& host, CLatenessProbe& probe,
+                        double seconds, const SSimChild& first)
+{
+    CUserActions user(context, *host.PanelAt(0));
+    user.Start();
+    const SPhase working = Measure(probe, seconds);
+    user.Stop();
+    std::printf("\n");
+    PrintPhase("Set and the settings page on panel 1 once a second:", working);
+    std::printf("  set points sent          %10d\n  settings pages read      %10d\n", user.Sets(),
+                user.PagesRead());
+    PrintTargets(working);
+
+    ::kill(first.pid, SIGSTOP);
+    CUserActions frozen(context, *host.PanelAt(0));
+    frozen.Start();
+    const SPhase stuck = Measure(probe, std::min(seconds, 15.0));
+    frozen.Stop();
+    ::kill(first.pid, SIGCONT);
+    std::printf("\n");
+    PrintPhase("The same with panel 1's unit frozen (SIGSTOP):", stuck);
+    std::printf("  set points sent          %10d\n  settings pages read      %10d\n", frozen.Sets(),
+                frozen.PagesRead());
+    PrintTargets(stuck);
+}
+
+int RunBench(int argc, char** argv, double seconds, int panels, const std::string& baud,
+             const std::vector<SSimChild>& sims)
 {
     for (int i = 0; i < panels; ++i)
         if (!CPortResolver::Register(FirstPort + i, sims[i].link))
@@ -290,9 +388,8 @@ int RunBench(int argc, char** argv, double seconds, int panels, const std::vecto
     host.show();
     CLatenessProbe probe(ProbePeriodMs);
 
-    std::printf(
-        "Host window with %d TEC panels (%s on pseudo-terminals, 38400 baud, wire timing), offscreen\n",
-        panels, Model);
+    std::printf("Host window with %d TEC panels (%s on pseudo-terminals, %s baud, wire timing), offscreen\n",
+                panels, Model, baud.c_str());
     std::printf("  load average at start    %s on %u cores\n\n", LoadAverage().c_str(),
                 std::thread::hardware_concurrency());
     QElapsedTimer connectTime;
@@ -315,6 +412,7 @@ int RunBench(int argc, char** argv, double seconds, int panels, const std::vecto
                 Percentile(polled.latenessMs, 0.99) < 50.0 ? "met" : "MISSED");
     std::printf("  panels polling at end    %10d of %d\n  messages shown           %10d\n", polling, panels,
                 prompter.messages);
+    MeasureUserActions(SUiContext{profile, prompter}, host, probe, seconds, sims.front());
 
     // The same window with every panel disconnected: what the polling itself costs.
     for (int i = 0; i < host.PanelCount(); ++i)
@@ -335,9 +433,11 @@ int main(int argc, char** argv)
 {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 30.0;
     const int panels = argc > 2 ? std::atoi(argv[2]) : 8;
-    if (seconds <= 0 || panels < 1 || panels > 16)
+    const std::string baud = argc > 3 ? argv[3] : "38400";
+    if (seconds <= 0 || panels < 1 || panels > 16 || (baud != "38400" && baud != "9600"))
     {
-        std::fprintf(stderr, "usage: host_latency_bench [SECONDS (default 30) [PANELS 1-16 (default 8)]]\n");
+        std::fprintf(stderr, "usage: host_latency_bench [SECONDS (default 30) [PANELS 1-16 (default 8) "
+                             "[BAUD 38400 or 9600]]]\n");
         return 2;
     }
     const std::filesystem::path folder = MakeWorkFolder();
@@ -352,10 +452,10 @@ int main(int argc, char** argv)
     bool started = true;
     for (int i = 0; i < panels && started; ++i)
     {
-        sims.push_back(StartSimulator((folder / ("k760-" + std::to_string(i))).string()));
+        sims.push_back(StartSimulator((folder / ("k760-" + std::to_string(i))).string(), baud));
         started = !sims.back().link.empty();
     }
-    const int result = started ? RunBench(argc, argv, seconds, panels, sims) : 1;
+    const int result = started ? RunBench(argc, argv, seconds, panels, baud, sims) : 1;
     if (!started)
         std::fprintf(stderr, "%s did not start\n", TAMRIX_SIM_EXE);
     for (SSimChild& sim : sims)
