@@ -23,6 +23,7 @@ struct SBridgeOptions
     SBrokerOptions broker;
     std::chrono::milliseconds period{1000}; // 0: on change only
     bool allowSet = false;
+    std::vector<std::string> warnings; // for the user, about files that were taken all the same
 
     // False with a message for the user on any bad option, file or value.
     static bool Parse(const std::vector<std::string>& args, SBridgeOptions& options, std::string& error);
