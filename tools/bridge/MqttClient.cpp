@@ -160,8 +160,12 @@ std::string CMqttClient::BrokerName() const
 
 void CMqttClient::ReportFailure(milliseconds wait) const
 {
+    // The library's texts end in a full stop; the sentence goes on.
+    std::string failure = m_failure;
+    if (!failure.empty() && failure.back() == '.')
+        failure.pop_back();
     std::fprintf(stderr, "tamrix-bridge: %s: %s; trying again in %lld s\n", m_clientId.c_str(),
-                 m_failure.c_str(), static_cast<long long>(wait.count() / 1000));
+                 failure.c_str(), static_cast<long long>(wait.count() / 1000));
 }
 
 bool CMqttClient::Connect()

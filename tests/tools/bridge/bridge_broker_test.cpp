@@ -49,6 +49,9 @@ TEST_F(BridgeAgainstBroker, K760AndM607AreDescribedAndPublishTheirReadingsWithUn
     EXPECT_TRUE(m_watcher->WaitFor(kM607 + "tec2/mode", "T", kWaitMs));
     EXPECT_TRUE(m_watcher->WaitFor(
         kM607 + "las1/ldi", [](const std::string& text) { return Number(text).has_value(); }, kWaitMs));
+    // The set points' limits are asked for while polling: no query of the bridge makes an error.
+    EXPECT_THAT(BridgeLog(), Not(HasSubstr("instrument error"))) << BridgeLog();
+    EXPECT_NE((*m607Doc)["nodes"]["tec1"]["properties"]["t-set"]["format"].text, "");
     // No value is ever the no-value mark.
     for (const auto& message : m_watcher->Messages())
         EXPECT_THAT(message.payload, ::testing::Not(HasSubstr("e+32"))) << message.topic;

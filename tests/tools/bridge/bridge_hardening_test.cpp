@@ -42,6 +42,25 @@ TEST_F(BridgeAgainstBroker, ABrokerThatDropsEveryConnectionIsRetriedWithADoublin
     EXPECT_LE(CountLines(log, "broker"), static_cast<size_t>(dropper.Accepted()) + 1) << log;
 }
 
+TEST_F(BridgeAgainstBroker, ABrokerThatRefusesTheCredentialsIsAskedLessAndLessOften)
+{
+    m_broker.Stop();
+    m_broker.RefuseEveryone();
+    ASSERT_TRUE(m_broker.Start());
+    auto k760 = TcpSim("K760");
+    WriteFile(m_dir.File("secret"), "username=lab\n");
+    ASSERT_EQ(chmod(m_dir.File("secret").c_str(), 0600), 0);
+    StartBridge({"--credentials", m_dir.File("secret"), Descriptor(*k760)});
+    const std::string refused = "refused the connection";
+    ASSERT_TRUE(Eventually([&] { return BridgeLog().find(refused) != std::string::npos; }, kWaitMs))
+        << BridgeLog();
+    // Waits of 1, 2 and 4 s: at most four refusals in the next 3.5 s, each said once.
+    EXPECT_FALSE(Eventually([&] { return CountLines(BridgeLog(), refused) > 4; }, 3500));
+    const std::string log = BridgeLog();
+    EXPECT_THAT(log, HasSubstr("not authorised; trying again in 2 s"));
+    EXPECT_EQ(CountLines(log, "broker"), CountLines(log, refused)) << log;
+}
+
 TEST_F(BridgeAgainstBroker, ABrokerThatCannotBeResolvedOrReachedIsSaidSo)
 {
     auto k760 = TcpSim("K760");
