@@ -15,6 +15,8 @@ using std::chrono::milliseconds;
 
 // How long the goodbye waits for the broker to acknowledge what was sent last.
 constexpr milliseconds kGoodbyeWait{3000};
+// Retained (QoS 1) messages on their way at once: enough for every value of a device in one round trip.
+constexpr size_t kMaxInFlight = 100;
 
 void InitLibrary()
 {
@@ -58,6 +60,7 @@ bool CMqttClient::Start(const std::string& willTopic, const std::string& willPay
     mosquitto_connect_callback_set(m_client, &CMqttClient::OnConnect);
     mosquitto_disconnect_callback_set(m_client, &CMqttClient::OnDisconnect);
     mosquitto_message_callback_set(m_client, &CMqttClient::OnMessage);
+    mosquitto_max_inflight_messages_set(m_client, static_cast<unsigned>(kMaxInFlight));
     mosquitto_publish_callback_set(m_client, [](mosquitto*, void* self, int id)
                                    { static_cast<CMqttClient*>(self)->m_unacknowledged.erase(id); });
     int result = mosquitto_will_set(m_client, willTopic.c_str(), static_cast<int>(willPayload.size()),
@@ -91,6 +94,11 @@ bool CMqttClient::Publish(const std::string& topic, const std::string& payload, 
         return false;
     {
         std::lock_guard guard(m_lock);
+        // A retained value not sent yet is superseded by the newer one, which goes to the end so that
+        // the order of the last values holds: on a slow link the queue keeps one value per topic.
+        if (retain)
+            std::erase_if(m_outgoing, [&topic](const SOutgoing& queued)
+                          { return queued.retain && !queued.subscribe && queued.topic == topic; });
         m_outgoing.push_back({topic, payload, retain, false});
     }
     Wake();
@@ -255,17 +263,20 @@ void CMqttClient::Goodbye()
     // broker may drop the goodbye with it and publish the will: wait for every acknowledgement first,
     // on a slow link too, but not for ever.
     const auto deadline = std::chrono::steady_clock::now() + kGoodbyeWait;
-    while (m_connected && !m_unacknowledged.empty())
+    while (m_connected && (!m_unacknowledged.empty() || OutgoingCount() > 0))
     {
         const auto left =
             std::chrono::duration_cast<milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left <= milliseconds(0) || !Turn(std::min(left, milliseconds(100))))
             break;
+        SendOutgoing();
     }
-    if (!m_unacknowledged.empty())
-        std::fprintf(stderr,
-                     "tamrix-bridge: %s: the broker did not acknowledge %zu message(s) before the goodbye\n",
-                     m_clientId.c_str(), m_unacknowledged.size());
+    if (const size_t unsent = OutgoingCount(); !m_unacknowledged.empty() || unsent > 0)
+        std::fprintf(
+            stderr,
+            "tamrix-bridge: %s: said goodbye with %zu message(s) not acknowledged by the broker and %zu "
+            "not sent\n",
+            m_clientId.c_str(), m_unacknowledged.size(), unsent);
     // Whatever else has arrived meanwhile is read too, for the same reason.
     if (m_connected)
         Turn(milliseconds(0));
@@ -278,8 +289,16 @@ void CMqttClient::SendOutgoing()
 {
     std::deque<SOutgoing> outgoing;
     {
+        // Retained messages wait here while too many are unacknowledged, where a newer value still
+        // replaces them; inside the library they would only pile up.
         std::lock_guard guard(m_lock);
-        outgoing.swap(m_outgoing);
+        size_t inFlight = m_unacknowledged.size();
+        while (!m_outgoing.empty() && (!m_outgoing.front().retain || inFlight < kMaxInFlight))
+        {
+            inFlight += m_outgoing.front().retain ? 1 : 0;
+            outgoing.push_back(std::move(m_outgoing.front()));
+            m_outgoing.pop_front();
+        }
     }
     for (const SOutgoing& message : outgoing)
     {
@@ -296,6 +315,12 @@ void CMqttClient::SendOutgoing()
                 m_unacknowledged.insert(id);
         }
     }
+}
+
+size_t CMqttClient::OutgoingCount()
+{
+    std::lock_guard guard(m_lock);
+    return m_outgoing.size();
 }
 
 void CMqttClient::OnConnect(mosquitto*, void* self, int result)

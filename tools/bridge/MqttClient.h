@@ -20,7 +20,8 @@ struct mosquitto_message;
 // stderr each) and starts afresh once the broker has accepted a connection. Publish and Subscribe
 // may be called from any thread: they hand the message over and answer false while the connection
 // is down, so nothing stale waits in a queue; the owner republishes its state from the connect
-// handler.
+// handler. On a slow link retained messages wait in the client, one per topic (a newer value replaces
+// one not yet sent), while a bounded number is on its way unacknowledged.
 class CMqttClient
 {
 public:
@@ -68,6 +69,7 @@ private:
     bool Turn(std::chrono::milliseconds timeout);
     void Goodbye();
     void SendOutgoing();
+    size_t OutgoingCount();
     void Wake();
     // Waits on the wake-up descriptor alone; true when stopping.
     bool Idle(std::chrono::milliseconds timeout);
@@ -86,7 +88,7 @@ private:
     std::atomic<bool> m_stop{false};
     ConnectHandler m_onConnect;
     MessageHandler m_onMessage;
-    std::mutex m_lock; // guards m_outgoing
-    std::deque<SOutgoing> m_outgoing;
+    std::mutex m_lock;                // guards m_outgoing
+    std::deque<SOutgoing> m_outgoing; // at most one retained message per topic
     std::thread m_thread;
 };

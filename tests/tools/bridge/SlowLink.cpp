@@ -51,6 +51,8 @@ CSlowLink::~CSlowLink()
 {
     m_stop = true;
     m_thread.join();
+    for (std::thread& relay : m_relays)
+        relay.join();
     close(m_listener);
 }
 
@@ -64,16 +66,22 @@ void CSlowLink::Run()
         const int client = accept(m_listener, nullptr, nullptr);
         if (client < 0)
             continue;
-        const int broker = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const sockaddr_in address = Loopback(m_brokerPort);
-        if (connect(broker, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
-        {
-            ++m_connections;
-            Relay(client, broker);
-        }
-        close(broker);
-        close(client);
+        std::lock_guard guard(m_lock);
+        m_relays.emplace_back([this, client] { Connect(client); });
     }
+}
+
+void CSlowLink::Connect(int client)
+{
+    const int broker = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in address = Loopback(m_brokerPort);
+    if (connect(broker, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
+    {
+        ++m_connections;
+        Relay(client, broker);
+    }
+    close(broker);
+    close(client);
 }
 
 void CSlowLink::Relay(int client, int broker)

@@ -2,11 +2,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 // A loopback relay to a broker whose way back is slow: what the broker sends reaches the client only
 // after a delay. Notes every client that closed its end while bytes of the broker were still on their
-// way to it (an acknowledgement it never read). One connection at a time.
+// way to it (an acknowledgement it never read). Each connection is relayed on a thread of its own.
 class CSlowLink
 {
 public:
@@ -21,6 +23,7 @@ public:
 
 private:
     void Run();
+    void Connect(int client);
     void Relay(int client, int broker);
 
     int m_brokerPort;
@@ -31,4 +34,6 @@ private:
     std::atomic<int> m_closedWithRepliesOwed{0};
     std::atomic<bool> m_stop{false};
     std::thread m_thread;
+    std::mutex m_lock; // guards m_relays
+    std::vector<std::thread> m_relays;
 };

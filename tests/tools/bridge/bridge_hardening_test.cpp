@@ -202,6 +202,25 @@ TEST_F(BridgeAgainstBroker, OnASlowLinkTheGoodbyeWaitsForTheBrokersAcknowledgeme
     EXPECT_FALSE(m_watcher->WaitFor(kK760 + "$state", "lost", 500, before));
 }
 
+// Every device says goodbye over its own connection: they wait for their acknowledgements side by
+// side, so the end takes the slowest one's time, not the sum.
+TEST_F(BridgeAgainstBroker, DevicesSayGoodbyeSideBySide)
+{
+    auto k760 = TcpSim("K760");
+    auto m607 = TcpSim("M607");
+    CSlowLink link(m_broker.Port(), 2000ms);
+    StartBridge({"--port", std::to_string(link.Port()), Descriptor(*k760), Descriptor(*m607)});
+    ASSERT_TRUE(WaitReady(kK760)) << BridgeLog();
+    ASSERT_TRUE(WaitReady(kM607)) << BridgeLog();
+    const size_t before = m_watcher->Count();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(m_bridge.Stop(SIGTERM), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3500ms);
+    EXPECT_TRUE(m_watcher->WaitFor(kK760 + "$state", "disconnected", kWaitMs, before)) << BridgeLog();
+    EXPECT_TRUE(m_watcher->WaitFor(kM607 + "$state", "disconnected", kWaitMs, before));
+    EXPECT_EQ(link.ClosedWithRepliesOwed(), 0);
+}
+
 class BridgeFiles : public ::testing::Test
 {
 protected:
