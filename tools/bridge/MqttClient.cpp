@@ -184,7 +184,7 @@ bool CMqttClient::Connect()
     if (result == MOSQ_ERR_SUCCESS)
         return true;
     const std::string reason = result == MOSQ_ERR_ERRNO ? std::strerror(errno)
-                               : result == MOSQ_ERR_EAI ? "the host name is not known"
+                               : result == MOSQ_ERR_EAI ? "its name cannot be resolved"
                                                         : ErrorText(result);
     m_failure = "cannot reach the broker " + BrokerName() + ": " + reason;
     return false;
