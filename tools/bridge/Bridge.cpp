@@ -2,6 +2,8 @@
 
 #include "CliStopSignals.h"
 
+#include <thread>
+
 CBridge::CBridge(SBridgeOptions options) : m_options(std::move(options)) {}
 
 CBridge::~CBridge()
@@ -20,6 +22,11 @@ void CBridge::Run(CCliStopSignals& stop)
     while (!stop.WaitUntil(std::chrono::steady_clock::now() + std::chrono::hours(1)))
     {
     }
+    // Each goodbye may wait a while for the broker's acknowledgement: they wait side by side, so that
+    // the end takes as long as the slowest, not the sum.
+    std::vector<std::thread> stopping;
     for (auto& link : m_links)
-        link->Stop();
+        stopping.emplace_back([&link] { link->Stop(); });
+    for (std::thread& thread : stopping)
+        thread.join();
 }

@@ -5,9 +5,14 @@
 #include "diag/IniFile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
-#include <fstream>
+#include <cstring>
+#include <fcntl.h>
 #include <map>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -28,14 +33,80 @@ std::string Trim(const std::string& text)
     return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
 }
 
-bool ReadCredentials(const std::string& path, SBrokerOptions& broker, std::string& error)
+// The bridge's own files are small; a CA bundle may hold every public authority.
+constexpr off_t kMaxFileBytes = 64 * 1024;
+constexpr off_t kMaxCaFileBytes = 1024 * 1024;
+
+std::string SizeText(off_t bytes)
 {
-    std::ifstream file(path);
-    if (!file)
+    return bytes >= 1024 * 1024 ? std::to_string(bytes / (1024 * 1024)) + " MiB"
+                                : std::to_string(bytes / 1024) + " KiB";
+}
+
+// A FIFO would block the start and a device may never end: only a small regular file is taken.
+bool CheckFile(const std::string& path, const std::string& what, off_t maxBytes, struct stat& info,
+               std::string& error)
+{
+    if (stat(path.c_str(), &info) != 0)
+        error = "cannot read the " + what + " " + path + ": " + std::strerror(errno);
+    else if (S_ISDIR(info.st_mode))
+        error = "the " + what + " " + path + " is a folder, not a file";
+    else if (!S_ISREG(info.st_mode))
+        error = "the " + what + " " + path + " is not a regular file";
+    else if (info.st_size > maxBytes)
+        error = "the " + what + " " + path + " is larger than " + SizeText(maxBytes);
+    return error.empty();
+}
+
+bool ReadSmallFile(const std::string& path, const std::string& what, struct stat& info, std::string& text,
+                   std::string& error)
+{
+    if (!CheckFile(path, what, kMaxFileBytes, info, error))
+        return false;
+    // Without blocking, and checked again once open: the name may have been switched meanwhile.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat opened
     {
-        error = "cannot read the credentials file " + path;
+    };
+    if (fd < 0 || fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode))
+    {
+        error =
+            "cannot read the " + what + " " + path + (fd < 0 ? std::string(": ") + std::strerror(errno) : "");
+        if (fd >= 0)
+            close(fd);
         return false;
     }
+    text.clear();
+    char buffer[4096];
+    ssize_t got = 0;
+    while ((got = read(fd, buffer, sizeof buffer)) > 0 || (got < 0 && errno == EINTR))
+    {
+        text.append(buffer, static_cast<size_t>(std::max<ssize_t>(got, 0)));
+        if (text.size() > static_cast<size_t>(kMaxFileBytes))
+            break;
+    }
+    close(fd);
+    if (got < 0)
+        error = "cannot read the " + what + " " + path + ": " + std::strerror(errno);
+    else if (text.size() > static_cast<size_t>(kMaxFileBytes))
+        error = "the " + what + " " + path + " is larger than " + SizeText(kMaxFileBytes);
+    return error.empty();
+}
+
+bool ReadCredentials(const std::string& path, SBridgeOptions& options, std::string& error)
+{
+    SBrokerOptions& broker = options.broker;
+    struct stat info
+    {
+    };
+    std::string text;
+    if (!ReadSmallFile(path, "credentials file", info, text, error))
+        return false;
+    // As for a key of ssh: a password others may read is no secret.
+    if (info.st_mode & (S_IRGRP | S_IROTH))
+        options.warnings.push_back("the credentials file " + path +
+                                   " is readable by others than its owner (chmod 600 it)");
+    std::istringstream file(text);
     for (std::string line; std::getline(file, line);)
     {
         const std::string trimmed = Trim(line);
@@ -68,6 +139,31 @@ bool SetPort(const std::string& text, SBrokerOptions& broker, std::string& error
     return true;
 }
 
+bool SetReconnectMax(const std::string& text, SBrokerOptions& broker, std::string& error)
+{
+    const auto seconds = ParseCliInt(text);
+    if (!seconds || *seconds < broker.reconnectMinS || *seconds > 3600)
+    {
+        error = "\"" + text + "\" is no longest reconnection wait in seconds (" +
+                std::to_string(broker.reconnectMinS) + " to 3600)";
+        return false;
+    }
+    broker.reconnectMaxS = *seconds;
+    return true;
+}
+
+bool SetMaxRate(const std::string& text, SBridgeOptions& options, std::string& error)
+{
+    const auto rate = ParseCliNumber(text);
+    if (!rate || !(*rate > 0) || *rate > 1000)
+    {
+        error = "\"" + text + "\" is no rate in publications a second (above 0, up to 1000)";
+        return false;
+    }
+    options.minInterval = std::chrono::milliseconds(std::lround(1000.0 / *rate));
+    return true;
+}
+
 bool SetPeriod(const std::string& text, SBridgeOptions& options, std::string& error)
 {
     const auto seconds = ParseCliNumber(text);
@@ -95,38 +191,46 @@ bool Apply(const std::string& name, const std::string& value, SBridgeOptions& op
     else if (name == "client-id")
         options.broker.clientId = value;
     else if (name == "credentials")
-        return ReadCredentials(value, options.broker, error);
+        return ReadCredentials(value, options, error);
     else if (name == "cafile")
     {
-        if (!std::ifstream(value))
+        // Read by the MQTT library when it connects; checked here so that a bad one stops the start.
+        struct stat info
         {
-            error = "cannot read the CA file " + value;
+        };
+        if (!CheckFile(value, "CA file", kMaxCaFileBytes, info, error))
             return false;
-        }
         options.broker.caFile = value;
     }
+    else if (name == "reconnect-max")
+        return SetReconnectMax(value, options.broker, error);
     else if (name == "period")
         return SetPeriod(value, options, error);
+    else if (name == "max-rate")
+        return SetMaxRate(value, options, error);
     return true;
 }
 
 bool LoadConfig(const std::string& path, std::map<std::string, std::string>& values,
                 std::vector<std::string>& instruments, bool& allowSet, std::string& error)
 {
-    std::ifstream probe(path);
-    CIniFile ini;
-    if (!probe || !ini.Load(path))
+    struct stat info
     {
-        error = "cannot read the configuration file " + path;
+    };
+    std::string text;
+    if (!ReadSmallFile(path, "configuration file", info, text, error))
         return false;
-    }
-    for (const char* key : {"host", "port", "client-id", "credentials", "cafile"})
+    const CIniFile ini = CIniFile::Parse(text);
+    for (const char* key : {"host", "port", "client-id", "credentials", "cafile", "reconnect-max"})
     {
         if (auto value = ini.Find("Broker", key))
             values[key] = Trim(*value);
     }
-    if (auto period = ini.Find("Bridge", "period"))
-        values["period"] = Trim(*period);
+    for (const char* key : {"period", "max-rate"})
+    {
+        if (auto value = ini.Find("Bridge", key))
+            values[key] = Trim(*value);
+    }
     allowSet = Trim(ini.Get("Bridge", "allow-set")) == "1";
     for (int index = 1; index <= kMaxInstruments; ++index)
     {
@@ -139,8 +243,9 @@ bool LoadConfig(const std::string& path, std::map<std::string, std::string>& val
 
 const std::vector<std::string>& ValueOptions()
 {
-    static const std::vector<std::string> names{"config",      "host",   "port",  "client-id",
-                                                "credentials", "cafile", "period"};
+    static const std::vector<std::string> names{"config",    "host",          "port",
+                                                "client-id", "credentials",   "cafile",
+                                                "period",    "reconnect-max", "max-rate"};
     return names;
 }
 } // namespace
@@ -229,20 +334,26 @@ bool SBridgeOptions::Parse(const std::vector<std::string>& args, SBridgeOptions&
 std::string SBridgeOptions::Usage()
 {
     return "usage: tamrix-bridge [DESCRIPTOR...] [--config FILE] [--host HOST] [--port N] [--client-id ID]\n"
-           "                     [--credentials FILE] [--cafile FILE] [--period S] [--allow-set]\n"
+           "                     [--credentials FILE] [--cafile FILE] [--reconnect-max S] [--period S]\n"
+           "                     [--max-rate N] [--allow-set]\n"
            "\n"
            "Polls the instruments and publishes them to an MQTT broker as Homie 5 devices\n"
            "(homie/5/<model>-<serial>/...). DESCRIPTOR is \"COM:<port>:<baud>\" or \"TCP:<host>:<port>\".\n"
            "A serial instrument that is unplugged comes back under whatever port it reappears on.\n"
            "\n"
            "options:\n"
-           "  --config FILE       INI file: [Broker] host, port, client-id, credentials, cafile;\n"
-           "                      [Bridge] period, allow-set; [Instruments] Instrument1=DESCRIPTOR, ...\n"
+           "  --config FILE       INI file: [Broker] host, port, client-id, credentials, cafile,\n"
+           "                      reconnect-max; [Bridge] period, max-rate, allow-set;\n"
+           "                      [Instruments] Instrument1=DESCRIPTOR, ...\n"
            "  --host HOST         the broker (default localhost)\n"
            "  --port N            its port (default 1883)\n"
            "  --client-id ID      prefix of the client ids (default tamrix-bridge-<host name>)\n"
-           "  --credentials FILE  \"username=\" and \"password=\" lines\n"
+           "  --credentials FILE  \"username=\" and \"password=\" lines (at most 64 KiB; a warning\n"
+           "                      when others than its owner may read it)\n"
            "  --cafile FILE       connect with TLS, checking the broker against this CA certificate\n"
+           "  --reconnect-max S   the longest wait between attempts to reach the broker; the wait\n"
+           "                      starts at 1 s and doubles while it fails (default 60)\n"
            "  --period S          republish unchanged values every S seconds (default 1; 0: never)\n"
+           "  --max-rate N        publish a changing value at most N times a second (default 4)\n"
            "  --allow-set         take set points, modes and outputs from \".../set\" topics\n";
 }

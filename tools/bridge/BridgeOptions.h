@@ -10,10 +10,11 @@
 // the file's; the instruments of both are taken.
 //
 //   tamrix-bridge [DESCRIPTOR...] [--config FILE] [--host HOST] [--port N] [--client-id ID]
-//                 [--credentials FILE] [--cafile FILE] [--period S] [--allow-set]
+//                 [--credentials FILE] [--cafile FILE] [--reconnect-max S] [--period S]
+//                 [--max-rate N] [--allow-set]
 //
-// The configuration file is INI: [Broker] host, port, client-id, credentials, cafile; [Bridge]
-// period, allow-set (1 or 0); [Instruments] Instrument1=DESCRIPTOR, Instrument2=... . The
+// The configuration file is INI: [Broker] host, port, client-id, credentials, cafile, reconnect-max;
+// [Bridge] period, max-rate, allow-set (1 or 0); [Instruments] Instrument1=DESCRIPTOR, ... . The
 // credentials file holds "username=NAME" and "password=SECRET" lines, so that no password appears
 // in a process list or a shell history.
 struct SBridgeOptions
@@ -21,8 +22,10 @@ struct SBridgeOptions
     bool help = false;
     std::vector<std::string> instruments;
     SBrokerOptions broker;
-    std::chrono::milliseconds period{1000}; // 0: on change only
+    std::chrono::milliseconds period{1000};     // 0: on change only
+    std::chrono::milliseconds minInterval{250}; // between two publications of a changing value
     bool allowSet = false;
+    std::vector<std::string> warnings; // for the user, about files that were taken all the same
 
     // False with a message for the user on any bad option, file or value.
     static bool Parse(const std::vector<std::string>& args, SBridgeOptions& options, std::string& error);

@@ -13,5 +13,5 @@ struct SBrokerOptions
     std::string caFile; // set: TLS, the broker's certificate checked against this CA
     int keepAliveS = 30;
     int reconnectMinS = 1; // the wait after a lost connection doubles up to reconnectMaxS
-    int reconnectMaxS = 30;
+    int reconnectMaxS = 60;
 };

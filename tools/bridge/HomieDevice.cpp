@@ -117,6 +117,22 @@ const SHomieProperty* CHomieDevice::Find(const std::string& nodeId, const std::s
     return nullptr;
 }
 
+bool CHomieDevice::SetFormat(const std::string& nodeId, const std::string& propertyId,
+                             const std::string& format)
+{
+    for (SHomieNode& node : m_nodes)
+    {
+        for (SHomieProperty& property : node.properties)
+        {
+            if (node.id != nodeId || property.id != propertyId || property.format == format)
+                continue;
+            property.format = format;
+            return true;
+        }
+    }
+    return false;
+}
+
 std::string CHomieDevice::DescriptionBody() const
 {
     std::string json = "\"name\":" + Quoted(m_name) + ",\"type\":\"tamrix-instrument\",\"nodes\":{";

@@ -23,6 +23,8 @@ public:
     const std::string& Id() const { return m_id; }
     const std::vector<SHomieNode>& Nodes() const { return m_nodes; }
     const SHomieProperty* Find(const std::string& nodeId, const std::string& propertyId) const;
+    // Changes what a property announces as its range or values; true when that changed anything.
+    bool SetFormat(const std::string& nodeId, const std::string& propertyId, const std::string& format);
 
     // The $description document (JSON, UTF-8). Its "version" is a hash of the rest, so it changes
     // exactly when the description does.

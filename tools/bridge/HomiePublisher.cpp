@@ -1,5 +1,6 @@
 #include "HomiePublisher.h"
 
+#include <cstdio>
 #include <unistd.h>
 
 namespace
@@ -25,8 +26,8 @@ std::string Payload(const std::string& value)
 } // namespace
 
 CHomiePublisher::CHomiePublisher(CHomieDevice device, SBrokerOptions broker, std::chrono::milliseconds period,
-                                 SetHandler onSet)
-    : m_device(std::move(device)), m_period(period), m_onSet(std::move(onSet)),
+                                 std::chrono::milliseconds minInterval, SetHandler onSet)
+    : m_device(std::move(device)), m_period(period), m_minInterval(minInterval), m_onSet(std::move(onSet)),
       m_client(broker, ClientId(broker, m_device.Id()))
 {
 }
@@ -56,7 +57,9 @@ bool CHomiePublisher::Start(std::string& error)
 {
     return m_client.Start(
         m_device.Topic("$state"), "lost", [this] { OnConnected(); },
-        [this](const std::string& topic, const std::string& payload) { OnMessage(topic, payload); }, error);
+        [this](const std::string& topic, const std::string& payload, bool retained)
+        { OnMessage(topic, payload, retained); },
+        error);
 }
 
 void CHomiePublisher::Stop()
@@ -84,14 +87,29 @@ void CHomiePublisher::Update(const std::string& nodeId, const std::string& prope
     const std::string topic = m_device.PropertyTopic(nodeId, propertyId);
     std::lock_guard guard(m_lock);
     SValue& value = m_values[topic];
-    const bool due = !value.published || payload != value.payload ||
-                     (m_period.count() > 0 && now - value.sent >= m_period);
     value.payload = payload;
+    const auto since = now - value.sent;
+    // A change waits out the minimum interval; it is sent then even when nothing changes after it.
+    const bool due = !value.published || (payload != value.sentPayload && since >= m_minInterval) ||
+                     (m_period.count() > 0 && since >= m_period);
     if (!due)
         return;
     value.published = PublishLocked(topic, Payload(payload), true);
-    if (value.published)
-        value.sent = now;
+    if (!value.published)
+        return;
+    value.sent = now;
+    value.sentPayload = payload;
+}
+
+void CHomiePublisher::Describe(CHomieDevice device)
+{
+    std::lock_guard guard(m_lock);
+    m_device = std::move(device);
+    // Consumers read a description only while the device is in "init".
+    PublishLocked(m_device.Topic("$state"), StateName(EState::Init), true);
+    PublishLocked(m_device.Topic("$description"), m_device.Description(), true);
+    if (m_state != EState::Init)
+        PublishLocked(m_device.Topic("$state"), StateName(m_state), true);
 }
 
 void CHomiePublisher::Event(const std::string& nodeId, const std::string& propertyId,
@@ -117,6 +135,7 @@ void CHomiePublisher::OnConnected()
     {
         value.published = PublishLocked(topic, Payload(value.payload), true);
         value.sent = now;
+        value.sentPayload = value.payload;
     }
     if (m_onSet)
         m_client.Subscribe(m_device.SetFilter());
@@ -124,10 +143,31 @@ void CHomiePublisher::OnConnected()
         PublishLocked(m_device.Topic("$state"), StateName(m_state), true);
 }
 
-void CHomiePublisher::OnMessage(const std::string& topic, const std::string& payload)
+void CHomiePublisher::OnMessage(const std::string& topic, const std::string& payload, bool retained)
 {
     std::string nodeId;
     std::string propertyId;
-    if (m_onSet && m_device.ParseSetTopic(topic, nodeId, propertyId))
-        m_onSet(nodeId, propertyId, payload);
+    std::string deviceId;
+    {
+        std::lock_guard guard(m_lock);
+        if (!m_onSet || !m_device.ParseSetTopic(topic, nodeId, propertyId))
+            return;
+        deviceId = m_device.Id();
+    }
+    // An empty payload is how a retained request is cleared: it asks for nothing.
+    if (payload.empty())
+        return;
+    // A request left on the broker would be replayed at every (re)connection and override whatever
+    // was set at the unit meanwhile: only requests sent while the bridge listens are taken.
+    if (retained)
+    {
+        if (!m_retainedSetReported)
+            std::fprintf(stderr,
+                         "tamrix-bridge: %s: ignored a retained set request on %s (set requests are taken "
+                         "only as they are sent; clear it with an empty retained message)\n",
+                         deviceId.c_str(), topic.c_str());
+        m_retainedSetReported = true;
+        return;
+    }
+    m_onSet(nodeId, propertyId, payload);
 }

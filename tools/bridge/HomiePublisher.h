@@ -10,10 +10,11 @@
 #include <string>
 
 // One Homie device on the broker over a connection of its own, whose will sets the device's $state
-// to "lost". It keeps the newest value of every property: a value is published when it changes or
-// when the period has passed since it was last sent, and after every (re)connection the description,
-// the state and all current values are published again, so nothing stale is queued while the broker
-// is away. Thread-safe.
+// to "lost". It keeps the newest value of every property: a value is published when it changes (at
+// most once per minimum interval, so a value that changes on every poll does not flood the broker)
+// or when the period has passed since it was last sent, and after every (re)connection the
+// description, the state and all current values are published again, so nothing stale is queued
+// while the broker is away. Set requests the broker kept (retained) are not taken. Thread-safe.
 class CHomiePublisher
 {
 public:
@@ -29,7 +30,7 @@ public:
 
     // Set requests reach onSet only when it is given; without it nothing is subscribed.
     CHomiePublisher(CHomieDevice device, SBrokerOptions broker, std::chrono::milliseconds period,
-                    SetHandler onSet);
+                    std::chrono::milliseconds minInterval, SetHandler onSet);
     ~CHomiePublisher();
     CHomiePublisher(const CHomiePublisher&) = delete;
     CHomiePublisher& operator=(const CHomiePublisher&) = delete;
@@ -38,7 +39,10 @@ public:
     // Publishes "disconnected" and leaves the broker cleanly.
     void Stop();
 
+    // Only for the thread that calls Describe.
     const CHomieDevice& Device() const { return m_device; }
+    // The same device with a changed description (new limits): published again at once.
+    void Describe(CHomieDevice device);
     void SetState(EState state);
     // A retained property's newest value.
     void Update(const std::string& nodeId, const std::string& propertyId, const std::string& payload,
@@ -52,20 +56,23 @@ public:
 private:
     struct SValue
     {
-        std::string payload;
+        std::string payload;     // the newest
+        std::string sentPayload; // the one last published
         std::chrono::steady_clock::time_point sent{};
         bool published = false;
     };
 
     void OnConnected();
-    void OnMessage(const std::string& topic, const std::string& payload);
+    void OnMessage(const std::string& topic, const std::string& payload, bool retained);
     bool PublishLocked(const std::string& topic, const std::string& payload, bool retain);
 
     CHomieDevice m_device;
     std::chrono::milliseconds m_period;
+    std::chrono::milliseconds m_minInterval;
     SetHandler m_onSet;
+    bool m_retainedSetReported = false; // the client's thread only
     CMqttClient m_client;
-    std::mutex m_lock; // guards the state and the values
+    std::mutex m_lock; // guards the device, the state and the values
     EState m_state = EState::Init;
     std::map<std::string, SValue> m_values; // by topic
 };

@@ -28,6 +28,8 @@ std::string AlertText(bool fresh, int64_t silentMs)
 constexpr milliseconds kRetryMin{1000};
 constexpr milliseconds kRetryMax{30000};
 constexpr milliseconds kRescan{1000};
+// How often the limits of the set points are asked for again: they change only in the unit's settings.
+constexpr milliseconds kLimitsRefresh{5000};
 constexpr size_t kMaxQueuedSets = 64;
 
 } // namespace
@@ -117,7 +119,13 @@ bool CInstrumentLink::Open(const std::string& descriptor)
     m_model = instrument->GetModel();
     m_serialNumber = instrument->GetSerialNumber();
     auto model = std::make_unique<CInstrumentModel>(*instrument, descriptor, m_options.allowSet);
-    if (!m_publisher || m_publisher->Device().Description() != model->Device().Description())
+    if (m_publisher && m_publisher->Device().Id() == model->Device().Id())
+    {
+        // The same unit, perhaps with other limits now.
+        if (m_publisher->Device().Description() != model->Device().Description())
+            m_publisher->Describe(model->Device());
+    }
+    else
     {
         if (m_publisher)
             m_publisher->Stop();
@@ -125,8 +133,8 @@ bool CInstrumentLink::Open(const std::string& descriptor)
         if (m_options.allowSet)
             onSet = [this](const std::string& node, const std::string& property, const std::string& payload)
             { OnSet(node, property, payload); };
-        m_publisher =
-            std::make_unique<CHomiePublisher>(model->Device(), m_options.broker, m_options.period, onSet);
+        m_publisher = std::make_unique<CHomiePublisher>(model->Device(), m_options.broker, m_options.period,
+                                                        m_options.minInterval, onSet);
         std::string error;
         if (!m_publisher->Start(error))
             Report(error);
@@ -156,6 +164,7 @@ void CInstrumentLink::Serve()
     CInstrBase& instrument = m_connection->Instrument();
     bool ready = false;
     bool alert = false; // was ready, then not
+    Clock::time_point limitsRead = Clock::now();
     while (!Pause(kSample))
     {
         CarryOutSets();
@@ -189,6 +198,12 @@ void CInstrumentLink::Serve()
             alert = !fresh;
         }
         ready = fresh;
+        if (ready && Clock::now() - limitsRead >= kLimitsRefresh)
+        {
+            limitsRead = Clock::now();
+            if (m_instrumentModel->RefreshLimits())
+                m_publisher->Describe(m_instrumentModel->Device());
+        }
         if (instrument.IsFirstCycleDone())
             Publish(Clock::now());
     }

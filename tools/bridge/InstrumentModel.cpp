@@ -6,6 +6,8 @@
 #include "instrument/report/ReadingFormat.h"
 #include "instrument/tec/TEC.h"
 
+#include <cmath>
+
 namespace
 {
 using Type = SHomieProperty::Type;
@@ -26,9 +28,15 @@ std::string Identity(std::string text)
     return text;
 }
 
-std::string Range(double low, double high)
+std::string Range(double low, double high, int decimals = 1)
 {
-    return ReadingFormat::Number(low, 1) + ":" + ReadingFormat::Number(high, 1);
+    return ReadingFormat::Number(low, decimals) + ":" + ReadingFormat::Number(high, decimals);
+}
+
+// A limit the unit did not answer reads as CTEC::NoValue.
+bool IsLimit(float value)
+{
+    return value != CTEC::NoValue && std::isfinite(value);
 }
 
 // The label as a topic level and a name a person reads: "TEC2" -> "tec2", "TEC 2".
@@ -50,6 +58,15 @@ CInstrumentModel::CInstrumentModel(CInstrBase& instrument, const std::string& de
         AddLaser(laser, settable, nodes);
     m_device = CHomieDevice(m_device.Id(), instrument.GetModel() + " S/N " + instrument.GetSerialNumber(),
                             std::move(nodes));
+    RefreshLimits();
+}
+
+bool CInstrumentModel::RefreshLimits()
+{
+    bool changed = false;
+    for (const SLimits& limits : m_limits)
+        changed = m_device.SetFormat(limits.nodeId, limits.propertyId, limits.format()) || changed;
+    return changed;
 }
 
 SHomieNode CInstrumentModel::InstrumentNodeOf(const std::string& descriptor)
@@ -76,17 +93,17 @@ void CInstrumentModel::AddTec(const SChannel<CTEC>& channel, bool settable, std:
     const std::string nodeId = CHomieDevice::TopicLevel(channel.label);
     const std::string rUnit = tec.GetRUnits(tec.GetSensorType());
     SHomieNode node{nodeId, NodeName(channel.label, channel.number, "TEC"), "tec", {}};
-    node.properties = {
-        Reading("t", "temperature", "°C"),
-        Reading("r", "sensor reading", rUnit),
-        Reading("ite", "TEC current", "A"),
-        Reading("v", "TEC voltage", "V"),
-        SetPoint("t-set", "temperature set point", "°C", settable, Range(tec.GetMinT(), tec.GetMaxT())),
-        SetPoint("r-set", "sensor set point", rUnit, settable),
-        SetPoint("ite-set", "TEC current set point", "A", settable),
-        {"mode", "mode", Type::Enum, "T,R,ITE", {}, settable, true},
-        {"output", "output", Type::Boolean, {}, {}, settable, true}};
+    node.properties = {Reading("t", "temperature", "°C"),
+                       Reading("r", "sensor reading", rUnit),
+                       Reading("ite", "TEC current", "A"),
+                       Reading("v", "TEC voltage", "V"),
+                       SetPoint("t-set", "temperature set point", "°C", settable),
+                       SetPoint("r-set", "sensor set point", rUnit, settable),
+                       SetPoint("ite-set", "TEC current set point", "A", settable),
+                       {"mode", "mode", Type::Enum, "T,R,ITE", {}, settable, true},
+                       {"output", "output", Type::Boolean, {}, {}, settable, true}};
     nodes.push_back(node);
+    AddTecLimits(tec, nodeId);
 
     auto number = [&tec](float (CTEC::*get)(), int quantity) {
         return [&tec, get, quantity]
@@ -121,6 +138,39 @@ void CInstrumentModel::AddTec(const SChannel<CTEC>& channel, bool settable, std:
     add(
         "output", TecReading::Output, [&tec] { return std::string(tec.GetOutput(false) ? "true" : "false"); },
         "tec.output");
+}
+
+void CInstrumentModel::AddTecLimits(CTEC& tec, const std::string& nodeId)
+{
+    // What the unit itself takes, so that a dashboard offers no value it would refuse; the sensor's
+    // whole range only when the unit does not say.
+    m_limits.push_back({nodeId, "t-set",
+                        [&tec]
+                        {
+                            const float low = tec.GetTLowLimit(-1);
+                            const float high = tec.GetTHighLimit(-1);
+                            return IsLimit(low) && IsLimit(high) && low <= high
+                                       ? Range(low, high)
+                                       : Range(tec.GetMinT(), tec.GetMaxT());
+                        }});
+    m_limits.push_back({nodeId, "r-set",
+                        [&tec]
+                        {
+                            const float low = tec.GetRLowLimit();
+                            const float high = tec.GetRHighLimit();
+                            return IsLimit(low) && IsLimit(high) && low <= high
+                                       ? Range(low, high, tec.GetPrecision(TecQuantityR))
+                                       : std::string();
+                        }});
+    // The current set point may have either sign; the limit bounds its size.
+    m_limits.push_back({nodeId, "ite-set",
+                        [&tec]
+                        {
+                            const float limit = tec.GetITELimit();
+                            return IsLimit(limit) && limit > 0
+                                       ? Range(-limit, limit, tec.GetPrecision(TecQuantityITE))
+                                       : std::string();
+                        }});
 }
 
 void CInstrumentModel::AddLaser(const SChannel<CLaser>& channel, bool settable,

@@ -42,6 +42,9 @@ public:
     // False for a property that takes none.
     bool Setting(const std::string& nodeId, const std::string& propertyId, const std::string& value,
                  std::string& name, std::string& settingValue, SCliSetTarget& target) const;
+    // Asks the instrument for the limits of its set points again and puts them in the description;
+    // true when the description changed.
+    bool RefreshLimits();
     // "201 Parameter was out of range..." for every error the instrument and its channels collected;
     // removes them.
     std::vector<std::string> TakeErrors() const;
@@ -57,7 +60,15 @@ private:
         std::function<std::string(const std::string&)> settingValue; // the payload in the setter's words
     };
 
+    struct SLimits
+    {
+        std::string nodeId;
+        std::string propertyId;
+        std::function<std::string()> format; // "min:max" as the unit holds them now
+    };
+
     void AddTec(const SChannel<CTEC>& channel, bool settable, std::vector<SHomieNode>& nodes);
+    void AddTecLimits(CTEC& tec, const std::string& nodeId);
     void AddLaser(const SChannel<CLaser>& channel, bool settable, std::vector<SHomieNode>& nodes);
     SHomieNode InstrumentNodeOf(const std::string& descriptor);
 
@@ -65,5 +76,6 @@ private:
     SChannels m_channels;
     std::vector<SEntry> m_entries;
     std::vector<SValue> m_fixed; // identity texts, read once
+    std::vector<SLimits> m_limits;
     CHomieDevice m_device;
 };

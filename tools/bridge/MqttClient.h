@@ -16,16 +16,20 @@ struct mosquitto_message;
 
 // One connection to the broker, driven by a thread of its own: it alone calls into libmosquitto
 // (connect, read, write, keep-alive, publish), waiting in poll(2) on the socket and on a wake-up
-// descriptor, and reconnects with a growing wait when the broker goes away. Publish and Subscribe
+// descriptor, and reconnects with a wait that doubles after every attempt that fails (one line on
+// stderr each) and starts afresh once the broker has accepted a connection. Publish and Subscribe
 // may be called from any thread: they hand the message over and answer false while the connection
 // is down, so nothing stale waits in a queue; the owner republishes its state from the connect
-// handler.
+// handler. On a slow link retained messages wait in the client, one per topic (a newer value replaces
+// one not yet sent), while a bounded number is on its way unacknowledged.
 class CMqttClient
 {
 public:
     // Both run on the client's thread; they may call Publish and Subscribe.
     using ConnectHandler = std::function<void()>;
-    using MessageHandler = std::function<void(const std::string& topic, const std::string& payload)>;
+    // retained: the broker kept the message and replays it to every new subscription.
+    using MessageHandler =
+        std::function<void(const std::string& topic, const std::string& payload, bool retained)>;
 
     CMqttClient(SBrokerOptions options, std::string clientId);
     ~CMqttClient();
@@ -37,7 +41,8 @@ public:
     // files, no memory). A broker that is not there yet is only retried.
     bool Start(const std::string& willTopic, const std::string& willPayload, ConnectHandler onConnect,
                MessageHandler onMessage, std::string& error);
-    // Sends what was handed over, disconnects cleanly (no will) and ends the thread.
+    // Sends what was handed over, waits (a bounded time) until the broker has acknowledged every
+    // retained message, disconnects cleanly (no will) and ends the thread.
     void Stop();
 
     bool IsConnected() const { return m_connected.load(); }
@@ -57,7 +62,14 @@ private:
     void Run();
     bool Connect();
     void Serve();
+    // Says why the attempt or the connection ended, and when the next attempt comes.
+    void ReportFailure(std::chrono::milliseconds wait) const;
+    std::string BrokerName() const;
+    // One round of reading and writing on the socket, waiting up to timeout; false when it failed.
+    bool Turn(std::chrono::milliseconds timeout);
+    void Goodbye();
     void SendOutgoing();
+    size_t OutgoingCount();
     void Wake();
     // Waits on the wake-up descriptor alone; true when stopping.
     bool Idle(std::chrono::milliseconds timeout);
@@ -70,11 +82,13 @@ private:
     mosquitto* m_client = nullptr;
     int m_wakeFd = -1;
     std::set<int> m_unacknowledged; // ids of QoS 1 messages not yet acknowledged; the client's thread only
+    bool m_accepted = false;        // the broker accepted this attempt's connection; the client's thread only
+    std::string m_failure;          // why this attempt or connection ended; the client's thread only
     std::atomic<bool> m_connected{false};
     std::atomic<bool> m_stop{false};
     ConnectHandler m_onConnect;
     MessageHandler m_onMessage;
-    std::mutex m_lock; // guards m_outgoing
-    std::deque<SOutgoing> m_outgoing;
+    std::mutex m_lock;                // guards m_outgoing
+    std::deque<SOutgoing> m_outgoing; // at most one retained message per topic
     std::thread m_thread;
 };

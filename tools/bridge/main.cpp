@@ -14,6 +14,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "tamrix-bridge: %s\n(tamrix-bridge --help shows the options)\n", error.c_str());
         return 2;
     }
+    for (const std::string& warning : options.warnings)
+        std::fprintf(stderr, "tamrix-bridge: warning: %s\n", warning.c_str());
     if (options.help)
     {
         std::fputs(SBridgeOptions::Usage().c_str(), stdout);

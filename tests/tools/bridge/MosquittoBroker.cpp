@@ -63,7 +63,8 @@ bool CMosquittoBroker::Start()
     if (m_port == 0)
         m_port = FreePort();
     const std::string config = m_folder + "/mosquitto.conf";
-    std::ofstream(config) << "listener " << m_port << " 127.0.0.1\nallow_anonymous true\npersistence false\n";
+    std::ofstream(config) << "listener " << m_port << " 127.0.0.1\nallow_anonymous "
+                          << (m_refuseEveryone ? "false" : "true") << "\npersistence false\n";
     if (!m_process.Start({Binary(), "-c", config}, {}, m_folder + "/mosquitto.log"))
         return false;
     return Eventually([this] { return Accepts(m_port); }, 10000);

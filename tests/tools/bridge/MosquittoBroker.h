@@ -14,6 +14,8 @@ public:
 
     // folder: where the configuration and the log go.
     explicit CMosquittoBroker(std::string folder);
+    // From the next Start on, refuses every client (no anonymous clients, and no accounts).
+    void RefuseEveryone() { m_refuseEveryone = true; }
     // Starts and waits until it accepts connections.
     bool Start();
     void Stop();
@@ -22,5 +24,6 @@ public:
 private:
     std::string m_folder;
     int m_port = 0;
+    bool m_refuseEveryone = false;
     CChildProcess m_process;
 };

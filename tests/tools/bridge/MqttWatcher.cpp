@@ -51,10 +51,10 @@ bool CMqttWatcher::WaitConnected(int timeoutMs)
     return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return m_subscribed; });
 }
 
-bool CMqttWatcher::Publish(const std::string& topic, const std::string& payload)
+bool CMqttWatcher::Publish(const std::string& topic, const std::string& payload, bool retain)
 {
     return mosquitto_publish(m_client, nullptr, topic.c_str(), static_cast<int>(payload.size()),
-                             payload.data(), 1, false) == MOSQ_ERR_SUCCESS;
+                             payload.data(), 1, retain) == MOSQ_ERR_SUCCESS;
 }
 
 std::optional<std::string> CMqttWatcher::WaitFor(const std::string& topic,

@@ -29,7 +29,7 @@ public:
 
     // True once connected and subscribed (within the time-out).
     bool WaitConnected(int timeoutMs = 10000);
-    bool Publish(const std::string& topic, const std::string& payload);
+    bool Publish(const std::string& topic, const std::string& payload, bool retain = false);
 
     // The newest payload of the topic that satisfies accept, waiting up to timeoutMs for one that
     // arrives after `after` messages (0: any, also a retained one).
