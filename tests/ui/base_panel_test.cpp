@@ -227,6 +227,22 @@ void BasePanelTest::errorLogGroupCountsErrors()
     QTRY_COMPARE_WITH_TIMEOUT(group->title(), QString("Error Log - 2 errors (showing last error)"), 5000);
     QTRY_VERIFY_WITH_TIMEOUT(!panel->findChild<QPushButton*>("showLogButton")->font().bold(), 3000);
     QCOMPARE(m_prompter.beeps, 2);
+
+    // Disconnected: the last error stays, marked as the last connection's, and the log can be read.
+    auto* time = panel->findChild<QLabel*>("lastErrorTime");
+    const QString at = time->text();
+    panel->Disconnect();
+    QCOMPARE(time->text(), at + " (last connection)");
+    QVERIFY(!panel->findChild<QLabel*>("lastErrorText")->text().isEmpty());
+    auto* showLog = panel->findChild<QPushButton*>("showLogButton");
+    QVERIFY(showLog->isEnabled());
+    QTest::mouseClick(showLog, Qt::LeftButton);
+    QVERIFY(panel->ErrorLog()->isVisible());
+    QCOMPARE(panel->ErrorLog()->LineCount(), 2);
+    // Connected again: the mark goes.
+    QTRY_VERIFY_WITH_TIMEOUT(!panel->IsDisconnecting(), 10000);
+    QVERIFY(ConnectAndWait(*panel, unit->descriptor));
+    QCOMPARE(time->text(), at);
 }
 
 void BasePanelTest::windowRunsWhileASlowUnitIsProbed()

@@ -195,6 +195,13 @@ private slots:
         Enter(*panel, "-2");
         QVERIFY(sim.Sim().Log().WaitForText("TEC:ITE -2.0", std::chrono::seconds(5), from) >= 0);
         QCOMPARE(m_prompter.messages.size(), 1);
+
+        // Disconnected: no mode, output or reading of the unit is left on show.
+        panel->Disconnect();
+        for (const char* name : {"tModeButton", "rModeButton", "iteModeButton", "onButton", "offButton"})
+            QVERIFY2(!Find<QRadioButton>(*panel, name)->isChecked(), name);
+        QVERIFY(edit->text().isEmpty());
+        QVERIFY(Text(*panel, "tField").isEmpty() || Text(*panel, "tField") == "---");
     }
 
     void modelLocksAndSensorRows()

@@ -37,6 +37,7 @@ namespace
 {
 constexpr int StripWidth = 96;
 const QString DisconnectingText = "Disconnecting...";
+const QString LastConnectionMark = " (last connection)";
 // Longer than a disconnect can take: stopping the poll thread is bounded, then the port closes.
 constexpr int RetireWaitMs = CInstrBase::DisconnectStopTimeoutMs + 5000;
 
@@ -399,7 +400,8 @@ void CBasePanel::UpdateControls()
     const bool connected = IsConnected();
     m_portList->setEnabled(!m_link);
     m_sysSettingsButton->setEnabled(connected);
-    m_showLogButton->setEnabled(connected);
+    // The log of the last connection stays readable after it.
+    m_showLogButton->setEnabled(connected || m_errorLog->LineCount() > 0);
 }
 
 bool CBasePanel::CreateInstrument(const SIdentRecord& record, CInstrBase*& instrument)
@@ -548,6 +550,8 @@ void CBasePanel::CompleteConnect()
                           .arg(QString::fromLatin1(m_link.instrument->GetModel().c_str()),
                                QString::fromLatin1(m_link.instrument->GetSerialNumber().c_str()));
     m_status->setText(m_connectedText);
+    if (QString time = m_lastErrorTime->text(); time.endsWith(LastConnectionMark))
+        m_lastErrorTime->setText(time.chopped(LastConnectionMark.size()));
     EndConnecting(true);
 }
 
@@ -587,6 +591,11 @@ void CBasePanel::Disconnect()
     }
     m_watchTimer.stop();
     SetInstrument(nullptr);
+    if (!m_lastErrorText->text().isEmpty())
+    {
+        // Kept, but not to be read as an error of a unit connected now.
+        m_lastErrorTime->setText(m_lastErrorTime->text() + LastConnectionMark);
+    }
     m_connectButton->setText("Connect");
     m_status->setText(m_retiring > 0 ? DisconnectingText : QString());
     UpdateControls();

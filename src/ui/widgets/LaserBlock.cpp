@@ -669,6 +669,19 @@ void CLaserBlock::ClearFields()
 {
     EmptyReadings();
     m_setPointEdit->clear();
+    // A unit no longer connected has no output state or mode to show.
+    if (QAbstractButton* checked = m_modeGroup->checkedButton())
+    {
+        m_modeGroup->setExclusive(false);
+        checked->setChecked(false);
+        m_modeGroup->setExclusive(true);
+    }
+    for (QRadioButton* button : {m_onButton, m_offButton})
+        button->setAutoExclusive(false);
+    for (QRadioButton* button : {m_onButton, m_offButton})
+        button->setChecked(false);
+    for (QRadioButton* button : {m_onButton, m_offButton})
+        button->setAutoExclusive(true);
 }
 
 void CLaserBlock::ResetReadings()

@@ -762,7 +762,10 @@ void CTecBlock::UpdateControls(bool connected)
     }
     if (!tec)
     {
+        // A unit no longer connected has no output state or mode to show.
         ClearReadings();
+        Uncheck({m_onButton, m_offButton});
+        Uncheck({m_tModeButton, m_rModeButton, m_iteModeButton});
         m_setPointEdit->clear();
         CBasePanel::SetEdited(m_setPointEdit, false);
         m_edited = false;
