@@ -32,6 +32,8 @@ int List()
         std::puts("No serial ports found.");
     else
         std::fputs(CliFormat::PortTable(ports).c_str(), stdout);
+    if (CPortRegistry::Instance().StoreLocked())
+        return CliCommand::Fail(ExitFailure, "the numbers of newly seen ports were not stored");
     return ExitOk;
 }
 

@@ -6,12 +6,16 @@
 #include "support/PtyPair.h"
 
 #include <algorithm>
+#include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <future>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <numeric>
 #include <sstream>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 using ::testing::AllOf;
@@ -224,6 +228,29 @@ TEST(CliWithoutInstrument, PortsAddedInOneRunAreListedAndRemovedInTheNext)
     EXPECT_THAT(RunCliProcess({"ports"}, config.Path()).out, HasSubstr(pty.SlavePath() + " (COM12)"));
     ASSERT_EQ(RunCliProcess({"ports", "remove", "12"}, config.Path()).exitCode, ExitOk);
     EXPECT_THAT(RunCliProcess({"ports"}, config.Path()).out, Not(HasSubstr("(COM12)")));
+}
+
+// Another program of the user stopped while it saved: the settings file's lock stays held.
+TEST(CliWithoutInstrument, AHeldSettingsLockFailsPortsAddAndRemoveAfterABoundedWait)
+{
+    TempDir config;
+    PtyPair pty;
+    ASSERT_EQ(RunCliProcess({"ports", "add", "12", pty.SlavePath()}, config.Path()).exitCode, ExitOk);
+    const std::string lockPath = config.Path() + "/Tamrix Instruments/Tamrix Control.ini.lock";
+    const int holder = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"ports", "add", "13", pty.SlavePath()},
+          std::vector<std::string>{"ports", "remove", "12"}})
+    {
+        const SCliRun run = RunCliProcess(args, config.Path(), 15000);
+        EXPECT_EQ(run.exitCode, ExitFailure) << args[1];
+        EXPECT_THAT(run.err, HasSubstr("\"" + lockPath + "\" is held by another process")) << args[1];
+    }
+    close(holder);
+    const SCliRun listed = RunCliProcess({"ports"}, config.Path());
+    EXPECT_THAT(listed.out, AllOf(HasSubstr("(COM12)"), Not(HasSubstr("(COM13)"))));
 }
 
 struct SUsageCase
