@@ -92,6 +92,20 @@ TEST_P(CliAgainstSimulator, DetectInfoAndQueryIdentifyTheK760)
     EXPECT_THAT(query.out, StartsWith("Tamrix Instruments,K760,"));
 }
 
+TEST_P(CliAgainstSimulator, InfoShowsTheRevisionAloneAndErrorsQueuedBeforeTheConnection)
+{
+    m_sim->PushError(201);
+    const SCliRun info = Run({"info", m_descriptor});
+    EXPECT_EQ(info.exitCode, ExitOk) << info.err;
+    const std::vector<std::string> lines = Lines(info.out);
+    const auto revision = std::find_if(lines.begin(), lines.end(),
+                                       [](const std::string& line) { return line.starts_with("Revision:"); });
+    ASSERT_NE(revision, lines.end()) << info.out;
+    EXPECT_THAT(*revision, ::testing::MatchesRegex("Revision: +[0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+"));
+    EXPECT_EQ(info.err, "instrument error 201: Parameter was out of range and not accepted (queued in the "
+                        "instrument before this connection)\n");
+}
+
 TEST_P(CliAgainstSimulator, ErrorQueueIsPrintedWithTextsAndThenEmpty)
 {
     m_sim->PushError(201);
