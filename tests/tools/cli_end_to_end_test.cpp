@@ -244,6 +244,17 @@ TEST(CliWithoutInstrument, PortsAddedInOneRunAreListedAndRemovedInTheNext)
     EXPECT_THAT(RunCliProcess({"ports"}, config.Path()).out, Not(HasSubstr("(COM12)")));
 }
 
+// A simulator's pty may be registered before the simulator runs.
+TEST(CliWithoutInstrument, APathThatDoesNotExistYetIsAddedWithANote)
+{
+    TempDir config;
+    const std::string later = config.Path() + "/k760-pty";
+    const SCliRun added = RunCliProcess({"ports", "add", "14", later}, config.Path());
+    EXPECT_EQ(added.exitCode, ExitOk) << added.err;
+    EXPECT_THAT(added.err, HasSubstr(later + " does not exist (yet)"));
+    EXPECT_EQ(added.out, "COM14 = " + later + "\n");
+}
+
 // Another program of the user stopped while it saved: the settings file's lock stays held.
 TEST(CliWithoutInstrument, AHeldSettingsLockFailsPortsAddAndRemoveAfterABoundedWait)
 {
@@ -309,6 +320,11 @@ INSTANTIATE_TEST_SUITE_P(
         SUsageCase{"ChannelZero", {"set", "TCP:h:1", "tec.t", "20", "--channel", "0"}, "--channel"},
         SUsageCase{"PortOutOfRange", {"ports", "add", "256", "/dev/null"}, "no port number (1 to 255)"},
         SUsageCase{"PortsAddWithoutPath", {"ports", "add", "3"}, "usage: tamrix-cli ports add N PATH"},
+        SUsageCase{
+            "PortsAddNullDevice", {"ports", "add", "3", "/dev/null"}, "\"/dev/null\" is not a terminal"},
+        SUsageCase{
+            "PortsAddPlainFile", {"ports", "add", "3", "/etc/passwd"}, "\"/etc/passwd\" is not a terminal"},
+        SUsageCase{"PortsAddFolder", {"ports", "add", "3", "/"}, "\"/\" is not a terminal"},
         SUsageCase{"BadTimeout", {"query", "TCP:h:1", "x", "--timeout", "soon"}, "--timeout needs"}),
     [](const auto& info) { return std::string(info.param.name); });
 
