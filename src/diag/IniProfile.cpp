@@ -52,12 +52,13 @@ private:
         {
             if (flock(m_fd, LOCK_EX | LOCK_NB) == 0)
                 return true;
-            if (errno == EINTR)
+            const int error = errno;
+            if (error == EINTR)
                 continue;
             const auto now = steady_clock::now();
-            if (errno != EWOULDBLOCK || now >= deadline)
+            if (error != EWOULDBLOCK || now >= deadline)
             {
-                m_busy = errno == EWOULDBLOCK;
+                m_busy = error == EWOULDBLOCK;
                 return false;
             }
             std::this_thread::sleep_for(std::min<steady_clock::duration>(step, deadline - now));

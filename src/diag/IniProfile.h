@@ -29,6 +29,7 @@ public:
     const std::string& Path() const { return m_path; }
 
     static constexpr std::chrono::milliseconds DefaultLockWait{3000};
+    // Both set before other threads use the profile.
     void SetLockWait(std::chrono::milliseconds wait) { m_lockWait = wait; }
     void KeepChangesWhileLocked(bool keep) { m_keepWhileLocked = keep; }
     // True after a wait for the lock ran out, until a later write gets it.
