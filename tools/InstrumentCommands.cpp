@@ -40,6 +40,7 @@ int DrainErrors(CInstrBase& instrument, const SChannels& channels, const CCliCon
         while (session->CInstrBase::GetErrorCount() > 0)
         {
             const CErrorMsg error = session->CInstrBase::GetError(0, true);
+            // The instrument's own list holds first what the connect caused, then what was queued.
             const bool queued = session == &instrument && causedByConnect-- <= 0;
             const char* note = !connected ? "" : queued ? kQueuedBefore : kWhileConnecting;
             std::fprintf(stderr, "instrument error %d: %s%s\n", error.GetNumber(), error.GetText().c_str(),

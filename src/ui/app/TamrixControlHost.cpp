@@ -81,11 +81,11 @@ void CTamrixControlHost::RestorePanels()
     const QStringList entries = list.split(',', Qt::SkipEmptyParts);
     for (const QString& entry : entries)
     {
-        if (PanelCount() >= MaxRestoredPanels)
-            m_unmadePanels << entry;
+        // "1x" is 1, as stored files expect.
+        if (PanelCount() < MaxRestoredPanels)
+            AddPanel(-1, PortDescriptor::ToInt(entry.toStdString()), false);
         else
-            AddPanel(-1, PortDescriptor::ToInt(entry.toStdString()),
-                     false); // "1x" is 1, as stored files expect
+            m_unmadePanels << entry;
     }
     if (!m_unmadePanels.isEmpty())
         WarnPanelsLeftOut(static_cast<int>(entries.size()));
