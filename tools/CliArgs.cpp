@@ -140,10 +140,10 @@ std::string CommandUsage(const SCliCommandSyntax& command)
 
 std::string ToolUsage(std::span<const SCliCommandSyntax> commands)
 {
-    std::string text =
-        "usage: tamrix-cli COMMAND [ARGUMENTS] [--help]\n\n"
-        "DESCRIPTOR is \"COM:<port>:<baud>\" (baud 0: 38400, then 9600) or \"TCP:<host>:<port>\".\n\n"
-        "commands:\n";
+    std::string text = "usage: tamrix-cli COMMAND [ARGUMENTS] [--help]\n\n"
+                       "DESCRIPTOR is \"COM:<port>:<baud>\" (port 1 to 255; baud 0: 38400, then 9600) or\n"
+                       "\"TCP:<host>:<port>\" (port 1 to 65535).\n\n"
+                       "commands:\n";
     for (const SCliCommandSyntax& command : commands)
     {
         std::string name = "  " + command.name;

@@ -16,7 +16,7 @@ const std::array<SCliCommand, 7> kCommands{{
       {},
       "List the serial ports (number, name, USB, friendly name, device path).\n"
       "\"ports add N PATH\" keeps PATH (a pseudo-terminal, say) as port COM N for every program of this\n"
-      "user; \"ports remove N\" forgets it."},
+      "user: a terminal, or a path that does not exist yet; \"ports remove N\" forgets it."},
      &CliCommand::Ports},
     {{"detect",
       {"DESCRIPTOR"},

@@ -100,6 +100,7 @@ int CCliConnection::Open(const std::string& descriptor, std::string& message)
         message = refused ? ConnectMessages::UnreadableIdentity : ConnectMessages::CouldNotConnect;
         return ExitNoInstrument;
     }
+    m_errorsCausedByConnect = m_instrument->CInstrBase::GetErrorCount();
     m_instrument->AddErrorsFromReply(m_record.queuedErrors, 0);
     return ExitOk;
 }

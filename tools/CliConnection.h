@@ -23,6 +23,9 @@ public:
     int Open(const std::string& descriptor, std::string& message);
     CInstrBase& Instrument() const { return *m_instrument; }
     const SIdentRecord& Record() const { return m_record; }
+    // After Open, the instrument's own error list holds first the errors the connect caused, then
+    // those the unit had queued before it: the number of the first kind.
+    int ErrorsCausedByConnect() const { return m_errorsCausedByConnect; }
     // Disconnects the instrument, if any; Open may follow.
     void Close();
 
@@ -40,4 +43,5 @@ private:
     CPortReservation m_reservation;
     std::unique_ptr<CInstrBase> m_instrument;
     SIdentRecord m_record;
+    int m_errorsCausedByConnect = 0;
 };

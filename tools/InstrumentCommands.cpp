@@ -23,19 +23,26 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kRefresh = std::chrono::milliseconds(500);
 constexpr int kPollPeriodMs = 500;
 constexpr const char* kWhileConnecting = " (while connecting)";
+constexpr const char* kQueuedBefore = " (queued in the instrument before this connection)";
 
 // Prints and removes every error the instrument and its channels have collected; their number.
-// Errors from the connection itself (channel discovery asks for channels that may be absent) are
-// shown with a note and left out of the exit code, so that a unit with empty slots still succeeds.
-int DrainErrors(CInstrBase& instrument, const SChannels& channels, const char* note = "")
+// Right after the connect (connected given) errors are shown with a note and left out of the exit
+// code: those the unit had queued before are not this run's doing, and the others come from the
+// connection itself (channel discovery asks for channels that may be absent), so a unit with empty
+// slots still succeeds.
+int DrainErrors(CInstrBase& instrument, const SChannels& channels, const CCliConnection* connected = nullptr)
 {
     int count = 0;
+    int causedByConnect = connected ? connected->ErrorsCausedByConnect() : 0;
     for (CInstrBase* session : channels.Sessions(instrument))
     {
         // The session's own list: a multi-channel parent's count also sums its channels.
         while (session->CInstrBase::GetErrorCount() > 0)
         {
             const CErrorMsg error = session->CInstrBase::GetError(0, true);
+            // The instrument's own list holds first what the connect caused, then what was queued.
+            const bool queued = session == &instrument && causedByConnect-- <= 0;
+            const char* note = !connected ? "" : queued ? kQueuedBefore : kWhileConnecting;
             std::fprintf(stderr, "instrument error %d: %s%s\n", error.GetNumber(), error.GetText().c_str(),
                          note);
             ++count;
@@ -107,7 +114,7 @@ int CliCommand::Info(const SCliInvocation& invocation)
     for (auto& row : CliChannels::Capabilities(channels))
         rows.push_back(std::move(row));
     std::fputs(CliFormat::KeyValues(rows).c_str(), stdout);
-    DrainErrors(instrument, channels, kWhileConnecting);
+    DrainErrors(instrument, channels, &connection);
     return ExitOk;
 }
 
@@ -134,7 +141,7 @@ int CliCommand::Monitor(const SCliInvocation& invocation)
         return Fail(ExitFailure, "the instrument has no channel to monitor");
     std::printf("Connected to %s, S/N %s\n", ReadingFormat::Printable(instrument->GetModel()).c_str(),
                 ReadingFormat::Printable(instrument->GetSerialNumber()).c_str());
-    DrainErrors(*instrument, channels, kWhileConnecting);
+    DrainErrors(*instrument, channels, &connection);
     csv.SetSource(LogSource(*instrument, invocation.positionals[0]));
     instrument->StartBackgroundThread(kPollPeriodMs);
     CCliReconnect reconnect(invocation.positionals[0], instrument->GetModel(), instrument->GetSerialNumber());
@@ -225,7 +232,7 @@ int CliCommand::Set(const SCliInvocation& invocation)
     if (target.Empty())
         return Fail(ExitUsage, message);
 
-    DrainErrors(instrument, channels, kWhileConnecting);
+    DrainErrors(instrument, channels, &connection);
     instrument.StartBackgroundThread(kPollPeriodMs);
     const SCliSetTarget::SResult result = target.Apply(*setting);
     if (DrainErrors(instrument, channels) > 0)

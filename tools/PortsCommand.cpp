@@ -6,6 +6,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace
 {
@@ -32,7 +34,32 @@ int List()
         std::puts("No serial ports found.");
     else
         std::fputs(CliFormat::PortTable(ports).c_str(), stdout);
+    if (CPortRegistry::Instance().StoreLocked())
+        return CliCommand::Fail(ExitFailure, "the numbers of newly seen ports were not stored");
     return ExitOk;
+}
+
+// A terminal device, told from its number without opening it (opening a serial port raises its
+// control lines): pseudo-terminal slaves have majors 136 to 143 and no entry in sysfs; every other
+// terminal belongs to sysfs's "tty" class. The devices of major 5 are terminals but no ports.
+bool IsTerminal(const std::filesystem::path& path)
+{
+    struct stat status
+    {
+    };
+    if (::stat(path.c_str(), &status) != 0 || !S_ISCHR(status.st_mode))
+        return false;
+    const unsigned int major = ::major(status.st_rdev);
+    if (major == 5)
+        return false;
+    if (major >= 136 && major <= 143)
+        return true;
+    std::error_code error;
+    const std::filesystem::path subsystem =
+        std::filesystem::read_symlink("/sys/dev/char/" + std::to_string(major) + ":" +
+                                          std::to_string(::minor(status.st_rdev)) + "/subsystem",
+                                      error);
+    return !error && subsystem.filename() == "tty";
 }
 
 // Stored as an absolute path: the entry is read by programs started in other folders.
@@ -44,6 +71,9 @@ int Add(int number, const std::string& path)
         return CliCommand::Fail(ExitUsage, "\"" + path + "\": " + error.message());
     if (!std::filesystem::exists(absolute, error))
         std::fprintf(stderr, "tamrix-cli: note: %s does not exist (yet)\n", absolute.c_str());
+    else if (!IsTerminal(absolute))
+        return CliCommand::Fail(ExitUsage,
+                                "\"" + path + "\" is not a terminal (a serial port or a pseudo-terminal)");
     if (!CPortRegistry::Instance().Register(number, absolute.string(), true))
         return CliCommand::Fail(ExitFailure, "could not store the port in the settings");
     std::printf("COM%d = %s\n", number, absolute.c_str());

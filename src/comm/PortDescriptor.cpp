@@ -1,18 +1,21 @@
 #include "comm/PortDescriptor.h"
 
 #include <charconv>
+#include <limits>
 
 namespace
 {
-bool IsWholeNumber(std::string_view field)
+// Digits only (what a person means by a port number has no sign), from low to high.
+bool IsNumberIn(std::string_view field, int low, int high)
 {
-    if (!field.empty() && (field.front() == '-' || field.front() == '+'))
-        field.remove_prefix(1);
     int value = 0;
     const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value);
-    return !field.empty() && field.front() != '-' && error == std::errc() &&
-           end == field.data() + field.size();
+    return !field.empty() && field.front() >= '0' && field.front() <= '9' && error == std::errc() &&
+           end == field.data() + field.size() && value >= low && value <= high;
 }
+
+constexpr int MaxComPort = 255;
+constexpr int MaxTcpPort = 65535;
 } // namespace
 
 std::optional<PortDescriptor> PortDescriptor::Parse(std::string_view text)
@@ -57,11 +60,12 @@ std::optional<PortDescriptor> PortDescriptor::ParseExact(std::string_view text)
     PortDescriptor result{std::string(text.substr(0, firstColon)),
                           std::string(text.substr(firstColon + 1, secondColon - firstColon - 1)),
                           std::string(text.substr(secondColon + 1))};
-    if (result.kind == "COM" && IsWholeNumber(result.first) && IsWholeNumber(result.second))
+    if (result.kind == "COM" && IsNumberIn(result.first, 1, MaxComPort) &&
+        IsNumberIn(result.second, 0, std::numeric_limits<int>::max()))
         return result;
     const bool plainHost =
         !result.first.empty() && result.first.find_first_of(" \t\r\n") == std::string::npos;
-    if (result.kind == "TCP" && plainHost && IsWholeNumber(result.second))
+    if (result.kind == "TCP" && plainHost && IsNumberIn(result.second, 1, MaxTcpPort))
         return result;
     return std::nullopt;
 }

@@ -14,8 +14,9 @@ struct PortDescriptor
 
     // Empty when any of the three fields is missing or empty.
     static std::optional<PortDescriptor> Parse(std::string_view text);
-    // For text a person typed: "COM:<port>:<baud>" or "TCP:<host>:<port>" exactly, the numbers whole
-    // (a sign allowed), nothing before, between or after. Empty otherwise.
+    // For text a person typed: "COM:<port>:<baud>" or "TCP:<host>:<port>" exactly, the numbers plain
+    // digits in range (a COM port 1 to 255, a TCP port 1 to 65535), nothing before, between or after.
+    // Empty otherwise.
     static std::optional<PortDescriptor> ParseExact(std::string_view text);
     // atoi rules without the locale: leading blanks, an optional sign, digits; 0 when there are none.
     static int ToInt(std::string_view field);

@@ -8,10 +8,15 @@
 
 CPortRegistry::CPortRegistry(CProfile& profile) : m_profile(profile) {}
 
-CPortRegistry& CPortRegistry::Instance()
+CIniProfile& CPortRegistry::DefaultStore()
 {
     static CIniProfile profile;
-    static CPortRegistry registry(profile);
+    return profile;
+}
+
+CPortRegistry& CPortRegistry::Instance()
+{
+    static CPortRegistry registry(DefaultStore());
     return registry;
 }
 

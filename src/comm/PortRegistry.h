@@ -6,6 +6,8 @@
 #include <mutex>
 #include <string>
 
+class CIniProfile;
+
 // Gives serial devices the system's port numbers ("COM n", 1 to 255).
 //
 // A device gets the lowest free number the first time it is seen. The number is kept in the profile
@@ -32,6 +34,9 @@ public:
 
     // The process-wide registry over the program's INI profile.
     static CPortRegistry& Instance();
+    // The program's INI profile under that registry, shared with the rest of the program so that one
+    // store keeps the lock state and the changes held back while another process has the file.
+    static CIniProfile& DefaultStore();
 
     // The number of the device, assigning one on first sight. An explicit entry for devicePath or
     // identity gives its number. 0 when all numbers are taken.
@@ -48,6 +53,8 @@ public:
     // that path exists. Empty when port n is not present.
     std::string Resolve(int portNumber) const;
     bool IsPresent(int portNumber) const { return !Resolve(portNumber).empty(); }
+    // Numbers given since another process locked the store are this process's own until it is free.
+    bool StoreLocked() const { return m_profile.IsLocked(); }
 
 private:
     static bool InRange(int portNumber) { return portNumber >= MinPort && portNumber <= MaxPort; }

@@ -37,13 +37,15 @@ std::string Unquote(std::string_view value)
     return std::string(value);
 }
 
-std::string Quote(const std::string& value)
+std::string Quote(const std::string& key, const std::string& value)
 {
     if (value.empty())
         return value;
-    // Whatever reading trims from a bare value must be kept inside quotes, or a rewrite would lose it.
+    // Whatever reading trims from a bare value must be kept inside quotes, or a rewrite would lose it;
+    // so must a value that would turn "[key=value]" into a section header.
     const auto trimmed = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-    const bool needs = trimmed(value.front()) || trimmed(value.back()) || value.front() == '"';
+    const bool needs = trimmed(value.front()) || trimmed(value.back()) || value.front() == '"' ||
+                       (!key.empty() && key.front() == '[' && value.back() == ']');
     return needs ? "\"" + value + "\"" : value;
 }
 } // namespace
@@ -119,7 +121,7 @@ std::string CIniFile::Serialize() const
         if (&section != &m_sections.front())
             text += "[" + section.name + "]\n";
         for (const Line& line : section.lines)
-            text += (line.entry ? line.key + "=" + Quote(line.text) : line.text) + "\n";
+            text += (line.entry ? line.key + "=" + Quote(line.key, line.text) : line.text) + "\n";
     }
     return text;
 }

@@ -18,6 +18,8 @@ public:
     virtual bool DeleteSection(const std::string& section) = 0;
     // Removes one key; true also when there was no such key.
     virtual bool DeleteKey(const std::string& section, const std::string& key) = 0;
+    // True while writes cannot reach the store because another process holds it.
+    virtual bool IsLocked() const { return false; }
 
     // Integers are stored as decimal text; a missing key or text that is not a whole number gives the
     // default.

@@ -91,11 +91,15 @@ TEST(OpenFailure, ARefusedConnectionIsKnownRightAfterTheOpen)
 
 TEST(OpenFailure, DescriptorsTypedByAPersonMustBeExact)
 {
-    for (const char* good : {"COM:1:0", "COM:3:9600", "COM:-1:0", "COM:99999:0", "TCP:127.0.0.1:10001",
-                             "TCP:lab-unit.example:23"})
+    for (const char* good : {"COM:1:0", "COM:3:9600", "COM:255:0", "TCP:127.0.0.1:10001",
+                             "TCP:lab-unit.example:23", "TCP:h:65535"})
         EXPECT_TRUE(PortDescriptor::ParseExact(good)) << good;
-    for (const char* bad : {"COM:1:abc", "COM:1:0:extra", "TCP:host:12x", "TCP:host:12:", "COM:1:", "COM::0",
-                            "COM:1:0 ", "TCP::10001", "tcp:host:1", "COM:--1:0", "COM:1:+", "", "COM"})
+    // Numbers are plain digits in their range: a port 1 to 255, a TCP port 1 to 65535, no sign.
+    for (const char* bad :
+         {"COM:1:abc",   "COM:1:0:extra", "TCP:host:12x",        "TCP:host:12:", "COM:1:",    "COM::0",
+          "COM:1:0 ",    "TCP::10001",    "tcp:host:1",          "COM:--1:0",    "COM:1:+",   "",
+          "COM",         "COM:-1:0",      "COM:99999:0",         "COM:+93:0",    "COM:-93:0", "COM:0:0",
+          "COM:3:-9600", "COM:3:+9600",   "TCP:127.0.0.1:99999", "TCP:h:0",      "TCP:h:+23", "TCP:h:-23"})
         EXPECT_FALSE(PortDescriptor::ParseExact(bad)) << bad;
 }
 

@@ -5,7 +5,10 @@
 #include "diag/MemoryProfile.h"
 #include "support/PtyPair.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace
 {
@@ -85,6 +88,23 @@ TEST(PortRegistry, NumbersPersistAcrossInstancesAndOddIdentitiesSurviveTheFile)
     EXPECT_FALSE(registry.IsPresent(1)); // remembered, but not plugged in
     EXPECT_EQ(registry.NumberFor(odd, tree.Root() + "/dev/ttyUSB0"), 2);
     EXPECT_EQ(registry.NumberFor(tree.Root() + "/dev/ttyS0", tree.Root() + "/dev/ttyS0"), 1);
+}
+
+TEST(PortRegistry, ANumberGivenWhileTheStoreIsLockedSaysSo)
+{
+    FakeDeviceTree tree;
+    const std::string file = tree.Root() + "/Tamrix Control.ini";
+    const int holder = open((file + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+    CIniProfile profile(file);
+    profile.SetLockWait(std::chrono::milliseconds(100));
+    CPortRegistry registry(profile);
+    EXPECT_FALSE(registry.StoreLocked());
+    EXPECT_EQ(registry.NumberFor(tree.Root() + "/dev/ttyS0", tree.Root() + "/dev/ttyS0"), 1);
+    EXPECT_TRUE(registry.StoreLocked());
+    close(holder);
+    EXPECT_EQ(registry.NumberFor(tree.Root() + "/dev/ttyS1", tree.Root() + "/dev/ttyS1"), 2);
+    EXPECT_FALSE(registry.StoreLocked());
 }
 
 TEST(PortRegistry, ExplicitEntriesResolveUntilUnregistered)

@@ -1,6 +1,5 @@
-#include "diag/IniFile.h"
-
 #include "TempDir.h"
+#include "diag/IniFile.h"
 
 #include <gtest/gtest.h>
 
@@ -64,5 +63,23 @@ TEST(IniFileTest, LoadTreatsMissingFileAsEmptyButReportsUnreadable)
     WriteFile(dir.File("a.ini"), kText);
     ASSERT_TRUE(ini.Load(dir.File("a.ini")));
     EXPECT_EQ(ini.Get("Other", "Settings"), "other");
+}
+
+// An entry whose key begins with '[' and whose value ends with ']' must not come back as a section
+// header; NUL and bytes above 0x7f inside a value are kept as they are.
+TEST(IniFileTest, WhatSerializeWritesParsesBackToTheSameText)
+{
+    using namespace std::string_literals;
+    const CIniFile odd = CIniFile::Parse("[=\"\0\xb8"
+                                         "1? ]\""s);
+    EXPECT_EQ(odd.Serialize(), "[=\"\0\xb8"
+                               "1? ]\"\n"s);
+    for (const std::string& text : {"[=\"\0\xb8"
+                                    "1? ]\""s,
+                                    "[x=\"y ]\"\n[s]\n[k=\"]\"\n"s, "[a]b=\"]\"\n"s, "x=\"\0\"\n[=\"\"\n"s})
+    {
+        const std::string once = CIniFile::Parse(text).Serialize();
+        EXPECT_EQ(CIniFile::Parse(once).Serialize(), once) << testing::PrintToString(text);
+    }
 }
 } // namespace

@@ -76,6 +76,33 @@ TEST(ChannelReadings, ValuesNoPollCycleReadShowAsUnknown)
     }
 }
 
+// A TEC whose readings are all in, in R mode, but whose sensor type (and so the unit of R) is not yet.
+class CTecInRMode : public CTEC
+{
+public:
+    int sensorType = 0;
+
+    int GetSensorType(bool, int) override { return sensorType; }
+    int GetMode(bool) override { return TecModeR; }
+    float GetT(bool, int) override { return 25.0f; }
+    float GetR(bool, int) override { return 10.0f; }
+    float GetITE(bool) override { return 0.5f; }
+    float GetV(bool) override { return 1.0f; }
+    float GetSetPoint() override { return 10.0f; }
+    int GetCondition() override { return 0; }
+    bool GetOutput(bool) override { return true; }
+    bool IsFresh(TecReading, int) const override { return true; }
+};
+
+TEST(ChannelReadings, AReadingWhoseUnitIsNotKnownYetIsUnknownItselfNeverUnitless)
+{
+    CTecInRMode tec;
+    const auto line = [&tec] { return ReadingFormat::MonitorLine("t", SChannels::Of(tec).Read()); };
+    EXPECT_THAT(line(), AllOf(HasSubstr("T 25"), HasSubstr("R ---,"), HasSubstr("R set ---,")));
+    tec.sensorType = SensorThermistor100uA;
+    EXPECT_THAT(line(), AllOf(HasSubstr("R 10 k\u03A9,"), HasSubstr("R set 10 k\u03A9,")));
+}
+
 TEST(ModeNames, NamesRoundTripInAnyCaseAndUnknownsAreMarked)
 {
     for (const int mode : {TecModeT, TecModeR, TecModeITE})

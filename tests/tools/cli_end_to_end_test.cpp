@@ -6,12 +6,16 @@
 #include "support/PtyPair.h"
 
 #include <algorithm>
+#include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <future>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <numeric>
 #include <sstream>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 using ::testing::AllOf;
@@ -86,6 +90,20 @@ TEST_P(CliAgainstSimulator, DetectInfoAndQueryIdentifyTheK760)
     const SCliRun query = Run({"query", m_descriptor, "*IDN?"});
     EXPECT_EQ(query.exitCode, ExitOk) << query.err;
     EXPECT_THAT(query.out, StartsWith("Tamrix Instruments,K760,"));
+}
+
+TEST_P(CliAgainstSimulator, InfoShowsTheRevisionAloneAndErrorsQueuedBeforeTheConnection)
+{
+    m_sim->PushError(201);
+    const SCliRun info = Run({"info", m_descriptor});
+    EXPECT_EQ(info.exitCode, ExitOk) << info.err;
+    const std::vector<std::string> lines = Lines(info.out);
+    const auto revision = std::find_if(lines.begin(), lines.end(),
+                                       [](const std::string& line) { return line.starts_with("Revision:"); });
+    ASSERT_NE(revision, lines.end()) << info.out;
+    EXPECT_THAT(*revision, ::testing::MatchesRegex("Revision: +[0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+"));
+    EXPECT_EQ(info.err, "instrument error 201: Parameter was out of range and not accepted (queued in the "
+                        "instrument before this connection)\n");
 }
 
 TEST_P(CliAgainstSimulator, ErrorQueueIsPrintedWithTextsAndThenEmpty)
@@ -226,6 +244,40 @@ TEST(CliWithoutInstrument, PortsAddedInOneRunAreListedAndRemovedInTheNext)
     EXPECT_THAT(RunCliProcess({"ports"}, config.Path()).out, Not(HasSubstr("(COM12)")));
 }
 
+// A simulator's pty may be registered before the simulator runs.
+TEST(CliWithoutInstrument, APathThatDoesNotExistYetIsAddedWithANote)
+{
+    TempDir config;
+    const std::string later = config.Path() + "/k760-pty";
+    const SCliRun added = RunCliProcess({"ports", "add", "14", later}, config.Path());
+    EXPECT_EQ(added.exitCode, ExitOk) << added.err;
+    EXPECT_THAT(added.err, HasSubstr(later + " does not exist (yet)"));
+    EXPECT_EQ(added.out, "COM14 = " + later + "\n");
+}
+
+// Another program of the user stopped while it saved: the settings file's lock stays held.
+TEST(CliWithoutInstrument, AHeldSettingsLockFailsPortsAddAndRemoveAfterABoundedWait)
+{
+    TempDir config;
+    PtyPair pty;
+    ASSERT_EQ(RunCliProcess({"ports", "add", "12", pty.SlavePath()}, config.Path()).exitCode, ExitOk);
+    const std::string lockPath = config.Path() + "/Tamrix Instruments/Tamrix Control.ini.lock";
+    const int holder = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"ports", "add", "13", pty.SlavePath()},
+          std::vector<std::string>{"ports", "remove", "12"}})
+    {
+        const SCliRun run = RunCliProcess(args, config.Path(), 15000);
+        EXPECT_EQ(run.exitCode, ExitFailure) << args[1];
+        EXPECT_THAT(run.err, HasSubstr("\"" + lockPath + "\" is held by another process")) << args[1];
+    }
+    close(holder);
+    const SCliRun listed = RunCliProcess({"ports"}, config.Path());
+    EXPECT_THAT(listed.out, AllOf(HasSubstr("(COM12)"), Not(HasSubstr("(COM13)"))));
+}
+
 struct SUsageCase
 {
     const char* name;
@@ -259,6 +311,12 @@ INSTANTIATE_TEST_SUITE_P(
         SUsageCase{"MissingDescriptor", {"detect"}, "detect: missing DESCRIPTOR"},
         SUsageCase{"ExtraArgument", {"errors", "TCP:h:1", "more"}, "unexpected argument \"more\""},
         SUsageCase{"NotADescriptor", {"detect", "ttyUSB0"}, "is not a port descriptor"},
+        SUsageCase{"SignedPortNumber", {"detect", "COM:+93:0"}, "\"COM:+93:0\" is not a port descriptor"},
+        SUsageCase{"NegativePortNumber", {"info", "COM:-93:0"}, "\"COM:-93:0\" is not a port descriptor"},
+        SUsageCase{"PortNumberAbove255", {"info", "COM:256:0"}, "\"COM:256:0\" is not a port descriptor"},
+        SUsageCase{"TcpPortAbove65535",
+                   {"query", "TCP:127.0.0.1:99999", "*IDN?"},
+                   "\"TCP:127.0.0.1:99999\" is not a port descriptor"},
         SUsageCase{"UnknownOption", {"monitor", "TCP:h:1", "--rate", "2"}, "unknown option \"--rate\""},
         SUsageCase{"CountZero", {"monitor", "TCP:h:1", "--count", "0"}, "--count needs a whole number"},
         SUsageCase{"OptionWithoutValue", {"monitor", "TCP:h:1", "--csv"}, "--csv needs a value"},
@@ -268,6 +326,11 @@ INSTANTIATE_TEST_SUITE_P(
         SUsageCase{"ChannelZero", {"set", "TCP:h:1", "tec.t", "20", "--channel", "0"}, "--channel"},
         SUsageCase{"PortOutOfRange", {"ports", "add", "256", "/dev/null"}, "no port number (1 to 255)"},
         SUsageCase{"PortsAddWithoutPath", {"ports", "add", "3"}, "usage: tamrix-cli ports add N PATH"},
+        SUsageCase{
+            "PortsAddNullDevice", {"ports", "add", "3", "/dev/null"}, "\"/dev/null\" is not a terminal"},
+        SUsageCase{
+            "PortsAddPlainFile", {"ports", "add", "3", "/etc/passwd"}, "\"/etc/passwd\" is not a terminal"},
+        SUsageCase{"PortsAddFolder", {"ports", "add", "3", "/"}, "\"/\" is not a terminal"},
         SUsageCase{"BadTimeout", {"query", "TCP:h:1", "x", "--timeout", "soon"}, "--timeout needs"}),
     [](const auto& info) { return std::string(info.param.name); });
 

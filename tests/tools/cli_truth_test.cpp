@@ -3,7 +3,9 @@
 #include "CliArgs.h"
 #include "CliProcess.h"
 #include "SimInstrument.h"
+#include "comm/PortRegistry.h"
 #include "comm/SerialRS232.h"
+#include "diag/IniProfile.h"
 #include "diag/TempDir.h"
 #include "instrument/report/ConnectMessages.h"
 #include "support/LoopbackServer.h"
@@ -178,15 +180,18 @@ TEST(CliOpenFailures, EachCauseIsNamedAndMalformedDescriptorsAreUsageErrors)
     TempDir config;
     const std::string regular = config.File("regular");
     std::ofstream(regular) << "x";
-    ASSERT_EQ(RunCliProcess({"ports", "add", "7", regular}, config.Path()).exitCode, ExitOk);
+    // "ports add" refuses it; a settings file edited by hand (or an older tool) may still hold it.
+    CIniProfile store(config.File("Tamrix Instruments/Tamrix Control.ini"));
+    ASSERT_TRUE(CPortRegistry(store).Register(7, regular, true));
     const struct
     {
         const char* descriptor;
         int exitCode;
         const char* says;
     } rows[] = {
-        {"COM:99999:0", ExitNoInstrument, "Could not open COM port 99999: no such port."},
-        {"COM:-1:0", ExitNoInstrument, "Could not open COM port -1: no such port."},
+        {"COM:99999:0", ExitUsage, "\"COM:99999:0\" is not a port descriptor"},
+        {"COM:-1:0", ExitUsage, "\"COM:-1:0\" is not a port descriptor"},
+        {"COM:8:0", ExitNoInstrument, "Could not open COM port 8: no such port."},
         {"COM:7:0", ExitNoInstrument, "Could not open COM port 7: not a terminal."},
         {"TCP:no.such.host.invalid:15999", ExitNoInstrument,
          "Unable to connect to TCP/IP port: host not found"},

@@ -32,6 +32,7 @@ private slots:
     void storedListGivesPanelsWithTheirSections();
     void removingTheMiddlePanelRenamesTheNext();
     void unknownCodesCreateNothing();
+    void storedListIsCappedAndItsRestKeptOnQuit();
     void quitAsksOnlyWhileConnected();
     void enterRunsTheQuitSequence();
     void panelFindingAnotherUnitGivesWayToItsPanel_data();
@@ -131,6 +132,26 @@ void HostTest::unknownCodesCreateNothing()
     QCOMPARE(lenient->PanelAt(1)->TypeCode(), PanelType::TEC);
     QCOMPARE(lenient->PanelAt(2)->TypeCode(), PanelType::Combo);
     QCOMPARE(lenient->PanelAt(3)->TypeCode(), PanelType::Norlase);
+}
+
+void HostTest::storedListIsCappedAndItsRestKeptOnQuit()
+{
+    QStringList made;
+    for (int i = 0; i < CTamrixControlHost::MaxRestoredPanels; ++i)
+        made << QString::number(i % 3 + 1);
+    // Past the cap, entries stay exactly as they were stored, also forms the program would rewrite.
+    const QStringList rest{"2x", "1", "99", "3"};
+    m_profile->WriteString("Settings", "Panels", (made + rest).join(',').toStdString());
+    auto host = MakeHost();
+    QCOMPARE(host->PanelCount(), CTamrixControlHost::MaxRestoredPanels);
+    QTRY_COMPARE_WITH_TIMEOUT(m_prompter.messages.size(), 1, 5000);
+    QVERIFY2(m_prompter.messages.front().contains("at most 64"), qPrintable(m_prompter.messages.front()));
+
+    host->RemovePanel(0);
+    QVERIFY(host->Quit(false));
+    made.removeFirst();
+    QCOMPARE(m_profile->GetString("Settings", "Panels"), (made + rest).join(',').toStdString());
+    QCOMPARE(m_prompter.messages.size(), 1);
 }
 
 void HostTest::quitAsksOnlyWhileConnected()

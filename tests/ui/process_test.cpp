@@ -1,7 +1,8 @@
 // The built tamrix-control as a child process: a stop signal while a TEC panel polls a simulated unit
 // ends the program cleanly (exit 0, "LOCAL" to the unit, the panel list written), and --help and
-// --version answer without a window, even where there is no display. Each case gives the program a settings
-// folder of its own.
+// --version answer without a window, even where there is no display; a settings file whose lock another
+// process holds leaves the program running read-only. Each case gives the program a settings folder of
+// its own.
 #include "SimInstrument.h"
 #include "UiTestEnvironment.h"
 #include "comm/PortRegistry.h"
@@ -11,7 +12,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
+#include <fcntl.h>
 #include <memory>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace
 {
@@ -32,6 +36,8 @@ private slots:
     void stopSignalEndsTheProgramCleanly();
     void helpAndVersionNeedNoDisplay_data();
     void helpAndVersionNeedNoDisplay();
+    void heldSettingsLockLeavesTheProgramRunning_data();
+    void heldSettingsLockLeavesTheProgramRunning();
 
 private:
     static std::string ProfilePath(const QTemporaryDir& dir);
@@ -141,6 +147,54 @@ void ProcessTest::helpAndVersionNeedNoDisplay()
     QVERIFY2(program.exitCode() == 0, qPrintable(errors));
     const QString output = QString::fromLocal8Bit(program.readAllStandardOutput());
     QVERIFY2(output.contains(expected), qPrintable(output));
+}
+
+void ProcessTest::heldSettingsLockLeavesTheProgramRunning_data()
+{
+    QTest::addColumn<bool>("freedBeforeQuit");
+    QTest::newRow("freed before the quit") << true;
+    QTest::newRow("held to the end") << false;
+}
+
+void ProcessTest::heldSettingsLockLeavesTheProgramRunning()
+{
+    QFETCH(bool, freedBeforeQuit);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const std::string path = ProfilePath(dir);
+    QVERIFY(CIniProfile(path).WriteString("Settings", "Panels", "2,"));
+    // Another program of the user stopped while it saved.
+    int holder = open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    QVERIFY(holder >= 0);
+    QCOMPARE(flock(holder, LOCK_EX | LOCK_NB), 0);
+
+    QProcess program;
+    StartProgram(program, dir, {});
+    QVERIFY2(program.waitForStarted(), qPrintable(program.errorString()));
+    QString errors;
+    const auto said = [&](const QString& text)
+    {
+        errors += QString::fromLocal8Bit(program.readAllStandardError());
+        return errors.contains(text);
+    };
+    QTRY_VERIFY2_WITH_TIMEOUT(said(QString::fromStdString(path + ".lock\" is held by another process")),
+                              qPrintable(errors), StartDeadlineMs);
+    QCOMPARE(program.state(), QProcess::Running);
+    if (freedBeforeQuit)
+    {
+        close(holder);
+        holder = -1;
+    }
+
+    QCOMPARE(::kill(static_cast<pid_t>(program.processId()), SIGTERM), 0);
+    QVERIFY2(program.waitForFinished(ExitDeadlineMs), qPrintable(errors));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    said({});
+    QVERIFY2(program.exitCode() == 0, qPrintable(errors));
+    QCOMPARE(said("the latest changes to the settings are lost"), !freedBeforeQuit);
+    QCOMPARE(CIniProfile(path).GetString("Settings", "Panels"), std::string(freedBeforeQuit ? "2" : "2,"));
+    if (holder >= 0)
+        close(holder);
 }
 
 QTEST_GUILESS_MAIN(ProcessTest)

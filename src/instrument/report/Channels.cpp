@@ -74,12 +74,16 @@ SChannelReadings ReadTec(const std::string& label, CTEC& tec)
     const int mode = tec.GetMode(false);
     const bool modeFresh = tec.IsFresh(TecReading::Mode);
     const std::string rUnit = tec.GetRUnits(tec.GetSensorType());
+    // Every sensor type has a unit for R: without one the sensor type is not known yet, and a number
+    // in R would have no meaning (ohms or microamperes), so it is unknown until then.
+    const bool rKnown = !rUnit.empty();
     const std::string fault = SensorFault(tec);
     SChannelReadings readings{label, {}};
     if (fault.empty())
         readings.readings = {
             Number("T", "°C", tec.GetT(), tec.GetPrecision(TecQuantityT), tec.IsFresh(TecReading::T)),
-            Number("R", rUnit, tec.GetR(), tec.GetPrecision(TecQuantityR), tec.IsFresh(TecReading::R))};
+            Number("R", rUnit, tec.GetR(), tec.GetPrecision(TecQuantityR),
+                   rKnown && tec.IsFresh(TecReading::R))};
     else
         readings.readings = {Text("T", fault), Text("R", fault)};
     readings.readings.push_back(
@@ -89,8 +93,9 @@ SChannelReadings ReadTec(const std::string& label, CTEC& tec)
     for (const STecSetColumn& column : kTecSetColumns)
     {
         const std::string unit = column.mode == TecModeR ? rUnit : column.mode == TecModeITE ? "A" : "°C";
-        SReading set = Number(column.name, unit, tec.GetSetPoint(), tec.GetPrecision(column.quantity),
-                              modeFresh && tec.IsFresh(column.reading));
+        SReading set =
+            Number(column.name, unit, tec.GetSetPoint(), tec.GetPrecision(column.quantity),
+                   modeFresh && tec.IsFresh(column.reading) && (rKnown || column.mode != TecModeR));
         set.blank = modeFresh && mode != column.mode;
         readings.readings.push_back(set);
     }

@@ -939,6 +939,12 @@ bool CInstrBase::Identify(bool force)
     std::string revision = QueryIdentity("REV?;ERR?\n", Identification::IsRevisionReply, readable);
     if (revision.empty())
         return readable ? false : RefuseIdentityReply("REV?", revision);
+    // The fields after the revision are the answer to the error check, not part of it.
+    if (const size_t comma = revision.find(','); comma != std::string::npos)
+    {
+        AddErrorsFromReply(revision, comma + 1);
+        revision.resize(comma);
+    }
     if (Identification::IsNoRevision(revision))
         revision.clear();
     struct SText

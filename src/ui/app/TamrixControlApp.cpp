@@ -1,5 +1,6 @@
 #include "ui/app/TamrixControlApp.h"
 
+#include "comm/PortRegistry.h"
 #include "diag/EventLog.h"
 #include "diag/IniProfile.h"
 #include "diag/Version.h"
@@ -8,10 +9,12 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QMessageBox>
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
+#include <chrono>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
@@ -56,9 +59,37 @@ void AnswerWithoutDisplay(QCommandLineParser& parser, const QCommandLineOption& 
     if (parser.isSet(help))
         parser.showHelp();
 }
+// While another process holds the settings file, changes wait in memory; this often they try again.
+constexpr int PendingSaveIntervalMs = 2000;
+// A write from the window waits no longer than this for another process that is saving.
+constexpr std::chrono::milliseconds RunningLockWait(250);
 } // namespace
 
 CTamrixControlApp::CTamrixControlApp() = default;
+
+// Said beside the window rather than in a modal box, so that the window (and a stop signal) is not
+// held up by it.
+void CTamrixControlApp::WarnProfileLocked(QWidget& host, const std::string& path)
+{
+    auto* box = new QMessageBox(QMessageBox::Warning, "Tamrix Control",
+                                QString("The settings file \"%1\" is locked by another program.\n\n"
+                                        "Tamrix Control runs on with the settings it has read; changes are "
+                                        "kept and saved as soon as the file is free again.")
+                                    .arg(QString::fromStdString(path)),
+                                QMessageBox::Ok, &host);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+}
+
+void CTamrixControlApp::SaveKeptChanges()
+{
+    if (!m_profile->SavePending(CIniProfile::DefaultLockWait))
+        std::fprintf(stderr,
+                     "tamrix-control: the settings file \"%s\" is still locked; the latest "
+                     "changes to the settings are lost\n",
+                     m_profile->Path().c_str());
+}
 
 void CTamrixControlApp::ScheduleScreenshot(CTamrixControlHost& host, const QString& file, int delayMs)
 {
@@ -111,20 +142,33 @@ int CTamrixControlApp::Run(int argc, char** argv)
 
     QApplication app(argc, argv);
     parser.process(app);
+    // Early, so that a stop signal during a slow start is kept for the event loop instead of killing
+    // the program unsaved.
+    InstallQuitSignals();
 
     // Numbers on screen follow the user's locale; commands to instruments never do.
     std::setlocale(LC_ALL, "");
     CEventLog::Instance().LoadSettings();
     CEventLog::Instance().LogGeneral(SourcePos{"TamrixControl", 51}, "Event Log Started");
-    m_profile = std::make_unique<CIniProfile>();
+    m_profile = &CPortRegistry::DefaultStore();
+    // A settings file locked by a program that stopped while saving makes this one read-only for a
+    // while: it starts all the same and saves once the file is free.
+    m_profile->KeepChangesWhileLocked(true);
+    const bool profileFree = m_profile->ProbeLock();
+    m_profile->SetLockWait(RunningLockWait);
     m_prompter = std::make_unique<CMessageBoxPrompter>();
 
     CTamrixControlHost host(SUiContext{*m_profile, *m_prompter});
     host.RestorePanels();
     host.StartDeviceMonitor();
     host.show();
+    if (!profileFree)
+        WarnProfileLocked(host, m_profile->Path());
+    QTimer pendingSaver;
+    QObject::connect(&pendingSaver, &QTimer::timeout, &host,
+                     [this] { m_profile->SavePending(std::chrono::milliseconds(0)); });
+    pendingSaver.start(PendingSaveIntervalMs);
 
-    InstallQuitSignals();
     QSocketNotifier notifier(g_signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&notifier, &QSocketNotifier::activated, &host, [&host] { host.Quit(false); });
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &host,
@@ -133,5 +177,7 @@ int CTamrixControlApp::Run(int argc, char** argv)
                      Qt::QueuedConnection);
     if (parser.isSet(screenshot))
         ScheduleScreenshot(host, parser.value(screenshot), parser.value(delay).toInt());
-    return app.exec();
+    const int code = app.exec();
+    SaveKeptChanges();
+    return code;
 }

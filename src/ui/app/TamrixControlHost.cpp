@@ -83,8 +83,17 @@ CTamrixControlHost::~CTamrixControlHost()
 void CTamrixControlHost::RestorePanels()
 {
     const QString list = QString::fromStdString(m_context.profile.GetString(SettingsSection, "Panels", "3"));
-    for (const QString& token : list.split(',', Qt::SkipEmptyParts))
-        AddPanel(-1, PortDescriptor::ToInt(token.toStdString()), false); // "1x" is 1, as stored files expect
+    const QStringList entries = list.split(',', Qt::SkipEmptyParts);
+    for (const QString& entry : entries)
+    {
+        // "1x" is 1, as stored files expect.
+        if (PanelCount() < MaxRestoredPanels)
+            AddPanel(-1, PortDescriptor::ToInt(entry.toStdString()), false);
+        else
+            m_unmadePanels << entry;
+    }
+    if (!m_unmadePanels.isEmpty())
+        WarnPanelsLeftOut(static_cast<int>(entries.size()));
     const int x = m_context.profile.GetInt(SettingsSection, "X", -1);
     const int y = m_context.profile.GetInt(SettingsSection, "Y", -1);
     if (x != -1 && y != -1)
@@ -92,6 +101,17 @@ void CTamrixControlHost::RestorePanels()
     LayoutPanels();
     for (CBasePanel* panel : m_panels)
         panel->show();
+}
+
+// Once the window runs, so that the message stands in front of it.
+void CTamrixControlHost::WarnPanelsLeftOut(int listed)
+{
+    const QString text = QString("The stored panel list names %1 panels; Tamrix Control shows at most %2. "
+                                 "The other %3 entries stay in the list unchanged.")
+                             .arg(listed)
+                             .arg(MaxRestoredPanels)
+                             .arg(m_unmadePanels.size());
+    QTimer::singleShot(0, this, [this, text] { m_context.prompter.Message(this, text); });
 }
 
 void CTamrixControlHost::StartDeviceMonitor()
@@ -298,6 +318,7 @@ bool CTamrixControlHost::Quit(bool ask)
         list << QString::number(panel->TypeCode());
         panel->SaveOnClose();
     }
+    list << m_unmadePanels;
     m_context.profile.WriteString(SettingsSection, "Panels", list.join(',').toStdString());
     SavePosition();
     emit quitFinished();

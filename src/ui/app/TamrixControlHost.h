@@ -3,6 +3,7 @@
 #include "ui/app/PanelHost.h"
 #include "ui/app/UiContext.h"
 
+#include <QStringList>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -16,7 +17,9 @@ class QScrollArea;
 
 // The program's one main window: a banner, the instrument panels side by side, and a fixed bar with
 // "Add Panel", "About..." and "Exit". It owns the panels, lays them out, keeps the panel list and its
-// position in "Settings", and asks before quitting while an instrument is connected.
+// position in "Settings", and asks before quitting while an instrument is connected. At most
+// MaxRestoredPanels panels are made from the stored list; the rest of the list is said once and kept as
+// it is.
 class CTamrixControlHost : public QWidget, public IPanelHost
 {
     Q_OBJECT
@@ -26,6 +29,8 @@ public:
     static constexpr int GapAfterExpanded = 30;
     static constexpr int GapAfterCollapsed = 15;
     static constexpr int Margin = 15;
+    // The most panels made from the stored list; a longer list would take minutes and gigabytes.
+    static constexpr int MaxRestoredPanels = 64;
 
     using PanelFactory =
         std::function<CBasePanel*(int typeCode, const SUiContext&, IPanelHost&, int index, QWidget* parent)>;
@@ -75,10 +80,13 @@ private:
     // Asks before quitting: names the outputs still on, else asks while a unit is connected.
     bool ConfirmQuit();
     QSize AvailableRoom() const;
+    void WarnPanelsLeftOut(int listed);
 
     SUiContext m_context;
     PanelFactory m_factory;
     std::vector<CBasePanel*> m_panels;
+    // Entries of the stored list past MaxRestoredPanels: no panel, written back as they were.
+    QStringList m_unmadePanels;
     int m_panelTop = 0;
     bool m_quitting = false;
     CBanner* m_banner = nullptr;
