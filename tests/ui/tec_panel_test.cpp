@@ -12,6 +12,7 @@
 #include "ui/panels/TECPanel.h"
 #include "ui/widgets/TecBlock.h"
 #include "ui/widgets/TrendChart.h"
+#include "ui/widgets/TrendWindow.h"
 
 #include <QDir>
 #include <QLabel>
@@ -232,13 +233,19 @@ private slots:
         auto panel = NewPanel();
         QVERIFY(sim.Connect(*panel));
         CTrendChart& trend = *panel->Trend();
-        QVERIFY(trend.isHidden());
-        QTRY_VERIFY_WITH_TIMEOUT(trend.Buffer(0).Appended() >= 2, 10000);
+        QVERIFY(!trend.isVisible());
+        // The temperature's series comes with the first readings.
+        const auto tPoints = [&trend]
+        {
+            const int t = trend.FindSeries("T", QString::fromUtf8("\u00b0C"));
+            return t >= 0 ? trend.Buffer(t).Appended() : size_t(0);
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(tPoints() >= 2, 10000);
         QCOMPARE(trend.Redraws(), 0);
         QTest::mouseClick(Find<QPushButton>(*panel, "trendButton"), Qt::LeftButton);
         QVERIFY(trend.isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(trend.Redraws() >= 1, 5000);
-        trend.close();
+        panel->TrendWindow()->close();
         QVERIFY(!Find<QPushButton>(*panel, "trendButton")->isChecked());
 
         QTemporaryDir dir;
