@@ -219,6 +219,26 @@ private slots:
         QCOMPARE(Text(*panel, "auxLabel3"), QString("Ax 1="));
         QTRY_VERIFY_WITH_TIMEOUT(!Text(*panel, "auxValue1").isEmpty(), 10000);
         QVERIFY(!Find<QPushButton>(*panel, "autoTuneButton")->isHidden());
+        // Every reading the panel shows can be drawn: the further sensors by their rows' names, ITE
+        // and VTE; only T and its set point are drawn at first.
+        panel->Refresh();
+        const CTrendChart& trend = *panel->Trend();
+        const QString degrees = QString::fromUtf8("\u00b0C");
+        for (const auto& [name, unit] : {std::pair<QString, QString>{"T2", degrees},
+                                         {"T3", degrees},
+                                         {"Ax 1", degrees},
+                                         {"Ax 4", degrees},
+                                         {"ITE", "A"},
+                                         {"VTE", "V"}})
+        {
+            const int series = trend.FindSeries(name, unit);
+            QVERIFY2(series >= 0 && !trend.IsShown(series), qPrintable(name));
+        }
+        for (const auto& [name, unit] :
+             {std::pair<QString, QString>{"T2", degrees}, {"ITE", "A"}, {"VTE", "V"}})
+            QVERIFY2(trend.Buffer(trend.FindSeries(name, unit)).Appended() >= 1, qPrintable(name));
+        QVERIFY(trend.IsShown(trend.FindSeries("T", degrees)));
+        QVERIFY(trend.IsShown(trend.FindSeries("T set point", degrees)));
 
         panel->Disconnect();
         QVERIFY(Text(*panel, "tField").isEmpty());

@@ -336,6 +336,32 @@ private slots:
         QCOMPARE(list->item(2)->checkState(), Qt::Checked);
     }
 
+    void theCurvesShownTogetherHaveColoursOfTheirOwn()
+    {
+        // Four channels of six readings each, the temperatures and one current drawn.
+        CTrendChart chart;
+        std::vector<CTrendChart::SSample> samples;
+        for (int channel = 1; channel <= 4; ++channel)
+            for (const char* reading : {"T", "R", "ITE", "VTE", "T set point", "T2"})
+                samples.push_back(
+                    {QString("TEC %1 %2").arg(channel).arg(reading), Degrees, 25.0, QString(reading) == "T"});
+        chart.Feed(Start, samples);
+        chart.SetShown(chart.FindSeries("TEC 3 ITE", Degrees), true);
+        std::set<QRgb> colours;
+        int shown = 0;
+        for (int i = 0; i < chart.SeriesCount(); ++i)
+        {
+            QCOMPARE(chart.SeriesColor(i).isValid(), chart.IsShown(i));
+            if (chart.IsShown(i))
+            {
+                colours.insert(chart.SeriesColor(i).rgb());
+                ++shown;
+            }
+        }
+        QCOMPARE(shown, 5);
+        QCOMPARE(static_cast<int>(colours.size()), 5);
+    }
+
     void theWindowPauseZoomAndPan()
     {
         CMemoryProfile profile;

@@ -117,6 +117,8 @@ void CComboPanel::Refresh()
     {
         m_laserBlock->EmptyReadings();
         m_tecBlock->ClearReadings();
+        // The fields are empty: the trend's lines break as well.
+        m_tools->Feed({});
         m_tools->RecordIdle(GetInstrument());
         return;
     }

@@ -48,6 +48,8 @@ void CLaserPanel::Refresh()
     if (tick == RefreshRule::Empty)
     {
         m_block->EmptyReadings();
+        // The fields are empty: the trend's lines break as well.
+        m_tools->Feed({});
         m_tools->RecordIdle(GetInstrument());
         return;
     }

@@ -338,6 +338,8 @@ void CMultiChannelPanel::Refresh()
     }
     if (tick == RefreshRule::Empty)
     {
+        // The fields are empty: the trend's lines break as well.
+        m_tools->Feed({});
         m_tools->RecordIdle(GetInstrument());
         return;
     }

@@ -72,6 +72,8 @@ void CTECPanel::Refresh()
 {
     if (!m_block->Tick() || !m_tec)
     {
+        // The fields are empty: the trend's lines break as well.
+        m_trend->Chart()->Feed(static_cast<double>(QDateTime::currentMSecsSinceEpoch()), {});
         m_record->RecordIdle(m_tec);
         return;
     }

@@ -561,7 +561,8 @@ void CTecBlock::CollectTrend(CTEC& tec)
         const int sensor = sensors[row];
         const float value = tec.GetT(false, sensor);
         const bool disabled = value <= AuxDisabled && !ReadingState::IsNoValue(value);
-        m_trend.push_back({QString("T%1").arg(sensor + 1), Degrees,
+        // Named as the row is ("T2", "Ax 1").
+        m_trend.push_back({m_auxLabels[row]->text().remove('=').trimmed(), Degrees,
                            disabled ? std::nullopt : known(value, TecReading::T, sensor), false});
     }
 }

@@ -7,6 +7,7 @@
 #include <QChartView>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFontMetricsF>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -161,15 +162,33 @@ int CTrendChart::AddSeries(const QString& name, const QString& unit, const QColo
     const int known = FindSeries(name, unit);
     if (known >= 0)
         return known;
-    SSeries series{name, unit, color, CTrendBuffer(m_capacity), shown, false, {}};
-    if (!series.color.isValid())
-        series.color = Palette[m_series.size() % std::size(Palette)];
-    m_series.push_back(std::move(series));
+    m_series.push_back({name, unit, color, CTrendBuffer(m_capacity), false, false, {}});
     Segment(m_series.back(), 0);
+    if (shown)
+        Reveal(m_series.back());
     const int index = SeriesCount() - 1;
     emit seriesAdded(index);
     ScheduleRedraw();
     return index;
+}
+
+void CTrendChart::Reveal(SSeries& series)
+{
+    series.shown = true;
+    if (series.color.isValid())
+        return;
+    // The first colour no shown series has, so that the curves drawn together look apart however
+    // many series the panel feeds; a series keeps its colour from then on.
+    const auto taken = [this](const QColor& color)
+    {
+        return std::any_of(m_series.begin(), m_series.end(),
+                           [&](const SSeries& other) { return other.shown && other.color == color; });
+    };
+    const auto free =
+        std::find_if(std::begin(Palette), std::end(Palette), [&](const QColor& c) { return !taken(c); });
+    series.color = free != std::end(Palette) ? *free : Palette[m_series.size() % std::size(Palette)];
+    for (QLineSeries* line : series.lines)
+        line->setColor(series.color);
 }
 
 int CTrendChart::FindSeries(const QString& name, const QString& unit) const
@@ -192,7 +211,8 @@ QLineSeries* CTrendChart::Segment(SSeries& series, qsizetype index)
     {
         auto* line = new QLineSeries;
         line->setName(series.unit.isEmpty() ? series.name : QString("%1 [%2]").arg(series.name, series.unit));
-        line->setColor(series.color);
+        if (series.color.isValid())
+            line->setColor(series.color);
         m_chart->addSeries(line);
         line->attachAxis(m_timeAxis);
         const auto axis = m_valueAxes.find(series.unit);
@@ -250,7 +270,7 @@ void CTrendChart::Feed(double time, const std::vector<SSample>& samples)
         SSeries& series = m_series[static_cast<size_t>(index)];
         if (sample.prominent && !series.shown && !series.userChose)
         {
-            series.shown = true;
+            Reveal(series);
             emit shownChanged(index, true);
         }
         fed.resize(m_series.size(), false);
@@ -277,7 +297,10 @@ void CTrendChart::SetShown(int series, bool shown)
     s.userChose = true;
     if (s.shown == shown)
         return;
-    s.shown = shown;
+    if (shown)
+        Reveal(s);
+    else
+        s.shown = false;
     emit shownChanged(series, shown);
     ScheduleRedraw();
 }
@@ -454,15 +477,23 @@ bool CTrendChart::ExportPng(const QString& path, QString& error)
 {
     if (!isVisible())
         layout()->activate();
+    // The picture names its curves even where a list beside the chart does so on the screen.
+    QLegend* legend = m_chart->legend();
+    const bool legendHidden = !legend->isVisible();
+    if (legendHidden)
+    {
+        legend->setAlignment(Qt::AlignRight);
+        legend->show();
+    }
     Draw();
     // The chart lays its items out on posted events: let them run before the picture is taken.
     QCoreApplication::sendPostedEvents();
-    if (!m_view->grab().save(path, "PNG"))
-    {
+    const bool saved = m_view->grab().save(path, "PNG");
+    if (legendHidden)
+        legend->hide();
+    if (!saved)
         error = "the picture could not be written";
-        return false;
-    }
-    return true;
+    return saved;
 }
 
 void CTrendChart::ScheduleRedraw()
@@ -613,8 +644,12 @@ void CTrendChart::DrawAxes(double start, double end,
     const QRectF plot = m_chart->plotArea();
     const double width = plot.width() > 0 ? plot.width() : m_view->width() * 0.8;
     const double height = plot.height() > 0 ? plot.height() : m_view->height() * 0.7;
+    // As many time labels as fit with a gap between them; a date makes them wider.
+    const QFontMetricsF metrics(m_timeAxis->labelsFont());
+    const double label =
+        metrics.horizontalAdvance(end - start >= 86400e3 ? "00.00. 00:00:00" : "00:00:00") + 24;
     SetTicks(m_timeAxis, start, end,
-             TrendScale::Times(start, end, std::max(2, static_cast<int>(width / 100))));
+             TrendScale::Times(start, end, std::max(2, static_cast<int>(width / label))));
     const int valueTicks = std::clamp(static_cast<int>(height / 40), 3, 8);
     for (const auto& [unit, axis] : m_valueAxes)
     {

@@ -71,6 +71,7 @@ public:
     QString SeriesUnit(int series) const { return At(series).unit; }
     // The legend's text: "name [unit]".
     QString SeriesLabel(int series) const;
+    // Given when the series is first shown; invalid before.
     QColor SeriesColor(int series) const { return At(series).color; }
     bool IsShown(int series) const { return At(series).shown; }
     // The user's choice, kept over later prominent samples.
@@ -134,6 +135,8 @@ private:
 
     const SSeries& At(int series) const { return m_series[static_cast<size_t>(series)]; }
     bool IsValid(int series) const { return series >= 0 && series < SeriesCount(); }
+    // Shown from now on, in a colour of its own.
+    void Reveal(SSeries& series);
     QLineSeries* Segment(SSeries& series, qsizetype index);
     // The times the view follows: the window up to the newest point.
     std::optional<std::pair<double, double>> LiveRange() const;

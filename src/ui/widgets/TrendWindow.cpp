@@ -2,13 +2,17 @@
 
 #include "ui/app/Prompter.h"
 
+#include <QChart>
+#include <QChartView>
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLegend>
 #include <QListWidget>
+#include <QPixmap>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
@@ -32,16 +36,12 @@ CTrendWindow::CTrendWindow(const SUiContext& context, const QString& title, QWid
     layout->addLayout(body, 1);
 
     connect(m_chart, &CTrendChart::seriesAdded, this, &CTrendWindow::AddItem);
-    connect(m_chart, &CTrendChart::shownChanged, this,
-            [this](int series, bool shown)
-            {
-                m_updating = true;
-                m_seriesList->item(series)->setCheckState(shown ? Qt::Checked : Qt::Unchecked);
-                m_updating = false;
-            });
+    connect(m_chart, &CTrendChart::shownChanged, this, &CTrendWindow::ShowItem);
     connect(m_seriesList, &QListWidget::itemChanged, this, &CTrendWindow::OnItemChanged);
     connect(m_chart, &CTrendChart::viewChanged, this, &CTrendWindow::ShowViewState);
     m_windowBox->setCurrentIndex(1);
+    // The list beside the chart names the curves: no legend to crowd the plot.
+    m_chart->View()->chart()->legend()->hide();
 }
 
 QWidget* CTrendWindow::BuildControls()
@@ -87,12 +87,25 @@ QWidget* CTrendWindow::BuildControls()
 
 void CTrendWindow::AddItem(int series)
 {
-    m_updating = true;
     auto* item = new QListWidgetItem(m_chart->SeriesLabel(series));
     item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
-    item->setCheckState(m_chart->IsShown(series) ? Qt::Checked : Qt::Unchecked);
-    item->setForeground(m_chart->SeriesColor(series));
+    m_updating = true;
     m_seriesList->insertItem(series, item);
+    m_updating = false;
+    ShowItem(series);
+}
+
+void CTrendWindow::ShowItem(int series)
+{
+    QListWidgetItem* item = m_seriesList->item(series);
+    if (!item)
+        return;
+    // A swatch of the curve's colour, the legend of the chart.
+    QPixmap swatch(12, 12);
+    swatch.fill(m_chart->IsShown(series) ? m_chart->SeriesColor(series) : QColor(Qt::transparent));
+    m_updating = true;
+    item->setCheckState(m_chart->IsShown(series) ? Qt::Checked : Qt::Unchecked);
+    item->setIcon(QIcon(swatch));
     m_updating = false;
 }
 

@@ -31,6 +31,8 @@ public:
 private:
     QWidget* BuildControls();
     void AddItem(int series);
+    // The item's check and colour as the chart has them.
+    void ShowItem(int series);
     void OnItemChanged(QListWidgetItem* item);
     void ShowViewState();
     QString AskPath(const QString& caption, const QString& suffix, const QString& filter);
