@@ -14,6 +14,7 @@
 #include <QListWidget>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -26,6 +27,7 @@ CTrendWindow::CTrendWindow(const SUiContext& context, const QString& title, QWid
     m_seriesList = new QListWidget(this);
     m_seriesList->setObjectName("trendSeriesList");
     m_seriesList->setToolTip("The readings drawn");
+    m_seriesList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_seriesList->setFixedWidth(190);
     auto* body = new QHBoxLayout;
     body->addWidget(m_chart, 1);
@@ -93,6 +95,11 @@ void CTrendWindow::AddItem(int series)
     m_seriesList->insertItem(series, item);
     m_updating = false;
     ShowItem(series);
+    // Wide enough for every name: "Laser 2 Io set point [mA]" is not cut.
+    const int width = m_seriesList->sizeHintForColumn(0) + 2 * m_seriesList->frameWidth() +
+                      m_seriesList->verticalScrollBar()->sizeHint().width() + 4;
+    if (width > m_seriesList->width())
+        m_seriesList->setFixedWidth(width);
 }
 
 void CTrendWindow::ShowItem(int series)
