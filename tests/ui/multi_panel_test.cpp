@@ -33,6 +33,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <chrono>
+#include <cmath>
 #include <memory>
 
 using namespace std::chrono_literals;
@@ -530,6 +531,9 @@ private slots:
         QCOMPARE(paused.rows.last().size(), paused.columns.size());
         QCOMPARE(paused.Field(paused.rows.last(), "note"), QString("gap: polling paused"));
         QCOMPARE(paused.Field(paused.rows.last(), "TEC4 T [°C]"), QString());
+        // The trend's lines break over the pause instead of joining across it.
+        const int t4 = trend->FindSeries("TEC 4 T", degrees);
+        QVERIFY(std::isnan(trend->Buffer(t4).Points().back().value));
 
         panel->Disconnect();
         QVERIFY(!panel->Tools()->IsRecording());

@@ -420,6 +420,18 @@ private slots:
         QVERIFY2(std::abs((zoomed.first - panned.first) - 100 * msPerPixel) < msPerPixel,
                  qPrintable(QString::number(zoomed.first - panned.first)));
 
+        // The keyboard: + zooms in around the middle, an arrow moves by a tenth, Home follows again.
+        chart.View()->setFocus();
+        QTest::keyClick(chart.View(), Qt::Key_Plus);
+        const auto keyed = *chart.TimeRange();
+        QVERIFY(std::abs((keyed.second - keyed.first) - 0.8 * (panned.second - panned.first)) < 1.0);
+        QTest::keyClick(chart.View(), Qt::Key_Right);
+        QVERIFY(std::abs(chart.TimeRange()->first - keyed.first - (keyed.second - keyed.first) / 10) < 1.0);
+        QTest::keyClick(chart.View(), Qt::Key_Home);
+        QVERIFY(!chart.IsPaused());
+        QTest::keyClick(chart.View(), Qt::Key_Left);
+        QVERIFY(chart.IsPaused());
+
         // "Follow" goes back to the newest points.
         QTest::mouseClick(window.findChild<QPushButton*>("trendResetButton"), Qt::LeftButton);
         QVERIFY(!chart.IsPaused());

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFontMetricsF>
+#include <QKeyEvent>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -145,8 +146,10 @@ CTrendChart::CTrendChart(QWidget* parent, size_t capacity) : QWidget(parent), m_
     m_view = new QChartView(m_chart, this);
     m_view->setRenderHint(QPainter::Antialiasing, false);
     m_view->viewport()->installEventFilter(this);
-    m_view->setToolTip("Wheel: zoom the time axis; drag: move along it; double click: follow the newest "
-                       "readings again");
+    m_view->installEventFilter(this);
+    m_view->setToolTip("Wheel or + and -: zoom the time axis; drag or the arrow keys: move along it; double "
+                       "click or Home: follow the newest readings again");
+    m_view->setFocusPolicy(Qt::StrongFocus);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view);
@@ -191,6 +194,11 @@ void CTrendChart::Reveal(SSeries& series)
         line->setColor(series.color);
 }
 
+QString CTrendChart::Label(const SSeries& series)
+{
+    return series.unit.isEmpty() ? series.name : QString("%1 [%2]").arg(series.name, series.unit);
+}
+
 int CTrendChart::FindSeries(const QString& name, const QString& unit) const
 {
     for (size_t i = 0; i < m_series.size(); ++i)
@@ -201,8 +209,7 @@ int CTrendChart::FindSeries(const QString& name, const QString& unit) const
 
 QString CTrendChart::SeriesLabel(int series) const
 {
-    const SSeries& s = At(series);
-    return s.unit.isEmpty() ? s.name : QString("%1 [%2]").arg(s.name, s.unit);
+    return Label(At(series));
 }
 
 QLineSeries* CTrendChart::Segment(SSeries& series, qsizetype index)
@@ -210,7 +217,7 @@ QLineSeries* CTrendChart::Segment(SSeries& series, qsizetype index)
     while (series.lines.size() <= static_cast<size_t>(index))
     {
         auto* line = new QLineSeries;
-        line->setName(series.unit.isEmpty() ? series.name : QString("%1 [%2]").arg(series.name, series.unit));
+        line->setName(Label(series));
         if (series.color.isValid())
             line->setColor(series.color);
         m_chart->addSeries(line);
@@ -512,6 +519,9 @@ void CTrendChart::showEvent(QShowEvent* event)
 
 bool CTrendChart::eventFilter(QObject* watched, QEvent* event)
 {
+    // The keys reach the view, which has the focus; the mouse reaches its viewport.
+    if (watched == m_view && event->type() == QEvent::KeyPress)
+        return OnKey(static_cast<QKeyEvent*>(event)->key());
     if (watched != m_view->viewport())
         return QWidget::eventFilter(watched, event);
     const QRectF plot = m_chart->plotArea();
@@ -551,6 +561,33 @@ bool CTrendChart::eventFilter(QObject* watched, QEvent* event)
         m_dragX.reset();
         return false;
     case QEvent::MouseButtonDblClick:
+        ResetView();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CTrendChart::OnKey(int key)
+{
+    const auto range = TimeRange();
+    const double tenth = range ? (range->second - range->first) / 10 : 0.0;
+    switch (key)
+    {
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        ZoomTime(0.8, 0.5);
+        return true;
+    case Qt::Key_Minus:
+        ZoomTime(1.25, 0.5);
+        return true;
+    case Qt::Key_Left:
+        PanTime(-tenth);
+        return true;
+    case Qt::Key_Right:
+        PanTime(tenth);
+        return true;
+    case Qt::Key_Home:
         ResetView();
         return true;
     default:

@@ -24,8 +24,8 @@ class QLineSeries;
 //
 // The view follows the newest points over a time window, or stays where it is while paused; the
 // mouse wheel zooms the time axis around the pointer and a drag pans it (both pause the view), a
-// double click goes back to following. Panels show it inside a CTrendWindow; the AutoTune wizard
-// embeds one as it is.
+// double click goes back to following; the keyboard does the same with + and -, the arrows and Home. Panels
+// show it inside a CTrendWindow; the AutoTune wizard embeds one as it is.
 class CTrendChart : public QWidget
 {
     Q_OBJECT
@@ -133,6 +133,7 @@ private:
         std::vector<QLineSeries*> lines; // one per run between breaks; the first carries the legend
     };
 
+    static QString Label(const SSeries& series);
     const SSeries& At(int series) const { return m_series[static_cast<size_t>(series)]; }
     bool IsValid(int series) const { return series >= 0 && series < SeriesCount(); }
     // Shown from now on, in a colour of its own.
@@ -141,6 +142,8 @@ private:
     // The times the view follows: the window up to the newest point.
     std::optional<std::pair<double, double>> LiveRange() const;
     void FixView(double start, double end);
+    // + and - zoom around the middle, the arrows move by a tenth of the view, Home follows again.
+    bool OnKey(int key);
     // One axis per unit of a shown series, alternating left and right; rebuilt when that set changes.
     void LayoutAxes();
     void DrawSeries(SSeries& series, double start, double end,
