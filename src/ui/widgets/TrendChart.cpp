@@ -492,9 +492,13 @@ bool CTrendChart::ExportPng(const QString& path, QString& error)
         legend->setAlignment(Qt::AlignRight);
         legend->show();
     }
-    Draw();
-    // The chart lays its items out on posted events: let them run before the picture is taken.
-    QCoreApplication::sendPostedEvents();
+    // The chart lays its items out on posted events: drawn once to learn the plot's size, then again
+    // with as many labels as fit in it.
+    for (int pass = 0; pass < 2; ++pass)
+    {
+        Draw();
+        QCoreApplication::sendPostedEvents();
+    }
     const bool saved = m_view->grab().save(path, "PNG");
     if (legendHidden)
         legend->hide();
@@ -508,6 +512,13 @@ void CTrendChart::ScheduleRedraw()
     m_dirty = true;
     if (isVisible() && !m_redrawTimer.isActive())
         m_redrawTimer.start();
+}
+
+void CTrendChart::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    // The number of labels that fit changes with the size.
+    ScheduleRedraw();
 }
 
 void CTrendChart::showEvent(QShowEvent* event)
@@ -684,7 +695,7 @@ void CTrendChart::DrawAxes(double start, double end,
     // As many time labels as fit with a gap between them; a date makes them wider.
     const QFontMetricsF metrics(m_timeAxis->labelsFont());
     const double label =
-        metrics.horizontalAdvance(end - start >= 86400e3 ? "00.00. 00:00:00" : "00:00:00") + 24;
+        metrics.horizontalAdvance(end - start >= 86400e3 ? "00.00. 00:00:00" : "00:00:00") + 30;
     SetTicks(m_timeAxis, start, end,
              TrendScale::Times(start, end, std::max(2, static_cast<int>(width / label))));
     const int valueTicks = std::clamp(static_cast<int>(height / 40), 3, 8);
