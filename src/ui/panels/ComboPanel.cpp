@@ -9,7 +9,6 @@
 #include "ui/panels/PanelTypes.h"
 #include "ui/panels/RefreshRule.h"
 #include "ui/widgets/LaserBlock.h"
-#include "ui/widgets/ReadingState.h"
 #include "ui/widgets/TecBlock.h"
 #include "ui/widgets/TrendRecordBar.h"
 

@@ -7,7 +7,6 @@
 #include "ui/dialogs/TecSettingsPage.h"
 #include "ui/panels/RefreshRule.h"
 #include "ui/widgets/LaserBlock.h"
-#include "ui/widgets/ReadingState.h"
 #include "ui/widgets/TecBlock.h"
 #include "ui/widgets/TrendRecordBar.h"
 

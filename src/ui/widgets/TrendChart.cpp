@@ -664,6 +664,18 @@ void CTrendChart::LayoutAxes()
                 line->attachAxis(axis);
         }
     }
+    // An axis of one curve takes its colour, so that it is plain which curve it measures.
+    for (const auto& [unit, axis] : m_valueAxes)
+    {
+        const SSeries* only = nullptr;
+        int count = 0;
+        for (const SSeries& series : m_series)
+            if (series.shown && series.unit == unit && ++count == 1)
+                only = &series;
+        const QColor color = count == 1 ? only->color : m_timeAxis->labelsColor();
+        axis->setLabelsColor(color);
+        axis->setTitleBrush(color);
+    }
 }
 
 void CTrendChart::DrawSeries(SSeries& series, double start, double end,
