@@ -189,6 +189,9 @@ private slots:
         QCOMPARE(chart.ValueAxis(Degrees)->titleText(), Degrees);
         QCOMPARE(chart.ValueAxis(Degrees)->alignment(), Qt::AlignLeft);
         QCOMPARE(chart.ValueAxis("mA")->alignment(), Qt::AlignRight);
+        // Each axis in the colour of the one curve it measures.
+        QCOMPARE(chart.ValueAxis("mA")->labelsColor(), chart.SeriesColor(io));
+        QCOMPARE(chart.ValueAxis(Degrees)->labelsColor(), chart.SeriesColor(t));
         QVERIFY(chart.ValueAxis(Degrees)->max() - chart.ValueAxis(Degrees)->min() < 2.0);
         QVERIFY(chart.ValueAxis(Degrees)->min() <= 25.0 && chart.ValueAxis(Degrees)->max() >= 25.4);
         QVERIFY(chart.ValueAxis("mA")->min() <= 50.0 && chart.ValueAxis("mA")->max() >= 50.0);
