@@ -167,9 +167,20 @@ void ComboPanelTest::BothFieldsHighlightedAtOnce()
     QVERIFY(tec->property("edited").toBool());
     // The trend carries both sides on one time axis.
     CTrendChart* trend = rig.panel->Tools()->Trend();
-    QCOMPARE(trend->SeriesCount(), 4);
-    QVERIFY(!trend->Buffer(0).Points().empty()); // laser current
-    QVERIFY(!trend->Buffer(2).Points().empty()); // temperature
+    const int current = trend->FindSeries("Laser Io", "mA");
+    const int temperature = trend->FindSeries("TEC T", QString::fromUtf8("\u00b0C"));
+    QVERIFY(current >= 0 && temperature >= 0);
+    QVERIFY(!trend->Buffer(current).Points().empty());
+    QVERIFY(!trend->Buffer(temperature).Points().empty());
+    // Both drawn at first, with the set points; the TEC current is there to be chosen.
+    for (const auto& [name, unit] : {std::pair<QString, QString>{"Laser Io", "mA"},
+                                     {"Laser Io set point", "mA"},
+                                     {"TEC T", QString::fromUtf8("\u00b0C")},
+                                     {"TEC T set point", QString::fromUtf8("\u00b0C")}})
+        QVERIFY2(trend->FindSeries(name, unit) >= 0 && trend->IsShown(trend->FindSeries(name, unit)),
+                 qPrintable(name));
+    const int ite = trend->FindSeries("TEC ITE", "A");
+    QVERIFY(ite >= 0 && !trend->IsShown(ite));
 }
 
 void ComboPanelTest::ComboSettingsValidateEveryPageBeforeWriting()

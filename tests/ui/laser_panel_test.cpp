@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 namespace
@@ -237,16 +238,29 @@ void LaserPanelTest::TrendFollowsModeAndRecordWritesRows()
     QVERIFY(tools->StartRecording(path));
     rig.panel->Refresh();
     rig.panel->Refresh();
-    // Io mode: the current and its set point.
-    QCOMPARE(tools->Trend()->SeriesCount(), 2);
-    QVERIFY(tools->Trend()->Buffer(0).Points().size() >= 2);
-    QVERIFY(tools->Trend()->Buffer(1).Points().size() >= 2);
+    // Io mode: every reading is kept, the current and its set point are drawn.
+    CTrendChart* trend = tools->Trend();
+    const int ioSeries = trend->FindSeries("Io", "mA");
+    const int ioSet = trend->FindSeries("Io set point", "mA");
+    const int vfSeries = trend->FindSeries("Vf", "V");
+    QVERIFY(ioSeries >= 0 && ioSet >= 0 && vfSeries >= 0 &&
+            trend->FindSeries("Im", QString::fromUtf8("\u00b5A")) >= 0);
+    QVERIFY(trend->Buffer(ioSeries).Points().size() >= 2);
+    QVERIFY(trend->Buffer(ioSet).Points().size() >= 2);
+    QVERIFY(trend->IsShown(ioSeries) && trend->IsShown(ioSet) && !trend->IsShown(vfSeries));
 
-    // Another quantity starts the trend afresh.
+    // Another quantity starts a set point series of its own; the old ones keep their history.
+    const size_t ioPoints = trend->Buffer(ioSeries).Points().size();
     Child<QRadioButton>(rig.panel.get(), "vfModeButton")->click();
     QVERIFY(WidgetActions::RequestsDone());
     rig.panel->Refresh();
-    QCOMPARE(tools->Trend()->Buffer(0).Points().size(), size_t(1));
+    const int vfSet = trend->FindSeries("Vf set point", "V");
+    QVERIFY(vfSet >= 0);
+    QCOMPARE(trend->Buffer(vfSet).Points().size(), size_t(1));
+    QVERIFY(trend->Buffer(ioSeries).Points().size() >= ioPoints);
+    QVERIFY(trend->IsShown(vfSeries) && trend->IsShown(ioSeries));
+    // The old mode's set point is no longer read: its line breaks instead of running on.
+    QVERIFY(std::isnan(trend->Buffer(ioSet).Points().back().value));
 
     // The file names modes as the panel does, and keeps a set point in mA apart from one in V.
     QTRY_VERIFY_WITH_TIMEOUT((rig.panel->Refresh(), SRecordedFile::Read(path).rows.last().contains("Vf")),

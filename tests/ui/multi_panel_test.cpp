@@ -33,6 +33,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <chrono>
+#include <cmath>
 #include <memory>
 
 using namespace std::chrono_literals;
@@ -510,9 +511,17 @@ private slots:
             QVERIFY2(file.Header("units").contains(QString::fromUtf8(unit)), unit);
         QVERIFY(!columns.contains("TEC3"));
         QCOMPARE(file.rows[2].size(), file.columns.size());
-        // The trend draws one temperature per present channel.
-        QCOMPARE(panel->Tools()->Trend()->SeriesCount(), 3);
-        QVERIFY(panel->Tools()->Trend()->Buffer(2).Appended() >= 1);
+        // The trend draws one temperature per present channel and keeps every other reading to choose.
+        const CTrendChart* trend = panel->Tools()->Trend();
+        const QString degrees = QString::fromUtf8("\u00b0C");
+        for (const char* channel : {"TEC 1 T", "TEC 2 T", "TEC 4 T"})
+        {
+            const int series = trend->FindSeries(channel, degrees);
+            QVERIFY2(series >= 0 && trend->IsShown(series) && trend->Buffer(series).Appended() >= 1, channel);
+        }
+        QVERIFY(trend->FindSeries("TEC 4 VTE", "V") >= 0 &&
+                !trend->IsShown(trend->FindSeries("TEC 4 VTE", "V")));
+        QCOMPARE(trend->FindSeries("TEC 3 T", degrees), -1);
 
         // Polling held for the whole unit: one gap row for every channel, however many ticks pass.
         QVERIFY(panel->GetInstrument()->HoldPause(5000));
@@ -524,6 +533,9 @@ private slots:
         QCOMPARE(paused.rows.last().size(), paused.columns.size());
         QCOMPARE(paused.Field(paused.rows.last(), "note"), QString("gap: polling paused"));
         QCOMPARE(paused.Field(paused.rows.last(), "TEC4 T [°C]"), QString());
+        // The trend's lines break over the pause instead of joining across it.
+        const int t4 = trend->FindSeries("TEC 4 T", degrees);
+        QVERIFY(std::isnan(trend->Buffer(t4).Points().back().value));
 
         panel->Disconnect();
         QVERIFY(!panel->Tools()->IsRecording());

@@ -12,6 +12,7 @@
 #include "ui/panels/TECPanel.h"
 #include "ui/widgets/TecBlock.h"
 #include "ui/widgets/TrendChart.h"
+#include "ui/widgets/TrendWindow.h"
 
 #include <QDir>
 #include <QLabel>
@@ -227,6 +228,26 @@ private slots:
         QCOMPARE(Text(*panel, "auxLabel3"), QString("Ax 1="));
         QTRY_VERIFY_WITH_TIMEOUT(!Text(*panel, "auxValue1").isEmpty(), 10000);
         QVERIFY(!Find<QPushButton>(*panel, "autoTuneButton")->isHidden());
+        // Every reading the panel shows can be drawn: the further sensors by their rows' names, ITE
+        // and VTE; only T and its set point are drawn at first.
+        panel->Refresh();
+        const CTrendChart& trend = *panel->Trend();
+        const QString degrees = QString::fromUtf8("\u00b0C");
+        for (const auto& [name, unit] : {std::pair<QString, QString>{"T2", degrees},
+                                         {"T3", degrees},
+                                         {"Ax 1", degrees},
+                                         {"Ax 4", degrees},
+                                         {"ITE", "A"},
+                                         {"VTE", "V"}})
+        {
+            const int series = trend.FindSeries(name, unit);
+            QVERIFY2(series >= 0 && !trend.IsShown(series), qPrintable(name));
+        }
+        for (const auto& [name, unit] :
+             {std::pair<QString, QString>{"T2", degrees}, {"ITE", "A"}, {"VTE", "V"}})
+            QVERIFY2(trend.Buffer(trend.FindSeries(name, unit)).Appended() >= 1, qPrintable(name));
+        QVERIFY(trend.IsShown(trend.FindSeries("T", degrees)));
+        QVERIFY(trend.IsShown(trend.FindSeries("T set point", degrees)));
 
         panel->Disconnect();
         QVERIFY(Text(*panel, "tField").isEmpty());
@@ -241,13 +262,19 @@ private slots:
         auto panel = NewPanel();
         QVERIFY(sim.Connect(*panel));
         CTrendChart& trend = *panel->Trend();
-        QVERIFY(trend.isHidden());
-        QTRY_VERIFY_WITH_TIMEOUT(trend.Buffer(0).Appended() >= 2, 10000);
+        QVERIFY(!trend.isVisible());
+        // The temperature's series comes with the first readings.
+        const auto tPoints = [&trend]
+        {
+            const int t = trend.FindSeries("T", QString::fromUtf8("\u00b0C"));
+            return t >= 0 ? trend.Buffer(t).Appended() : size_t(0);
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(tPoints() >= 2, 10000);
         QCOMPARE(trend.Redraws(), 0);
         QTest::mouseClick(Find<QPushButton>(*panel, "trendButton"), Qt::LeftButton);
         QVERIFY(trend.isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(trend.Redraws() >= 1, 5000);
-        trend.close();
+        panel->TrendWindow()->close();
         QVERIFY(!Find<QPushButton>(*panel, "trendButton")->isChecked());
 
         QTemporaryDir dir;

@@ -59,8 +59,8 @@ CAutoTuneProcess::CAutoTuneProcess(STecChannelAccess access, QWidget* parent)
     row->addWidget(unit);
     row->addStretch(1);
     m_chart = new CTrendChart(this, 2048);
-    m_chart->AddSeries("T", QColor(200, 40, 40));
-    m_chart->AddSeries("Test point", QColor(40, 90, 200));
+    m_chart->AddSeries("T", QString::fromUtf8("\u00b0C"), QColor(200, 40, 40));
+    m_chart->AddSeries("Test point", QString::fromUtf8("\u00b0C"), QColor(40, 90, 200));
     m_chart->setMinimumHeight(180);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(text);

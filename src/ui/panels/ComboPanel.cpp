@@ -9,7 +9,6 @@
 #include "ui/panels/PanelTypes.h"
 #include "ui/panels/RefreshRule.h"
 #include "ui/widgets/LaserBlock.h"
-#include "ui/widgets/ReadingState.h"
 #include "ui/widgets/TecBlock.h"
 #include "ui/widgets/TrendRecordBar.h"
 
@@ -117,6 +116,8 @@ void CComboPanel::Refresh()
     {
         m_laserBlock->EmptyReadings();
         m_tecBlock->ClearReadings();
+        // The fields are empty: the trend's lines break as well.
+        m_tools->Feed({});
         m_tools->RecordIdle(GetInstrument());
         return;
     }
@@ -128,29 +129,11 @@ void CComboPanel::Refresh()
 
 void CComboPanel::FeedTrend()
 {
-    const CLaserBlock::STrendPoint point = m_laserBlock->TrendPoint();
-    if (point.mode != m_trendMode)
-    {
-        // Another laser quantity: the trend starts afresh, both sides on one time axis.
-        m_trendMode = point.mode;
-        const QString unit = point.quantity.isEmpty() ? QString("-") : point.unit;
-        m_tools->SetSeries({{QString("Laser %1 [%2]").arg(point.quantity, unit), QColor(200, 40, 40)},
-                            {QString("Laser set point [%1]").arg(unit), QColor(40, 90, 200)},
-                            {"T [\u00b0C]", QColor(200, 130, 0)},
-                            {"TEC set point [\u00b0C]", QColor(40, 150, 60)}});
-    }
-    m_tools->Append(0, point.reading);
-    m_tools->Append(1, point.setPoint);
-    if (!m_tec)
-        return;
-    const float t = m_tec->GetT();
-    m_tools->Append(2, ReadingState::IsKnown(t, m_tec->IsFresh(TecReading::T)) ? std::optional<double>(t)
-                                                                               : std::nullopt);
-    // The TEC set point shares the axis only while it is a temperature.
-    const float set = m_tecBlock->CachedSetPoint();
-    const bool setKnown = m_tecBlock->CachedMode() == TecModeT && ReadingState::IsKnown(*m_tec, set) &&
-                          m_tec->IsFresh(TecReading::TSet);
-    m_tools->Append(3, setKnown ? std::optional<double>(set) : std::nullopt);
+    // Both sides on one time axis; every laser reading keeps its series across mode changes.
+    std::vector<CTrendChart::SSample> samples = m_laserBlock->TrendSamples("Laser ");
+    for (CTrendChart::SSample& sample : m_tecBlock->TrendSamples("TEC "))
+        samples.push_back(std::move(sample));
+    m_tools->Feed(samples);
 }
 
 void CComboPanel::OnSetPoint()

@@ -47,6 +47,5 @@ private:
     QPushButton* m_settingsButton = nullptr;
     QPushButton* m_autoTuneButton = nullptr;
     CTrendRecordBar* m_tools = nullptr;
-    int m_trendMode = -1; // the laser mode whose quantity the trend shows
     bool m_previousUserFlag = false;
 };

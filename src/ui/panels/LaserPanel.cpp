@@ -48,6 +48,8 @@ void CLaserPanel::Refresh()
     if (tick == RefreshRule::Empty)
     {
         m_block->EmptyReadings();
+        // The fields are empty: the trend's lines break as well.
+        m_tools->Feed({});
         m_tools->RecordIdle(GetInstrument());
         return;
     }
@@ -58,18 +60,7 @@ void CLaserPanel::Refresh()
 
 void CLaserPanel::FeedTrend()
 {
-    const CLaserBlock::STrendPoint point = m_block->TrendPoint();
-    if (point.mode != m_trendMode)
-    {
-        m_trendMode = point.mode;
-        if (point.quantity.isEmpty())
-            m_tools->SetSeries({});
-        else
-            m_tools->SetSeries({{QString("%1 [%2]").arg(point.quantity, point.unit), QColor(200, 40, 40)},
-                                {QString("Set point [%1]").arg(point.unit), QColor(40, 90, 200)}});
-    }
-    m_tools->Append(0, point.reading);
-    m_tools->Append(1, point.setPoint);
+    m_tools->Feed(m_block->TrendSamples(QString()));
 }
 
 void CLaserPanel::OnSetPoint()

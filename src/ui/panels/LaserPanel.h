@@ -34,6 +34,5 @@ private:
     CLaser* m_laser = nullptr;
     CLaserBlock* m_block = nullptr;
     CTrendRecordBar* m_tools = nullptr;
-    int m_trendMode = -1; // the mode whose quantity the trend shows
     bool m_previousUserFlag = false;
 };

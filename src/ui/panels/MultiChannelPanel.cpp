@@ -7,7 +7,6 @@
 #include "ui/dialogs/TecSettingsPage.h"
 #include "ui/panels/RefreshRule.h"
 #include "ui/widgets/LaserBlock.h"
-#include "ui/widgets/ReadingState.h"
 #include "ui/widgets/TecBlock.h"
 #include "ui/widgets/TrendRecordBar.h"
 
@@ -338,6 +337,8 @@ void CMultiChannelPanel::Refresh()
     }
     if (tick == RefreshRule::Empty)
     {
+        // The fields are empty: the trend's lines break as well.
+        m_tools->Feed({});
         m_tools->RecordIdle(GetInstrument());
         return;
     }
@@ -348,43 +349,18 @@ void CMultiChannelPanel::Refresh()
 
 void CMultiChannelPanel::FeedTrend()
 {
-    static const QColor Colors[] = {QColor(200, 40, 40),  QColor(40, 90, 200),  QColor(30, 150, 60),
-                                    QColor(200, 130, 0),  QColor(130, 50, 170), QColor(0, 150, 160),
-                                    QColor(120, 120, 120)};
-    QStringList names;
-    std::vector<std::optional<double>> values;
+    // Every reading of every present channel; the readings are drawn at first, the set points on demand.
+    std::vector<CTrendChart::SSample> samples;
     for (const SBlock& block : m_blocks)
     {
         if (!IsPresent(block))
             continue;
         const int number = ChannelNumber(block.kind, block.k);
-        if (block.tec)
-        {
-            // The channel's cached temperature: nothing is sent, so no selection is needed.
-            CTEC* channel = m_multiTec ? m_multiTec->GetChannelObject(block.k) : nullptr;
-            const float t = channel ? channel->GetT() : 0.0f;
-            names << QString::fromUtf8("TEC %1 T [\u00b0C]").arg(number);
-            const bool known = channel && ReadingState::IsKnown(t, channel->IsFresh(TecReading::T));
-            values.push_back(known ? std::optional<double>(t) : std::nullopt);
-            continue;
-        }
-        const CLaserBlock::STrendPoint point = block.laser->TrendPoint();
-        if (point.quantity.isEmpty())
-            continue;
-        names << QString("Laser %1 %2 [%3]").arg(number).arg(point.quantity, point.unit);
-        values.push_back(point.reading);
+        const auto channel = block.tec ? block.tec->TrendSamples(QString("TEC %1 ").arg(number), false)
+                                       : block.laser->TrendSamples(QString("Laser %1 ").arg(number), false);
+        samples.insert(samples.end(), channel.begin(), channel.end());
     }
-    // A laser's new mode is a new quantity: the old points would mean nothing beside it.
-    if (names != m_trendNames)
-    {
-        m_trendNames = names;
-        CTrendRecordBar::SeriesList series;
-        for (int i = 0; i < names.size(); ++i)
-            series.emplace_back(names[i], Colors[static_cast<size_t>(i) % std::size(Colors)]);
-        m_tools->SetSeries(series);
-    }
-    for (size_t i = 0; i < values.size(); ++i)
-        m_tools->Append(static_cast<int>(i), values[i]);
+    m_tools->Feed(samples);
 }
 
 void CMultiChannelPanel::Disconnect()

@@ -126,7 +126,6 @@ private:
 
     QHBoxLayout* m_buttonRow = nullptr;
     CTrendRecordBar* m_tools = nullptr;
-    QStringList m_trendNames; // the series now drawn, one per present block with a reading
     QGridLayout* m_grid = nullptr;
     std::vector<SBlock> m_blocks;
     CMultiTec* m_multiTec = nullptr;

@@ -1,12 +1,10 @@
 #include "ui/panels/TECPanel.h"
 
 #include "instrument/tec/TEC.h"
-#include "instrument/tec/TecTypes.h"
 #include "ui/panels/PanelTypes.h"
-#include "ui/widgets/ReadingState.h"
 #include "ui/widgets/RecordControl.h"
 #include "ui/widgets/TecBlock.h"
-#include "ui/widgets/TrendChart.h"
+#include "ui/widgets/TrendWindow.h"
 
 #include <QDateTime>
 #include <QEvent>
@@ -26,12 +24,9 @@ CTECPanel::CTECPanel(const SUiContext& context, IPanelHost& host, int index, QWi
     Body()->addStretch(1);
 
     // A window of its own, so that showing it never moves the panel's controls.
-    m_trend = new CTrendChart(this);
+    m_trend = new CTrendWindow(context, QString("Trend - TEC panel %1").arg(index + 1), this);
     m_trend->setWindowFlag(Qt::Tool);
-    m_trend->setWindowTitle(QString("Trend - TEC panel %1").arg(index + 1));
-    m_trend->resize(560, 320);
-    m_tSeries = m_trend->AddSeries("T [\u00b0C]", QColor(200, 40, 40));
-    m_setSeries = m_trend->AddSeries("Set point [\u00b0C]", QColor(40, 90, 200));
+    m_trend->resize(820, 440);
     m_trend->installEventFilter(this);
     FinishInit("Error log for Thermex");
 }
@@ -77,6 +72,8 @@ void CTECPanel::Refresh()
 {
     if (!m_block->Tick() || !m_tec)
     {
+        // The fields are empty: the trend's lines break as well.
+        m_trend->Chart()->Feed(static_cast<double>(QDateTime::currentMSecsSinceEpoch()), {});
         m_record->RecordIdle(m_tec);
         return;
     }
@@ -84,18 +81,15 @@ void CTECPanel::Refresh()
     m_record->Record(*m_tec);
 }
 
+CTrendChart* CTECPanel::Trend() const
+{
+    return m_trend->Chart();
+}
+
 void CTECPanel::FeedTrend()
 {
-    const double now = static_cast<double>(QDateTime::currentMSecsSinceEpoch());
-    const float t = m_tec->GetT();
-    m_trend->Plot(m_tSeries, now,
-                  ReadingState::IsKnown(t, m_tec->IsFresh(TecReading::T)) ? std::optional<double>(t)
-                                                                          : std::nullopt);
-    // The set point shares the axis only while it is a temperature.
-    const float set = m_block->CachedSetPoint();
-    const bool setKnown = m_block->CachedMode() == TecModeT && ReadingState::IsKnown(*m_tec, set) &&
-                          m_tec->IsFresh(TecReading::TSet);
-    m_trend->Plot(m_setSeries, now, setKnown ? std::optional<double>(set) : std::nullopt);
+    m_trend->Chart()->Feed(static_cast<double>(QDateTime::currentMSecsSinceEpoch()),
+                           m_block->TrendSamples(QString()));
 }
 
 void CTECPanel::OnSetPoint()

@@ -6,6 +6,7 @@ class CTecBlock;
 class CRecordControl;
 class CTEC;
 class CTrendChart;
+class CTrendWindow;
 class QPushButton;
 
 // The panel of a single-channel TEC controller (panel type 2): one TEC block with the readings, the
@@ -29,7 +30,8 @@ public:
     void SwitchOutputsOff() override;
 
     CTecBlock* Block() const { return m_block; }
-    CTrendChart* Trend() const { return m_trend; }
+    CTrendChart* Trend() const;
+    CTrendWindow* TrendWindow() const { return m_trend; }
     // Starts recording into the file (the "Record..." button asks for it); false after telling the user.
     bool StartRecording(const QString& path);
     void StopRecording();
@@ -45,9 +47,7 @@ private:
 
     CTEC* m_tec = nullptr;
     CTecBlock* m_block = nullptr;
-    CTrendChart* m_trend = nullptr;
-    int m_tSeries = 0;
-    int m_setSeries = 0;
+    CTrendWindow* m_trend = nullptr;
     QPushButton* m_trendButton = nullptr;
     CRecordControl* m_record = nullptr;
 };

@@ -308,33 +308,23 @@ void CLaserBlock::Refresh(bool forced)
         ShowOutput(output);
 }
 
-CLaserBlock::STrendPoint CLaserBlock::TrendPoint() const
+std::vector<CTrendChart::SSample> CLaserBlock::TrendSamples(const QString& prefix, bool setPointShown) const
 {
-    STrendPoint point;
-    point.mode = m_mode;
-    size_t index = 0;
-    switch (m_mode)
-    {
-    case LaserModeMDI:
-        index = 1;
-        break;
-    case LaserModeMDP:
-        index = 2;
-        break;
-    case LaserModeLDV:
-        index = 3;
-        break;
-    default:
-        if (m_mode < LaserModeICW || m_mode > LaserModeBurst)
-            return point;
-    }
+    // The reading fields in order, with the mode that drives each.
     static const char* const names[] = {"Io", "Im", "Po", "Vf"};
-    point.quantity = names[index];
-    point.unit = ModeUnit(m_mode);
-    point.reading = m_readings[index];
-    if (!ReadingState::IsNoValue(m_setPoint))
-        point.setPoint = m_setPoint;
-    return point;
+    static const int modes[] = {LaserModeICW, LaserModeMDI, LaserModeMDP, LaserModeLDV};
+    const bool known = m_mode >= 1 && m_mode <= ModeCount;
+    const int driven = m_mode <= LaserModeBurst ? LaserModeICW : m_mode;
+    std::vector<CTrendChart::SSample> samples;
+    for (size_t i = 0; i < std::size(names); ++i)
+        samples.push_back(
+            {prefix + names[i], ModeUnit(modes[i]), m_readings[i], known && driven == modes[i]});
+    if (known)
+        samples.push_back(
+            {prefix + kModes[m_mode - 1].label + " set point", ModeUnit(m_mode),
+             ReadingState::IsNoValue(m_setPoint) ? std::nullopt : std::optional<double>(m_setPoint),
+             setPointShown});
+    return samples;
 }
 
 void CLaserBlock::EmptyReadings()

@@ -3,6 +3,7 @@
 #include "ui/app/UiContext.h"
 #include "ui/widgets/LaserChannelAccess.h"
 #include "ui/widgets/SetPointRefusal.h"
+#include "ui/widgets/TrendChart.h"
 
 #include <QWidget>
 #include <array>
@@ -72,16 +73,10 @@ public:
     static const QString NoResponsivityMessage;
     static const QString LimitsUnknownMessage;
 
-    // The quantity the current mode drives, as the last refresh showed it: for a panel's trend.
-    struct STrendPoint
-    {
-        int mode = 0;
-        QString quantity; // "Io", "Im", "Po", "Vf"; empty without a mode
-        QString unit;
-        std::optional<double> reading; // only values the program can vouch for
-        std::optional<double> setPoint;
-    };
-    STrendPoint TrendPoint() const;
+    // The readings as the last refresh showed them, each name after prefix ("Laser 2 Io"): the mode's
+    // quantity and, when setPointShown, its set point ("Io set point", a series per mode) are the prominent
+    // ones.
+    std::vector<CTrendChart::SSample> TrendSamples(const QString& prefix, bool setPointShown = true) const;
 
     // The set-point bounds [0, upper] of a mode: the smaller of the model's maximum and the channel's
     // limit; in power mode the monitor-current bound divided by the responsivity. nullopt with the

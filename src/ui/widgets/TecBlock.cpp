@@ -28,6 +28,7 @@ namespace
 {
 const QString Degrees = QString::fromUtf8("\u00b0C");
 const QString Unknown = "---";
+const QString SetPointSuffix = " set point";
 
 // Feature codes a model may lock: every mode, one mode, the set point of one mode.
 constexpr uint32_t LockAllModes = 0xF0001240;
@@ -337,6 +338,7 @@ void CTecBlock::Refresh(bool forced)
     RefreshSensorType(*tec, forced);
     ShowAuxSensors(*tec);
     ShowState(*tec);
+    CollectTrend(*tec);
 }
 
 CTecBlock::EState CTecBlock::State(CTEC& tec) const
@@ -490,11 +492,8 @@ void CTecBlock::RefreshSensorType(CTEC& tec, bool forced)
         m_setPointUnit->setText(SetPointUnit(tec));
 }
 
-void CTecBlock::ShowAuxSensors(CTEC& tec)
+std::vector<int> CTecBlock::AuxSensors(CTEC& tec)
 {
-    const int count = tec.GetSensorCount();
-    if (!m_auxBox || count <= 1)
-        return;
     const int control = std::clamp(tec.GetActiveSensor(), 0, 2);
     std::vector<int> sensors;
     for (int sensor = 0; sensor < 3; ++sensor)
@@ -502,6 +501,15 @@ void CTecBlock::ShowAuxSensors(CTEC& tec)
             sensors.push_back(sensor);
     for (int sensor = 3; sensor < CTEC::MaxSensors; ++sensor)
         sensors.push_back(sensor);
+    return sensors;
+}
+
+void CTecBlock::ShowAuxSensors(CTEC& tec)
+{
+    const int count = tec.GetSensorCount();
+    if (!m_auxBox || count <= 1)
+        return;
+    const std::vector<int> sensors = AuxSensors(tec);
     for (int row = 0; row < AuxRows; ++row)
     {
         if (row < 2)
@@ -516,8 +524,55 @@ void CTecBlock::ShowAuxSensors(CTEC& tec)
     }
 }
 
+std::vector<CTrendChart::SSample> CTecBlock::TrendSamples(const QString& prefix, bool setPointShown) const
+{
+    std::vector<CTrendChart::SSample> samples = m_trend;
+    for (CTrendChart::SSample& sample : samples)
+    {
+        if (sample.name.endsWith(SetPointSuffix))
+            sample.prominent = setPointShown;
+        sample.name.prepend(prefix);
+    }
+    return samples;
+}
+
+void CTecBlock::CollectTrend(CTEC& tec)
+{
+    const auto known = [&tec](float value, TecReading reading, int sensor = -1)
+    {
+        return ReadingState::IsKnown(value, tec.IsFresh(reading, sensor)) ? std::optional<double>(value)
+                                                                          : std::nullopt;
+    };
+    // An open or shorted sensor has no temperature, whatever the unit still reports.
+    const int condition = tec.IsFresh(TecReading::Condition) ? tec.GetCondition() : 0;
+    const bool sensorFault = condition & (CondSensorOpen | CondSensorShort);
+    const QString rUnit = QString::fromStdString(tec.GetRUnits(m_sensorType));
+    m_trend = {{"T", Degrees, sensorFault ? std::nullopt : known(tec.GetT(), TecReading::T), true},
+               {"R", rUnit, sensorFault ? std::nullopt : known(tec.GetR(), TecReading::R), false},
+               {"ITE", "A", known(tec.GetITE(), TecReading::ITE), false},
+               {"VTE", "V", known(tec.GetV(), TecReading::V), false}};
+    static const char* const modeNames[] = {"T", "R", "ITE"};
+    if (m_mode >= TecModeT && m_mode <= TecModeITE)
+        m_trend.push_back({modeNames[m_mode - TecModeT] + SetPointSuffix, SetPointUnit(tec),
+                           m_setPointKnown ? std::optional<double>(m_setPoint) : std::nullopt, true});
+    const int count = tec.GetSensorCount();
+    if (!m_auxBox || count <= 1)
+        return;
+    const std::vector<int> sensors = AuxSensors(tec);
+    for (size_t row = 0; row < sensors.size() && row < static_cast<size_t>(count - 1); ++row)
+    {
+        const int sensor = sensors[row];
+        const float value = tec.GetT(false, sensor);
+        const bool disabled = value <= AuxDisabled && !ReadingState::IsNoValue(value);
+        // Named as the row is ("T2", "Ax 1").
+        m_trend.push_back({m_auxLabels[row]->text().remove('=').trimmed(), Degrees,
+                           disabled ? std::nullopt : known(value, TecReading::T, sensor), false});
+    }
+}
+
 void CTecBlock::ClearReadings()
 {
+    m_trend.clear();
     m_readingsCleared = true;
     for (QLabel* field : {m_tField, m_rField, m_iteField, m_vteField, m_setPointUnit})
         field->clear();

@@ -4,10 +4,12 @@
 #include "ui/app/UiContext.h"
 #include "ui/widgets/SetPointRefusal.h"
 #include "ui/widgets/TecChannelAccess.h"
+#include "ui/widgets/TrendChart.h"
 
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <vector>
 
 class CTEC;
 class QAbstractButton;
@@ -74,6 +76,11 @@ public:
     // Reads the tolerance the state badge compares T with again (after a settings page ended).
     void ReloadTolerance();
 
+    // The readings as the last refresh showed them (T, R, ITE, VTE, the auxiliary sensors and the set
+    // point, a series per mode), each name after prefix ("TEC 2 T"); none after ClearReadings. T is
+    // prominent, and so is the set point when setPointShown.
+    std::vector<CTrendChart::SSample> TrendSamples(const QString& prefix, bool setPointShown = true) const;
+
     // The cached state as last shown (for owning panels and tests).
     float CachedSetPoint() const { return m_setPoint; }
     int CachedMode() const { return m_mode; }
@@ -91,7 +98,11 @@ private:
     QWidget* BuildButtons();
     CTEC* Channel() const;
     void ShowReadings(CTEC& tec, bool forced);
+    // The sensors of the auxiliary rows in row order (the control sensor is the main T); a unit with
+    // n sensors uses the first n - 1.
+    static std::vector<int> AuxSensors(CTEC& tec);
     void ShowAuxSensors(CTEC& tec);
+    void CollectTrend(CTEC& tec);
     void RefreshSetPoint(CTEC& tec, bool forced);
     void RefreshOutput(CTEC& tec, bool forced);
     void RefreshMode(CTEC& tec, bool forced);
@@ -148,6 +159,7 @@ private:
     float m_tolerance = 0.0f; // [°C] read at connect and after the settings
     bool m_toleranceKnown = false;
     EState m_state = EState::Off;
+    std::vector<CTrendChart::SSample> m_trend; // unprefixed
 
     QLabel* m_tField = nullptr;
     QLabel* m_rField = nullptr;

@@ -1,6 +1,6 @@
 #include "ui/widgets/TrendRecordBar.h"
 
-#include "ui/widgets/TrendChart.h"
+#include "ui/widgets/TrendWindow.h"
 
 #include <QDateTime>
 #include <QEvent>
@@ -8,7 +8,7 @@
 #include <QPushButton>
 
 CTrendRecordBar::CTrendRecordBar(const SUiContext& context, const QString& trendTitle, QWidget* parent)
-    : QWidget(parent), m_trendTitle(trendTitle)
+    : QWidget(parent)
 {
     setObjectName("trendRecordBar");
     auto* row = new QHBoxLayout(this);
@@ -20,34 +20,21 @@ CTrendRecordBar::CTrendRecordBar(const SUiContext& context, const QString& trend
     row->addWidget(m_trendButton);
     row->addWidget(m_record, 1);
     connect(m_trendButton, &QPushButton::toggled, this, &CTrendRecordBar::ShowTrend);
-    SetSeries({});
-}
-
-void CTrendRecordBar::SetSeries(const SeriesList& series)
-{
-    const bool shown = m_trend && m_trend->isVisible();
-    const QRect geometry = m_trend ? m_trend->geometry() : QRect();
-    if (m_trend)
-    {
-        m_trend->removeEventFilter(this);
-        m_trend->deleteLater();
-    }
-    m_trend = new CTrendChart(this);
+    // A window of its own, so that showing it never moves the panel's controls.
+    m_trend = new CTrendWindow(context, trendTitle, this);
     m_trend->setWindowFlag(Qt::Tool);
-    m_trend->setWindowTitle(m_trendTitle);
-    m_trend->resize(560, 320);
-    for (const auto& [name, color] : series)
-        m_trend->AddSeries(name, color);
+    m_trend->resize(820, 440);
     m_trend->installEventFilter(this);
-    if (geometry.isValid())
-        m_trend->setGeometry(geometry);
-    m_trend->setVisible(shown);
 }
 
-void CTrendRecordBar::Append(int series, std::optional<double> value)
+void CTrendRecordBar::Feed(const std::vector<CTrendChart::SSample>& samples)
 {
-    if (series < m_trend->SeriesCount())
-        m_trend->Plot(series, static_cast<double>(QDateTime::currentMSecsSinceEpoch()), value);
+    m_trend->Chart()->Feed(static_cast<double>(QDateTime::currentMSecsSinceEpoch()), samples);
+}
+
+CTrendChart* CTrendRecordBar::Trend() const
+{
+    return m_trend->Chart();
 }
 
 void CTrendRecordBar::ShowTrend(bool shown)

@@ -2,35 +2,31 @@
 
 #include "ui/app/UiContext.h"
 #include "ui/widgets/RecordControl.h"
+#include "ui/widgets/TrendChart.h"
 
-#include <QColor>
 #include <QString>
 #include <QWidget>
-#include <optional>
 #include <utility>
 #include <vector>
 
 class CInstrBase;
-class CTrendChart;
+class CTrendWindow;
 class QPushButton;
 
 // "Trend" and "Record..." of a panel: a trend window of its own (a tool window, so showing it never
 // moves the panel's controls) and the CSV recording of the instrument's readings on every refresh.
-// The owner names the series, feeds known values and asks for a row per refreshing tick.
+// The owner feeds the readings of every refreshing tick and asks for a row per tick.
 class CTrendRecordBar : public QWidget
 {
     Q_OBJECT
 
 public:
-    using SeriesList = std::vector<std::pair<QString, QColor>>;
-
     CTrendRecordBar(const SUiContext& context, const QString& trendTitle, QWidget* parent = nullptr);
 
-    // Starts the trend afresh with these series (a quantity of another unit makes old points meaningless).
-    void SetSeries(const SeriesList& series);
-    // A value now, or nullopt where the program cannot vouch for one: the line breaks there.
-    void Append(int series, std::optional<double> value);
-    CTrendChart* Trend() const { return m_trend; }
+    // The readings now: a series per name and unit, kept over mode changes (see CTrendChart::Feed).
+    void Feed(const std::vector<CTrendChart::SSample>& samples);
+    CTrendChart* Trend() const;
+    CTrendWindow* TrendWindow() const { return m_trend; }
 
     // What the recording's header says of its source; asked when a recording starts.
     void SetLogSource(CRecordControl::SourceFunction source) { m_record->SetSource(std::move(source)); }
@@ -50,8 +46,7 @@ protected:
 private:
     void ShowTrend(bool shown);
 
-    QString m_trendTitle;
-    CTrendChart* m_trend = nullptr;
+    CTrendWindow* m_trend = nullptr;
     QPushButton* m_trendButton = nullptr;
     CRecordControl* m_record = nullptr;
 };

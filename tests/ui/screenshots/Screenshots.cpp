@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPointer>
 #include <QTimer>
 #include <QWizard>
@@ -149,6 +150,24 @@ void ShootOutputsOn(CShooter& shooter, QWidget& host, CBasePanel& panel, const Q
     shooter.Save(&host, base + "-out-of-tolerance");
 }
 
+// The panel's trend after its outputs went on and its set points moved: T rising towards the new set
+// point beside the laser's quantities. Some further readings are checked on a multi-channel panel.
+void ShootTrend(CShooter& shooter, CBasePanel& panel, const QString& base, const QStringList& extra)
+{
+    auto* button = panel.findChild<QAbstractButton*>("trendButton");
+    auto* window = panel.findChild<QWidget*>("trendWindow");
+    if (!button || !window)
+        return;
+    if (auto* list = window->findChild<QListWidget*>("trendSeriesList"))
+        for (int row = 0; row < list->count(); ++row)
+            if (extra.contains(list->item(row)->text()))
+                list->item(row)->setCheckState(Qt::Checked);
+    button->click();
+    CShooter::Settle(1500);
+    shooter.Save(window, base + "-trend");
+    window->close();
+}
+
 void ShootPanel(CShooter& shooter, const SPanelCase& c, int portNumber)
 {
     CMemoryProfile profile;
@@ -187,6 +206,9 @@ void ShootPanel(CShooter& shooter, const SPanelCase& c, int portNumber)
         shooter.SaveModal(base + "-" + button, [control] { control->click(); });
     }
     ShootOutputsOn(shooter, host, *panel, base);
+    ShootTrend(
+        shooter, *panel, base,
+        {"TEC 1 T set point [\u00b0C]", "TEC 1 ITE [A]", "TEC 2 T set point [\u00b0C]", "TEC ITE [A]"});
     for (const QString& message : prompter.messages)
         std::fprintf(stderr, "screenshots: the %s panel said: %s\n", c.name, qPrintable(message));
     if (auto* showLog = panel->findChild<QAbstractButton*>("showLogButton"))
