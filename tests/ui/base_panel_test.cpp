@@ -185,7 +185,7 @@ void BasePanelTest::twoFailedPollsDisconnect()
     // Said from the first unanswered query, and unsaid when the unit answers again.
     QTRY_VERIFY_WITH_TIMEOUT(
         panel->findChild<QLabel*>("statusLine")->text().startsWith("No answer from the instrument for "),
-        2000);
+        10000);
     unit->sim->Faults().silent = false;
     QTRY_VERIFY_WITH_TIMEOUT(
         panel->findChild<QLabel*>("statusLine")->text().startsWith("Connected to K760, S/N "), 5000);
