@@ -15,16 +15,18 @@ using namespace std::chrono_literals;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool AddressSanitized = true;
+// The sanitizers reserve terabytes of address space up front: a child built with one cannot start under
+// an address-space bound.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool Sanitized = true;
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool AddressSanitized = true;
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr bool Sanitized = true;
 #else
-constexpr bool AddressSanitized = false;
+constexpr bool Sanitized = false;
 #endif
 #else
-constexpr bool AddressSanitized = false;
+constexpr bool Sanitized = false;
 #endif
 
 namespace
@@ -239,8 +241,7 @@ protected:
     // Runs the bridge with a bound on its memory; its exit status, or -1 when it had to be killed.
     int Run(const std::vector<std::string>& args)
     {
-        // AddressSanitizer reserves terabytes of address space up front: no bound on it there.
-        const char* bound = AddressSanitized ? "exec \"$0\" \"$@\"" : "ulimit -v 2000000; exec \"$0\" \"$@\"";
+        const char* bound = Sanitized ? "exec \"$0\" \"$@\"" : "ulimit -v 2000000; exec \"$0\" \"$@\"";
         std::vector<std::string> argv{"/bin/sh", "-c", bound, TAMRIX_BRIDGE_EXE, "COM:3:0"};
         argv.insert(argv.end(), args.begin(), args.end());
         CChildProcess bridge;
