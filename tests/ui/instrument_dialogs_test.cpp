@@ -11,6 +11,7 @@
 #include "instrument/laser/Laser.h"
 #include "instrument/session/DetectInstrument.h"
 #include "instrument/session/InstrumentFactory.h"
+#include "instrument/session/RequestStrand.h"
 #include "support/PtyPair.h"
 #include "ui/dialogs/EchoEdit.h"
 #include "ui/dialogs/InstrInfoDlg.h"
@@ -89,7 +90,7 @@ private:
     CInstrBase* ConnectPanel()
     {
         // The instrument of the test before lets go of the port on its own thread.
-        if (!QTest::qWaitFor([this] { return !m_panel->IsDisconnecting(); }, 10000))
+        if (!CRequestStrand::WaitForAll(30000))
             return nullptr;
         const std::string descriptor = "COM:" + std::to_string(SimPort) + ":0";
         SIdentRecord record;
@@ -128,7 +129,12 @@ private slots:
         m_panel = std::make_unique<CTestPanel>(m_context, m_host);
     }
 
-    void cleanup() { m_panel.reset(); }
+    void cleanup()
+    {
+        m_panel.reset();
+        // The panel's instrument disconnects on its own thread; the next test's detection needs the port.
+        QVERIFY(CRequestStrand::WaitForAll(30000));
+    }
 
     void infoDialogWithoutInstrumentEndsAtOnce()
     {
