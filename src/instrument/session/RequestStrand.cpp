@@ -10,15 +10,26 @@
 namespace
 {
 // The strands that have a thread draining their queue, for the bounded wait at the end.
-std::mutex g_busyLock;
-std::condition_variable g_busyChanged;
-int g_busy = 0;
+struct SBusyCount
+{
+    std::mutex lock;
+    std::condition_variable changed;
+    int count = 0;
+};
+
+// Never destroyed: a detached drain thread may still count itself out after main() has returned.
+SBusyCount& BusyCount()
+{
+    static auto* busy = new SBusyCount;
+    return *busy;
+}
 
 void ChangeBusy(int delta)
 {
-    std::lock_guard lock(g_busyLock);
-    g_busy += delta;
-    g_busyChanged.notify_all();
+    SBusyCount& busy = BusyCount();
+    std::lock_guard lock(busy.lock);
+    busy.count += delta;
+    busy.changed.notify_all();
 }
 } // namespace
 
@@ -125,12 +136,14 @@ bool CRequestStrand::WaitIdle(int timeoutMs) const
 
 bool CRequestStrand::WaitForAll(int timeoutMs)
 {
-    std::unique_lock lock(g_busyLock);
-    return g_busyChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs), [] { return g_busy == 0; });
+    SBusyCount& busy = BusyCount();
+    std::unique_lock lock(busy.lock);
+    return busy.changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&busy] { return busy.count == 0; });
 }
 
 int CRequestStrand::Busy()
 {
-    std::lock_guard lock(g_busyLock);
-    return g_busy;
+    SBusyCount& busy = BusyCount();
+    std::lock_guard lock(busy.lock);
+    return busy.count;
 }
