@@ -198,7 +198,7 @@ void RunEventsFor(int ms)
 }
 
 // A user at the first panel: once a second a new set point goes out with Set, and the TEC settings page
-// is opened, read and closed again once its values are in.
+// is opened, read, given a new tolerance time and closed with OK once its writes are done.
 class CUserActions
 {
 public:
@@ -214,6 +214,7 @@ public:
     }
     int Sets() const { return m_sets; }
     int PagesRead() const { return m_pagesRead; }
+    int PagesWritten() const { return m_pagesWritten; }
 
 private:
     void Act()
@@ -229,13 +230,26 @@ private:
             ++m_sets;
         }
         if (m_page)
-            return; // the last one is still reading
+        {
+            // A page whose writes were refused (a frozen unit) stays open: closed here, as a user would.
+            if (m_page->IsLoaded() && !m_page->IsWriting())
+                m_page->reject();
+            return; // the last one is still reading or writing
+        }
         m_page = new CTECSettingsDlg(m_context, block->Access(), &m_panel);
         QObject::connect(m_page, &CTECSettingsDlg::loaded, m_page,
                          [this]
                          {
                              ++m_pagesRead;
-                             m_page->reject();
+                             auto* tolerance = m_page->findChild<QLineEdit*>("tolTimeEdit");
+                             tolerance->setText(m_pagesRead % 2 ? "2" : "3");
+                             tolerance->setModified(true);
+                             m_page->accept();
+                         });
+        QObject::connect(m_page, &QDialog::finished, m_page,
+                         [this](int result)
+                         {
+                             m_pagesWritten += result == QDialog::Accepted;
                              m_page->deleteLater();
                          });
         if (!m_page->Load())
@@ -248,6 +262,7 @@ private:
     QPointer<CTECSettingsDlg> m_page;
     int m_sets = 0;
     int m_pagesRead = 0;
+    int m_pagesWritten = 0;
 };
 
 struct SPhase
@@ -354,9 +369,10 @@ void MeasureUserActions(const SUiContext& context, CTamrixControlHost& host, CLa
     const SPhase working = Measure(probe, seconds);
     user.Stop();
     std::printf("\n");
-    PrintPhase("Set and the settings page on panel 1 once a second:", working);
-    std::printf("  set points sent          %10d\n  settings pages read      %10d\n", user.Sets(),
-                user.PagesRead());
+    PrintPhase("Set, and a settings page read and written with OK, on panel 1 once a second:", working);
+    std::printf("  set points sent          %10d\n  settings pages read      %10d\n"
+                "  settings pages written   %10d\n",
+                user.Sets(), user.PagesRead(), user.PagesWritten());
     PrintTargets(working);
 
     ::kill(first.pid, SIGSTOP);
@@ -367,8 +383,9 @@ void MeasureUserActions(const SUiContext& context, CTamrixControlHost& host, CLa
     ::kill(first.pid, SIGCONT);
     std::printf("\n");
     PrintPhase("The same with panel 1's unit frozen (SIGSTOP):", stuck);
-    std::printf("  set points sent          %10d\n  settings pages read      %10d\n", frozen.Sets(),
-                frozen.PagesRead());
+    std::printf("  set points sent          %10d\n  settings pages read      %10d\n"
+                "  settings pages written   %10d\n",
+                frozen.Sets(), frozen.PagesRead(), frozen.PagesWritten());
     PrintTargets(stuck);
 }
 

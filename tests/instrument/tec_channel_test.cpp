@@ -6,6 +6,7 @@
 #include "support/CaptureSink.h"
 #include "support/Eventually.h"
 
+#include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -507,6 +508,42 @@ TEST_F(TecChannel, ModeSetWhilePollingIsAppliedOnceMoreAtTheEndOfTheNextCycle)
     const size_t cycles = fake.CountLines(outputLine);
     ASSERT_TRUE(Eventually([&] { return fake.CountLines(outputLine) >= cycles + 3; }, 5000));
     EXPECT_EQ(fake.CountLines(":TEC:MODE:R"), 2u);
+}
+
+// A set point is checked against the limits the unit gave last: a Set asks for them only when they are
+// not known, are old or were written since, and the poll keeps them fresh.
+TEST_F(TecChannel, ASetPointChecksTheLimitsItKeepsAndReadsThemAgainAfterALimitIsWritten)
+{
+    Open();
+    const auto limitReads = [&]
+    {
+        const std::vector<std::string> lines = fake.Lines();
+        return std::count_if(lines.begin(), lines.end(),
+                             [](const std::string& line) { return line.find("LIM:THI?") != std::string::npos; });
+    };
+    EXPECT_TRUE(tec->SetT(30.0f));
+    EXPECT_EQ(limitReads(), 1);
+    EXPECT_TRUE(tec->SetT(31.0f));
+    EXPECT_FALSE(tec->SetT(81.0f)); // out of the kept range: not sent
+    EXPECT_EQ(limitReads(), 1);
+    EXPECT_EQ(CommandLines(fake.Lines()), (std::vector<std::string>{"TEC:T 30.000000", "TEC:T 31.000000"}));
+
+    EXPECT_TRUE(tec->SetTHighLimit(70.0f));
+    const long beforeSet = limitReads();
+    EXPECT_TRUE(tec->SetT(32.0f));
+    EXPECT_EQ(limitReads(), beforeSet + 1);
+
+    // Once they are old the poll reads them again at the end of a cycle, and the next Set asks nothing.
+    StartPolling();
+    fake.ClearLines();
+    ASSERT_TRUE(Eventually([&] { return limitReads() > 0; }, CTEC::LimitsKeptMs + 5000));
+    const std::string outputLine = ":TEC:CHAN?;:TEC:V?;:TEC:OUT?;:TEC:COND?;:TEC:MODE?;";
+    const size_t cycles = fake.CountLines(outputLine);
+    ASSERT_TRUE(Eventually([&] { return fake.CountLines(outputLine) > cycles; }, 5000));
+    fake.ClearLines();
+    EXPECT_TRUE(tec->SetT(33.0f));
+    EXPECT_EQ(limitReads(), 0);
+    EXPECT_EQ(fake.CountLines("TEC:T 33.000000"), 1u);
 }
 
 TEST_F(TecChannel, UserInterfaceCallsWhilePollingGoThroughTheBackgroundThread)

@@ -73,6 +73,19 @@ private:
         wizard->show();
         return wizard;
     }
+    // Next on the introduction, and the wait for the set point and limits the test-point page reads.
+    static bool ToTestPoint(CAutoTuneWizard& wizard)
+    {
+        wizard.next();
+        return wizard.currentId() == CAutoTuneWizard::SetpointPage &&
+               QTest::qWaitFor([&wizard] { return wizard.currentPage()->isComplete(); }, 30000);
+    }
+    // One tick of the process page, and the wait for what it reads.
+    static bool Tick(CAutoTuneProcess& process)
+    {
+        process.Tick();
+        return QTest::qWaitFor([&process] { return !process.IsReading(); }, 30000);
+    }
     // Next on the test-point page with the text typed.
     static bool TryTestPoint(CAutoTuneWizard& wizard, const QString& text)
     {
@@ -108,8 +121,7 @@ private slots:
         const QString above = "Your test point must be at least 5 degrees above your low temperature limit.";
         auto wizard = NewWizard();
         QCOMPARE(wizard->currentId(), int(CAutoTuneWizard::IntroPage));
-        wizard->next();
-        QCOMPARE(wizard->currentId(), int(CAutoTuneWizard::SetpointPage));
+        QVERIFY(ToTestPoint(*wizard));
         QVERIFY(!wizard->findChild<QLineEdit*>("testPointEdit")->text().isEmpty());
         const size_t from = m_sim->Sim().Log().Count();
         QVERIFY(!TryTestPoint(*wizard, "14.99"));
@@ -121,7 +133,7 @@ private slots:
         for (const char* point : {"35.00", "15.00"})
         {
             wizard = NewWizard();
-            wizard->next();
+            QVERIFY(ToTestPoint(*wizard));
             QVERIFY2(TryTestPoint(*wizard, point), point);
             QVERIFY(wizard->Started());
             QVERIFY(m_sim->Sim().Log().WaitForText(std::string("TEC:AUTOTUNE ") + point,
@@ -133,7 +145,7 @@ private slots:
         Connect(241, 20, 25);
         m_prompter.Reset();
         wizard = NewWizard();
-        wizard->next();
+        QVERIFY(ToTestPoint(*wizard));
         for (const char* point : {"21", "20.5", "19", "25"})
             QVERIFY(!TryTestPoint(*wizard, point));
         QCOMPARE(m_prompter.messages, (QStringList{below, below, above, below}));
@@ -154,39 +166,39 @@ private slots:
         Connect(242, 10, 40);
         ScriptTheTune();
         auto wizard = NewWizard();
-        wizard->next();
+        QVERIFY(ToTestPoint(*wizard));
         QVERIFY(TryTestPoint(*wizard, "25"));
         CAutoTuneProcess& process = *wizard->Process();
         auto* step = wizard->findChild<QLabel*>("stepText");
         m_progress->store(199);
-        process.Tick();
+        QVERIFY(Tick(process));
         QCOMPARE(step->text(), QString());
         QVERIFY(!wizard->findChild<QLabel*>("temperatureValue")->text().isEmpty());
         m_progress->store(250);
-        process.Tick();
+        QVERIFY(Tick(process));
         QCOMPARE(step->text(), QString("Step 1 of 3:\nDetermining the Proportional & Derivative terms..."));
         // Each step's text fits its label as the page lays it out (a centred line wider than the page
         // loses both ends).
         for (const int progress : {250, 350, 450})
         {
             m_progress->store(progress);
-            process.Tick();
+            QVERIFY(Tick(process));
             QTRY_VERIFY2(FitsItsLabel(*step), qPrintable(step->text()));
         }
         m_progress->store(500);
-        process.Tick();
+        QVERIFY(Tick(process));
         QCOMPARE(step->text(), QString("Complete."));
         QCOMPARE(wizard->currentId(), int(CAutoTuneWizard::ProcessPage));
 
         // Status 2: on to the results at once, the output switched off, only Finish left.
         const size_t from = m_sim->Sim().Log().Count();
         m_status->store(2);
-        process.Tick();
+        QVERIFY(Tick(process));
         QCOMPARE(wizard->currentId(), int(CAutoTuneWizard::ResultsPage));
         QCOMPARE(wizard->findChild<QLabel*>("resultText")->text(), CAutoTuneResults::FailedText);
         QVERIFY(wizard->findChild<QLabel*>("pLine")->text().isEmpty());
         QVERIFY(!wizard->button(QWizard::CancelButton)->isEnabled());
-        QVERIFY(CountSent("TEC:OUT 0", from) >= 1);
+        QTRY_VERIFY_WITH_TIMEOUT(CountSent("TEC:OUT 0", from) >= 1, 10000);
     }
 
     void anUnreadableStatusDoesNotEndTheTune()
@@ -194,22 +206,22 @@ private slots:
         Connect(243, 10, 40);
         ScriptTheTune();
         auto wizard = NewWizard();
-        wizard->next();
+        QVERIFY(ToTestPoint(*wizard));
         QVERIFY(TryTestPoint(*wizard, "25"));
         CAutoTuneProcess& process = *wizard->Process();
         m_status->store(-1);
-        process.Tick();
+        QVERIFY(Tick(process));
         QCOMPARE(wizard->currentId(), int(CAutoTuneWizard::ProcessPage));
         m_status->store(1);
-        process.Tick();
+        QVERIFY(Tick(process));
         m_status->store(-1);
         for (int tick = 1; tick < CAutoTuneProcess::UnreadableTicks; ++tick)
-            process.Tick();
+            QVERIFY(Tick(process));
         QCOMPARE(wizard->currentId(), int(CAutoTuneWizard::ProcessPage));
         const size_t from = m_sim->Sim().Log().Count();
-        process.Tick();
+        QVERIFY(Tick(process));
         QCOMPARE(wizard->currentId(), int(CAutoTuneWizard::ResultsPage));
-        QVERIFY(CountSent("TEC:OUT 0", from) >= 1);
+        QTRY_VERIFY_WITH_TIMEOUT(CountSent("TEC:OUT 0", from) >= 1, 10000);
         QCOMPARE(wizard->findChild<QLabel*>("resultText")->text(), CAutoTuneResults::FailedText);
     }
 
@@ -219,14 +231,14 @@ private slots:
         ScriptTheTune();
         m_sim->Sim().Request("TEC:PID 1.5, 0.25, 3.125");
         auto wizard = NewWizard();
-        wizard->next();
+        QVERIFY(ToTestPoint(*wizard));
         QVERIFY(TryTestPoint(*wizard, "25"));
         m_status->store(3);
         const size_t from = m_sim->Sim().Log().Count();
-        wizard->Process()->Tick();
+        QVERIFY(Tick(*wizard->Process()));
         QCOMPARE(wizard->currentId(), int(CAutoTuneWizard::ResultsPage));
         QCOMPARE(wizard->findChild<QLabel*>("resultText")->text(), CAutoTuneResults::SucceededText);
-        QCOMPARE(wizard->findChild<QLabel*>("pLine")->text(), QString("P = 1.5000"));
+        QTRY_COMPARE_WITH_TIMEOUT(wizard->findChild<QLabel*>("pLine")->text(), QString("P = 1.5000"), 10000);
         QCOMPARE(wizard->findChild<QLabel*>("dLine")->text(), QString("D = 3.1250"));
         QCOMPARE(CountSent("TEC:OUT", from), 0);
     }
@@ -251,29 +263,34 @@ private slots:
         QString result;
         QString pLine;
         bool openAfterEscape = false;
-        QTimer::singleShot(0,
-                           [&]
-                           {
-                               auto* wizard =
-                                   qobject_cast<CAutoTuneWizard*>(QApplication::activeModalWidget());
-                               wizard->next();
-                               wizard->findChild<QLineEdit*>("testPointEdit")->setText("25");
-                               wizard->next();
-                               wizard->Process()->Tick();
-                               page = wizard->currentId();
-                               result = wizard->findChild<QLabel*>("resultText")->text();
-                               pLine = wizard->findChild<QLabel*>("pLine")->text();
-                               QTest::keyClick(wizard, Qt::Key_Escape);
-                               wizard->reject();
-                               wizard->close();
-                               openAfterEscape = wizard->isVisible();
-                               // Whatever the checks find, the wizard must end.
-                               if (page == CAutoTuneWizard::ResultsPage)
-                                   wizard->button(QWizard::FinishButton)->click();
-                               else
-                                   wizard->QWizard::reject();
-                           });
+        bool waited = false;
+        QTimer::singleShot(
+            0,
+            [&]
+            {
+                auto* wizard = qobject_cast<CAutoTuneWizard*>(QApplication::activeModalWidget());
+                waited = ToTestPoint(*wizard);
+                wizard->findChild<QLineEdit*>("testPointEdit")->setText("25");
+                wizard->next();
+                waited = Tick(*wizard->Process()) && waited;
+                page = wizard->currentId();
+                result = wizard->findChild<QLabel*>("resultText")->text();
+                auto* p = wizard->findChild<QLabel*>("pLine");
+                waited = QTest::qWaitFor([p] { return p->text() != CAutoTuneResults::ReadingText; }, 10000) &&
+                         waited;
+                pLine = p->text();
+                QTest::keyClick(wizard, Qt::Key_Escape);
+                wizard->reject();
+                wizard->close();
+                openAfterEscape = wizard->isVisible();
+                // Whatever the checks find, the wizard must end.
+                if (page == CAutoTuneWizard::ResultsPage)
+                    wizard->button(QWizard::FinishButton)->click();
+                else
+                    wizard->QWizard::reject();
+            });
         block.OpenAutoTune();
+        QVERIFY(waited);
         QCOMPARE(page, int(CAutoTuneWizard::ResultsPage));
         QCOMPARE(result, CAutoTuneResults::SucceededText);
         QCOMPARE(pLine, QString("P = 1.5000"));
@@ -286,17 +303,17 @@ private slots:
     void testPointRefusedWithoutNumberOrLimits()
     {
         Connect(247, 10, 40);
-        auto wizard = NewWizard();
-        wizard->next();
-        const size_t from = m_sim->Sim().Log().Count();
-        QVERIFY(!TryTestPoint(*wizard, "nan"));
-        QCOMPARE(m_prompter.messages.last(), QString("Enter a number."));
         m_sim->Sim().Engine().WithRegistry(
             [](CSimCommandRegistry& registry)
             {
                 registry.Add("TEC:LIM:THI?",
                              [](CSimUnit&, int, std::string_view) { return SSimResult::Answer("busy"); });
             });
+        auto wizard = NewWizard();
+        const size_t from = m_sim->Sim().Log().Count();
+        QVERIFY(ToTestPoint(*wizard));
+        QVERIFY(!TryTestPoint(*wizard, "nan"));
+        QCOMPARE(m_prompter.messages.last(), QString("Enter a number."));
         QVERIFY(!TryTestPoint(*wizard, "25"));
         QCOMPARE(m_prompter.messages.last(), CAutoTuneSetpoint::LimitsUnknownText);
         QCOMPARE(CountSent("TEC:AUTOTUNE ", from), 0);
@@ -322,20 +339,22 @@ private slots:
         QCOMPARE(CountSent("TEC:AUTOTUNE ", from) + CountSent("TEC:OUT", from), 0);
 
         // Cancel while the tune runs: the output goes off and the user is told.
+        bool loaded = false;
         QTimer::singleShot(0,
-                           []
+                           [&loaded]
                            {
                                auto* wizard =
                                    qobject_cast<CAutoTuneWizard*>(QApplication::activeModalWidget());
-                               wizard->next();
+                               loaded = ToTestPoint(*wizard);
                                wizard->findChild<QLineEdit*>("testPointEdit")->setText("30");
                                wizard->next();
                                wizard->reject();
                            });
         block.OpenAutoTune();
+        QVERIFY(loaded);
         QCOMPARE(m_prompter.messages, QStringList{CTecBlock::AutoTuneCancelled});
+        QTRY_VERIFY_WITH_TIMEOUT(CountSent("TEC:OUT 0", from) >= 1, 10000);
         QVERIFY(CountSent("TEC:AUTOTUNE 30.00", from) == 1);
-        QVERIFY(CountSent("TEC:OUT 0", from) >= 1);
     }
 };
 

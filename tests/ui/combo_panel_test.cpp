@@ -207,6 +207,7 @@ void ComboPanelTest::ComboSettingsValidateEveryPageBeforeWriting()
     Type(Child<QLineEdit>(laserPage, "tolIoEdit"), "500");
     size_t mark = rig.Mark();
     sheet.OnOk();
+    QTRY_VERIFY_WITH_TIMEOUT(!sheet.IsWriting(), 30000);
     QCOMPARE(sheet.result(), 0);
     QCOMPARE(rig.prompter.messages, QStringList{"Enter a number between 0 and 100 mA."});
     QVERIFY(rig.Sent(mark, "TEC:TOL ").isEmpty());
@@ -215,6 +216,7 @@ void ComboPanelTest::ComboSettingsValidateEveryPageBeforeWriting()
     Type(Child<QLineEdit>(laserPage, "tolIoEdit"), "2.5");
     mark = rig.Mark();
     sheet.OnOk();
+    QTRY_VERIFY_WITH_TIMEOUT(!sheet.IsWriting(), 30000);
     QCOMPARE(sheet.result(), int(QDialog::Accepted));
     QCOMPARE(rig.Sent(mark, "TEC:TOL ").size(), 1);
     QCOMPARE(rig.Sent(mark, "LAS:TOL ").size(), 1);

@@ -312,6 +312,7 @@ void LaserPanelTest::SettingsPdResponseZeroSkipsPowerLimit()
     power->setText("99999999");
     const size_t mark = rig.Mark();
     sheet.OnOk();
+    QTRY_VERIFY_WITH_TIMEOUT(!sheet.IsWriting(), 30000);
     QCOMPARE(sheet.result(), int(QDialog::Accepted));
     QVERIFY(rig.prompter.messages.isEmpty());
     QVERIFY(rig.Sent(mark, "LAS:LIM:MDP ").isEmpty());
@@ -360,6 +361,7 @@ void LaserPanelTest::SettingsSendOnlyWhatChanged()
         QVERIFY(open(sheet));
         const size_t mark = rig.Mark();
         sheet.OnOk();
+        QTRY_VERIFY_WITH_TIMEOUT(!sheet.IsWriting(), 30000);
         QCOMPARE(sheet.result(), int(QDialog::Accepted));
         QCOMPARE(sentSetters(mark), QStringList());
     }
@@ -372,6 +374,7 @@ void LaserPanelTest::SettingsSendOnlyWhatChanged()
         Type(Child<QLineEdit>(page, "tolIoEdit"), "2.5");
         const size_t mark = rig.Mark();
         sheet.OnOk();
+        QTRY_VERIFY_WITH_TIMEOUT(!sheet.IsWriting(), 30000);
         const QStringList sent = sentSetters(mark);
         QCOMPARE(sent.size(), 1);
         QVERIFY2(sent.first().startsWith("LAS:TOL 2.5"), qPrintable(sent.first()));
@@ -387,6 +390,7 @@ void LaserPanelTest::SettingsSendOnlyWhatChanged()
         current->setChecked(false);
         const size_t mark = rig.Mark();
         sheet.OnOk();
+        QTRY_VERIFY_WITH_TIMEOUT(!sheet.IsWriting(), 30000);
         QCOMPARE(sentSetters(mark), QStringList{"LAS:ENAB:OUTOFF 2"});
     }
 }
@@ -408,12 +412,14 @@ void LaserPanelTest::SettingsOutOfRangeKeepsSheetOpenAndSendsNothing()
     Type(Child<QLineEdit>(page, "ioLimitEdit"), "501");
     const size_t mark = rig.Mark();
     sheet.OnOk();
+    QTRY_VERIFY_WITH_TIMEOUT(!sheet.IsWriting(), 30000);
     QCOMPARE(sheet.result(), 0);
     QCOMPARE(rig.prompter.messages, QStringList{"Enter a number between 0 and 500 mA."});
     QVERIFY(rig.Sent(mark, "LAS:TOL ").isEmpty());
     Type(Child<QLineEdit>(page, "onDelayEdit"), "1.5");
     Type(Child<QLineEdit>(page, "ioLimitEdit"), "400");
     sheet.OnOk();
+    QTRY_VERIFY_WITH_TIMEOUT(!sheet.IsWriting(), 30000);
     QCOMPARE(rig.prompter.messages.last(), QString("Enter an integer."));
     QVERIFY(rig.Sent(mark, "LAS:LIM:LDI ").isEmpty());
 }
@@ -426,6 +432,7 @@ void LaserPanelTest::QcwDelayInCheckedAndDialogsCloseWhenChannelIsLost()
     // Outside the pulse modes the delays around the pulse are edited; delay in is range-checked too.
     CQCWParametersDlg dialog(rig.context, AccessOf(rig));
     QVERIFY(dialog.Load());
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.IsLoaded(), 30000);
     QLineEdit* delayIn = Child<QLineEdit>(&dialog, "delayInEdit");
     QVERIFY(!delayIn->isHidden());
     QVERIFY(Child<QLineEdit>(&dialog, "frequencyEdit")->isHidden());
@@ -454,6 +461,7 @@ void LaserPanelTest::QcwCouplingHeldFrequencyClampsDuty()
     CLaserRig& rig = *m_pulseRig;
     CQCWParametersDlg dialog(rig.context, AccessOf(rig));
     QVERIFY(dialog.Load());
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.IsLoaded(), 30000);
     QVERIFY(Child<QRadioButton>(&dialog, "holdFrequencyRadio")->isChecked());
     QCOMPARE(dialog.Value(CQCWParametersDlg::Frequency), 1000.0);
     QLineEdit* width = Child<QLineEdit>(&dialog, "pulseWidthEdit");
@@ -477,6 +485,7 @@ void LaserPanelTest::QcwDelayOutAboveCeilingBlocksOk()
     CLaserRig& rig = *m_pulseRig;
     CQCWParametersDlg dialog(rig.context, AccessOf(rig));
     QVERIFY(dialog.Load());
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.IsLoaded(), 30000);
     QLineEdit* delayOut = Child<QLineEdit>(&dialog, "delayOutEdit");
     Type(delayOut, "0.0008"); // below 0.9 / 1000 Hz
     QVERIFY(!dialog.IsOutOfRange(CQCWParametersDlg::DelayOut));
@@ -489,6 +498,7 @@ void LaserPanelTest::QcwDelayOutAboveCeilingBlocksOk()
     QVERIFY(!Child<QPushButton>(&dialog, "applyButton")->isEnabled());
     const size_t mark = rig.Mark();
     dialog.OnOk();
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsWriting(), 30000);
     QVERIFY(rig.Sent(mark, "LAS:DELAYOUT ").isEmpty());
 }
 
@@ -499,12 +509,14 @@ void LaserPanelTest::QcwOnlyCountChangedSendsOnlyCount()
     QVERIFY(WaitForMode(rig, LaserModeBurst));
     CQCWParametersDlg dialog(rig.context, AccessOf(rig));
     QVERIFY(dialog.Load());
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.IsLoaded(), 30000);
     QVERIFY(!Child<QLineEdit>(&dialog, "pulseCountEdit")->isHidden());
     QVERIFY(Child<QLineEdit>(&dialog, "delayInEdit")->isHidden());
     Type(Child<QLineEdit>(&dialog, "pulseCountEdit"), "100");
     QCOMPARE(Child<QSlider>(&dialog, "pulseCountSlider")->value(), 200);
     const size_t mark = rig.Mark();
     dialog.OnOk();
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsWriting(), 30000);
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QStringList sent;
     for (const char* setter : {"LAS:PW", "LAS:F ", "LAS:DC ", "LAS:DELAY", "LAS:QCWHOLD ", "LAS:QCWCOUNT "})
@@ -513,6 +525,7 @@ void LaserPanelTest::QcwOnlyCountChangedSendsOnlyCount()
     // A count beyond the slider's range is refused like the other values.
     CQCWParametersDlg again(rig.context, AccessOf(rig));
     QVERIFY(again.Load());
+    QTRY_VERIFY_WITH_TIMEOUT(again.IsLoaded(), 30000);
     Type(Child<QLineEdit>(&again, "pulseCountEdit"), "70000");
     QVERIFY(again.IsOutOfRange(CQCWParametersDlg::PulseCount));
     QVERIFY(!Child<QPushButton>(&again, "okButton")->isEnabled());
@@ -524,6 +537,7 @@ void LaserPanelTest::QcwOnlyHoldChangedSendsOnlyHold()
     CLaserRig& rig = *m_pulseRig;
     CQCWParametersDlg dialog(rig.context, AccessOf(rig));
     QVERIFY(dialog.Load());
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.IsLoaded(), 30000);
     QLineEdit* duty = Child<QLineEdit>(&dialog, "dutyCycleEdit");
     QLineEdit* frequency = Child<QLineEdit>(&dialog, "frequencyEdit");
     QVERIFY(!duty->isEnabled() && frequency->isEnabled());
@@ -531,6 +545,7 @@ void LaserPanelTest::QcwOnlyHoldChangedSendsOnlyHold()
     QVERIFY(duty->isEnabled() && !frequency->isEnabled());
     const size_t mark = rig.Mark();
     dialog.OnOk();
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsWriting(), 30000);
     QStringList sent;
     for (const char* setter : {"LAS:PW", "LAS:F ", "LAS:DC ", "LAS:DELAY", "LAS:QCWHOLD ", "LAS:QCWCOUNT "})
         sent << rig.Sent(mark, setter).filter(QRegularExpression("^[^?]*$"));
@@ -545,6 +560,7 @@ void LaserPanelTest::QcwWidthAndFrequencyGoOutThroughAnEdgeWidth()
         // A first digit whose coupling would clamp it is left as typed (and red) until the edit ends.
         CQCWParametersDlg typing(rig.context, AccessOf(rig));
         QVERIFY(typing.Load());
+        QTRY_VERIFY_WITH_TIMEOUT(typing.IsLoaded(), 30000);
         Child<QRadioButton>(&typing, "holdFrequencyRadio")->setChecked(true);
         QLineEdit* frequency = Child<QLineEdit>(&typing, "frequencyEdit");
         Type(frequency, "5");
@@ -557,6 +573,7 @@ void LaserPanelTest::QcwWidthAndFrequencyGoOutThroughAnEdgeWidth()
     }
     CQCWParametersDlg dialog(rig.context, AccessOf(rig));
     QVERIFY(dialog.Load());
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.IsLoaded(), 30000);
     Child<QRadioButton>(&dialog, "holdFrequencyRadio")->setChecked(true);
     QCOMPARE(dialog.Value(CQCWParametersDlg::Frequency), 1000.0);
     QCOMPARE(dialog.Value(CQCWParametersDlg::PulseWidth), 0.1);
@@ -565,6 +582,7 @@ void LaserPanelTest::QcwWidthAndFrequencyGoOutThroughAnEdgeWidth()
     QCOMPARE(dialog.Value(CQCWParametersDlg::DutyCycle), 50.0);
     const size_t mark = rig.Mark();
     dialog.OnOk();
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsWriting(), 30000);
     QStringList sent;
     for (const QString& line : rig.Sent(mark, "LAS:"))
         if (line.startsWith("LAS:PWF ") || line.startsWith("LAS:F "))

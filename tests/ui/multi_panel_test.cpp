@@ -418,6 +418,7 @@ private slots:
                 panel->LaserBlock(k)->Refresh(false);
         }
         sheet->OnOk();
+        QTRY_VERIFY_WITH_TIMEOUT(!sheet->IsWriting(), 30000);
         QVERIFY2(m_prompter.messages.isEmpty(), qPrintable(m_prompter.messages.join('|')));
         QCOMPARE(sheet->result(), int(QDialog::Accepted));
         QVERIFY(sim->Log().WaitForText(command.toStdString(), 3s, before) >= 0);
@@ -468,6 +469,7 @@ private slots:
         size_t before = sim->Log().Count();
         panel->Refresh();
         sheet->OnOk();
+        QTRY_VERIFY_WITH_TIMEOUT(!sheet->IsWriting(), 30000);
         QVERIFY2(m_prompter.messages.size() == 1, qPrintable(m_prompter.messages.join('|')));
         QVERIFY(sheet->result() != int(QDialog::Accepted));
         QVERIFY2(tabs->currentIndex() == 4, qPrintable(m_prompter.messages.join('|')));
@@ -477,6 +479,7 @@ private slots:
         before = sim->Log().Count();
         panel->Refresh();
         sheet->OnOk();
+        QTRY_VERIFY_WITH_TIMEOUT(!sheet->IsWriting(), 30000);
         QCOMPARE(sheet->result(), int(QDialog::Accepted));
         QVERIFY(sim->Log().WaitForText("TEC:CHAN 2;TEC:LIM:ITE 1.5", 3s, before) >= 0);
         QVERIFY(sim->Log().WaitForText("LAS:CHAN 2;LAS:LIM:LDI 300", 3s, before) >= 0);

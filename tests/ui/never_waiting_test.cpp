@@ -10,13 +10,16 @@
 #include "instrument/session/RequestStrand.h"
 #include "ui/dialogs/PollPause.h"
 #include "ui/dialogs/QCWParametersDlg.h"
+#include "ui/dialogs/TECSettingsDlg.h"
 #include "ui/panels/LaserPanel.h"
 #include "ui/panels/TECPanel.h"
 #include "ui/widgets/LaserBlock.h"
 #include "ui/widgets/TecBlock.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -28,7 +31,7 @@ using WidgetActions::Child;
 using WidgetActions::Type;
 
 const CUiTestEnvironment environment;
-// Ports 241-245 belong to this program.
+// Ports 241-247 belong to this program.
 constexpr int Port = 241;
 
 // Counts the turns of the event loop while a condition is awaited: a window that waits on the unit
@@ -59,6 +62,8 @@ private slots:
     void DisconnectFromASilentUnitDoesNotWait();
     void ADialogHoldsThePanelsRequestsBack();
     void TheInstrumentOutlivesAMessageBoxOfADialog();
+    void SettingsWrittenToASilentUnitKeepTheWindowRunning();
+    void QuittingWhileAPageReadsFromASilentUnitIsBounded();
 };
 
 void CNeverWaitingTest::SetPointToASilentUnitKeepsTheWindowRunning()
@@ -163,7 +168,7 @@ void CNeverWaitingTest::TheInstrumentOutlivesAMessageBoxOfADialog()
 {
     CSimPanelRig<CLaserPanel> rig(Port + 4);
     QVERIFY(rig.Start("D310"));
-    // The unit's pulse bounds cannot be read: the pulse dialog says so while it still holds its pause.
+    // The unit's pulse bounds cannot be read: the pulse dialog says so once its reads are back.
     rig.sim->Engine().WithRegistry(
         [](CSimCommandRegistry& registry)
         {
@@ -171,21 +176,83 @@ void CNeverWaitingTest::TheInstrumentOutlivesAMessageBoxOfADialog()
                          [](CSimUnit&, int, std::string_view) { return SSimResult::Answer("busy"); });
         });
     std::weak_ptr<CInstrBase> instrument = rig.panel->Link().instrument;
-    bool heldWhileShown = false;
     // A lost connection or an unplug while the box is open lets the panel's instrument go.
-    rig.prompter.whileShown = [&]
-    {
-        rig.panel->Disconnect();
-        heldWhileShown = !instrument.expired();
-    };
+    rig.prompter.whileShown = [&] { rig.panel->Disconnect(); };
     CQCWParametersDlg dialog(rig.context, rig.panel->Block()->Access());
-    QVERIFY(!dialog.Load());
+    QVERIFY(dialog.Load());
+    QVERIFY(!dialog.IsLoaded());
+    QCOMPARE(Child<QLabel>(&dialog, "readingLabel")->text(), QString("Reading..."));
+    QTRY_COMPARE_WITH_TIMEOUT(dialog.result(), int(CQCWParametersDlg::LostResult), 30000);
     rig.prompter.whileShown = nullptr;
-    QCOMPARE(rig.prompter.messages.size(), 1);
-    QVERIFY(heldWhileShown);
-    // The pause given back, the instrument is disconnected and goes.
+    QCOMPARE(rig.prompter.messages, QStringList{CQCWParametersDlg::BoundsUnreadableMessage});
+    QVERIFY(!dialog.IsLoaded());
+    // Nothing held it: the instrument is disconnected and goes.
     QTRY_VERIFY_WITH_TIMEOUT(instrument.expired(), 40000);
     QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->IsDisconnecting(), 5000);
+}
+
+void CNeverWaitingTest::SettingsWrittenToASilentUnitKeepTheWindowRunning()
+{
+    CSimPanelRig<CTECPanel> rig(Port + 5);
+    QVERIFY(rig.Start("K760"));
+    CTECSettingsDlg dialog(rig.context, rig.panel->Block()->Access(), rig.panel.get());
+    QVERIFY(dialog.Load());
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.IsLoaded(), 30000);
+    Type(Child<QLineEdit>(&dialog, "tolTimeEdit"), "7");
+    Type(Child<QLineEdit>(&dialog, "tHighEdit"), "79");
+
+    rig.sim->Faults().silent = true;
+    const CLoopTurns turns;
+    QTest::mouseClick(Child<QPushButton>(&dialog, "okButton"), Qt::LeftButton);
+    // At once: the page waits for its writes, disabled, and the window goes on.
+    QVERIFY(dialog.IsWriting());
+    QCOMPARE(Child<QLabel>(&dialog, "readingLabel")->text(), QString("Writing..."));
+    QVERIFY(!Child<QLineEdit>(&dialog, "tolTimeEdit")->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(turns.Turns() >= 20, 2000);
+    QVERIFY(dialog.IsWriting());
+    // A second OK meanwhile writes nothing more.
+    dialog.accept();
+
+    // The unit never answers: the writes end (with the refusal of the first value, or the panel gives the
+    // unit up first), nothing is taken as written, and the user is told.
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsWriting(), 60000);
+    QVERIFY(dialog.result() != QDialog::Accepted);
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.prompter.messages.isEmpty(), 30000);
+    const QString said = rig.prompter.messages.join('|');
+    QVERIFY2(said.contains("T high limit") || said.contains("Lost communications"), qPrintable(said));
+    QCOMPARE(Child<QLineEdit>(&dialog, "tolTimeEdit")->text(), QString("7"));
+    rig.sim->Faults().silent = false;
+}
+
+// What the end of the program does (the window closes its panels, then gives the instruments a bounded
+// wait) while a settings page still reads from a unit that has stopped answering.
+void CNeverWaitingTest::QuittingWhileAPageReadsFromASilentUnitIsBounded()
+{
+    CSimPanelRig<CTECPanel> rig(Port + 6);
+    QVERIFY(rig.Start("K760"));
+    rig.sim->Faults().silent = true;
+    QPointer<CTECSettingsDlg> page =
+        new CTECSettingsDlg(rig.context, rig.panel->Block()->Access(), rig.panel.get());
+    QVERIFY(page->Load());
+    QVERIFY(!page->IsLoaded());
+    std::weak_ptr<CInstrBase> instrument = rig.panel->Link().instrument;
+
+    QElapsedTimer clock;
+    clock.start();
+    rig.panel.reset();
+    // The panel and its page are gone at once; the read still under way keeps the instrument alive
+    // rather than leaving it to a freed panel.
+    QVERIFY(page.isNull());
+    QVERIFY(clock.elapsed() < 1000);
+    QVERIFY(!instrument.expired());
+    QVERIFY(!CRequestStrand::WaitForAll(500));
+    QVERIFY(clock.elapsed() < 3000);
+
+    // The unit answers again: the read ends, nothing is handed to the page that is gone, and the
+    // instrument says goodbye and goes.
+    rig.sim->Faults().silent = false;
+    QVERIFY(CRequestStrand::WaitForAll(90000));
+    QTRY_VERIFY_WITH_TIMEOUT(instrument.expired(), 10000);
 }
 
 QTEST_MAIN(CNeverWaitingTest)

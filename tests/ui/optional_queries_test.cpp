@@ -182,7 +182,9 @@ private slots:
             if (!access.Peek()->IsPulseCapable())
                 continue;
             CQCWParametersDlg pulses(m_context, access);
-            pulses.Load();
+            QVERIFY(pulses.Load());
+            QTRY_VERIFY_WITH_TIMEOUT(pulses.IsLoaded() || pulses.result() == CQCWParametersDlg::LostResult,
+                                     30000);
             step = Unanswered();
             QVERIFY2(step.isEmpty(),
                      qPrintable(QString("QCW parameters %1: ").arg(access.channelIndex) + step));

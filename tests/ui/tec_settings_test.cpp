@@ -57,6 +57,12 @@ private:
             qFatal("no control %s", name);
         return widget;
     }
+    // OK, and the wait for its writes; false when they never end.
+    static bool Ok(CTECSettingsDlg& dialog)
+    {
+        dialog.accept();
+        return QTest::qWaitFor([&] { return !dialog.IsWriting(); }, 30000);
+    }
     // Types as a user does, so that the edit counts as modified.
     static void Type(QWidget& dialog, const char* name, const QString& text)
     {
@@ -93,7 +99,7 @@ private slots:
         speed->setCurrentIndex(speed->findText("Medium"));
         mode->setCurrentIndex(mode->findText("On"));
         const size_t from = m_sim->Sim().Log().Count();
-        dialog->accept();
+        QVERIFY(Ok(*dialog));
         QCOMPARE(dialog->result(), int(QDialog::Accepted));
         QVERIFY(Sent("TEC:FAN MEDIUM, 2, ", from) >= 0);
         for (const char* line : {"TEC:LIM", "TEC:TOL ", "TEC:PID ", "TEC:GAIN ", "TEC:ENAB:OUTOFF ",
@@ -114,7 +120,7 @@ private slots:
         Type(*dialog, "rLowEdit", "30");
         Type(*dialog, "rHighEdit", "40");
         size_t from = m_sim->Sim().Log().Count();
-        dialog->accept();
+        QVERIFY(Ok(*dialog));
         QCOMPARE(m_prompter.messages, QStringList());
         QCOMPARE(dialog->result(), int(QDialog::Accepted));
         QVERIFY(Sent("TEC:LIM:RHI ", from) >= 0);
@@ -128,7 +134,7 @@ private slots:
         Type(*dialog, "rLowEdit", "2");
         Type(*dialog, "rHighEdit", "3");
         from = m_sim->Sim().Log().Count();
-        dialog->accept();
+        QVERIFY(Ok(*dialog));
         QCOMPARE(dialog->result(), int(QDialog::Accepted));
         QVERIFY(Sent("TEC:LIM:RLO ", from) >= 0);
         QVERIFY(Sent("TEC:LIM:RLO ", from) < Sent("TEC:LIM:RHI ", from));
@@ -141,7 +147,7 @@ private slots:
         Type(*dialog, "tLowEdit", "30");
         Type(*dialog, "tHighEdit", "30");
         size_t from = m_sim->Sim().Log().Count();
-        dialog->accept();
+        QVERIFY(Ok(*dialog));
         QCOMPARE(m_prompter.messages, QStringList{"The T low limit must be less than the T high limit."});
         QVERIFY(Sent("TEC:LIM", from) < 0);
         QCOMPARE(dialog->result(), int(QDialog::Rejected));
@@ -156,7 +162,7 @@ private slots:
         Type(*dialog, "tLowEdit", "50");
         Type(*dialog, "tHighEdit", "80");
         from = m_sim->Sim().Log().Count();
-        dialog->accept();
+        QVERIFY(Ok(*dialog));
         QCOMPARE(m_prompter.messages, QStringList());
         QCOMPARE(dialog->result(), int(QDialog::Accepted));
         QVERIFY(Sent("TEC:LIM:THI 80", from) >= 0);
@@ -173,7 +179,7 @@ private slots:
         QVERIFY(dialog->Load());
         QTRY_VERIFY_WITH_TIMEOUT(dialog->IsLoaded(), 30000);
         Type(*dialog, "tHighEdit", "90");
-        dialog->accept();
+        QVERIFY(Ok(*dialog));
         QCOMPARE(dialog->result(), int(QDialog::Rejected));
         QCOMPARE(m_prompter.messages.size(), 1);
         QVERIFY2(m_prompter.messages.first().contains("T high limit"),
@@ -190,7 +196,7 @@ private slots:
         Type(*dialog, "pEdit", "5000");
         Find<QLineEdit>(*dialog, "pEdit")->setModified(true);
         const size_t from = m_sim->Sim().Log().Count();
-        dialog->accept();
+        QVERIFY(Ok(*dialog));
         QCOMPARE(m_prompter.messages, QStringList());
         QCOMPARE(dialog->result(), int(QDialog::Accepted));
         QVERIFY(Sent("TEC:GAIN 10", from) >= 0);
@@ -204,10 +210,10 @@ private slots:
         gain->setCurrentIndex(gain->findText("PID"));
         gain->activated(gain->currentIndex());
         Type(*dialog, "iEdit", "1001");
-        dialog->accept();
+        QVERIFY(Ok(*dialog));
         QCOMPARE(m_prompter.messages, QStringList{"Enter a number between 0 and 1000."});
         Type(*dialog, "iEdit", "x");
-        dialog->accept();
+        QVERIFY(Ok(*dialog));
         QCOMPARE(m_prompter.messages.last(), QString("Enter a number."));
         QCOMPARE(dialog->result(), int(QDialog::Rejected));
     }
@@ -234,7 +240,7 @@ private slots:
         QVERIFY(!Find<QLineEdit>(*dialog, "fanDelayEdit")->isEnabled());
         Find<QLineEdit>(*dialog, "fanDelayEdit")->setText("0");
         const size_t from = m_sim->Sim().Log().Count();
-        dialog->accept();
+        QVERIFY(Ok(*dialog));
         QCOMPARE(m_prompter.messages, QStringList());
         QCOMPARE(dialog->result(), int(QDialog::Accepted));
         QVERIFY(Sent("TEC:ENAB:OUTOFF 66", from) >= 0);
@@ -266,7 +272,7 @@ private slots:
         Type(*dialog, "analogTsetAt0VEdit", "-10,5");
         Type(*dialog, "analogTsetAt2V5Edit", "40");
         size_t from = m_sim->Sim().Log().Count();
-        dialog->accept();
+        QVERIFY(Ok(*dialog));
         QCOMPARE(m_prompter.messages, QStringList());
         QCOMPARE(dialog->result(), int(QDialog::Accepted));
         const long at0V = Sent("TEC:ANALOG:TLO -10.500", from);
@@ -289,7 +295,7 @@ private slots:
         enable->click();
         QVERIFY(!Find<QLineEdit>(*dialog, "analogTsetAt0VEdit")->isEnabled());
         from = m_sim->Sim().Log().Count();
-        dialog->accept();
+        QVERIFY(Ok(*dialog));
         QCOMPARE(dialog->result(), int(QDialog::Accepted));
         const long disabled = Sent("TEC:ANALOG:ENAB 0", from);
         QVERIFY(disabled >= 0);
@@ -305,24 +311,24 @@ private slots:
         Type(*dialog, "analogTsetAt0VEdit", "30");
         Type(*dialog, "analogTsetAt2V5Edit", "30");
         const size_t from = m_sim->Sim().Log().Count();
-        dialog->accept();
+        QVERIFY(Ok(*dialog));
         QCOMPARE(m_prompter.messages,
                  QStringList{"The analog 'Tset at 0V' must be lower than the 'Tset at 2.5V'."});
         QCOMPARE(dialog->result(), int(QDialog::Rejected));
         QVERIFY(Sent("TEC:", from) < 0);
 
         Type(*dialog, "analogTsetAt0VEdit", "-100");
-        dialog->accept();
+        QVERIFY(Ok(*dialog));
         QCOMPARE(m_prompter.messages.last(), QString("Enter a number between -99 and 250 °C."));
         Type(*dialog, "analogTsetAt0VEdit", "x");
-        dialog->accept();
+        QVERIFY(Ok(*dialog));
         QCOMPARE(m_prompter.messages.last(), QString("Enter a number."));
         QVERIFY(Sent("TEC:", from) < 0);
 
         // Switched off, the input's values are not the user's to fix and are not checked.
         Find<QCheckBox>(*dialog, "analogEnableCheck")->click();
         m_prompter.Reset();
-        dialog->accept();
+        QVERIFY(Ok(*dialog));
         QCOMPARE(m_prompter.messages, QStringList());
         QCOMPARE(dialog->result(), int(QDialog::Accepted));
 
@@ -339,7 +345,7 @@ private slots:
         Type(*dialog, "analogTsetAt0VEdit", "5");
         Type(*dialog, "analogTsetAt2V5Edit", "45");
         const size_t refusedFrom = m_sim->Sim().Log().Count();
-        dialog->accept();
+        QVERIFY(Ok(*dialog));
         QCOMPARE(dialog->result(), int(QDialog::Rejected));
         QCOMPARE(m_prompter.messages.size(), 1);
         QVERIFY2(m_prompter.messages.first().contains("analog 'Tset at 2.5V'"),
@@ -353,7 +359,7 @@ private slots:
         m_port = 240;
         auto dialog = Open("K705");
         QVERIFY(!Find<QWidget>(*dialog, "analogGroup")->isVisibleTo(dialog.get()));
-        dialog->accept();
+        QVERIFY(Ok(*dialog));
         QCOMPARE(m_prompter.messages, QStringList());
         QCOMPARE(dialog->result(), int(QDialog::Accepted));
         QCOMPARE(m_sim->Sim().Log().WaitFor(

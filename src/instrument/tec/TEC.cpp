@@ -4,6 +4,7 @@
 #include "instrument/valuebags/ValuesBag.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <limits>
 #include <tuple>
@@ -363,6 +364,9 @@ bool CTEC::ReadSensorTypeAtConnect()
 
 bool CTEC::SetSensorType(int code, int sensor)
 {
+    // Another sensor has other bounds.
+    ForgetLimits(TecModeT);
+    ForgetLimits(TecModeR);
     const int index = ResolveSensor(sensor);
     const std::string line =
         AddressesSensor(sensor) ? "TEC:SENS " + std::to_string(code) + "," + std::to_string(sensor + 1) + "\n"
@@ -503,6 +507,106 @@ bool CTEC::ReadAllReadings()
     return ite && r && t && v;
 }
 
+// ---- Set-point bounds ---------------------------------------------------------------------------
+
+namespace
+{
+int64_t SteadyMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+} // namespace
+
+CTEC::SKeptLimits* CTEC::KeptLimits(int mode)
+{
+    switch (mode)
+    {
+    case TecModeT:
+        return &m_keptLimits[0];
+    case TecModeR:
+        return &m_keptLimits[1];
+    case TecModeITE:
+        return &m_keptLimits[2];
+    default:
+        return nullptr;
+    }
+}
+
+bool CTEC::LimitsFresh(int mode)
+{
+    SKeptLimits* kept = KeptLimits(mode);
+    const int64_t at = kept ? kept->readAtMs.load() : 0;
+    return at != 0 && SteadyMs() - at < LimitsKeptMs &&
+           (mode != TecModeT || kept->sensor.load(Relaxed) == ResolveSensor(-1));
+}
+
+void CTEC::ReadLimits(int mode)
+{
+    SKeptLimits* kept = KeptLimits(mode);
+    if (!kept)
+    {
+        return;
+    }
+    const int sensor = ResolveSensor(-1);
+    float low = NoValue;
+    float high = NoValue;
+    if (mode == TecModeT)
+    {
+        low = GetTLowLimit(-1);
+        high = GetTHighLimit(-1);
+    }
+    else if (mode == TecModeR)
+    {
+        low = GetRLowLimit();
+        high = GetRHighLimit();
+    }
+    else
+    {
+        high = GetITELimit();
+        low = high == NoValue ? NoValue : -high;
+    }
+    kept->low.store(low, Relaxed);
+    kept->high.store(high, Relaxed);
+    kept->sensor.store(sensor, Relaxed);
+    // Bounds that could not be read are asked for again next time.
+    kept->readAtMs.store(low == NoValue || high == NoValue ? 0 : SteadyMs());
+}
+
+void CTEC::ForgetLimits(int mode)
+{
+    if (SKeptLimits* kept = KeptLimits(mode))
+    {
+        kept->readAtMs.store(0);
+    }
+}
+
+std::pair<float, float> CTEC::SetPointLimits(int mode)
+{
+    SKeptLimits* kept = KeptLimits(mode);
+    if (!kept)
+    {
+        return {NoValue, NoValue};
+    }
+    kept->wanted.store(true, Relaxed);
+    if (!LimitsFresh(mode))
+    {
+        ReadLimits(mode);
+    }
+    return {kept->low.load(Relaxed), kept->high.load(Relaxed)};
+}
+
+void CTEC::KeepLimits()
+{
+    const int mode = m_mode.load(Relaxed);
+    const SKeptLimits* kept = KeptLimits(mode);
+    if (kept && kept->wanted.load(Relaxed) && !LimitsFresh(mode))
+    {
+        ReadLimits(mode);
+    }
+}
+
 // ---- Set points ---------------------------------------------------------------------------------
 
 bool CTEC::SetSetPoint(float value)
@@ -538,7 +642,8 @@ float CTEC::GetSetPoint()
 bool CTEC::SetT(float celsius)
 {
     // The limits of the active sensor, as the instrument holds them now.
-    if (!InRange(celsius, GetTLowLimit(-1), GetTHighLimit(-1), "T set point"))
+    const auto [low, high] = SetPointLimits(TecModeT);
+    if (!InRange(celsius, low, high, "T set point"))
     {
         return false;
     }
@@ -549,7 +654,8 @@ bool CTEC::SetT(float celsius)
 
 bool CTEC::SetR(float value)
 {
-    if (!InRange(value, GetRLowLimit(), GetRHighLimit(), "R set"))
+    const auto [low, high] = SetPointLimits(TecModeR);
+    if (!InRange(value, low, high, "R set"))
     {
         return false;
     }
@@ -560,7 +666,7 @@ bool CTEC::SetR(float value)
 
 bool CTEC::SetITE(float amps)
 {
-    const float limit = GetITELimit();
+    const float limit = SetPointLimits(TecModeITE).second;
     if (!InRange(std::fabs(amps), 0.0, limit, "ITE set point"))
     {
         return false;
@@ -608,6 +714,8 @@ float CTEC::GetITESetPoint()
 
 bool CTEC::SetITELimit(float amps)
 {
+    // Whatever the unit makes of it, the kept bounds are read again before the next check.
+    ForgetLimits(TecModeITE);
     // Without a stored maximum (the multi-channel units keep none) the unit bounds the limit itself.
     const float maximum = GetMaxITELimit();
     if (!InRange(amps, 0.0, maximum > 0.0f ? maximum : std::numeric_limits<float>::max(), "ITE limit"))
@@ -647,6 +755,8 @@ float CTEC::GetMaxITELimit()
 
 bool CTEC::SetRLowLimit(float value)
 {
+    // Whatever the unit makes of it, the kept bounds are read again before the next check.
+    ForgetLimits(TecModeR);
     if (!InRange(value, GetMinR(GetSensorType()), GetRHighLimit(), "R low limit"))
     {
         return false;
@@ -658,6 +768,8 @@ bool CTEC::SetRLowLimit(float value)
 
 bool CTEC::SetRHighLimit(float value)
 {
+    // Whatever the unit makes of it, the kept bounds are read again before the next check.
+    ForgetLimits(TecModeR);
     if (!InRange(value, GetRLowLimit(), GetMaxR(GetSensorType()), "R high limit"))
     {
         return false;
@@ -707,6 +819,8 @@ float CTEC::GetMaxT()
 
 bool CTEC::SetTLowLimit(float celsius, int sensor)
 {
+    // Whatever the unit makes of it, the kept bounds are read again before the next check.
+    ForgetLimits(TecModeT);
     if (!InRange(celsius, GetMinT(), GetTHighLimit(sensor), "T low limit"))
     {
         return false;
@@ -725,6 +839,8 @@ bool CTEC::SetTLowLimit(float celsius, int sensor)
 
 bool CTEC::SetTHighLimit(float celsius, int sensor)
 {
+    // Whatever the unit makes of it, the kept bounds are read again before the next check.
+    ForgetLimits(TecModeT);
     if (!InRange(celsius, GetTLowLimit(sensor), GetMaxT(), "T high limit"))
     {
         return false;
@@ -1271,6 +1387,10 @@ void CTEC::UpdateStatus(uint32_t flags)
     }
     // Tells the panel that a cycle has finished with fresh values.
     m_userFlag.store(accepted);
+    if (accepted)
+    {
+        KeepLimits();
+    }
 
     int pending = m_pendingMode.load(Relaxed);
     if (pending != TecModeUnknown)

@@ -13,6 +13,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 // One temperature-control channel: a thermo-electric cooler run in T, R or ITE mode, with one or
 // more sensors, limits, gain or PID, optional fan and heat/cool restriction, and the instrument's
@@ -79,6 +80,14 @@ public:
     virtual bool SetOutputOffEnable(int mask);
     virtual int GetOutputOffEnable();
     virtual int GetEventRegister();
+
+    // How long the set-point bounds read from the unit are taken as its own.
+    static constexpr int LimitsKeptMs = 5000;
+    // The bounds of a set point in a mode (T, R, ITE; the ITE bounds are minus and plus the current
+    // limit) as the unit last gave them: read again only once they are older than LimitsKeptMs or a
+    // limit was written meanwhile, and kept fresh by the poll once a check has asked for them, so that a
+    // range check costs no round trip. NoValue for a bound that could not be read.
+    std::pair<float, float> SetPointLimits(int mode);
 
     // Range-checked setters: out of range, the message goes to the log and nothing is sent.
     virtual bool SetITE(float amps);
@@ -253,6 +262,24 @@ protected:
     AtomicFloat m_rHighLimit{NoValue};
     std::array<AtomicFloat, MaxSensors> m_tLowLimit{};
     std::array<AtomicFloat, MaxSensors> m_tHighLimit{};
+    // The set-point bounds per mode (T, R, ITE), when they were read (steady clock, ms; 0: not known)
+    // and, for T, the sensor they belong to.
+    struct SKeptLimits
+    {
+        AtomicFloat low{NoValue};
+        AtomicFloat high{NoValue};
+        std::atomic<int64_t> readAtMs{0};
+        std::atomic<int> sensor{-1};
+        // A range check has asked for them: from then on the poll keeps them fresh.
+        std::atomic<bool> wanted{false};
+    };
+    std::array<SKeptLimits, 3> m_keptLimits{};
+    SKeptLimits* KeptLimits(int mode);
+    bool LimitsFresh(int mode);
+    void ReadLimits(int mode);
+    void ForgetLimits(int mode);
+    // The poll's share: the active mode's bounds, once a check has wanted them, read again when old.
+    void KeepLimits();
     std::atomic<bool> m_output{false};
     std::atomic<uint16_t> m_condition{0};
     std::atomic<bool> m_analogEnabled{false};

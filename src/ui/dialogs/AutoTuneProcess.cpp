@@ -88,6 +88,7 @@ QString CAutoTuneProcess::StepText(int progress)
 void CAutoTuneProcess::initializePage()
 {
     m_finished = false;
+    m_reading = false;
     m_finalStatus = -1;
     m_unreadable = 0;
     m_chart->Clear();
@@ -101,31 +102,50 @@ void CAutoTuneProcess::cleanupPage()
 
 void CAutoTuneProcess::Tick()
 {
-    CTEC* tec = m_access.Selected();
-    if (!tec)
+    CTEC* tec = m_access.Direct();
+    const SInstrumentLink& link = m_access.Link();
+    if (!tec || !link)
     {
         m_timer.stop();
         if (wizard())
             wizard()->reject();
         return;
     }
-    const int progress = tec->GetAutoTuneState();
-    const int status = tec->GetAutoTuneResult();
-    const float temperature = tec->GetT();
-    m_temperature->setText(LocaleNumber::Format(temperature, 2));
-    if (temperature > CTEC::NoValue / 10)
-        m_chart->Append(0, temperature);
+    // A unit slower than the tick keeps one read under way, never a queue of them.
+    if (m_reading || m_finished)
+        return;
+    m_reading = true;
+    link.Call(
+        this,
+        [tec]
+        {
+            return SProgress{tec->GetAutoTuneState(), tec->GetAutoTuneResult(), tec->GetT(),
+                             tec->IsAutoTuneSupported()};
+        },
+        [this](const SProgress& progress)
+        {
+            m_reading = false;
+            if (!m_finished)
+                Show(progress);
+        });
+}
+
+void CAutoTuneProcess::Show(const SProgress& progress)
+{
+    m_temperature->setText(LocaleNumber::Format(progress.temperature, 2));
+    if (progress.temperature > CTEC::NoValue / 10)
+        m_chart->Append(0, progress.temperature);
     m_chart->Append(1, m_testPoint);
     // One status query that failed does not end a tune that is still running.
-    if (status == -1 && tec->IsAutoTuneSupported() && ++m_unreadable < UnreadableTicks)
+    if (progress.status == -1 && progress.supported && ++m_unreadable < UnreadableTicks)
         return;
-    if (status != Running)
+    if (progress.status != Running)
     {
-        Finish(status);
+        Finish(progress.status);
         return;
     }
     m_unreadable = 0;
-    m_step->setText(StepText(progress));
+    m_step->setText(StepText(progress.state));
 }
 
 void CAutoTuneProcess::Finish(int status)
@@ -135,8 +155,10 @@ void CAutoTuneProcess::Finish(int status)
     // A tune that did not succeed may still drive the mount: stop it before the failure is shown.
     if (status != Succeeded)
     {
-        if (CTEC* tec = m_access.Selected())
-            tec->SetOutput(false);
+        CTEC* tec = m_access.Direct();
+        if (const SInstrumentLink& link = m_access.Link(); tec && link)
+            link.Call(
+                this, [tec] { tec->SetOutput(false); }, [] {});
     }
     m_finished = true;
     emit completeChanged();

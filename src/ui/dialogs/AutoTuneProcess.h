@@ -28,8 +28,11 @@ public:
     void cleanupPage() override;
     bool isComplete() const override { return m_finished; }
 
-    // One timer tick (tests call it directly).
+    // One timer tick (tests call it directly): the tune's state is read on the instrument's strand and
+    // shown when it is back.
     void Tick();
+    // A tick's read is under way.
+    bool IsReading() const { return m_reading; }
     // The step text for a progress code.
     static QString StepText(int progress);
     // The test point drawn beside the temperature.
@@ -39,6 +42,14 @@ public:
     int FinalStatus() const { return m_finalStatus; }
 
 private:
+    struct SProgress
+    {
+        int state = -1;
+        int status = -1;
+        float temperature = 0.0f;
+        bool supported = false;
+    };
+    void Show(const SProgress& progress);
     void Finish(int status);
 
     STecChannelAccess m_access;
@@ -50,4 +61,5 @@ private:
     int m_unreadable = 0;
     int m_finalStatus = -1;
     bool m_finished = false;
+    bool m_reading = false;
 };

@@ -42,8 +42,9 @@ CAutoTuneResults::CAutoTuneResults(STecChannelAccess access, const CAutoTuneProc
 
 void CAutoTuneResults::initializePage()
 {
-    CTEC* tec = m_access.Selected();
-    if (!tec)
+    CTEC* tec = m_access.Direct();
+    const SInstrumentLink& link = m_access.Link();
+    if (!tec || !link)
     {
         wizard()->reject();
         return;
@@ -51,16 +52,28 @@ void CAutoTuneResults::initializePage()
     // A second status query here could time out and call a finished tune failed.
     if (m_process.FinalStatus() == CAutoTuneProcess::Succeeded)
     {
-        float p = 0.0f, i = 0.0f, d = 0.0f;
-        bool read = false;
-        for (int attempt = 0; attempt < PidAttempts && !read; ++attempt)
-            read = tec->GetPID(p, i, d);
-        const auto line = [read](const char* name, float value)
-        { return QString("%1 = %2").arg(name, read ? LocaleNumber::Format(value, 4) : QString("---")); };
         m_result->setText(SucceededText);
-        m_p->setText(line("P", p));
-        m_i->setText(line("I", i));
-        m_d->setText(line("D", d));
+        for (QLabel* label : {m_p, m_i, m_d})
+            label->setText(ReadingText);
+        link.Call(
+            this,
+            [tec]
+            {
+                SPid pid;
+                for (int attempt = 0; attempt < PidAttempts && !pid.read; ++attempt)
+                    pid.read = tec->GetPID(pid.p, pid.i, pid.d);
+                return pid;
+            },
+            [this](const SPid& pid)
+            {
+                const auto line = [&pid](const char* name, float value) {
+                    return QString("%1 = %2").arg(name,
+                                                  pid.read ? LocaleNumber::Format(value, 4) : QString("---"));
+                };
+                m_p->setText(line("P", pid.p));
+                m_i->setText(line("I", pid.i));
+                m_d->setText(line("D", pid.d));
+            });
     }
     else
     {

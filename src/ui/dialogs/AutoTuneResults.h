@@ -18,6 +18,7 @@ public:
     static const QString SucceededText;
 
     static constexpr int PidAttempts = 3;
+    static inline const QString ReadingText = "Reading...";
 
     CAutoTuneResults(STecChannelAccess access, const CAutoTuneProcess& process, QWidget* parent = nullptr);
 
@@ -26,6 +27,11 @@ public:
 private:
     STecChannelAccess m_access;
     const CAutoTuneProcess& m_process;
+    struct SPid
+    {
+        bool read = false;
+        float p = 0.0f, i = 0.0f, d = 0.0f;
+    };
     QLabel* m_result = nullptr;
     QLabel* m_p = nullptr;
     QLabel* m_i = nullptr;

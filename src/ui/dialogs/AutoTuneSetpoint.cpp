@@ -47,17 +47,39 @@ CAutoTuneSetpoint::CAutoTuneSetpoint(const SUiContext& context, STecChannelAcces
 
 void CAutoTuneSetpoint::initializePage()
 {
-    CTEC* tec = m_access.Selected();
-    if (!tec)
+    CTEC* tec = m_access.Direct();
+    const SInstrumentLink& link = m_access.Link();
+    if (!tec || !link)
     {
         wizard()->reject();
         return;
     }
-    m_edit->setText(LocaleNumber::Format(tec->GetTSetPoint(), 2));
+    // The set point and the limits the test point is checked against, read on the instrument's strand;
+    // Next waits for them.
+    m_loaded = false;
+    m_edit->setEnabled(false);
+    m_edit->setText(ReadingText);
+    link.Call(
+        this,
+        [tec] {
+            return SBounds{tec->GetTSetPoint(), tec->GetTLowLimit(), tec->GetTHighLimit()};
+        },
+        [this](const SBounds& bounds)
+        {
+            m_bounds = bounds;
+            m_loaded = true;
+            m_edit->setEnabled(true);
+            m_edit->setText(LocaleNumber::Format(bounds.setPoint, 2));
+            m_edit->setFocus();
+            m_edit->selectAll();
+            emit completeChanged();
+        });
 }
 
 bool CAutoTuneSetpoint::validatePage()
 {
+    if (!m_loaded)
+        return false;
     const std::optional<double> typed = LocaleNumber::Parse(m_edit->text());
     if (!typed || !std::isfinite(*typed))
     {
@@ -66,14 +88,15 @@ bool CAutoTuneSetpoint::validatePage()
         return false;
     }
     m_testPoint = static_cast<float>(*typed);
-    CTEC* tec = m_access.Selected();
-    if (!tec)
+    CTEC* tec = m_access.Direct();
+    const SInstrumentLink& link = m_access.Link();
+    if (!tec || !link)
     {
         wizard()->reject();
         return false;
     }
-    const float high = tec->GetTHighLimit();
-    const float low = tec->GetTLowLimit();
+    const float high = m_bounds.high;
+    const float low = m_bounds.low;
     // The no-value mark is no limit to keep a distance from.
     if (ReadingState::IsNoValue(high) || ReadingState::IsNoValue(low))
     {
@@ -93,6 +116,7 @@ bool CAutoTuneSetpoint::validatePage()
         return false;
     }
     m_started = true;
-    tec->StartAutoTune(m_testPoint);
+    link.Call(
+        this, [tec, point = m_testPoint] { tec->StartAutoTune(point); }, [] {});
     return true;
 }

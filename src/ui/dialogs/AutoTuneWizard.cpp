@@ -78,7 +78,8 @@ void CAutoTuneWizard::Run(const SUiContext& context, const STecChannelAccess& ac
     session = access.Session();
     if (result == QDialog::Accepted || !wizard.Started() || !tec || !session || !session->IsPortOpen())
         return;
-    if (CTEC* selected = access.Selected())
-        selected->SetOutput(false);
+    // The output goes off on the instrument's strand, after whatever the wizard still had under way.
+    if (CTEC* direct = access.Direct(); direct && access.Link())
+        access.Link().strand->Post([direct, keep = access.Link().instrument] { direct->SetOutput(false); });
     context.prompter.Message(parent, CTecBlock::AutoTuneCancelled);
 }

@@ -329,74 +329,91 @@ int CLaserSettingsDlg::BuildMask() const
     return mask;
 }
 
-bool CLaserSettingsDlg::Write()
+void CLaserSettingsDlg::Write(std::function<void(bool)> done)
 {
-    CLaser* laser = m_access.Selected();
-    if (!laser)
-        return false;
-    QString refused;
-    if (WriteChanges(*laser, refused))
-        return true;
-    m_context.prompter.Message(
-        this, QString("The instrument did not accept the %1. The settings after it were not written; check "
-                      "the value and press OK again.")
-                  .arg(refused));
-    return false;
+    CLaser* laser = m_access.Direct();
+    const SInstrumentLink& link = m_access.Link();
+    if (!laser || !link)
+    {
+        done(false);
+        return;
+    }
+    CWriteSequence<CLaser> writes;
+    AddWrites(writes);
+    m_writing = true;
+    setEnabled(false);
+    writes.Run(this, laser, m_access.Session(), link,
+               [this, done = std::move(done)](const QString& refused)
+               {
+                   m_writing = false;
+                   setEnabled(true);
+                   if (!refused.isEmpty())
+                       m_context.prompter.Message(
+                           this,
+                           QString("The instrument did not accept the %1. The settings after it were not "
+                                   "written; check the value and press OK again.")
+                               .arg(refused));
+                   done(refused.isEmpty());
+               });
 }
 
 // Stops at the first value the unit refuses. What went out is taken as read, so that OK again sends
 // only what is left.
-bool CLaserSettingsDlg::WriteChanges(CLaser& laser, QString& refused)
+void CLaserSettingsDlg::AddWrites(CWriteSequence<CLaser>& writes)
 {
-    const auto fail = [&refused](const char* name)
-    {
-        refused = name;
-        return false;
-    };
     if (m_dualRange)
     {
         const int range = m_lowRange->isChecked() ? 0 : 1;
-        if (range != m_rangeRead && !laser.SetRange(range))
-            return fail("current range");
-        m_rangeRead = range;
+        if (range != m_rangeRead)
+            writes.Add(
+                "current range", [range](CLaser& laser) { return laser.SetRange(range); },
+                [this, range] { m_rangeRead = range; });
     }
-    const int mask = BuildMask();
-    if (mask != m_maskRead && !laser.SetOutputOffEnable(mask))
-        return fail("output-off conditions");
-    m_maskRead = mask;
-    const auto send = [this, &fail](EField field, const char* name, auto set)
+    if (const int mask = BuildMask(); mask != m_maskRead)
+        writes.Add(
+            "output-off conditions", [mask](CLaser& laser) { return laser.SetOutputOffEnable(mask); },
+            [this, mask] { m_maskRead = mask; });
+    const auto taken = [this](std::initializer_list<EField> fields)
     {
-        SField& f = m_fields[field];
-        if (!f.Changed())
-            return true;
-        if (!set(f.entered))
-            return fail(name);
-        f.read = f.entered;
-        f.shown = f.edit->text().trimmed();
-        return true;
+        std::vector<EField> list(fields);
+        return [this, list]
+        {
+            for (EField field : list)
+            {
+                SField& f = m_fields[field];
+                f.read = f.entered;
+                f.shown = f.edit->text().trimmed();
+            }
+        };
+    };
+    const auto add = [&](EField field, const char* name, bool (CLaser::*set)(double))
+    {
+        if (m_fields[field].Changed())
+            writes.Add(
+                name, [set, v = m_fields[field].entered](CLaser& laser) { return (laser.*set)(v); },
+                taken({field}));
     };
     const bool power = m_fields[PdResponse].entered != 0.0;
-    const bool sent =
-        send(PdResponse, "photodiode response", [&](double v) { return laser.SetCalMD(v); }) &&
-        send(LdiLimit, "current limit", [&](double v) { return laser.SetLDILimit(v); }) &&
-        send(MdiLimit, "photodiode current limit", [&](double v) { return laser.SetMDILimit(v); }) &&
-        (!power || send(MdpLimit, "power limit", [&](double v) { return laser.SetMDPLimit(v); })) &&
-        send(LdvLimit, "voltage limit", [&](double v) { return laser.SetLDVLimit(v); }) &&
-        (!m_hasCableR || send(CableR, "cable resistance", [&](double v) { return laser.SetCableR(v); })) &&
-        (!m_hasPdBias || send(PdBias, "photodiode bias", [&](double v) { return laser.SetPDBias(v); }));
-    if (!sent)
-        return false;
-    SField& tolIo = m_fields[TolIo];
-    SField& tolTime = m_fields[TolTime];
-    if (tolIo.Changed() || tolTime.Changed())
-    {
-        if (!laser.SetTolerance(tolIo.entered, tolTime.entered))
-            return fail("tolerance");
-        for (SField* f : {&tolIo, &tolTime})
-        {
-            f->read = f->entered;
-            f->shown = f->edit->text().trimmed();
-        }
-    }
-    return send(OnDelay, "output-on delay", [&](double v) { return laser.SetOnDelay(static_cast<int>(v)); });
+    add(PdResponse, "photodiode response", &CLaser::SetCalMD);
+    add(LdiLimit, "current limit", &CLaser::SetLDILimit);
+    add(MdiLimit, "photodiode current limit", &CLaser::SetMDILimit);
+    if (power)
+        add(MdpLimit, "power limit", &CLaser::SetMDPLimit);
+    add(LdvLimit, "voltage limit", &CLaser::SetLDVLimit);
+    if (m_hasCableR)
+        add(CableR, "cable resistance", &CLaser::SetCableR);
+    if (m_hasPdBias)
+        add(PdBias, "photodiode bias", &CLaser::SetPDBias);
+    if (m_fields[TolIo].Changed() || m_fields[TolTime].Changed())
+        writes.Add(
+            "tolerance",
+            [io = m_fields[TolIo].entered, time = m_fields[TolTime].entered](CLaser& laser)
+            { return laser.SetTolerance(io, time); },
+            taken({TolIo, TolTime}));
+    if (m_fields[OnDelay].Changed())
+        writes.Add(
+            "output-on delay",
+            [ms = static_cast<int>(m_fields[OnDelay].entered)](CLaser& laser)
+            { return laser.SetOnDelay(ms); },
+            taken({OnDelay}));
 }

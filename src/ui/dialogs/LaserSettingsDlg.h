@@ -2,6 +2,7 @@
 
 #include "ui/app/UiContext.h"
 #include "ui/dialogs/SettingsPage.h"
+#include "ui/dialogs/WriteSequence.h"
 #include "ui/widgets/LaserChannelAccess.h"
 
 #include <QString>
@@ -39,7 +40,9 @@ public:
     bool Load() override;
     bool IsLoaded() const override { return m_loaded; }
     bool Validate() override;
-    bool Write() override;
+    void Write(std::function<void(bool)> done) override;
+    // OK's writes are under way: the page is disabled.
+    bool IsWriting() const { return m_writing; }
     bool IsChannelPresent() const override;
 
 private:
@@ -94,7 +97,7 @@ private:
     void OnPdResponseEdited();
     bool ValidateField(EField field, double low, double high);
     int BuildMask() const;
-    bool WriteChanges(CLaser& laser, QString& refused);
+    void AddWrites(CWriteSequence<CLaser>& writes);
 
     SUiContext m_context;
     SLaserChannelAccess m_access;
@@ -102,6 +105,7 @@ private:
     std::array<QLabel*, FieldCount> m_labels{};
     std::array<QLabel*, FieldCount> m_units{};
     bool m_loaded = false;
+    bool m_writing = false;
     int m_maskRead = 0;
     int m_rangeRead = 1;
     bool m_dualRange = false;

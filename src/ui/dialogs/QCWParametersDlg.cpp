@@ -1,5 +1,6 @@
 #include "ui/dialogs/QCWParametersDlg.h"
 
+#include "instrument/session/InstrBase.h"
 #include "ui/app/Prompter.h"
 #include "ui/dialogs/PollPause.h"
 #include "ui/widgets/LocaleNumber.h"
@@ -125,7 +126,13 @@ void CQCWParametersDlg::BuildControls()
     buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancelButton");
     m_applyButton = buttons->button(QDialogButtonBox::Apply);
     m_applyButton->setObjectName("applyButton");
-    root->addWidget(buttons);
+    auto* bottom = new QHBoxLayout;
+    m_busyLabel = new QLabel(ReadingText, this);
+    m_busyLabel->setObjectName("readingLabel");
+    m_busyLabel->hide();
+    bottom->addWidget(m_busyLabel);
+    bottom->addWidget(buttons, 1);
+    root->addLayout(bottom);
     connect(m_okButton, &QPushButton::clicked, this, &CQCWParametersDlg::OnOk);
     connect(m_applyButton, &QPushButton::clicked, this, &CQCWParametersDlg::OnApply);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -133,33 +140,39 @@ void CQCWParametersDlg::BuildControls()
 
 bool CQCWParametersDlg::Load()
 {
-    CLaser* laser = m_access.Selected();
-    if (!laser)
+    CLaser* laser = m_access.Direct();
+    const SInstrumentLink& link = m_access.Link();
+    if (!laser || !link)
         return false;
-    const int mode = laser->GetMode(false);
-    m_pulsed = mode == LaserModePulse || mode == LaserModeBurst;
-    m_burst = mode == LaserModeBurst;
-    {
-        CPollPause pause(m_access.Session(), m_access.Link());
-        laser = m_access.Selected();
-        if (!laser || !laser->GetPulseMinima(m_minima) || !laser->GetPulseMaxima(m_maxima))
-        {
-            if (laser)
-                m_context.prompter.Message(this, BoundsUnreadableMessage);
-            return false;
-        }
-        ReadValues(*laser);
-    }
-    m_updating = true;
-    SetSliderRanges();
-    m_holdFrequencyRadio->setChecked(m_holdFrequency);
-    m_holdDutyRadio->setChecked(!m_holdFrequency);
-    ShowValues();
-    m_updating = false;
-    ApplyModeLayout();
-    UpdateFlags();
-    m_applyButton->setEnabled(false);
+    m_loaded = false;
+    ShowBusy(ReadingText);
     m_lossTimer.start(LossCheckMs);
+    link.Call(
+        this,
+        [laser, session = m_access.Session(), fallback = m_values]
+        {
+            session->HoldPause(CPollPause::TimeoutMs);
+            SReading reading = Read(*laser, fallback);
+            session->ReleasePause();
+            return reading;
+        },
+        [this](const SReading& reading)
+        {
+            if (!reading.boundsRead)
+            {
+                m_context.prompter.Message(this, BoundsUnreadableMessage);
+                done(LostResult);
+                return;
+            }
+            m_minima = reading.minima;
+            m_maxima = reading.maxima;
+            m_pulsed = reading.mode == LaserModePulse || reading.mode == LaserModeBurst;
+            m_burst = reading.mode == LaserModeBurst;
+            m_loaded = true;
+            ShowBusy({});
+            ShowReading(reading);
+            emit loaded();
+        });
     return true;
 }
 
@@ -170,17 +183,22 @@ int CQCWParametersDlg::exec()
     return QDialog::exec();
 }
 
-void CQCWParametersDlg::ReadValues(CLaser& laser)
+CQCWParametersDlg::SReading CQCWParametersDlg::Read(CLaser& laser, const Values& fallback)
 {
-    CPollPause pause(m_access.Session(), m_access.Link());
-    const auto keep = [this](EValue which, double value)
+    SReading reading;
+    reading.mode = laser.GetMode(false);
+    reading.boundsRead = laser.GetPulseMinima(reading.minima) && laser.GetPulseMaxima(reading.maxima);
+    if (!reading.boundsRead)
+        return reading;
+    reading.values = fallback;
+    const auto keep = [&reading](EValue which, double value)
     {
         // A value the unit did not give keeps what the dialog had. The others are taken as the edit
         // shows them (the channel's floats carry noise below the shown decimals).
         if (!ReadingState::IsNoValue(value))
         {
             const double step = std::pow(10.0, kScales[which].decimals);
-            m_values[which] = std::round(value * step) / step;
+            reading.values[which] = std::round(value * step) / step;
         }
     };
     keep(PulseWidth, laser.GetPulseWidth(true));
@@ -188,10 +206,44 @@ void CQCWParametersDlg::ReadValues(CLaser& laser)
     keep(DutyCycle, laser.GetDutyCycle());
     keep(DelayIn, laser.GetDelayIn());
     keep(DelayOut, laser.GetDelayOut());
-    m_values[PulseCount] = laser.GetQCWCount();
-    m_holdFrequency = !laser.GetQCWHold();
+    reading.values[PulseCount] = laser.GetQCWCount();
+    reading.holdFrequency = !laser.GetQCWHold();
+    return reading;
+}
+
+void CQCWParametersDlg::ShowReading(const SReading& reading)
+{
+    m_values = reading.values;
+    m_holdFrequency = reading.holdFrequency;
     m_last = m_values;
     m_lastHoldFrequency = m_holdFrequency;
+    m_updating = true;
+    SetSliderRanges();
+    m_holdFrequencyRadio->setChecked(m_holdFrequency);
+    m_holdDutyRadio->setChecked(!m_holdFrequency);
+    ShowValues();
+    m_updating = false;
+    ApplyModeLayout();
+    UpdateFlags();
+    m_applyButton->setEnabled(false);
+}
+
+void CQCWParametersDlg::ShowBusy(const QString& doing)
+{
+    const bool busy = !doing.isEmpty();
+    m_writing = doing == WritingText;
+    m_busyLabel->setText(doing);
+    m_busyLabel->setVisible(busy);
+    for (int i = 0; i < ValueCount; ++i)
+    {
+        m_edits[i]->setEnabled(!busy);
+        m_sliders[i]->setEnabled(!busy);
+    }
+    m_holdFrequencyRadio->setEnabled(!busy);
+    m_holdDutyRadio->setEnabled(!busy);
+    m_okButton->setEnabled(!busy);
+    if (busy)
+        m_applyButton->setEnabled(false);
 }
 
 void CQCWParametersDlg::SetSliderRanges()
@@ -457,99 +509,132 @@ void CQCWParametersDlg::UpdateFlags()
 
 void CQCWParametersDlg::OnOk()
 {
-    if (!m_okButton->isEnabled())
+    if (!m_okButton->isEnabled() || !m_loaded || m_writing)
         return;
-    CLaser* laser = m_access.Selected();
-    if (!laser)
+    if (!m_access.Peek())
     {
         done(LostResult);
         return;
     }
-    WriteValues(*laser);
-    accept();
+    Write(false);
 }
 
 void CQCWParametersDlg::OnApply()
 {
-    if (!m_okButton->isEnabled())
+    if (!m_okButton->isEnabled() || !m_loaded || m_writing)
         return;
-    CLaser* laser = m_access.Selected();
-    if (!laser)
+    if (!m_access.Peek())
     {
         done(LostResult);
         return;
     }
-    {
-        CPollPause pause(m_access.Session(), m_access.Link());
-        WriteValues(*laser);
-        ReadValues(*laser);
-    }
-    m_updating = true;
-    m_holdFrequencyRadio->setChecked(m_holdFrequency);
-    m_holdDutyRadio->setChecked(!m_holdFrequency);
-    ShowValues();
-    m_updating = false;
-    ApplyModeLayout();
-    UpdateFlags();
-    m_applyButton->setEnabled(false);
+    Write(true);
 }
 
-void CQCWParametersDlg::WriteValues(CLaser& laser)
+// The changes go out in one group with polling paused; Apply reads the values back in the same group
+// and keeps the dialog open, OK closes it.
+void CQCWParametersDlg::Write(bool readBack)
 {
-    CPollPause pause(m_access.Session(), m_access.Link());
-    const auto changed = [this](EValue which) { return m_values[which] != m_last[which]; };
+    CLaser* laser = m_access.Direct();
+    const SInstrumentLink& link = m_access.Link();
+    if (!laser || !link)
+    {
+        done(LostResult);
+        return;
+    }
+    const SChange change{m_values, m_last, m_pulsed, m_holdFrequency, m_lastHoldFrequency};
+    ShowBusy(WritingText);
+    link.Call(
+        this,
+        [laser, session = m_access.Session(), change, readBack]
+        {
+            session->HoldPause(CPollPause::TimeoutMs);
+            SendChange(*laser, change);
+            SReading reading;
+            if (readBack)
+                reading = Read(*laser, change.values);
+            session->ReleasePause();
+            return reading;
+        },
+        [this, change, readBack](const SReading& reading)
+        {
+            m_last = change.values;
+            m_lastHoldFrequency = change.holdFrequency;
+            ShowBusy({});
+            if (!readBack)
+            {
+                accept();
+                return;
+            }
+            if (reading.boundsRead)
+            {
+                m_minima = reading.minima;
+                m_maxima = reading.maxima;
+                ShowReading(reading);
+            }
+            else
+            {
+                UpdateFlags();
+                m_applyButton->setEnabled(false);
+            }
+        });
+}
+
+void CQCWParametersDlg::SendChange(CLaser& laser, const SChange& change)
+{
+    const Values& values = change.values;
+    const Values& last = change.last;
+    const auto changed = [&](EValue which) { return values[which] != last[which]; };
     const auto delays = [&](bool shrinking)
     {
         for (EValue which : {DelayIn, DelayOut})
         {
-            if ((which == DelayIn && m_pulsed) || !changed(which) ||
-                (m_values[which] < m_last[which]) != shrinking)
+            if ((which == DelayIn && change.pulsed) || !changed(which) ||
+                (values[which] < last[which]) != shrinking)
                 continue;
             if (which == DelayIn)
-                laser.SetDelayIn(m_values[which]);
+                laser.SetDelayIn(values[which]);
             else
-                laser.SetDelayOut(m_values[which]);
+                laser.SetDelayOut(values[which]);
         }
     };
     // Shrinking delays before the pulse width, growing ones after, and a width that could clash with
     // the old frequency or duty first moved to an edge value valid for both.
     delays(true);
-    const double width = m_values[PulseWidth];
-    const bool grows = width > m_last[PulseWidth];
+    const double width = values[PulseWidth];
+    const bool grows = width > last[PulseWidth];
     const bool both = changed(Frequency) && changed(PulseWidth);
-    if (!m_pulsed)
+    if (!change.pulsed)
     {
         if (changed(PulseWidth))
             laser.SetPulseWidthF(width);
     }
-    else if (!m_holdFrequency)
+    else if (!change.holdFrequency)
     {
-        const double oldDuty = m_last[DutyCycle];
+        const double oldDuty = last[DutyCycle];
         if (both)
             laser.SetPulseWidthP(grows ? (oldDuty / 1.2) * 10.0 - 0.001 : (oldDuty / 999.0) * 10.0 + 0.001);
         if (changed(DutyCycle))
-            laser.SetDutyCycle(m_values[DutyCycle]);
+            laser.SetDutyCycle(values[DutyCycle]);
         if (changed(PulseWidth))
             laser.SetPulseWidthP(width);
     }
     else
     {
-        const double oldFrequency = m_last[Frequency];
+        const double oldFrequency = last[Frequency];
         if (both && oldFrequency > 0.0)
             laser.SetPulseWidthF(grows ? (89.9 / oldFrequency) * 10.0 - 0.001
                                        : (0.11 / oldFrequency) * 10.0 + 0.001);
         if (changed(Frequency))
-            laser.SetFrequency(m_values[Frequency]);
+            laser.SetFrequency(values[Frequency]);
         if (changed(PulseWidth))
             laser.SetPulseWidthF(width);
     }
     delays(false);
     if (changed(PulseCount))
-        laser.SetQCWCount(static_cast<int>(m_values[PulseCount]));
-    if (m_holdFrequency != m_lastHoldFrequency)
-        laser.SetQCWHold(!m_holdFrequency);
-    m_last = m_values;
-    m_lastHoldFrequency = m_holdFrequency;
+        laser.SetQCWCount(static_cast<int>(values[PulseCount]));
+    if (change.holdFrequency != change.lastHoldFrequency)
+        laser.SetQCWHold(!change.holdFrequency);
 }
 
 void CQCWParametersDlg::OnLossCheck()

@@ -43,8 +43,16 @@ public:
 
     CQCWParametersDlg(const SUiContext& context, SLaserChannelAccess access, QWidget* parent = nullptr);
 
-    // Reads bounds and values into the controls; false (after telling the user) when they cannot be read.
+    static inline const QString ReadingText = "Reading...";
+    static inline const QString WritingText = "Writing...";
+
+    // Starts reading bounds and values on the instrument's strand; the controls wait, disabled, until
+    // they are in (loaded). Bounds that cannot be read are reported and close the dialog with
+    // LostResult. False when the channel is gone.
     bool Load();
+    bool IsLoaded() const { return m_loaded; }
+    // OK's or Apply's writes are under way.
+    bool IsWriting() const { return m_writing; }
     // Load, then the modal loop: Accepted, Rejected or LostResult.
     int exec() override;
 
@@ -53,20 +61,46 @@ public:
     void OnApply();
     void OnLossCheck();
 
+signals:
+    void loaded();
+
+public:
     double Value(EValue which) const { return m_values[which]; }
     bool IsOutOfRange(EValue which) const { return m_outOfRange[which]; }
 
 private:
     void BuildControls();
     void AddRow(int row, EValue which, const QString& label, const QString& unit, const char* name);
-    void ReadValues(CLaser& laser);
-    void WriteValues(CLaser& laser);
+    using Values = std::array<double, ValueCount>;
+    // Bounds and values as read in one group on the strand.
+    struct SReading
+    {
+        bool boundsRead = false;
+        int mode = 0;
+        CLaser::SPulseTiming minima;
+        CLaser::SPulseTiming maxima;
+        Values values{};
+        bool holdFrequency = true;
+    };
+    // What OK or Apply sends: the values against the ones last read or written.
+    struct SChange
+    {
+        Values values;
+        Values last;
+        bool pulsed;
+        bool holdFrequency;
+        bool lastHoldFrequency;
+    };
+    static SReading Read(CLaser& laser, const Values& fallback);
+    static void SendChange(CLaser& laser, const SChange& change);
+    void ShowReading(const SReading& reading);
+    void ShowBusy(const QString& doing);
+    void Write(bool readBack);
     void ShowValues();
     void ShowValue(EValue which);
     void SetSliderRanges();
     void OnEdited(EValue which);
     void OnSliderMoved(EValue which);
-    using Values = std::array<double, ValueCount>;
     // The coupled width, frequency and duty after `changed` changed, clamped as the hold rule says.
     Values Coupled(EValue changed, Values values) const;
     void ApplyCoupled(const Values& values);
@@ -103,5 +137,8 @@ private:
     QRadioButton* m_holdDutyRadio = nullptr;
     QPushButton* m_okButton = nullptr;
     QPushButton* m_applyButton = nullptr;
+    QLabel* m_busyLabel = nullptr;
+    bool m_loaded = false;
+    bool m_writing = false;
     QTimer m_lossTimer;
 };

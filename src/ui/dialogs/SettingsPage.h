@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 
 // One page of a settings sheet. The sheet validates every page before any page writes, so a refusal
 // on one page never leaves another page's values half written.
@@ -17,9 +18,10 @@ public:
     virtual bool IsLoaded() const { return true; }
     // Checks every edit against its range; on a failure prompts, focuses the edit and returns false.
     virtual bool Validate() = 0;
-    // Sends what the user changed. Runs only after every page of the sheet has validated; false (after
-    // telling the user) when the unit refused a value, which keeps the sheet open.
-    virtual bool Write() = 0;
+    // Sends what the user changed, on the instrument's strand. Runs only after every page of the sheet
+    // has validated; done(false) (after telling the user) when the unit refused a value, which keeps the
+    // sheet open. done is not called when the page is gone by then.
+    virtual void Write(std::function<void(bool written)> done) = 0;
     // Whether the page's channel still exists (the panel may have lost the instrument).
     virtual bool IsChannelPresent() const = 0;
 };

@@ -15,7 +15,8 @@ CSettingsSheet::CSettingsSheet(const SUiContext&, const QString& title, QWidget*
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName("settingsTabs");
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName("okButton");
+    m_okButton = buttons->button(QDialogButtonBox::Ok);
+    m_okButton->setObjectName("okButton");
     buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancelButton");
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_tabs);
@@ -64,7 +65,7 @@ bool CSettingsSheet::IsLoaded() const
 
 void CSettingsSheet::OnOk()
 {
-    if (!IsLoaded())
+    if (!IsLoaded() || m_writing)
         return;
     if (!AllChannelsPresent())
     {
@@ -79,15 +80,38 @@ void CSettingsSheet::OnOk()
             return;
         }
     }
-    for (CSettingsPage* page : m_pages)
+    m_lossTimer.stop();
+    SetWriting(true);
+    WriteFrom(0);
+}
+
+void CSettingsSheet::WriteFrom(size_t index)
+{
+    if (index == m_pages.size())
     {
-        if (!page->Write())
-        {
-            m_tabs->setCurrentWidget(page);
-            return;
-        }
+        SetWriting(false);
+        accept();
+        return;
     }
-    accept();
+    CSettingsPage* page = m_pages[index];
+    page->Write(
+        [this, page, index](bool written)
+        {
+            if (written)
+            {
+                WriteFrom(index + 1);
+                return;
+            }
+            SetWriting(false);
+            m_lossTimer.start(LossCheckMs);
+            m_tabs->setCurrentWidget(page);
+        });
+}
+
+void CSettingsSheet::SetWriting(bool writing)
+{
+    m_writing = writing;
+    m_okButton->setEnabled(!writing);
 }
 
 void CSettingsSheet::OnLossCheck()

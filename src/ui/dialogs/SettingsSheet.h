@@ -7,6 +7,7 @@
 #include <vector>
 
 class CSettingsPage;
+class QPushButton;
 class QTabWidget;
 
 // A modal property sheet of settings pages with OK and Cancel. OK validates every page first and only
@@ -30,15 +31,22 @@ public:
     bool LoadPages();
     // Every page has its values in.
     bool IsLoaded() const;
-    // What OK does (nothing while a page is still reading); public so that tests drive it without a modal
-    // loop.
+    // What OK does (nothing while a page is still reading or writing); public so that tests drive it without
+    // a modal loop.
     void OnOk();
+    // OK's writes are under way, page after page.
+    bool IsWriting() const { return m_writing; }
     void OnLossCheck();
 
 private:
     bool AllChannelsPresent() const;
+    // Each page writes once the page before it has written; the sheet closes after the last.
+    void WriteFrom(size_t index);
+    void SetWriting(bool writing);
 
     QTabWidget* m_tabs = nullptr;
     std::vector<CSettingsPage*> m_pages;
     QTimer m_lossTimer;
+    QPushButton* m_okButton = nullptr;
+    bool m_writing = false;
 };

@@ -170,7 +170,7 @@ void CTECSettingsDlg::Build()
     m_form->setObjectName("settingsForm");
     columns->setContentsMargins(0, 0, 0, 0);
     m_form->setLayout(columns);
-    m_readingLabel = new QLabel("Reading...", this);
+    m_readingLabel = new QLabel(ReadingText, this);
     m_readingLabel->setObjectName("readingLabel");
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(m_readingLabel);
@@ -405,7 +405,8 @@ bool CTECSettingsDlg::Load()
     const SInstrumentLink& link = m_access.Link();
     if (!tec || !link)
         return false;
-    ShowReading(true);
+    m_loaded = false;
+    ShowBusy(ReadingText);
     CInstrBase* session = m_access.Session();
     link.Call(
         this,
@@ -420,19 +421,22 @@ bool CTECSettingsDlg::Load()
         [this](const SSnapshot& snapshot)
         {
             ApplySnapshot(snapshot);
-            ShowReading(false);
+            m_loaded = true;
+            ShowBusy({});
             emit loaded();
         });
     m_watch.start();
     return true;
 }
 
-void CTECSettingsDlg::ShowReading(bool reading)
+void CTECSettingsDlg::ShowBusy(const QString& doing)
 {
-    m_loaded = !reading;
-    m_readingLabel->setVisible(reading);
-    m_form->setEnabled(!reading);
-    m_okButton->setEnabled(!reading);
+    const bool busy = !doing.isEmpty();
+    m_writing = doing == WritingText;
+    m_readingLabel->setText(doing);
+    m_readingLabel->setVisible(busy);
+    m_form->setEnabled(!busy);
+    m_okButton->setEnabled(!busy);
 }
 
 bool CTECSettingsDlg::AnalogOffered() const
@@ -853,7 +857,7 @@ bool CTECSettingsDlg::ValidateAnalog(CTEC& tec)
 
 void CTECSettingsDlg::accept()
 {
-    if (!m_loaded)
+    if (!m_loaded || m_writing)
         return;
     CTEC* tec = m_access.Selected();
     if (!tec)
@@ -864,12 +868,14 @@ void CTECSettingsDlg::accept()
     if (!Validate(*tec))
         return;
     m_watch.stop();
-    if (!WriteForSheet())
-    {
-        m_watch.start();
-        return;
-    }
-    QDialog::accept();
+    WriteForSheet(
+        [this](bool written)
+        {
+            if (written)
+                QDialog::accept();
+            else
+                m_watch.start();
+        });
 }
 
 bool CTECSettingsDlg::ValidateForSheet()
@@ -881,192 +887,228 @@ bool CTECSettingsDlg::ValidateForSheet()
     return tec && Validate(*tec);
 }
 
-bool CTECSettingsDlg::WriteForSheet()
+void CTECSettingsDlg::WriteForSheet(std::function<void(bool)> done)
 {
-    CTEC* tec = m_access.Selected();
-    if (!tec)
-        return false;
-    QString refused;
-    bool written = false;
+    CTEC* tec = m_access.Direct();
+    const SInstrumentLink& link = m_access.Link();
+    if (!tec || !link)
     {
-        const CPollPause pause(m_access.Session(), m_access.Link());
-        written = Write(*tec, refused);
+        done(false);
+        return;
     }
-    if (!written)
-        m_context.prompter.Message(
-            this, QString("The instrument did not accept the %1. The settings after it were not written; "
-                          "check the value and press OK again.")
-                      .arg(refused));
-    return written;
+    CWriteSequence<CTEC> writes;
+    AddWrites(writes);
+    ShowBusy(WritingText);
+    writes.Run(this, tec, m_access.Session(), link,
+               [this, done = std::move(done)](const QString& refused)
+               {
+                   ShowBusy({});
+                   if (!refused.isEmpty())
+                       m_context.prompter.Message(
+                           this,
+                           QString("The instrument did not accept the %1. The settings after it were not "
+                                   "written; check the value and press OK again.")
+                               .arg(refused));
+                   done(refused.isEmpty());
+               });
 }
 
-bool CTECSettingsDlg::Write(CTEC& tec, QString& refused)
+void CTECSettingsDlg::AddWrites(CWriteSequence<CTEC>& writes)
 {
     if (Offered(KeyConditions))
     {
         const int mask = OutputOffMask();
         if (mask != m_outputOffMask)
-        {
-            if (!tec.SetOutputOffEnable(mask))
-            {
-                refused = "output-off conditions";
-                return false;
-            }
-            m_outputOffMask = mask;
-        }
+            writes.Add(
+                "output-off conditions", [mask](CTEC& tec) { return tec.SetOutputOffEnable(mask); },
+                [this, mask] { m_outputOffMask = mask; });
     }
-    if (!WriteLimits(tec, refused))
-        return false;
-    WriteOthers(tec);
-    if (!WriteAnalog(tec, refused))
-        return false;
-    WriteFan(tec);
-    return true;
+    AddLimitWrites(writes);
+    AddOtherWrites(writes);
+    AddAnalogWrites(writes);
+    AddFanWrite(writes);
+}
+
+namespace
+{
+float EditValue(const QLineEdit* edit)
+{
+    return static_cast<float>(LocaleNumber::Parse(edit->text()).value_or(0));
 }
 
 // A pair of limits goes out so that the instrument never holds a low limit above its high limit: when
-// the new low is at or above the current low, the high limit moves first.
-bool CTECSettingsDlg::WriteLimits(CTEC& tec, QString& refused)
+// the new low is at or above the unit's current low, the high limit moves first. Empty values are
+// the ones the user left alone.
+std::optional<QString> SendLimitPair(std::optional<float> low, std::optional<float> high, float currentLow,
+                                     const std::function<bool(float)>& setLow,
+                                     const std::function<bool(float)>& setHigh, const QString& lowName,
+                                     const QString& highName)
 {
-    auto value = [](QLineEdit* edit)
-    { return static_cast<float>(LocaleNumber::Parse(edit->text()).value_or(0)); };
-    auto send = [&refused](bool ok, QLineEdit* edit, const char* name)
+    const bool highFirst = !low || currentLow <= *low;
+    auto sendLow = [&] { return !low || setLow(*low); };
+    auto sendHigh = [&] { return !high || setHigh(*high); };
+    if (highFirst)
     {
-        if (!ok)
+        if (!sendHigh())
+            return highName;
+        if (!sendLow())
+            return lowName;
+        return std::nullopt;
+    }
+    if (!sendLow())
+        return lowName;
+    if (!sendHigh())
+        return highName;
+    return std::nullopt;
+}
+} // namespace
+
+void CTECSettingsDlg::AddLimitWrites(CWriteSequence<CTEC>& writes)
+{
+    // What went out is taken as read, so that OK after a refusal sends only what is left.
+    auto taken = [](std::initializer_list<QLineEdit*> edits)
+    {
+        std::vector<QLineEdit*> list(edits);
+        return [list]
         {
-            refused = name;
-            return false;
-        }
-        edit->setModified(false);
-        return true;
+            for (QLineEdit* edit : list)
+                edit->setModified(false);
+        };
     };
     if (Offered(KeyTLimits) && (m_tLow->isModified() || m_tHigh->isModified()))
     {
-        const bool highFirst = !m_tLow->isModified() || tec.GetTLowLimit() <= value(m_tLow);
-        auto low = [&]
-        { return !m_tLow->isModified() || send(tec.SetTLowLimit(value(m_tLow)), m_tLow, "T low limit"); };
-        auto high = [&] {
-            return !m_tHigh->isModified() || send(tec.SetTHighLimit(value(m_tHigh)), m_tHigh, "T high limit");
-        };
-        if (!(highFirst ? high() && low() : low() && high()))
-            return false;
+        const std::optional<float> low =
+            m_tLow->isModified() ? std::optional<float>(EditValue(m_tLow)) : std::nullopt;
+        const std::optional<float> high =
+            m_tHigh->isModified() ? std::optional<float>(EditValue(m_tHigh)) : std::nullopt;
+        writes.AddStep(
+            [low, high](CTEC& tec)
+            {
+                return SendLimitPair(
+                    low, high, low ? tec.GetTLowLimit() : 0.0f,
+                    [&tec](float v) { return tec.SetTLowLimit(v); },
+                    [&tec](float v) { return tec.SetTHighLimit(v); }, "T low limit", "T high limit");
+            },
+            taken({m_tLow, m_tHigh}));
     }
     const int type = SelectedSensorType();
     if (Offered(KeySensorSelection) && type != m_sensorType)
-    {
-        if (!tec.SetSensorType(type))
-        {
-            refused = "sensor type";
-            return false;
-        }
-        m_sensorType = type;
-    }
+        writes.Add(
+            "sensor type", [type](CTEC& tec) { return tec.SetSensorType(type); },
+            [this, type] { m_sensorType = type; });
     if (Offered(KeyRLimits) && (m_rLow->isModified() || m_rHigh->isModified()))
     {
-        const bool highFirst = tec.GetRLowLimit() <= value(m_rLow);
-        auto low = [&] { return send(tec.SetRLowLimit(value(m_rLow)), m_rLow, "R low limit"); };
-        auto high = [&] { return send(tec.SetRHighLimit(value(m_rHigh)), m_rHigh, "R high limit"); };
-        if (!(highFirst ? high() && low() : low() && high()))
-            return false;
+        // Both go out when either changed, as the unit checks each against the other.
+        const float low = EditValue(m_rLow);
+        const float high = EditValue(m_rHigh);
+        writes.AddStep(
+            [low, high](CTEC& tec)
+            {
+                return SendLimitPair(
+                    low, high, tec.GetRLowLimit(), [&tec](float v) { return tec.SetRLowLimit(v); },
+                    [&tec](float v) { return tec.SetRHighLimit(v); }, "R low limit", "R high limit");
+            },
+            taken({m_rLow, m_rHigh}));
     }
-    if (Offered(KeyIteLimit) && m_iteLimit->isModified() &&
-        !send(tec.SetITELimit(value(m_iteLimit)), m_iteLimit, "current limit"))
-        return false;
-    return true;
+    if (Offered(KeyIteLimit) && m_iteLimit->isModified())
+    {
+        const float limit = EditValue(m_iteLimit);
+        writes.Add(
+            "current limit", [limit](CTEC& tec) { return tec.SetITELimit(limit); }, taken({m_iteLimit}));
+    }
 }
 
 // The rest goes out without a check of its own: a refusal shows in the instrument's error log.
-void CTECSettingsDlg::WriteOthers(CTEC& tec)
+void CTECSettingsDlg::AddOtherWrites(CWriteSequence<CTEC>& writes)
 {
-    auto value = [](QLineEdit* edit)
-    { return static_cast<float>(LocaleNumber::Parse(edit->text()).value_or(0)); };
+    auto unchecked = [&writes](std::function<void(CTEC&)> send)
+    {
+        writes.AddStep(
+            [send = std::move(send)](CTEC& tec) -> std::optional<QString>
+            {
+                send(tec);
+                return std::nullopt;
+            });
+    };
     if (Offered(KeyTolerance) && (m_tolTemp->isModified() || m_tolTime->isModified()))
-        tec.SetTolerance(value(m_tolTemp), value(m_tolTime));
+        unchecked([temp = EditValue(m_tolTemp), time = EditValue(m_tolTime)](CTEC& tec)
+                  { tec.SetTolerance(temp, time); });
     if (Offered(KeyCableR) && !m_cableR->isHidden() && m_cableR->isModified())
-        tec.SetCableR(value(m_cableR));
+        unchecked([ohms = EditValue(m_cableR)](CTEC& tec) { tec.SetCableR(ohms); });
     if (Offered(KeyHeatCool) && m_heatCool >= 0 && m_heatCool <= 2 &&
         m_heatCoolList->currentIndex() != m_heatCool)
-        tec.SetHeatCool(m_heatCoolList->currentIndex());
+        unchecked([choice = m_heatCoolList->currentIndex()](CTEC& tec) { tec.SetHeatCool(choice); });
     if (Offered(KeyGain))
     {
         const int gain = m_gainList->currentData().toInt();
         if (m_gainList->currentIndex() >= 0 && gain != m_gain)
-            tec.SetGain(gain);
+            unchecked([gain](CTEC& tec) { tec.SetGain(gain); });
         if (gain == GainPID && (m_p->isModified() || m_i->isModified() || m_d->isModified()))
-            tec.SetPID(value(m_p), value(m_i), value(m_d));
+            unchecked([p = EditValue(m_p), i = EditValue(m_i), d = EditValue(m_d)](CTEC& tec)
+                      { tec.SetPID(p, i, d); });
     }
-    if (Offered(KeyConstants))
-    {
-        auto modified = [](const std::vector<QLineEdit*>& edits) {
-            return std::any_of(edits.begin(), edits.end(),
-                               [](QLineEdit* edit) { return edit->isModified(); });
-        };
-        auto scaled = [&](const std::vector<QLineEdit*>& edits, size_t k, double scale)
-        { return static_cast<float>(LocaleNumber::Parse(edits[k]->text()).value_or(0) / scale); };
-        if (modified(m_thermistor))
-            tec.SetThermistorConstants(-1, scaled(m_thermistor, 0, ThermistorScale[0]),
-                                       scaled(m_thermistor, 1, ThermistorScale[1]),
-                                       scaled(m_thermistor, 2, ThermistorScale[2]));
-        if (modified(m_rtd))
-            tec.SetRTDConstants(-1, scaled(m_rtd, 0, RtdScale[0]), scaled(m_rtd, 1, RtdScale[1]),
-                                scaled(m_rtd, 2, RtdScale[2]), scaled(m_rtd, 3, RtdScale[3]));
-        if (modified(m_ad590))
-            tec.SetICConstants(0, scaled(m_ad590, 0, 1.0), scaled(m_ad590, 1, 1.0));
-        if (modified(m_lm335))
-            tec.SetICConstants(1, scaled(m_lm335, 0, 1.0), scaled(m_lm335, 1, 1.0));
-    }
+    if (!Offered(KeyConstants))
+        return;
+    auto modified = [](const std::vector<QLineEdit*>& edits)
+    { return std::any_of(edits.begin(), edits.end(), [](QLineEdit* edit) { return edit->isModified(); }); };
+    auto scaled = [](const std::vector<QLineEdit*>& edits, size_t k, double scale)
+    { return static_cast<float>(LocaleNumber::Parse(edits[k]->text()).value_or(0) / scale); };
+    if (modified(m_thermistor))
+        unchecked(
+            [a = scaled(m_thermistor, 0, ThermistorScale[0]), b = scaled(m_thermistor, 1, ThermistorScale[1]),
+             c = scaled(m_thermistor, 2, ThermistorScale[2])](CTEC& tec)
+            { tec.SetThermistorConstants(-1, a, b, c); });
+    if (modified(m_rtd))
+        unchecked([a = scaled(m_rtd, 0, RtdScale[0]), b = scaled(m_rtd, 1, RtdScale[1]),
+                   c = scaled(m_rtd, 2, RtdScale[2]), r0 = scaled(m_rtd, 3, RtdScale[3])](CTEC& tec)
+                  { tec.SetRTDConstants(-1, a, b, c, r0); });
+    for (const auto& [edits, set] : {std::pair{&m_ad590, 0}, std::pair{&m_lm335, 1}})
+        if (modified(*edits))
+            unchecked([set = set, m = scaled(*edits, 0, 1.0), offset = scaled(*edits, 1, 1.0)](CTEC& tec)
+                      { tec.SetICConstants(set, m, offset); });
 }
 
 // The unit follows its input from the moment it is enabled, so an enabled input gets its new scaling
 // first and the enable last; one being switched off leaves the input before its scaling changes.
-bool CTECSettingsDlg::WriteAnalog(CTEC& tec, QString& refused)
+void CTECSettingsDlg::AddAnalogWrites(CWriteSequence<CTEC>& writes)
 {
     if (!AnalogOffered())
-        return true;
+        return;
     const bool enable = m_analogEnable->isChecked();
-    auto sendEnable = [&]
+    // An unread flag the user did not touch is left as the unit has it.
+    const bool sendEnable = m_analogEnableRead || m_analogEnableClicked;
+    auto addEnable = [&]
     {
-        // An unread flag the user did not touch is left as the unit has it.
-        if (!m_analogEnableRead && !m_analogEnableClicked)
-            return true;
-        if (tec.SetAnalogEnable(enable))
-            return true;
-        refused = "'Enable Analog Interface' setting";
-        return false;
+        if (sendEnable)
+            writes.Add("'Enable Analog Interface' setting",
+                       [enable](CTEC& tec) { return tec.SetAnalogEnable(enable); });
     };
-    if (!enable && !sendEnable())
-        return false;
-    const std::array<std::tuple<QLineEdit*, bool (CTEC::*)(double), const char*>, 2> values = {
-        std::tuple{m_analogAt0V, &CTEC::SetAnalogTsetAt0V, "analog 'Tset at 0V'"},
-        std::tuple{m_analogAt2V5, &CTEC::SetAnalogTsetAt2V5, "analog 'Tset at 2.5V'"}};
-    for (const auto& [edit, setter, name] : values)
-    {
-        // A blank edit holds a value that could not be read.
-        const std::optional<double> value = LocaleNumber::Parse(edit->text());
-        if (value && !(tec.*setter)(*value))
-        {
-            refused = name;
-            return false;
-        }
-    }
-    const int sensitivity = m_analogSensitivity->currentIndex();
-    if (sensitivity >= 0 && !tec.SetAnalogSensitivity(sensitivity))
-    {
-        refused = "analog sensitivity";
-        return false;
-    }
-    return !enable || sendEnable();
+    if (!enable)
+        addEnable();
+    // A blank edit holds a value that could not be read.
+    if (const std::optional<double> celsius = LocaleNumber::Parse(m_analogAt0V->text()))
+        writes.Add("analog 'Tset at 0V'", [v = *celsius](CTEC& tec) { return tec.SetAnalogTsetAt0V(v); });
+    if (const std::optional<double> celsius = LocaleNumber::Parse(m_analogAt2V5->text()))
+        writes.Add("analog 'Tset at 2.5V'", [v = *celsius](CTEC& tec) { return tec.SetAnalogTsetAt2V5(v); });
+    if (const int sensitivity = m_analogSensitivity->currentIndex(); sensitivity >= 0)
+        writes.Add("analog sensitivity",
+                   [sensitivity](CTEC& tec) { return tec.SetAnalogSensitivity(sensitivity); });
+    if (enable)
+        addEnable();
 }
 
-void CTECSettingsDlg::WriteFan(CTEC& tec)
+void CTECSettingsDlg::AddFanWrite(CWriteSequence<CTEC>& writes)
 {
-    auto value = [](QLineEdit* edit)
-    { return static_cast<float>(LocaleNumber::Parse(edit->text()).value_or(0)); };
-    if (Offered(KeyFan))
-    {
-        const int speed = m_fanSpeedList->currentData().toInt();
-        bool ok = false;
-        const int delay = LocaleNumber::Locale().toInt(m_fanDelay->text().trimmed(), &ok);
-        tec.SetFan(speed, value(m_fanVoltage), std::max(0, m_fanModeList->currentIndex()), ok ? delay : 0);
-    }
+    if (!Offered(KeyFan))
+        return;
+    const int speed = m_fanSpeedList->currentData().toInt();
+    bool ok = false;
+    const int delay = LocaleNumber::Locale().toInt(m_fanDelay->text().trimmed(), &ok);
+    writes.AddStep(
+        [speed, volts = EditValue(m_fanVoltage), mode = std::max(0, m_fanModeList->currentIndex()),
+         delay = ok ? delay : 0](CTEC& tec) -> std::optional<QString>
+        {
+            tec.SetFan(speed, volts, mode, delay);
+            return std::nullopt;
+        });
 }

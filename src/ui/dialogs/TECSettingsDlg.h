@@ -2,12 +2,14 @@
 
 #include "instrument/tec/TecProtocol.h"
 #include "ui/app/UiContext.h"
+#include "ui/dialogs/WriteSequence.h"
 #include "ui/widgets/TecChannelAccess.h"
 
 #include <QDialog>
 #include <QTimer>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <set>
 
@@ -34,6 +36,8 @@ class CTECSettingsDlg : public QDialog
 public:
     static constexpr int ClosedNoChannel = -1;
     static constexpr int WatchMs = 250;
+    static inline const QString ReadingText = "Reading...";
+    static inline const QString WritingText = "Writing...";
 
     CTECSettingsDlg(const SUiContext& context, STecChannelAccess access, QWidget* parent = nullptr);
 
@@ -41,14 +45,17 @@ public:
     // values are in (loaded). False when the channel is gone (the page closes with -1).
     bool Load();
     bool IsLoaded() const { return m_loaded; }
+    // OK's writes are under way: the page is disabled and says "Writing...".
+    bool IsWriting() const { return m_writing; }
     // Load, then the modal loop.
     int exec() override;
     // OK: validation, then the writes.
     void accept() override;
     // The two halves of OK for a sheet that holds this page beside others (the combo panel's): the
-    // sheet validates every page before any page writes. Write reports a refusal and returns false.
+    // sheet validates every page before any page writes. The writes run on the instrument's strand;
+    // done(false) comes after the refusal has been reported.
     bool ValidateForSheet();
-    bool WriteForSheet();
+    void WriteForSheet(std::function<void(bool written)> done);
 
 signals:
     // The values are in the controls and the page may be changed and written.
@@ -92,7 +99,8 @@ private:
     static void ReadConstants(CTEC& tec, SSnapshot& snapshot);
     static void ReadAnalog(CTEC& tec, SSnapshot& snapshot);
     void ApplySnapshot(const SSnapshot& snapshot);
-    void ShowReading(bool reading);
+    // Disables the page and says what it waits for; an empty text ends the wait.
+    void ShowBusy(const QString& doing);
 
     // Output-off mask bits, one per check box, in the order of the boxes.
     static constexpr std::array<int, 8> OutputOffBits = {0x1, 0x4, 0x8, 0x10, 0x40, 0x400, 0x80, 0x200};
@@ -128,12 +136,12 @@ private:
     std::optional<int> IntegerIn(QLineEdit* edit, int low, int high);
     bool Refuse(QWidget* control, const QString& text);
 
-    // Writing; false with the name of the value the channel refused.
-    bool Write(CTEC& tec, QString& refused);
-    bool WriteLimits(CTEC& tec, QString& refused);
-    void WriteOthers(CTEC& tec);
-    bool WriteAnalog(CTEC& tec, QString& refused);
-    void WriteFan(CTEC& tec);
+    // OK's writes, in the order the unit has always seen them, built from the controls.
+    void AddWrites(CWriteSequence<CTEC>& writes);
+    void AddLimitWrites(CWriteSequence<CTEC>& writes);
+    void AddOtherWrites(CWriteSequence<CTEC>& writes);
+    void AddAnalogWrites(CWriteSequence<CTEC>& writes);
+    void AddFanWrite(CWriteSequence<CTEC>& writes);
     int SelectedSensorType() const;
     int OutputOffMask() const;
 
@@ -142,6 +150,7 @@ private:
     QTimer m_watch;
     std::set<uint32_t> m_hidden;
     bool m_loaded = false;
+    bool m_writing = false;
     int m_modelCode = 0;
 
     // Values read at opening that decide what counts as changed.

@@ -29,9 +29,9 @@ bool CTecSettingsPage::Validate()
     return m_dialog->ValidateForSheet();
 }
 
-bool CTecSettingsPage::Write()
+void CTecSettingsPage::Write(std::function<void(bool)> done)
 {
-    return m_dialog->WriteForSheet();
+    m_dialog->WriteForSheet(std::move(done));
 }
 
 bool CTecSettingsPage::IsChannelPresent() const

@@ -18,7 +18,7 @@ public:
     bool Load() override;
     bool IsLoaded() const override;
     bool Validate() override;
-    bool Write() override;
+    void Write(std::function<void(bool)> done) override;
     bool IsChannelPresent() const override;
 
     CTECSettingsDlg* Dialog() const { return m_dialog; }

@@ -672,25 +672,10 @@ void CTecBlock::OnSetPointDone(float value, const SSetResult& result)
 
 QString CTecBlock::RangeRefusal(CTEC& tec, int mode, float value, const QString& unit)
 {
-    double low = 0.0;
-    double high = 0.0;
-    switch (mode)
-    {
-    case TecModeT:
-        low = tec.GetTLowLimit();
-        high = tec.GetTHighLimit();
-        break;
-    case TecModeR:
-        low = tec.GetRLowLimit();
-        high = tec.GetRHighLimit();
-        break;
-    case TecModeITE:
-        high = tec.GetITELimit();
-        low = ReadingState::IsNoValue(high) ? high : -high;
-        break;
-    default:
+    if (mode != TecModeT && mode != TecModeR && mode != TecModeITE)
         return "Invalid mode, cannot change the setpoint.";
-    }
+    // The bounds the poll keeps: the check costs no round trip of its own.
+    const auto [low, high] = tec.SetPointLimits(mode);
     // The no-value mark is no bound to name.
     if (ReadingState::IsNoValue(low) || ReadingState::IsNoValue(high))
         return LimitsUnknownMessage;
