@@ -97,7 +97,7 @@ void CComboPanel::UpdateControls()
     m_laserBlock->UpdateControls(connected);
     m_tecBlock->UpdateControls(connected);
     m_settingsButton->setEnabled(connected);
-    m_tools->UpdateControls(connected);
+    m_tools->UpdateControls(connected, ReconnectGap());
     m_autoTuneButton->setVisible(connected && m_tec && m_tec->IsAutoTuneSupported());
 }
 

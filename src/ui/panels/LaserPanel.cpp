@@ -33,7 +33,7 @@ void CLaserPanel::UpdateControls()
 {
     CBasePanel::UpdateControls();
     m_block->UpdateControls(IsConnected());
-    m_tools->UpdateControls(IsConnected());
+    m_tools->UpdateControls(IsConnected(), ReconnectGap());
 }
 
 void CLaserPanel::ResetReadings()

@@ -292,7 +292,7 @@ void CMultiChannelPanel::UpdateControls()
     CBasePanel::UpdateControls();
     ShowPresentBlocks();
     const bool connected = IsConnected();
-    m_tools->UpdateControls(connected);
+    m_tools->UpdateControls(connected, ReconnectGap());
     for (const SBlock& block : m_blocks)
     {
         const bool live = connected && IsPresent(block);
