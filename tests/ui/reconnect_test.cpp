@@ -15,6 +15,7 @@
 #include "ui/panels/PanelMessages.h"
 #include "ui/panels/PanelReconnect.h"
 #include "ui/panels/TECPanel.h"
+#include "ui/widgets/TrendChart.h"
 #include "ui/widgets/TrendRecordBar.h"
 
 #include <QCheckBox>
@@ -24,6 +25,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 namespace
@@ -100,6 +103,10 @@ private slots:
         QVERIFY(panel->StartRecording(path));
         QTRY_VERIFY_WITH_TIMEOUT(SRecordedFile::Read(path).rows.size() >= 2, 10000);
 
+        const int tecT = panel->Trend()->FindSeries("T", QString::fromUtf8("°C"));
+        QVERIFY(tecT >= 0);
+        const size_t pointsBefore = panel->Trend()->Buffer(tecT).Points().size();
+        QVERIFY(pointsBefore > 0);
         QVERIFY(unit->sim->Unplug());
         panel->OnDeviceChange();
         QVERIFY(panel->IsWaitingToReconnect());
@@ -133,6 +140,13 @@ private slots:
         QCOMPARE(file.Header("model"), QString("K910"));
         QCOMPARE(GapRows(file), 1);
         QVERIFY(file.Field(file.rows.last(), "TEC T [°C]").contains('.'));
+        // The trend's line breaks over the wait: the first reading after it does not join the last one.
+        const auto& points = panel->Trend()->Buffer(tecT).Points();
+        const auto isBreak = [](const CTrendBuffer::SPoint& point) { return std::isnan(point.value); };
+        const auto after = std::find_if_not(points.begin() + static_cast<std::ptrdiff_t>(pointsBefore),
+                                            points.end(), isBreak);
+        QVERIFY(after != points.end());
+        QVERIFY(isBreak(*(after - 1)));
         QVERIFY(m_prompter.messages.isEmpty());
         panel.reset();
         CPortResolver::Unregister(242);

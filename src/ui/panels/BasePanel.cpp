@@ -19,10 +19,12 @@
 #include "ui/panels/PanelReconnect.h"
 #include "ui/panels/PanelTypes.h"
 #include "ui/widgets/SideStrip.h"
+#include "ui/widgets/TrendWindow.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -225,6 +227,8 @@ void CBasePanel::FinishInit(const QString& errorLogTitle)
     m_autoCheck->setChecked(profile.GetInt(m_section, "AutoConnect", 0) != 0);
     m_reconnectCheck->setChecked(profile.GetInt(m_section, "Reconnect", 0) != 0);
     FillPortList(profile.GetString(m_section, "Connection"));
+    if (CTrendWindow* trend = TrendWindow())
+        trend->Load(profile, m_section);
     m_fullSize = sizeHint();
     if (m_condensed)
         Collapse();
@@ -590,6 +594,9 @@ void CBasePanel::DropConnection()
         m_showLogButton->setText("Show\nLog");
     }
     m_watchTimer.stop();
+    // The trend's lines break here: readings after a reconnect are not joined to these.
+    if (CTrendWindow* trend = TrendWindow())
+        trend->Chart()->Feed(static_cast<double>(QDateTime::currentMSecsSinceEpoch()), {});
     SetInstrument(nullptr);
     if (!m_lastErrorText->text().isEmpty())
     {
@@ -939,6 +946,8 @@ void CBasePanel::SaveOnClose()
             profile.WriteString(m_section, "Connection", descriptor);
     }
     profile.WriteInt(m_section, "Condensed", m_condensed ? 1 : 0);
+    if (const CTrendWindow* trend = TrendWindow())
+        trend->Save(profile, m_section);
     Disconnect();
 }
 

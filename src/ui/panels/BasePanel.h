@@ -17,6 +17,7 @@ class CInstrBase;
 class CLaser;
 class CPanelReconnect;
 class CTEC;
+class CTrendWindow;
 class CSideStrip;
 class IPanelHost;
 class QCheckBox;
@@ -79,6 +80,8 @@ public:
     const SInstrumentLink& Link() const { return m_link; }
     virtual CTEC* GetTEC() const { return nullptr; }
     virtual CLaser* GetLaser() const { return nullptr; }
+    // The panel's trend, whose window and series choice are kept with the panel; null without one.
+    virtual CTrendWindow* TrendWindow() const { return nullptr; }
     // Accepts or refuses an identified unit; on acceptance creates its instrument object.
     virtual bool CreateInstrument(const SIdentRecord& record, CInstrBase*& instrument);
     // Starts connecting (detection and connect on a worker); false when it could not even start. An

@@ -90,6 +90,11 @@ void CComboPanel::SetInstrument(CInstrBase* instrument)
     m_tec = dynamic_cast<CTEC*>(GetInstrument());
 }
 
+CTrendWindow* CComboPanel::TrendWindow() const
+{
+    return m_tools->TrendWindow();
+}
+
 void CComboPanel::UpdateControls()
 {
     CBasePanel::UpdateControls();

@@ -29,6 +29,11 @@ void CLaserPanel::SetInstrument(CInstrBase* instrument)
     m_laser = dynamic_cast<CLaser*>(GetInstrument());
 }
 
+CTrendWindow* CLaserPanel::TrendWindow() const
+{
+    return m_tools->TrendWindow();
+}
+
 void CLaserPanel::UpdateControls()
 {
     CBasePanel::UpdateControls();

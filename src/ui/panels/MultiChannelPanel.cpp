@@ -287,6 +287,11 @@ void CMultiChannelPanel::ShowPresentBlocks()
     }
 }
 
+CTrendWindow* CMultiChannelPanel::TrendWindow() const
+{
+    return m_tools->TrendWindow();
+}
+
 void CMultiChannelPanel::UpdateControls()
 {
     CBasePanel::UpdateControls();
