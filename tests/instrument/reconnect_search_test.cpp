@@ -65,27 +65,27 @@ TEST(ReconnectSearch, ASerialUnitIsSoughtOnItsPortAndOnPortsThatAppearOrChange)
 {
     TempDir dir;
     CTestPorts ports;
-    ports.Add(231, dir.File("own"));
-    ports.Add(232, dir.File("other"));
-    CReconnectSearch search("COM:231:38400", "K760", "1");
+    ports.Add(251, dir.File("own"));
+    ports.Add(252, dir.File("other"));
+    CReconnectSearch search("COM:251:38400", "K760", "1");
 
     // Unplugged: its port is gone, and the other one was another device all along.
     std::filesystem::remove(dir.File("own"));
     EXPECT_TRUE(Asked(search).empty());
 
     // A new port is asked, with the unit's baud rate; one that did not answer waits before it is asked again.
-    ports.Add(233, dir.File("new"));
-    EXPECT_EQ(Asked(search), std::vector<std::string>{"COM:233:38400"});
+    ports.Add(253, dir.File("new"));
+    EXPECT_EQ(Asked(search), std::vector<std::string>{"COM:253:38400"});
     EXPECT_TRUE(Asked(search).empty());
 
     // The other port now leads to another device: it may be the unit.
-    ports.Add(232, dir.File("other-changed"));
-    EXPECT_EQ(Asked(search), std::vector<std::string>{"COM:232:38400"});
+    ports.Add(252, dir.File("other-changed"));
+    EXPECT_EQ(Asked(search), std::vector<std::string>{"COM:252:38400"});
 
     // Back on its own port: found there.
     WriteFile(dir.File("own"), "");
-    EXPECT_EQ(Asked(search, "COM:231:38400"), std::vector<std::string>{"COM:231:38400"});
-    EXPECT_EQ(search.Descriptor(), "COM:231:38400");
+    EXPECT_EQ(Asked(search, "COM:251:38400"), std::vector<std::string>{"COM:251:38400"});
+    EXPECT_EQ(search.Descriptor(), "COM:251:38400");
 }
 
 TEST(ReconnectSearch, AStopEndsTheRoundBeforeTheNextAttempt)

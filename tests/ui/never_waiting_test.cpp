@@ -11,10 +11,12 @@
 #include "ui/dialogs/PollPause.h"
 #include "ui/dialogs/QCWParametersDlg.h"
 #include "ui/panels/LaserPanel.h"
+#include "ui/panels/M609Panel.h"
 #include "ui/panels/TECPanel.h"
 #include "ui/widgets/LaserBlock.h"
 #include "ui/widgets/TecBlock.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -28,8 +30,9 @@ using WidgetActions::Child;
 using WidgetActions::Type;
 
 const CUiTestEnvironment environment;
-// Ports 241-245 belong to this program.
+// Ports 241-245 and 250 belong to this program.
 constexpr int Port = 241;
+constexpr int MultiChannelPort = 250;
 
 // Counts the turns of the event loop while a condition is awaited: a window that waits on the unit
 // has none to show until the unit's time-outs have run out.
@@ -57,6 +60,7 @@ private slots:
     void SetPointToASilentUnitKeepsTheWindowRunning();
     void LaserOutputToASilentUnitKeepsTheWindowRunning();
     void DisconnectFromASilentUnitDoesNotWait();
+    void MultiChannelGoodbyeToASilentUnitDoesNotWait();
     void ADialogHoldsThePanelsRequestsBack();
     void TheInstrumentOutlivesAMessageBoxOfADialog();
 };
@@ -127,6 +131,24 @@ void CNeverWaitingTest::DisconnectFromASilentUnitDoesNotWait()
     // The poll thread's stop is bounded: the port is let go, and the panel says nothing more.
     QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->IsDisconnecting(), 40000);
     QVERIFY(status->text().isEmpty());
+    QVERIFY(rig.prompter.messages.isEmpty());
+    rig.sim->Faults().silent = false;
+}
+
+// A multi-channel unit's own goodbye goes out on the instrument's strand like every other request.
+void CNeverWaitingTest::MultiChannelGoodbyeToASilentUnitDoesNotWait()
+{
+    CSimPanelRig<CM609Panel> rig(MultiChannelPort);
+    QVERIFY(rig.Start("M609"));
+    rig.sim->Faults().silent = true;
+    QElapsedTimer clock;
+    clock.start();
+    rig.panel->Disconnect();
+    // A wait for the silent unit's answer would have taken the command's whole time-out.
+    QVERIFY2(clock.elapsed() < CInstrBase::DefaultTimeoutMs / 2,
+             qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(rig.panel->IsDisconnecting());
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->IsDisconnecting(), 40000);
     QVERIFY(rig.prompter.messages.isEmpty());
     rig.sim->Faults().silent = false;
 }

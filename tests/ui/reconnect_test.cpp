@@ -32,6 +32,7 @@
 namespace
 {
 CUiTestEnvironment g_environment;
+// Ports 246-249 belong to this program.
 
 // Long enough for several looks: a wait that went on would have connected by then.
 constexpr int NoReconnectWithinMs = 4 * static_cast<int>(CReconnectSearch::RoundPeriod.count());
@@ -92,7 +93,7 @@ private slots:
     // Unplugged, then back under another port number: the same panel, the same file.
     void anUnpluggedUnitComesBackOnANewPortAndTheRecordingGoesOn()
     {
-        auto unit = SSimPort::OnPty("K910", 241);
+        auto unit = SSimPort::OnPty("K910", 246);
         QVERIFY(unit);
         auto panel = NewTecPanel();
         panel->SetReconnectAutomatically(true);
@@ -123,15 +124,15 @@ private slots:
         QVERIFY(panel->findChild<QLabel*>("recordStatus")->text().endsWith("(waiting for the instrument)"));
 
         // Its number goes with it: it comes back as another port.
-        CPortResolver::Unregister(241);
+        CPortResolver::Unregister(246);
         std::string error;
         QVERIFY2(unit->sim->Replug(error), error.c_str());
-        QVERIFY(CPortResolver::Register(242, unit->sim->PtyPath()));
+        QVERIFY(CPortResolver::Register(247, unit->sim->PtyPath()));
         QTRY_VERIFY_WITH_TIMEOUT(panel->IsConnected(), 30000);
         QVERIFY(!panel->IsWaitingToReconnect());
         QCOMPARE(Status(*panel), "Connected to K910, S/N " + serial);
-        QCOMPARE(QString::fromStdString(panel->SelectedDescriptor()), QString("COM:242:0"));
-        QCOMPARE(m_profile->GetString("Panel0-2", "Connection"), std::string("COM:242:0"));
+        QCOMPARE(QString::fromStdString(panel->SelectedDescriptor()), QString("COM:247:0"));
+        QCOMPARE(m_profile->GetString("Panel0-2", "Connection"), std::string("COM:247:0"));
         QTRY_VERIFY_WITH_TIMEOUT(RowsAfterGap(SRecordedFile::Read(path)) >= 2, 10000);
         QVERIFY(panel->IsRecording());
         const SRecordedFile file = SRecordedFile::Read(path);
@@ -149,7 +150,7 @@ private slots:
         QVERIFY(isBreak(*(after - 1)));
         QVERIFY(m_prompter.messages.isEmpty());
         panel.reset();
-        CPortResolver::Unregister(242);
+        CPortResolver::Unregister(247);
     }
 
     // The simulator stopped, then started again on the same network port: found at the address, and a
@@ -198,7 +199,7 @@ private slots:
     // Without the option a lost unit ends the connection and the recording, as it always did.
     void withoutTheOptionTheConnectionAndTheRecordingEnd()
     {
-        auto unit = SSimPort::OnPty("K910", 243);
+        auto unit = SSimPort::OnPty("K910", 248);
         QVERIFY(unit);
         auto panel = NewTecPanel();
         QVERIFY(ConnectAndWait(*panel, unit->descriptor));
@@ -217,7 +218,7 @@ private slots:
 
         std::string error;
         QVERIFY2(unit->sim->Replug(error), error.c_str());
-        QVERIFY(CPortResolver::Register(243, unit->sim->PtyPath()));
+        QVERIFY(CPortResolver::Register(248, unit->sim->PtyPath()));
         QSignalSpy connected(panel.get(), &CBasePanel::connectFinished);
         QVERIFY(!connected.wait(NoReconnectWithinMs));
     }
@@ -232,7 +233,7 @@ private slots:
     void theUserEndsTheWait()
     {
         QFETCH(bool, byButton);
-        auto unit = SSimPort::OnPty("K910", 244);
+        auto unit = SSimPort::OnPty("K910", 249);
         QVERIFY(unit);
         auto panel = NewTecPanel();
         panel->SetReconnectAutomatically(true);
@@ -262,7 +263,7 @@ private slots:
 
         std::string error;
         QVERIFY2(unit->sim->Replug(error), error.c_str());
-        QVERIFY(CPortResolver::Register(244, unit->sim->PtyPath()));
+        QVERIFY(CPortResolver::Register(249, unit->sim->PtyPath()));
         QSignalSpy connected(panel.get(), &CBasePanel::connectFinished);
         QVERIFY(!connected.wait(NoReconnectWithinMs));
         QVERIFY(m_prompter.messages.isEmpty());

@@ -370,9 +370,18 @@ void CMultiChannelPanel::FeedTrend()
 
 void CMultiChannelPanel::Disconnect()
 {
+    // On the instrument's strand, ahead of the base's own goodbye: the window neither waits for the
+    // unit's reply nor talks to it beside its poll.
     const std::string command = DisconnectCommand();
-    if (!command.empty() && GetInstrument() && GetInstrument()->IsPortOpen())
-        GetInstrument()->Command(command, true);
+    if (!command.empty() && Link())
+        Link().Call(
+            this,
+            [instrument = Link().instrument, command]
+            {
+                if (instrument->IsPortOpen())
+                    instrument->Command(command, true);
+            },
+            [] {});
     CBasePanel::Disconnect();
     ResetReadings();
 }
