@@ -1,8 +1,7 @@
 #pragma once
 
-#include "CliPortSearch.h"
+#include "instrument/session/ReconnectSearch.h"
 
-#include <memory>
 #include <string>
 
 class CCliConnection;
@@ -20,13 +19,10 @@ public:
     // Looks once a second; true once connection holds the instrument again, false when a stop signal
     // came first.
     bool Wait(CCliConnection& connection, CCliStopSignals& stop);
-    const std::string& Descriptor() const { return m_descriptor; }
+    const std::string& Descriptor() const { return m_search.Descriptor(); }
 
 private:
     bool TryOpen(CCliConnection& connection, const std::string& descriptor);
 
-    std::string m_descriptor;
-    std::string m_model;
-    std::string m_serialNumber;
-    std::unique_ptr<CCliPortSearch> m_search; // serial instruments only
+    CReconnectSearch m_search;
 };

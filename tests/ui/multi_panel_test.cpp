@@ -205,9 +205,10 @@ private slots:
         QVERIFY(Connect(*panel, descriptor));
         const size_t before = sim->Log().Count();
         panel->Disconnect();
+        // Sent on the instrument's strand: the lines arrive after Disconnect has returned.
         const long own = LineIndex(*sim, command.toStdString(), before);
         QVERIFY(own >= 0);
-        QCOMPARE(sim->Log().Lines().at(static_cast<size_t>(own) + 1), std::string("err?"));
+        QCOMPARE(LineIndex(*sim, "err?", static_cast<size_t>(own) + 1), own + 1);
         QVERIFY(LineIndex(*sim, "LOCAL", static_cast<size_t>(own)) > own);
         QVERIFY(!panel->IsConnected());
     }

@@ -12,6 +12,7 @@
 #include "ui/dialogs/QCWParametersDlg.h"
 #include "ui/dialogs/TECSettingsDlg.h"
 #include "ui/panels/LaserPanel.h"
+#include "ui/panels/M609Panel.h"
 #include "ui/panels/TECPanel.h"
 #include "ui/widgets/LaserBlock.h"
 #include "ui/widgets/TecBlock.h"
@@ -31,8 +32,11 @@ using WidgetActions::Child;
 using WidgetActions::Type;
 
 const CUiTestEnvironment environment;
-// Ports 241-247 belong to this program.
+// Ports 241-245 and 250-252 belong to this program.
 constexpr int Port = 241;
+constexpr int MultiChannelPort = 250;
+constexpr int PagePort = 251;
+constexpr int QuitPort = 252;
 
 // Counts the turns of the event loop while a condition is awaited: a window that waits on the unit
 // has none to show until the unit's time-outs have run out.
@@ -60,6 +64,7 @@ private slots:
     void SetPointToASilentUnitKeepsTheWindowRunning();
     void LaserOutputToASilentUnitKeepsTheWindowRunning();
     void DisconnectFromASilentUnitDoesNotWait();
+    void MultiChannelGoodbyeToASilentUnitDoesNotWait();
     void ADialogHoldsThePanelsRequestsBack();
     void TheInstrumentOutlivesAMessageBoxOfADialog();
     void SettingsWrittenToASilentUnitKeepTheWindowRunning();
@@ -136,6 +141,24 @@ void CNeverWaitingTest::DisconnectFromASilentUnitDoesNotWait()
     rig.sim->Faults().silent = false;
 }
 
+// A multi-channel unit's own goodbye goes out on the instrument's strand like every other request.
+void CNeverWaitingTest::MultiChannelGoodbyeToASilentUnitDoesNotWait()
+{
+    CSimPanelRig<CM609Panel> rig(MultiChannelPort);
+    QVERIFY(rig.Start("M609"));
+    rig.sim->Faults().silent = true;
+    QElapsedTimer clock;
+    clock.start();
+    rig.panel->Disconnect();
+    // A wait for the silent unit's answer would have taken the command's whole time-out.
+    QVERIFY2(clock.elapsed() < CInstrBase::DefaultTimeoutMs / 2,
+             qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(rig.panel->IsDisconnecting());
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->IsDisconnecting(), 40000);
+    QVERIFY(rig.prompter.messages.isEmpty());
+    rig.sim->Faults().silent = false;
+}
+
 void CNeverWaitingTest::ADialogHoldsThePanelsRequestsBack()
 {
     CSimPanelRig<CTECPanel> rig(Port + 3);
@@ -193,7 +216,7 @@ void CNeverWaitingTest::TheInstrumentOutlivesAMessageBoxOfADialog()
 
 void CNeverWaitingTest::SettingsWrittenToASilentUnitKeepTheWindowRunning()
 {
-    CSimPanelRig<CTECPanel> rig(Port + 5);
+    CSimPanelRig<CTECPanel> rig(PagePort);
     QVERIFY(rig.Start("K760"));
     CTECSettingsDlg dialog(rig.context, rig.panel->Block()->Access(), rig.panel.get());
     QVERIFY(dialog.Load());
@@ -228,7 +251,7 @@ void CNeverWaitingTest::SettingsWrittenToASilentUnitKeepTheWindowRunning()
 // wait) while a settings page still reads from a unit that has stopped answering.
 void CNeverWaitingTest::QuittingWhileAPageReadsFromASilentUnitIsBounded()
 {
-    CSimPanelRig<CTECPanel> rig(Port + 6);
+    CSimPanelRig<CTECPanel> rig(QuitPort);
     QVERIFY(rig.Start("K760"));
     rig.sim->Faults().silent = true;
     QPointer<CTECSettingsDlg> page =

@@ -14,6 +14,7 @@
 #include "ui/widgets/TrendChart.h"
 #include "ui/widgets/TrendWindow.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -63,6 +64,18 @@ private:
 private slots:
     void init() { m_prompter.Reset(); }
     void cleanup() { QLocale::setDefault(QLocale::c()); }
+
+    // The trend's window goes with the panel's other settings, and comes back with the panel.
+    void trendWindowIsSavedWithThePanel()
+    {
+        auto panel = NewPanel();
+        Find<QComboBox>(*panel->TrendWindow(), "trendWindowBox")->setCurrentIndex(3);
+        panel->SaveOnClose();
+        QCOMPARE(m_profile.GetInt("Panel0-2", "TrendWindow", -1), 3);
+        panel = NewPanel();
+        QCOMPARE(Find<QComboBox>(*panel->TrendWindow(), "trendWindowBox")->currentIndex(), 3);
+        m_profile.DeleteSection("Panel0-2");
+    }
 
     void openSensorShowsOpenWhileCurrentAndVoltageUpdate()
     {

@@ -339,6 +339,44 @@ private slots:
         QCOMPARE(list->item(2)->checkState(), Qt::Checked);
     }
 
+    // Kept with the panel: the window and what the user showed or hid, applied as each series comes
+    // back; what the user never chose stays as the chart would have it.
+    void theWindowAndTheSeriesChosenAreKept()
+    {
+        CMemoryProfile profile;
+        CScriptedPrompter prompter;
+        const std::vector<CTrendChart::SSample> samples = {
+            {"T", Degrees, 25.0, true}, {"ITE", "A", 0.4, false}, {"VTE", "V", 1.2, false}};
+        {
+            CTrendWindow window(SUiContext{profile, prompter}, "Trend");
+            window.Chart()->Feed(Start, samples);
+            auto* list = window.findChild<QListWidget*>("trendSeriesList");
+            list->item(0)->setCheckState(Qt::Unchecked);
+            list->item(1)->setCheckState(Qt::Checked);
+            window.findChild<QComboBox*>("trendWindowBox")->setCurrentIndex(2);
+            window.Save(profile, "Panel3-2");
+        }
+        QCOMPARE(profile.GetInt("Panel3-2", "TrendWindow", -1), 2);
+
+        CTrendWindow window(SUiContext{profile, prompter}, "Trend");
+        window.Load(profile, "Panel3-2");
+        QCOMPARE(window.findChild<QComboBox*>("trendWindowBox")->currentIndex(), 2);
+        CTrendChart& chart = *window.Chart();
+        // Fed in another order: the choice goes by the series, not by its place in the list.
+        chart.Feed(Start, {samples[2], samples[1], samples[0]});
+        QCOMPARE(chart.SeriesName(2), QString("T"));
+        QVERIFY(!chart.IsShown(2));
+        QCOMPARE(window.findChild<QListWidget*>("trendSeriesList")->item(2)->checkState(), Qt::Unchecked);
+        QVERIFY(chart.IsShown(1));
+        QVERIFY(!chart.IsShown(0));
+        // Saved again: the same choice.
+        CMemoryProfile again;
+        window.Save(again, "Panel3-2");
+        QCOMPARE(QString::fromStdString(again.GetString("Panel3-2", "TrendHidden", "")),
+                 "T [" + Degrees + "]");
+        QCOMPARE(again.GetString("Panel3-2", "TrendShown", ""), std::string("ITE [A]"));
+    }
+
     void theCurvesShownTogetherHaveColoursOfTheirOwn()
     {
         // Four channels of six readings each, the temperatures and one current drawn.

@@ -93,7 +93,7 @@ void CInstrumentLink::Run()
 
 bool CInstrumentLink::Open(const std::string& descriptor)
 {
-    const int portNumber = CCliPortSearch::SerialPortOf(descriptor);
+    const int portNumber = CPortSearch::SerialPortOf(descriptor);
     if (portNumber > 0 && portNumber != m_claimedPort && !m_watcher.Claim(portNumber))
         return false;
     auto connection = std::make_unique<CCliConnection>();
@@ -115,7 +115,7 @@ bool CInstrumentLink::Open(const std::string& descriptor)
     // Taken while connected, so that an instrument replugged before its loss was noticed is not
     // mistaken for one of the ports that were there.
     if (portNumber > 0)
-        m_search = std::make_unique<CCliPortSearch>(descriptor);
+        m_search = std::make_unique<CPortSearch>(descriptor);
     m_model = instrument->GetModel();
     m_serialNumber = instrument->GetSerialNumber();
     auto model = std::make_unique<CInstrumentModel>(*instrument, descriptor, m_options.allowSet);
@@ -227,7 +227,7 @@ bool CInstrumentLink::WaitForInstrument()
         if (m_stop)
             return false;
     }
-    if (CCliPortSearch::SerialPortOf(m_descriptor) == 0)
+    if (CPortSearch::SerialPortOf(m_descriptor) == 0)
     {
         // A network instrument keeps its address: ask there again, waiting longer each time.
         for (milliseconds retry = kRetryMin;; retry = std::min(retry * 2, kRetryMax))

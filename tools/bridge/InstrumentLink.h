@@ -2,9 +2,9 @@
 
 #include "BridgeOptions.h"
 #include "CliConnection.h"
-#include "CliPortSearch.h"
 #include "HomiePublisher.h"
 #include "InstrumentModel.h"
+#include "comm/PortSearch.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -63,7 +63,7 @@ private:
     std::string m_model;      // identity of the instrument once first connected
     std::string m_serialNumber;
     int m_claimedPort = 0;
-    std::unique_ptr<CCliPortSearch> m_search; // where a serial instrument may come back
+    std::unique_ptr<CPortSearch> m_search; // where a serial instrument may come back
     std::unique_ptr<CCliConnection> m_connection;
     std::unique_ptr<CInstrumentModel> m_instrumentModel;
     std::unique_ptr<CHomiePublisher> m_publisher;

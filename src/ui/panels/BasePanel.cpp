@@ -4,10 +4,8 @@
 #include "comm/PortDescriptor.h"
 #include "comm/PortDiscoveryError.h"
 #include "comm/PortReservation.h"
-#include "comm/Serial.h"
 #include "diag/Profile.h"
 #include "instrument/report/ConnectMessages.h"
-#include "instrument/session/DetectInstrument.h"
 #include "instrument/session/InstrBase.h"
 #include "instrument/session/InstrumentFactory.h"
 #include "ui/app/NetworkAddresses.h"
@@ -16,13 +14,17 @@
 #include "ui/dialogs/ErrorLogDlg.h"
 #include "ui/dialogs/InstrInfoDlg.h"
 #include "ui/dialogs/TCPIPAddressEditorDlg.h"
+#include "ui/panels/PanelDetect.h"
 #include "ui/panels/PanelMessages.h"
+#include "ui/panels/PanelReconnect.h"
 #include "ui/panels/PanelTypes.h"
 #include "ui/widgets/SideStrip.h"
+#include "ui/widgets/TrendWindow.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -38,17 +40,6 @@ namespace
 constexpr int StripWidth = 96;
 const QString DisconnectingText = "Disconnecting...";
 const QString LastConnectionMark = " (last connection)";
-// Longer than a disconnect can take: stopping the poll thread is bounded, then the port closes.
-constexpr int RetireWaitMs = CInstrBase::DisconnectStopTimeoutMs + 5000;
-
-// Detection and connect mostly wait on the line: every panel gets a thread of its own rather than a
-// share of the machine's cores, so eight panels connect at once.
-QThreadPool& ConnectPool()
-{
-    static QThreadPool pool;
-    pool.setMaxThreadCount(32);
-    return pool;
-}
 
 std::vector<int> PresentPortNumbers()
 {
@@ -66,38 +57,6 @@ std::vector<int> PresentPortNumbers()
         if (port.portNumber >= 1 && port.portNumber <= 255)
             numbers.push_back(port.portNumber);
     return numbers;
-}
-
-// Opens the port on a temporary command port to see that it is free; the text to show when not. A
-// network port opens while its connection is still being made: a refusal seen meanwhile counts too.
-std::string ProbePort(const std::string& descriptor)
-{
-    const auto parsed = PortDescriptor::Parse(descriptor);
-    if (!parsed)
-        return PanelMessages::NoPortSelected.toStdString();
-    CSerial probe;
-    const bool opened = probe.OpenDescriptor(descriptor);
-    const EOpenFailure failure = probe.GetLastOpenFailure();
-    probe.Close();
-    return opened && failure == EOpenFailure::None ? std::string()
-                                                   : ConnectMessages::OpenFailure(*parsed, failure);
-}
-
-// The port test and detection, on a worker thread.
-std::string ReserveAndDetect(const std::string& descriptor, SIdentRecord& record,
-                             CPortReservation& reservation)
-{
-    const auto parsed = PortDescriptor::Parse(descriptor);
-    if (parsed && parsed->kind == "COM")
-    {
-        if (const EOpenFailure failure = reservation.Reserve(PortDescriptor::ToInt(parsed->first));
-            failure != EOpenFailure::None)
-            return ConnectMessages::OpenFailure(*parsed, failure);
-    }
-    std::string error = ProbePort(descriptor);
-    if (error.empty())
-        DetectInstrument(descriptor, record);
-    return error;
 }
 } // namespace
 
@@ -140,6 +99,11 @@ CBasePanel::CBasePanel(const SUiContext& context, IPanelHost& host, int index, i
     connect(&m_highlightTimer, &QTimer::timeout, this, &CBasePanel::OnHighlightEnd);
     connect(&m_probeWatcher, &QFutureWatcher<SProbe>::finished, this, &CBasePanel::OnProbeFinished);
     connect(&m_connectWatcher, &QFutureWatcher<bool>::finished, this, &CBasePanel::OnConnectFinished);
+    m_reconnect =
+        new CPanelReconnect([this] { return m_retiredStrand; },
+                            [this](std::unique_ptr<CInstrBase> instrument, const std::string& descriptor)
+                            { OnReturned(std::move(instrument), descriptor); },
+                            this);
 }
 
 CBasePanel::~CBasePanel()
@@ -199,6 +163,12 @@ QWidget* CBasePanel::BuildConnectionRow()
     const bool singleKind = m_typeCode == PanelType::Laser || m_typeCode == PanelType::TEC;
     m_autoCheck = new QCheckBox(singleKind ? "Auto" : "Auto-Connect", box);
     m_autoCheck->setObjectName("autoCheck");
+    m_reconnectCheck = new QCheckBox("Reconnect automatically", box);
+    m_reconnectCheck->setObjectName("reconnectCheck");
+    m_reconnectCheck->setToolTip(
+        "After a lost connection or an unplug, wait for this unit (the same model and "
+        "serial number) to come back and connect it again; a recording goes on in "
+        "its file.");
     m_sysSettingsButton = new QPushButton("Sys Settings...", box);
     m_sysSettingsButton->setObjectName("sysSettingsButton");
     m_status = new QLabel(box);
@@ -210,11 +180,13 @@ QWidget* CBasePanel::BuildConnectionRow()
     grid->addWidget(m_connectButton, 2, 0);
     grid->addWidget(m_autoCheck, 2, 1);
     grid->addWidget(m_sysSettingsButton, 2, 2, Qt::AlignRight);
-    grid->addWidget(m_status, 3, 0, 1, 3);
+    grid->addWidget(m_reconnectCheck, 3, 0, 1, 3);
+    grid->addWidget(m_status, 4, 0, 1, 3);
     grid->setColumnStretch(2, 1);
     connect(m_connectButton, &QPushButton::clicked, this, &CBasePanel::OnConnectButton);
     connect(m_sysSettingsButton, &QPushButton::clicked, this, &CBasePanel::OnSysSettings);
     connect(m_portList, qOverload<int>(&QComboBox::activated), this, &CBasePanel::OnPortSelected);
+    connect(m_reconnectCheck, &QCheckBox::toggled, this, &CBasePanel::OnReconnectToggled);
     return box;
 }
 
@@ -253,7 +225,10 @@ void CBasePanel::FinishInit(const QString& errorLogTitle)
     }
     m_condensed = profile.GetInt(m_section, "Condensed", 0) != 0;
     m_autoCheck->setChecked(profile.GetInt(m_section, "AutoConnect", 0) != 0);
+    m_reconnectCheck->setChecked(profile.GetInt(m_section, "Reconnect", 0) != 0);
     FillPortList(profile.GetString(m_section, "Connection"));
+    if (CTrendWindow* trend = TrendWindow())
+        trend->Load(profile, m_section);
     m_fullSize = sizeHint();
     if (m_condensed)
         Collapse();
@@ -271,6 +246,26 @@ bool CBasePanel::AutoConnect() const
 void CBasePanel::SetAutoConnect(bool on)
 {
     m_autoCheck->setChecked(on);
+}
+
+bool CBasePanel::ReconnectsAutomatically() const
+{
+    return m_reconnectCheck->isChecked();
+}
+
+void CBasePanel::SetReconnectAutomatically(bool on)
+{
+    m_reconnectCheck->setChecked(on);
+}
+
+bool CBasePanel::IsWaitingToReconnect() const
+{
+    return m_reconnect->IsWaiting();
+}
+
+QString CBasePanel::ReconnectGap() const
+{
+    return m_reconnect->Gap();
 }
 
 void CBasePanel::FillPortList(const std::string& descriptor)
@@ -398,7 +393,7 @@ bool CBasePanel::IsConnected() const
 void CBasePanel::UpdateControls()
 {
     const bool connected = IsConnected();
-    m_portList->setEnabled(!m_link);
+    m_portList->setEnabled(!m_link && !IsWaitingToReconnect());
     m_sysSettingsButton->setEnabled(connected);
     // The log of the last connection stays readable after it.
     m_showLogButton->setEnabled(connected || m_errorLog->LineCount() > 0);
@@ -423,7 +418,9 @@ void CBasePanel::OnConnectButton()
 {
     if (m_connecting)
         return;
-    if (IsConnected())
+    if (IsWaitingToReconnect())
+        StopReconnecting();
+    else if (IsConnected())
     {
         if (ConfirmLeavingOutputs("disconnect"))
             Disconnect();
@@ -436,6 +433,7 @@ bool CBasePanel::Connect(const std::string& descriptorArgument)
 {
     if (m_connecting)
         return false;
+    StopReconnecting();
     SetInstrument(nullptr);
     std::string descriptor = descriptorArgument;
     if (descriptor.empty())
@@ -457,14 +455,14 @@ bool CBasePanel::Connect(const std::string& descriptorArgument)
     m_connectingDescriptor = descriptor;
     SetConnectingLook(true);
     CPortReservation* reservation = m_reservation.get();
-    m_probeWatcher.setFuture(QtConcurrent::run(&ConnectPool(),
+    m_probeWatcher.setFuture(QtConcurrent::run(&PanelDetect::Pool(),
                                                [descriptor, reservation, retired = m_retiredStrand]
                                                {
                                                    // The last instrument may still hold the port.
                                                    if (retired)
-                                                       retired->WaitIdle(RetireWaitMs);
+                                                       retired->WaitIdle(PanelDetect::RetireWaitMs());
                                                    SProbe probe;
-                                                   probe.openError = ReserveAndDetect(
+                                                   probe.openError = PanelDetect::ReserveAndDetect(
                                                        descriptor, probe.record, *reservation);
                                                    return probe;
                                                }));
@@ -490,7 +488,7 @@ void CBasePanel::OnProbeFinished()
     }
     m_connectingInstrument = instrument;
     const std::string descriptor = m_connectingDescriptor;
-    m_connectWatcher.setFuture(QtConcurrent::run(&ConnectPool(), [instrument, descriptor]
+    m_connectWatcher.setFuture(QtConcurrent::run(&PanelDetect::Pool(), [instrument, descriptor]
                                                  { return instrument->Connect(descriptor); }));
 }
 
@@ -584,12 +582,21 @@ void CBasePanel::SetConnectingLook(bool connecting)
 
 void CBasePanel::Disconnect()
 {
+    StopReconnecting();
+    DropConnection();
+}
+
+void CBasePanel::DropConnection()
+{
     if (m_errorLog->isVisible())
     {
         m_errorLog->hide();
         m_showLogButton->setText("Show\nLog");
     }
     m_watchTimer.stop();
+    // The trend's lines break here: readings after a reconnect are not joined to these.
+    if (CTrendWindow* trend = TrendWindow())
+        trend->Chart()->Feed(static_cast<double>(QDateTime::currentMSecsSinceEpoch()), {});
     SetInstrument(nullptr);
     if (!m_lastErrorText->text().isEmpty())
     {
@@ -623,8 +630,15 @@ void CBasePanel::OnDeviceChange()
     // The port number is the one taken at connect: a channel that saw the device go has closed already.
     if (m_link && m_serialPort > 0 && !IsComPortPresent(m_serialPort))
     {
-        Disconnect();
-        m_context.prompter.Message(this, PanelMessages::UsbDisconnected);
+        if (ReconnectsAutomatically())
+        {
+            AwaitReturn(PanelMessages::UsbDisconnected, "connection lost");
+        }
+        else
+        {
+            Disconnect();
+            m_context.prompter.Message(this, PanelMessages::UsbDisconnected);
+        }
     }
     m_portTimer.start(PortRefreshDelayMs);
 }
@@ -653,12 +667,13 @@ void CBasePanel::OnWatchTick()
     Refresh();
     FitToContent();
     ShowLinkState();
+    // The gap causes are the monitor's.
     if (m_link.instrument->GetSerialMismatch())
-        ReportWatchFailure(PanelMessages::SerialMismatch);
+        ReportWatchFailure(PanelMessages::SerialMismatch, "connection lost");
     else if (m_link.instrument->GetFailedPolls() >= 2)
-        ReportWatchFailure(PanelMessages::LostCommunications);
+        ReportWatchFailure(PanelMessages::LostCommunications, "lost communications");
     else if (!m_link.instrument->IsPortOpen())
-        ReportWatchFailure(PanelMessages::UnexpectedDisconnect);
+        ReportWatchFailure(PanelMessages::UnexpectedDisconnect, "connection lost");
 }
 
 void CBasePanel::ShowLinkState()
@@ -671,11 +686,55 @@ void CBasePanel::ShowLinkState()
         m_status->setText(text);
 }
 
-void CBasePanel::ReportWatchFailure(const QString& text)
+void CBasePanel::ReportWatchFailure(const QString& text, const QString& gap)
 {
+    if (ReconnectsAutomatically())
+    {
+        AwaitReturn(text, gap);
+        return;
+    }
     Disconnect();
     m_context.prompter.Message(this,
                                PanelMessages::AtPanel(text, m_connectingDescriptor, m_index, m_typeCode));
+}
+
+void CBasePanel::AwaitReturn(const QString& cause, const QString& gap)
+{
+    // No message box: the status line says what happened and what the panel waits for.
+    CInstrBase& lost = *m_link.instrument;
+    m_reconnect->Start(m_connectingDescriptor, lost.GetModel(), lost.GetSerialNumber(), gap);
+    // Waiting already: the recordings write the gap row and keep their files.
+    DropConnection();
+    ResetReadings();
+    m_connectButton->setText("Disconnect");
+    m_status->setText(cause + " " + m_reconnect->WaitingText());
+}
+
+void CBasePanel::OnReturned(std::unique_ptr<CInstrBase> instrument, const std::string& descriptor)
+{
+    // The unit may be back on a port the list does not hold yet.
+    m_connectingDescriptor = descriptor;
+    FillPortList(descriptor);
+    SetInstrument(instrument.release());
+    CompleteConnect();
+}
+
+void CBasePanel::StopReconnecting()
+{
+    if (!IsWaitingToReconnect())
+        return;
+    if (std::unique_ptr<CInstrBase> late = m_reconnect->Stop())
+        Retire({std::shared_ptr<CInstrBase>(std::move(late)), CRequestStrand::Create()});
+    m_connectButton->setText("Connect");
+    m_status->setText(m_retiring > 0 ? DisconnectingText : QString());
+    // A recording kept open for the unit ends now.
+    UpdateControls();
+}
+
+void CBasePanel::OnReconnectToggled(bool on)
+{
+    if (!on)
+        StopReconnecting();
 }
 
 void CBasePanel::OnErrorLogTick()
@@ -879,6 +938,7 @@ void CBasePanel::SaveOnClose()
             profile.WriteInt(m_section, "ErrY", m_errorLog->pos().y());
         }
         profile.WriteInt(m_section, "AutoConnect", AutoConnect() ? 1 : 0);
+        profile.WriteInt(m_section, "Reconnect", ReconnectsAutomatically() ? 1 : 0);
         const std::string descriptor = SelectedDescriptor();
         if (descriptor.empty())
             profile.DeleteKey(m_section, "Connection");
@@ -886,6 +946,8 @@ void CBasePanel::SaveOnClose()
             profile.WriteString(m_section, "Connection", descriptor);
     }
     profile.WriteInt(m_section, "Condensed", m_condensed ? 1 : 0);
+    if (const CTrendWindow* trend = TrendWindow())
+        trend->Save(profile, m_section);
     Disconnect();
 }
 

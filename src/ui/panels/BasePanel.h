@@ -15,7 +15,9 @@ class CErrorLogDlg;
 class CPortReservation;
 class CInstrBase;
 class CLaser;
+class CPanelReconnect;
 class CTEC;
+class CTrendWindow;
 class CSideStrip;
 class IPanelHost;
 class QCheckBox;
@@ -56,6 +58,14 @@ public:
     bool IsDisconnecting() const { return m_retiring > 0; }
     bool AutoConnect() const;
     void SetAutoConnect(bool on);
+    // "Reconnect automatically": a lost connection or an unplug makes the panel wait for the same unit
+    // to come back, rather than end the connection.
+    bool ReconnectsAutomatically() const;
+    void SetReconnectAutomatically(bool on);
+    bool IsWaitingToReconnect() const;
+    // While the panel waits for its unit: the cause a recording's gap row gives ("connection lost"), the
+    // file staying open for the rows after the reconnect; empty otherwise.
+    QString ReconnectGap() const;
 
     virtual void FillPortList(const std::string& descriptor);
     virtual bool IsComPortPresent(int port) const;
@@ -70,6 +80,8 @@ public:
     const SInstrumentLink& Link() const { return m_link; }
     virtual CTEC* GetTEC() const { return nullptr; }
     virtual CLaser* GetLaser() const { return nullptr; }
+    // The panel's trend, whose window and series choice are kept with the panel; null without one.
+    virtual CTrendWindow* TrendWindow() const { return nullptr; }
     // Accepts or refuses an identified unit; on acceptance creates its instrument object.
     virtual bool CreateInstrument(const SIdentRecord& record, CInstrBase*& instrument);
     // Starts connecting (detection and connect on a worker); false when it could not even start. An
@@ -151,7 +163,14 @@ private:
     void OnRetired();
     void CompleteConnect();
     void SetConnectingLook(bool connecting);
-    void ReportWatchFailure(const QString& text);
+    // A lost connection: the panel disconnects, and waits for the unit when it reconnects by itself.
+    void ReportWatchFailure(const QString& text, const QString& gap);
+    void AwaitReturn(const QString& cause, const QString& gap);
+    void OnReturned(std::unique_ptr<CInstrBase> instrument, const std::string& descriptor);
+    void StopReconnecting();
+    void OnReconnectToggled(bool on);
+    // Disconnect without ending a wait for the unit.
+    void DropConnection();
     // The status line: connected, or how long the unit has not answered.
     void ShowLinkState();
     void SetShowLogBold(bool bold);
@@ -194,6 +213,8 @@ private:
     QComboBox* m_portList = nullptr;
     QPushButton* m_connectButton = nullptr;
     QCheckBox* m_autoCheck = nullptr;
+    QCheckBox* m_reconnectCheck = nullptr;
+    CPanelReconnect* m_reconnect = nullptr;
     QLabel* m_status = nullptr;
     QString m_connectedText; // what the status line says while the unit answers
     QGroupBox* m_errorGroup = nullptr;

@@ -90,6 +90,11 @@ void CComboPanel::SetInstrument(CInstrBase* instrument)
     m_tec = dynamic_cast<CTEC*>(GetInstrument());
 }
 
+CTrendWindow* CComboPanel::TrendWindow() const
+{
+    return m_tools->TrendWindow();
+}
+
 void CComboPanel::UpdateControls()
 {
     CBasePanel::UpdateControls();
@@ -97,7 +102,7 @@ void CComboPanel::UpdateControls()
     m_laserBlock->UpdateControls(connected);
     m_tecBlock->UpdateControls(connected);
     m_settingsButton->setEnabled(connected);
-    m_tools->UpdateControls(connected);
+    m_tools->UpdateControls(connected, ReconnectGap());
     m_autoTuneButton->setVisible(connected && m_tec && m_tec->IsAutoTuneSupported());
 }
 

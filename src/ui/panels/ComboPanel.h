@@ -33,6 +33,7 @@ public:
 
     CLaserBlock* LaserBlock() const { return m_laserBlock; }
     CTecBlock* TecBlock() const { return m_tecBlock; }
+    CTrendWindow* TrendWindow() const override;
     CTrendRecordBar* Tools() const { return m_tools; }
     // "Combo Settings...": the sheet with the TEC page first and the laser page second.
     void OnComboSettings();

@@ -29,11 +29,16 @@ void CLaserPanel::SetInstrument(CInstrBase* instrument)
     m_laser = dynamic_cast<CLaser*>(GetInstrument());
 }
 
+CTrendWindow* CLaserPanel::TrendWindow() const
+{
+    return m_tools->TrendWindow();
+}
+
 void CLaserPanel::UpdateControls()
 {
     CBasePanel::UpdateControls();
     m_block->UpdateControls(IsConnected());
-    m_tools->UpdateControls(IsConnected());
+    m_tools->UpdateControls(IsConnected(), ReconnectGap());
 }
 
 void CLaserPanel::ResetReadings()

@@ -26,6 +26,7 @@ public:
     void SwitchOutputsOff() override;
 
     CLaserBlock* Block() const { return m_block; }
+    CTrendWindow* TrendWindow() const override;
     CTrendRecordBar* Tools() const { return m_tools; }
 
 private:

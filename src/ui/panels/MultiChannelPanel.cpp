@@ -287,12 +287,17 @@ void CMultiChannelPanel::ShowPresentBlocks()
     }
 }
 
+CTrendWindow* CMultiChannelPanel::TrendWindow() const
+{
+    return m_tools->TrendWindow();
+}
+
 void CMultiChannelPanel::UpdateControls()
 {
     CBasePanel::UpdateControls();
     ShowPresentBlocks();
     const bool connected = IsConnected();
-    m_tools->UpdateControls(connected);
+    m_tools->UpdateControls(connected, ReconnectGap());
     for (const SBlock& block : m_blocks)
     {
         const bool live = connected && IsPresent(block);
@@ -365,9 +370,18 @@ void CMultiChannelPanel::FeedTrend()
 
 void CMultiChannelPanel::Disconnect()
 {
+    // On the instrument's strand, ahead of the base's own goodbye: the window neither waits for the
+    // unit's reply nor talks to it beside its poll.
     const std::string command = DisconnectCommand();
-    if (!command.empty() && GetInstrument() && GetInstrument()->IsPortOpen())
-        GetInstrument()->Command(command, true);
+    if (!command.empty() && Link())
+        Link().Call(
+            this,
+            [instrument = Link().instrument, command]
+            {
+                if (instrument->IsPortOpen())
+                    instrument->Command(command, true);
+            },
+            [] {});
     CBasePanel::Disconnect();
     ResetReadings();
 }

@@ -76,6 +76,7 @@ public:
 
     // "Trend" (every present channel's reading, T for the TEC channels and the mode's quantity for the
     // lasers) and "Record..." (every present channel into one CSV file, one row per refresh).
+    CTrendWindow* TrendWindow() const override;
     CTrendRecordBar* Tools() const { return m_tools; }
 
     // Channels of the kind found present on the instrument; every slot while disconnected.

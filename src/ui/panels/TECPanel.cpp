@@ -51,8 +51,8 @@ void CTECPanel::SetInstrument(CInstrBase* instrument)
 {
     CBasePanel::SetInstrument(instrument);
     m_tec = dynamic_cast<CTEC*>(GetInstrument());
-    // The instrument is gone: the file ends saying why.
-    if (!m_tec && m_record)
+    // The instrument is gone: the file ends saying why, unless the panel waits for the unit to come back.
+    if (!m_tec && m_record && !IsWaitingToReconnect())
         m_record->Stop("disconnected");
 }
 
@@ -60,7 +60,7 @@ void CTECPanel::UpdateControls()
 {
     CBasePanel::UpdateControls();
     m_block->UpdateControls(IsConnected());
-    m_record->UpdateControls(IsConnected());
+    m_record->UpdateControls(IsConnected(), ReconnectGap());
 }
 
 void CTECPanel::ResetReadings()

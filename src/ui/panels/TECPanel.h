@@ -31,7 +31,7 @@ public:
 
     CTecBlock* Block() const { return m_block; }
     CTrendChart* Trend() const;
-    CTrendWindow* TrendWindow() const { return m_trend; }
+    CTrendWindow* TrendWindow() const override { return m_trend; }
     // Starts recording into the file (the "Record..." button asks for it); false after telling the user.
     bool StartRecording(const QString& path);
     void StopRecording();

@@ -93,12 +93,27 @@ void CRecordControl::Stop(const QString& cause)
         Fail(error.isEmpty() ? closeError : error);
 }
 
-void CRecordControl::UpdateControls(bool connected)
+void CRecordControl::UpdateControls(bool connected, const QString& waitGap)
 {
     m_connected = connected;
     if (!connected && m_recorder.IsRecording())
-        Stop("disconnected");
+    {
+        if (waitGap.isEmpty())
+            Stop("disconnected");
+        else
+            Interrupt(waitGap);
+    }
     m_button->setEnabled(connected || m_recorder.IsRecording());
+}
+
+void CRecordControl::Interrupt(const QString& cause)
+{
+    QString error;
+    // Before the first row there are no columns to write a gap row under, nor readings it interrupts;
+    // the log writes one row however often the gap is reported.
+    if (!m_lastReadings.empty() && !m_recorder.RecordGap(m_lastReadings, cause, error))
+        return Fail(error);
+    ShowStatus("waiting for the instrument");
 }
 
 void CRecordControl::OnButton()

@@ -32,13 +32,17 @@ public:
     // The gap row with its cause when there is one, then the file is closed; a failure is said.
     void Stop(const QString& cause = {});
     bool IsRecording() const { return m_recorder.IsRecording(); }
-    // Recording ends with the connection; "Record..." is offered while connected.
-    void UpdateControls(bool connected);
+    // Recording ends with the connection; "Record..." is offered while connected. While the panel waits
+    // for its unit to come back (waitGap its cause), the file gets a gap row and stays open: the rows
+    // go on in it after the reconnect.
+    void UpdateControls(bool connected, const QString& waitGap = {});
 
 private:
     void OnButton();
     void ShowStatus(const QString& ending = {});
     void Fail(const QString& error);
+    // The gap row of a wait for the unit; the file stays open.
+    void Interrupt(const QString& cause);
 
     SUiContext m_context;
     SourceFunction m_source;

@@ -37,8 +37,12 @@ public:
     bool StartRecording(const QString& path) { return m_record->Start(path); }
     void StopRecording() { m_record->Stop(); }
     bool IsRecording() const { return m_record->IsRecording(); }
-    // Recording ends with the connection (the file says so); "Record..." is offered while connected.
-    void UpdateControls(bool connected) { m_record->UpdateControls(connected); }
+    // Recording ends with the connection (the file says so), or holds its file over a wait for the unit
+    // (see CRecordControl::UpdateControls); "Record..." is offered while connected.
+    void UpdateControls(bool connected, const QString& waitGap = {})
+    {
+        m_record->UpdateControls(connected, waitGap);
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -1,5 +1,6 @@
 #include "ui/widgets/TrendWindow.h"
 
+#include "diag/Profile.h"
 #include "ui/app/Prompter.h"
 
 #include <QChart>
@@ -44,6 +45,47 @@ CTrendWindow::CTrendWindow(const SUiContext& context, const QString& title, QWid
     m_windowBox->setCurrentIndex(1);
     // The list beside the chart names the curves: no legend to crowd the plot.
     m_chart->View()->chart()->legend()->hide();
+}
+
+namespace
+{
+// Between two series labels in a stored list; no label holds it.
+const QString LabelSeparator = "|";
+const char* const WindowKey = "TrendWindow";
+const char* const ShownKey = "TrendShown";
+const char* const HiddenKey = "TrendHidden";
+
+void WriteLabels(CProfile& profile, const std::string& section, const char* key, const QStringList& labels)
+{
+    if (labels.isEmpty())
+        profile.DeleteKey(section, key);
+    else
+        profile.WriteString(section, key, labels.join(LabelSeparator).toStdString());
+}
+} // namespace
+
+void CTrendWindow::Load(const CProfile& profile, const std::string& section)
+{
+    const int window = profile.GetInt(section, WindowKey, m_windowBox->currentIndex());
+    if (window >= 0 && window < m_windowBox->count())
+        m_windowBox->setCurrentIndex(window);
+    for (const auto& [key, shown] : {std::pair{ShownKey, true}, std::pair{HiddenKey, false}})
+    {
+        const QString labels = QString::fromStdString(profile.GetString(section, key, ""));
+        for (const QString& label : labels.split(LabelSeparator, Qt::SkipEmptyParts))
+            m_chosen[label] = shown;
+    }
+}
+
+void CTrendWindow::Save(CProfile& profile, const std::string& section) const
+{
+    profile.WriteInt(section, WindowKey, m_windowBox->currentIndex());
+    QStringList shown;
+    QStringList hidden;
+    for (auto it = m_chosen.cbegin(); it != m_chosen.cend(); ++it)
+        (it.value() ? shown : hidden) << it.key();
+    WriteLabels(profile, section, ShownKey, shown);
+    WriteLabels(profile, section, HiddenKey, hidden);
 }
 
 QWidget* CTrendWindow::BuildControls()
@@ -94,6 +136,9 @@ void CTrendWindow::AddItem(int series)
     m_updating = true;
     m_seriesList->insertItem(series, item);
     m_updating = false;
+    // A choice stored with the panel holds for the series the moment it is back.
+    if (const auto chosen = m_chosen.constFind(item->text()); chosen != m_chosen.cend())
+        m_chart->SetShown(series, chosen.value());
     ShowItem(series);
     // Wide enough for every name: "Laser 2 Io set point [mA]" is not cut.
     const int width = m_seriesList->sizeHintForColumn(0) + 2 * m_seriesList->frameWidth() +
@@ -118,8 +163,11 @@ void CTrendWindow::ShowItem(int series)
 
 void CTrendWindow::OnItemChanged(QListWidgetItem* item)
 {
-    if (!m_updating)
-        m_chart->SetShown(m_seriesList->row(item), item->checkState() == Qt::Checked);
+    if (m_updating)
+        return;
+    const bool shown = item->checkState() == Qt::Checked;
+    m_chosen[item->text()] = shown;
+    m_chart->SetShown(m_seriesList->row(item), shown);
 }
 
 void CTrendWindow::ShowViewState()

@@ -3,8 +3,12 @@
 #include "ui/app/UiContext.h"
 #include "ui/widgets/TrendChart.h"
 
+#include <QMap>
+#include <QString>
 #include <QWidget>
+#include <string>
 
+class CProfile;
 class QComboBox;
 class QListWidget;
 class QListWidgetItem;
@@ -24,6 +28,10 @@ public:
     CTrendWindow(const SUiContext& context, const QString& title, QWidget* parent = nullptr);
 
     CTrendChart* Chart() const { return m_chart; }
+    // The time window and the series the user showed or hid, kept in the panel's settings section: a
+    // series chosen before is shown or hidden again as soon as it is fed.
+    void Load(const CProfile& profile, const std::string& section);
+    void Save(CProfile& profile, const std::string& section) const;
     // Asks for a file and writes the picture or the table there; a failure is said.
     void OnExportPng();
     void OnExportCsv();
@@ -43,4 +51,5 @@ private:
     QComboBox* m_windowBox = nullptr;
     QPushButton* m_pauseButton = nullptr;
     bool m_updating = false;
+    QMap<QString, bool> m_chosen; // series label -> shown, as the user chose (or a stored choice)
 };

@@ -1,10 +1,10 @@
-#include "CliPortSearch.h"
+#include "comm/PortSearch.h"
 
 #include "comm/EnumerateComPorts.h"
 #include "comm/PortDescriptor.h"
 #include "comm/PortDiscoveryError.h"
 
-std::map<int, std::string> CCliPortSearch::PresentPorts()
+std::map<int, std::string> CPortSearch::PresentPorts()
 {
     std::vector<SSerInfo> ports;
     try
@@ -24,19 +24,19 @@ std::map<int, std::string> CCliPortSearch::PresentPorts()
     return present;
 }
 
-int CCliPortSearch::SerialPortOf(const std::string& descriptor)
+int CPortSearch::SerialPortOf(const std::string& descriptor)
 {
     const auto parsed = PortDescriptor::Parse(descriptor);
     return parsed && parsed->kind == "COM" ? PortDescriptor::ToInt(parsed->first) : 0;
 }
 
-CCliPortSearch::CCliPortSearch(const std::string& descriptor)
+CPortSearch::CPortSearch(const std::string& descriptor)
     : m_descriptor(descriptor), m_unchanged(PresentPorts())
 {
     m_unchanged.erase(SerialPortOf(descriptor));
 }
 
-std::vector<std::string> CCliPortSearch::Candidates(std::chrono::steady_clock::time_point now)
+std::vector<std::string> CPortSearch::Candidates(std::chrono::steady_clock::time_point now)
 {
     const std::map<int, std::string> present = PresentPorts();
     for (auto it = m_unchanged.begin(); it != m_unchanged.end();)
@@ -58,7 +58,7 @@ std::vector<std::string> CCliPortSearch::Candidates(std::chrono::steady_clock::t
     return candidates;
 }
 
-void CCliPortSearch::Failed(const std::string& descriptor, std::chrono::steady_clock::time_point now)
+void CPortSearch::Failed(const std::string& descriptor, std::chrono::steady_clock::time_point now)
 {
     m_failedAt[SerialPortOf(descriptor)] = now;
 }

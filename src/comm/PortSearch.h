@@ -9,7 +9,7 @@
 // port that appears or changes its device since it connected. The other ports present when it
 // connected were other devices then and are never asked. A new port that did not answer is asked
 // again after a while, since a device may still be starting up.
-class CCliPortSearch
+class CPortSearch
 {
 public:
     static constexpr std::chrono::milliseconds RetryFailed{3000};
@@ -21,7 +21,7 @@ public:
     static int SerialPortOf(const std::string& descriptor);
 
     // Taken while the instrument is connected on descriptor.
-    explicit CCliPortSearch(const std::string& descriptor);
+    explicit CPortSearch(const std::string& descriptor);
 
     // The descriptors worth asking now, with the baud rate of the original one.
     std::vector<std::string> Candidates(std::chrono::steady_clock::time_point now);
