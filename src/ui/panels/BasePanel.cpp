@@ -1,8 +1,5 @@
 #include "ui/panels/BasePanel.h"
 
-#include "comm/EnumerateComPorts.h"
-#include "comm/PortDescriptor.h"
-#include "comm/PortDiscoveryError.h"
 #include "comm/PortReservation.h"
 #include "comm/Serial.h"
 #include "diag/Profile.h"
@@ -12,6 +9,7 @@
 #include "instrument/session/InstrumentFactory.h"
 #include "ui/app/NetworkAddresses.h"
 #include "ui/app/PanelHost.h"
+#include "ui/app/PortChoices.h"
 #include "ui/app/Prompter.h"
 #include "ui/dialogs/ErrorLogDlg.h"
 #include "ui/dialogs/InstrInfoDlg.h"
@@ -20,6 +18,7 @@
 #include "ui/panels/PanelTypes.h"
 #include "ui/widgets/SideStrip.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -28,6 +27,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QStandardItemModel>
 #include <QThreadPool>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrent>
@@ -50,22 +51,42 @@ QThreadPool& ConnectPool()
     return pool;
 }
 
-std::vector<int> PresentPortNumbers()
+struct SListEntry
 {
-    std::vector<SSerInfo> ports;
-    try
+    QString text;
+    int value;
+    bool enabled = true;
+    bool operator==(const SListEntry&) const = default;
+};
+
+// Rewritten only when an entry differs, so that a refresh that finds nothing new leaves the list (and
+// the user's place in it) alone.
+bool ListShows(const QComboBox& list, const std::vector<SListEntry>& entries)
+{
+    if (list.count() != static_cast<int>(entries.size()))
+        return false;
+    const auto* model = qobject_cast<const QStandardItemModel*>(list.model());
+    for (int row = 0; row < list.count(); ++row)
     {
-        EnumerateComPorts(ports);
+        const SListEntry shown{list.itemText(row), list.itemData(row).toInt(),
+                               !model || model->item(row)->isEnabled()};
+        if (!(shown == entries[static_cast<size_t>(row)]))
+            return false;
     }
-    catch (const CPortDiscoveryError&)
+    return true;
+}
+
+void ShowEntries(QComboBox& list, const std::vector<SListEntry>& entries)
+{
+    const QSignalBlocker quiet(list);
+    list.clear();
+    auto* model = qobject_cast<QStandardItemModel*>(list.model());
+    for (const SListEntry& entry : entries)
     {
-        // No list this time: the panel offers the network entries only.
+        list.addItem(entry.text, entry.value);
+        if (model && !entry.enabled)
+            model->item(list.count() - 1)->setEnabled(false);
     }
-    std::vector<int> numbers;
-    for (const SSerInfo& port : ports)
-        if (port.portNumber >= 1 && port.portNumber <= 255)
-            numbers.push_back(port.portNumber);
-    return numbers;
 }
 
 // Opens the port on a temporary command port to see that it is free; the text to show when not. A
@@ -275,45 +296,70 @@ void CBasePanel::SetAutoConnect(bool on)
 
 void CBasePanel::FillPortList(const std::string& descriptor)
 {
-    int wantedPort = -1;
-    bool wantNetwork = false;
-    std::optional<PortDescriptor> parsed = PortDescriptor::Parse(descriptor);
-    if (parsed)
-    {
-        if (parsed->kind == "COM")
-            wantedPort = PortDescriptor::ToInt(parsed->first);
-        else
-            wantNetwork = true;
-    }
-    else
-        wantedPort = m_portList->currentData().toInt();
+    std::optional<PortDescriptor> wanted = PortDescriptor::Parse(descriptor);
+    if (!wanted)
+        wanted = PortDescriptor::Parse(m_listChoice);
+    RebuildPortList(wanted);
+    m_listChoice = SelectedDescriptor();
+}
 
-    m_portList->clear();
-    m_portList->addItem("<Select Port>", ItemSelectPort);
+void CBasePanel::RebuildPortList(const std::optional<PortDescriptor>& wanted)
+{
+    const bool wantSerial = wanted && wanted->kind == "COM";
+    const int wantedPort = wantSerial ? PortDescriptor::ToInt(wanted->first) : 0;
+    std::vector<SListEntry> entries{{"<Select Port>", ItemSelectPort}};
     int selected = 0;
-    for (int number : PresentPortNumbers())
+    std::vector<SSerialChoice> ports = PortChoices::SerialPorts();
+    // The chosen port stays chosen while its device is away, so a replugged unit finds it again and the
+    // saved connection is not lost.
+    if (wantedPort > 0 &&
+        std::none_of(ports.begin(), ports.end(),
+                     [wantedPort](const SSerialChoice& p) { return p.number == wantedPort; }))
+        ports.push_back({wantedPort, QString(), false});
+    for (const SSerialChoice& port : ports)
     {
-        m_portList->addItem(QString("COM%1").arg(number), number);
-        if (wantedPort >= 1 && number == wantedPort)
-            selected = m_portList->count() - 1;
+        if (port.number == wantedPort)
+            selected = static_cast<int>(entries.size());
+        entries.push_back(
+            {PortChoices::Text(port, m_host.PanelHoldingPort(port.number, this)), port.number, port.present});
     }
     for (const SNetworkAddress& entry : NetworkAddresses::Read(m_context.profile))
     {
-        m_portList->addItem(NetworkAddresses::ListText(entry, true), ItemNetworkEntry);
-        if (wantNetwork && entry.address == parsed->first &&
-            entry.port == PortDescriptor::ToInt(parsed->second))
-            selected = m_portList->count() - 1;
+        if (wanted && !wantSerial && entry.address == wanted->first &&
+            entry.port == PortDescriptor::ToInt(wanted->second))
+            selected = static_cast<int>(entries.size());
+        entries.push_back({NetworkAddresses::ListText(entry, true), ItemNetworkEntry});
     }
+    entries.push_back({"Connect via Network...", ItemConnectViaNetwork});
+    entries.push_back({"Refresh", ItemRefresh});
+    if (!ListShows(*m_portList, entries))
+        ShowEntries(*m_portList, entries);
     m_portList->setCurrentIndex(selected);
-    m_portList->addItem("Connect via Network...", ItemConnectViaNetwork);
+}
+
+void CBasePanel::RefreshPortList()
+{
+    if (m_portList->view()->isVisible())
+    {
+        m_portTimer.start(PortRefreshDelayMs);
+        return;
+    }
+    FillPortList(m_listChoice);
+}
+
+int CBasePanel::HeldSerialPort() const
+{
+    if (!m_connecting && !m_link)
+        return 0;
+    const std::optional<PortDescriptor> parsed = PortDescriptor::Parse(m_connectingDescriptor);
+    return parsed && parsed->kind == "COM" ? PortDescriptor::ToInt(parsed->first) : 0;
 }
 
 bool CBasePanel::IsComPortPresent(int port) const
 {
-    for (int number : PresentPortNumbers())
-        if (number == port)
-            return true;
-    return false;
+    const std::vector<SSerialChoice> ports = PortChoices::SerialPorts();
+    return std::any_of(ports.begin(), ports.end(),
+                       [port](const SSerialChoice& p) { return p.present && p.number == port; });
 }
 
 void CBasePanel::SelectConnection(const std::string& descriptor)
@@ -321,12 +367,13 @@ void CBasePanel::SelectConnection(const std::string& descriptor)
     const std::optional<PortDescriptor> wanted = PortDescriptor::Parse(descriptor);
     if (!wanted)
         return;
-    for (int i = 1; i < m_portList->count() - 1; ++i)
+    for (int i = 1; i < m_portList->count(); ++i)
     {
         const int item = m_portList->itemData(i).toInt();
         if (wanted->kind == "COM" && item == PortDescriptor::ToInt(wanted->first))
         {
             m_portList->setCurrentIndex(i);
+            m_listChoice = SelectedDescriptor();
             return;
         }
         if (wanted->kind == "TCP" && item == ItemNetworkEntry)
@@ -336,6 +383,7 @@ void CBasePanel::SelectConnection(const std::string& descriptor)
                 PortDescriptor::ToInt(entry->second) == PortDescriptor::ToInt(wanted->second))
             {
                 m_portList->setCurrentIndex(i);
+                m_listChoice = SelectedDescriptor();
                 return;
             }
         }
@@ -478,8 +526,7 @@ void CBasePanel::OnProbeFinished()
     if (!probe.openError.empty())
     {
         EndConnecting(false);
-        m_context.prompter.Message(this, PanelMessages::AtPanel(QString::fromStdString(probe.openError),
-                                                                m_connectingDescriptor, m_index, m_typeCode));
+        SayAtPanel(QString::fromStdString(probe.openError));
         return;
     }
     CInstrBase* instrument = nullptr;
@@ -499,15 +546,15 @@ void CBasePanel::GiveWay(const SIdentRecord& record)
     if (record.familyCode == 0)
     {
         EndConnecting(false);
-        m_context.prompter.Message(this, record.unreadableReply ? QString(ConnectMessages::UnreadableIdentity)
-                                                                : PanelMessages::NothingDetected);
+        SayAtPanel(record.unreadableReply ? QString(ConnectMessages::UnreadableIdentity)
+                                          : PanelMessages::NothingDetected);
         return;
     }
     const int type = PanelType::FittingType(record);
     if (type == 0 || type == m_typeCode)
     {
         EndConnecting(false);
-        m_context.prompter.Message(this, PanelMessages::UnknownController);
+        SayAtPanel(PanelMessages::UnknownController);
         return;
     }
     // The host replaces this panel after this handler has returned; nothing here touches the panel then.
@@ -526,8 +573,7 @@ void CBasePanel::OnConnectFinished()
         instrument->Disconnect();
         instrument.reset();
         EndConnecting(false);
-        m_context.prompter.Message(this, refused ? QString(ConnectMessages::UnreadableIdentity)
-                                                 : PanelMessages::ConnectFailed);
+        SayAtPanel(refused ? QString(ConnectMessages::UnreadableIdentity) : PanelMessages::ConnectFailed);
         return;
     }
     // Errors the unit had queued before the connect are its own: they go to the error log too.
@@ -567,6 +613,7 @@ void CBasePanel::EndConnecting(bool connected)
 void CBasePanel::SetConnectingLook(bool connecting)
 {
     m_connecting = connecting;
+    m_host.PortHoldersChanged();
     m_content->setEnabled(!connecting);
     m_closeButton->setEnabled(!connecting);
     if (connecting)
@@ -598,6 +645,7 @@ void CBasePanel::Disconnect()
     }
     m_connectButton->setText("Connect");
     m_status->setText(m_retiring > 0 ? DisconnectingText : QString());
+    m_host.PortHoldersChanged();
     UpdateControls();
     FitToContent();
 }
@@ -624,7 +672,7 @@ void CBasePanel::OnDeviceChange()
     if (m_link && m_serialPort > 0 && !IsComPortPresent(m_serialPort))
     {
         Disconnect();
-        m_context.prompter.Message(this, PanelMessages::UsbDisconnected);
+        SayAtPanel(PanelMessages::UsbDisconnected);
     }
     m_portTimer.start(PortRefreshDelayMs);
 }
@@ -642,7 +690,7 @@ void CBasePanel::OnPortTimer()
 {
     OnAnyTimerTick();
     m_portTimer.stop();
-    FillPortList(SelectedDescriptor());
+    RefreshPortList();
 }
 
 void CBasePanel::OnWatchTick()
@@ -674,6 +722,12 @@ void CBasePanel::ShowLinkState()
 void CBasePanel::ReportWatchFailure(const QString& text)
 {
     Disconnect();
+    SayAtPanel(text);
+}
+
+// With several panels in the window, a message says which port and panel it is about.
+void CBasePanel::SayAtPanel(const QString& text)
+{
     m_context.prompter.Message(this,
                                PanelMessages::AtPanel(text, m_connectingDescriptor, m_index, m_typeCode));
 }
@@ -831,8 +885,17 @@ void CBasePanel::OnSysSettings()
 
 void CBasePanel::OnPortSelected(int position)
 {
-    if (m_portList->itemData(position).toInt() != ItemConnectViaNetwork)
+    const int item = m_portList->itemData(position).toInt();
+    if (item == ItemRefresh)
+    {
+        FillPortList(m_listChoice);
         return;
+    }
+    if (item != ItemConnectViaNetwork)
+    {
+        m_listChoice = SelectedDescriptor();
+        return;
+    }
     std::string descriptor;
     const bool connect = RunAddressEditor(descriptor);
     if (connect && !IsConnected())
@@ -848,9 +911,8 @@ bool CBasePanel::RunAddressEditor(std::string& descriptor)
     const int result = editor.exec();
     const bool connect = result == CTCPIPAddressEditorDlg::ConnectResult;
     descriptor = connect ? editor.Descriptor() : std::string();
-    FillPortList(connect ? descriptor : SelectedDescriptor());
-    if (!connect && m_portList->currentData().toInt() == ItemConnectViaNetwork)
-        m_portList->setCurrentIndex(0);
+    // Cancelled: back to what was chosen before.
+    FillPortList(connect ? descriptor : m_listChoice);
     return connect;
 }
 
