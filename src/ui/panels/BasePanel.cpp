@@ -236,6 +236,8 @@ QWidget* CBasePanel::BuildConnectionRow()
     connect(m_connectButton, &QPushButton::clicked, this, &CBasePanel::OnConnectButton);
     connect(m_sysSettingsButton, &QPushButton::clicked, this, &CBasePanel::OnSysSettings);
     connect(m_portList, qOverload<int>(&QComboBox::activated), this, &CBasePanel::OnPortSelected);
+    // A long entry is cut in the closed box; its whole text is a hover away.
+    connect(m_portList, &QComboBox::currentTextChanged, m_portList, &QWidget::setToolTip);
     return box;
 }
 
@@ -333,7 +335,11 @@ void CBasePanel::RebuildPortList(const std::optional<PortDescriptor>& wanted)
     entries.push_back({"Connect via Network...", ItemConnectViaNetwork});
     entries.push_back({"Refresh", ItemRefresh});
     if (!ListShows(*m_portList, entries))
+    {
         ShowEntries(*m_portList, entries);
+        // The open list shows whole entries, wider than the closed box when it must be.
+        m_portList->view()->setMinimumWidth(m_portList->view()->sizeHintForColumn(0));
+    }
     m_portList->setCurrentIndex(selected);
 }
 
