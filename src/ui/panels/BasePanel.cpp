@@ -22,6 +22,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -37,6 +38,8 @@
 namespace
 {
 constexpr int StripWidth = 96;
+// From this width of the readings on, the connection controls stand in one row.
+constexpr int WideBodyWidth = 800;
 const QString DisconnectingText = "Disconnecting...";
 const QString LastConnectionMark = " (last connection)";
 // Longer than a disconnect can take: stopping the poll thread is bounded, then the port closes.
@@ -202,14 +205,14 @@ QWidget* CBasePanel::BuildStrip()
 QWidget* CBasePanel::BuildConnectionRow()
 {
     auto* box = new QWidget(this);
-    auto* grid = new QGridLayout(box);
-    grid->setContentsMargins(0, 0, 0, 0);
-    auto* label = new QLabel("Connect via port:", box);
+    m_connectionGrid = new QGridLayout(box);
+    m_connectionGrid->setContentsMargins(0, 0, 0, 0);
+    m_portLabel = new QLabel("Connect via port:", box);
     m_portList = new QComboBox(box);
     m_portList->setObjectName("portList");
     m_portList->setMinimumContentsLength(18);
     m_portList->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    label->setBuddy(m_portList);
+    m_portLabel->setBuddy(m_portList);
     m_connectButton = new QPushButton("Connect", box);
     m_connectButton->setObjectName("connectButton");
     QFont big = m_connectButton->font();
@@ -225,20 +228,42 @@ QWidget* CBasePanel::BuildConnectionRow()
     m_status = new QLabel(box);
     m_status->setObjectName("statusLine");
     m_status->setWordWrap(true);
-    m_status->setMinimumHeight(m_status->fontMetrics().height() * 2);
-    grid->addWidget(label, 0, 0, 1, 3);
-    grid->addWidget(m_portList, 1, 0, 1, 3);
-    grid->addWidget(m_connectButton, 2, 0);
-    grid->addWidget(m_autoCheck, 2, 1);
-    grid->addWidget(m_sysSettingsButton, 2, 2, Qt::AlignRight);
-    grid->addWidget(m_status, 3, 0, 1, 3);
-    grid->setColumnStretch(2, 1);
+    m_status->setMinimumHeight(m_status->fontMetrics().height());
     connect(m_connectButton, &QPushButton::clicked, this, &CBasePanel::OnConnectButton);
     connect(m_sysSettingsButton, &QPushButton::clicked, this, &CBasePanel::OnSysSettings);
     connect(m_portList, qOverload<int>(&QComboBox::activated), this, &CBasePanel::OnPortSelected);
     // A long entry is cut in the closed box; its whole text is a hover away.
     connect(m_portList, &QComboBox::currentTextChanged, m_portList, &QWidget::setToolTip);
     return box;
+}
+
+void CBasePanel::ArrangeConnectionRow()
+{
+    // A panel as wide as a combo unit's has the port, the buttons and the check box in one row, so
+    // that its readings fit a 768-pixel screen; a narrow one puts the buttons under the list.
+    const bool wide = m_body->sizeHint().width() >= WideBodyWidth;
+    QGridLayout* grid = m_connectionGrid;
+    grid->addWidget(m_portLabel, 0, 0);
+    if (wide)
+    {
+        grid->addWidget(m_portList, 0, 1);
+        grid->addWidget(m_connectButton, 0, 2);
+        grid->addWidget(m_autoCheck, 0, 3);
+        grid->addWidget(m_sysSettingsButton, 0, 4, Qt::AlignRight);
+        grid->addWidget(m_status, 1, 0, 1, 5);
+        grid->setColumnStretch(1, 2);
+        grid->setColumnStretch(4, 1);
+        return;
+    }
+    grid->addWidget(m_portList, 0, 1, 1, 2);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_connectButton);
+    buttons->addWidget(m_autoCheck);
+    buttons->addStretch(1);
+    buttons->addWidget(m_sysSettingsButton);
+    grid->addLayout(buttons, 1, 0, 1, 3);
+    grid->addWidget(m_status, 2, 0, 1, 3);
+    grid->setColumnStretch(1, 1);
 }
 
 QWidget* CBasePanel::BuildErrorGroup()
@@ -266,6 +291,7 @@ QWidget* CBasePanel::BuildErrorGroup()
 void CBasePanel::FinishInit(const QString& errorLogTitle)
 {
     m_errorLog->SetTitle(errorLogTitle);
+    ArrangeConnectionRow();
     const CProfile& profile = m_context.profile;
     const int errX = profile.GetInt(m_section, "ErrX", -1);
     const int errY = profile.GetInt(m_section, "ErrY", -1);

@@ -22,6 +22,7 @@ class CSideStrip;
 class IPanelHost;
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -140,6 +141,8 @@ private:
 
     QWidget* BuildStrip();
     QWidget* BuildConnectionRow();
+    // Lays out the connection controls once the derived panel's body says how wide the panel is.
+    void ArrangeConnectionRow();
     QWidget* BuildErrorGroup();
     void OnAnyTimerTick();
     void OnPortTimer();
@@ -205,6 +208,8 @@ private:
     QVBoxLayout* m_body = nullptr;
     QPushButton* m_hideButton = nullptr;
     QPushButton* m_closeButton = nullptr;
+    QGridLayout* m_connectionGrid = nullptr;
+    QLabel* m_portLabel = nullptr;
     QComboBox* m_portList = nullptr;
     QPushButton* m_connectButton = nullptr;
     QCheckBox* m_autoCheck = nullptr;
