@@ -164,13 +164,18 @@ void BasePanelTest::unpluggedPortDisconnectsAndLeavesTheList()
     auto panel = MakePanel();
     QVERIFY(ConnectAndWait(*panel, unit->descriptor));
     auto* list = panel->findChild<QComboBox*>("portList");
-    QVERIFY(list->findText("COM213") >= 0);
+    const int row = list->findData(213);
+    QVERIFY(row >= 0);
+    const QString present = list->itemText(row);
     QVERIFY(unit->sim->Unplug());
     panel->OnDeviceChange();
     QVERIFY(!panel->IsConnected());
-    QCOMPARE(m_prompter.messages, QStringList{PanelMessages::UsbDisconnected});
-    QVERIFY(list->findText("COM213") >= 0);
-    QTRY_VERIFY_WITH_TIMEOUT(list->findText("COM213") < 0, 3000);
+    QCOMPARE(m_prompter.messages,
+             QStringList{PanelMessages::UsbDisconnected + " Port COM213, panel 1 (TEC)."});
+    // The chosen port stays chosen, marked missing and no longer offered, so the saved choice holds.
+    QTRY_COMPARE_WITH_TIMEOUT(list->itemText(list->findData(213)), present + " - missing", 3000);
+    QVERIFY(!(list->model()->flags(list->model()->index(list->findData(213), 0)) & Qt::ItemIsEnabled));
+    QCOMPARE(panel->SelectedDescriptor(), unit->descriptor);
 }
 
 void BasePanelTest::twoFailedPollsDisconnect()
@@ -285,7 +290,8 @@ void BasePanelTest::unitOfNoPanelTypeIsUnknown()
     QVERIFY(unit);
     auto panel = MakePanel(PanelType::Combo);
     QVERIFY(!ConnectAndWait(*panel, unit->descriptor));
-    QCOMPARE(m_prompter.messages, QStringList{PanelMessages::UnknownController});
+    QCOMPARE(m_prompter.messages,
+             QStringList{PanelMessages::UnknownController + " Port COM217, panel 1 (LASER + TEC)."});
     QVERIFY(m_host.replacements.empty());
 }
 
@@ -295,7 +301,14 @@ void BasePanelTest::savedSettingsHoldOnlyWhatWasChosen()
     m_profile->WriteString("Panel0-3", "Connection", "COM:218:0");
     auto combo = MakePanel(PanelType::Combo);
     QCOMPARE(combo->findChild<QCheckBox*>("autoCheck")->text(), QString("Auto-Connect"));
+    // A stored port that is not there now is kept (the unit may be unplugged), until the user chooses.
     combo->FillPortList("");
+    QCOMPARE(combo->SelectedDescriptor(), std::string("COM:218:0"));
+    auto* list = combo->findChild<QComboBox*>("portList");
+    QCOMPARE(list->currentText(), QString("COM218 - missing"));
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Home);
+    QCOMPARE(list->currentText(), QString("<Select Port>"));
     combo->SaveOnClose();
     for (const char* key : {"ErrX", "ErrY", "Connection"})
         QCOMPARE(m_profile->GetString("Panel0-3", key, "none"), std::string("none"));

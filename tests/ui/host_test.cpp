@@ -10,6 +10,7 @@
 #include "ui/app/TamrixControlHost.h"
 #include "ui/dialogs/SelectPanelDlg.h"
 #include "ui/panels/PanelTypes.h"
+#include "ui/widgets/Banner.h"
 
 #include <QComboBox>
 #include <QKeyEvent>
@@ -43,6 +44,7 @@ private slots:
     void commandsStayInSightAndANewPanelIsScrolledTo();
     void addPanelDetectsTheUnitAndItsPanelTakesOver();
     void typeChoicesNameTheirModels();
+    void panelsFitCommonScreens();
 
 private:
     std::unique_ptr<CTamrixControlHost> MakeHost();
@@ -378,6 +380,29 @@ void HostTest::typeChoicesNameTheirModels()
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(dialog.SelectedType(), PanelType::M6x8);
     QVERIFY(dialog.DetectDescriptor().empty());
+}
+
+void HostTest::panelsFitCommonScreens()
+{
+    // The window manager's frame and title bar, as the host allows for them.
+    constexpr int Frame = 48;
+    const struct
+    {
+        int type;
+        int screenHeight;
+    } cases[] = {{PanelType::Combo, 768}, {PanelType::Norlase, 1080}};
+    for (const auto& c : cases)
+    {
+        m_profile->WriteString("Settings", "Panels", std::to_string(c.type));
+        CTamrixControlHost host(SUiContext{*m_profile, m_prompter});
+        host.RestorePanels();
+        CBasePanel* panel = host.PanelAt(0);
+        QVERIFY(panel);
+        const int needed =
+            CBanner::Height + panel->geometry().bottom() + 1 + CTamrixControlHost::Margin + Frame;
+        QVERIFY2(needed <= c.screenHeight,
+                 qPrintable(QString("panel type %1 needs %2 pixels of height").arg(c.type).arg(needed)));
+    }
 }
 
 QTEST_MAIN(HostTest)

@@ -20,4 +20,9 @@ public:
     // the new panel takes over the auto-connect choice and connects at once on the descriptor.
     virtual void ReplacePanelLater(int index, int typeCode, const std::string& descriptor,
                                    bool autoConnect) = 0;
+    // The index of the panel other than the asking one that is connected or connecting on serial port
+    // n; -1 when none is.
+    virtual int PanelHoldingPort(int portNumber, const CBasePanel* asker) const = 0;
+    // A panel took or let go of a serial port: the other panels' lists name their holders anew.
+    virtual void PortHoldersChanged() = 0;
 };

@@ -161,6 +161,7 @@ int CTamrixControlApp::Run(int argc, char** argv)
     CTamrixControlHost host(SUiContext{*m_profile, *m_prompter});
     host.RestorePanels();
     host.StartDeviceMonitor();
+    host.StartPortWatch();
     host.show();
     if (!profileFree)
         WarnProfileLocked(host, m_profile->Path());

@@ -2,7 +2,10 @@
 
 #include "comm/DeviceMonitor.h"
 #include "comm/PortDescriptor.h"
+#include "comm/PortRegistry.h"
+#include "diag/IniProfile.h"
 #include "diag/Profile.h"
+#include "ui/app/PortWatch.h"
 #include "ui/app/ProgramIcon.h"
 #include "ui/app/Prompter.h"
 #include "ui/dialogs/AboutDlg.h"
@@ -67,6 +70,10 @@ CTamrixControlHost::CTamrixControlHost(const SUiContext& context, PanelFactory f
     connect(m_addButton, &QPushButton::clicked, this, &CTamrixControlHost::OnAddPanel);
     connect(m_exitButton, &QPushButton::clicked, this, [this] { Quit(); });
     connect(m_aboutButton, &QPushButton::clicked, this, &CTamrixControlHost::OnAbout);
+    m_holdersChanged = new QTimer(this);
+    m_holdersChanged->setSingleShot(true);
+    m_holdersChanged->setInterval(0);
+    connect(m_holdersChanged, &QTimer::timeout, this, &CTamrixControlHost::RefreshPortLists);
 }
 
 CTamrixControlHost::~CTamrixControlHost()
@@ -123,6 +130,36 @@ void CTamrixControlHost::StartDeviceMonitor()
     m_deviceMonitor->Start();
 }
 
+void CTamrixControlHost::StartPortWatch()
+{
+    const SDeviceRoots roots;
+    m_portWatch = new CPortWatch(
+        QString::fromStdString(CPortRegistry::DefaultStore().Path()),
+        {QString::fromStdString(roots.devRoot), QString::fromStdString(roots.devRoot + "/serial/by-id")},
+        this);
+    connect(m_portWatch, &CPortWatch::portsChanged, this, &CTamrixControlHost::RefreshPortLists);
+    m_portWatch->Start();
+}
+
+void CTamrixControlHost::RefreshPortLists()
+{
+    for (CBasePanel* panel : m_panels)
+        panel->RefreshPortList();
+}
+
+int CTamrixControlHost::PanelHoldingPort(int portNumber, const CBasePanel* asker) const
+{
+    for (int i = 0; i < PanelCount(); ++i)
+        if (m_panels[i] != asker && m_panels[i]->HeldSerialPort() == portNumber)
+            return i;
+    return -1;
+}
+
+void CTamrixControlHost::PortHoldersChanged()
+{
+    m_holdersChanged->start();
+}
+
 int CTamrixControlHost::AddPanel(int index, int typeCode, bool layoutNow)
 {
     if (!PanelType::IsValid(typeCode))
@@ -158,6 +195,8 @@ void CTamrixControlHost::RemovePanel(int index)
     for (int i = index; i < PanelCount(); ++i)
         m_panels[i]->SetIndex(i);
     LayoutPanels();
+    // The panels after it have new numbers, and its port is free.
+    PortHoldersChanged();
 }
 
 CBasePanel* CTamrixControlHost::PanelAt(int index) const

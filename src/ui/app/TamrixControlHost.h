@@ -12,6 +12,8 @@
 class CBanner;
 class CBasePanel;
 class CDeviceMonitor;
+class CPortWatch;
+class QTimer;
 class QPushButton;
 class QScrollArea;
 
@@ -44,6 +46,9 @@ public:
     void RestorePanels();
     // Listens for serial devices that arrive or go away and tells every panel.
     void StartDeviceMonitor();
+    // Watches the settings file and the device folders for ports registered, removed, come or gone
+    // (tamrix-cli ports add, a simulator's pseudo-terminal) and has every panel read its list again.
+    void StartPortWatch();
 
     // index -1 (or out of range) appends; an index that holds a panel replaces it. Returns the index,
     // or -1 when the type code names no panel.
@@ -61,6 +66,8 @@ public:
     bool IsAnotherPanelExpanded(const CBasePanel* panel) const override;
     void RemovePanelLater(int index) override;
     void ReplacePanelLater(int index, int typeCode, const std::string& descriptor, bool autoConnect) override;
+    int PanelHoldingPort(int portNumber, const CBasePanel* asker) const override;
+    void PortHoldersChanged() override;
 
 signals:
     // The quit sequence has ended: the panel list is written and the window closes.
@@ -81,6 +88,7 @@ private:
     bool ConfirmQuit();
     QSize AvailableRoom() const;
     void WarnPanelsLeftOut(int listed);
+    void RefreshPortLists();
 
     SUiContext m_context;
     PanelFactory m_factory;
@@ -98,4 +106,7 @@ private:
     QPushButton* m_exitButton = nullptr;
     QPushButton* m_aboutButton = nullptr;
     std::unique_ptr<CDeviceMonitor> m_deviceMonitor;
+    CPortWatch* m_portWatch = nullptr;
+    // Coalesces the panels' port changes into one refresh of every list.
+    QTimer* m_holdersChanged = nullptr;
 };

@@ -1,9 +1,7 @@
 #include "ui/dialogs/SelectPanelDlg.h"
 
-#include "comm/EnumerateComPorts.h"
-#include "comm/PortDiscoveryError.h"
-#include "comm/SerInfo.h"
 #include "ui/app/NetworkAddresses.h"
+#include "ui/app/PortChoices.h"
 #include "ui/panels/PanelTypes.h"
 
 #include <QComboBox>
@@ -58,20 +56,9 @@ CSelectPanelDlg::CSelectPanelDlg(std::vector<SPortChoice> ports, QWidget* parent
 std::vector<CSelectPanelDlg::SPortChoice> CSelectPanelDlg::PresentPorts(const CProfile& profile)
 {
     std::vector<SPortChoice> choices;
-    std::vector<SSerInfo> ports;
-    try
-    {
-        EnumerateComPorts(ports);
-    }
-    catch (const CPortDiscoveryError&)
-    {
-        // No serial list this time: the network entries are still offered.
-    }
-    for (const SSerInfo& port : ports)
-        if (port.portNumber >= 1 && port.portNumber <= 255)
-            choices.push_back(
-                {QString("COM%1 (%2)").arg(port.portNumber).arg(QString::fromStdString(port.devicePath)),
-                 "COM:" + std::to_string(port.portNumber) + ":0"});
+    for (const SSerialChoice& port : PortChoices::SerialPorts())
+        if (port.present)
+            choices.push_back({PortChoices::Text(port), "COM:" + std::to_string(port.number) + ":0"});
     for (const SNetworkAddress& entry : NetworkAddresses::Read(profile))
         choices.push_back({NetworkAddresses::ListText(entry, false), NetworkAddresses::Descriptor(entry)});
     return choices;

@@ -1,8 +1,5 @@
 #include "ui/panels/BasePanel.h"
 
-#include "comm/EnumerateComPorts.h"
-#include "comm/PortDescriptor.h"
-#include "comm/PortDiscoveryError.h"
 #include "comm/PortReservation.h"
 #include "diag/Profile.h"
 #include "instrument/report/ConnectMessages.h"
@@ -10,6 +7,7 @@
 #include "instrument/session/InstrumentFactory.h"
 #include "ui/app/NetworkAddresses.h"
 #include "ui/app/PanelHost.h"
+#include "ui/app/PortChoices.h"
 #include "ui/app/Prompter.h"
 #include "ui/dialogs/ErrorLogDlg.h"
 #include "ui/dialogs/InstrInfoDlg.h"
@@ -21,15 +19,19 @@
 #include "ui/widgets/SideStrip.h"
 #include "ui/widgets/TrendWindow.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QStandardItemModel>
 #include <QThreadPool>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrent>
@@ -38,25 +40,47 @@
 namespace
 {
 constexpr int StripWidth = 96;
+// From this width of the readings on, the connection controls stand in one row.
+constexpr int WideBodyWidth = 800;
 const QString DisconnectingText = "Disconnecting...";
 const QString LastConnectionMark = " (last connection)";
 
-std::vector<int> PresentPortNumbers()
+struct SListEntry
 {
-    std::vector<SSerInfo> ports;
-    try
+    QString text;
+    int value;
+    bool enabled = true;
+    bool operator==(const SListEntry&) const = default;
+};
+
+// Rewritten only when an entry differs, so that a refresh that finds nothing new leaves the list (and
+// the user's place in it) alone.
+bool ListShows(const QComboBox& list, const std::vector<SListEntry>& entries)
+{
+    if (list.count() != static_cast<int>(entries.size()))
+        return false;
+    const auto* model = qobject_cast<const QStandardItemModel*>(list.model());
+    for (int row = 0; row < list.count(); ++row)
     {
-        EnumerateComPorts(ports);
+        const SListEntry shown{list.itemText(row), list.itemData(row).toInt(),
+                               !model || model->item(row)->isEnabled()};
+        if (!(shown == entries[static_cast<size_t>(row)]))
+            return false;
     }
-    catch (const CPortDiscoveryError&)
+    return true;
+}
+
+void ShowEntries(QComboBox& list, const std::vector<SListEntry>& entries)
+{
+    const QSignalBlocker quiet(list);
+    list.clear();
+    auto* model = qobject_cast<QStandardItemModel*>(list.model());
+    for (const SListEntry& entry : entries)
     {
-        // No list this time: the panel offers the network entries only.
+        list.addItem(entry.text, entry.value);
+        if (model && !entry.enabled)
+            model->item(list.count() - 1)->setEnabled(false);
     }
-    std::vector<int> numbers;
-    for (const SSerInfo& port : ports)
-        if (port.portNumber >= 1 && port.portNumber <= 255)
-            numbers.push_back(port.portNumber);
-    return numbers;
 }
 } // namespace
 
@@ -145,14 +169,14 @@ QWidget* CBasePanel::BuildStrip()
 QWidget* CBasePanel::BuildConnectionRow()
 {
     auto* box = new QWidget(this);
-    auto* grid = new QGridLayout(box);
-    grid->setContentsMargins(0, 0, 0, 0);
-    auto* label = new QLabel("Connect via port:", box);
+    m_connectionGrid = new QGridLayout(box);
+    m_connectionGrid->setContentsMargins(0, 0, 0, 0);
+    m_portLabel = new QLabel("Connect via port:", box);
     m_portList = new QComboBox(box);
     m_portList->setObjectName("portList");
     m_portList->setMinimumContentsLength(18);
     m_portList->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    label->setBuddy(m_portList);
+    m_portLabel->setBuddy(m_portList);
     m_connectButton = new QPushButton("Connect", box);
     m_connectButton->setObjectName("connectButton");
     QFont big = m_connectButton->font();
@@ -174,20 +198,45 @@ QWidget* CBasePanel::BuildConnectionRow()
     m_status = new QLabel(box);
     m_status->setObjectName("statusLine");
     m_status->setWordWrap(true);
-    m_status->setMinimumHeight(m_status->fontMetrics().height() * 2);
-    grid->addWidget(label, 0, 0, 1, 3);
-    grid->addWidget(m_portList, 1, 0, 1, 3);
-    grid->addWidget(m_connectButton, 2, 0);
-    grid->addWidget(m_autoCheck, 2, 1);
-    grid->addWidget(m_sysSettingsButton, 2, 2, Qt::AlignRight);
-    grid->addWidget(m_reconnectCheck, 3, 0, 1, 3);
-    grid->addWidget(m_status, 4, 0, 1, 3);
-    grid->setColumnStretch(2, 1);
+    m_status->setMinimumHeight(m_status->fontMetrics().height());
     connect(m_connectButton, &QPushButton::clicked, this, &CBasePanel::OnConnectButton);
     connect(m_sysSettingsButton, &QPushButton::clicked, this, &CBasePanel::OnSysSettings);
     connect(m_portList, qOverload<int>(&QComboBox::activated), this, &CBasePanel::OnPortSelected);
+    // A long entry is cut in the closed box; its whole text is a hover away.
+    connect(m_portList, &QComboBox::currentTextChanged, m_portList, &QWidget::setToolTip);
     connect(m_reconnectCheck, &QCheckBox::toggled, this, &CBasePanel::OnReconnectToggled);
     return box;
+}
+
+void CBasePanel::ArrangeConnectionRow()
+{
+    // A panel as wide as a combo unit's has the port, the buttons and the check box in one row, so
+    // that its readings fit a 768-pixel screen; a narrow one puts the buttons under the list.
+    const bool wide = m_body->sizeHint().width() >= WideBodyWidth;
+    QGridLayout* grid = m_connectionGrid;
+    grid->addWidget(m_portLabel, 0, 0);
+    if (wide)
+    {
+        grid->addWidget(m_portList, 0, 1);
+        grid->addWidget(m_connectButton, 0, 2);
+        grid->addWidget(m_autoCheck, 0, 3);
+        grid->addWidget(m_sysSettingsButton, 0, 4, Qt::AlignRight);
+        grid->addWidget(m_reconnectCheck, 1, 0, 1, 2, Qt::AlignTop);
+        grid->addWidget(m_status, 1, 2, 1, 3);
+        grid->setColumnStretch(1, 2);
+        grid->setColumnStretch(4, 1);
+        return;
+    }
+    grid->addWidget(m_portList, 0, 1, 1, 2);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_connectButton);
+    buttons->addWidget(m_autoCheck);
+    buttons->addStretch(1);
+    buttons->addWidget(m_sysSettingsButton);
+    grid->addLayout(buttons, 1, 0, 1, 3);
+    grid->addWidget(m_reconnectCheck, 2, 0, 1, 3);
+    grid->addWidget(m_status, 3, 0, 1, 3);
+    grid->setColumnStretch(1, 1);
 }
 
 QWidget* CBasePanel::BuildErrorGroup()
@@ -215,6 +264,7 @@ QWidget* CBasePanel::BuildErrorGroup()
 void CBasePanel::FinishInit(const QString& errorLogTitle)
 {
     m_errorLog->SetTitle(errorLogTitle);
+    ArrangeConnectionRow();
     const CProfile& profile = m_context.profile;
     const int errX = profile.GetInt(m_section, "ErrX", -1);
     const int errY = profile.GetInt(m_section, "ErrY", -1);
@@ -270,45 +320,74 @@ QString CBasePanel::ReconnectGap() const
 
 void CBasePanel::FillPortList(const std::string& descriptor)
 {
-    int wantedPort = -1;
-    bool wantNetwork = false;
-    std::optional<PortDescriptor> parsed = PortDescriptor::Parse(descriptor);
-    if (parsed)
-    {
-        if (parsed->kind == "COM")
-            wantedPort = PortDescriptor::ToInt(parsed->first);
-        else
-            wantNetwork = true;
-    }
-    else
-        wantedPort = m_portList->currentData().toInt();
+    std::optional<PortDescriptor> wanted = PortDescriptor::Parse(descriptor);
+    if (!wanted)
+        wanted = PortDescriptor::Parse(m_listChoice);
+    RebuildPortList(wanted);
+    m_listChoice = SelectedDescriptor();
+}
 
-    m_portList->clear();
-    m_portList->addItem("<Select Port>", ItemSelectPort);
+void CBasePanel::RebuildPortList(const std::optional<PortDescriptor>& wanted)
+{
+    const bool wantSerial = wanted && wanted->kind == "COM";
+    const int wantedPort = wantSerial ? PortDescriptor::ToInt(wanted->first) : 0;
+    std::vector<SListEntry> entries{{"<Select Port>", ItemSelectPort}};
     int selected = 0;
-    for (int number : PresentPortNumbers())
+    std::vector<SSerialChoice> ports = PortChoices::SerialPorts();
+    // The chosen port stays chosen while its device is away, so a replugged unit finds it again and the
+    // saved connection is not lost.
+    if (wantedPort > 0 &&
+        std::none_of(ports.begin(), ports.end(),
+                     [wantedPort](const SSerialChoice& p) { return p.number == wantedPort; }))
+        ports.push_back({wantedPort, QString(), false});
+    for (const SSerialChoice& port : ports)
     {
-        m_portList->addItem(QString("COM%1").arg(number), number);
-        if (wantedPort >= 1 && number == wantedPort)
-            selected = m_portList->count() - 1;
+        if (port.number == wantedPort)
+            selected = static_cast<int>(entries.size());
+        entries.push_back(
+            {PortChoices::Text(port, m_host.PanelHoldingPort(port.number, this)), port.number, port.present});
     }
     for (const SNetworkAddress& entry : NetworkAddresses::Read(m_context.profile))
     {
-        m_portList->addItem(NetworkAddresses::ListText(entry, true), ItemNetworkEntry);
-        if (wantNetwork && entry.address == parsed->first &&
-            entry.port == PortDescriptor::ToInt(parsed->second))
-            selected = m_portList->count() - 1;
+        if (wanted && !wantSerial && entry.address == wanted->first &&
+            entry.port == PortDescriptor::ToInt(wanted->second))
+            selected = static_cast<int>(entries.size());
+        entries.push_back({NetworkAddresses::ListText(entry, true), ItemNetworkEntry});
+    }
+    entries.push_back({"Connect via Network...", ItemConnectViaNetwork});
+    entries.push_back({"Refresh", ItemRefresh});
+    if (!ListShows(*m_portList, entries))
+    {
+        ShowEntries(*m_portList, entries);
+        // The open list shows whole entries, wider than the closed box when it must be.
+        m_portList->view()->setMinimumWidth(m_portList->view()->sizeHintForColumn(0));
     }
     m_portList->setCurrentIndex(selected);
-    m_portList->addItem("Connect via Network...", ItemConnectViaNetwork);
+}
+
+void CBasePanel::RefreshPortList()
+{
+    if (m_portList->view()->isVisible())
+    {
+        m_portTimer.start(PortRefreshDelayMs);
+        return;
+    }
+    FillPortList(m_listChoice);
+}
+
+int CBasePanel::HeldSerialPort() const
+{
+    if (!m_connecting && !m_link)
+        return 0;
+    const std::optional<PortDescriptor> parsed = PortDescriptor::Parse(m_connectingDescriptor);
+    return parsed && parsed->kind == "COM" ? PortDescriptor::ToInt(parsed->first) : 0;
 }
 
 bool CBasePanel::IsComPortPresent(int port) const
 {
-    for (int number : PresentPortNumbers())
-        if (number == port)
-            return true;
-    return false;
+    const std::vector<SSerialChoice> ports = PortChoices::SerialPorts();
+    return std::any_of(ports.begin(), ports.end(),
+                       [port](const SSerialChoice& p) { return p.present && p.number == port; });
 }
 
 void CBasePanel::SelectConnection(const std::string& descriptor)
@@ -316,12 +395,13 @@ void CBasePanel::SelectConnection(const std::string& descriptor)
     const std::optional<PortDescriptor> wanted = PortDescriptor::Parse(descriptor);
     if (!wanted)
         return;
-    for (int i = 1; i < m_portList->count() - 1; ++i)
+    for (int i = 1; i < m_portList->count(); ++i)
     {
         const int item = m_portList->itemData(i).toInt();
         if (wanted->kind == "COM" && item == PortDescriptor::ToInt(wanted->first))
         {
             m_portList->setCurrentIndex(i);
+            m_listChoice = SelectedDescriptor();
             return;
         }
         if (wanted->kind == "TCP" && item == ItemNetworkEntry)
@@ -331,6 +411,7 @@ void CBasePanel::SelectConnection(const std::string& descriptor)
                 PortDescriptor::ToInt(entry->second) == PortDescriptor::ToInt(wanted->second))
             {
                 m_portList->setCurrentIndex(i);
+                m_listChoice = SelectedDescriptor();
                 return;
             }
         }
@@ -476,8 +557,7 @@ void CBasePanel::OnProbeFinished()
     if (!probe.openError.empty())
     {
         EndConnecting(false);
-        m_context.prompter.Message(this, PanelMessages::AtPanel(QString::fromStdString(probe.openError),
-                                                                m_connectingDescriptor, m_index, m_typeCode));
+        SayAtPanel(QString::fromStdString(probe.openError));
         return;
     }
     CInstrBase* instrument = nullptr;
@@ -497,15 +577,15 @@ void CBasePanel::GiveWay(const SIdentRecord& record)
     if (record.familyCode == 0)
     {
         EndConnecting(false);
-        m_context.prompter.Message(this, record.unreadableReply ? QString(ConnectMessages::UnreadableIdentity)
-                                                                : PanelMessages::NothingDetected);
+        SayAtPanel(record.unreadableReply ? QString(ConnectMessages::UnreadableIdentity)
+                                          : PanelMessages::NothingDetected);
         return;
     }
     const int type = PanelType::FittingType(record);
     if (type == 0 || type == m_typeCode)
     {
         EndConnecting(false);
-        m_context.prompter.Message(this, PanelMessages::UnknownController);
+        SayAtPanel(PanelMessages::UnknownController);
         return;
     }
     // The host replaces this panel after this handler has returned; nothing here touches the panel then.
@@ -524,8 +604,7 @@ void CBasePanel::OnConnectFinished()
         instrument->Disconnect();
         instrument.reset();
         EndConnecting(false);
-        m_context.prompter.Message(this, refused ? QString(ConnectMessages::UnreadableIdentity)
-                                                 : PanelMessages::ConnectFailed);
+        SayAtPanel(refused ? QString(ConnectMessages::UnreadableIdentity) : PanelMessages::ConnectFailed);
         return;
     }
     // Errors the unit had queued before the connect are its own: they go to the error log too.
@@ -565,6 +644,7 @@ void CBasePanel::EndConnecting(bool connected)
 void CBasePanel::SetConnectingLook(bool connecting)
 {
     m_connecting = connecting;
+    m_host.PortHoldersChanged();
     m_content->setEnabled(!connecting);
     m_closeButton->setEnabled(!connecting);
     if (connecting)
@@ -605,6 +685,7 @@ void CBasePanel::DropConnection()
     }
     m_connectButton->setText("Connect");
     m_status->setText(m_retiring > 0 ? DisconnectingText : QString());
+    m_host.PortHoldersChanged();
     UpdateControls();
     FitToContent();
 }
@@ -637,7 +718,7 @@ void CBasePanel::OnDeviceChange()
         else
         {
             Disconnect();
-            m_context.prompter.Message(this, PanelMessages::UsbDisconnected);
+            SayAtPanel(PanelMessages::UsbDisconnected);
         }
     }
     m_portTimer.start(PortRefreshDelayMs);
@@ -656,7 +737,7 @@ void CBasePanel::OnPortTimer()
 {
     OnAnyTimerTick();
     m_portTimer.stop();
-    FillPortList(SelectedDescriptor());
+    RefreshPortList();
 }
 
 void CBasePanel::OnWatchTick()
@@ -694,6 +775,12 @@ void CBasePanel::ReportWatchFailure(const QString& text, const QString& gap)
         return;
     }
     Disconnect();
+    SayAtPanel(text);
+}
+
+// With several panels in the window, a message says which port and panel it is about.
+void CBasePanel::SayAtPanel(const QString& text)
+{
     m_context.prompter.Message(this,
                                PanelMessages::AtPanel(text, m_connectingDescriptor, m_index, m_typeCode));
 }
@@ -890,8 +977,17 @@ void CBasePanel::OnSysSettings()
 
 void CBasePanel::OnPortSelected(int position)
 {
-    if (m_portList->itemData(position).toInt() != ItemConnectViaNetwork)
+    const int item = m_portList->itemData(position).toInt();
+    if (item == ItemRefresh)
+    {
+        FillPortList(m_listChoice);
         return;
+    }
+    if (item != ItemConnectViaNetwork)
+    {
+        m_listChoice = SelectedDescriptor();
+        return;
+    }
     std::string descriptor;
     const bool connect = RunAddressEditor(descriptor);
     if (connect && !IsConnected())
@@ -907,9 +1003,8 @@ bool CBasePanel::RunAddressEditor(std::string& descriptor)
     const int result = editor.exec();
     const bool connect = result == CTCPIPAddressEditorDlg::ConnectResult;
     descriptor = connect ? editor.Descriptor() : std::string();
-    FillPortList(connect ? descriptor : SelectedDescriptor());
-    if (!connect && m_portList->currentData().toInt() == ItemConnectViaNetwork)
-        m_portList->setCurrentIndex(0);
+    // Cancelled: back to what was chosen before.
+    FillPortList(connect ? descriptor : m_listChoice);
     return connect;
 }
 

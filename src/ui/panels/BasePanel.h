@@ -1,5 +1,6 @@
 #pragma once
 
+#include "comm/PortDescriptor.h"
 #include "instrument/session/IdentRecord.h"
 #include "ui/app/UiContext.h"
 #include "ui/widgets/InstrumentLink.h"
@@ -9,6 +10,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <memory>
+#include <optional>
 #include <string>
 
 class CErrorLogDlg;
@@ -22,6 +24,7 @@ class CSideStrip;
 class IPanelHost;
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -41,6 +44,7 @@ public:
     static constexpr int ItemSelectPort = 0;
     static constexpr int ItemNetworkEntry = -2;
     static constexpr int ItemConnectViaNetwork = -1;
+    static constexpr int ItemRefresh = -3;
     static constexpr int WatchPeriodMs = 500;
     static constexpr int PortRefreshDelayMs = 1500;
     static constexpr int HighlightMs = 1500;
@@ -67,7 +71,13 @@ public:
     // file staying open for the rows after the reconnect; empty otherwise.
     QString ReconnectGap() const;
 
+    // Reads the port list again and selects the descriptor's entry (a serial port that is gone stays,
+    // marked missing); a descriptor that does not parse keeps the current selection.
     virtual void FillPortList(const std::string& descriptor);
+    // The list read again with its selection kept; put off while the user has the list open.
+    void RefreshPortList();
+    // The serial port this panel is connected or connecting on; 0 for none or a network port.
+    int HeldSerialPort() const;
     virtual bool IsComPortPresent(int port) const;
     virtual void Disconnect();
     // Takes ownership; a previous, different instrument is disconnected and deleted.
@@ -143,6 +153,8 @@ private:
 
     QWidget* BuildStrip();
     QWidget* BuildConnectionRow();
+    // Lays out the connection controls once the derived panel's body says how wide the panel is.
+    void ArrangeConnectionRow();
     QWidget* BuildErrorGroup();
     void OnAnyTimerTick();
     void OnPortTimer();
@@ -152,6 +164,9 @@ private:
     void OnClosePanel();
     void OnSysSettings();
     void OnPortSelected(int position);
+    // The port entries (each panel holding one named) with the one of the descriptor selected.
+    void RebuildPortList(const std::optional<PortDescriptor>& wanted);
+    void SayAtPanel(const QString& text);
     bool RunAddressEditor(std::string& descriptor);
     void OnProbeFinished();
     void OnConnectFinished();
@@ -194,6 +209,8 @@ private:
     bool m_errorLogPlaced = false; // the error log was shown, or placed from the settings
     bool m_connecting = false;
     std::string m_connectingDescriptor;
+    // The port-list selection the user made last; the list's action entries go back to it.
+    std::string m_listChoice;
     SIdentRecord m_connectingRecord;
     // Holds a serial port from detection to the end of the connect, so no other program takes it in
     // between. Taken on the worker, released on this thread once the connect has ended.
@@ -210,6 +227,8 @@ private:
     QVBoxLayout* m_body = nullptr;
     QPushButton* m_hideButton = nullptr;
     QPushButton* m_closeButton = nullptr;
+    QGridLayout* m_connectionGrid = nullptr;
+    QLabel* m_portLabel = nullptr;
     QComboBox* m_portList = nullptr;
     QPushButton* m_connectButton = nullptr;
     QCheckBox* m_autoCheck = nullptr;

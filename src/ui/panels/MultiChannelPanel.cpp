@@ -134,6 +134,14 @@ void CMultiChannelPanel::AddPanelButton(QPushButton* button)
     m_buttonRow->insertWidget(m_buttonRow->count() - 1, button);
 }
 
+void CMultiChannelPanel::MovePanelButtonsToGrid(int row, int column)
+{
+    Body()->removeItem(m_buttonRow);
+    // A layout takes a new parent only once it has none.
+    m_buttonRow->setParent(nullptr);
+    m_grid->addLayout(m_buttonRow, row, column, Qt::AlignTop);
+}
+
 // The block's own settings button would open a sheet captioned for a single-channel unit; here the
 // sheet names the block's channel.
 void CMultiChannelPanel::RouteSettingsButton(const SBlock& block)

@@ -114,6 +114,8 @@ protected:
     const std::vector<SBlock>& Blocks() const { return m_blocks; }
     // Adds a button to the row of panel-wide buttons above the blocks.
     void AddPanelButton(QPushButton* button);
+    // Moves that row into a free cell of the blocks' grid, where it takes no height of its own.
+    void MovePanelButtonsToGrid(int row, int column);
     // The TEC blocks read the tolerance again once a settings sheet has ended.
     void ReloadTolerances();
 

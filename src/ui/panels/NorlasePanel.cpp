@@ -52,6 +52,9 @@ CNorlasePanel::CNorlasePanel(const SUiContext& context, IPanelHost& host, int in
                                         "TEC Setpoint (Crystal 2)"};
     for (int k = 0; k < CNorlase::TecSlots; ++k)
         AddBlock(EKind::Tec, CNorlase::TecSlots, Look(TecNames[k], tecSetPoints[k]), 1, k);
+    // Beside the two lasers the third column is free: the buttons stand there, so that the panel fits
+    // a 1080-pixel screen.
+    MovePanelButtonsToGrid(0, CNorlase::TecSlots - 1);
     FinishInit("Error log for Halcyon One");
 }
 

@@ -2,6 +2,7 @@
 
 #include "ui/app/PanelHost.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -25,7 +26,17 @@ public:
         replacements.push_back({index, typeCode, descriptor, autoConnect});
     }
 
+    int PanelHoldingPort(int portNumber, const CBasePanel*) const override
+    {
+        const auto holder = holders.find(portNumber);
+        return holder == holders.end() ? -1 : holder->second;
+    }
+    void PortHoldersChanged() override { ++holderChanges; }
+
     int layouts = 0;
+    int holderChanges = 0;
+    // Port number -> index of the panel said to hold it.
+    std::map<int, int> holders;
     bool anotherExpanded = false;
     std::vector<int> removed;
     std::vector<SReplacement> replacements;
