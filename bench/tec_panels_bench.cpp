@@ -100,6 +100,8 @@ public:
     bool IsAnotherPanelExpanded(const CBasePanel*) const override { return true; }
     void RemovePanelLater(int) override {}
     void ReplacePanelLater(int, int, const std::string&, bool) override {}
+    int PanelHoldingPort(int, const CBasePanel*) const override { return -1; }
+    void PortHoldersChanged() override {}
 };
 
 void RunFor(double seconds)

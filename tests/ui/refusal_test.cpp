@@ -73,8 +73,7 @@ std::optional<bool> Written(CSettingsPage& page)
 {
     std::optional<bool> written;
     page.Write([&written](bool ok) { written = ok; });
-    QTest::qWaitFor([&written] { return written.has_value(); }, 30000);
-    return written;
+    return QTest::qWaitFor([&written] { return written.has_value(); }, 30000) ? written : std::nullopt;
 }
 } // namespace
 
