@@ -212,7 +212,9 @@ private slots:
         QVERIFY(!panel->IsWaitingToReconnect());
         QVERIFY(!panel->IsConnected());
         QVERIFY(!panel->IsRecording());
-        QCOMPARE(m_prompter.messages, QStringList{PanelMessages::UsbDisconnected});
+        QCOMPARE(m_prompter.messages.size(), 1);
+        QVERIFY2(m_prompter.messages.first().startsWith(PanelMessages::UsbDisconnected),
+                 qPrintable(m_prompter.messages.first()));
         const SRecordedFile file = SRecordedFile::Read(path);
         QCOMPARE(file.Field(file.rows.last(), "note"), QString("gap: disconnected"));
 

@@ -210,7 +210,7 @@ QWidget* CBasePanel::BuildConnectionRow()
 
 void CBasePanel::ArrangeConnectionRow()
 {
-    // A panel as wide as a combo unit's has the port, the buttons and the check box in one row, so
+    // A panel as wide as a combo unit's has the port, the buttons and the check boxes in one row, so
     // that its readings fit a 768-pixel screen; a narrow one puts the buttons under the list.
     const bool wide = m_body->sizeHint().width() >= WideBodyWidth;
     QGridLayout* grid = m_connectionGrid;
@@ -220,11 +220,11 @@ void CBasePanel::ArrangeConnectionRow()
         grid->addWidget(m_portList, 0, 1);
         grid->addWidget(m_connectButton, 0, 2);
         grid->addWidget(m_autoCheck, 0, 3);
-        grid->addWidget(m_sysSettingsButton, 0, 4, Qt::AlignRight);
-        grid->addWidget(m_reconnectCheck, 1, 0, 1, 2, Qt::AlignTop);
-        grid->addWidget(m_status, 1, 2, 1, 3);
+        grid->addWidget(m_reconnectCheck, 0, 4);
+        grid->addWidget(m_sysSettingsButton, 0, 5, Qt::AlignRight);
+        grid->addWidget(m_status, 1, 0, 1, 6);
         grid->setColumnStretch(1, 2);
-        grid->setColumnStretch(4, 1);
+        grid->setColumnStretch(5, 1);
         return;
     }
     grid->addWidget(m_portList, 0, 1, 1, 2);
