@@ -574,6 +574,8 @@ void CQCWParametersDlg::Write(bool readBack)
             }
             else
             {
+                // The busy look enabled every row: the mode and the hold rule say which are editable.
+                ApplyModeLayout();
                 UpdateFlags();
                 m_applyButton->setEnabled(false);
             }
