@@ -173,7 +173,7 @@ void BasePanelTest::unpluggedPortDisconnectsAndLeavesTheList()
     QCOMPARE(m_prompter.messages,
              QStringList{PanelMessages::UsbDisconnected + " Port COM213, panel 1 (TEC)."});
     // The chosen port stays chosen, marked missing and no longer offered, so the saved choice holds.
-    QTRY_COMPARE_WITH_TIMEOUT(list->itemText(list->findData(213)), present + " - missing", 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(list->itemText(list->findData(213)), present + " - missing", 15000);
     QVERIFY(!(list->model()->flags(list->model()->index(list->findData(213), 0)) & Qt::ItemIsEnabled));
     QCOMPARE(panel->SelectedDescriptor(), unit->descriptor);
 }
