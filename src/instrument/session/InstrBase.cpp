@@ -960,6 +960,12 @@ bool CInstrBase::Identify(bool force)
     for (SText& text : texts)
     {
         text.reply = QueryIdentity(std::string(text.name) + "\n", text.fits, readable);
+        // The serial number and the model have one form: a model that repeats the serial number is the
+        // serial number's reply come late, and the model is asked again.
+        for (int again = 0; again < 2 && &text == &texts[1] && text.reply == texts[0].reply; ++again)
+            text.reply = QueryIdentity(std::string(text.name) + "\n", text.fits, readable);
+        if (&text == &texts[1] && text.reply == texts[0].reply)
+            text.reply.clear();
         if (text.reply.empty())
             return readable ? false : RefuseIdentityReply(text.name, text.reply);
     }
