@@ -348,11 +348,7 @@ void CLaserSettingsDlg::Write(std::function<void(bool)> done)
                    m_writing = false;
                    setEnabled(true);
                    if (!refused.isEmpty())
-                       m_context.prompter.Message(
-                           this,
-                           QString("The instrument did not accept the %1. The settings after it were not "
-                                   "written; check the value and press OK again.")
-                               .arg(refused));
+                       m_context.prompter.Message(this, CWriteSequence<CLaser>::RefusalText(refused));
                    done(refused.isEmpty());
                });
 }

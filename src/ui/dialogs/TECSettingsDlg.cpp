@@ -904,11 +904,7 @@ void CTECSettingsDlg::WriteForSheet(std::function<void(bool)> done)
                {
                    ShowBusy({});
                    if (!refused.isEmpty())
-                       m_context.prompter.Message(
-                           this,
-                           QString("The instrument did not accept the %1. The settings after it were not "
-                                   "written; check the value and press OK again.")
-                               .arg(refused));
+                       m_context.prompter.Message(this, CWriteSequence<CTEC>::RefusalText(refused));
                    done(refused.isEmpty());
                });
 }

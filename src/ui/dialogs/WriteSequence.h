@@ -36,6 +36,14 @@ public:
     }
     bool IsEmpty() const { return m_steps.empty(); }
 
+    // What the user is told when the unit refused a value of the group.
+    static QString RefusalText(const QString& refused)
+    {
+        return QString("The instrument did not accept the %1. The settings after it were not written; check "
+                       "the value and press OK again.")
+            .arg(refused);
+    }
+
     // Posts the group; done gets the refused value's name (empty when everything went out) on
     // receiver's thread, and never when receiver is gone.
     void Run(QObject* receiver, Unit* unit, CInstrBase* session, const SInstrumentLink& link,
