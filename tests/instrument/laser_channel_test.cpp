@@ -286,6 +286,34 @@ TEST_F(LaserChannel, PendingModeIsAppliedOnceAfterThePoll)
     EXPECT_EQ(wire.Received(), kDefaultPollLine);
 }
 
+// What bounds a set point is read once and then kept, so a Set costs one round trip; a written limit is
+// read again, by the poll of a mode it bounds or by the next check, and one that could not be read is
+// never kept.
+TEST_F(LaserChannel, SetPointBoundsAreKeptUntilALimitIsWritten)
+{
+    ASSERT_TRUE(laser.SetLDILimit(150));
+    wire.ClearReceived();
+    EXPECT_FLOAT_EQ(laser.GetKeptSetting(CLaser::KeptLDILimit), 150.0f);
+    EXPECT_EQ(wire.Received(), "LAS:LIM:LDI?\n");
+    wire.ClearReceived();
+    EXPECT_FLOAT_EQ(laser.GetKeptSetting(CLaser::KeptLDILimit), 150.0f);
+    EXPECT_EQ(wire.Received(), "");
+
+    ASSERT_TRUE(laser.SetLDILimit(120));
+    wire.ClearReceived();
+    ASSERT_TRUE(laser.UpdateStatus(laser.GetPollFlags())); // the polled mode is a current mode
+    EXPECT_EQ(wire.Received(), std::string(kDefaultPollLine) + "LAS:LIM:LDI?\n");
+    wire.ClearReceived();
+    EXPECT_FLOAT_EQ(laser.GetKeptSetting(CLaser::KeptLDILimit), 120.0f);
+    ASSERT_TRUE(laser.UpdateStatus(laser.GetPollFlags()));
+    EXPECT_EQ(wire.Received(), kDefaultPollLine);
+
+    wire.ClearReceived();
+    EXPECT_FLOAT_EQ(laser.GetKeptSetting(CLaser::KeptLDVLimit), CLaser::NoValue); // the unit gave nothing
+    EXPECT_FLOAT_EQ(laser.GetKeptSetting(CLaser::KeptLDVLimit), CLaser::NoValue);
+    EXPECT_EQ(wire.Received(), "LAS:LIM:LDV?\nLAS:LIM:LDV?\n");
+}
+
 TEST_F(LaserChannel, SwitchesReadBackWhatWasSet)
 {
     laser.SetVSenseSupported(true);

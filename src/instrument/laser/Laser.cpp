@@ -251,6 +251,7 @@ float CLaser::GetLDISetPoint()
 
 bool CLaser::SetLDILimit(double value)
 {
+    ForgetKeptSetting(KeptLDILimit);
     return SendSet(WithInteger("LAS:LIM:LDI ", WholeUnits(value)));
 }
 
@@ -292,6 +293,7 @@ float CLaser::GetLDVSetPoint()
 
 bool CLaser::SetLDVLimit(double value)
 {
+    ForgetKeptSetting(KeptLDVLimit);
     return SendSet(WithNumber("LAS:LIM:LDV ", value, kDefaultDigits));
 }
 
@@ -356,6 +358,7 @@ float CLaser::GetMDISetPoint()
 
 bool CLaser::SetMDILimit(double value)
 {
+    ForgetKeptSetting(KeptMDILimit);
     return SendSet(WithInteger("LAS:LIM:MDI ", WholeUnits(value)));
 }
 
@@ -439,6 +442,7 @@ int CLaser::GetOnDelay()
 
 bool CLaser::SetCalMD(double value)
 {
+    ForgetKeptSetting(KeptCalMD);
     const bool ok = SendSet(WithNumber("LAS:CALMD ", value, kDefaultDigits));
     m_calMDSent.store(true, std::memory_order_relaxed);
     return ok;
@@ -723,6 +727,8 @@ bool CLaser::SetRange(int range)
         return false;
     if (auto* bag = GetValueBag())
         bag->SetInt(KeyRange, range, true);
+    // The current limit is bounded by the range.
+    ForgetKeptSetting(KeptLDILimit);
     return SendSet(WithInteger("LAS:RANGE ", range, ""));
 }
 
@@ -942,8 +948,53 @@ bool CLaser::UpdateStatus(uint64_t pollFlags)
     if (accepted)
         m_missingData.Ended();
     m_userFlag.store(true);
+    RefreshKeptSettings();
     ApplyPendingMode();
     return true;
+}
+
+float CLaser::GetKeptSetting(KeptSetting which)
+{
+    return m_kept[which].Get([this, which] { return ReadKeptSetting(which); });
+}
+
+float CLaser::ReadKeptSetting(KeptSetting which)
+{
+    switch (which)
+    {
+    case KeptLDILimit:
+        return GetLDILimit();
+    case KeptMDILimit:
+        return GetMDILimit();
+    case KeptLDVLimit:
+        return GetLDVLimit();
+    default:
+        return GetCalMD();
+    }
+}
+
+void CLaser::RefreshKeptSettings()
+{
+    const auto refresh = [this](KeptSetting which)
+    { m_kept[which].Refresh([this, which] { return ReadKeptSetting(which); }); };
+    switch (m_mode.load(std::memory_order_relaxed))
+    {
+    case LaserModeMDP:
+        refresh(KeptCalMD);
+        refresh(KeptMDILimit);
+        break;
+    case LaserModeMDI:
+        refresh(KeptMDILimit);
+        break;
+    case LaserModeLDV:
+        refresh(KeptLDVLimit);
+        break;
+    case LaserModeNone:
+        break;
+    default:
+        refresh(KeptLDILimit);
+        break;
+    }
 }
 
 void CLaser::ResetLaserState()
@@ -959,6 +1010,8 @@ void CLaser::ResetLaserState()
     m_pendingMode.store(LaserModeNone, std::memory_order_relaxed);
     m_outputOn.store(false, std::memory_order_relaxed);
     m_freshness.Forget();
+    for (auto& kept : m_kept)
+        kept.Forget();
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 
 #include "instrument/laser/LaserProtocol.h"
 #include "instrument/session/InstrBase.h"
+#include "instrument/session/KeptValue.h"
 #include "instrument/session/PollFailureRun.h"
 #include "instrument/session/ReadingFreshness.h"
 #include "instrument/session/ReadingHistory.h"
@@ -143,6 +144,19 @@ public:
     virtual bool SetMDPLimit(double value);
     virtual float GetMDPLimit();
     virtual float GetMaxMDP();
+
+    // What bounds a set point: the unit's limits, and the responsivity an MDP set point is divided by.
+    enum KeptSetting : int
+    {
+        KeptLDILimit,
+        KeptMDILimit,
+        KeptLDVLimit,
+        KeptCalMD,
+        KeptSettingCount
+    };
+    // The setting as the unit last gave it, kept for a few seconds and then kept fresh by the poll, so
+    // that a set point's range check costs no round trip. NoValue when it could not be read.
+    float GetKeptSetting(KeptSetting which);
 
     // --- output and settings ---
     virtual bool SetOutput(bool on);
@@ -302,6 +316,10 @@ private:
     float CachedReading(const std::atomic<float>& cache, const ReadingHistory& history, bool averaged,
                         std::string_view query);
     void ApplyPendingMode();
+    float ReadKeptSetting(KeptSetting which);
+    // Keeps fresh what bounds the set point of the current mode.
+    void RefreshKeptSettings();
+    void ForgetKeptSetting(KeptSetting which) { m_kept[which].Forget(); }
 
     std::atomic<int> m_channelNumber{0};
     std::atomic<int> m_subChannel{0};
@@ -323,6 +341,7 @@ private:
     std::atomic<float> m_pulseWidth{NoValue}; // instrument units
     std::atomic<float> m_pdBias{NoValue};     // [V]
     std::atomic<bool> m_calMDSent{false};
+    std::array<CKeptValue, KeptSettingCount> m_kept;
 
     std::atomic<int> m_precisionLDI{1};
     std::atomic<int> m_precisionMDI{1};

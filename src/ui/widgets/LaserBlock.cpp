@@ -499,27 +499,27 @@ std::optional<double> CLaserBlock::UpperBound(CLaser& laser, int mode, QString& 
     case LaserModePulse:
     case LaserModeTrig:
     case LaserModeBurst:
-        upper = Smaller(laser.GetMaxLDISetPoint(), laser.GetLDILimit());
+        upper = Smaller(laser.GetMaxLDISetPoint(), laser.GetKeptSetting(CLaser::KeptLDILimit));
         break;
     case LaserModeMDI:
-        upper = Smaller(laser.GetMaxMDISetPoint(), laser.GetMDILimit());
+        upper = Smaller(laser.GetMaxMDISetPoint(), laser.GetKeptSetting(CLaser::KeptMDILimit));
         break;
     case LaserModeMDP:
     {
         // No bound can be computed without a responsivity: refusing is the safe reading.
-        const float responsivity = laser.GetCalMD();
+        const float responsivity = laser.GetKeptSetting(CLaser::KeptCalMD);
         if (ReadingState::IsNoValue(responsivity) || responsivity <= 0.0f)
         {
             refusal = NoResponsivityMessage;
             return std::nullopt;
         }
-        upper = Smaller(laser.GetMaxMDISetPoint(), laser.GetMDILimit());
+        upper = Smaller(laser.GetMaxMDISetPoint(), laser.GetKeptSetting(CLaser::KeptMDILimit));
         if (upper)
             *upper /= responsivity;
         break;
     }
     case LaserModeLDV:
-        upper = Smaller(laser.GetMaxLDVSetPoint(), laser.GetLDVLimit());
+        upper = Smaller(laser.GetMaxLDVSetPoint(), laser.GetKeptSetting(CLaser::KeptLDVLimit));
         break;
     default:
         refusal = InvalidModeMessage;

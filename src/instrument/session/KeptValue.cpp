@@ -1,0 +1,50 @@
+#include "instrument/session/KeptValue.h"
+
+#include <chrono>
+
+namespace
+{
+int64_t SteadyMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+} // namespace
+
+float CKeptValue::Get(const std::function<float()>& read)
+{
+    m_wanted.store(true, std::memory_order_relaxed);
+    if (!IsFresh())
+        Read(read);
+    return m_value.load(std::memory_order_relaxed);
+}
+
+void CKeptValue::Refresh(const std::function<float()>& read)
+{
+    if (m_wanted.load(std::memory_order_relaxed) && !IsFresh())
+        Read(read);
+}
+
+bool CKeptValue::IsFresh() const
+{
+    const int64_t at = m_readAtMs.load();
+    return at != 0 && SteadyMs() - at < KeptMs;
+}
+
+void CKeptValue::Forget()
+{
+    ++m_generation;
+    m_readAtMs.store(0);
+}
+
+void CKeptValue::Read(const std::function<float()>& read)
+{
+    const uint64_t generation = m_generation.load();
+    const float value = read();
+    m_value.store(value, std::memory_order_relaxed);
+    // A value that could not be read is asked for again next time, and so is one that a write forgot
+    // while this read was on its way.
+    const bool kept = value != NoValue && m_generation.load() == generation;
+    m_readAtMs.store(kept ? SteadyMs() : 0);
+}
