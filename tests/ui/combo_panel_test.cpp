@@ -143,8 +143,10 @@ void ComboPanelTest::PowerSetPointCheckedAgainstMonitorBound()
         qPrintable(rig.prompter.messages.last()));
     QVERIFY(rig.Sent(mark, "LAS:MDP ").isEmpty());
 
-    // Without a responsivity no bound exists: the entry is refused.
+    // Without a responsivity no bound exists: the entry is refused. A change made at the unit itself is
+    // seen once the poll has read the kept responsivity again.
     rig.sim->Request("LAS:CALMD 0");
+    QTRY_VERIFY_WITH_TIMEOUT(channel->GetKeptSetting(CLaser::KeptCalMD) == 0.0f, CKeptValue::KeptMs + 5000);
     Type(laser, "1");
     rig.panel->LaserBlock()->OnSetPoint();
     QVERIFY(WidgetActions::RequestsDone());
