@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSet>
 #include <QTimer>
 #include <QtTest>
 #include <memory>
@@ -45,6 +46,7 @@ private slots:
     void addPanelDetectsTheUnitAndItsPanelTakesOver();
     void typeChoicesNameTheirModels();
     void panelsFitCommonScreens();
+    void aWindowTheUserResizesWrapsThePanelsIntoRows();
 
 private:
     std::unique_ptr<CTamrixControlHost> MakeHost();
@@ -403,6 +405,57 @@ void HostTest::panelsFitCommonScreens()
         QVERIFY2(needed <= c.screenHeight,
                  qPrintable(QString("panel type %1 needs %2 pixels of height").arg(c.type).arg(needed)));
     }
+}
+
+// The window fits its row until the user gives it a size; then the panels wrap into rows within that
+// width, and a panel's own change of size keeps the user's window.
+void HostTest::aWindowTheUserResizesWrapsThePanelsIntoRows()
+{
+    m_profile->WriteString("Settings", "Panels", "2,1,2");
+    for (const char* section : {"Panel0-2", "Panel1-1", "Panel2-2"})
+        m_profile->WriteInt(section, "Condensed", 0);
+    auto host = MakeHost();
+    host->show();
+    QVERIFY(QTest::qWaitForWindowExposed(host.get()));
+    const auto rowsOf = [&]
+    {
+        QSet<int> tops;
+        for (int i = 0; i < host->PanelCount(); ++i)
+            tops.insert(host->PanelAt(i)->y());
+        return tops.size();
+    };
+    QCOMPARE(rowsOf(), 1);
+    const QSize fitted = host->size();
+    auto* canvas = WidgetActions::Child<QWidget>(host.get(), "panelCanvas");
+    const int fullRow = canvas->width();
+
+    // Room for two panels across: the third goes below the taller of them.
+    const int two = host->PanelAt(1)->geometry().right() + 1 + CTamrixControlHost::GapAfterCollapsed;
+    auto* scroll = WidgetActions::Child<QScrollArea>(host.get(), "panelScroll");
+    const int bar = host->width() - scroll->width();
+    host->resize(two + bar + 40, 2 * fitted.height());
+    QTRY_COMPARE_WITH_TIMEOUT(rowsOf(), 2, 5000);
+    CBasePanel* third = host->PanelAt(2);
+    QCOMPARE(third->x(), CTamrixControlHost::FirstPanelX);
+    QCOMPARE(third->y(),
+             std::max(host->PanelAt(0)->geometry().bottom(), host->PanelAt(1)->geometry().bottom()) + 1 +
+                 CTamrixControlHost::RowGap);
+    for (int i = 0; i < host->PanelCount(); ++i)
+        QVERIFY2(host->PanelAt(i)->geometry().right() < scroll->viewport()->width(),
+                 qPrintable(QString::number(i)));
+    // The commands stay beside the view.
+    auto* add = WidgetActions::Child<QPushButton>(host.get(), "addPanelButton");
+    QCOMPARE(add->mapTo(host.get(), QPoint(0, 0)).x(), scroll->geometry().right() + 1);
+
+    // A change of the panels keeps the user's size and wraps again within it.
+    const QSize chosen = host->size();
+    host->LayoutPanels();
+    QCOMPARE(host->size(), chosen);
+    QCOMPARE(rowsOf(), 2);
+
+    // Wide enough again, one row.
+    host->resize(fullRow + bar + 40, fitted.height());
+    QTRY_COMPARE_WITH_TIMEOUT(rowsOf(), 1, 5000);
 }
 
 QTEST_MAIN(HostTest)

@@ -21,6 +21,7 @@
 #include <QKeyEvent>
 #include <QPointer>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStringList>
@@ -206,50 +207,81 @@ CBasePanel* CTamrixControlHost::PanelAt(int index) const
 
 void CTamrixControlHost::LayoutPanels()
 {
-    int x = FirstPanelX;
-    int tallest = 0;
-    if (!m_panels.empty())
-    {
-        const bool allCollapsed =
-            std::all_of(m_panels.begin(), m_panels.end(), [](CBasePanel* p) { return p->IsCondensed(); });
-        if (allCollapsed)
-            m_panels.front()->Expand();
-        for (CBasePanel* panel : m_panels)
-        {
-            panel->move(x, m_panelTop);
-            x = panel->geometry().right() + 1 + (panel->IsCondensed() ? GapAfterCollapsed : GapAfterExpanded);
-            tallest = std::max(tallest, panel->height());
-            panel->show();
-        }
-        if (!m_panels.back()->IsCondensed())
-            x -= GapAfterExpanded - GapAfterCollapsed;
-    }
-    else
-        tallest = 3 * ButtonHeight + 2 * Margin;
-    // x is where the next panel would stand; the bar starts there.
-    const int bottom = m_panelTop + tallest;
-    const int width = x;
-    const int height = bottom + Margin;
-    m_canvas->setFixedSize(width, height);
-    // A row wider or taller than the screen scrolls instead of running off it; the bar stays put.
+    if (!m_panels.empty() &&
+        std::all_of(m_panels.begin(), m_panels.end(), [](CBasePanel* p) { return p->IsCondensed(); }))
+        m_panels.front()->Expand();
+    // The window takes the size of the whole row, within the screen, until the user gives it a size:
+    // then the panels wrap into as many rows as that size needs (ArrangePanels, from the resize).
+    const QSize row = FlowPanels(QWIDGETSIZE_MAX, false);
     const QSize room = AvailableRoom();
     const int barWidth = ButtonWidth + Margin;
     // Each scroll bar that appears takes room the row would otherwise have had.
     const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_scroll);
-    const bool scrollsDown = CBanner::Height + height > room.height();
-    const int neededWidth = width + (scrollsDown ? scrollBar : 0);
+    const bool scrollsDown = CBanner::Height + row.height() > room.height();
+    const int neededWidth = row.width() + (scrollsDown ? scrollBar : 0);
     const int viewWidth = std::min(neededWidth, room.width() - barWidth);
     const bool scrollsAcross = viewWidth < neededWidth;
     const int hostWidth = viewWidth + barWidth;
     const int hostHeight =
-        std::min(CBanner::Height + height + (scrollsAcross ? scrollBar : 0), room.height());
-    setFixedSize(hostWidth, hostHeight);
-    m_banner->setGeometry(0, 0, hostWidth, CBanner::Height);
-    m_scroll->setGeometry(0, CBanner::Height, viewWidth, hostHeight - CBanner::Height);
-    m_commandBar->setGeometry(viewWidth, CBanner::Height, barWidth, hostHeight - CBanner::Height);
+        std::min(CBanner::Height + row.height() + (scrollsAcross ? scrollBar : 0), room.height());
+    setMinimumSize(barWidth + MinimumViewWidth, std::min(CBanner::Height + MinimumViewHeight, hostHeight));
+    if (!m_userSized)
+    {
+        m_fittedSize = QSize(hostWidth, hostHeight);
+        resize(m_fittedSize);
+    }
+    ArrangePanels();
+}
+
+QSize CTamrixControlHost::FlowPanels(int rowWidth, bool move)
+{
+    // Left to right, with a new row where the next panel would cross rowWidth.
+    int x = FirstPanelX;
+    int rowTop = m_panelTop;
+    int rowBottom = m_panelTop;
+    int widest = 0;
+    for (CBasePanel* panel : m_panels)
+    {
+        if (x > FirstPanelX && x + panel->width() + GapAfterCollapsed > rowWidth)
+        {
+            x = FirstPanelX;
+            rowTop = rowBottom + RowGap;
+        }
+        if (move)
+        {
+            panel->move(x, rowTop);
+            panel->show();
+        }
+        const int gap = panel->IsCondensed() ? GapAfterCollapsed : GapAfterExpanded;
+        // A row ends where a next panel would stand, the narrower gap after its last one.
+        widest = std::max(widest, x + panel->width() + GapAfterCollapsed);
+        x += panel->width() + gap;
+        rowBottom = std::max(rowBottom, rowTop + panel->height());
+    }
+    if (m_panels.empty())
+        return {FirstPanelX, m_panelTop + 3 * ButtonHeight + 2 * Margin + Margin};
+    return {widest, rowBottom + Margin};
+}
+
+void CTamrixControlHost::ArrangePanels()
+{
+    const int barWidth = ButtonWidth + Margin;
+    const int viewWidth = std::max(width() - barWidth, 1);
+    const int viewHeight = height() - CBanner::Height;
+    // One row that scrolls across in the window's own size; rows within the width the user gave it, less
+    // a vertical scroll bar when the rows need one.
+    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_scroll);
+    int rowWidth = QWIDGETSIZE_MAX;
+    if (m_userSized)
+        rowWidth = FlowPanels(viewWidth, false).height() > viewHeight ? viewWidth - scrollBar : viewWidth;
+    const QSize canvas = FlowPanels(rowWidth, true);
+    m_canvas->setFixedSize(canvas);
+    m_banner->setGeometry(0, 0, width(), CBanner::Height);
+    m_scroll->setGeometry(0, CBanner::Height, viewWidth, viewHeight);
+    m_commandBar->setGeometry(viewWidth, CBanner::Height, barWidth, viewHeight);
     m_addButton->move(0, m_panelTop);
     m_aboutButton->move(0, m_panelTop + ButtonHeight + 8);
-    const int barBottom = std::min(bottom, m_commandBar->height() - Margin);
+    const int barBottom = std::min(canvas.height(), m_commandBar->height()) - Margin;
     m_exitButton->move(0, std::max(barBottom - ButtonHeight, m_aboutButton->geometry().bottom() + 1 + 8));
     if (!m_panels.empty())
     {
@@ -257,6 +289,15 @@ void CTamrixControlHost::LayoutPanels()
         if (hide)
             hide->setVisible(m_panels.size() >= 2);
     }
+}
+
+void CTamrixControlHost::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    // A size the program did not ask for is the user's (or the window manager's): it is kept from now on.
+    if (event->size() != m_fittedSize)
+        m_userSized = true;
+    ArrangePanels();
 }
 
 QSize CTamrixControlHost::AvailableRoom() const

@@ -31,6 +31,11 @@ public:
     static constexpr int GapAfterExpanded = 30;
     static constexpr int GapAfterCollapsed = 15;
     static constexpr int Margin = 15;
+    // Between rows, once the user has made the window narrow enough for the panels to wrap.
+    static constexpr int RowGap = 15;
+    // The least room the row of panels keeps when the user makes the window small.
+    static constexpr int MinimumViewWidth = 200;
+    static constexpr int MinimumViewHeight = 200;
     // The most panels made from the stored list; a longer list would take minutes and gigabytes.
     static constexpr int MaxRestoredPanels = 64;
 
@@ -76,6 +81,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void OnAddPanel();
@@ -87,6 +93,10 @@ private:
     // Asks before quitting: names the outputs still on, else asks while a unit is connected.
     bool ConfirmQuit();
     QSize AvailableRoom() const;
+    // The canvas the panels need when rows wrap at rowWidth; moves them there when move is set.
+    QSize FlowPanels(int rowWidth, bool move);
+    // Places the panels, the banner, the scrolling view and the command bar in the window's size.
+    void ArrangePanels();
     void WarnPanelsLeftOut(int listed);
     void RefreshPortLists();
 
@@ -96,6 +106,9 @@ private:
     // Entries of the stored list past MaxRestoredPanels: no panel, written back as they were.
     QStringList m_unmadePanels;
     int m_panelTop = 0;
+    // The size the window last gave itself for its row of panels, and whether the user has chosen another.
+    QSize m_fittedSize;
+    bool m_userSized = false;
     bool m_quitting = false;
     CBanner* m_banner = nullptr;
     // The panels stand on a canvas that scrolls when the row is larger than the screen.
