@@ -238,6 +238,11 @@ void ShootHostDialogs(CShooter& shooter)
     host.show();
     CShooter::Settle(300);
     shooter.Save(&host, "host-three-panels");
+    // Made narrower by the user: the panels wrap into a second row.
+    const QWidget* second = host.PanelAt(1);
+    host.resize(second->geometry().right() + 200, 2 * host.height());
+    CShooter::Settle(300);
+    shooter.Save(&host, "host-wrapped");
     for (const char* button : {"addPanelButton", "aboutButton"})
         if (auto* control = host.findChild<QAbstractButton*>(button))
             shooter.SaveModal(QString("host-") + button, [control] { control->click(); });
