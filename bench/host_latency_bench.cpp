@@ -12,6 +12,7 @@
 #include "comm/PortResolver.h"
 #include "diag/IniProfile.h"
 #include "instrument/session/InstrBase.h"
+#include "instrument/session/WaitWatch.h"
 #include "ui/app/Prompter.h"
 #include "ui/app/TamrixControlHost.h"
 #include "ui/app/UiContext.h"
@@ -204,7 +205,14 @@ class CUserActions
 public:
     CUserActions(const SUiContext& context, CBasePanel& panel) : m_context(context), m_panel(panel)
     {
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { Act(); });
+        QObject::connect(&m_timer, &QTimer::timeout,
+                         [this]
+                         {
+                             QElapsedTimer took;
+                             took.start();
+                             Act();
+                             m_longestActMs = std::max(m_longestActMs, took.nsecsElapsed() / 1e6);
+                         });
     }
     void Start() { m_timer.start(1000); }
     void Stop()
@@ -215,6 +223,9 @@ public:
     int Sets() const { return m_sets; }
     int PagesRead() const { return m_pagesRead; }
     int PagesWritten() const { return m_pagesWritten; }
+    // The window's own work for the user, on its thread: a Set with a new page built, and OK on a page.
+    double LongestActMs() const { return m_longestActMs; }
+    double LongestOkMs() const { return m_longestOkMs; }
 
 private:
     void Act()
@@ -244,7 +255,10 @@ private:
                              auto* tolerance = m_page->findChild<QLineEdit*>("tolTimeEdit");
                              tolerance->setText(m_pagesRead % 2 ? "2" : "3");
                              tolerance->setModified(true);
+                             QElapsedTimer took;
+                             took.start();
                              m_page->accept();
+                             m_longestOkMs = std::max(m_longestOkMs, took.nsecsElapsed() / 1e6);
                          });
         QObject::connect(m_page, &QDialog::finished, m_page,
                          [this](int result)
@@ -263,18 +277,22 @@ private:
     int m_sets = 0;
     int m_pagesRead = 0;
     int m_pagesWritten = 0;
+    double m_longestActMs = 0.0;
+    double m_longestOkMs = 0.0;
 };
 
 struct SPhase
 {
     std::vector<double> latenessMs;
     double cpuPercent = 0; // of one core, the whole process
+    int windowWaits = 0;   // calls that talked to a unit from the window's thread
 };
 
 SPhase Measure(CLatenessProbe& probe, double seconds)
 {
     QElapsedTimer wall;
     const double cpu0 = CpuSeconds();
+    const int waits0 = CWaitWatch::Count();
     wall.start();
     probe.Start();
     RunEventsFor(static_cast<int>(seconds * 1000));
@@ -282,6 +300,7 @@ SPhase Measure(CLatenessProbe& probe, double seconds)
     SPhase phase;
     phase.cpuPercent = (CpuSeconds() - cpu0) / (wall.nsecsElapsed() / 1e9) * 100.0;
     phase.latenessMs = probe.Samples();
+    phase.windowWaits = CWaitWatch::Count() - waits0;
     return phase;
 }
 
@@ -290,9 +309,10 @@ void PrintPhase(const char* title, const SPhase& phase)
     const std::vector<double>& s = phase.latenessMs;
     std::printf("%s\n  timer ticks              %10zu (every %d ms)\n"
                 "  lateness p50             %10.2f ms\n  lateness p99             %10.2f ms\n"
-                "  lateness max             %10.2f ms\n  CPU of the program       %10.2f %% of one core\n",
+                "  lateness max             %10.2f ms\n  CPU of the program       %10.2f %% of one core\n"
+                "  window thread's waits    %10d (calls to a unit, target 0)\n",
                 title, s.size(), ProbePeriodMs, Percentile(s, 0.50), Percentile(s, 0.99),
-                s.empty() ? 0.0 : *std::max_element(s.begin(), s.end()), phase.cpuPercent);
+                s.empty() ? 0.0 : *std::max_element(s.begin(), s.end()), phase.cpuPercent, phase.windowWaits);
 }
 
 // The stored start-up of a user with `panels` TEC panels, each auto-connecting to its own port.
@@ -373,6 +393,8 @@ void MeasureUserActions(const SUiContext& context, CTamrixControlHost& host, CLa
     std::printf("  set points sent          %10d\n  settings pages read      %10d\n"
                 "  settings pages written   %10d\n",
                 user.Sets(), user.PagesRead(), user.PagesWritten());
+    std::printf("  longest Set, page built  %7.2f ms\n  longest OK on a page     %7.2f ms\n",
+                user.LongestActMs(), user.LongestOkMs());
     PrintTargets(working);
 
     ::kill(first.pid, SIGSTOP);
@@ -396,6 +418,7 @@ int RunBench(int argc, char** argv, double seconds, int panels, const std::strin
         if (!CPortResolver::Register(FirstPort + i, sims[i].link))
             return 1;
     QApplication app(argc, argv);
+    CWaitWatch::ForbidWaitsOnThisThread();
     CIniProfile profile;
     CBenchPrompter prompter;
     WriteProfile(profile, panels);

@@ -1,4 +1,5 @@
 #include "instrument/session/InstrBase.h"
+#include "instrument/session/WaitWatch.h"
 #include "support/CaptureSink.h"
 #include "support/ScriptedUnit.h"
 
@@ -393,6 +394,36 @@ TEST_F(SessionTest, QueryAndCommandWhilePollingAreCarriedOutByThePollThread)
     EXPECT_FALSE(instr.Command("LAS:LDI 999", true));
     EXPECT_EQ(ErrorNumbers(), std::vector<int>{201});
     EXPECT_TRUE(unit.WaitForLine("LAS:LDI 999", 1, 1000ms));
+}
+
+// The window's thread marks itself: each call it makes to the unit, directly or through the poll thread,
+// is counted; the poll thread's own traffic and other threads' calls are not.
+TEST_F(SessionTest, CallsToTheUnitFromTheWindowsThreadAreCounted)
+{
+    Open();
+    const int before = CWaitWatch::Count();
+    std::thread window(
+        [&]
+        {
+            CWaitWatch::ForbidWaitsOnThisThread();
+            EXPECT_EQ(instr.Query("SN?"), "SN1234");
+            EXPECT_TRUE(instr.Command("MESS hello", false));
+        });
+    window.join();
+    EXPECT_EQ(CWaitWatch::Count(), before + 2);
+
+    unit.SetAnswer("POLL?", "1");
+    instr.SetHook([&] { instr.QueryDirect("POLL?", -1); });
+    StartPolling();
+    std::thread marked(
+        [&]
+        {
+            CWaitWatch::ForbidWaitsOnThisThread();
+            EXPECT_EQ(instr.Query("SN?"), "SN1234");
+        });
+    marked.join();
+    EXPECT_EQ(instr.Query("SN?"), "SN1234"); // this thread is not marked
+    EXPECT_EQ(CWaitWatch::Count(), before + 3);
 }
 
 TEST_F(SessionTest, StalledPollThreadTimesOutTheCallerAndDropsTheRequest)

@@ -6,6 +6,7 @@
 #include "instrument/session/HexBytes.h"
 #include "instrument/session/Identification.h"
 #include "instrument/session/ReadingFreshness.h"
+#include "instrument/session/WaitWatch.h"
 #include "instrument/valuebags/ValuesBag.h"
 
 #include <algorithm>
@@ -149,6 +150,7 @@ bool CInstrBase::CommandRaw(std::string_view command)
 {
     if (!IsPortOpen())
         return false;
+    CWaitWatch::Note(command);
     std::string text;
     if (m_usePrefix > 0)
         text = GetCommandPrefix();
@@ -386,6 +388,7 @@ std::string CInstrBase::Query(std::string_view command, int timeoutMs)
     // Empty text marks a free slot, so it can never be handed over; nothing would answer it.
     if (command.empty())
         return {};
+    CWaitWatch::Note(command);
     const auto deadline = Clock::now() + milliseconds(EffectiveTimeout(timeoutMs));
     std::unique_lock lock(m_stateLock);
     auto stopped = [&] { return m_stopRequested.load() || !m_threadRunning.load(); };
@@ -422,6 +425,7 @@ bool CInstrBase::Command(std::string_view command, bool checkErrors, int timeout
     // Empty text marks a free slot: an empty command answers the last result at once.
     if (command.empty())
         return m_lastCommandResult;
+    CWaitWatch::Note(command);
     const auto deadline = Clock::now() + milliseconds(EffectiveTimeout(timeoutMs));
     auto stopped = [&] { return m_stopRequested.load() || !m_threadRunning.load(); };
     if (!m_stateChanged.wait_until(lock, deadline,

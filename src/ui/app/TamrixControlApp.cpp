@@ -4,6 +4,7 @@
 #include "diag/EventLog.h"
 #include "diag/IniProfile.h"
 #include "diag/Version.h"
+#include "instrument/session/WaitWatch.h"
 #include "ui/app/MessageBoxPrompter.h"
 #include "ui/app/TamrixControlHost.h"
 
@@ -141,6 +142,7 @@ int CTamrixControlApp::Run(int argc, char** argv)
         AnswerWithoutDisplay(parser, help, version, argc, argv);
 
     QApplication app(argc, argv);
+    CWaitWatch::ForbidWaitsOnThisThread();
     parser.process(app);
     // Early, so that a stop signal during a slow start is kept for the event loop instead of killing
     // the program unsaved.

@@ -483,7 +483,24 @@ CTECSettingsDlg::SSnapshot CTECSettingsDlg::ReadSnapshot(CTEC& tec)
         if (offered(KeySensorSelection) && offered(entry.key) && tec.IsSensorTypeSupported(entry.code))
             snapshot.supportedSensors.insert(entry.code);
     snapshot.rUnit = tec.GetRUnits(snapshot.sensorType);
+    ReadBounds(tec, snapshot);
     return snapshot;
+}
+
+void CTECSettingsDlg::ReadBounds(CTEC& tec, SSnapshot& snapshot)
+{
+    const auto offered = [&](uint32_t key) { return snapshot.hidden.count(key) == 0; };
+    SBounds& bounds = snapshot.bounds;
+    bounds.minT = tec.GetMinT();
+    bounds.maxT = tec.GetMaxT();
+    bounds.maxIteLimit = tec.GetMaxITELimit();
+    // A set point is asked for only where a limit may not pass it (the poll usually has it already).
+    if (offered(KeyTLimits) && !offered(KeyTLimitsIndependent))
+        bounds.tSet = tec.GetTSetPoint();
+    if (offered(KeyRLimits) && !offered(KeyRLimitsIndependent))
+        bounds.rSet = tec.GetRSetPoint();
+    if (offered(KeyIteLimit) && !offered(KeyIteLimitIndependent))
+        bounds.iteSet = tec.GetITESetPoint();
 }
 
 void CTECSettingsDlg::ReadConstants(CTEC& tec, SSnapshot& snapshot)
@@ -517,6 +534,7 @@ void CTECSettingsDlg::ApplySnapshot(const SSnapshot& snapshot)
     m_hidden = snapshot.hidden;
     m_modelCode = snapshot.modelCode;
     m_outputOffMask = snapshot.outputOffMask;
+    m_bounds = snapshot.bounds;
     for (size_t i = 0; i < OutputOffBits.size(); ++i)
         m_outputOffChecks[i]->setChecked((m_outputOffMask & OutputOffBits[i]) != 0);
     SetValue(m_tLow, snapshot.tLow);
@@ -780,9 +798,9 @@ bool CTECSettingsDlg::Validate(CTEC& tec)
         if (!(*low < *high))
             return Refuse(m_tLow, "The T low limit must be less than the T high limit.");
         const bool independent = Offered(KeyTLimitsIndependent);
-        const double setPoint = independent ? 0.0 : tec.GetTSetPoint();
-        if (!NumberIn(m_tLow, tec.GetMinT(), independent ? tec.GetMaxT() : setPoint, Degrees) ||
-            !NumberIn(m_tHigh, independent ? tec.GetMinT() : setPoint, tec.GetMaxT(), Degrees))
+        const double setPoint = independent ? 0.0 : m_bounds.tSet;
+        if (!NumberIn(m_tLow, m_bounds.minT, independent ? m_bounds.maxT : setPoint, Degrees) ||
+            !NumberIn(m_tHigh, independent ? m_bounds.minT : setPoint, m_bounds.maxT, Degrees))
             return false;
     }
     if (Offered(KeyRLimits))
@@ -797,7 +815,7 @@ bool CTECSettingsDlg::Validate(CTEC& tec)
             return Refuse(m_rLow, "The R low limit must be less than the R high limit.");
         const int type = SelectedSensorType();
         const bool independent = Offered(KeyRLimitsIndependent);
-        const double setPoint = independent ? 0.0 : tec.GetRSetPoint();
+        const double setPoint = independent ? 0.0 : m_bounds.rSet;
         if (!NumberIn(m_rLow, tec.GetMinR(type), independent ? tec.GetMaxR(type) : setPoint,
                       m_rUnit->text()) ||
             !NumberIn(m_rHigh, independent ? tec.GetMinR(type) : setPoint, tec.GetMaxR(type),
@@ -806,10 +824,9 @@ bool CTECSettingsDlg::Validate(CTEC& tec)
     }
     // Without a stored maximum (the multi-channel units keep none) the unit bounds the limit itself.
     const double maxIteLimit =
-        tec.GetMaxITELimit() > 0.0f ? tec.GetMaxITELimit() : std::numeric_limits<double>::infinity();
+        m_bounds.maxIteLimit > 0.0f ? m_bounds.maxIteLimit : std::numeric_limits<double>::infinity();
     if (Offered(KeyIteLimit) &&
-        !NumberIn(m_iteLimit, Offered(KeyIteLimitIndependent) ? 0.01 : tec.GetITESetPoint(), maxIteLimit,
-                  "A"))
+        !NumberIn(m_iteLimit, Offered(KeyIteLimitIndependent) ? 0.01 : m_bounds.iteSet, maxIteLimit, "A"))
         return false;
     if (Offered(KeyTolerance) &&
         (!NumberIn(m_tolTime, 0.1, 50.0, "sec") || !NumberIn(m_tolTemp, 0.01, 10.0, Degrees)))
@@ -833,11 +850,11 @@ bool CTECSettingsDlg::Validate(CTEC& tec)
             for (QLineEdit* edit : *edits)
                 if (edit->isModified() && !Number(edit))
                     return false;
-    return ValidateAnalog(tec);
+    return ValidateAnalog();
 }
 
 // Only an enabled input is checked: the values of a disabled one cannot be edited.
-bool CTECSettingsDlg::ValidateAnalog(CTEC& tec)
+bool CTECSettingsDlg::ValidateAnalog()
 {
     if (!AnalogOffered() || !m_analogEnable->isChecked())
         return true;
@@ -849,8 +866,8 @@ bool CTECSettingsDlg::ValidateAnalog(CTEC& tec)
         return false;
     if (!(*at0V < *at2V5))
         return Refuse(m_analogAt0V, "The analog 'Tset at 0V' must be lower than the 'Tset at 2.5V'.");
-    return NumberIn(m_analogAt0V, tec.GetMinT(), tec.GetMaxT(), Degrees) &&
-           NumberIn(m_analogAt2V5, tec.GetMinT(), tec.GetMaxT(), Degrees);
+    return NumberIn(m_analogAt0V, m_bounds.minT, m_bounds.maxT, Degrees) &&
+           NumberIn(m_analogAt2V5, m_bounds.minT, m_bounds.maxT, Degrees);
 }
 
 // ---- writing -----------------------------------------------------------------------------------

@@ -62,6 +62,13 @@ signals:
     void loaded();
 
 private:
+    // What the limits are checked against on OK, read with the page so that OK never waits on the unit:
+    // the model's bounds and, where a limit may not pass it, the set point.
+    struct SBounds
+    {
+        float minT = 0, maxT = 0, maxIteLimit = 0;
+        float tSet = 0, rSet = 0, iteSet = 0;
+    };
     // What the page shows, read from the unit in one group on the instrument's strand.
     struct SSnapshot
     {
@@ -93,10 +100,12 @@ private:
         std::optional<double> analogAt2V5;
         std::set<int> supportedSensors;
         std::string rUnit;
+        SBounds bounds;
     };
     // The reads, in the order the unit has always seen them; runs on the instrument's strand.
     static SSnapshot ReadSnapshot(CTEC& tec);
     static void ReadConstants(CTEC& tec, SSnapshot& snapshot);
+    static void ReadBounds(CTEC& tec, SSnapshot& snapshot);
     static void ReadAnalog(CTEC& tec, SSnapshot& snapshot);
     void ApplySnapshot(const SSnapshot& snapshot);
     // Disables the page and says what it waits for; an empty text ends the wait.
@@ -129,7 +138,7 @@ private:
 
     // Validation; each shows its prompt and puts the focus on the control when it fails.
     bool Validate(CTEC& tec);
-    bool ValidateAnalog(CTEC& tec);
+    bool ValidateAnalog();
     std::optional<double> Number(QLineEdit* edit);
     // The range prompt names the unit of the bounds (none for the PID terms).
     std::optional<double> NumberIn(QLineEdit* edit, double low, double high, const QString& unit);
@@ -155,6 +164,7 @@ private:
 
     // Values read at opening that decide what counts as changed.
     int m_outputOffMask = 0;
+    SBounds m_bounds;
     int m_sensorType = 0;
     int m_gain = 0;
     int m_heatCool = -1;
