@@ -309,6 +309,44 @@ void WriteProfile(CProfile& profile, int panels)
     profile.WriteString("Settings", "Panels", list);
 }
 
+// When each panel's first poll cycle ended, counted from the start of the window: watched every
+// millisecond from the event loop while the panels connect.
+class CFirstPollWatch
+{
+public:
+    CFirstPollWatch(const CTamrixControlHost& host, const QElapsedTimer& start)
+        : m_host(host), m_start(start), m_ms(static_cast<size_t>(host.PanelCount()), -1)
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { Check(); });
+        m_timer.start(1);
+    }
+
+    // The first and the last panel's time [s]; negative while some panel has not polled yet.
+    double FirstSeconds() const { return Seconds(*std::min_element(m_ms.begin(), m_ms.end())); }
+    double LastSeconds() const { return Seconds(*std::max_element(m_ms.begin(), m_ms.end())); }
+
+private:
+    static double Seconds(qint64 ms) { return static_cast<double>(ms) / 1000.0; }
+    void Check()
+    {
+        bool all = true;
+        for (size_t i = 0; i < m_ms.size(); ++i)
+        {
+            const CInstrBase* instrument = m_host.PanelAt(static_cast<int>(i))->GetInstrument();
+            if (m_ms[i] < 0 && instrument && instrument->GetCompletedCycles() > 0)
+                m_ms[i] = m_start.elapsed();
+            all = all && m_ms[i] >= 0;
+        }
+        if (all)
+            m_timer.stop();
+    }
+
+    const CTamrixControlHost& m_host;
+    const QElapsedTimer& m_start;
+    std::vector<qint64> m_ms;
+    QTimer m_timer;
+};
+
 // Runs the loop until every panel has ended its auto-connect (or the deadline); the number that connected.
 int WaitForConnects(CTamrixControlHost& host)
 {
@@ -399,6 +437,8 @@ int RunBench(int argc, char** argv, double seconds, int panels, const std::strin
     CIniProfile profile;
     CBenchPrompter prompter;
     WriteProfile(profile, panels);
+    QElapsedTimer startTime;
+    startTime.start();
     CTamrixControlHost host(SUiContext{profile, prompter});
     host.RestorePanels();
     host.StartDeviceMonitor();
@@ -411,12 +451,15 @@ int RunBench(int argc, char** argv, double seconds, int panels, const std::strin
                 std::thread::hardware_concurrency());
     QElapsedTimer connectTime;
     connectTime.start();
+    const CFirstPollWatch firstPolls(host, startTime);
     const int connected = WaitForConnects(host);
-    std::printf("Auto-connect: %d of %d panels connected in %.1f s\n\n", connected, panels,
+    std::printf("Auto-connect: %d of %d panels connected in %.1f s\n", connected, panels,
                 connectTime.elapsed() / 1000.0);
     if (connected != panels)
         return 1;
     RunEventsFor(2000); // the first poll cycles and the first readings on screen
+    std::printf("Start of the window to the first poll: first panel %.2f s, last panel %.2f s\n\n",
+                firstPolls.FirstSeconds(), firstPolls.LastSeconds());
 
     const SPhase polled = Measure(probe, seconds);
     const int polling = PollingPanels(host);

@@ -148,12 +148,11 @@ void BasePanelTest::autoConnectsOnTheFirstTick()
     m_profile->WriteString("IPAddresses", "IPName1", "bench");
     m_profile->WriteInt("Panel0-2", "AutoConnect", 1);
     m_profile->WriteString("Panel0-2", "Connection", unit->descriptor);
-    QElapsedTimer clock;
-    clock.start();
     auto panel = MakePanel();
     QVERIFY(panel->SelectedDescriptor().rfind("TCP:127.0.0.1:", 0) == 0);
+    // Not inside the construction: the connect starts from the event loop, at its first turn.
+    QVERIFY(!panel->IsConnecting() && !panel->IsConnected());
     QTRY_VERIFY_WITH_TIMEOUT(panel->IsConnecting() || panel->IsConnected(), 3000);
-    QVERIFY(clock.elapsed() >= 450);
     QTRY_VERIFY_WITH_TIMEOUT(panel->IsConnected(), 15000);
 }
 

@@ -28,6 +28,9 @@ constexpr int kDrainLineLimit = 64; // a unit that never stops talking must not 
 constexpr int kIdleCycleMs = 10;    // shortest cycle when the hooks do no I/O, so the loop never spins
 constexpr int kByteWriteTries = 3;
 constexpr int kProbeAttempts = 2;
+constexpr int kQuietByteTimes = 10;  // silence on a serial line that ends the drain before identifying
+constexpr int kQuietSerialMinMs = 5; // what the scheduler of a busy machine may hold back a byte for
+constexpr int kQuietNetworkMs = 30;  // a network link delivers in segments, some ms apart
 
 bool IsWholeNumber(std::string_view field)
 {
@@ -890,6 +893,13 @@ int CInstrBase::IdentificationTimeout() const
     return EffectiveTimeout(-1) + 2 * m_port->GetConnectRoundTripMs();
 }
 
+int CInstrBase::QuietLineMs() const
+{
+    if (const int baud = m_port->GetBaud(); baud > 0)
+        return std::max(kQuietSerialMinMs, (kQuietByteTimes * 10 * 1000 + baud - 1) / baud);
+    return kQuietNetworkMs + 2 * m_port->GetConnectRoundTripMs();
+}
+
 std::string CInstrBase::QueryIdentity(std::string_view query, bool (*fits)(std::string_view), bool& readable)
 {
     std::string reply;
@@ -917,7 +927,10 @@ bool CInstrBase::Identify(bool force)
     bool quiet = false;
     for (int i = 0; i < 6 && !quiet; ++i)
     {
-        quiet = Query("").empty();
+        // The unit has answered the error check of the settings; whatever it still sends comes right
+        // behind, so a short silence tells that it is done, not the full time-out. The port is the
+        // poll thread's while it polls (a hosted channel's host): nothing is read there, as before.
+        quiet = (IsPolling() && !OnBackgroundThread()) || QueryDirect("", QuietLineMs()).empty();
         if (!quiet)
             WaitForStop(100);
     }

@@ -209,6 +209,9 @@ protected:
     bool CountPollQuery(bool accepted);
     // The default time-out widened by the connection's round trip, for the identification queries.
     int IdentificationTimeout() const;
+    // How long the line must stay silent before the identification takes it as quiet: a few byte
+    // times on a serial line, a few tens of milliseconds plus the round trip on a network link.
+    int QuietLineMs() const;
     // Up to QueryAttempts tries until the reply fits; empty when none did. readable turns false when
     // replies came but never in the expected form.
     std::string QueryIdentity(std::string_view query, bool (*fits)(std::string_view), bool& readable);

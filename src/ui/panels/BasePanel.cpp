@@ -286,6 +286,9 @@ void CBasePanel::FinishInit(const QString& errorLogTitle)
         Expand();
     UpdateControls();
     m_errorTimer.start(WatchPeriodMs);
+    // A stored auto-connect starts once the window's event loop runs, not half a second later.
+    if (AutoConnect())
+        QTimer::singleShot(0, this, &CBasePanel::OnAnyTimerTick);
 }
 
 bool CBasePanel::AutoConnect() const
