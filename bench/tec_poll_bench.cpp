@@ -271,9 +271,9 @@ SFigures MeasurePlainLoop(const std::string& path, int baud, double seconds)
 }
 
 template <class Channel>
-SFigures Measure(Channel& channel, double seconds)
+SFigures Measure(Channel& channel, double seconds, int periodMs = CInstrBase::MinPollPeriodMs)
 {
-    channel.StartBackgroundThread(500);
+    channel.StartBackgroundThread(periodMs);
     while (channel.Cycles() < 5)
     {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -383,7 +383,17 @@ int main(int argc, char** argv)
         }
         network = Measure(tec, seconds);
     }
-    Print("Loopback TCP:", network);
+    Print("Loopback TCP, polling at the floor:", network);
+    {
+        CCountingTec tec;
+        if (!tec.GetPort().OpenNetwork("127.0.0.1", std::atoi(tcpSim.endpoint.c_str())))
+        {
+            std::fprintf(stderr, "cannot connect to port %s\n", tcpSim.endpoint.c_str());
+            return 1;
+        }
+        network = Measure(tec, seconds, CInstrBase::DefaultPollPeriodMs);
+    }
+    Print("Loopback TCP, polling at the default period:", network);
 
     const auto [laserOut, laserIn] = LaserBytesPerCycle();
     const double laserLimit = Baud / (10.0 * static_cast<double>(laserOut + laserIn));

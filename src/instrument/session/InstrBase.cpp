@@ -25,7 +25,6 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 constexpr int kDrainLineLimit = 64; // a unit that never stops talking must not hold a retry forever
-constexpr int kIdleCycleMs = 10;    // shortest cycle when the hooks do no I/O, so the loop never spins
 constexpr int kByteWriteTries = 3;
 constexpr int kProbeAttempts = 2;
 constexpr int kQuietByteTimes = 10;  // silence on a serial line that ends the drain before identifying
@@ -646,23 +645,37 @@ void CInstrBase::BackgroundThreadLoop()
             NotifyStateChange();
             continue;
         }
-        // Hooks that did no I/O would make the loop spin; wait for work instead, briefly.
-        std::unique_lock lock(m_stateLock);
-        m_stateChanged.wait_until(lock, cycleStart + milliseconds(kIdleCycleMs),
-                                  [&]
-                                  {
-                                      return m_stopRequested || m_pauseRequested ||
-                                             (!m_pendingQuery.text.empty() && !m_pendingQuery.taken) ||
-                                             (!m_pendingCommand.text.empty() && !m_pendingCommand.taken);
-                                  });
+        WaitOutPeriod(cycleStart + milliseconds(m_pollPeriodMs.load()));
     }
     CommandRaw("LOCAL");
     m_threadRunning = false;
     NotifyStateChange();
 }
 
-bool CInstrBase::StartBackgroundThread(int /*periodMs*/)
+void CInstrBase::WaitOutPeriod(Clock::time_point end)
 {
+    for (;;)
+    {
+        {
+            std::unique_lock lock(m_stateLock);
+            const bool woken = m_stateChanged.wait_until(
+                lock, end,
+                [&]
+                {
+                    return m_stopRequested || m_pauseRequested ||
+                           (!m_pendingQuery.text.empty() && !m_pendingQuery.taken) ||
+                           (!m_pendingCommand.text.empty() && !m_pendingCommand.taken);
+                });
+            if (!woken || m_stopRequested || m_pauseRequested)
+                return;
+        }
+        ProcessPending();
+    }
+}
+
+bool CInstrBase::StartBackgroundThread(int periodMs)
+{
+    SetPollPeriodMs(periodMs);
     if (m_threadRunning)
         return true;
     if (m_thread.joinable())
