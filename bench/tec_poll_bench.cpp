@@ -117,6 +117,13 @@ void StopSimulator(SSimChild& child)
     ::waitpid(child.pid, nullptr, 0);
 }
 
+long WakeUps()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_nvcsw;
+}
+
 double CpuSeconds()
 {
     rusage usage{};
@@ -171,6 +178,7 @@ struct SFigures
     double cpuMsPer1000 = 0;
     double cpuPercent = 0;
     int failedPolls = 0;
+    double wakeUpsPerCycle = 0; // the process's voluntary context switches: each is one wake-up
 };
 
 std::string LoadAverage()
@@ -194,6 +202,7 @@ SFigures Median(std::vector<SFigures> runs)
     median.cyclesPerSecond = middle(&SFigures::cyclesPerSecond);
     median.cpuMsPer1000 = middle(&SFigures::cpuMsPer1000);
     median.cpuPercent = middle(&SFigures::cpuPercent);
+    median.wakeUpsPerCycle = middle(&SFigures::wakeUpsPerCycle);
     for (const SFigures& run : runs)
         median.failedPolls = std::max(median.failedPolls, run.failedPolls);
     return median;
@@ -251,6 +260,7 @@ SFigures MeasurePlainLoop(const std::string& path, int baud, double seconds)
     for (int warmUp = 0; warmUp < 3; ++warmUp)
         cycle();
     long cycles = 0;
+    const long wakeUps0 = WakeUps();
     const double cpu0 = CpuSeconds();
     const auto start = Clock::now();
     const auto end = start + std::chrono::duration<double>(seconds);
@@ -262,8 +272,10 @@ SFigures MeasurePlainLoop(const std::string& path, int baud, double seconds)
             ++figures.failedPolls;
     }
     const double cpu = CpuSeconds() - cpu0;
+    const long wakeUps = WakeUps() - wakeUps0;
     const double wall = std::chrono::duration<double>(Clock::now() - start).count();
     ::close(fd);
+    figures.wakeUpsPerCycle = cycles > 0 ? static_cast<double>(wakeUps) / static_cast<double>(cycles) : 0.0;
     figures.cyclesPerSecond = static_cast<double>(cycles) / wall;
     figures.cpuMsPer1000 = cycles > 0 ? cpu * 1000.0 / static_cast<double>(cycles) * 1000.0 : 0.0;
     figures.cpuPercent = cpu / wall * 100.0;
@@ -279,17 +291,20 @@ SFigures Measure(Channel& channel, double seconds, int periodMs = CInstrBase::Mi
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     const long cycles0 = channel.Cycles();
+    const long wakeUps0 = WakeUps();
     const double cpu0 = CpuSeconds();
     const auto start = Clock::now();
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
     const long cycles = channel.Cycles() - cycles0;
     const double cpu = CpuSeconds() - cpu0;
+    const long wakeUps = WakeUps() - wakeUps0;
     const double wall = std::chrono::duration<double>(Clock::now() - start).count();
     SFigures figures;
     figures.cyclesPerSecond = static_cast<double>(cycles) / wall;
     figures.cpuMsPer1000 = cycles > 0 ? cpu * 1000.0 / static_cast<double>(cycles) * 1000.0 : 0.0;
     figures.cpuPercent = cpu / wall * 100.0;
     figures.failedPolls = channel.GetFailedPolls();
+    figures.wakeUpsPerCycle = cycles > 0 ? static_cast<double>(wakeUps) / static_cast<double>(cycles) : 0.0;
     channel.Disconnect();
     return figures;
 }
@@ -306,8 +321,10 @@ void Print(const char* title, const SFigures& figures)
 // cycles the wire allows.
 void PrintWire(const SFigures& figures, size_t bytesPerCycle, double limit)
 {
-    std::printf("  CPU per wire byte        %10.2f us\n  achieved / wire limit    %10.3f\n\n",
-                figures.cpuMsPer1000 / static_cast<double>(bytesPerCycle), figures.cyclesPerSecond / limit);
+    std::printf("  wake-ups per cycle       %10.1f\n  CPU per wire byte        %10.2f us\n"
+                "  achieved / wire limit    %10.3f\n\n",
+                figures.wakeUpsPerCycle, figures.cpuMsPer1000 / static_cast<double>(bytesPerCycle),
+                figures.cyclesPerSecond / limit);
 }
 
 template <class MeasureOnce>
