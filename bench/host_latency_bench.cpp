@@ -8,7 +8,8 @@
 // TEC settings page opened, read and closed), and again with that panel's unit frozen (SIGSTOP): the
 // window must never wait on an instrument.
 //
-//   host_latency_bench [SECONDS [PANELS [BAUD]]]     defaults: 30 s, 8 panels, 38400 baud (or 9600)
+//   host_latency_bench [SECONDS [PANELS [BAUD]]]     defaults: 30 s, 8 panels (up to 64), 38400 baud
+//                                                    (or 9600)
 #include "comm/PortResolver.h"
 #include "diag/IniProfile.h"
 #include "instrument/session/InstrBase.h"
@@ -43,7 +44,15 @@
 namespace
 {
 constexpr const char* Model = "K760";
-constexpr int FirstPort = 240; // ports 240.. are registered for the simulators in this process only
+// The simulators' port numbers are registered in this process only, counted down from the last one
+// (255), so that a few panels stay clear of the numbers real adapters get.
+constexpr int LastPort = 255;
+constexpr int MostPanels = 64;
+
+int PortOf(int panel, int panels)
+{
+    return LastPort - panels + 1 + panel;
+}
 constexpr int ProbePeriodMs = 10;
 constexpr int ConnectDeadlineMs = 120000;
 
@@ -304,7 +313,7 @@ void WriteProfile(CProfile& profile, int panels)
         list += (i ? "," : "") + std::to_string(PanelType::TEC);
         const std::string section = "Panel" + std::to_string(i) + "-" + std::to_string(PanelType::TEC);
         profile.WriteInt(section, "AutoConnect", 1);
-        profile.WriteString(section, "Connection", "COM:" + std::to_string(FirstPort + i) + ":0");
+        profile.WriteString(section, "Connection", "COM:" + std::to_string(PortOf(i, panels)) + ":0");
     }
     profile.WriteString("Settings", "Panels", list);
 }
@@ -431,7 +440,7 @@ int RunBench(int argc, char** argv, double seconds, int panels, const std::strin
              const std::vector<SSimChild>& sims)
 {
     for (int i = 0; i < panels; ++i)
-        if (!CPortResolver::Register(FirstPort + i, sims[i].link))
+        if (!CPortResolver::Register(PortOf(i, panels), sims[i].link))
             return 1;
     QApplication app(argc, argv);
     CIniProfile profile;
@@ -494,9 +503,9 @@ int main(int argc, char** argv)
     const double seconds = argc > 1 ? std::atof(argv[1]) : 30.0;
     const int panels = argc > 2 ? std::atoi(argv[2]) : 8;
     const std::string baud = argc > 3 ? argv[3] : "38400";
-    if (seconds <= 0 || panels < 1 || panels > 16 || (baud != "38400" && baud != "9600"))
+    if (seconds <= 0 || panels < 1 || panels > MostPanels || (baud != "38400" && baud != "9600"))
     {
-        std::fprintf(stderr, "usage: host_latency_bench [SECONDS (default 30) [PANELS 1-16 (default 8) "
+        std::fprintf(stderr, "usage: host_latency_bench [SECONDS (default 30) [PANELS 1-64 (default 8) "
                              "[BAUD 38400 or 9600]]]\n");
         return 2;
     }

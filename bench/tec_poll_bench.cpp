@@ -11,9 +11,11 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <fcntl.h>
 #include <fstream>
+#include <mutex>
 #include <poll.h>
 #include <string>
 #include <sys/resource.h>
@@ -33,6 +35,38 @@ constexpr int SensorCount = 7; // a K760: the sensor query joins the other two
 constexpr const char* Model = "K760";
 constexpr const char* LaserModel = "D310";
 
+// Poll cycles completed, and a wait for the next one to end: a measurement runs from the end of one
+// cycle to the end of another, so that no part of a cycle at either end skews the rate.
+class CCycleCounter
+{
+public:
+    void Add()
+    {
+        {
+            std::lock_guard lock(m_lock);
+            ++m_count;
+        }
+        m_ended.notify_all();
+    }
+    long Count() const
+    {
+        std::lock_guard lock(m_lock);
+        return m_count;
+    }
+    // Waits (ten seconds at most) until more than count cycles have ended; the count then.
+    long WaitPast(long count)
+    {
+        std::unique_lock lock(m_lock);
+        m_ended.wait_for(lock, std::chrono::seconds(10), [&] { return m_count > count; });
+        return m_count;
+    }
+
+private:
+    mutable std::mutex m_lock;
+    std::condition_variable m_ended;
+    long m_count = 0;
+};
+
 // Counts the poll cycles the background thread completes.
 class CCountingTec : public CTEC
 {
@@ -41,12 +75,9 @@ public:
     void UpdateStatus(uint32_t flags) override
     {
         CTEC::UpdateStatus(flags);
-        m_cycles.fetch_add(1, std::memory_order_relaxed);
+        cycles.Add();
     }
-    long Cycles() const { return m_cycles.load(std::memory_order_relaxed); }
-
-private:
-    std::atomic<long> m_cycles{0};
+    CCycleCounter cycles;
 };
 
 // The same for a laser channel: one compound query per cycle.
@@ -56,13 +87,10 @@ public:
     bool UpdateStatus(uint64_t pollFlags) override
     {
         const bool accepted = CLaser::UpdateStatus(pollFlags);
-        m_cycles.fetch_add(1, std::memory_order_relaxed);
+        cycles.Add();
         return accepted;
     }
-    long Cycles() const { return m_cycles.load(std::memory_order_relaxed); }
-
-private:
-    std::atomic<long> m_cycles{0};
+    CCycleCounter cycles;
 };
 
 struct SSimChild
@@ -286,16 +314,13 @@ template <class Channel>
 SFigures Measure(Channel& channel, double seconds, int periodMs = CInstrBase::MinPollPeriodMs)
 {
     channel.StartBackgroundThread(periodMs);
-    while (channel.Cycles() < 5)
-    {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    const long cycles0 = channel.Cycles();
+    channel.cycles.WaitPast(4);
+    const long cycles0 = channel.cycles.WaitPast(channel.cycles.Count());
     const long wakeUps0 = WakeUps();
     const double cpu0 = CpuSeconds();
     const auto start = Clock::now();
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-    const long cycles = channel.Cycles() - cycles0;
+    const long cycles = channel.cycles.WaitPast(channel.cycles.Count()) - cycles0;
     const double cpu = CpuSeconds() - cpu0;
     const long wakeUps = WakeUps() - wakeUps0;
     const double wall = std::chrono::duration<double>(Clock::now() - start).count();
