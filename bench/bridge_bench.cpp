@@ -1,6 +1,8 @@
-// tamrix-bridge under load: sixteen simulated K760 over loopback TCP through one bridge to a real
-// mosquitto. Prints the bridge's CPU time per instrument and the time from a set point changing at a
-// unit to its message at a subscriber (p50, p99).
+// tamrix-bridge under load: simulated K760 over loopback TCP (16 unless told) through one bridge to a
+// real mosquitto. Prints the bridge's CPU time per instrument and the time from a set point changing
+// at a unit to its message at a subscriber (p50, p99), with the machine's load.
+//
+//   bridge_bench [UNITS]      1 to 200, default 16
 #include "SimInstrument.h"
 #include "bridge/ChildProcess.h"
 #include "bridge/MosquittoBroker.h"
@@ -11,6 +13,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -19,7 +22,8 @@
 namespace
 {
 using Clock = std::chrono::steady_clock;
-constexpr int kInstruments = 16;
+constexpr int kDefaultInstruments = 16;
+constexpr int kMostInstruments = 200;
 constexpr int kChangesPerInstrument = 8;
 constexpr auto kCpuWindow = std::chrono::seconds(10);
 
@@ -39,6 +43,14 @@ double CpuSeconds(pid_t pid)
     return static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
+std::string LoadAverage()
+{
+    std::ifstream file("/proc/loadavg");
+    std::string one, five, fifteen;
+    file >> one >> five >> fifteen;
+    return one + " " + five + " " + fifteen;
+}
+
 double Percentile(std::vector<double> values, double share)
 {
     std::sort(values.begin(), values.end());
@@ -48,8 +60,14 @@ double Percentile(std::vector<double> values, double share)
 }
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    const int instruments = argc > 1 ? std::atoi(argv[1]) : kDefaultInstruments;
+    if (instruments < 1 || instruments > kMostInstruments)
+    {
+        std::puts("usage: bridge_bench [UNITS 1-200 (default 16)]");
+        return 2;
+    }
     if (CMosquittoBroker::Binary().empty())
     {
         std::puts("bridge_bench: mosquitto is not installed (scripts/bootstrap installs it)");
@@ -64,7 +82,7 @@ int main()
     }
     std::vector<std::unique_ptr<CSimInstrument>> sims;
     std::vector<std::string> args{TAMRIX_BRIDGE_EXE, "--port", std::to_string(broker.Port())};
-    for (int index = 0; index < kInstruments; ++index)
+    for (int index = 0; index < instruments; ++index)
     {
         sims.push_back(CSimInstrument::Create("K760"));
         sims.back()->SetSerial("76" + std::to_string(100 + index));
@@ -82,7 +100,7 @@ int main()
         !bridge.Start(args, {"XDG_CONFIG_HOME=" + dir.Path()}, dir.File("bridge.log")))
         return 1;
     auto device = [](int index) { return "homie/5/k760-76" + std::to_string(100 + index) + "/"; };
-    for (int index = 0; index < kInstruments; ++index)
+    for (int index = 0; index < instruments; ++index)
     {
         if (!watcher.WaitFor(device(index) + "$state", "ready", 60000))
         {
@@ -92,6 +110,7 @@ int main()
         }
     }
 
+    const std::string loadAtStart = LoadAverage();
     const pid_t pid = bridge.Pid();
     const double cpuStart = CpuSeconds(pid);
     const auto wallStart = Clock::now();
@@ -102,7 +121,7 @@ int main()
     std::vector<double> latenciesMs;
     for (int round = 0; round < kChangesPerInstrument; ++round)
     {
-        for (int index = 0; index < kInstruments; ++index)
+        for (int index = 0; index < instruments; ++index)
         {
             const std::string value = round % 2 == 0 ? "30.000" : "25.000";
             const size_t after = watcher.Count();
@@ -119,9 +138,11 @@ int main()
     bridge.Stop(SIGTERM);
 
     std::printf("tamrix-bridge, %d simulated K760 over loopback TCP, one mosquitto on loopback\n",
-                kInstruments);
+                instruments);
     std::printf("CPU of the bridge: %.2f %% of one core in total, %.3f %% per instrument (%.1f s window)\n",
-                100.0 * cpu / wall, 100.0 * cpu / wall / kInstruments, wall);
+                100.0 * cpu / wall, 100.0 * cpu / wall / instruments, wall);
+    std::printf("load average at the start of the window %s, at the end %s\n", loadAtStart.c_str(),
+                LoadAverage().c_str());
     std::printf(
         "set point changed at the unit -> message at a subscriber: p50 %.1f ms, p99 %.1f ms (%zu changes)\n",
         Percentile(latenciesMs, 0.50), Percentile(latenciesMs, 0.99), latenciesMs.size());

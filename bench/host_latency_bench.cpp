@@ -8,7 +8,8 @@
 // TEC settings page opened, read and closed), and again with that panel's unit frozen (SIGSTOP): the
 // window must never wait on an instrument.
 //
-//   host_latency_bench [SECONDS [PANELS [BAUD]]]     defaults: 30 s, 8 panels, 38400 baud (or 9600)
+//   host_latency_bench [SECONDS [PANELS [BAUD]]]     defaults: 30 s, 8 panels (up to 64), 38400 baud
+//                                                    (or 9600)
 #include "comm/PortResolver.h"
 #include "diag/IniProfile.h"
 #include "instrument/session/InstrBase.h"
@@ -44,7 +45,15 @@
 namespace
 {
 constexpr const char* Model = "K760";
-constexpr int FirstPort = 240; // ports 240.. are registered for the simulators in this process only
+// The simulators' port numbers are registered in this process only, counted down from the last one
+// (255), so that a few panels stay clear of the numbers real adapters get.
+constexpr int LastPort = 255;
+constexpr int MostPanels = 64;
+
+int PortOf(int panel, int panels)
+{
+    return LastPort - panels + 1 + panel;
+}
 constexpr int ProbePeriodMs = 10;
 constexpr int ConnectDeadlineMs = 120000;
 
@@ -324,10 +333,48 @@ void WriteProfile(CProfile& profile, int panels)
         list += (i ? "," : "") + std::to_string(PanelType::TEC);
         const std::string section = "Panel" + std::to_string(i) + "-" + std::to_string(PanelType::TEC);
         profile.WriteInt(section, "AutoConnect", 1);
-        profile.WriteString(section, "Connection", "COM:" + std::to_string(FirstPort + i) + ":0");
+        profile.WriteString(section, "Connection", "COM:" + std::to_string(PortOf(i, panels)) + ":0");
     }
     profile.WriteString("Settings", "Panels", list);
 }
+
+// When each panel's first poll cycle ended, counted from the start of the window: watched every
+// millisecond from the event loop while the panels connect.
+class CFirstPollWatch
+{
+public:
+    CFirstPollWatch(const CTamrixControlHost& host, const QElapsedTimer& start)
+        : m_host(host), m_start(start), m_ms(static_cast<size_t>(host.PanelCount()), -1)
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { Check(); });
+        m_timer.start(1);
+    }
+
+    // The first and the last panel's time [s]; negative while some panel has not polled yet.
+    double FirstSeconds() const { return Seconds(*std::min_element(m_ms.begin(), m_ms.end())); }
+    double LastSeconds() const { return Seconds(*std::max_element(m_ms.begin(), m_ms.end())); }
+
+private:
+    static double Seconds(qint64 ms) { return static_cast<double>(ms) / 1000.0; }
+    void Check()
+    {
+        bool all = true;
+        for (size_t i = 0; i < m_ms.size(); ++i)
+        {
+            const CInstrBase* instrument = m_host.PanelAt(static_cast<int>(i))->GetInstrument();
+            if (m_ms[i] < 0 && instrument && instrument->GetCompletedCycles() > 0)
+                m_ms[i] = m_start.elapsed();
+            all = all && m_ms[i] >= 0;
+        }
+        if (all)
+            m_timer.stop();
+    }
+
+    const CTamrixControlHost& m_host;
+    const QElapsedTimer& m_start;
+    std::vector<qint64> m_ms;
+    QTimer m_timer;
+};
 
 // Runs the loop until every panel has ended its auto-connect (or the deadline); the number that connected.
 int WaitForConnects(CTamrixControlHost& host)
@@ -415,13 +462,15 @@ int RunBench(int argc, char** argv, double seconds, int panels, const std::strin
              const std::vector<SSimChild>& sims)
 {
     for (int i = 0; i < panels; ++i)
-        if (!CPortResolver::Register(FirstPort + i, sims[i].link))
+        if (!CPortResolver::Register(PortOf(i, panels), sims[i].link))
             return 1;
     QApplication app(argc, argv);
     CWaitWatch::ForbidWaitsOnThisThread();
     CIniProfile profile;
     CBenchPrompter prompter;
     WriteProfile(profile, panels);
+    QElapsedTimer startTime;
+    startTime.start();
     CTamrixControlHost host(SUiContext{profile, prompter});
     host.RestorePanels();
     host.StartDeviceMonitor();
@@ -434,12 +483,15 @@ int RunBench(int argc, char** argv, double seconds, int panels, const std::strin
                 std::thread::hardware_concurrency());
     QElapsedTimer connectTime;
     connectTime.start();
+    const CFirstPollWatch firstPolls(host, startTime);
     const int connected = WaitForConnects(host);
-    std::printf("Auto-connect: %d of %d panels connected in %.1f s\n\n", connected, panels,
+    std::printf("Auto-connect: %d of %d panels connected in %.1f s\n", connected, panels,
                 connectTime.elapsed() / 1000.0);
     if (connected != panels)
         return 1;
     RunEventsFor(2000); // the first poll cycles and the first readings on screen
+    std::printf("Start of the window to the first poll: first panel %.2f s, last panel %.2f s\n\n",
+                firstPolls.FirstSeconds(), firstPolls.LastSeconds());
 
     const SPhase polled = Measure(probe, seconds);
     const int polling = PollingPanels(host);
@@ -474,9 +526,9 @@ int main(int argc, char** argv)
     const double seconds = argc > 1 ? std::atof(argv[1]) : 30.0;
     const int panels = argc > 2 ? std::atoi(argv[2]) : 8;
     const std::string baud = argc > 3 ? argv[3] : "38400";
-    if (seconds <= 0 || panels < 1 || panels > 16 || (baud != "38400" && baud != "9600"))
+    if (seconds <= 0 || panels < 1 || panels > MostPanels || (baud != "38400" && baud != "9600"))
     {
-        std::fprintf(stderr, "usage: host_latency_bench [SECONDS (default 30) [PANELS 1-16 (default 8) "
+        std::fprintf(stderr, "usage: host_latency_bench [SECONDS (default 30) [PANELS 1-64 (default 8) "
                              "[BAUD 38400 or 9600]]]\n");
         return 2;
     }

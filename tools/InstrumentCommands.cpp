@@ -21,7 +21,7 @@ namespace
 {
 using Clock = std::chrono::steady_clock;
 constexpr auto kRefresh = std::chrono::milliseconds(500);
-constexpr int kPollPeriodMs = 500;
+constexpr int kPollPeriodMs = CInstrBase::DefaultPollPeriodMs;
 constexpr const char* kWhileConnecting = " (while connecting)";
 constexpr const char* kQueuedBefore = " (queued in the instrument before this connection)";
 
@@ -63,6 +63,25 @@ std::optional<int> PositiveOption(const SCliInvocation& invocation, const char* 
         return std::nullopt;
     }
     return value;
+}
+
+// --period in seconds as a poll period [ms], no shorter than the instrument's floor; nullopt (the usage
+// error said) when it is not a number of at least that floor.
+std::optional<int> PollPeriodOption(const SCliInvocation& invocation)
+{
+    if (!invocation.Has("period"))
+        return kPollPeriodMs;
+    const auto seconds = ParseCliNumber(invocation.options.at("period"));
+    const double floor = CInstrBase::MinPollPeriodMs / 1000.0;
+    if (!seconds || !(*seconds >= floor) || *seconds > 3600)
+    {
+        char bound[32];
+        std::snprintf(bound, sizeof bound, "%g", floor);
+        CliCommand::Fail(ExitUsage, invocation.command + ": --period needs a number of seconds from " +
+                                        bound + " to 3600");
+        return std::nullopt;
+    }
+    return static_cast<int>(*seconds * 1000.0 + 0.5);
 }
 
 // A unit that answered its channel selections with other channels' numbers cannot be addressed: its
@@ -121,8 +140,11 @@ int CliCommand::Info(const SCliInvocation& invocation)
 int CliCommand::Monitor(const SCliInvocation& invocation)
 {
     const auto count = PositiveOption(invocation, "count", 0);
-    if (!count)
+    const auto period = PollPeriodOption(invocation);
+    if (!count || !period)
         return ExitUsage;
+    // The rows follow the poll period, no faster than the refresh.
+    const auto refresh = std::max<Clock::duration>(kRefresh, std::chrono::milliseconds(*period));
     const std::string csvPath = invocation.Has("csv") ? invocation.options.at("csv") : "";
     CReadingLog csv;
     if (invocation.Has("csv") && !csv.Open(csvPath))
@@ -143,7 +165,7 @@ int CliCommand::Monitor(const SCliInvocation& invocation)
                 ReadingFormat::Printable(instrument->GetSerialNumber()).c_str());
     DrainErrors(*instrument, channels, &connection);
     csv.SetSource(LogSource(*instrument, invocation.positionals[0]));
-    instrument->StartBackgroundThread(kPollPeriodMs);
+    instrument->StartBackgroundThread(*period);
     CCliReconnect reconnect(invocation.positionals[0], instrument->GetModel(), instrument->GetSerialNumber());
 
     // One row per completed poll cycle, at most one a refresh: a tick that finds no new cycle prints
@@ -154,13 +176,13 @@ int CliCommand::Monitor(const SCliInvocation& invocation)
     uint64_t shownCycle = 0;
     std::string shownRow;
     CCliSilenceNotice silence;
-    auto next = Clock::now() + kRefresh;
+    auto next = Clock::now() + refresh;
     while (*count == 0 || rows < *count)
     {
         if (stop.WaitUntil(next))
             break;
         // A slow tick is not made up for with a burst of rows.
-        next = std::max(next + kRefresh, Clock::now());
+        next = std::max(next + refresh, Clock::now());
         // The panels' watch: two failed poll queries in a row end the session.
         const bool lost = instrument->IsPortOpen() && instrument->GetFailedPolls() > 1;
         if (lost || !instrument->IsPortOpen())
@@ -185,9 +207,9 @@ int CliCommand::Monitor(const SCliInvocation& invocation)
             instrument = &connection.Instrument();
             channels = SChannels::Of(*instrument);
             std::printf("Connected again on %s\n", ReadingFormat::Printable(reconnect.Descriptor()).c_str());
-            instrument->StartBackgroundThread(kPollPeriodMs);
+            instrument->StartBackgroundThread(*period);
             shownCycle = 0;
-            next = Clock::now() + kRefresh;
+            next = Clock::now() + refresh;
             continue;
         }
         const bool silent = silence.Report(instrument->GetSilentForMs());

@@ -158,6 +158,7 @@ int CSerialNET::Write(const char* buffer, int length)
         const int sent = SendAll(buffer, length, deadline);
         if (sent >= 0)
         {
+            m_pacing.Sent(std::string_view(buffer, static_cast<size_t>(length)));
             TraceCommand(buffer, sent);
             m_connectionFailed = false;
             return sent;
@@ -189,6 +190,7 @@ bool CSerialNET::WriteByte(char byte)
 {
     if (!m_isOpen)
         return false;
+    m_pacing.SentUnknown();
     const bool sent = m_socket.Send(&byte, 1) == 1;
     m_connectionFailed = !sent;
     m_connected = m_connected || sent;
@@ -223,6 +225,7 @@ std::string CSerialNET::ReadLine(int timeoutMs)
                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
     };
     std::string line;
+    SArrival arrival;
     for (;;)
     {
         short events = 0;
@@ -230,7 +233,11 @@ std::string CSerialNET::ReadLine(int timeoutMs)
             events = m_socket.Wait(POLLIN, static_cast<int>(std::max<long long>(0, leftMs())));
         char chunk[LineChunk];
         const int count = Read(chunk, LineChunk, 0);
+        const int kept = m_pending.GetSize();
         const bool ended = m_pending.AppendLine(line, chunk, count, m_lineFeedEndsLine);
+        arrival.received += count - (m_pending.GetSize() - kept);
+        if (ended)
+            m_pacing.LineEnded(arrival.received);
         if (ended || !m_isOpen)
             break;
         if (count == 0 && (timeoutMs <= 0 || m_connectionFailed))
@@ -243,9 +250,30 @@ std::string CSerialNET::ReadLine(int timeoutMs)
         }
         if (timeoutMs > 0 && leftMs() <= 0)
             break;
+        if (count > 0 && timeoutMs > 0)
+            GatherRest(arrival, start + std::chrono::milliseconds(timeoutMs));
     }
     TraceResponse(line);
     return line;
+}
+
+void CSerialNET::GatherRest(SArrival& arrival, Clock::time_point deadline)
+{
+    // A network link has no baud rate; a line that trickles in (a serial gateway forwarding bytes as
+    // they come) shows its pace between the first part and the next.
+    const auto now = Clock::now();
+    if (arrival.firstBytes == 0)
+    {
+        arrival.firstAt = now;
+        arrival.firstBytes = arrival.received;
+        return;
+    }
+    const int since = arrival.received - arrival.firstBytes;
+    if (since <= 0)
+        return;
+    const auto rest = m_pacing.GatherTime(arrival.received, (now - arrival.firstAt) / since);
+    if (rest > std::chrono::nanoseconds::zero())
+        std::this_thread::sleep_until(std::min(deadline, now + rest));
 }
 
 int CSerialNET::BytesAvailable()

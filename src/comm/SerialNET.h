@@ -1,6 +1,7 @@
 #pragma once
 
 #include "comm/LineRemainder.h"
+#include "comm/ReplyPacing.h"
 #include "comm/SerialBase.h"
 #include "comm/SerialSocket.h"
 
@@ -38,6 +39,18 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
 
+    // How a line has arrived so far: its bytes, and when and how many came with the first part.
+    struct SArrival
+    {
+        int received = 0;
+        int firstBytes = 0;
+        Clock::time_point firstAt;
+    };
+
+    // After part of a line: once its pace shows, sleeps (never past the deadline) while the rest of a
+    // reply of known length is still coming, so that it is taken in one read.
+    void GatherRest(SArrival& arrival, Clock::time_point deadline);
+
     // Sends as much as the socket takes before the deadline; -1 with errno when nothing went out.
     int SendAll(const char* buffer, int length, Clock::time_point deadline);
     // A send error of a connection that has not come up (yet); the retry loop waits for it.
@@ -48,11 +61,12 @@ private:
     void WaitRetryStep();
 
     bool m_connectionFailed = false;
-    bool m_connected = false; // the connection came up at least once
-    int m_connectError = 0;   // why it did not come up (errno), 0 while unknown
+    bool m_connected = false;                 // the connection came up at least once
+    int m_connectError = 0;                   // why it did not come up (errno), 0 while unknown
     std::atomic<int> m_connectRoundTripMs{0}; // read by other threads through the command port
     std::string m_host;
     int m_tcpPort = 0;
     CSerialSocket m_socket;
     CLineRemainder m_pending;
+    CReplyPacing m_pacing;
 };

@@ -221,6 +221,7 @@ std::string CSerialRS232::ReadLine(int timeoutMs)
     // Rounded up, so that a wait never ends before the deadline.
     const auto leftMs = [deadline]
     { return std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count(); };
+    int received = 0; // bytes of this line taken so far, its end included
     for (;;)
     {
         // Block until input arrives rather than reading an empty queue first.
@@ -233,13 +234,35 @@ std::string CSerialRS232::ReadLine(int timeoutMs)
         }
         char chunk[LineChunk];
         const int count = Read(chunk, LineChunk, 0);
+        const int kept = m_pending.GetSize();
         const bool ended = m_pending.AppendLine(line, chunk, count, m_lineFeedEndsLine);
+        received += count - (m_pending.GetSize() - kept);
+        if (ended)
+            m_pacing.LineEnded(received);
         if (ended || !m_isOpen || (count == 0 && timeoutMs <= 0) ||
             (timeoutMs > 0 && Clock::now() > deadline))
             break;
+        if (count > 0 && timeoutMs > 0)
+            GatherRest(received, deadline);
     }
     TraceResponse(line);
     return line;
+}
+
+std::chrono::nanoseconds CSerialRS232::ByteTime() const
+{
+    // Start, eight data and stop bits.
+    const int baud = std::max(1, m_baud.load());
+    return std::chrono::nanoseconds(10 * 1000000000LL / baud);
+}
+
+void CSerialRS232::GatherRest(int received, std::chrono::steady_clock::time_point deadline)
+{
+    // Sleeping instead of polling lets the line fill the queue with the rest of the reply, so it is
+    // taken in one read; the wait for the last bytes and the deadline are the read loop's as before.
+    const auto rest = m_pacing.GatherTime(received, ByteTime());
+    if (rest > std::chrono::nanoseconds::zero())
+        std::this_thread::sleep_until(std::min(deadline, std::chrono::steady_clock::now() + rest));
 }
 
 int CSerialRS232::WriteSome(const char* buffer, int length)
@@ -296,12 +319,14 @@ int CSerialRS232::Write(const char* buffer, int length)
         }
         stalled = true;
     }
+    m_pacing.Sent(std::string_view(buffer, static_cast<size_t>(length)));
     TraceCommand(buffer, length);
     return sent;
 }
 
 bool CSerialRS232::WriteByte(char byte)
 {
+    m_pacing.SentUnknown();
     return m_isOpen && WriteSome(&byte, 1) == 1;
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "comm/LineRemainder.h"
+#include "comm/ReplyPacing.h"
 #include "comm/SerialBase.h"
 
 #include <atomic>
+#include <chrono>
 #include <string>
 
 // The byte channel for a serial device node (RS-232 port, USB virtual COM port, pseudo-terminal):
@@ -29,6 +31,9 @@ public:
     // Returns at once with what is queued (at most capacity bytes), bytes kept from the last line first;
     // the time-out is not needed here.
     int Read(char* buffer, int capacity, int timeoutMs) override;
+    // One reply line; the partial line at the time-out. A reply whose length the same command's last
+    // reply told is left to gather in the queue while it is on the wire, up to a few bytes before its
+    // expected end.
     std::string ReadLine(int timeoutMs) override;
     // Sends the bytes in order. A byte the device takes nothing of for WriteTimeoutMs fails and the
     // next gets a time-out of its own; after two in a row the queued output is dropped and the write
@@ -49,9 +54,15 @@ private:
     bool WaitReadable(int waitMs);
     // Closes the channel when errno says the device is gone; true when it did.
     bool CloseIfGone(int error);
+    // One byte's time on the line.
+    std::chrono::nanoseconds ByteTime() const;
+    // After part of a line: sleeps (never past the deadline) while the rest of a reply of known
+    // length is still on the wire, so the reply costs a few wake-ups rather than one per byte batch.
+    void GatherRest(int received, std::chrono::steady_clock::time_point deadline);
 
     std::atomic<int> m_portNumber{0};
     std::atomic<int> m_baud{0};
     int m_fd = -1;
     CLineRemainder m_pending;
+    CReplyPacing m_pacing;
 };

@@ -52,7 +52,7 @@ protected:
     // Polls until one cycle has completed after the thread's start.
     void PollOnce(CInstrBase& unit)
     {
-        ASSERT_TRUE(unit.StartBackgroundThread(500));
+        ASSERT_TRUE(unit.StartBackgroundThread(0));
         unit.ClearUserFlag();
         ASSERT_TRUE(Eventually([&] { return unit.IsFirstCycleDone() && unit.GetUserFlag(); }, 10000));
     }

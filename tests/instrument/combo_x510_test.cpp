@@ -99,7 +99,7 @@ TEST_P(CombinedConnect, ConnectsWhenOneSideReadingIsLost)
     ASSERT_TRUE(x510.Connect(unit.SerialDescriptor(38400)));
     EXPECT_TRUE(x510.IsPortOpen());
     ScriptCombinedUnit(unit);
-    ASSERT_TRUE(x510.StartBackgroundThread(500));
+    ASSERT_TRUE(x510.StartBackgroundThread(0));
     x510.ClearUserFlag();
     ASSERT_TRUE(Eventually([&] { return x510.IsFirstCycleDone() && x510.GetUserFlag(); }, 5000));
     EXPECT_EQ(x510.GetFailedPolls(), 0);
@@ -131,7 +131,7 @@ INSTANTIATE_TEST_SUITE_P(Sides, CombinedConnect,
 TEST_F(CombinedConnect, FailedTecPollsSurviveGoodLaserPolls)
 {
     ASSERT_TRUE(x510.Connect(unit.SerialDescriptor(38400)));
-    ASSERT_TRUE(x510.StartBackgroundThread(500));
+    ASSERT_TRUE(x510.StartBackgroundThread(0));
     ASSERT_TRUE(Eventually([&] { return x510.IsFirstCycleDone(); }));
     EXPECT_EQ(x510.GetFailedPolls(), 0);
 
@@ -187,7 +187,7 @@ TEST_P(ComboOnSimulator, ConnectsAndPollsBothSidesWithoutPrefix)
     EXPECT_TRUE(laser.IsModeSupported(LaserModeLDV));
 
     const size_t before = sim->Log().Count();
-    ASSERT_TRUE(unit->StartBackgroundThread(500));
+    ASSERT_TRUE(unit->StartBackgroundThread(0));
     // Two cycles, so that the first complete one ran after the thread's opening error check.
     unit->ClearUserFlag();
     ASSERT_TRUE(Eventually([&] { return unit->IsFirstCycleDone() && unit->GetUserFlag(); }, 5000));

@@ -114,7 +114,7 @@ TEST_P(FactoryOnSimulator, DetectedUnitConnectsAndPolls)
     instrument->SetDefaultTimeout(kSessionTimeoutMs);
     ASSERT_TRUE(instrument->Connect(descriptor));
     const size_t linesBefore = sim->Log().Count();
-    ASSERT_TRUE(instrument->StartBackgroundThread(500));
+    ASSERT_TRUE(instrument->StartBackgroundThread(0));
     ASSERT_TRUE(Eventually([&] { return instrument->IsFirstCycleDone(); }, 5000));
 
     EXPECT_EQ(instrument->GetFailedPolls(), 0);

@@ -210,4 +210,28 @@ TEST_F(ConnectTest, NetworkDescriptorNeverFallsBack)
     EXPECT_EQ(unit.Count("BUILD?"), 2u); // the probe asks twice, on this one connection
 }
 
+TEST(ConnectDrain, TalkAfterTheSettingsIsReadAwayAndAQuietLineIsNotWaitedOutForATimeOut)
+{
+    // The unit acknowledges the settings in words before its error check: the check reads the words,
+    // the drain the check's answer, and the identification starts on a quiet line.
+    ScriptedUnit unit;
+    unit.ScriptIdentity("Tamrix Instruments,K760", "2.4.7.37", "K760", "B37", "v2.4.1");
+    unit.SetOverride(
+        [](const std::string& line, std::string& reply)
+        {
+            if (line.rfind("TERMINAL OFF", 0) != 0)
+                return false;
+            reply = "Terminal off\r\n";
+            return true;
+        });
+    unit.StartSerial();
+    CInstrBase instr; // the default time-out
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(instr.Connect(unit.SerialDescriptor(38400)));
+    EXPECT_LT(std::chrono::steady_clock::now() - start,
+              std::chrono::milliseconds(CInstrBase::DefaultTimeoutMs));
+    EXPECT_EQ(unit.Count("TERMINAL OFF;REMERR 0;RADIX DEC;HEXFLOAT 0"), 1u);
+    EXPECT_EQ(unit.Count("*IDN?"), 1u) << "the identity was asked on a line still talking";
+}
+
 } // namespace

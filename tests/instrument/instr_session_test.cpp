@@ -8,8 +8,10 @@
 #include <future>
 #include <gtest/gtest.h>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 using namespace std::chrono_literals;
 
@@ -93,7 +95,7 @@ protected:
 
     void StartPolling()
     {
-        ASSERT_TRUE(instr.StartBackgroundThread(500));
+        ASSERT_TRUE(instr.StartBackgroundThread(0));
         ASSERT_TRUE(WaitUntil([&] { return instr.IsFirstCycleDone(); }));
     }
 
@@ -361,7 +363,7 @@ TEST_P(RetryAbortTest, StopDuringRetryIsAFailure)
             if (!once.exchange(true))
                 outcome.set_value(RunRetried());
         });
-    ASSERT_TRUE(instr.StartBackgroundThread(500));
+    ASSERT_TRUE(instr.StartBackgroundThread(0));
     ASSERT_TRUE(WaitUntil([&] { return trace.Contains(kPurgeMessage); }));
     EXPECT_TRUE(instr.StopBackgroundThread(5000));
     auto future = outcome.get_future();
@@ -424,6 +426,48 @@ TEST_F(SessionTest, CallsToTheUnitFromTheWindowsThreadAreCounted)
     marked.join();
     EXPECT_EQ(instr.Query("SN?"), "SN1234"); // this thread is not marked
     EXPECT_EQ(CWaitWatch::Count(), before + 3);
+}
+
+TEST_F(SessionTest, CyclesStartOncePerPeriodAndRequestsAreCarriedOutBetweenThem)
+{
+    Open();
+    std::mutex startsLock;
+    std::vector<std::chrono::steady_clock::time_point> starts;
+    instr.SetHook(
+        [&]
+        {
+            std::lock_guard lock(startsLock);
+            starts.push_back(std::chrono::steady_clock::now());
+        });
+    // A long period: a request made meanwhile does not wait for the next cycle, nor starts one.
+    ASSERT_TRUE(instr.StartBackgroundThread(10000));
+    ASSERT_TRUE(WaitUntil([&] { return instr.IsFirstCycleDone(); }));
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_EQ(instr.Query("SN?"), "SN1234");
+    EXPECT_TRUE(instr.Command("MESS hello", true));
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, 5000ms);
+    EXPECT_EQ(instr.cycles.load(), 1);
+    ASSERT_TRUE(instr.StopBackgroundThread(5000));
+
+    // Cycles a period apart from start to start, however little each one does.
+    {
+        std::lock_guard lock(startsLock);
+        starts.clear();
+    }
+    ASSERT_TRUE(instr.StartBackgroundThread(60));
+    ASSERT_TRUE(WaitUntil(
+        [&]
+        {
+            std::lock_guard lock(startsLock);
+            return starts.size() >= 4;
+        }));
+    ASSERT_TRUE(instr.StopBackgroundThread(5000));
+    for (size_t i = 1; i < starts.size(); ++i)
+        EXPECT_GE(starts[i] - starts[i - 1], 60ms) << "cycle " << i;
+
+    // Never faster than the floor.
+    instr.SetPollPeriodMs(0);
+    EXPECT_EQ(instr.GetPollPeriodMs(), CInstrBase::MinPollPeriodMs);
 }
 
 TEST_F(SessionTest, StalledPollThreadTimesOutTheCallerAndDropsTheRequest)
@@ -490,7 +534,7 @@ TEST_F(SessionTest, ThreadEndedByAnExceptionCanBeStoppedAndRestarted)
             if (!thrown.exchange(true))
                 throw std::runtime_error("poll failed");
         });
-    ASSERT_TRUE(instr.StartBackgroundThread(500) || thrown.load());
+    ASSERT_TRUE(instr.StartBackgroundThread(0) || thrown.load());
     EXPECT_TRUE(WaitUntil([&] { return thrown.load() && !instr.IsPolling(); }));
     EXPECT_TRUE(instr.StopBackgroundThread(25000));
     StartPolling();

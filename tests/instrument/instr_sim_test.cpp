@@ -221,7 +221,7 @@ TEST_P(SimSessionTest, CommandCheckAndCombinedQueryLine)
 
 TEST_P(SimSessionTest, QueryWhilePollingIsAnsweredWithinTheNextCycle)
 {
-    ASSERT_TRUE(instr.StartBackgroundThread(500));
+    ASSERT_TRUE(instr.StartBackgroundThread(0));
     ASSERT_TRUE(WaitUntil([&] { return instr.cycles.load() > 0; }));
     EXPECT_TRUE(instr.IsPolling());
     EXPECT_EQ(instr.Query("MODEL?"), "K760");
@@ -232,7 +232,7 @@ TEST_P(SimSessionTest, QueryWhilePollingIsAnsweredWithinTheNextCycle)
 // result, at once rather than after the time-out.
 TEST_P(SimSessionTest, EmptyQueryAndCommandWhilePollingAnswerAtOnce)
 {
-    ASSERT_TRUE(instr.StartBackgroundThread(500));
+    ASSERT_TRUE(instr.StartBackgroundThread(0));
     ASSERT_TRUE(WaitUntil([&] { return instr.cycles.load() > 0; }));
     instr.SetDefaultTimeout(5000);
     const auto start = std::chrono::steady_clock::now();
@@ -248,7 +248,7 @@ TEST_P(SimSessionTest, EmptyQueryAndCommandWhilePollingAnswerAtOnce)
 
 TEST_P(SimSessionTest, CallersOnSeveralThreadsWhilePollingEachGetTheirOwnAnswer)
 {
-    ASSERT_TRUE(instr.StartBackgroundThread(500));
+    ASSERT_TRUE(instr.StartBackgroundThread(0));
     ASSERT_TRUE(WaitUntil([&] { return instr.cycles.load() > 0; }));
     instr.SetDefaultTimeout(5000);
     const std::vector<std::pair<std::string, std::string>> asked{
@@ -276,7 +276,7 @@ TEST_P(SimSessionTest, CallersOnSeveralThreadsWhilePollingEachGetTheirOwnAnswer)
 
 TEST_P(SimSessionTest, DisconnectWhilePollingSendsLocalThenLocalAndCloses)
 {
-    ASSERT_TRUE(instr.StartBackgroundThread(500));
+    ASSERT_TRUE(instr.StartBackgroundThread(0));
     ASSERT_TRUE(WaitUntil([&] { return instr.cycles.load() > 0; }));
     instr.Disconnect();
     EXPECT_FALSE(instr.IsPortOpen());
@@ -289,7 +289,7 @@ TEST_P(SimSessionTest, DisconnectWhilePollingSendsLocalThenLocalAndCloses)
 
 TEST_P(SimSessionTest, DroppedLinkEndsThePollLoop)
 {
-    ASSERT_TRUE(instr.StartBackgroundThread(500));
+    ASSERT_TRUE(instr.StartBackgroundThread(0));
     ASSERT_TRUE(WaitUntil([&] { return instr.cycles.load() > 0; }));
     if (GetParam() == ELink::Pty)
         EXPECT_TRUE(unit->Sim().Unplug());
@@ -301,7 +301,7 @@ TEST_P(SimSessionTest, DroppedLinkEndsThePollLoop)
 
 TEST_P(SimSessionTest, APauseThatTimedOutIsStillWithdrawnAndPollingResumes)
 {
-    ASSERT_TRUE(instr.StartBackgroundThread(500));
+    ASSERT_TRUE(instr.StartBackgroundThread(0));
     ASSERT_TRUE(WaitUntil([&] { return instr.cycles.load() > 0; }));
     // The unit falls silent: well into its second unanswered query the poll thread still waits on it,
     // so the pause cannot take effect in time.
@@ -320,7 +320,7 @@ TEST_P(SimSessionTest, APauseThatTimedOutIsStillWithdrawnAndPollingResumes)
 
 TEST_P(SimSessionTest, NestedPausesResumeWithTheLastRelease)
 {
-    ASSERT_TRUE(instr.StartBackgroundThread(500));
+    ASSERT_TRUE(instr.StartBackgroundThread(0));
     ASSERT_TRUE(WaitUntil([&] { return instr.cycles.load() > 0; }));
     ASSERT_TRUE(instr.HoldPause(5000)); // a settings sheet
     ASSERT_TRUE(instr.HoldPause(5000)); // one of its pages

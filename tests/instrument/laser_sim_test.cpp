@@ -68,7 +68,7 @@ TEST_F(LaserOnSimulator, ConnectReadsStateAndPollFollowsTheDiode)
     // The connect step read every reading once: precisions now come from the unit's replies.
     EXPECT_EQ(laser.GetLDIPrecision(), LaserProtocol::CountDecimals(sim->Request("LAS:LDI?")));
 
-    ASSERT_TRUE(laser.StartBackgroundThread(500));
+    ASSERT_TRUE(laser.StartBackgroundThread(0));
     ASSERT_TRUE(laser.SetMode(LaserModeICW));
     ASSERT_TRUE(laser.SetLDILimit(400.7));
     ASSERT_TRUE(laser.SetLDI(150.0));

@@ -150,7 +150,7 @@ TEST_P(LateReplyTest, RepliesAfterTheirTimeOutNeverAnswerAnotherQuestion)
     ASSERT_TRUE(instrument.Connect(descriptor));
     ASSERT_TRUE(instrument.SetT(kTSet));
     instrument.SetPollFlags(TecPollDefault);
-    ASSERT_TRUE(instrument.StartBackgroundThread(500));
+    ASSERT_TRUE(instrument.StartBackgroundThread(0));
     ASSERT_TRUE(Eventually([&] { return instrument.GetCompletedCycles() >= 2; }, 10000));
 
     SSampler sampler{instrument, {}, {}, {}, {}};

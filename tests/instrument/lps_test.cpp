@@ -148,7 +148,7 @@ TEST_F(LpsOnScriptedUnit, SetPointsAreAskedForUntilAGoodPollBringsThem)
     unit.SetAnswer(":LPS:MODE?", "V");
     unit.SetAnswer("LPS:SET:V?", "12.5");
     unit.SetAnswer("LPS:SET:I?", "3.25");
-    ASSERT_TRUE(lps.StartBackgroundThread(500));
+    ASSERT_TRUE(lps.StartBackgroundThread(0));
     ASSERT_TRUE(Eventually([&] { return lps.GetFailedPolls() >= 1; }, 5000));
     EXPECT_EQ(lps.GetMode(false), LaserModeLDV);
     EXPECT_FLOAT_EQ(lps.GetSetPoint(), 12.5f);
@@ -187,7 +187,7 @@ TEST_F(LpsOnSimulator, ConnectsSetsAndPollsItsOwnLine)
     EXPECT_GE(sim->Log().WaitForText("LPS:I 1.250000", 2000ms), 0);
 
     const size_t before = sim->Log().Count();
-    ASSERT_TRUE(lps.StartBackgroundThread(500));
+    ASSERT_TRUE(lps.StartBackgroundThread(0));
     lps.ClearUserFlag();
     ASSERT_TRUE(Eventually([&] { return lps.IsFirstCycleDone() && lps.GetUserFlag(); }, 5000));
     EXPECT_EQ(lps.GetFailedPolls(), 0);
@@ -241,7 +241,7 @@ TEST(MultiLpsOnSimulator, DiscoversFittedChannelsAndPollsEach)
     ASSERT_TRUE(lps.SetLDI(0.75));
     EXPECT_GE(sim->Log().WaitForText("LPS:CHAN 3;LPS:I 0.750000", 2000ms, before), 0);
 
-    ASSERT_TRUE(lps.StartBackgroundThread(500));
+    ASSERT_TRUE(lps.StartBackgroundThread(0));
     lps.ClearUserFlag();
     ASSERT_TRUE(Eventually([&] { return lps.IsFirstCycleDone() && lps.GetUserFlag(); }, 5000));
     EXPECT_EQ(lps.GetFailedPolls(), 0);

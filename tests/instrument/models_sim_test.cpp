@@ -102,7 +102,7 @@ TEST(LaserModelsOnSimulator, D312SetPointBeforeAndWithoutAGoodPoll)
 
     // Every poll is refused as another channel's: the caches stay empty.
     unit.Sim().Faults().wrongChannel = true;
-    ASSERT_TRUE(d312.StartBackgroundThread(500));
+    ASSERT_TRUE(d312.StartBackgroundThread(0));
     ASSERT_TRUE(Eventually([&] { return d312.GetFailedPolls() >= 1; }, 5000));
     EXPECT_NE(d312.GetMode(false), LaserModeNone);
     EXPECT_FLOAT_EQ(d312.GetLDISetPoint(), 123.0f);
@@ -143,7 +143,7 @@ TEST(LaserModelsOnSimulator, D710ConnectReadsItsCapabilitiesAndTheFineLdvLimit)
 
     // Polled with its flag, the limit is answered from the cache, and a new limit replaces it there.
     d710.SetExtraPollFlags(LaserPollBits(CD710::LaserPollLDVLimit));
-    ASSERT_TRUE(d710.StartBackgroundThread(500));
+    ASSERT_TRUE(d710.StartBackgroundThread(0));
     ASSERT_TRUE(Eventually([&] { return d710.IsFirstCycleDone(); }, 5000));
     const size_t before = unit.Sim().Log().Count();
     EXPECT_NEAR(d710.GetLDVLimit(), 2.34567, 1e-5);
@@ -222,7 +222,7 @@ TEST_P(StopMidCycle, IsNoFailedPoll)
     SimulatedUnit unit(Model(GetParam().model), GetParam().portNumber);
     std::unique_ptr<CInstrBase> instrument = GetParam().create();
     ASSERT_TRUE(unit.Connect(*instrument));
-    ASSERT_TRUE(instrument->StartBackgroundThread(500));
+    ASSERT_TRUE(instrument->StartBackgroundThread(0));
     instrument->ClearUserFlag();
     ASSERT_TRUE(
         Eventually([&] { return instrument->IsFirstCycleDone() && instrument->GetUserFlag(); }, 5000));

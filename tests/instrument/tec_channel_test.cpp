@@ -63,7 +63,7 @@ protected:
 
     void StartPolling()
     {
-        ASSERT_TRUE(tec->StartBackgroundThread(500));
+        ASSERT_TRUE(tec->StartBackgroundThread(0));
         ASSERT_TRUE(Eventually([&] { return tec->GetUserFlag(); }, 5000));
     }
 
@@ -160,7 +160,7 @@ TEST_F(TecChannel, AnotherChannelsNumberLeavesEveryCachedValueUnchanged)
     Open();
     fake.Set("CHAN?", "2");
     tec->SetPollFlags(TecPollDefault | TecPollAnalog);
-    ASSERT_TRUE(tec->StartBackgroundThread(500));
+    ASSERT_TRUE(tec->StartBackgroundThread(0));
     ASSERT_TRUE(Eventually([&] { return tec->GetFailedPolls() >= 2; }, 5000));
     EXPECT_FALSE(tec->GetUserFlag());
     EXPECT_EQ(tec->GetT(), CTEC::NoValue);

@@ -98,7 +98,7 @@ TEST_P(TecOnSimulator, ConnectsPollsAndReachesTheSetPoint)
     ASSERT_TRUE(tec->SetOutput(true));
     sim->Engine().SetTimeScale(20.0);
     const size_t linesBefore = sim->Log().Count();
-    ASSERT_TRUE(tec->StartBackgroundThread(500));
+    ASSERT_TRUE(tec->StartBackgroundThread(0));
 
     // Readings follow the plant as it warms from ambient, and every cycle is accepted.
     float first = CTEC::NoValue;

@@ -120,6 +120,15 @@ TEST_P(CliAgainstSimulator, ErrorQueueIsPrintedWithTextsAndThenEmpty)
     EXPECT_EQ(empty.out, "No errors.\n");
 }
 
+TEST_P(CliAgainstSimulator, MonitorPollsAtTheGivenPeriod)
+{
+    const SCliRun monitor = Run({"monitor", m_descriptor, "--count", "2", "--period", "0.05"});
+    ASSERT_EQ(monitor.exitCode, ExitOk) << monitor.err;
+    const std::vector<std::string> out = Lines(monitor.out);
+    ASSERT_EQ(out.size(), 3u) << monitor.out;
+    EXPECT_THAT(out[2], HasSubstr("TEC: T 25.0"));
+}
+
 TEST_P(CliAgainstSimulator, MonitorPrintsEveryRefreshAndWritesCsvRows)
 {
     const std::string csvPath = m_config.File("readings.csv");
@@ -320,6 +329,10 @@ INSTANTIATE_TEST_SUITE_P(
         SUsageCase{"UnknownOption", {"monitor", "TCP:h:1", "--rate", "2"}, "unknown option \"--rate\""},
         SUsageCase{"CountZero", {"monitor", "TCP:h:1", "--count", "0"}, "--count needs a whole number"},
         SUsageCase{"OptionWithoutValue", {"monitor", "TCP:h:1", "--csv"}, "--csv needs a value"},
+        SUsageCase{"PeriodBelowTheFloor",
+                   {"monitor", "TCP:h:1", "--period", "0.001"},
+                   "--period needs a number of seconds from 0.01 to 3600"},
+        SUsageCase{"PeriodNotANumber", {"monitor", "TCP:h:1", "--period", "fast"}, "--period needs"},
         SUsageCase{"UnknownSetting", {"set", "TCP:h:1", "tec.q", "1"}, "unknown setting \"tec.q\""},
         SUsageCase{"DecimalComma", {"set", "TCP:h:1", "tec.t", "25,5"}, "\"25,5\" is no value for tec.t"},
         SUsageCase{"UnknownMode", {"set", "TCP:h:1", "las.mode", "CW"}, "is no value for las.mode"},

@@ -104,7 +104,7 @@ private:
             delete instrument;
             return nullptr;
         }
-        instrument->StartBackgroundThread(CBasePanel::WatchPeriodMs);
+        instrument->StartBackgroundThread(CInstrBase::DefaultPollPeriodMs);
         m_panel->SetInstrument(instrument);
         return instrument;
     }

@@ -16,7 +16,8 @@ using std::chrono::milliseconds;
 // How often the cached readings are looked at: well inside one poll cycle, so a change reaches the
 // broker soon after the poll that read it, yet never more than once per poll.
 constexpr milliseconds kSample{20};
-constexpr int kPollPeriodMs = 500;
+// Publications are at most a few a second: polling faster would only keep the link busy.
+constexpr int kPollPeriodMs = CInstrBase::DefaultPollPeriodMs;
 
 std::string AlertText(bool fresh, int64_t silentMs)
 {

@@ -26,9 +26,11 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 constexpr int kDrainLineLimit = 64; // a unit that never stops talking must not hold a retry forever
-constexpr int kIdleCycleMs = 10;    // shortest cycle when the hooks do no I/O, so the loop never spins
 constexpr int kByteWriteTries = 3;
 constexpr int kProbeAttempts = 2;
+constexpr int kQuietByteTimes = 10;  // silence on a serial line that ends the drain before identifying
+constexpr int kQuietSerialMinMs = 5; // what the scheduler of a busy machine may hold back a byte for
+constexpr int kQuietNetworkMs = 30;  // a network link delivers in segments, some ms apart
 
 bool IsWholeNumber(std::string_view field)
 {
@@ -647,23 +649,37 @@ void CInstrBase::BackgroundThreadLoop()
             NotifyStateChange();
             continue;
         }
-        // Hooks that did no I/O would make the loop spin; wait for work instead, briefly.
-        std::unique_lock lock(m_stateLock);
-        m_stateChanged.wait_until(lock, cycleStart + milliseconds(kIdleCycleMs),
-                                  [&]
-                                  {
-                                      return m_stopRequested || m_pauseRequested ||
-                                             (!m_pendingQuery.text.empty() && !m_pendingQuery.taken) ||
-                                             (!m_pendingCommand.text.empty() && !m_pendingCommand.taken);
-                                  });
+        WaitOutPeriod(cycleStart + milliseconds(m_pollPeriodMs.load()));
     }
     CommandRaw("LOCAL");
     m_threadRunning = false;
     NotifyStateChange();
 }
 
-bool CInstrBase::StartBackgroundThread(int /*periodMs*/)
+void CInstrBase::WaitOutPeriod(Clock::time_point end)
 {
+    for (;;)
+    {
+        {
+            std::unique_lock lock(m_stateLock);
+            const bool woken = m_stateChanged.wait_until(
+                lock, end,
+                [&]
+                {
+                    return m_stopRequested || m_pauseRequested ||
+                           (!m_pendingQuery.text.empty() && !m_pendingQuery.taken) ||
+                           (!m_pendingCommand.text.empty() && !m_pendingCommand.taken);
+                });
+            if (!woken || m_stopRequested || m_pauseRequested)
+                return;
+        }
+        ProcessPending();
+    }
+}
+
+bool CInstrBase::StartBackgroundThread(int periodMs)
+{
+    SetPollPeriodMs(periodMs);
     if (m_threadRunning)
         return true;
     if (m_thread.joinable())
@@ -894,6 +910,13 @@ int CInstrBase::IdentificationTimeout() const
     return EffectiveTimeout(-1) + 2 * m_port->GetConnectRoundTripMs();
 }
 
+int CInstrBase::QuietLineMs() const
+{
+    if (const int baud = m_port->GetBaud(); baud > 0)
+        return std::max(kQuietSerialMinMs, (kQuietByteTimes * 10 * 1000 + baud - 1) / baud);
+    return kQuietNetworkMs + 2 * m_port->GetConnectRoundTripMs();
+}
+
 std::string CInstrBase::QueryIdentity(std::string_view query, bool (*fits)(std::string_view), bool& readable)
 {
     std::string reply;
@@ -921,7 +944,10 @@ bool CInstrBase::Identify(bool force)
     bool quiet = false;
     for (int i = 0; i < 6 && !quiet; ++i)
     {
-        quiet = Query("").empty();
+        // The unit has answered the error check of the settings; whatever it still sends comes right
+        // behind, so a short silence tells that it is done, not the full time-out. The port is the
+        // poll thread's while it polls (a hosted channel's host): nothing is read there, as before.
+        quiet = (IsPolling() && !OnBackgroundThread()) || QueryDirect("", QuietLineMs()).empty();
         if (!quiet)
             WaitForStop(100);
     }

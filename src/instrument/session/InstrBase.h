@@ -5,7 +5,9 @@
 #include "instrument/session/ErrorList.h"
 #include "instrument/session/ErrorMsg.h"
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdarg>
 #include <cstdint>
@@ -31,6 +33,11 @@ public:
     static constexpr int DisconnectStopTimeoutMs = 25000;
     static constexpr int QueryAttempts = 4;
     static constexpr int RetryPauseMs = 250;
+    // A poll cycle starts at most once per period [ms]. The floor keeps a loop whose hooks do no I/O
+    // from spinning; the default gives a display and a log all they need (ten readings a second)
+    // without keeping a fast link busy with readings nobody looks at.
+    static constexpr int MinPollPeriodMs = 10;
+    static constexpr int DefaultPollPeriodMs = 100;
 
     CInstrBase();
     // Owners call Disconnect first; the destructor only makes sure the background thread has ended.
@@ -114,8 +121,12 @@ public:
     virtual void Disconnect();
 
     virtual void ResetThreadFlags();
-    // The period is not used by the base (the loop runs back to back).
+    // Polls once per period (at least MinPollPeriodMs; a slow link makes the cycles longer still).
+    // Requests from other threads are carried out as they come, between the cycles too.
     virtual bool StartBackgroundThread(int periodMs);
+    int GetPollPeriodMs() const { return m_pollPeriodMs.load(); }
+    // Any thread: a running loop takes the new period from its next wait on.
+    void SetPollPeriodMs(int periodMs) { m_pollPeriodMs.store(std::max(MinPollPeriodMs, periodMs)); }
     virtual bool StopBackgroundThread(int timeoutMs);
     virtual bool PauseBackgroundThread(bool pause, int timeoutMs);
     // Counted pauses: polling stays paused while anyone holds one. HoldPause adds a hold and waits up to
@@ -209,6 +220,9 @@ protected:
     bool CountPollQuery(bool accepted);
     // The default time-out widened by the connection's round trip, for the identification queries.
     int IdentificationTimeout() const;
+    // How long the line must stay silent before the identification takes it as quiet: a few byte
+    // times on a serial line, a few tens of milliseconds plus the round trip on a network link.
+    int QuietLineMs() const;
     // Up to QueryAttempts tries until the reply fits; empty when none did. readable turns false when
     // replies came but never in the expected form.
     std::string QueryIdentity(std::string_view query, bool (*fits)(std::string_view), bool& readable);
@@ -219,6 +233,7 @@ protected:
     std::atomic<uint64_t> m_pollFlags{0};
     std::atomic<uint64_t> m_extraPollFlags{0};
     std::atomic<int> m_defaultTimeoutMs{DefaultTimeoutMs};
+    std::atomic<int> m_pollPeriodMs{DefaultPollPeriodMs};
     std::atomic<bool> m_stopRequested{false};
     std::atomic<bool> m_threadRunning{false};
     std::atomic<bool> m_firstCycleDone{false};
@@ -278,6 +293,9 @@ protected:
 private:
     void ThreadMain();
     bool FinishPendingQuery();
+    // The rest of a poll period: carries out requests from other threads as they come and returns at
+    // its end, or at once for a stop or a pause.
+    void WaitOutPeriod(std::chrono::steady_clock::time_point end);
     bool FinishPendingCommand();
     bool DrainAfterBadReply(bool timedOut);
     // The reply of a query with retries fitted its form, or did not (then it may be a late one).

@@ -277,7 +277,7 @@ void CInstrInfoDlg::RunTerminal(const std::weak_ptr<CInstrBase>& handle, bool st
         m_panel.Link().Call(
             this,
             [instrument = held.get()]
-            { return instrument->StartBackgroundThread(CBasePanel::WatchPeriodMs); },
+            { return instrument->StartBackgroundThread(instrument->GetPollPeriodMs()); },
             [](bool) {});
     else if (result() != -1)
         done(-1);

@@ -276,6 +276,8 @@ void CBasePanel::FinishInit(const QString& errorLogTitle)
     m_condensed = profile.GetInt(m_section, "Condensed", 0) != 0;
     m_autoCheck->setChecked(profile.GetInt(m_section, "AutoConnect", 0) != 0);
     m_reconnectCheck->setChecked(profile.GetInt(m_section, "Reconnect", 0) != 0);
+    m_pollPeriodMs = std::max(CInstrBase::MinPollPeriodMs,
+                              profile.GetInt(m_section, "PollPeriod", CInstrBase::DefaultPollPeriodMs));
     FillPortList(profile.GetString(m_section, "Connection"));
     if (CTrendWindow* trend = TrendWindow())
         trend->Load(profile, m_section);
@@ -286,6 +288,18 @@ void CBasePanel::FinishInit(const QString& errorLogTitle)
         Expand();
     UpdateControls();
     m_errorTimer.start(WatchPeriodMs);
+    // A stored auto-connect starts once the window's event loop runs, not half a second later.
+    if (AutoConnect())
+        QTimer::singleShot(0, this, &CBasePanel::OnAnyTimerTick);
+}
+
+void CBasePanel::SetPollPeriodMs(int periodMs)
+{
+    m_pollPeriodMs = std::max(CInstrBase::MinPollPeriodMs, periodMs);
+    if (!m_link)
+        return;
+    m_link.instrument->SetPollPeriodMs(m_pollPeriodMs);
+    m_watchTimer.start(std::max(WatchPeriodMs, m_pollPeriodMs));
 }
 
 bool CBasePanel::AutoConnect() const
@@ -620,8 +634,8 @@ void CBasePanel::CompleteConnect()
     m_context.profile.WriteString(m_section, "Connection", descriptor);
     SelectConnection(descriptor);
     ResetReadings();
-    m_link.instrument->StartBackgroundThread(WatchPeriodMs);
-    m_watchTimer.start(WatchPeriodMs);
+    m_link.instrument->StartBackgroundThread(m_pollPeriodMs);
+    m_watchTimer.start(std::max(WatchPeriodMs, m_pollPeriodMs));
     m_connectButton->setText("Disconnect");
     m_connectedText = QString("Connected to %1, S/N %2")
                           .arg(QString::fromLatin1(m_link.instrument->GetModel().c_str()),
@@ -1034,6 +1048,11 @@ void CBasePanel::SaveOnClose()
         }
         profile.WriteInt(m_section, "AutoConnect", AutoConnect() ? 1 : 0);
         profile.WriteInt(m_section, "Reconnect", ReconnectsAutomatically() ? 1 : 0);
+        // Only a period the user chose is kept: the default may change with later versions.
+        if (m_pollPeriodMs == CInstrBase::DefaultPollPeriodMs)
+            profile.DeleteKey(m_section, "PollPeriod");
+        else
+            profile.WriteInt(m_section, "PollPeriod", m_pollPeriodMs);
         const std::string descriptor = SelectedDescriptor();
         if (descriptor.empty())
             profile.DeleteKey(m_section, "Connection");

@@ -2,6 +2,7 @@
 
 #include "comm/PortDescriptor.h"
 #include "instrument/session/IdentRecord.h"
+#include "instrument/session/InstrBase.h"
 #include "ui/app/UiContext.h"
 #include "ui/widgets/InstrumentLink.h"
 
@@ -70,6 +71,11 @@ public:
     // While the panel waits for its unit: the cause a recording's gap row gives ("connection lost"), the
     // file staying open for the rows after the reconnect; empty otherwise.
     QString ReconnectGap() const;
+    // How often the connected instrument is polled [ms], saved with the panel ("PollPeriod"); at least
+    // the instrument's floor. The readings on screen, the trend and the recording follow it, no faster
+    // than WatchPeriodMs.
+    int PollPeriodMs() const { return m_pollPeriodMs; }
+    void SetPollPeriodMs(int periodMs);
 
     // Reads the port list again and selects the descriptor's entry (a serial port that is gone stays,
     // marked missing); a descriptor that does not parse keeps the current selection.
@@ -205,6 +211,7 @@ private:
     int m_typeCode;
     std::string m_section;
     bool m_firstTickDone = false;
+    int m_pollPeriodMs = CInstrBase::DefaultPollPeriodMs;
     bool m_condensed = false;
     bool m_errorLogPlaced = false; // the error log was shown, or placed from the settings
     bool m_connecting = false;
