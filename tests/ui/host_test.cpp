@@ -7,8 +7,8 @@
 #include "UiTestEnvironment.h"
 #include "WidgetActions.h"
 #include "diag/MemoryProfile.h"
+#include "ui/app/SelectPanelDlg.h"
 #include "ui/app/TamrixControlHost.h"
-#include "ui/dialogs/SelectPanelDlg.h"
 #include "ui/panels/PanelTypes.h"
 #include "ui/widgets/Banner.h"
 

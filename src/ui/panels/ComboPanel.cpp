@@ -8,8 +8,8 @@
 #include "ui/dialogs/TecSettingsPage.h"
 #include "ui/panels/PanelTypes.h"
 #include "ui/panels/RefreshRule.h"
-#include "ui/widgets/LaserBlock.h"
-#include "ui/widgets/TecBlock.h"
+#include "ui/panels/parts/LaserBlock.h"
+#include "ui/panels/parts/TecBlock.h"
 #include "ui/widgets/TrendRecordBar.h"
 
 #include <QGroupBox>

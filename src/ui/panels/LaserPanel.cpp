@@ -3,7 +3,7 @@
 #include "instrument/laser/Laser.h"
 #include "ui/panels/PanelTypes.h"
 #include "ui/panels/RefreshRule.h"
-#include "ui/widgets/LaserBlock.h"
+#include "ui/panels/parts/LaserBlock.h"
 #include "ui/widgets/TrendRecordBar.h"
 
 #include <QVBoxLayout>

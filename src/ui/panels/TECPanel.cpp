@@ -2,8 +2,8 @@
 
 #include "instrument/tec/TEC.h"
 #include "ui/panels/PanelTypes.h"
+#include "ui/panels/parts/TecBlock.h"
 #include "ui/widgets/RecordControl.h"
-#include "ui/widgets/TecBlock.h"
 #include "ui/widgets/TrendWindow.h"
 
 #include <QDateTime>

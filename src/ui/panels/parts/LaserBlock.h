@@ -1,7 +1,8 @@
 #pragma once
 
-#include "ui/app/UiContext.h"
+#include "ui/common/UiContext.h"
 #include "ui/widgets/LaserChannelAccess.h"
+#include "ui/widgets/SetPointEdit.h"
 #include "ui/widgets/SetPointRefusal.h"
 #include "ui/widgets/TrendChart.h"
 
@@ -63,7 +64,7 @@ public:
     void SwitchOutputOff();
 
     const SLaserChannelAccess& Access() const { return m_access; }
-    QLineEdit* SetPointEdit() const { return m_setPointEdit; }
+    CSetPointEdit* SetPointEdit() const { return m_setPointEdit; }
     int CachedMode() const { return m_mode; }
     float CachedSetPoint() const { return m_setPoint; }
 
@@ -132,7 +133,7 @@ private:
     std::array<std::optional<double>, 4> m_readings{};
     CSetPointRefusal m_refusal;
 
-    QLineEdit* m_setPointEdit = nullptr;
+    CSetPointEdit* m_setPointEdit = nullptr;
     QLabel* m_setPointUnit = nullptr;
     QPushButton* m_setButton = nullptr;
     QRadioButton* m_onButton = nullptr;

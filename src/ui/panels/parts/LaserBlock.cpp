@@ -1,14 +1,14 @@
-#include "ui/widgets/LaserBlock.h"
+#include "ui/panels/parts/LaserBlock.h"
 
 #include "instrument/laser/Laser.h"
-#include "ui/app/Prompter.h"
+#include "ui/common/Prompter.h"
 #include "ui/dialogs/LaserSettingsDlg.h"
 #include "ui/dialogs/QCWParametersDlg.h"
 #include "ui/dialogs/SettingsSheet.h"
-#include "ui/panels/BasePanel.h"
 #include "ui/widgets/DeliberateButtons.h"
 #include "ui/widgets/LocaleNumber.h"
 #include "ui/widgets/ReadingState.h"
+#include "ui/widgets/SetPointEdit.h"
 #include "ui/widgets/SetPointRefusal.h"
 
 #include <QButtonGroup>
@@ -132,7 +132,7 @@ QWidget* CLaserBlock::BuildSetPointRow()
     auto* setPointGroup = new QGroupBox(m_options.setPointTitle, row);
     setPointGroup->setObjectName("setPointGroup");
     auto* setPointLayout = new QHBoxLayout(setPointGroup);
-    m_setPointEdit = new QLineEdit(setPointGroup);
+    m_setPointEdit = new CSetPointEdit(setPointGroup);
     m_setPointEdit->setObjectName("setPointEdit");
     m_setPointEdit->setFont(ArialBold(28));
     m_setPointEdit->setAlignment(Qt::AlignRight);
@@ -380,7 +380,7 @@ void CLaserBlock::CompareSetPoint()
 {
     if (!m_connected)
     {
-        CBasePanel::SetEdited(m_setPointEdit, false);
+        m_setPointEdit->SetEdited(false);
         return;
     }
     bool differs = false;
@@ -391,7 +391,7 @@ void CLaserBlock::CompareSetPoint()
     }
     else
         differs = !m_setPointEdit->text().isEmpty();
-    CBasePanel::SetEdited(m_setPointEdit, differs);
+    m_setPointEdit->SetEdited(differs);
     m_setButton->setEnabled(differs);
 }
 

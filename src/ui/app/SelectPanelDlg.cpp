@@ -1,7 +1,7 @@
-#include "ui/dialogs/SelectPanelDlg.h"
+#include "ui/app/SelectPanelDlg.h"
 
-#include "ui/app/NetworkAddresses.h"
-#include "ui/app/PortChoices.h"
+#include "ui/common/NetworkAddresses.h"
+#include "ui/common/PortChoices.h"
 #include "ui/panels/PanelTypes.h"
 
 #include <QComboBox>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "instrument/tec/TecTypes.h"
-#include "ui/app/UiContext.h"
+#include "ui/common/UiContext.h"
 #include "ui/widgets/SetPointRefusal.h"
 #include "ui/widgets/TecChannelAccess.h"
 #include "ui/widgets/TrendChart.h"
@@ -15,7 +15,7 @@ class CTEC;
 class QAbstractButton;
 class QGroupBox;
 class QLabel;
-class QLineEdit;
+class CSetPointEdit;
 class QPushButton;
 class QRadioButton;
 
@@ -31,8 +31,6 @@ class CTecBlock : public QWidget
     Q_OBJECT
 
 public:
-    // The AutoTune message when the wizard ended other than by Finish after the tune was started.
-    static const QString AutoTuneCancelled;
     static constexpr int AuxRows = 6;
 
     struct SOptions
@@ -166,7 +164,7 @@ private:
     QLabel* m_rUnit = nullptr;
     QLabel* m_iteField = nullptr;
     QLabel* m_vteField = nullptr;
-    QLineEdit* m_setPointEdit = nullptr;
+    CSetPointEdit* m_setPointEdit = nullptr;
     QLabel* m_setPointUnit = nullptr;
     QPushButton* m_setButton = nullptr;
     QRadioButton* m_onButton = nullptr;

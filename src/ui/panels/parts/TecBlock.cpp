@@ -1,14 +1,14 @@
-#include "ui/widgets/TecBlock.h"
+#include "ui/panels/parts/TecBlock.h"
 
 #include "instrument/tec/TEC.h"
 #include "instrument/tec/TecTypes.h"
-#include "ui/app/Prompter.h"
+#include "ui/common/Prompter.h"
 #include "ui/dialogs/AutoTuneWizard.h"
 #include "ui/dialogs/TECSettingsDlg.h"
-#include "ui/panels/BasePanel.h"
 #include "ui/widgets/DeliberateButtons.h"
 #include "ui/widgets/LocaleNumber.h"
 #include "ui/widgets/ReadingState.h"
+#include "ui/widgets/SetPointEdit.h"
 #include "ui/widgets/SetPointRefusal.h"
 
 #include <QApplication>
@@ -95,9 +95,6 @@ QString RangeMessage(int mode, double low, double high, const QString& unit)
 }
 } // namespace
 
-const QString CTecBlock::AutoTuneCancelled =
-    "AutoTune was cancelled. No changes were made to the PID parameters or gain.";
-
 CTecBlock::CTecBlock(const SUiContext& context, STecChannelAccess access, QWidget* parent)
     : CTecBlock(context, std::move(access), SOptions{}, parent)
 {
@@ -177,7 +174,7 @@ QWidget* CTecBlock::BuildSetPoint()
     auto* group = new QGroupBox("Setpoint", this);
     group->setObjectName("setpointGroup");
     auto* row = new QHBoxLayout(group);
-    m_setPointEdit = new QLineEdit(group);
+    m_setPointEdit = new CSetPointEdit(group);
     m_setPointEdit->setObjectName("setPointEdit");
     m_setPointEdit->setFont(Sized(font(), 24, true));
     m_setPointEdit->setAlignment(Qt::AlignRight);
@@ -619,7 +616,7 @@ void CTecBlock::CompareSetPoint()
     const bool differs = m_setPointEdit->text() != Unknown &&
                          (!typed || !m_setPointKnown || static_cast<float>(*typed) != m_setPoint);
     m_edited = differs;
-    CBasePanel::SetEdited(m_setPointEdit, differs);
+    m_setPointEdit->SetEdited(differs);
     m_setButton->setEnabled(m_setPointEditable && differs && m_requests == 0);
 }
 
@@ -807,7 +804,7 @@ void CTecBlock::UpdateControls(bool connected)
         Uncheck({m_onButton, m_offButton});
         Uncheck({m_tModeButton, m_rModeButton, m_iteModeButton});
         m_setPointEdit->clear();
-        CBasePanel::SetEdited(m_setPointEdit, false);
+        m_setPointEdit->SetEdited(false);
         m_edited = false;
         return;
     }
