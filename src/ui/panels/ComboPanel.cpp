@@ -12,7 +12,6 @@
 #include "ui/panels/parts/TecBlock.h"
 #include "ui/widgets/TrendRecordBar.h"
 
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -50,15 +49,10 @@ CComboPanel::CComboPanel(const SUiContext& context, IPanelHost& host, int index,
     CTecBlock::SOptions tecOptions;
     tecOptions.auxSensors = false;
     tecOptions.settingsButton = false;
-    m_tecBlock = new CTecBlock(context, TecAccess(this), tecOptions, this);
     // Beside the laser side the TEC side's groups say which side they belong to.
-    for (QGroupBox* group : m_tecBlock->findChildren<QGroupBox*>())
-    {
-        if (group->title() == "Setpoint")
-            group->setTitle("TEC Setpoint");
-        else if (group->title() == "Output")
-            group->setTitle("TEC");
-    }
+    tecOptions.setPointTitle = "TEC Setpoint";
+    tecOptions.outputTitle = "TEC";
+    m_tecBlock = new CTecBlock(context, TecAccess(this), tecOptions, this);
 
     auto* sides = new QHBoxLayout;
     sides->setSpacing(16);

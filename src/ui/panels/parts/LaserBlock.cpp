@@ -131,6 +131,7 @@ QWidget* CLaserBlock::BuildSetPointRow()
 
     auto* setPointGroup = new QGroupBox(m_options.setPointTitle, row);
     setPointGroup->setObjectName("setPointGroup");
+    m_setPointGroup = setPointGroup;
     auto* setPointLayout = new QHBoxLayout(setPointGroup);
     m_setPointEdit = new CSetPointEdit(setPointGroup);
     m_setPointEdit->setObjectName("setPointEdit");
@@ -260,7 +261,10 @@ QWidget* CLaserBlock::BuildButtons()
     layout->addWidget(m_settingsButton);
     layout->addWidget(m_qcwButton);
     layout->addStretch(1);
-    connect(m_settingsButton, &QPushButton::clicked, this, &CLaserBlock::OnLaserSettings);
+    if (m_options.openSettings)
+        connect(m_settingsButton, &QPushButton::clicked, this, m_options.openSettings);
+    else
+        connect(m_settingsButton, &QPushButton::clicked, this, &CLaserBlock::OnLaserSettings);
     connect(m_qcwButton, &QPushButton::clicked, this, &CLaserBlock::OnQcwAdjust);
     return row;
 }
@@ -680,6 +684,11 @@ void CLaserBlock::ResetReadings()
     m_setPoint = CLaser::NoValue;
     m_output = false;
     m_mode = 0;
+}
+
+void CLaserBlock::SetSetPointTitle(const QString& title)
+{
+    m_setPointGroup->setTitle(title);
 }
 
 void CLaserBlock::OnLaserSettings()

@@ -8,6 +8,7 @@
 
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <optional>
 
 class CLaser;
@@ -37,6 +38,8 @@ public:
         bool settingsButton = true; // "Laser Settings..." (the combo panel has its own sheet)
         QString setPointTitle = "Setpoint";
         QString outputTitle = "Output";
+        // What "Laser Settings..." opens instead of the block's own sheet (a sheet that names the channel).
+        std::function<void()> openSettings;
     };
 
     // Mode buttons in the order of the laser's mode codes 1 to 8.
@@ -53,6 +56,8 @@ public:
     void UpdateControls(bool connected);
     // Forgets the cached values so that the next refresh rewrites every field.
     void ResetReadings();
+    // The set-point group's title, for panels whose channel numbers come with the connection.
+    void SetSetPointTitle(const QString& title);
     // "Set" or Enter: the typed set point goes to the unit, checked against its limits there, and its
     // answer comes back later. False when nothing was asked (no number, no change, a request under way).
     bool OnSetPoint();
@@ -133,6 +138,7 @@ private:
     std::array<std::optional<double>, 4> m_readings{};
     CSetPointRefusal m_refusal;
 
+    QGroupBox* m_setPointGroup = nullptr;
     CSetPointEdit* m_setPointEdit = nullptr;
     QLabel* m_setPointUnit = nullptr;
     QPushButton* m_setButton = nullptr;

@@ -114,14 +114,14 @@ void CTecBlock::Build(const SOptions& options)
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(6);
     column->addWidget(BuildReadings());
-    column->addWidget(BuildSetPoint());
-    column->addWidget(BuildOutputAndMode());
+    column->addWidget(BuildSetPoint(options.setPointTitle));
+    column->addWidget(BuildOutputAndMode(options.outputTitle));
     QWidget* aux = BuildAuxRows();
     column->addWidget(aux);
     aux->setVisible(false);
     if (!options.auxSensors)
         m_auxBox = nullptr;
-    QWidget* buttons = BuildButtons();
+    QWidget* buttons = BuildButtons(options.openSettings);
     column->addWidget(buttons);
     buttons->setVisible(options.settingsButton);
 
@@ -169,10 +169,11 @@ QWidget* CTecBlock::BuildReadings()
     return box;
 }
 
-QWidget* CTecBlock::BuildSetPoint()
+QWidget* CTecBlock::BuildSetPoint(const QString& title)
 {
-    auto* group = new QGroupBox("Setpoint", this);
-    group->setObjectName("setpointGroup");
+    auto* group = new QGroupBox(title, this);
+    group->setObjectName("setPointGroup");
+    m_setPointGroup = group;
     auto* row = new QHBoxLayout(group);
     m_setPointEdit = new CSetPointEdit(group);
     m_setPointEdit->setObjectName("setPointEdit");
@@ -195,14 +196,14 @@ QWidget* CTecBlock::BuildSetPoint()
     return group;
 }
 
-QWidget* CTecBlock::BuildOutputAndMode()
+QWidget* CTecBlock::BuildOutputAndMode(const QString& outputTitle)
 {
     auto* box = new QWidget(this);
     auto* row = new QHBoxLayout(box);
     row->setContentsMargins(0, 0, 0, 0);
     const QFont label = Sized(font(), 15, true);
 
-    auto* output = new QGroupBox("Output", box);
+    auto* output = new QGroupBox(outputTitle, box);
     auto* outputGrid = new QGridLayout(output);
     m_onButton = new QRadioButton("On", output);
     m_onButton->setObjectName("onButton");
@@ -281,7 +282,7 @@ QWidget* CTecBlock::BuildAuxRows()
     return m_auxBox;
 }
 
-QWidget* CTecBlock::BuildButtons()
+QWidget* CTecBlock::BuildButtons(const std::function<void()>& openSettings)
 {
     auto* box = new QWidget(this);
     auto* row = new QHBoxLayout(box);
@@ -294,7 +295,10 @@ QWidget* CTecBlock::BuildButtons()
     row->addWidget(m_settingsButton);
     row->addWidget(m_autoTuneButton);
     row->addStretch(1);
-    connect(m_settingsButton, &QPushButton::clicked, this, &CTecBlock::OpenSettings);
+    if (openSettings)
+        connect(m_settingsButton, &QPushButton::clicked, this, openSettings);
+    else
+        connect(m_settingsButton, &QPushButton::clicked, this, &CTecBlock::OpenSettings);
     connect(m_autoTuneButton, &QPushButton::clicked, this, &CTecBlock::OpenAutoTune);
     return box;
 }
@@ -302,20 +306,6 @@ QWidget* CTecBlock::BuildButtons()
 CTEC* CTecBlock::Channel() const
 {
     return m_access.channel ? m_access.channel() : nullptr;
-}
-
-bool CTecBlock::Tick()
-{
-    CTEC* tec = Channel();
-    const bool flag = tec && tec->GetUserFlag();
-    const bool refresh = tec && tec->IsPolling() && (flag || m_previousFlag);
-    const bool forced = flag && !m_previousFlag;
-    if (refresh)
-        Refresh(forced);
-    else
-        ClearReadings();
-    m_previousFlag = flag;
-    return refresh;
 }
 
 void CTecBlock::Refresh(bool forced)
@@ -811,6 +801,11 @@ void CTecBlock::UpdateControls(bool connected)
     CompareSetPoint();
 }
 
+void CTecBlock::SetSetPointTitle(const QString& title)
+{
+    m_setPointGroup->setTitle(title);
+}
+
 void CTecBlock::ResetReadings()
 {
     m_refusal.Clear();
@@ -819,7 +814,6 @@ void CTecBlock::ResetReadings()
     m_output = false;
     m_mode = 0;
     m_sensorType = 0;
-    m_previousFlag = false;
     Uncheck({m_onButton, m_offButton});
     Uncheck({m_tModeButton, m_rModeButton, m_iteModeButton});
 }

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <vector>
 
 class CTEC;
@@ -38,6 +39,10 @@ public:
         bool auxSensors = true;     // rows for the further sensors of multi-sensor units
         bool settingsButton = true; // "TEC Settings..." and "AutoTune..."
         QString title;              // a group title around the block ("TEC 2"); none when empty
+        QString setPointTitle = "Setpoint";
+        QString outputTitle = "Output";
+        // What "TEC Settings..." opens instead of the block's own dialog (a sheet that names the channel).
+        std::function<void()> openSettings;
     };
 
     CTecBlock(const SUiContext& context, STecChannelAccess access, QWidget* parent = nullptr);
@@ -46,15 +51,13 @@ public:
 
     const STecChannelAccess& Access() const { return m_access; }
 
-    // One watch tick by the family's rule: refreshes while the channel polls and its poll cycle flag is
-    // set now or was on the previous tick, forced when the flag has just come up; otherwise the readings
-    // are emptied. Panels whose channels share a parent's flag call Refresh/ClearReadings themselves.
-    // True when the readings were refreshed.
-    bool Tick();
-    // Rewrites the readings; forced rewrites every field even when its cached value is unchanged.
+    // Rewrites the readings; forced rewrites every field even when its cached value is unchanged. The
+    // owning panel decides when a tick refreshes (the shared refresh rule).
     void Refresh(bool forced);
     // Empties the reading fields and the set-point unit (no refresh this tick).
     void ClearReadings();
+    // The set-point group's title, for panels whose channel numbers come with the connection.
+    void SetSetPointTitle(const QString& title);
     // Enables the controls for the connected state and the model's locks; empties them when not.
     void UpdateControls(bool connected);
     // Forgets the cached values so that the next refresh rewrites every field.
@@ -90,10 +93,10 @@ protected:
 private:
     void Build(const SOptions& options);
     QWidget* BuildReadings();
-    QWidget* BuildSetPoint();
-    QWidget* BuildOutputAndMode();
+    QWidget* BuildSetPoint(const QString& title);
+    QWidget* BuildOutputAndMode(const QString& outputTitle);
     QWidget* BuildAuxRows();
-    QWidget* BuildButtons();
+    QWidget* BuildButtons(const std::function<void()>& openSettings);
     CTEC* Channel() const;
     void ShowReadings(CTEC& tec, bool forced);
     // The sensors of the auxiliary rows in row order (the control sensor is the main T); a unit with
@@ -148,7 +151,6 @@ private:
     bool m_output = false;
     int m_mode = 0;
     int m_sensorType = 0;
-    bool m_previousFlag = false;
     bool m_readingsCleared = false; // the next refresh rewrites everything
     bool m_setPointEditable = false;
     bool m_edited = false;
@@ -164,6 +166,7 @@ private:
     QLabel* m_rUnit = nullptr;
     QLabel* m_iteField = nullptr;
     QLabel* m_vteField = nullptr;
+    QGroupBox* m_setPointGroup = nullptr;
     CSetPointEdit* m_setPointEdit = nullptr;
     QLabel* m_setPointUnit = nullptr;
     QPushButton* m_setButton = nullptr;
