@@ -171,3 +171,9 @@ void CComboPanel::SwitchOutputsOff()
     m_laserBlock->SwitchOutputOff();
     m_tecBlock->SwitchOutputOff();
 }
+
+CBasePanel* PanelType::CreateComboPanel(const SUiContext& context, IPanelHost& host, int index,
+                                        QWidget* parent)
+{
+    return new CComboPanel(context, host, index, parent);
+}

@@ -82,3 +82,9 @@ void CLaserPanel::SwitchOutputsOff()
 {
     m_block->SwitchOutputOff();
 }
+
+CBasePanel* PanelType::CreateLaserPanel(const SUiContext& context, IPanelHost& host, int index,
+                                        QWidget* parent)
+{
+    return new CLaserPanel(context, host, index, parent);
+}

@@ -82,3 +82,9 @@ void CNorlasePanel::OnComboSettings()
     ReloadTolerances();
     UpdateControls();
 }
+
+CBasePanel* PanelType::CreateNorlasePanel(const SUiContext& context, IPanelHost& host, int index,
+                                          QWidget* parent)
+{
+    return new CNorlasePanel(context, host, index, parent);
+}

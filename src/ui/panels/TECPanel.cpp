@@ -106,3 +106,8 @@ void CTECPanel::SwitchOutputsOff()
 {
     m_block->SwitchOutputOff();
 }
+
+CBasePanel* PanelType::CreateTecPanel(const SUiContext& context, IPanelHost& host, int index, QWidget* parent)
+{
+    return new CTECPanel(context, host, index, parent);
+}
