@@ -114,7 +114,7 @@ void CComboPanel::Refresh()
     if (tick == RefreshRule::Empty)
     {
         m_laserBlock->EmptyReadings();
-        m_tecBlock->ClearReadings();
+        m_tecBlock->EmptyReadings();
         // The fields are empty: the trend's lines break as well.
         m_tools->Feed({});
         m_tools->RecordIdle(GetInstrument());

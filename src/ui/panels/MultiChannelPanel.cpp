@@ -56,7 +56,7 @@ QWidget* CMultiChannelPanel::SBlock::Widget() const
 
 QLineEdit* CMultiChannelPanel::SBlock::SetPointEdit() const
 {
-    return Widget()->findChild<QLineEdit*>("setPointEdit");
+    return tec ? tec->SetPointEdit() : laser->SetPointEdit();
 }
 
 CMultiChannelPanel::CMultiChannelPanel(const SUiContext& context, IPanelHost& host, int index, int typeCode,
@@ -322,7 +322,7 @@ void CMultiChannelPanel::Refresh()
         if (tick == RefreshRule::Empty)
         {
             if (block.tec)
-                block.tec->ClearReadings();
+                block.tec->EmptyReadings();
             else
                 block.laser->EmptyReadings();
         }

@@ -50,7 +50,7 @@ void CTECPanel::Refresh()
     const RefreshRule::ETick tick = RefreshRule::Evaluate(m_tec, m_previousUserFlag);
     if (tick == RefreshRule::Empty)
     {
-        m_block->ClearReadings();
+        m_block->EmptyReadings();
         // The fields are empty: the trend's lines break as well.
         m_tools->Feed({});
         m_tools->RecordIdle(m_tec);

@@ -557,7 +557,7 @@ void CTecBlock::CollectTrend(CTEC& tec)
     }
 }
 
-void CTecBlock::ClearReadings()
+void CTecBlock::EmptyReadings()
 {
     m_trend.clear();
     m_readingsCleared = true;
@@ -790,7 +790,7 @@ void CTecBlock::UpdateControls(bool connected)
     if (!tec)
     {
         // A unit no longer connected has no output state or mode to show.
-        ClearReadings();
+        EmptyReadings();
         Uncheck({m_onButton, m_offButton});
         Uncheck({m_tModeButton, m_rModeButton, m_iteModeButton});
         m_setPointEdit->clear();

@@ -2,6 +2,7 @@
 
 #include "instrument/tec/TecTypes.h"
 #include "ui/common/UiContext.h"
+#include "ui/widgets/SetPointEdit.h"
 #include "ui/widgets/SetPointRefusal.h"
 #include "ui/widgets/TecChannelAccess.h"
 #include "ui/widgets/TrendChart.h"
@@ -16,7 +17,6 @@ class CTEC;
 class QAbstractButton;
 class QGroupBox;
 class QLabel;
-class CSetPointEdit;
 class QPushButton;
 class QRadioButton;
 
@@ -50,12 +50,13 @@ public:
               QWidget* parent = nullptr);
 
     const STecChannelAccess& Access() const { return m_access; }
+    CSetPointEdit* SetPointEdit() const { return m_setPointEdit; }
 
     // Rewrites the readings; forced rewrites every field even when its cached value is unchanged. The
     // owning panel decides when a tick refreshes (the shared refresh rule).
     void Refresh(bool forced);
     // Empties the reading fields and the set-point unit (no refresh this tick).
-    void ClearReadings();
+    void EmptyReadings();
     // The set-point group's title, for panels whose channel numbers come with the connection.
     void SetSetPointTitle(const QString& title);
     // Enables the controls for the connected state and the model's locks; empties them when not.
@@ -78,7 +79,7 @@ public:
     void ReloadTolerance();
 
     // The readings as the last refresh showed them (T, R, ITE, VTE, the auxiliary sensors and the set
-    // point, a series per mode), each name after prefix ("TEC 2 T"); none after ClearReadings. T is
+    // point, a series per mode), each name after prefix ("TEC 2 T"); none after EmptyReadings. T is
     // prominent, and so is the set point when setPointShown.
     std::vector<CTrendChart::SSample> TrendSamples(const QString& prefix, bool setPointShown = true) const;
 
