@@ -14,13 +14,13 @@
 #include "diag/IniProfile.h"
 #include "instrument/session/InstrBase.h"
 #include "instrument/session/WaitWatch.h"
-#include "ui/app/Prompter.h"
 #include "ui/app/TamrixControlHost.h"
-#include "ui/app/UiContext.h"
+#include "ui/common/Prompter.h"
+#include "ui/common/UiContext.h"
 #include "ui/dialogs/TECSettingsDlg.h"
 #include "ui/panels/BasePanel.h"
 #include "ui/panels/PanelTypes.h"
-#include "ui/widgets/TecBlock.h"
+#include "ui/panels/parts/TecBlock.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -5,9 +5,9 @@
 #include "comm/PortResolver.h"
 #include "diag/MemoryProfile.h"
 #include "instrument/tec/TEC.h"
-#include "ui/app/PanelHost.h"
-#include "ui/app/Prompter.h"
-#include "ui/app/UiContext.h"
+#include "ui/common/Prompter.h"
+#include "ui/common/UiContext.h"
+#include "ui/panels/PanelHost.h"
 #include "ui/panels/TECPanel.h"
 #include "ui/widgets/TrendChart.h"
 

@@ -4,7 +4,7 @@
 #include "UiTestEnvironment.h"
 #include "diag/IniProfile.h"
 #include "instrument/session/InstrBase.h"
-#include "ui/app/NetworkAddresses.h"
+#include "ui/common/NetworkAddresses.h"
 #include "ui/dialogs/ErrorLogDlg.h"
 #include "ui/dialogs/TCPIPAddressEditorDlg.h"
 #include "ui/dialogs/TCPIPConnect.h"

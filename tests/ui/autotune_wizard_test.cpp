@@ -5,13 +5,13 @@
 #include "SimPanelFixture.h"
 #include "UiTestEnvironment.h"
 #include "diag/MemoryProfile.h"
-#include "ui/app/UiContext.h"
+#include "ui/common/UiContext.h"
 #include "ui/dialogs/AutoTuneProcess.h"
 #include "ui/dialogs/AutoTuneResults.h"
 #include "ui/dialogs/AutoTuneSetpoint.h"
 #include "ui/dialogs/AutoTuneWizard.h"
 #include "ui/panels/TECPanel.h"
-#include "ui/widgets/TecBlock.h"
+#include "ui/panels/parts/TecBlock.h"
 
 #include <QAbstractButton>
 #include <QLabel>
@@ -352,7 +352,7 @@ private slots:
                            });
         block.OpenAutoTune();
         QVERIFY(loaded);
-        QCOMPARE(m_prompter.messages, QStringList{CTecBlock::AutoTuneCancelled});
+        QCOMPARE(m_prompter.messages, QStringList{CAutoTuneWizard::CancelledMessage});
         QTRY_VERIFY_WITH_TIMEOUT(CountSent("TEC:OUT 0", from) >= 1, 10000);
         QVERIFY(CountSent("TEC:AUTOTUNE 30.00", from) == 1);
     }

@@ -8,8 +8,8 @@
 #include "ui/dialogs/SettingsSheet.h"
 #include "ui/dialogs/TecSettingsPage.h"
 #include "ui/panels/ComboPanel.h"
-#include "ui/widgets/LaserBlock.h"
-#include "ui/widgets/TecBlock.h"
+#include "ui/panels/parts/LaserBlock.h"
+#include "ui/panels/parts/TecBlock.h"
 #include "ui/widgets/TrendChart.h"
 #include "ui/widgets/TrendRecordBar.h"
 

@@ -7,8 +7,9 @@
 #include "UiTestEnvironment.h"
 #include "WidgetActions.h"
 #include "diag/MemoryProfile.h"
+#include "ui/app/SelectPanelDlg.h"
 #include "ui/app/TamrixControlHost.h"
-#include "ui/dialogs/SelectPanelDlg.h"
+#include "ui/panels/PanelFactory.h"
 #include "ui/panels/PanelTypes.h"
 #include "ui/widgets/Banner.h"
 
@@ -45,6 +46,7 @@ private slots:
     void commandsStayInSightAndANewPanelIsScrolledTo();
     void addPanelDetectsTheUnitAndItsPanelTakesOver();
     void typeChoicesNameTheirModels();
+    void everyKindRowBuildsItsPanelAndAtMostOneFits();
     void panelsFitCommonScreens();
     void aWindowTheUserResizesWrapsThePanelsIntoRows();
 
@@ -382,6 +384,38 @@ void HostTest::typeChoicesNameTheirModels()
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(dialog.SelectedType(), PanelType::M6x8);
     QVERIFY(dialog.DetectDescriptor().empty());
+}
+
+void HostTest::everyKindRowBuildsItsPanelAndAtMostOneFits()
+{
+    CFakePanelHost host;
+    const SUiContext context{*m_profile, m_prompter};
+    CSelectPanelDlg dialog({});
+    for (const PanelType::SKind& kind : PanelType::Kinds())
+    {
+        std::unique_ptr<CBasePanel> panel(CreatePanel(kind.typeCode, context, host, 0, nullptr));
+        QVERIFY(panel);
+        QCOMPARE(panel->TypeCode(), kind.typeCode);
+        if (kind.choiceKind)
+            QVERIFY2(dialog.findChild<QPushButton*>(kind.choiceName), kind.choiceName);
+    }
+    // Replacement by the fitting type must never be refused: no two kinds claim one unit, and the one
+    // that does takes it.
+    for (int family = 0; family <= 10; ++family)
+        for (int model = 0; model <= 25; ++model)
+            for (int variant : {0, 1, 22, 23, 25, 32, 37, 38})
+            {
+                SIdentRecord record;
+                record.familyCode = family;
+                record.modelCode = model;
+                record.variantCode = variant;
+                int fitting = 0;
+                for (const PanelType::SKind& kind : PanelType::Kinds())
+                    fitting += kind.fits(record) ? 1 : 0;
+                QVERIFY(fitting <= 1);
+                const int type = PanelType::FittingType(record);
+                QVERIFY(type == 0 || PanelType::Accepts(type, record));
+            }
 }
 
 void HostTest::panelsFitCommonScreens()

@@ -7,7 +7,7 @@
 #include "ui/dialogs/QCWParametersDlg.h"
 #include "ui/dialogs/SettingsSheet.h"
 #include "ui/panels/LaserPanel.h"
-#include "ui/widgets/LaserBlock.h"
+#include "ui/panels/parts/LaserBlock.h"
 #include "ui/widgets/TrendChart.h"
 #include "ui/widgets/TrendRecordBar.h"
 

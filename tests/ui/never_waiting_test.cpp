@@ -14,8 +14,8 @@
 #include "ui/panels/LaserPanel.h"
 #include "ui/panels/M609Panel.h"
 #include "ui/panels/TECPanel.h"
-#include "ui/widgets/LaserBlock.h"
-#include "ui/widgets/TecBlock.h"
+#include "ui/panels/parts/LaserBlock.h"
+#include "ui/panels/parts/TecBlock.h"
 
 #include <QElapsedTimer>
 #include <QLabel>

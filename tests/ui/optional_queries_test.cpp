@@ -15,7 +15,7 @@
 #include "instrument/report/Channels.h"
 #include "instrument/session/InstrumentFactory.h"
 #include "instrument/tec/TEC.h"
-#include "ui/app/UiContext.h"
+#include "ui/common/UiContext.h"
 #include "ui/dialogs/LaserSettingsDlg.h"
 #include "ui/dialogs/QCWParametersDlg.h"
 #include "ui/dialogs/TECSettingsDlg.h"

@@ -5,7 +5,7 @@
 #include "UiTestEnvironment.h"
 #include "diag/MemoryProfile.h"
 #include "instrument/tec/TEC.h"
-#include "ui/app/UiContext.h"
+#include "ui/common/UiContext.h"
 #include "ui/widgets/RecordControl.h"
 
 #include <QDir>

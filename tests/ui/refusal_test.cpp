@@ -10,8 +10,8 @@
 #include "ui/panels/ComboPanel.h"
 #include "ui/panels/LaserPanel.h"
 #include "ui/panels/TECPanel.h"
-#include "ui/widgets/LaserBlock.h"
-#include "ui/widgets/TecBlock.h"
+#include "ui/panels/parts/LaserBlock.h"
+#include "ui/panels/parts/TecBlock.h"
 
 #include <QLineEdit>
 #include <QPushButton>

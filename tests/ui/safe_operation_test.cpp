@@ -7,14 +7,14 @@
 #include "UiTestEnvironment.h"
 #include "WidgetActions.h"
 #include "diag/MemoryProfile.h"
-#include "ui/app/Prompter.h"
 #include "ui/app/TamrixControlHost.h"
-#include "ui/app/UiContext.h"
+#include "ui/common/Prompter.h"
+#include "ui/common/UiContext.h"
 #include "ui/panels/BasePanel.h"
 #include "ui/panels/MultiChannelPanel.h"
 #include "ui/panels/PanelFactory.h"
 #include "ui/panels/PanelTypes.h"
-#include "ui/widgets/LaserBlock.h"
+#include "ui/panels/parts/LaserBlock.h"
 
 #include <QApplication>
 #include <QLabel>

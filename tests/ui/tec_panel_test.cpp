@@ -8,9 +8,9 @@
 #include "WidgetActions.h"
 #include "diag/MemoryProfile.h"
 #include "instrument/tec/TEC.h"
-#include "ui/app/UiContext.h"
+#include "ui/common/UiContext.h"
 #include "ui/panels/TECPanel.h"
-#include "ui/widgets/TecBlock.h"
+#include "ui/panels/parts/TecBlock.h"
 #include "ui/widgets/TrendChart.h"
 #include "ui/widgets/TrendWindow.h"
 

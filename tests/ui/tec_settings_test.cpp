@@ -5,10 +5,10 @@
 #include "UiTestEnvironment.h"
 #include "diag/MemoryProfile.h"
 #include "instrument/tec/TEC.h"
-#include "ui/app/UiContext.h"
+#include "ui/common/UiContext.h"
 #include "ui/dialogs/TECSettingsDlg.h"
 #include "ui/panels/TECPanel.h"
-#include "ui/widgets/TecBlock.h"
+#include "ui/panels/parts/TecBlock.h"
 
 #include <QCheckBox>
 #include <QComboBox>

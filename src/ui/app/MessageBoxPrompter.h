@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/app/Prompter.h"
+#include "ui/common/Prompter.h"
 
 // The prompter of the running program: modal message boxes titled with the program's name.
 class CMessageBoxPrompter : public CPrompter

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/app/PanelHost.h"
-#include "ui/app/UiContext.h"
+#include "ui/common/UiContext.h"
+#include "ui/panels/PanelHost.h"
 
 #include <QStringList>
 #include <QWidget>

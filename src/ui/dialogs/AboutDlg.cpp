@@ -1,7 +1,7 @@
 #include "ui/dialogs/AboutDlg.h"
 
 #include "diag/Version.h"
-#include "ui/app/ProgramIcon.h"
+#include "ui/common/ProgramIcon.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>

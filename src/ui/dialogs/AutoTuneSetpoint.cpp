@@ -1,7 +1,7 @@
 #include "ui/dialogs/AutoTuneSetpoint.h"
 
 #include "instrument/tec/TEC.h"
-#include "ui/app/Prompter.h"
+#include "ui/common/Prompter.h"
 #include "ui/widgets/LocaleNumber.h"
 #include "ui/widgets/ReadingState.h"
 

@@ -2,14 +2,16 @@
 
 #include "instrument/session/InstrBase.h"
 #include "instrument/tec/TEC.h"
-#include "ui/app/Prompter.h"
+#include "ui/common/Prompter.h"
 #include "ui/dialogs/AutoTuneIntro.h"
 #include "ui/dialogs/AutoTuneProcess.h"
 #include "ui/dialogs/AutoTuneResults.h"
 #include "ui/dialogs/AutoTuneSetpoint.h"
-#include "ui/widgets/TecBlock.h"
 
 #include <QAbstractButton>
+
+const QString CAutoTuneWizard::CancelledMessage =
+    "AutoTune was cancelled. No changes were made to the PID parameters or gain.";
 
 CAutoTuneWizard::CAutoTuneWizard(const SUiContext& context, STecChannelAccess access, QWidget* parent)
     : QWizard(parent), m_access(std::move(access))
@@ -81,5 +83,5 @@ void CAutoTuneWizard::Run(const SUiContext& context, const STecChannelAccess& ac
     // The output goes off on the instrument's strand, after whatever the wizard still had under way.
     if (CTEC* direct = access.Direct(); direct && access.Link())
         access.Link().strand->Post([direct, keep = access.Link().instrument] { direct->SetOutput(false); });
-    context.prompter.Message(parent, CTecBlock::AutoTuneCancelled);
+    context.prompter.Message(parent, CancelledMessage);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/app/UiContext.h"
+#include "ui/common/UiContext.h"
 #include "ui/widgets/TecChannelAccess.h"
 
 #include <QTimer>
@@ -20,6 +20,8 @@ class CAutoTuneWizard : public QWizard
 
 public:
     static constexpr int WatchMs = 500;
+    // What Run() says when the wizard ended other than by Finish after the tune was started.
+    static const QString CancelledMessage;
     enum EPage
     {
         IntroPage,

@@ -1,13 +1,11 @@
 #include "ui/dialogs/EchoEdit.h"
 
-#include "ui/dialogs/Terminal.h"
-
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QTextBlock>
 
-CEchoEdit::CEchoEdit(CTerminal& terminal, QWidget* parent) : QPlainTextEdit(parent), m_terminal(terminal)
+CEchoEdit::CEchoEdit(QWidget* parent) : QPlainTextEdit(parent)
 {
     // Read-only to the editor itself: every change comes from the terminal. The caret stays visible
     // and the text selectable, so copying works as usual.
@@ -46,17 +44,17 @@ void CEchoEdit::keyPressEvent(QKeyEvent* event)
     }
     if (event->matches(QKeySequence::Paste))
     {
-        m_terminal.SendText(QApplication::clipboard()->text().toLatin1().toStdString());
+        emit textPasted(QApplication::clipboard()->text().toLatin1().toStdString());
         return;
     }
     switch (event->key())
     {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        m_terminal.SendEnter();
+        emit enterPressed();
         return;
     case Qt::Key_Backspace:
-        m_terminal.SendBackspace();
+        emit backspacePressed();
         return;
     default:
         break;
@@ -66,7 +64,7 @@ void CEchoEdit::keyPressEvent(QKeyEvent* event)
     const QString text = event->text();
     if (text.size() == 1 && text[0].unicode() <= 0xFF)
     {
-        m_terminal.SendCharacter(static_cast<char>(text[0].unicode()));
+        emit characterTyped(static_cast<char>(text[0].unicode()));
         return;
     }
     // Caret movement, page keys and the like keep their usual meaning.

@@ -1,7 +1,7 @@
 #include "ui/dialogs/ErrorLogDlg.h"
 
 #include "instrument/session/InstrBase.h"
-#include "ui/app/Prompter.h"
+#include "ui/common/Prompter.h"
 
 #include <QHBoxLayout>
 #include <QListWidget>

@@ -1,6 +1,6 @@
 #include "ui/dialogs/FieldPrompts.h"
 
-#include "ui/app/Prompter.h"
+#include "ui/common/Prompter.h"
 #include "ui/widgets/LocaleNumber.h"
 
 #include <QLineEdit>

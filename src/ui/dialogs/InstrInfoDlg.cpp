@@ -2,10 +2,10 @@
 
 #include "instrument/laser/Laser.h"
 #include "instrument/session/InstrBase.h"
-#include "ui/app/Prompter.h"
+#include "ui/common/Prompter.h"
 #include "ui/dialogs/FieldPrompts.h"
+#include "ui/dialogs/InstrumentHolder.h"
 #include "ui/dialogs/Terminal.h"
-#include "ui/panels/BasePanel.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -39,7 +39,7 @@ QString FromInstrument(const std::string& text)
 }
 } // namespace
 
-CInstrInfoDlg::CInstrInfoDlg(const SUiContext& context, CBasePanel& panel, QWidget* parent)
+CInstrInfoDlg::CInstrInfoDlg(const SUiContext& context, IInstrumentHolder& panel, QWidget* parent)
     : QDialog(parent), m_context(context), m_panel(panel),
       m_runTerminal([](CTerminal& terminal) { terminal.exec(); })
 {

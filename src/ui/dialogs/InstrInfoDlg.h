@@ -1,13 +1,13 @@
 #pragma once
 
-#include "ui/app/UiContext.h"
+#include "ui/common/UiContext.h"
 
 #include <QDialog>
 #include <functional>
 #include <memory>
 #include <string>
 
-class CBasePanel;
+class IInstrumentHolder;
 class CInstrBase;
 class CLaser;
 class CTerminal;
@@ -28,7 +28,7 @@ public:
     // Runs the terminal; exec() unless a test puts in its own.
     using TerminalRunner = std::function<void(CTerminal&)>;
 
-    CInstrInfoDlg(const SUiContext& context, CBasePanel& panel, QWidget* parent = nullptr);
+    CInstrInfoDlg(const SUiContext& context, IInstrumentHolder& panel, QWidget* parent = nullptr);
 
     // Starts reading the identity, message and remote permission; the dialog shows "Reading..." with
     // its controls disabled until they are in. False (nothing shown) when the panel has no instrument.
@@ -58,7 +58,7 @@ private:
     void RunTerminal(const std::weak_ptr<CInstrBase>& handle, bool stopped);
 
     SUiContext m_context;
-    CBasePanel& m_panel;
+    IInstrumentHolder& m_panel;
     TerminalRunner m_runTerminal;
     bool m_remoteAtOpening = false;
     bool m_loaded = false;

@@ -1,7 +1,7 @@
 #include "ui/dialogs/LaserSettingsDlg.h"
 
 #include "instrument/laser/Laser.h"
-#include "ui/app/Prompter.h"
+#include "ui/common/Prompter.h"
 #include "ui/dialogs/FieldPrompts.h"
 #include "ui/dialogs/PollPause.h"
 #include "ui/widgets/LocaleNumber.h"

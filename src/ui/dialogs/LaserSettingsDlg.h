@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/app/UiContext.h"
+#include "ui/common/UiContext.h"
 #include "ui/dialogs/SettingsPage.h"
 #include "ui/dialogs/WriteSequence.h"
 #include "ui/widgets/LaserChannelAccess.h"

@@ -1,7 +1,7 @@
 #include "ui/dialogs/QCWParametersDlg.h"
 
 #include "instrument/session/InstrBase.h"
-#include "ui/app/Prompter.h"
+#include "ui/common/Prompter.h"
 #include "ui/dialogs/PollPause.h"
 #include "ui/widgets/LocaleNumber.h"
 #include "ui/widgets/ReadingState.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "instrument/laser/Laser.h"
-#include "ui/app/UiContext.h"
+#include "ui/common/UiContext.h"
 #include "ui/widgets/LaserChannelAccess.h"
 
 #include <QDialog>

@@ -1,6 +1,6 @@
 #include "ui/dialogs/TCPIPAddressEditorDlg.h"
 
-#include "ui/app/Prompter.h"
+#include "ui/common/Prompter.h"
 #include "ui/dialogs/TCPIPConnect.h"
 
 #include <QHBoxLayout>

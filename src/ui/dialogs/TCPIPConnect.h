@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/app/NetworkAddresses.h"
-#include "ui/app/UiContext.h"
+#include "ui/common/NetworkAddresses.h"
+#include "ui/common/UiContext.h"
 
 #include <QDialog>
 

@@ -3,7 +3,7 @@
 #include "instrument/session/InstrBase.h"
 #include "instrument/tec/TEC.h"
 #include "instrument/tec/TecTypes.h"
-#include "ui/app/Prompter.h"
+#include "ui/common/Prompter.h"
 #include "ui/dialogs/FieldPrompts.h"
 #include "ui/dialogs/PollPause.h"
 #include "ui/widgets/LocaleNumber.h"

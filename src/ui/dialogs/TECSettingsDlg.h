@@ -1,7 +1,7 @@
 #pragma once
 
 #include "instrument/tec/TecProtocol.h"
-#include "ui/app/UiContext.h"
+#include "ui/common/UiContext.h"
 #include "ui/dialogs/WriteSequence.h"
 #include "ui/widgets/TecChannelAccess.h"
 

@@ -2,7 +2,7 @@
 
 #include "comm/Serial.h"
 #include "diag/Profile.h"
-#include "ui/app/Prompter.h"
+#include "ui/common/Prompter.h"
 #include "ui/dialogs/CommandHistoryEdit.h"
 #include "ui/dialogs/EchoEdit.h"
 #include "ui/dialogs/TerminalCommandsDlg.h"
@@ -72,7 +72,7 @@ CTerminal::CTerminal(const SUiContext& context, std::function<CSerial*()> port, 
 {
     setObjectName("terminalDialog");
     setWindowTitle("Terminal");
-    m_text = new CEchoEdit(*this, this);
+    m_text = new CEchoEdit(this);
     m_text->setObjectName("terminalText");
     m_text->setMinimumSize(420, 200);
 
@@ -131,6 +131,10 @@ CTerminal::CTerminal(const SUiContext& context, std::function<CSerial*()> port, 
     resize(680, 480);
 
     connect(send, &QPushButton::clicked, this, &CTerminal::SendCommandLine);
+    connect(m_text, &CEchoEdit::characterTyped, this, &CTerminal::SendCharacter);
+    connect(m_text, &CEchoEdit::enterPressed, this, &CTerminal::SendEnter);
+    connect(m_text, &CEchoEdit::backspacePressed, this, &CTerminal::SendBackspace);
+    connect(m_text, &CEchoEdit::textPasted, this, &CTerminal::SendText);
     connect(editCommands, &QPushButton::clicked, this, &CTerminal::EditCommands);
     connect(clear, &QPushButton::clicked, m_text, &QPlainTextEdit::clear);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);

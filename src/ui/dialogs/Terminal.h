@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/app/UiContext.h"
+#include "ui/common/UiContext.h"
 
 #include <QDialog>
 #include <QFont>

@@ -5,14 +5,14 @@
 #include "instrument/report/ConnectMessages.h"
 #include "instrument/session/InstrBase.h"
 #include "instrument/session/InstrumentFactory.h"
-#include "ui/app/NetworkAddresses.h"
-#include "ui/app/PanelHost.h"
-#include "ui/app/PortChoices.h"
-#include "ui/app/Prompter.h"
+#include "ui/common/NetworkAddresses.h"
+#include "ui/common/PortChoices.h"
+#include "ui/common/Prompter.h"
 #include "ui/dialogs/ErrorLogDlg.h"
 #include "ui/dialogs/InstrInfoDlg.h"
 #include "ui/dialogs/TCPIPAddressEditorDlg.h"
 #include "ui/panels/PanelDetect.h"
+#include "ui/panels/PanelHost.h"
 #include "ui/panels/PanelMessages.h"
 #include "ui/panels/PanelReconnect.h"
 #include "ui/panels/PanelTypes.h"
@@ -1063,14 +1063,6 @@ void CBasePanel::SaveOnClose()
     if (const CTrendWindow* trend = TrendWindow())
         trend->Save(profile, m_section);
     Disconnect();
-}
-
-void CBasePanel::SetEdited(QWidget* field, bool edited)
-{
-    if (field->property("edited").toBool() == edited)
-        return;
-    field->setProperty("edited", edited);
-    field->setStyleSheet(edited ? "background-color: rgb(255, 255, 192);" : QString());
 }
 
 void CBasePanel::keyPressEvent(QKeyEvent* event)

@@ -3,7 +3,8 @@
 #include "comm/PortDescriptor.h"
 #include "instrument/session/IdentRecord.h"
 #include "instrument/session/InstrBase.h"
-#include "ui/app/UiContext.h"
+#include "ui/common/UiContext.h"
+#include "ui/dialogs/InstrumentHolder.h"
 #include "ui/widgets/InstrumentLink.h"
 
 #include <QFrame>
@@ -36,7 +37,7 @@ class QVBoxLayout;
 // "Panel%d-%d". Derived panels add the readings and set points into Body() and override the virtual
 // operations. Detection and connect run on a worker thread; the panel stays disabled meanwhile and the
 // window keeps running.
-class CBasePanel : public QFrame
+class CBasePanel : public QFrame, public IInstrumentHolder
 {
     Q_OBJECT
 
@@ -46,7 +47,6 @@ public:
     static constexpr int ItemNetworkEntry = -2;
     static constexpr int ItemConnectViaNetwork = -1;
     static constexpr int ItemRefresh = -3;
-    static constexpr int WatchPeriodMs = 500;
     static constexpr int PortRefreshDelayMs = 1500;
     static constexpr int HighlightMs = 1500;
 
@@ -93,9 +93,9 @@ public:
     virtual bool IsConnected() const;
     CInstrBase* GetInstrument() const { return m_link.get(); }
     // The instrument with its request strand, for whatever works with it beyond this call.
-    const SInstrumentLink& Link() const { return m_link; }
+    const SInstrumentLink& Link() const override { return m_link; }
     virtual CTEC* GetTEC() const { return nullptr; }
-    virtual CLaser* GetLaser() const { return nullptr; }
+    CLaser* GetLaser() const override { return nullptr; }
     // The panel's trend, whose window and series choice are kept with the panel; null without one.
     virtual CTrendWindow* TrendWindow() const { return nullptr; }
     // Accepts or refuses an identified unit; on acceptance creates its instrument object.
@@ -123,10 +123,6 @@ public:
     void SaveOnClose();
     // The port descriptor of the current port-list selection; empty for anything else.
     std::string SelectedDescriptor() const;
-
-    // The light-yellow highlight of a set-point field that differs from the instrument's set point
-    // (public: the channel blocks that panels hold paint their own fields).
-    static void SetEdited(QWidget* field, bool edited);
 
     // Readings of the derived panel, rewritten on each connection-watch tick before the watch.
     virtual void Refresh() {}

@@ -8,11 +8,10 @@
 #include "ui/dialogs/TecSettingsPage.h"
 #include "ui/panels/PanelTypes.h"
 #include "ui/panels/RefreshRule.h"
-#include "ui/widgets/LaserBlock.h"
-#include "ui/widgets/TecBlock.h"
+#include "ui/panels/parts/LaserBlock.h"
+#include "ui/panels/parts/TecBlock.h"
 #include "ui/widgets/TrendRecordBar.h"
 
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -50,15 +49,10 @@ CComboPanel::CComboPanel(const SUiContext& context, IPanelHost& host, int index,
     CTecBlock::SOptions tecOptions;
     tecOptions.auxSensors = false;
     tecOptions.settingsButton = false;
-    m_tecBlock = new CTecBlock(context, TecAccess(this), tecOptions, this);
     // Beside the laser side the TEC side's groups say which side they belong to.
-    for (QGroupBox* group : m_tecBlock->findChildren<QGroupBox*>())
-    {
-        if (group->title() == "Setpoint")
-            group->setTitle("TEC Setpoint");
-        else if (group->title() == "Output")
-            group->setTitle("TEC");
-    }
+    tecOptions.setPointTitle = "TEC Setpoint";
+    tecOptions.outputTitle = "TEC";
+    m_tecBlock = new CTecBlock(context, TecAccess(this), tecOptions, this);
 
     auto* sides = new QHBoxLayout;
     sides->setSpacing(16);
@@ -120,7 +114,7 @@ void CComboPanel::Refresh()
     if (tick == RefreshRule::Empty)
     {
         m_laserBlock->EmptyReadings();
-        m_tecBlock->ClearReadings();
+        m_tecBlock->EmptyReadings();
         // The fields are empty: the trend's lines break as well.
         m_tools->Feed({});
         m_tools->RecordIdle(GetInstrument());
@@ -176,4 +170,10 @@ void CComboPanel::SwitchOutputsOff()
 {
     m_laserBlock->SwitchOutputOff();
     m_tecBlock->SwitchOutputOff();
+}
+
+CBasePanel* PanelType::CreateComboPanel(const SUiContext& context, IPanelHost& host, int index,
+                                        QWidget* parent)
+{
+    return new CComboPanel(context, host, index, parent);
 }

@@ -3,7 +3,7 @@
 #include "instrument/laser/Laser.h"
 #include "ui/panels/PanelTypes.h"
 #include "ui/panels/RefreshRule.h"
-#include "ui/widgets/LaserBlock.h"
+#include "ui/panels/parts/LaserBlock.h"
 #include "ui/widgets/TrendRecordBar.h"
 
 #include <QVBoxLayout>
@@ -81,4 +81,10 @@ QStringList CLaserPanel::OutputsOn() const
 void CLaserPanel::SwitchOutputsOff()
 {
     m_block->SwitchOutputOff();
+}
+
+CBasePanel* PanelType::CreateLaserPanel(const SUiContext& context, IPanelHost& host, int index,
+                                        QWidget* parent)
+{
+    return new CLaserPanel(context, host, index, parent);
 }

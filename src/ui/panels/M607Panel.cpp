@@ -24,3 +24,9 @@ std::string CM607Panel::DisconnectCommand() const
 {
     return "las:chan 1;TEC:CHAN 1";
 }
+
+CBasePanel* PanelType::CreateM607Panel(const SUiContext& context, IPanelHost& host, int index,
+                                       QWidget* parent)
+{
+    return new CM607Panel(context, host, index, parent);
+}

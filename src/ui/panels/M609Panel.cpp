@@ -18,3 +18,9 @@ std::string CM609Panel::DisconnectCommand() const
 {
     return "TEC:CHAN 1;LOCAL";
 }
+
+CBasePanel* PanelType::CreateM609Panel(const SUiContext& context, IPanelHost& host, int index,
+                                       QWidget* parent)
+{
+    return new CM609Panel(context, host, index, parent);
+}

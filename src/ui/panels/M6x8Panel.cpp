@@ -14,3 +14,9 @@ CM6x8Panel::CM6x8Panel(const SUiContext& context, IPanelHost& host, int index, Q
         AddBlock(EKind::Laser, CM618::ChannelSlots, look, 0, k);
     FinishInit("Error log for Laser Polyrex");
 }
+
+CBasePanel* PanelType::CreateM6x8Panel(const SUiContext& context, IPanelHost& host, int index,
+                                       QWidget* parent)
+{
+    return new CM6x8Panel(context, host, index, parent);
+}

@@ -6,8 +6,8 @@
 #include "ui/dialogs/SettingsSheet.h"
 #include "ui/dialogs/TecSettingsPage.h"
 #include "ui/panels/RefreshRule.h"
-#include "ui/widgets/LaserBlock.h"
-#include "ui/widgets/TecBlock.h"
+#include "ui/panels/parts/LaserBlock.h"
+#include "ui/panels/parts/TecBlock.h"
 #include "ui/widgets/TrendRecordBar.h"
 
 #include <QCheckBox>
@@ -56,7 +56,7 @@ QWidget* CMultiChannelPanel::SBlock::Widget() const
 
 QLineEdit* CMultiChannelPanel::SBlock::SetPointEdit() const
 {
-    return Widget()->findChild<QLineEdit*>("setPointEdit");
+    return tec ? tec->SetPointEdit() : laser->SetPointEdit();
 }
 
 CMultiChannelPanel::CMultiChannelPanel(const SUiContext& context, IPanelHost& host, int index, int typeCode,
@@ -86,32 +86,28 @@ void CMultiChannelPanel::AddBlock(EKind kind, int slotCount, const SBlockLook& l
     block.frame->setObjectName(QString(kind == EKind::Tec ? "tecBlock%1" : "laserBlock%1").arg(k + 1));
     auto* layout = new QVBoxLayout(block.frame);
     layout->setContentsMargins(6, 4, 6, 6);
-    // Every block reaches the unit through the parent, which forwards to the selected channel; the
-    // block selects its own right before each group of reads or writes.
+    // Every block reaches its own channel object, never the parent's shared selection.
     if (kind == EKind::Tec)
     {
         STecChannelAccess access;
-        access.channel = [this]() -> CTEC* { return m_multiTec; };
-        access.direct = [this, k]() -> CTEC*
+        access.channel = [this, k]() -> CTEC*
         { return m_multiTec ? m_multiTec->GetChannelObject(k) : nullptr; };
         access.link = [this]() -> const SInstrumentLink& { return Link(); };
-        access.select = [this, k] { SelectChannel(EKind::Tec, k); };
         access.session = [this] { return GetInstrument(); };
         access.channelIndex = k;
         access.channelCount = slotCount;
         CTecBlock::SOptions options;
         options.auxSensors = look.auxSensors;
         options.settingsButton = look.settingsButton;
+        options.openSettings = SettingsOpener(kind, k);
         block.tec = new CTecBlock(Context(), std::move(access), options, block.frame);
     }
     else
     {
         SLaserChannelAccess access;
-        access.channel = [this]() -> CLaser* { return m_multiLaser; };
-        access.direct = [this, k]() -> CLaser*
+        access.channel = [this, k]() -> CLaser*
         { return m_multiLaser ? m_multiLaser->GetChannelObject(k) : nullptr; };
         access.link = [this]() -> const SInstrumentLink& { return Link(); };
-        access.select = [this, k] { SelectChannel(EKind::Laser, k); };
         access.session = [this] { return GetInstrument(); };
         access.channelIndex = k;
         access.channelCount = slotCount;
@@ -120,9 +116,9 @@ void CMultiChannelPanel::AddBlock(EKind kind, int slotCount, const SBlockLook& l
         options.settingsButton = look.settingsButton;
         if (!look.outputTitle.isEmpty())
             options.outputTitle = look.outputTitle;
+        options.openSettings = SettingsOpener(kind, k);
         block.laser = new CLaserBlock(Context(), std::move(access), options, block.frame);
     }
-    RouteSettingsButton(block);
     Compact(block.Widget());
     layout->addWidget(block.Widget());
     m_grid->addWidget(block.frame, row, column, Qt::AlignTop);
@@ -144,15 +140,9 @@ void CMultiChannelPanel::MovePanelButtonsToGrid(int row, int column)
 
 // The block's own settings button would open a sheet captioned for a single-channel unit; here the
 // sheet names the block's channel.
-void CMultiChannelPanel::RouteSettingsButton(const SBlock& block)
+std::function<void()> CMultiChannelPanel::SettingsOpener(EKind kind, int k)
 {
-    const char* name = block.tec ? "tecSettingsButton" : "laserSettingsButton";
-    auto* button = block.Widget()->findChild<QPushButton*>(name);
-    if (!button)
-        return;
-    disconnect(button, &QPushButton::clicked, block.Widget(), nullptr);
-    connect(button, &QPushButton::clicked, this,
-            [this, kind = block.kind, k = block.k] { RunSettingsSheet(kind, k); });
+    return [this, kind, k] { RunSettingsSheet(kind, k); };
 }
 
 std::unique_ptr<CSettingsSheet> CMultiChannelPanel::MakeSettingsSheet(EKind kind, int k)
@@ -271,14 +261,6 @@ int CMultiChannelPanel::ChannelNumber(EKind kind, int k) const
     return k + 1;
 }
 
-void CMultiChannelPanel::SelectChannel(EKind kind, int k) const
-{
-    if (kind == EKind::Tec && m_multiTec)
-        m_multiTec->SelectChannel(k);
-    else if (kind == EKind::Laser && m_multiLaser)
-        m_multiLaser->SelectChannel(k);
-}
-
 void CMultiChannelPanel::ShowPresentBlocks()
 {
     for (const SBlock& block : m_blocks)
@@ -287,9 +269,10 @@ void CMultiChannelPanel::ShowPresentBlocks()
         block.frame->setTitle(block.look.frameTitle(number));
         if (block.look.setPointTitle)
         {
-            const char* name = block.tec ? "setpointGroup" : "setPointGroup";
-            if (auto* group = block.Widget()->findChild<QGroupBox*>(name))
-                group->setTitle(block.look.setPointTitle(number));
+            if (block.tec)
+                block.tec->SetSetPointTitle(block.look.setPointTitle(number));
+            else
+                block.laser->SetSetPointTitle(block.look.setPointTitle(number));
         }
         block.frame->setVisible(IsPresent(block));
     }
@@ -339,7 +322,7 @@ void CMultiChannelPanel::Refresh()
         if (tick == RefreshRule::Empty)
         {
             if (block.tec)
-                block.tec->ClearReadings();
+                block.tec->EmptyReadings();
             else
                 block.laser->EmptyReadings();
         }

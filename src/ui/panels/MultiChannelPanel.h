@@ -107,8 +107,6 @@ protected:
     void AddBlock(EKind kind, int slotCount, const SBlockLook& look, int row, int column);
     // The command sent before the base panel's "LOCAL" at disconnect; empty for none.
     virtual std::string DisconnectCommand() const { return {}; }
-    // Makes the block's channel the selected one of its kind on the instrument.
-    void SelectChannel(EKind kind, int k) const;
     CMultiTec* MultiTec() const { return m_multiTec; }
     CMultiLaser* MultiLaser() const { return m_multiLaser; }
     const std::vector<SBlock>& Blocks() const { return m_blocks; }
@@ -120,7 +118,7 @@ protected:
     void ReloadTolerances();
 
 private:
-    void RouteSettingsButton(const SBlock& block);
+    std::function<void()> SettingsOpener(EKind kind, int k);
     void RunSettingsSheet(EKind kind, int k);
     void FeedTrend();
     int Slots(EKind kind) const;

@@ -5,8 +5,8 @@
 #include "ui/dialogs/SettingsSheet.h"
 #include "ui/dialogs/TecSettingsPage.h"
 #include "ui/panels/PanelTypes.h"
-#include "ui/widgets/LaserBlock.h"
-#include "ui/widgets/TecBlock.h"
+#include "ui/panels/parts/LaserBlock.h"
+#include "ui/panels/parts/TecBlock.h"
 
 #include <QPushButton>
 
@@ -81,4 +81,10 @@ void CNorlasePanel::OnComboSettings()
     MakeComboSheet()->Open();
     ReloadTolerances();
     UpdateControls();
+}
+
+CBasePanel* PanelType::CreateNorlasePanel(const SUiContext& context, IPanelHost& host, int index,
+                                          QWidget* parent)
+{
+    return new CNorlasePanel(context, host, index, parent);
 }

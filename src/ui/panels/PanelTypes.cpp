@@ -1,5 +1,7 @@
 #include "ui/panels/PanelTypes.h"
 
+#include <array>
+
 namespace PanelType
 {
 namespace
@@ -16,105 +18,78 @@ bool IsMultiLaserVariant(int variantCode)
 {
     return variantCode == 32 || variantCode == 37 || variantCode == 38;
 }
+
+const std::array<SKind, 7> Table{{
+    {Laser, &CreateLaserPanel, "LASER", "D310, D312, D560, D710, D19", "Laser", "addLaserPanelButton",
+     [](const SIdentRecord& r) { return r.familyCode == 1 && !IsMultiLaserVariant(r.variantCode); },
+     [](const SIdentRecord& r)
+     { return IsKnownFamily(r.familyCode) && (r.modelCode == 1 || r.modelCode == 2 || r.modelCode == 12); }},
+    {TEC, &CreateTecPanel, "TEC", "K196, K705, K706, K708, K760, K910, K19", "TEC", "addTecPanelButton",
+     [](const SIdentRecord& r) { return r.familyCode == 2 && r.modelCode != 15; },
+     [](const SIdentRecord& r)
+     { return r.familyCode == 2 && (r.modelCode == 3 || r.modelCode == 4 || r.modelCode == 13); }},
+    // The X19 (variant 23, whatever its model code) is the unit the combo panel was made for.
+    {Combo, &CreateComboPanel, "LASER + TEC", "X510, X19", "Combo", "addComboPanelButton",
+     [](const SIdentRecord& r) { return r.familyCode == 3 && r.modelCode != 20; },
+     [](const SIdentRecord& r)
+     { return r.familyCode == 3 && (r.modelCode == 5 || r.variantCode == X19Variant); }},
+    {Norlase, &CreateNorlasePanel, "OEM LASER", "OEM laser", nullptr, nullptr,
+     [](const SIdentRecord& r) { return r.familyCode == 7; },
+     [](const SIdentRecord& r) { return r.familyCode == 7 && r.modelCode == 14; }},
+    {M609, &CreateM609Panel, "4 x TEC", "M609, M619", "M6x9", "addM6x9PanelButton",
+     [](const SIdentRecord& r) { return r.familyCode == 2 && r.modelCode == 15; },
+     [](const SIdentRecord& r) { return r.familyCode == 2 && r.modelCode == 15; }},
+    // A single-channel laser driver would "connect" without a block: it goes to the laser panel.
+    {M6x8, &CreateM6x8Panel, "4 x LASER", "M606, M608, M618", "M6x8", "addM6x8PanelButton",
+     [](const SIdentRecord& r) { return r.familyCode == 1 && IsMultiLaserVariant(r.variantCode); },
+     [](const SIdentRecord& r) { return r.familyCode == 1 && IsMultiLaserVariant(r.variantCode); }},
+    {M607, &CreateM607Panel, "2 x LASER + 2 x TEC", "M607", nullptr, nullptr,
+     [](const SIdentRecord& r) { return r.familyCode == 3 && r.modelCode == 20; },
+     [](const SIdentRecord& r) { return IsKnownFamily(r.familyCode) && r.modelCode == 20; }},
+}};
 } // namespace
+
+std::span<const SKind> Kinds()
+{
+    return Table;
+}
+
+const SKind* Find(int typeCode)
+{
+    for (const SKind& kind : Table)
+        if (kind.typeCode == typeCode)
+            return &kind;
+    return nullptr;
+}
 
 bool IsValid(int typeCode)
 {
-    return typeCode >= Laser && typeCode <= M607;
+    return Find(typeCode) != nullptr;
 }
 
-bool Accepts(int typeCode, const SIdentRecord& r)
+bool Accepts(int typeCode, const SIdentRecord& record)
 {
-    switch (typeCode)
-    {
-    case Laser:
-        return IsKnownFamily(r.familyCode) && (r.modelCode == 1 || r.modelCode == 2 || r.modelCode == 12);
-    case TEC:
-        return r.familyCode == 2 && (r.modelCode == 3 || r.modelCode == 4 || r.modelCode == 13);
-    case Combo:
-        // The X19 (variant 23, whatever its model code) is the unit this panel was made for.
-        return r.familyCode == 3 && (r.modelCode == 5 || r.variantCode == X19Variant);
-    case Norlase:
-        return r.familyCode == 7 && r.modelCode == 14;
-    case M609:
-        return r.familyCode == 2 && r.modelCode == 15;
-    case M6x8:
-        // A single-channel laser driver would "connect" without a block: it goes to the laser panel.
-        return r.familyCode == 1 && IsMultiLaserVariant(r.variantCode);
-    case M607:
-        return IsKnownFamily(r.familyCode) && r.modelCode == 20;
-    default:
-        return false;
-    }
+    const SKind* kind = Find(typeCode);
+    return kind && kind->accepts(record);
 }
 
-int FittingType(const SIdentRecord& r)
+int FittingType(const SIdentRecord& record)
 {
-    int type = 0;
-    switch (r.familyCode)
-    {
-    case 1:
-        type = IsMultiLaserVariant(r.variantCode) ? M6x8 : Laser;
-        break;
-    case 2:
-        type = r.modelCode == 15 ? M609 : TEC;
-        break;
-    case 3:
-        type = r.modelCode == 20 ? M607 : Combo;
-        break;
-    case 7:
-        type = Norlase;
-        break;
-    default:
-        break;
-    }
-    return type != 0 && Accepts(type, r) ? type : 0;
+    for (const SKind& kind : Table)
+        if (kind.fits(record))
+            return kind.accepts(record) ? kind.typeCode : 0;
+    return 0;
 }
 
 const char* ModelNames(int typeCode)
 {
-    // The models the instrument factory builds for the records Accepts() takes.
-    switch (typeCode)
-    {
-    case Laser:
-        return "D310, D312, D560, D710, D19";
-    case TEC:
-        return "K196, K705, K706, K708, K760, K910, K19";
-    case Combo:
-        return "X510, X19";
-    case Norlase:
-        return "OEM laser";
-    case M609:
-        return "M609, M619";
-    case M6x8:
-        return "M606, M608, M618";
-    case M607:
-        return "M607";
-    default:
-        return "";
-    }
+    const SKind* kind = Find(typeCode);
+    return kind ? kind->modelNames : "";
 }
 
 const char* SideStripText(int typeCode)
 {
-    switch (typeCode)
-    {
-    case Laser:
-        return "LASER";
-    case TEC:
-        return "TEC";
-    case Combo:
-        return "LASER + TEC";
-    case Norlase:
-        return "OEM LASER";
-    case M609:
-        return "4 x TEC";
-    case M6x8:
-        return "4 x LASER";
-    case M607:
-        return "2 x LASER + 2 x TEC";
-    default:
-        return "";
-    }
+    const SKind* kind = Find(typeCode);
+    return kind ? kind->sideStripText : "";
 }
 } // namespace PanelType

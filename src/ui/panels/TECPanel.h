@@ -3,11 +3,9 @@
 #include "ui/panels/BasePanel.h"
 
 class CTecBlock;
-class CRecordControl;
 class CTEC;
 class CTrendChart;
-class CTrendWindow;
-class QPushButton;
+class CTrendRecordBar;
 
 // The panel of a single-channel TEC controller (panel type 2): one TEC block with the readings, the
 // set point, mode and output, the TEC settings and the AutoTune wizard, below the base panel's
@@ -31,23 +29,17 @@ public:
 
     CTecBlock* Block() const { return m_block; }
     CTrendChart* Trend() const;
-    CTrendWindow* TrendWindow() const override { return m_trend; }
+    CTrendWindow* TrendWindow() const override;
     // Starts recording into the file (the "Record..." button asks for it); false after telling the user.
     bool StartRecording(const QString& path);
     void StopRecording();
     bool IsRecording() const;
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
-    QWidget* BuildTools();
-    void ShowTrend(bool shown);
     void FeedTrend();
 
     CTEC* m_tec = nullptr;
     CTecBlock* m_block = nullptr;
-    CTrendWindow* m_trend = nullptr;
-    QPushButton* m_trendButton = nullptr;
-    CRecordControl* m_record = nullptr;
+    CTrendRecordBar* m_tools = nullptr;
+    bool m_previousUserFlag = false;
 };

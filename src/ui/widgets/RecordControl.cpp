@@ -1,7 +1,7 @@
 #include "ui/widgets/RecordControl.h"
 
 #include "instrument/session/InstrBase.h"
-#include "ui/app/Prompter.h"
+#include "ui/common/Prompter.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/app/UiContext.h"
+#include "ui/common/UiContext.h"
 #include "ui/widgets/CsvRecorder.h"
 
 #include <QString>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/app/UiContext.h"
+#include "ui/common/UiContext.h"
 #include "ui/widgets/RecordControl.h"
 #include "ui/widgets/TrendChart.h"
 
@@ -35,7 +35,8 @@ public:
     void Record(CInstrBase& instrument) { m_record->Record(instrument); }
     void RecordIdle(CInstrBase* instrument) { m_record->RecordIdle(instrument); }
     bool StartRecording(const QString& path) { return m_record->Start(path); }
-    void StopRecording() { m_record->Stop(); }
+    // The cause goes into the file's last row ("disconnected"); none for a stop by the user.
+    void StopRecording(const QString& cause = {}) { m_record->Stop(cause); }
     bool IsRecording() const { return m_record->IsRecording(); }
     // Recording ends with the connection (the file says so), or holds its file over a wait for the unit
     // (see CRecordControl::UpdateControls); "Record..." is offered while connected.

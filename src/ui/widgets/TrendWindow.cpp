@@ -1,7 +1,7 @@
 #include "ui/widgets/TrendWindow.h"
 
 #include "diag/Profile.h"
-#include "ui/app/Prompter.h"
+#include "ui/common/Prompter.h"
 
 #include <QChart>
 #include <QChartView>

@@ -11,7 +11,7 @@
 #include "ui/dialogs/TCPIPAddressEditorDlg.h"
 #include "ui/dialogs/Terminal.h"
 #include "ui/panels/BasePanel.h"
-#include "ui/widgets/TecBlock.h"
+#include "ui/panels/parts/TecBlock.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/app/PanelHost.h"
+#include "ui/panels/PanelHost.h"
 
 #include <map>
 #include <string>

@@ -5,7 +5,7 @@
 #include "SimInstrument.h"
 #include "comm/PortResolver.h"
 #include "diag/MemoryProfile.h"
-#include "ui/app/UiContext.h"
+#include "ui/common/UiContext.h"
 #include "ui/panels/BasePanel.h"
 
 #include <QSignalSpy>

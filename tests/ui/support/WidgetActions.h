@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/widgets/LaserBlock.h"
-#include "ui/widgets/TecBlock.h"
+#include "ui/panels/parts/LaserBlock.h"
+#include "ui/panels/parts/TecBlock.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -1,7 +1,7 @@
-#include "ui/dialogs/SelectPanelDlg.h"
+#include "ui/app/SelectPanelDlg.h"
 
-#include "ui/app/NetworkAddresses.h"
-#include "ui/app/PortChoices.h"
+#include "ui/common/NetworkAddresses.h"
+#include "ui/common/PortChoices.h"
 #include "ui/panels/PanelTypes.h"
 
 #include <QComboBox>
@@ -37,11 +37,9 @@ CSelectPanelDlg::CSelectPanelDlg(std::vector<SPortChoice> ports, QWidget* parent
     auto* typeGroup = new QGroupBox("Or add the panel of a type", this);
     m_typeChoices = new QVBoxLayout(typeGroup);
     layout->addWidget(typeGroup);
-    AddChoice(PanelType::Laser, "Laser", "addLaserPanelButton");
-    AddChoice(PanelType::TEC, "TEC", "addTecPanelButton");
-    AddChoice(PanelType::Combo, "Combo", "addComboPanelButton");
-    AddChoice(PanelType::M609, "M6x9", "addM6x9PanelButton");
-    AddChoice(PanelType::M6x8, "M6x8", "addM6x8PanelButton");
+    for (const PanelType::SKind& kind : PanelType::Kinds())
+        if (kind.choiceKind)
+            AddChoice(kind);
     layout->addSpacing(8);
     auto* cancel = new QPushButton("Cancel", this);
     cancel->setObjectName("cancelButton");
@@ -89,10 +87,10 @@ QWidget* CSelectPanelDlg::BuildDetectRow()
     return group;
 }
 
-void CSelectPanelDlg::AddChoice(int typeCode, const char* kind, const char* objectName)
+void CSelectPanelDlg::AddChoice(const PanelType::SKind& kind)
 {
-    auto* button = new QPushButton(QString("%1 panel: %2").arg(kind, PanelType::ModelNames(typeCode)), this);
-    button->setObjectName(objectName);
+    auto* button = new QPushButton(QString("%1 panel: %2").arg(kind.choiceKind, kind.modelNames), this);
+    button->setObjectName(kind.choiceName);
     button->setFont(ChoiceFont(15));
     button->setAutoDefault(false);
     button->setStyleSheet("text-align: left; padding-left: 10px; padding-right: 10px;");
@@ -101,7 +99,7 @@ void CSelectPanelDlg::AddChoice(int typeCode, const char* kind, const char* obje
                            36);
     m_typeChoices->addWidget(button);
     connect(button, &QPushButton::clicked, this,
-            [this, typeCode]
+            [this, typeCode = kind.typeCode]
             {
                 m_type = typeCode;
                 accept();

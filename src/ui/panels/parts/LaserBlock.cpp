@@ -1,14 +1,14 @@
-#include "ui/widgets/LaserBlock.h"
+#include "ui/panels/parts/LaserBlock.h"
 
 #include "instrument/laser/Laser.h"
-#include "ui/app/Prompter.h"
+#include "ui/common/Prompter.h"
 #include "ui/dialogs/LaserSettingsDlg.h"
 #include "ui/dialogs/QCWParametersDlg.h"
 #include "ui/dialogs/SettingsSheet.h"
-#include "ui/panels/BasePanel.h"
 #include "ui/widgets/DeliberateButtons.h"
 #include "ui/widgets/LocaleNumber.h"
 #include "ui/widgets/ReadingState.h"
+#include "ui/widgets/SetPointEdit.h"
 #include "ui/widgets/SetPointRefusal.h"
 
 #include <QButtonGroup>
@@ -131,8 +131,9 @@ QWidget* CLaserBlock::BuildSetPointRow()
 
     auto* setPointGroup = new QGroupBox(m_options.setPointTitle, row);
     setPointGroup->setObjectName("setPointGroup");
+    m_setPointGroup = setPointGroup;
     auto* setPointLayout = new QHBoxLayout(setPointGroup);
-    m_setPointEdit = new QLineEdit(setPointGroup);
+    m_setPointEdit = new CSetPointEdit(setPointGroup);
     m_setPointEdit->setObjectName("setPointEdit");
     m_setPointEdit->setFont(ArialBold(28));
     m_setPointEdit->setAlignment(Qt::AlignRight);
@@ -260,7 +261,10 @@ QWidget* CLaserBlock::BuildButtons()
     layout->addWidget(m_settingsButton);
     layout->addWidget(m_qcwButton);
     layout->addStretch(1);
-    connect(m_settingsButton, &QPushButton::clicked, this, &CLaserBlock::OnLaserSettings);
+    if (m_options.openSettings)
+        connect(m_settingsButton, &QPushButton::clicked, this, m_options.openSettings);
+    else
+        connect(m_settingsButton, &QPushButton::clicked, this, &CLaserBlock::OnLaserSettings);
     connect(m_qcwButton, &QPushButton::clicked, this, &CLaserBlock::OnQcwAdjust);
     return row;
 }
@@ -380,7 +384,7 @@ void CLaserBlock::CompareSetPoint()
 {
     if (!m_connected)
     {
-        CBasePanel::SetEdited(m_setPointEdit, false);
+        m_setPointEdit->SetEdited(false);
         return;
     }
     bool differs = false;
@@ -391,7 +395,7 @@ void CLaserBlock::CompareSetPoint()
     }
     else
         differs = !m_setPointEdit->text().isEmpty();
-    CBasePanel::SetEdited(m_setPointEdit, differs);
+    m_setPointEdit->SetEdited(differs);
     m_setButton->setEnabled(differs);
 }
 
@@ -680,6 +684,11 @@ void CLaserBlock::ResetReadings()
     m_setPoint = CLaser::NoValue;
     m_output = false;
     m_mode = 0;
+}
+
+void CLaserBlock::SetSetPointTitle(const QString& title)
+{
+    m_setPointGroup->setTitle(title);
 }
 
 void CLaserBlock::OnLaserSettings()

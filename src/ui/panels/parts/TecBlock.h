@@ -1,7 +1,8 @@
 #pragma once
 
 #include "instrument/tec/TecTypes.h"
-#include "ui/app/UiContext.h"
+#include "ui/common/UiContext.h"
+#include "ui/widgets/SetPointEdit.h"
 #include "ui/widgets/SetPointRefusal.h"
 #include "ui/widgets/TecChannelAccess.h"
 #include "ui/widgets/TrendChart.h"
@@ -9,13 +10,13 @@
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <vector>
 
 class CTEC;
 class QAbstractButton;
 class QGroupBox;
 class QLabel;
-class QLineEdit;
 class QPushButton;
 class QRadioButton;
 
@@ -31,8 +32,6 @@ class CTecBlock : public QWidget
     Q_OBJECT
 
 public:
-    // The AutoTune message when the wizard ended other than by Finish after the tune was started.
-    static const QString AutoTuneCancelled;
     static constexpr int AuxRows = 6;
 
     struct SOptions
@@ -40,6 +39,10 @@ public:
         bool auxSensors = true;     // rows for the further sensors of multi-sensor units
         bool settingsButton = true; // "TEC Settings..." and "AutoTune..."
         QString title;              // a group title around the block ("TEC 2"); none when empty
+        QString setPointTitle = "Setpoint";
+        QString outputTitle = "Output";
+        // What "TEC Settings..." opens instead of the block's own dialog (a sheet that names the channel).
+        std::function<void()> openSettings;
     };
 
     CTecBlock(const SUiContext& context, STecChannelAccess access, QWidget* parent = nullptr);
@@ -47,16 +50,15 @@ public:
               QWidget* parent = nullptr);
 
     const STecChannelAccess& Access() const { return m_access; }
+    CSetPointEdit* SetPointEdit() const { return m_setPointEdit; }
 
-    // One watch tick by the family's rule: refreshes while the channel polls and its poll cycle flag is
-    // set now or was on the previous tick, forced when the flag has just come up; otherwise the readings
-    // are emptied. Panels whose channels share a parent's flag call Refresh/ClearReadings themselves.
-    // True when the readings were refreshed.
-    bool Tick();
-    // Rewrites the readings; forced rewrites every field even when its cached value is unchanged.
+    // Rewrites the readings; forced rewrites every field even when its cached value is unchanged. The
+    // owning panel decides when a tick refreshes (the shared refresh rule).
     void Refresh(bool forced);
     // Empties the reading fields and the set-point unit (no refresh this tick).
-    void ClearReadings();
+    void EmptyReadings();
+    // The set-point group's title, for panels whose channel numbers come with the connection.
+    void SetSetPointTitle(const QString& title);
     // Enables the controls for the connected state and the model's locks; empties them when not.
     void UpdateControls(bool connected);
     // Forgets the cached values so that the next refresh rewrites every field.
@@ -77,7 +79,7 @@ public:
     void ReloadTolerance();
 
     // The readings as the last refresh showed them (T, R, ITE, VTE, the auxiliary sensors and the set
-    // point, a series per mode), each name after prefix ("TEC 2 T"); none after ClearReadings. T is
+    // point, a series per mode), each name after prefix ("TEC 2 T"); none after EmptyReadings. T is
     // prominent, and so is the set point when setPointShown.
     std::vector<CTrendChart::SSample> TrendSamples(const QString& prefix, bool setPointShown = true) const;
 
@@ -92,10 +94,10 @@ protected:
 private:
     void Build(const SOptions& options);
     QWidget* BuildReadings();
-    QWidget* BuildSetPoint();
-    QWidget* BuildOutputAndMode();
+    QWidget* BuildSetPoint(const QString& title);
+    QWidget* BuildOutputAndMode(const QString& outputTitle);
     QWidget* BuildAuxRows();
-    QWidget* BuildButtons();
+    QWidget* BuildButtons(const std::function<void()>& openSettings);
     CTEC* Channel() const;
     void ShowReadings(CTEC& tec, bool forced);
     // The sensors of the auxiliary rows in row order (the control sensor is the main T); a unit with
@@ -150,7 +152,6 @@ private:
     bool m_output = false;
     int m_mode = 0;
     int m_sensorType = 0;
-    bool m_previousFlag = false;
     bool m_readingsCleared = false; // the next refresh rewrites everything
     bool m_setPointEditable = false;
     bool m_edited = false;
@@ -166,7 +167,8 @@ private:
     QLabel* m_rUnit = nullptr;
     QLabel* m_iteField = nullptr;
     QLabel* m_vteField = nullptr;
-    QLineEdit* m_setPointEdit = nullptr;
+    QGroupBox* m_setPointGroup = nullptr;
+    CSetPointEdit* m_setPointEdit = nullptr;
     QLabel* m_setPointUnit = nullptr;
     QPushButton* m_setButton = nullptr;
     QRadioButton* m_onButton = nullptr;

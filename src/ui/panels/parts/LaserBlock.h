@@ -1,12 +1,14 @@
 #pragma once
 
-#include "ui/app/UiContext.h"
+#include "ui/common/UiContext.h"
 #include "ui/widgets/LaserChannelAccess.h"
+#include "ui/widgets/SetPointEdit.h"
 #include "ui/widgets/SetPointRefusal.h"
 #include "ui/widgets/TrendChart.h"
 
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <optional>
 
 class CLaser;
@@ -36,6 +38,8 @@ public:
         bool settingsButton = true; // "Laser Settings..." (the combo panel has its own sheet)
         QString setPointTitle = "Setpoint";
         QString outputTitle = "Output";
+        // What "Laser Settings..." opens instead of the block's own sheet (a sheet that names the channel).
+        std::function<void()> openSettings;
     };
 
     // Mode buttons in the order of the laser's mode codes 1 to 8.
@@ -52,6 +56,8 @@ public:
     void UpdateControls(bool connected);
     // Forgets the cached values so that the next refresh rewrites every field.
     void ResetReadings();
+    // The set-point group's title, for panels whose channel numbers come with the connection.
+    void SetSetPointTitle(const QString& title);
     // "Set" or Enter: the typed set point goes to the unit, checked against its limits there, and its
     // answer comes back later. False when nothing was asked (no number, no change, a request under way).
     bool OnSetPoint();
@@ -63,7 +69,7 @@ public:
     void SwitchOutputOff();
 
     const SLaserChannelAccess& Access() const { return m_access; }
-    QLineEdit* SetPointEdit() const { return m_setPointEdit; }
+    CSetPointEdit* SetPointEdit() const { return m_setPointEdit; }
     int CachedMode() const { return m_mode; }
     float CachedSetPoint() const { return m_setPoint; }
 
@@ -132,7 +138,8 @@ private:
     std::array<std::optional<double>, 4> m_readings{};
     CSetPointRefusal m_refusal;
 
-    QLineEdit* m_setPointEdit = nullptr;
+    QGroupBox* m_setPointGroup = nullptr;
+    CSetPointEdit* m_setPointEdit = nullptr;
     QLabel* m_setPointUnit = nullptr;
     QPushButton* m_setButton = nullptr;
     QRadioButton* m_onButton = nullptr;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/panels/PanelTypes.h"
+
 #include <QDialog>
 #include <string>
 #include <vector>
@@ -36,7 +38,7 @@ public:
 
 private:
     QWidget* BuildDetectRow();
-    void AddChoice(int typeCode, const char* kind, const char* objectName);
+    void AddChoice(const PanelType::SKind& kind);
     void OnDetect();
 
     std::vector<SPortChoice> m_ports;

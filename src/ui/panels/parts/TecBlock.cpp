@@ -1,14 +1,14 @@
-#include "ui/widgets/TecBlock.h"
+#include "ui/panels/parts/TecBlock.h"
 
 #include "instrument/tec/TEC.h"
 #include "instrument/tec/TecTypes.h"
-#include "ui/app/Prompter.h"
+#include "ui/common/Prompter.h"
 #include "ui/dialogs/AutoTuneWizard.h"
 #include "ui/dialogs/TECSettingsDlg.h"
-#include "ui/panels/BasePanel.h"
 #include "ui/widgets/DeliberateButtons.h"
 #include "ui/widgets/LocaleNumber.h"
 #include "ui/widgets/ReadingState.h"
+#include "ui/widgets/SetPointEdit.h"
 #include "ui/widgets/SetPointRefusal.h"
 
 #include <QApplication>
@@ -95,9 +95,6 @@ QString RangeMessage(int mode, double low, double high, const QString& unit)
 }
 } // namespace
 
-const QString CTecBlock::AutoTuneCancelled =
-    "AutoTune was cancelled. No changes were made to the PID parameters or gain.";
-
 CTecBlock::CTecBlock(const SUiContext& context, STecChannelAccess access, QWidget* parent)
     : CTecBlock(context, std::move(access), SOptions{}, parent)
 {
@@ -117,14 +114,14 @@ void CTecBlock::Build(const SOptions& options)
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(6);
     column->addWidget(BuildReadings());
-    column->addWidget(BuildSetPoint());
-    column->addWidget(BuildOutputAndMode());
+    column->addWidget(BuildSetPoint(options.setPointTitle));
+    column->addWidget(BuildOutputAndMode(options.outputTitle));
     QWidget* aux = BuildAuxRows();
     column->addWidget(aux);
     aux->setVisible(false);
     if (!options.auxSensors)
         m_auxBox = nullptr;
-    QWidget* buttons = BuildButtons();
+    QWidget* buttons = BuildButtons(options.openSettings);
     column->addWidget(buttons);
     buttons->setVisible(options.settingsButton);
 
@@ -172,12 +169,13 @@ QWidget* CTecBlock::BuildReadings()
     return box;
 }
 
-QWidget* CTecBlock::BuildSetPoint()
+QWidget* CTecBlock::BuildSetPoint(const QString& title)
 {
-    auto* group = new QGroupBox("Setpoint", this);
-    group->setObjectName("setpointGroup");
+    auto* group = new QGroupBox(title, this);
+    group->setObjectName("setPointGroup");
+    m_setPointGroup = group;
     auto* row = new QHBoxLayout(group);
-    m_setPointEdit = new QLineEdit(group);
+    m_setPointEdit = new CSetPointEdit(group);
     m_setPointEdit->setObjectName("setPointEdit");
     m_setPointEdit->setFont(Sized(font(), 24, true));
     m_setPointEdit->setAlignment(Qt::AlignRight);
@@ -198,14 +196,14 @@ QWidget* CTecBlock::BuildSetPoint()
     return group;
 }
 
-QWidget* CTecBlock::BuildOutputAndMode()
+QWidget* CTecBlock::BuildOutputAndMode(const QString& outputTitle)
 {
     auto* box = new QWidget(this);
     auto* row = new QHBoxLayout(box);
     row->setContentsMargins(0, 0, 0, 0);
     const QFont label = Sized(font(), 15, true);
 
-    auto* output = new QGroupBox("Output", box);
+    auto* output = new QGroupBox(outputTitle, box);
     auto* outputGrid = new QGridLayout(output);
     m_onButton = new QRadioButton("On", output);
     m_onButton->setObjectName("onButton");
@@ -284,7 +282,7 @@ QWidget* CTecBlock::BuildAuxRows()
     return m_auxBox;
 }
 
-QWidget* CTecBlock::BuildButtons()
+QWidget* CTecBlock::BuildButtons(const std::function<void()>& openSettings)
 {
     auto* box = new QWidget(this);
     auto* row = new QHBoxLayout(box);
@@ -297,7 +295,10 @@ QWidget* CTecBlock::BuildButtons()
     row->addWidget(m_settingsButton);
     row->addWidget(m_autoTuneButton);
     row->addStretch(1);
-    connect(m_settingsButton, &QPushButton::clicked, this, &CTecBlock::OpenSettings);
+    if (openSettings)
+        connect(m_settingsButton, &QPushButton::clicked, this, openSettings);
+    else
+        connect(m_settingsButton, &QPushButton::clicked, this, &CTecBlock::OpenSettings);
     connect(m_autoTuneButton, &QPushButton::clicked, this, &CTecBlock::OpenAutoTune);
     return box;
 }
@@ -305,20 +306,6 @@ QWidget* CTecBlock::BuildButtons()
 CTEC* CTecBlock::Channel() const
 {
     return m_access.channel ? m_access.channel() : nullptr;
-}
-
-bool CTecBlock::Tick()
-{
-    CTEC* tec = Channel();
-    const bool flag = tec && tec->GetUserFlag();
-    const bool refresh = tec && tec->IsPolling() && (flag || m_previousFlag);
-    const bool forced = flag && !m_previousFlag;
-    if (refresh)
-        Refresh(forced);
-    else
-        ClearReadings();
-    m_previousFlag = flag;
-    return refresh;
 }
 
 void CTecBlock::Refresh(bool forced)
@@ -570,7 +557,7 @@ void CTecBlock::CollectTrend(CTEC& tec)
     }
 }
 
-void CTecBlock::ClearReadings()
+void CTecBlock::EmptyReadings()
 {
     m_trend.clear();
     m_readingsCleared = true;
@@ -619,7 +606,7 @@ void CTecBlock::CompareSetPoint()
     const bool differs = m_setPointEdit->text() != Unknown &&
                          (!typed || !m_setPointKnown || static_cast<float>(*typed) != m_setPoint);
     m_edited = differs;
-    CBasePanel::SetEdited(m_setPointEdit, differs);
+    m_setPointEdit->SetEdited(differs);
     m_setButton->setEnabled(m_setPointEditable && differs && m_requests == 0);
 }
 
@@ -803,15 +790,20 @@ void CTecBlock::UpdateControls(bool connected)
     if (!tec)
     {
         // A unit no longer connected has no output state or mode to show.
-        ClearReadings();
+        EmptyReadings();
         Uncheck({m_onButton, m_offButton});
         Uncheck({m_tModeButton, m_rModeButton, m_iteModeButton});
         m_setPointEdit->clear();
-        CBasePanel::SetEdited(m_setPointEdit, false);
+        m_setPointEdit->SetEdited(false);
         m_edited = false;
         return;
     }
     CompareSetPoint();
+}
+
+void CTecBlock::SetSetPointTitle(const QString& title)
+{
+    m_setPointGroup->setTitle(title);
 }
 
 void CTecBlock::ResetReadings()
@@ -822,7 +814,6 @@ void CTecBlock::ResetReadings()
     m_output = false;
     m_mode = 0;
     m_sensorType = 0;
-    m_previousFlag = false;
     Uncheck({m_onButton, m_offButton});
     Uncheck({m_tModeButton, m_rModeButton, m_iteModeButton});
 }

@@ -1,4 +1,4 @@
-#include "ui/app/NetworkAddresses.h"
+#include "ui/common/NetworkAddresses.h"
 
 #include "diag/Profile.h"
 

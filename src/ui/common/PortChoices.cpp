@@ -1,4 +1,4 @@
-#include "ui/app/PortChoices.h"
+#include "ui/common/PortChoices.h"
 
 #include "comm/EnumerateComPorts.h"
 #include "comm/PortDiscoveryError.h"

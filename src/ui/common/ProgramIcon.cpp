@@ -1,4 +1,4 @@
-#include "ui/app/ProgramIcon.h"
+#include "ui/common/ProgramIcon.h"
 
 // Outside any namespace, as the resource initialiser it declares must be.
 QIcon ProgramIcon()
