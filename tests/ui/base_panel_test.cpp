@@ -6,6 +6,7 @@
 #include "SimPort.h"
 #include "StandInPanel.h"
 #include "UiTestEnvironment.h"
+#include "comm/PortResolver.h"
 #include "comm/Serial.h"
 #include "diag/MemoryProfile.h"
 #include "instrument/session/InstrBase.h"
@@ -19,10 +20,12 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <algorithm>
 #include <chrono>
 #include <memory>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -161,6 +164,12 @@ void BasePanelTest::unpluggedPortDisconnectsAndLeavesTheList()
 {
     auto unit = SSimPort::OnPty("K760", 213);
     QVERIFY(unit);
+    // The port's device node goes with the unit, as a USB adapter's does: a bare /dev/pts/N could be
+    // handed to another program's terminal at once and look present again.
+    QTemporaryDir folder;
+    const std::string node = folder.filePath("ttyUSB-unit").toStdString();
+    QVERIFY(::symlink(unit->sim->PtyPath().c_str(), node.c_str()) == 0);
+    QVERIFY(CPortResolver::Register(213, node));
     auto panel = MakePanel();
     QVERIFY(ConnectAndWait(*panel, unit->descriptor));
     auto* list = panel->findChild<QComboBox*>("portList");
@@ -168,6 +177,7 @@ void BasePanelTest::unpluggedPortDisconnectsAndLeavesTheList()
     QVERIFY(row >= 0);
     const QString present = list->itemText(row);
     QVERIFY(unit->sim->Unplug());
+    QVERIFY(::unlink(node.c_str()) == 0);
     panel->OnDeviceChange();
     QVERIFY(!panel->IsConnected());
     QCOMPARE(m_prompter.messages,
