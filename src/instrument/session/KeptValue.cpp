@@ -1,16 +1,6 @@
 #include "instrument/session/KeptValue.h"
 
-#include <chrono>
-
-namespace
-{
-int64_t SteadyMs()
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-} // namespace
+#include "comm/LinkSilence.h"
 
 float CKeptValue::Get(const std::function<float()>& read)
 {
@@ -29,7 +19,7 @@ void CKeptValue::Refresh(const std::function<float()>& read)
 bool CKeptValue::IsFresh() const
 {
     const int64_t at = m_readAtMs.load();
-    return at != 0 && SteadyMs() - at < KeptMs;
+    return at != 0 && CLinkSilence::NowMs() - at < KeptMs;
 }
 
 void CKeptValue::Forget()
@@ -46,5 +36,5 @@ void CKeptValue::Read(const std::function<float()>& read)
     // A value that could not be read is asked for again next time, and so is one that a write forgot
     // while this read was on its way.
     const bool kept = value != NoValue && m_generation.load() == generation;
-    m_readAtMs.store(kept ? SteadyMs() : 0);
+    m_readAtMs.store(kept ? CLinkSilence::NowMs() : 0);
 }

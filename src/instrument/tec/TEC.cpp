@@ -1,10 +1,10 @@
 #include "instrument/tec/TEC.h"
 
+#include "comm/LinkSilence.h"
 #include "diag/EventLog.h"
 #include "instrument/valuebags/ValuesBag.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <limits>
 #include <tuple>
@@ -509,16 +509,6 @@ bool CTEC::ReadAllReadings()
 
 // ---- Set-point bounds ---------------------------------------------------------------------------
 
-namespace
-{
-int64_t SteadyMs()
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-} // namespace
-
 CTEC::SKeptLimits* CTEC::KeptLimits(int mode)
 {
     switch (mode)
@@ -538,7 +528,7 @@ bool CTEC::LimitsFresh(int mode)
 {
     SKeptLimits* kept = KeptLimits(mode);
     const int64_t at = kept ? kept->readAtMs.load() : 0;
-    return at != 0 && SteadyMs() - at < LimitsKeptMs &&
+    return at != 0 && CLinkSilence::NowMs() - at < LimitsKeptMs &&
            (mode != TecModeT || kept->sensor.load(Relaxed) == ResolveSensor(-1));
 }
 
@@ -571,7 +561,7 @@ void CTEC::ReadLimits(int mode)
     kept->high.store(high, Relaxed);
     kept->sensor.store(sensor, Relaxed);
     // Bounds that could not be read are asked for again next time.
-    kept->readAtMs.store(low == NoValue || high == NoValue ? 0 : SteadyMs());
+    kept->readAtMs.store(low == NoValue || high == NoValue ? 0 : CLinkSilence::NowMs());
 }
 
 void CTEC::ForgetLimits(int mode)
