@@ -13,15 +13,29 @@ int CLineRemainder::Take(char* buffer, int capacity)
     return static_cast<int>(count);
 }
 
-bool CLineRemainder::AppendLine(std::string& line, const char* chunk, int count, bool lineFeedEndsLine)
+CLineRemainder::SAppended CLineRemainder::AppendLine(std::string& line, const char* chunk, int count,
+                                                     bool lineFeedEndsLine)
 {
-    for (int index = 0; index < count; ++index)
+    SAppended appended;
+    int index = 0;
+    // A line feed that trails a carriage return ends nothing and arrives a byte later than the line's
+    // end, often in the next read: it belongs to the line before.
+    for (; !lineFeedEndsLine && line.empty() && index < count && chunk[index] == '\n'; ++index)
+        ++appended.strayLineFeeds;
+    for (; index < count; ++index)
     {
-        if (CSerialBase::AppendReplyByte(line, chunk[index], lineFeedEndsLine))
+        ++appended.taken;
+        if (!CSerialBase::AppendReplyByte(line, chunk[index], lineFeedEndsLine))
+            continue;
+        appended.ended = true;
+        ++index;
+        if (!lineFeedEndsLine && chunk[index - 1] == '\r' && index < count && chunk[index] == '\n')
         {
-            m_bytes.insert(0, chunk + index + 1, static_cast<size_t>(count - index - 1));
-            return true;
+            ++appended.taken;
+            ++index;
         }
+        m_bytes.insert(0, chunk + index, static_cast<size_t>(count - index));
+        break;
     }
-    return false;
+    return appended;
 }

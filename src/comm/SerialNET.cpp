@@ -233,9 +233,11 @@ std::string CSerialNET::ReadLine(int timeoutMs)
             events = m_socket.Wait(POLLIN, static_cast<int>(std::max<long long>(0, leftMs())));
         char chunk[LineChunk];
         const int count = Read(chunk, LineChunk, 0);
-        const int kept = m_pending.GetSize();
-        const bool ended = m_pending.AppendLine(line, chunk, count, m_lineFeedEndsLine);
-        arrival.received += count - (m_pending.GetSize() - kept);
+        const auto appended = m_pending.AppendLine(line, chunk, count, m_lineFeedEndsLine);
+        if (appended.strayLineFeeds > 0 && arrival.received == 0)
+            m_pacing.LineFeedFollowed();
+        arrival.received += appended.taken;
+        const bool ended = appended.ended;
         if (ended)
             m_pacing.LineEnded(arrival.received);
         if (ended || !m_isOpen)
@@ -250,7 +252,7 @@ std::string CSerialNET::ReadLine(int timeoutMs)
         }
         if (timeoutMs > 0 && leftMs() <= 0)
             break;
-        if (count > 0 && timeoutMs > 0)
+        if (appended.taken > 0 && timeoutMs > 0)
             GatherRest(arrival, start + std::chrono::milliseconds(timeoutMs));
     }
     TraceResponse(line);

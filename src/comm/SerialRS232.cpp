@@ -222,6 +222,10 @@ std::string CSerialRS232::ReadLine(int timeoutMs)
     const auto leftMs = [deadline]
     { return std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count(); };
     int received = 0; // bytes of this line taken so far, its end included
+    // A reply whose time is known is slept through and taken in one read; while it lay there whole
+    // at the first read, when it ended is not known.
+    const bool slept = timeoutMs > 0 && SleepUntilReplyDue(deadline);
+    int reads = 0;
     for (;;)
     {
         // Block until input arrives rather than reading an empty queue first.
@@ -234,15 +238,18 @@ std::string CSerialRS232::ReadLine(int timeoutMs)
         }
         char chunk[LineChunk];
         const int count = Read(chunk, LineChunk, 0);
-        const int kept = m_pending.GetSize();
-        const bool ended = m_pending.AppendLine(line, chunk, count, m_lineFeedEndsLine);
-        received += count - (m_pending.GetSize() - kept);
+        reads += count > 0 ? 1 : 0;
+        const auto appended = m_pending.AppendLine(line, chunk, count, m_lineFeedEndsLine);
+        if (appended.strayLineFeeds > 0 && received == 0)
+            m_pacing.LineFeedFollowed();
+        received += appended.taken;
+        const bool ended = appended.ended;
         if (ended)
-            m_pacing.LineEnded(received);
+            m_pacing.LineEnded(received, Clock::now(), !(slept && reads == 1), ByteTime());
         if (ended || !m_isOpen || (count == 0 && timeoutMs <= 0) ||
             (timeoutMs > 0 && Clock::now() > deadline))
             break;
-        if (count > 0 && timeoutMs > 0)
+        if (appended.taken > 0 && timeoutMs > 0)
             GatherRest(received, deadline);
     }
     TraceResponse(line);
@@ -254,6 +261,17 @@ std::chrono::nanoseconds CSerialRS232::ByteTime() const
     // Start, eight data and stop bits.
     const int baud = std::max(1, m_baud.load());
     return std::chrono::nanoseconds(10 * 1000000000LL / baud);
+}
+
+bool CSerialRS232::SleepUntilReplyDue(std::chrono::steady_clock::time_point deadline)
+{
+    if (!m_pending.IsEmpty() || !m_isOpen)
+        return false;
+    const auto due = m_pacing.ReplyDue(ByteTime());
+    if (!due || *due <= std::chrono::steady_clock::now())
+        return false;
+    std::this_thread::sleep_until(std::min(deadline, *due));
+    return true;
 }
 
 void CSerialRS232::GatherRest(int received, std::chrono::steady_clock::time_point deadline)

@@ -59,6 +59,8 @@ private:
     // After part of a line: sleeps (never past the deadline) while the rest of a reply of known
     // length is still on the wire, so the reply costs a few wake-ups rather than one per byte batch.
     void GatherRest(int received, std::chrono::steady_clock::time_point deadline);
+    // Sleeps until the reply to the command just sent is due, if that is known; whether it slept.
+    bool SleepUntilReplyDue(std::chrono::steady_clock::time_point deadline);
 
     std::atomic<int> m_portNumber{0};
     std::atomic<int> m_baud{0};

@@ -30,9 +30,8 @@ TEST(ReplyPacing, GathersOnlyTheRestOfAReplyWhoseLengthTheSameCommandTold)
     EXPECT_EQ(pacing.GatherTime(3, byte), 0ns) << "a line after the reply belongs to no command";
 
     pacing.Sent("A?\n");
-    EXPECT_EQ(pacing.GatherTime(3, byte), byte * (40 - 3 - CReplyPacing::WakeAheadBytes));
-    EXPECT_EQ(pacing.GatherTime(40 - CReplyPacing::WakeAheadBytes, byte), 0ns)
-        << "the last bytes are read as they come";
+    EXPECT_EQ(pacing.GatherTime(3, byte), byte * (40 - 3) + byte / 2) << "to half a byte past the end";
+    EXPECT_EQ(pacing.GatherTime(40, byte), 0ns) << "the whole reply is in";
     EXPECT_EQ(pacing.GatherTime(60, byte), 0ns) << "a reply longer than the last one";
     pacing.Sent("B?\n");
     EXPECT_EQ(pacing.GatherTime(3, byte), 0ns);
@@ -43,7 +42,53 @@ TEST(ReplyPacing, GathersOnlyTheRestOfAReplyWhoseLengthTheSameCommandTold)
     pacing.Sent("A?\n");
     pacing.LineEnded(10);
     pacing.Sent("A?\n");
-    EXPECT_EQ(pacing.GatherTime(3, byte), byte * (10 - 3 - CReplyPacing::WakeAheadBytes));
+    EXPECT_EQ(pacing.GatherTime(3, byte), byte * (10 - 3) + byte / 2);
+}
+
+TEST(ReplyPacing, SleepsThroughAReplyWhoseTimeTheSameCommandToldAndLearnsWhenItComesSooner)
+{
+    CReplyPacing pacing;
+    const auto byte = 260us;
+    const Clock::time_point start{};
+    const std::string command = "A?\n"; // 3 bytes; with a 10-byte reply 13 byte times on the wire
+    pacing.Sent(command, start);
+    EXPECT_FALSE(pacing.ReplyDue(byte)) << "no reply seen yet";
+    pacing.LineEnded(10, start + 5ms);
+
+    pacing.Sent(command, start + 100ms);
+    ASSERT_TRUE(pacing.ReplyDue(byte));
+    EXPECT_EQ(*pacing.ReplyDue(byte), start + 105ms);
+    // Whole when the reader woke: it came sooner, so the next wait is a byte shorter.
+    pacing.LineEnded(10, start + 105ms, false, byte);
+    pacing.Sent(command, start + 200ms);
+    EXPECT_EQ(*pacing.ReplyDue(byte), start + 205ms - byte);
+
+    // A reply seen ending sooner is taken as it is; one seen later moves the wait a quarter of the way.
+    pacing.LineEnded(10, start + 203ms);
+    pacing.Sent(command, start + 300ms);
+    EXPECT_EQ(*pacing.ReplyDue(byte), start + 303ms);
+    pacing.LineEnded(10, start + 307ms);
+    pacing.Sent(command, start + 400ms);
+    EXPECT_EQ(*pacing.ReplyDue(byte), start + 404ms);
+
+    // A unit that took far longer than the wire explains is not slept for, nor is another length.
+    pacing.LineEnded(12, start + 490ms);
+    pacing.Sent(command, start + 500ms);
+    EXPECT_FALSE(pacing.ReplyDue(byte));
+    pacing.SentUnknown();
+    EXPECT_FALSE(pacing.ReplyDue(byte));
+}
+
+TEST(ReplyPacing, ALineFeedThatCameLateCountsOnceWithTheReplyBeforeIt)
+{
+    CReplyPacing pacing;
+    const auto byte = 260us;
+    pacing.Sent("A?\n");
+    pacing.LineEnded(10); // its CR ended it; the LF was not there yet
+    pacing.LineFeedFollowed();
+    pacing.LineFeedFollowed();
+    pacing.Sent("A?\n");
+    EXPECT_EQ(pacing.GatherTime(1, byte), byte * 10 + byte / 2) << "11 bytes, not 10 or 12";
 }
 
 // The unit's end of a serial line: a pseudo-terminal at a slow rate, so that a channel sleeping on a
