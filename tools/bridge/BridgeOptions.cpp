@@ -3,10 +3,12 @@
 #include "CliArgs.h"
 #include "comm/PortDescriptor.h"
 #include "diag/IniFile.h"
+#include "instrument/session/InstrBase.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <map>
@@ -176,6 +178,21 @@ bool SetPeriod(const std::string& text, SBridgeOptions& options, std::string& er
     return true;
 }
 
+bool SetPollPeriod(const std::string& text, SBridgeOptions& options, std::string& error)
+{
+    const auto seconds = ParseCliNumber(text);
+    const double floor = CInstrBase::MinPollPeriodMs / 1000.0;
+    if (!seconds || !(*seconds >= floor) || *seconds > 3600)
+    {
+        char bound[32];
+        std::snprintf(bound, sizeof bound, "%g", floor);
+        error = "\"" + text + "\" is no poll period in seconds (" + bound + " to 3600)";
+        return false;
+    }
+    options.pollPeriod = std::chrono::milliseconds(std::lround(*seconds * 1000));
+    return true;
+}
+
 // One named value, from the command line or the file.
 bool Apply(const std::string& name, const std::string& value, SBridgeOptions& options, std::string& error)
 {
@@ -208,6 +225,8 @@ bool Apply(const std::string& name, const std::string& value, SBridgeOptions& op
         return SetPeriod(value, options, error);
     else if (name == "max-rate")
         return SetMaxRate(value, options, error);
+    else if (name == "poll-period")
+        return SetPollPeriod(value, options, error);
     return true;
 }
 
@@ -226,7 +245,7 @@ bool LoadConfig(const std::string& path, std::map<std::string, std::string>& val
         if (auto value = ini.Find("Broker", key))
             values[key] = Trim(*value);
     }
-    for (const char* key : {"period", "max-rate"})
+    for (const char* key : {"period", "max-rate", "poll-period"})
     {
         if (auto value = ini.Find("Bridge", key))
             values[key] = Trim(*value);
@@ -243,9 +262,9 @@ bool LoadConfig(const std::string& path, std::map<std::string, std::string>& val
 
 const std::vector<std::string>& ValueOptions()
 {
-    static const std::vector<std::string> names{"config",    "host",          "port",
-                                                "client-id", "credentials",   "cafile",
-                                                "period",    "reconnect-max", "max-rate"};
+    static const std::vector<std::string> names{"config",      "host",       "port",   "client-id",
+                                                "credentials", "cafile",     "period", "reconnect-max",
+                                                "max-rate",    "poll-period"};
     return names;
 }
 } // namespace
@@ -335,7 +354,7 @@ std::string SBridgeOptions::Usage()
 {
     return "usage: tamrix-bridge [DESCRIPTOR...] [--config FILE] [--host HOST] [--port N] [--client-id ID]\n"
            "                     [--credentials FILE] [--cafile FILE] [--reconnect-max S] [--period S]\n"
-           "                     [--max-rate N] [--allow-set]\n"
+           "                     [--max-rate N] [--poll-period S] [--allow-set]\n"
            "\n"
            "Polls the instruments and publishes them to an MQTT broker as Homie 5 devices\n"
            "(homie/5/<model>-<serial>/...). DESCRIPTOR is \"COM:<port>:<baud>\" or \"TCP:<host>:<port>\".\n"
@@ -343,7 +362,8 @@ std::string SBridgeOptions::Usage()
            "\n"
            "options:\n"
            "  --config FILE       INI file: [Broker] host, port, client-id, credentials, cafile,\n"
-           "                      reconnect-max; [Bridge] period, max-rate, allow-set;\n"
+           "                      reconnect-max; [Bridge] period, max-rate, poll-period,\n"
+           "                      allow-set;\n"
            "                      [Instruments] Instrument1=DESCRIPTOR, ...\n"
            "  --host HOST         the broker (default localhost)\n"
            "  --port N            its port (default 1883)\n"
@@ -355,5 +375,7 @@ std::string SBridgeOptions::Usage()
            "                      starts at 1 s and doubles while it fails (default 60)\n"
            "  --period S          republish unchanged values every S seconds (default 1; 0: never)\n"
            "  --max-rate N        publish a changing value at most N times a second (default 4)\n"
+           "  --poll-period S     ask each instrument for its readings every S seconds (default 0.1,\n"
+           "                      at least 0.01)\n"
            "  --allow-set         take set points, modes and outputs from \".../set\" topics\n";
 }

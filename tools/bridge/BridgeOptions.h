@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BrokerOptions.h"
+#include "instrument/session/InstrBase.h"
 
 #include <chrono>
 #include <string>
@@ -11,10 +12,10 @@
 //
 //   tamrix-bridge [DESCRIPTOR...] [--config FILE] [--host HOST] [--port N] [--client-id ID]
 //                 [--credentials FILE] [--cafile FILE] [--reconnect-max S] [--period S]
-//                 [--max-rate N] [--allow-set]
+//                 [--max-rate N] [--poll-period S] [--allow-set]
 //
 // The configuration file is INI: [Broker] host, port, client-id, credentials, cafile, reconnect-max;
-// [Bridge] period, max-rate, allow-set (1 or 0); [Instruments] Instrument1=DESCRIPTOR, ... . The
+// [Bridge] period, max-rate, poll-period, allow-set (1 or 0); [Instruments] Instrument1=DESCRIPTOR, ... . The
 // credentials file holds "username=NAME" and "password=SECRET" lines, so that no password appears
 // in a process list or a shell history.
 struct SBridgeOptions
@@ -24,6 +25,7 @@ struct SBridgeOptions
     SBrokerOptions broker;
     std::chrono::milliseconds period{1000};     // 0: on change only
     std::chrono::milliseconds minInterval{250}; // between two publications of a changing value
+    std::chrono::milliseconds pollPeriod{CInstrBase::DefaultPollPeriodMs}; // of every instrument
     bool allowSet = false;
     std::vector<std::string> warnings; // for the user, about files that were taken all the same
 

@@ -17,7 +17,6 @@ using std::chrono::milliseconds;
 // broker soon after the poll that read it, yet never more than once per poll.
 constexpr milliseconds kSample{20};
 // Publications are at most a few a second: polling faster would only keep the link busy.
-constexpr int kPollPeriodMs = CInstrBase::DefaultPollPeriodMs;
 
 std::string AlertText(bool fresh, int64_t silentMs)
 {
@@ -145,7 +144,7 @@ bool CInstrumentLink::Open(const std::string& descriptor)
     m_instrumentModel = std::move(model);
     for (const std::string& error : m_instrumentModel->TakeErrors())
         Report("instrument error while connecting: " + error);
-    instrument->StartBackgroundThread(kPollPeriodMs);
+    instrument->StartBackgroundThread(static_cast<int>(m_options.pollPeriod.count()));
     Report("connected on " + descriptor);
     return true;
 }

@@ -135,7 +135,8 @@ TEST(BridgeCommandLine, TakesInstrumentsAndBrokerFromFileAndLineWithTheLineWinni
     WriteFile(dir.File("secret"), "# broker account\nusername = lab\npassword=s3cret word\n");
     WriteFile(dir.File("bridge.ini"),
               "[Broker]\nhost=broker.lab\nport=1884\ncredentials=" + dir.File("secret") +
-                  "\nreconnect-max=120\n[Bridge]\nperiod=2.5\nmax-rate=2\nallow-set=1\n[Instruments]\n"
+                  "\nreconnect-max=120\n[Bridge]\nperiod=2.5\nmax-rate=2\npoll-period=0.5\nallow-set=1\n"
+                  "[Instruments]\n"
                   "Instrument1=COM:3:0\nInstrument2=TCP:10.0.0.5:10001\n");
     SBridgeOptions options;
     std::string error;
@@ -150,6 +151,7 @@ TEST(BridgeCommandLine, TakesInstrumentsAndBrokerFromFileAndLineWithTheLineWinni
     EXPECT_EQ(options.broker.password, "s3cret word");
     EXPECT_EQ(options.period, std::chrono::milliseconds(2500));
     EXPECT_EQ(options.minInterval, std::chrono::milliseconds(500));
+    EXPECT_EQ(options.pollPeriod, std::chrono::milliseconds(500));
     EXPECT_EQ(options.broker.reconnectMaxS, 120);
     EXPECT_TRUE(options.allowSet);
 }
@@ -164,6 +166,8 @@ TEST(BridgeCommandLine, RefusesPasswordsAndBadValuesWithAMessage)
         {{"COM:3:0", "--period", "nan"}, "no period"},
         {{"COM:3:0", "--max-rate", "0"}, "no rate"},
         {{"COM:3:0", "--max-rate", "nan"}, "no rate"},
+        {{"COM:3:0", "--poll-period", "0.001"}, "no poll period in seconds (0.01 to 3600)"},
+        {{"COM:3:0", "--poll-period", "inf"}, "no poll period"},
         {{"COM:3:0", "--reconnect-max", "0"}, "no longest reconnection wait"},
         {{"COM:3:0", "--reconnect-max", "1.5"}, "no longest reconnection wait"},
         {{"COM3"}, "not a port descriptor"},
