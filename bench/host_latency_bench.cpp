@@ -8,13 +8,16 @@
 // TEC settings page opened, read and closed), and again with that panel's unit frozen (SIGSTOP): the
 // window must never wait on an instrument.
 //
-//   host_latency_bench [SECONDS [PANELS [BAUD]]]     defaults: 30 s, 8 panels (up to 64), 38400 baud
-//                                                    (or 9600)
+//   host_latency_bench [SECONDS [PANELS [LINK]]]     defaults: 30 s, 8 panels (up to 64), LINK 38400
+//                                                    (pseudo-terminals at 38400 or 9600 baud, or tcp:
+//                                                    each unit on a loopback TCP port)
+#include "comm/PortDescriptor.h"
 #include "comm/PortResolver.h"
 #include "diag/IniProfile.h"
 #include "instrument/session/InstrBase.h"
 #include "instrument/session/WaitWatch.h"
 #include "ui/app/TamrixControlHost.h"
+#include "ui/common/NetworkAddresses.h"
 #include "ui/common/Prompter.h"
 #include "ui/common/UiContext.h"
 #include "ui/dialogs/TECSettingsDlg.h"
@@ -57,16 +60,17 @@ int PortOf(int panel, int panels)
 constexpr int ProbePeriodMs = 10;
 constexpr int ConnectDeadlineMs = 120000;
 
-// One tamrix-sim child on a pseudo-terminal reached through a link in the bench's folder.
+// One tamrix-sim child on a pseudo-terminal reached through a link in the bench's folder, or on a
+// loopback TCP port.
 struct SSimChild
 {
     pid_t pid = -1;
-    int output = -1; // kept open until the child ends, so a late line never meets a closed pipe
-    std::string link;
+    int output = -1;  // kept open until the child ends, so a late line never meets a closed pipe
+    std::string link; // the pseudo-terminal's link, or the TCP descriptor
 };
 
-// Reads the child's lines until it names its link (or ends); false when it never does.
-bool WaitForLink(SSimChild& child)
+// Reads the child's lines until it names its link or TCP address (or ends); that line's rest.
+std::string WaitForAddress(const SSimChild& child)
 {
     std::string line;
     char c;
@@ -77,15 +81,17 @@ bool WaitForLink(SSimChild& child)
             line.push_back(c);
             continue;
         }
-        if (line.rfind("LINK ", 0) == 0)
-            return true;
+        for (const char* tag : {"LINK ", "TCP "})
+            if (line.rfind(tag, 0) == 0)
+                return line.substr(std::string_view(tag).size());
         line.clear();
     }
-    return false;
+    return {};
 }
 
-// Started before this process has any thread of its own (the child execs at once anyway).
-SSimChild StartSimulator(const std::string& link, const std::string& baud)
+// Started before this process has any thread of its own (the child execs at once anyway). On TCP the
+// unit answers at once, as a network unit does; on a pseudo-terminal at the baud rate's pace.
+SSimChild StartSimulator(const std::string& link, const std::string& kind)
 {
     int pipeFds[2];
     if (::pipe(pipeFds) != 0)
@@ -96,14 +102,21 @@ SSimChild StartSimulator(const std::string& link, const std::string& baud)
         ::dup2(pipeFds[1], STDOUT_FILENO);
         ::close(pipeFds[0]);
         ::close(pipeFds[1]);
-        ::execl(TAMRIX_SIM_EXE, TAMRIX_SIM_EXE, "--model", Model, "--pty", link.c_str(), "--baud",
-                baud.c_str(), "--wire-timing", static_cast<char*>(nullptr));
+        if (kind == "tcp")
+            ::execl(TAMRIX_SIM_EXE, TAMRIX_SIM_EXE, "--model", Model, "--tcp", "0",
+                    static_cast<char*>(nullptr));
+        else
+            ::execl(TAMRIX_SIM_EXE, TAMRIX_SIM_EXE, "--model", Model, "--pty", link.c_str(), "--baud",
+                    kind.c_str(), "--wire-timing", static_cast<char*>(nullptr));
         ::_exit(127);
     }
     ::close(pipeFds[1]);
-    SSimChild child{pid, pipeFds[0], link};
-    if (pid < 0 || !WaitForLink(child))
-        child.link.clear();
+    SSimChild child{pid, pipeFds[0], {}};
+    if (pid > 0)
+    {
+        const std::string address = WaitForAddress(child);
+        child.link = kind == "tcp" && !address.empty() ? "TCP:" + address : address;
+    }
     return child;
 }
 
@@ -325,15 +338,25 @@ void PrintPhase(const char* title, const SPhase& phase)
 }
 
 // The stored start-up of a user with `panels` TEC panels, each auto-connecting to its own port.
-void WriteProfile(CProfile& profile, int panels)
+void WriteProfile(CProfile& profile, const std::vector<SSimChild>& sims)
 {
+    const int panels = static_cast<int>(sims.size());
+    // Network units are chosen from the user's address list, as in the window.
+    std::vector<SNetworkAddress> addresses;
+    for (int i = 0; i < panels; ++i)
+        if (const auto parsed = PortDescriptor::Parse(sims[i].link); parsed && parsed->kind == "TCP")
+            addresses.push_back(
+                {parsed->first, PortDescriptor::ToInt(parsed->second), "K760 " + std::to_string(i + 1)});
+    NetworkAddresses::Write(profile, addresses, 0);
     std::string list;
     for (int i = 0; i < panels; ++i)
     {
         list += (i ? "," : "") + std::to_string(PanelType::TEC);
         const std::string section = "Panel" + std::to_string(i) + "-" + std::to_string(PanelType::TEC);
         profile.WriteInt(section, "AutoConnect", 1);
-        profile.WriteString(section, "Connection", "COM:" + std::to_string(PortOf(i, panels)) + ":0");
+        profile.WriteString(section, "Connection",
+                            addresses.empty() ? "COM:" + std::to_string(PortOf(i, panels)) + ":0"
+                                              : NetworkAddresses::Descriptor(addresses[i]));
     }
     profile.WriteString("Settings", "Panels", list);
 }
@@ -458,17 +481,17 @@ void MeasureUserActions(const SUiContext& context, CTamrixControlHost& host, CLa
     PrintTargets(stuck);
 }
 
-int RunBench(int argc, char** argv, double seconds, int panels, const std::string& baud,
+int RunBench(int argc, char** argv, double seconds, int panels, const std::string& kind,
              const std::vector<SSimChild>& sims)
 {
-    for (int i = 0; i < panels; ++i)
+    for (int i = 0; i < panels && kind != "tcp"; ++i)
         if (!CPortResolver::Register(PortOf(i, panels), sims[i].link))
             return 1;
     QApplication app(argc, argv);
     CWaitWatch::ForbidWaitsOnThisThread();
     CIniProfile profile;
     CBenchPrompter prompter;
-    WriteProfile(profile, panels);
+    WriteProfile(profile, sims);
     QElapsedTimer startTime;
     startTime.start();
     CTamrixControlHost host(SUiContext{profile, prompter});
@@ -477,8 +500,12 @@ int RunBench(int argc, char** argv, double seconds, int panels, const std::strin
     host.show();
     CLatenessProbe probe(ProbePeriodMs);
 
-    std::printf("Host window with %d TEC panels (%s on pseudo-terminals, %s baud, wire timing), offscreen\n",
-                panels, Model, baud.c_str());
+    if (kind == "tcp")
+        std::printf("Host window with %d TEC panels (%s on loopback TCP), offscreen\n", panels, Model);
+    else
+        std::printf("Host window with %d TEC panels (%s on pseudo-terminals, %s baud, wire timing), "
+                    "offscreen\n",
+                    panels, Model, kind.c_str());
     std::printf("  load average at start    %s on %u cores\n\n", LoadAverage().c_str(),
                 std::thread::hardware_concurrency());
     QElapsedTimer connectTime;
@@ -525,11 +552,12 @@ int main(int argc, char** argv)
 {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 30.0;
     const int panels = argc > 2 ? std::atoi(argv[2]) : 8;
-    const std::string baud = argc > 3 ? argv[3] : "38400";
-    if (seconds <= 0 || panels < 1 || panels > MostPanels || (baud != "38400" && baud != "9600"))
+    const std::string kind = argc > 3 ? argv[3] : "38400";
+    if (seconds <= 0 || panels < 1 || panels > MostPanels ||
+        (kind != "38400" && kind != "9600" && kind != "tcp"))
     {
         std::fprintf(stderr, "usage: host_latency_bench [SECONDS (default 30) [PANELS 1-64 (default 8) "
-                             "[BAUD 38400 or 9600]]]\n");
+                             "[LINK 38400, 9600 or tcp]]]\n");
         return 2;
     }
     const std::filesystem::path folder = MakeWorkFolder();
@@ -544,10 +572,10 @@ int main(int argc, char** argv)
     bool started = true;
     for (int i = 0; i < panels && started; ++i)
     {
-        sims.push_back(StartSimulator((folder / ("k760-" + std::to_string(i))).string(), baud));
+        sims.push_back(StartSimulator((folder / ("k760-" + std::to_string(i))).string(), kind));
         started = !sims.back().link.empty();
     }
-    const int result = started ? RunBench(argc, argv, seconds, panels, baud, sims) : 1;
+    const int result = started ? RunBench(argc, argv, seconds, panels, kind, sims) : 1;
     if (!started)
         std::fprintf(stderr, "%s did not start\n", TAMRIX_SIM_EXE);
     for (SSimChild& sim : sims)
