@@ -3,8 +3,8 @@
 #include "CliConnection.h"
 #include "CliFormat.h"
 #include "CliReconnect.h"
-#include "CliSetTarget.h"
-#include "CliSetting.h"
+#include "instrument/control/SetTarget.h"
+#include "instrument/control/Setting.h"
 #include "CliSilenceNotice.h"
 #include "CliStopSignals.h"
 #include "diag/Version.h"
@@ -236,7 +236,7 @@ int CliCommand::Monitor(const SCliInvocation& invocation)
 int CliCommand::Set(const SCliInvocation& invocation)
 {
     std::string message;
-    const auto setting = ParseCliSetting(invocation.positionals[1], invocation.positionals[2], message);
+    const auto setting = ParseSetting(invocation.positionals[1], invocation.positionals[2], message);
     if (!setting)
         return Fail(ExitUsage, message);
     const auto channelNumber = PositiveOption(invocation, "channel", 0);
@@ -250,30 +250,30 @@ int CliCommand::Set(const SCliInvocation& invocation)
     const SChannels channels = SChannels::Of(instrument);
     if (SelectionFailed(channels))
         return ExitNoInstrument;
-    const SCliSetTarget target = SCliSetTarget::Pick(instrument, channels, *setting, *channelNumber, message);
+    const SSetTarget target = SSetTarget::Pick(instrument, channels, *setting, *channelNumber, message);
     if (target.Empty())
         return Fail(ExitUsage, message);
 
     DrainErrors(instrument, channels, &connection);
     instrument.StartBackgroundThread(kPollPeriodMs);
-    const SCliSetTarget::SResult result = target.Apply(*setting);
+    const SSetTarget::SResult result = target.Apply(*setting);
     if (DrainErrors(instrument, channels) > 0)
         return ExitInstrumentErrors;
-    const std::string outcome = SCliSetTarget::Describe(*setting, invocation.positionals[2], result);
+    const std::string outcome = SSetTarget::Describe(*setting, invocation.positionals[2], result);
     switch (result.state)
     {
-    case SCliSetTarget::EState::Done:
+    case SSetTarget::EState::Done:
         break;
-    case SCliSetTarget::EState::Unconfirmed:
+    case SSetTarget::EState::Unconfirmed:
         // The unit's own value decides: what was asked for is done, anything else is not.
         if (!result.held)
             return Fail(ExitUnconfirmed, outcome);
         if (!result.heldAsRequested)
             return Fail(ExitFailure, outcome);
         break;
-    case SCliSetTarget::EState::Refused:
+    case SSetTarget::EState::Refused:
         return Fail(ExitFailure, outcome);
-    case SCliSetTarget::EState::NotSent:
+    case SSetTarget::EState::NotSent:
         for (const std::string& line : result.refusal)
             std::fprintf(stderr, "tamrix-cli: %s\n", line.c_str());
         return Fail(ExitFailure, outcome);
