@@ -94,6 +94,20 @@ int RunCli(const std::vector<std::string>& args)
     return ExitOk;
 }
 
+int CliCommand::ExitOf(EConnectResult result)
+{
+    switch (result)
+    {
+    case EConnectResult::Ok:
+        return ExitOk;
+    case EConnectResult::BadDescriptor:
+        return ExitUsage;
+    case EConnectResult::NoInstrument:
+        break;
+    }
+    return ExitNoInstrument;
+}
+
 int CliCommand::Fail(int code, const std::string& text)
 {
     std::fprintf(stderr, "tamrix-cli: %s\n", text.c_str());

@@ -1,6 +1,5 @@
 #include "CliChannels.h"
 #include "CliCommands.h"
-#include "CliConnection.h"
 #include "CliFormat.h"
 #include "CliReconnect.h"
 #include "instrument/control/SetTarget.h"
@@ -30,7 +29,7 @@ constexpr const char* kQueuedBefore = " (queued in the instrument before this co
 // code: those the unit had queued before are not this run's doing, and the others come from the
 // connection itself (channel discovery asks for channels that may be absent), so a unit with empty
 // slots still succeeds.
-int DrainErrors(CInstrBase& instrument, const SChannels& channels, const CCliConnection* connected = nullptr)
+int DrainErrors(CInstrBase& instrument, const SChannels& channels, const CUnitConnection* connected = nullptr)
 {
     int count = 0;
     int causedByConnect = connected ? connected->ErrorsCausedByConnect() : 0;
@@ -105,10 +104,11 @@ bool SelectionFailed(const SChannels& channels)
 
 int CliCommand::Info(const SCliInvocation& invocation)
 {
-    CCliConnection connection;
+    CUnitConnection connection;
     std::string message;
-    if (const int result = connection.Open(invocation.positionals[0], message); result != ExitOk)
-        return Fail(result, message);
+    if (const EConnectResult result = connection.Open(invocation.positionals[0], message);
+        result != EConnectResult::Ok)
+        return Fail(ExitOf(result), message);
     CInstrBase& instrument = connection.Instrument();
     const SIdentRecord& record = connection.Record();
     const SChannels channels = SChannels::Of(instrument);
@@ -151,10 +151,11 @@ int CliCommand::Monitor(const SCliInvocation& invocation)
         return Fail(ExitFailure, "cannot write " + csvPath + ": " + csv.Error());
 
     CCliStopSignals stop;
-    CCliConnection connection;
+    CUnitConnection connection;
     std::string message;
-    if (const int result = connection.Open(invocation.positionals[0], message); result != ExitOk)
-        return Fail(result, message);
+    if (const EConnectResult result = connection.Open(invocation.positionals[0], message);
+        result != EConnectResult::Ok)
+        return Fail(ExitOf(result), message);
     CInstrBase* instrument = &connection.Instrument();
     SChannels channels = SChannels::Of(*instrument);
     if (SelectionFailed(channels))
@@ -243,9 +244,10 @@ int CliCommand::Set(const SCliInvocation& invocation)
     if (!channelNumber)
         return ExitUsage;
 
-    CCliConnection connection;
-    if (const int result = connection.Open(invocation.positionals[0], message); result != ExitOk)
-        return Fail(result, message);
+    CUnitConnection connection;
+    if (const EConnectResult result = connection.Open(invocation.positionals[0], message);
+        result != EConnectResult::Ok)
+        return Fail(ExitOf(result), message);
     CInstrBase& instrument = connection.Instrument();
     const SChannels channels = SChannels::Of(instrument);
     if (SelectionFailed(channels))

@@ -97,9 +97,9 @@ bool CInstrumentLink::Open(const std::string& descriptor)
     const int portNumber = CPortSearch::SerialPortOf(descriptor);
     if (portNumber > 0 && portNumber != m_claimedPort && !m_watcher.Claim(portNumber))
         return false;
-    auto connection = std::make_unique<CCliConnection>();
+    auto connection = std::make_unique<CUnitConnection>();
     std::string message;
-    const bool opened = connection->Open(descriptor, message) == 0;
+    const bool opened = connection->Open(descriptor, message) == EConnectResult::Ok;
     CInstrBase* instrument = opened ? &connection->Instrument() : nullptr;
     const bool same = opened && (m_model.empty() || (instrument->GetModel() == m_model &&
                                                      instrument->GetSerialNumber() == m_serialNumber));
