@@ -10,13 +10,12 @@
 #include "comm/PortDiscoveryError.h"
 #include "comm/PortRegistry.h"
 #include "diag/Version.h"
-#include "instrument/session/InstrBase.h"
 #include "instrument/laser/Laser.h"
+#include "instrument/session/InstrBase.h"
 #include "instrument/tec/TEC.h"
 
-#include <pybind11/stl.h>
-
 #include <filesystem>
+#include <pybind11/stl.h>
 
 namespace py = pybind11;
 
@@ -85,14 +84,17 @@ template <class Wrapped>
 void BindChannel(Wrapped& cls)
 {
     using C = typename Wrapped::type;
-    cls.def_property_readonly("label", &C::Label, "The channel's label as the monitor shows it (\"TEC\", \"LAS2\").")
-        .def_property_readonly("number", &C::ChannelNumber, "The channel's number on the unit (1 on a single-channel unit).")
+    cls.def_property_readonly("label", &C::Label,
+                              "The channel's label as the monitor shows it (\"TEC\", \"LAS2\").")
+        .def_property_readonly("number", &C::ChannelNumber,
+                               "The channel's number on the unit (1 on a single-channel unit).")
         .def("readings", &C::Readings,
              "Every reading of the channel by its monitor name: float, text, or None when not live.")
         .def("set", &C::Set, py::arg("name"), py::arg("value"),
              "Sets a value by its tamrix-cli name (\"tec.t\", \"las.ldi\", ...), through the same range "
              "checks; raises RefusedError, InstrumentError or UnconfirmedError with the same texts.")
-        .def("wait_settled", &C::WaitSettled, py::arg("tolerance"), py::arg("seconds"), py::arg("timeout") = 60.0,
+        .def("wait_settled", &C::WaitSettled, py::arg("tolerance"), py::arg("seconds"),
+             py::arg("timeout") = 60.0,
              "Waits until the quantity the mode controls has stayed within tolerance of its set point for "
              "`seconds`, on live readings of cycles that began after the call. True when it did, False after "
              "`timeout` seconds (negative: no limit). Ctrl-C raises KeyboardInterrupt.")
@@ -113,7 +115,8 @@ template <class Wrapped>
 void Reading(Wrapped& cls, const char* property, const char* reading, const char* doc)
 {
     using C = typename Wrapped::type;
-    cls.def_property_readonly(property, [reading](const C& channel) { return channel.Number(reading); }, doc);
+    cls.def_property_readonly(
+        property, [reading](const C& channel) { return channel.Number(reading); }, doc);
 }
 
 // Output and mode, written with the unit's confirmation.
@@ -148,20 +151,25 @@ void BindChannels(py::module_& m)
     Reading(tec, "v", "V", "TEC voltage [V], or None.");
     SetPoint(tec, "t_set", "T set", "tec.t", "Temperature set point [°C]; None unless live and in T mode.");
     SetPoint(tec, "r_set", "R set", "tec.r", "Sensor set point; None unless live and in R mode.");
-    SetPoint(tec, "ite_set", "ITE set", "tec.ite", "Current set point [A]; None unless live and in ITE mode.");
+    SetPoint(tec, "ite_set", "ITE set", "tec.ite",
+             "Current set point [A]; None unless live and in ITE mode.");
     OutputAndMode(tec, "tec.output", "tec.mode");
 
-    py::class_<PyLaser> laser(m, "LaserChannel",
-                              "One laser channel (or lamp supply channel, whose current is in A). Readings are "
-                              "floats, or None when not live.");
+    py::class_<PyLaser> laser(
+        m, "LaserChannel",
+        "One laser channel (or lamp supply channel, whose current is in A). Readings are "
+        "floats, or None when not live.");
     BindChannel(laser);
     Reading(laser, "io", "LDI", "Laser diode current [mA] (lamp supply: current [A]), or None.");
     Reading(laser, "im", "MDI", "Photodiode current [µA], or None.");
     Reading(laser, "po", "MDP", "Photodiode power [mW], or None.");
     Reading(laser, "vf", "LDV", "Laser diode forward voltage [V] (lamp supply: voltage [V]), or None.");
-    SetPoint(laser, "io_set", "LDI set", "las.ldi", "Current set point [mA] (lamp supply [A]); None unless live and in a current mode.");
-    SetPoint(laser, "im_set", "MDI set", "las.mdi", "Photodiode current set point [µA]; None unless in MDI mode.");
-    SetPoint(laser, "po_set", "MDP set", "las.mdp", "Photodiode power set point [mW]; None unless in MDP mode.");
+    SetPoint(laser, "io_set", "LDI set", "las.ldi",
+             "Current set point [mA] (lamp supply [A]); None unless live and in a current mode.");
+    SetPoint(laser, "im_set", "MDI set", "las.mdi",
+             "Photodiode current set point [µA]; None unless in MDI mode.");
+    SetPoint(laser, "po_set", "MDP set", "las.mdp",
+             "Photodiode power set point [mW]; None unless in MDP mode.");
     SetPoint(laser, "vf_set", "LDV set", "las.ldv", "Voltage set point [V]; None unless in LDV mode.");
     OutputAndMode(laser, "las.output", "las.mode");
 }
@@ -203,34 +211,48 @@ PYBIND11_MODULE(tamrix, m)
 
     py::class_<SPyReadings>(m, "Readings", "Every channel's readings at one moment; None where not live.")
         .def_property_readonly("time", &SPyReadings::Seconds, "Seconds since the epoch (as time.time()).")
-        .def_property_readonly("timestamp", [](const SPyReadings& r) { return ReadingFormat::IsoTimestamp(r.time); },
-                               "The time as the CSV log writes it (UTC, milliseconds).")
+        .def_property_readonly(
+            "timestamp", [](const SPyReadings& r) { return ReadingFormat::IsoTimestamp(r.time); },
+            "The time as the CSV log writes it (UTC, milliseconds).")
         .def_property_readonly("channels", &SPyReadings::Channels, "{label: {name: value}}.")
         .def("__getitem__", &SPyReadings::Channel, py::arg("label"))
-        .def("__repr__", [](const SPyReadings& r) { return ReadingFormat::MonitorLine(ReadingFormat::IsoTimestamp(r.time), r.channels); });
+        .def("__repr__", [](const SPyReadings& r)
+             { return ReadingFormat::MonitorLine(ReadingFormat::IsoTimestamp(r.time), r.channels); });
 
     py::class_<CPyReadingsIterator>(m, "ReadingsIterator")
         .def("__iter__", [](CPyReadingsIterator& it) -> CPyReadingsIterator& { return it; })
         .def("__next__", &CPyReadingsIterator::Next);
 
     py::class_<CPyUnit, std::shared_ptr<CPyUnit>>(
-        m, "Unit", "A connected unit, polled in the background. Use it as a context manager: leaving the "
-                   "block (or an exception) disconnects it (LOCAL).")
+        m, "Unit",
+        "A connected unit, polled in the background. Use it as a context manager: leaving the "
+        "block (or an exception) disconnects it (LOCAL).")
         .def_property_readonly("descriptor", &CPyUnit::Descriptor)
         .def_property_readonly("connected", &CPyUnit::IsConnected)
         .def_property_readonly("model", &CPyUnit::Model)
         .def_property_readonly("serial", &CPyUnit::SerialNumber)
         .def_property_readonly("firmware", &CPyUnit::Firmware)
-        .def_property_readonly("tec", [](const std::shared_ptr<CPyUnit>& unit)
-                               { unit->RequireConnected(); return Wrap(unit, unit->Channels().tecs); },
-                               "The TEC channels (every present one on a multi-channel unit).")
-        .def_property_readonly("laser", [](const std::shared_ptr<CPyUnit>& unit)
-                               { unit->RequireConnected(); return Wrap(unit, unit->Channels().lasers); },
-                               "The laser (or lamp supply) channels.")
+        .def_property_readonly(
+            "tec",
+            [](const std::shared_ptr<CPyUnit>& unit)
+            {
+                unit->RequireConnected();
+                return Wrap(unit, unit->Channels().tecs);
+            },
+            "The TEC channels (every present one on a multi-channel unit).")
+        .def_property_readonly(
+            "laser",
+            [](const std::shared_ptr<CPyUnit>& unit)
+            {
+                unit->RequireConnected();
+                return Wrap(unit, unit->Channels().lasers);
+            },
+            "The laser (or lamp supply) channels.")
         .def("errors", &CPyUnit::TakeErrors,
              "The instrument's errors [(number, text)] collected since the last call, oldest first.")
         .def("wait_fresh", &CPyUnit::WaitFresh, py::arg("timeout") = 10.0,
-             "Waits until a poll cycle that began after the call has completed: True, or False after `timeout` "
+             "Waits until a poll cycle that began after the call has completed: True, or False after "
+             "`timeout` "
              "seconds (a unit that does not answer completes none). Ctrl-C raises KeyboardInterrupt.")
         .def("read", &CPyUnit::Read, "Every channel's readings now.")
         .def(
@@ -244,16 +266,27 @@ PYBIND11_MODULE(tamrix, m)
                     if (!(seconds * 1000.0 >= CInstrBase::MinPollPeriodMs) || seconds > 3600)
                         throw py::value_error("period needs a number of seconds from 0.01 to 3600");
                     const int periodMs = static_cast<int>(seconds * 1000.0 + 0.5);
-                    unit->Peek([periodMs](CInstrBase& instrument) { instrument.SetPollPeriodMs(periodMs); return 0; });
+                    unit->Peek(
+                        [periodMs](CInstrBase& instrument)
+                        {
+                            instrument.SetPollPeriodMs(periodMs);
+                            return 0;
+                        });
                 }
                 return CPyReadingsIterator(unit);
             },
             py::arg("period") = py::none(),
             "An iterator of Readings, one per completed poll cycle (the poll period set to `period` seconds "
-            "when given). A silent unit still yields, with None readings; a lost connection raises ConnectError.")
+            "when given). A silent unit still yields, with None readings; a lost connection raises "
+            "ConnectError.")
         .def("disconnect", &CPyUnit::Disconnect, "Stops polling, sends LOCAL and closes the port.")
         .def("__enter__", [](const std::shared_ptr<CPyUnit>& unit) { return unit; })
-        .def("__exit__", [](CPyUnit& unit, const py::args&) { unit.Disconnect(); return false; })
+        .def("__exit__",
+             [](CPyUnit& unit, const py::args&)
+             {
+                 unit.Disconnect();
+                 return false;
+             })
         .def("__repr__", [](const CPyUnit& unit)
              { return "<tamrix.Unit " + unit.Descriptor() + (unit.IsConnected() ? ">" : " disconnected>"); });
     m.def("connect", &CPyUnit::Connect, py::arg("descriptor"), py::arg("period") = 0.1,
@@ -270,5 +303,10 @@ PYBIND11_MODULE(tamrix, m)
         .def_property_readonly("rows", &CPyCsvWriter::Rows)
         .def("close", &CPyCsvWriter::Close)
         .def("__enter__", [](py::object self) { return self; })
-        .def("__exit__", [](CPyCsvWriter& writer, const py::args&) { writer.Close(); return false; });
+        .def("__exit__",
+             [](CPyCsvWriter& writer, const py::args&)
+             {
+                 writer.Close();
+                 return false;
+             });
 }

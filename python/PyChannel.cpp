@@ -184,9 +184,9 @@ void CPyChannel<Channel>::Set(const std::string& name, const py::handle& value)
     if (!setting)
         PyErrors::ThrowRefused(message);
     SSetTarget::SResult result;
-    const bool connected = m_unit->WithInstrument(
-        [this, &setting, &result](CInstrBase& instrument)
-        { result = TargetOf(m_channel.channel, instrument).Apply(*setting); });
+    const bool connected =
+        m_unit->WithInstrument([this, &setting, &result](CInstrBase& instrument)
+                               { result = TargetOf(m_channel.channel, instrument).Apply(*setting); });
     if (!connected)
         PyErrors::ThrowNotConnected();
     RaiseFor(*setting, typed, result);

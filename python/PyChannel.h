@@ -2,9 +2,8 @@
 
 #include "instrument/report/Channels.h"
 
-#include <pybind11/pybind11.h>
-
 #include <memory>
+#include <pybind11/pybind11.h>
 #include <string>
 #include <utility>
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <pybind11/pybind11.h>
-
 #include <string>
 
 // The module's exception classes, created once when the module loads. Every failure a script can act on

@@ -2,9 +2,8 @@
 
 #include "instrument/report/ReadingFormat.h"
 
-#include <pybind11/pybind11.h>
-
 #include <chrono>
+#include <pybind11/pybind11.h>
 #include <vector>
 
 // The readings of every channel of a unit at one moment, as the monitor shows them: what

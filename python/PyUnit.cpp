@@ -4,9 +4,8 @@
 #include "PyWait.h"
 #include "instrument/session/InstrBase.h"
 
-#include <pybind11/pybind11.h>
-
 #include <cmath>
+#include <pybind11/pybind11.h>
 
 namespace py = pybind11;
 
@@ -164,17 +163,15 @@ bool CPyUnit::WaitFresh(double timeoutS)
 {
     // The cycle running now may have read its values before the call: one more must end after it.
     const uint64_t wanted = Cycles() + 2;
-    return PyWait::Until(
-        [this, wanted]
-        {
-            return Cycles() >= wanted;
-        },
-        timeoutS);
+    return PyWait::Until([this, wanted] { return Cycles() >= wanted; }, timeoutS);
 }
 
 SPyReadings CPyUnit::Read() const
 {
-    return Peek([this](CInstrBase&) { return SPyReadings{std::chrono::system_clock::now(), m_channels.Read()}; });
+    return Peek(
+        [this](CInstrBase&) {
+            return SPyReadings{std::chrono::system_clock::now(), m_channels.Read()};
+        });
 }
 
 double CPyUnit::PeriodS() const

@@ -51,7 +51,10 @@ public:
             ThrowNotConnected();
         return look(Instrument());
     }
-    void RequireConnected() const { Peek([](CInstrBase&) { return 0; }); }
+    void RequireConnected() const
+    {
+        Peek([](CInstrBase&) { return 0; });
+    }
     // Only under WithInstrument or Peek: the object goes with Disconnect.
     CInstrBase& Instrument() const { return m_connection.Instrument(); }
     const SChannels& Channels() const { return m_channels; }

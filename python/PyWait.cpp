@@ -1,9 +1,8 @@
 #include "PyWait.h"
 
-#include <pybind11/pybind11.h>
-
 #include <algorithm>
 #include <chrono>
+#include <pybind11/pybind11.h>
 #include <thread>
 
 namespace py = pybind11;
@@ -15,8 +14,8 @@ bool Until(const std::function<bool()>& done, double timeoutS)
     using Clock = std::chrono::steady_clock;
     const bool forever = timeoutS < 0;
     const auto deadline =
-        Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
-                           forever ? 0.0 : std::min(timeoutS, 1e7)));
+        Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                           std::chrono::duration<double>(forever ? 0.0 : std::min(timeoutS, 1e7)));
     for (;;)
     {
         if (done())

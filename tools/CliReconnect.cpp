@@ -1,7 +1,7 @@
 #include "CliReconnect.h"
 
-#include "instrument/control/UnitConnection.h"
 #include "CliStopSignals.h"
+#include "instrument/control/UnitConnection.h"
 #include "instrument/session/InstrBase.h"
 
 CCliReconnect::CCliReconnect(std::string descriptor, std::string model, std::string serialNumber)

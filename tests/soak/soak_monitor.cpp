@@ -6,8 +6,8 @@
 // never another caller's; nothing crashes.
 // Exit 0 when every check held, 1 otherwise; a summary line either way.
 #include "CliArgs.h"
-#include "instrument/control/UnitConnection.h"
 #include "SimInstrument.h"
+#include "instrument/control/UnitConnection.h"
 #include "instrument/report/Channels.h"
 #include "instrument/report/ReadingFormat.h"
 #include "instrument/session/InstrBase.h"

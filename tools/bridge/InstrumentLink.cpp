@@ -1,8 +1,8 @@
 #include "InstrumentLink.h"
 
-#include "instrument/control/Setting.h"
 #include "HomiePayload.h"
 #include "PortWatcher.h"
+#include "instrument/control/Setting.h"
 #include "instrument/report/ConnectMessages.h"
 #include "instrument/session/InstrBase.h"
 

@@ -78,8 +78,8 @@ std::string Trimmed(std::string line)
 }
 } // namespace
 
-SSetTarget SSetTarget::Pick(CInstrBase& instrument, const SChannels& channels,
-                                  const SSetting& setting, int channelNumber, std::string& message)
+SSetTarget SSetTarget::Pick(CInstrBase& instrument, const SChannels& channels, const SSetting& setting,
+                            int channelNumber, std::string& message)
 {
     SSetTarget target;
     target.poller = &instrument;
@@ -129,8 +129,7 @@ SSetTarget::SResult SSetTarget::Apply(const SSetting& setting) const
     }
 }
 
-std::string SSetTarget::Describe(const SSetting& setting, const std::string& value,
-                                    const SResult& result)
+std::string SSetTarget::Describe(const SSetting& setting, const std::string& value, const SResult& result)
 {
     const std::string head = setting.name + " " + value + ": ";
     switch (result.state)

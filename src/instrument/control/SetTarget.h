@@ -46,7 +46,7 @@ struct SSetTarget
     // The channel numbered channelNumber of the setting's family on the instrument (0: the first
     // present). Empty, with a message, when there is none.
     static SSetTarget Pick(CInstrBase& instrument, const SChannels& channels, const SSetting& setting,
-                              int channelNumber, std::string& message);
+                           int channelNumber, std::string& message);
     bool Empty() const { return !tec && !laser; }
 
     // Runs the setter with the log captured; when the command went out but its confirmation did not

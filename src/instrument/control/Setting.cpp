@@ -88,8 +88,7 @@ std::optional<double> SSetting::ParseNumber(const std::string& text)
     return value;
 }
 
-std::optional<SSetting> ParseSetting(const std::string& name, const std::string& value,
-                                           std::string& error)
+std::optional<SSetting> ParseSetting(const std::string& name, const std::string& value, std::string& error)
 {
     const std::string wanted = [&name]
     {

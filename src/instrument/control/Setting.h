@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-// One setting request ("tec.t" 25, from the command line, a broker or a script), checked for form only; the channel classes check the range.
+// One setting request ("tec.t" 25, from the command line, a broker or a script), checked for form only; the
+// channel classes check the range.
 struct SSetting
 {
     enum class Family
@@ -31,7 +32,6 @@ struct SSetting
 };
 
 // nullopt with a message in error for an unknown name or a value of the wrong form.
-std::optional<SSetting> ParseSetting(const std::string& name, const std::string& value,
-                                           std::string& error);
+std::optional<SSetting> ParseSetting(const std::string& name, const std::string& value, std::string& error);
 // The names "set" accepts, with their value forms, one per line.
 std::string SettingHelp();

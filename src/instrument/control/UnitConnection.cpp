@@ -44,14 +44,15 @@ EConnectResult CUnitConnection::OpenRaw(const std::string& descriptor, CSerial& 
     return EConnectResult::Ok;
 }
 
-EConnectResult CUnitConnection::Detect(const std::string& descriptor, SIdentRecord& record, std::string& message)
+EConnectResult CUnitConnection::Detect(const std::string& descriptor, SIdentRecord& record,
+                                       std::string& message)
 {
     CPortReservation reservation;
     return DetectHolding(descriptor, record, message, reservation);
 }
 
-EConnectResult CUnitConnection::DetectHolding(const std::string& descriptor, SIdentRecord& record, std::string& message,
-                                  CPortReservation& reservation)
+EConnectResult CUnitConnection::DetectHolding(const std::string& descriptor, SIdentRecord& record,
+                                              std::string& message, CPortReservation& reservation)
 {
     // A serial port is held from here to the end of the connect: detection and connect each open it,
     // and another program must not take it in between.

@@ -44,8 +44,8 @@ public:
 
 private:
     // Detect with the port held in reservation (serial ports) until the reservation ends.
-    static EConnectResult DetectHolding(const std::string& descriptor, SIdentRecord& record, std::string& message,
-                             CPortReservation& reservation);
+    static EConnectResult DetectHolding(const std::string& descriptor, SIdentRecord& record,
+                                        std::string& message, CPortReservation& reservation);
 
     // Declared first, so that it is released after the instrument has disconnected.
     CPortReservation m_reservation;
