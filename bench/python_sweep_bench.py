@@ -24,19 +24,23 @@ MODEL = "D310"
 
 
 def start_simulator(sim):
-    process = subprocess.Popen([sim, "--model", MODEL, "--tcp", "0", "--pty"], stdout=subprocess.PIPE, text=True)
-    tcp = pty = None
+    process = subprocess.Popen([sim, "--model", MODEL, "--tcp", "0", "--pty"], stdout=subprocess.PIPE)
+    address = {}
+    pending = b""
     deadline = time.monotonic() + 10
-    while tcp is None or pty is None:
+    # Read from the descriptor itself: a buffered reader would hold lines that select() no longer sees.
+    while len(address) < 2:
+        if b"\n" in pending:
+            line, pending = pending.split(b"\n", 1)
+            words = line.decode().split()
+            if words[:1] in (["TCP"], ["PTY"]):
+                address[words[0]] = words[1]
+            continue
         if not select.select([process.stdout], [], [], max(0.0, deadline - time.monotonic()))[0]:
             process.kill()
             sys.exit("the simulator did not start")
-        words = process.stdout.readline().split()
-        if words[:1] == ["TCP"]:
-            tcp = words[1]
-        elif words[:1] == ["PTY"]:
-            pty = words[1]
-    return process, "TCP:" + tcp, pty
+        pending += os.read(process.stdout.fileno(), 4096)
+    return process, "TCP:" + address["TCP"], address["PTY"]
 
 
 def currents(points):
