@@ -9,6 +9,7 @@
 #include "comm/EnumerateComPorts.h"
 #include "comm/PortDiscoveryError.h"
 #include "comm/PortRegistry.h"
+#include "comm/TerminalDevice.h"
 #include "diag/Version.h"
 #include "instrument/laser/Laser.h"
 #include "instrument/session/InstrBase.h"
@@ -47,12 +48,15 @@ void CheckPortNumber(int number)
                               std::to_string(CPortRegistry::MaxPort) + "): " + std::to_string(number));
 }
 
-// As `tamrix-cli ports add`: kept for every program of this user, as an absolute path.
+// As `tamrix-cli ports add`: kept for every program of this user, as an absolute path (read by programs
+// started in other folders); a path that does not exist yet may become a terminal later.
 void AddPort(int number, const std::string& path)
 {
     CheckPortNumber(number);
-    const std::string absolute = std::filesystem::absolute(path).string();
-    if (!CPortRegistry::Instance().Register(number, absolute, true))
+    const std::filesystem::path absolute = std::filesystem::absolute(path);
+    if (std::filesystem::exists(absolute) && !TerminalDevice::IsPort(absolute))
+        throw py::value_error("\"" + path + "\" is not a terminal (a serial port or a pseudo-terminal)");
+    if (!CPortRegistry::Instance().Register(number, absolute.string(), true))
     {
         PyErr_SetString(PyExc_OSError, "could not store the port in the settings");
         throw py::error_already_set();

@@ -58,6 +58,15 @@ def test_a_registered_pseudo_terminal_is_listed_by_its_number(simulator):
     assert number in [port.number for port in tamrix.ports()]
 
 
+def test_only_terminals_and_port_numbers_are_registered(tmp_path):
+    plain = tmp_path / "not-a-terminal"
+    plain.write_text("")
+    with pytest.raises(ValueError, match="is not a terminal"):
+        tamrix.add_port(250, str(plain))
+    with pytest.raises(ValueError, match="no port number"):
+        tamrix.add_port(256, "/dev/null")
+
+
 @pytest.mark.parametrize(
     "descriptor, error, text",
     [

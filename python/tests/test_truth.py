@@ -20,6 +20,9 @@ def test_a_frozen_unit_gives_no_stale_value(simulator):
         wait_for(lambda: tec.t is None, 15, "the temperature to stop being live")
         assert laser.io is None and tec.ite is None and tec.t_set is None
         assert all(value is None for value in unit.read()["TEC"].values())
+        # A logging loop goes on, with nothing but None to log.
+        frozen = next(unit.readings())
+        assert frozen["TEC"]["T"] is None and frozen["LAS"]["LDI"] is None
         assert not unit.wait_fresh(0.5)
         sim.thaw()
         assert unit.wait_fresh(20)
