@@ -11,13 +11,6 @@ py::object SPyReadings::Value(const SReading& reading)
     return py::float_(reading.value);
 }
 
-py::object SPyReadings::Number(const SReading& reading)
-{
-    if (reading.blank || !reading.text.empty())
-        return py::none();
-    return py::float_(reading.value);
-}
-
 py::dict SPyReadings::Dict(const SChannelReadings& channel)
 {
     py::dict values;

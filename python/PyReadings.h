@@ -16,8 +16,6 @@ struct SPyReadings
     // One value for Python: None for a reading that is not live ("---") or does not apply (blank), a
     // float for a number, else the text ("on", "T", "open").
     static pybind11::object Value(const SReading& reading);
-    // A number only: None for anything else (not live, a sensor fault, a text).
-    static pybind11::object Number(const SReading& reading);
     // {name: value} of one channel.
     static pybind11::dict Dict(const SChannelReadings& channel);
 
