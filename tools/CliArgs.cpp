@@ -1,5 +1,7 @@
 #include "CliArgs.h"
 
+#include "instrument/control/Setting.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -169,12 +171,5 @@ std::optional<int> ParseCliInt(const std::string& text)
 
 std::optional<double> ParseCliNumber(const std::string& text)
 {
-    // from_chars rejects a leading "+", which people type for set points.
-    const size_t start = text.size() > 1 && text[0] == '+' && text[1] != '-' ? 1 : 0;
-    double value = 0.0;
-    const char* end = text.data() + text.size();
-    const auto [last, error] = std::from_chars(text.data() + start, end, value);
-    if (text.size() == start || error != std::errc() || last != end || !std::isfinite(value))
-        return std::nullopt;
-    return value;
+    return SSetting::ParseNumber(text);
 }

@@ -1,6 +1,6 @@
 #include "CliCommands.h"
 
-#include "CliSetting.h"
+#include "instrument/control/Setting.h"
 
 #include <array>
 #include <cstdio>
@@ -46,7 +46,7 @@ const std::array<SCliCommand, 7> kCommands{{
       3,
       {{"channel", "K", "the channel numbered K on the instrument (default: the first present)"}},
       "Change one setting while the instrument polls, then print the errors it reported.\nNAME is one of:\n" +
-          CliSettingHelp()},
+          SettingHelp()},
      &CliCommand::Set},
     {{"query", {"DESCRIPTOR", "TEXT"}, 2, {kTimeout}, "Send one raw line and print the reply."},
      &CliCommand::Query},
@@ -92,6 +92,20 @@ int RunCli(const std::vector<std::string>& args)
     }
     std::fputs(ToolUsage(syntaxes).c_str(), stdout);
     return ExitOk;
+}
+
+int CliCommand::ExitOf(EConnectResult result)
+{
+    switch (result)
+    {
+    case EConnectResult::Ok:
+        return ExitOk;
+    case EConnectResult::BadDescriptor:
+        return ExitUsage;
+    case EConnectResult::NoInstrument:
+        break;
+    }
+    return ExitNoInstrument;
 }
 
 int CliCommand::Fail(int code, const std::string& text)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CliArgs.h"
+#include "instrument/control/UnitConnection.h"
 
 #include <span>
 #include <string>
@@ -29,6 +30,8 @@ int Info(const SCliInvocation& invocation);
 int Monitor(const SCliInvocation& invocation);
 int Set(const SCliInvocation& invocation);
 
+// The exit code for a connection that did not come about.
+int ExitOf(EConnectResult result);
 // "tamrix-cli: <text>" on standard error; answers code so runners can return it.
 int Fail(int code, const std::string& text);
 } // namespace CliCommand

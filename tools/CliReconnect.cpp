@@ -1,7 +1,7 @@
 #include "CliReconnect.h"
 
-#include "CliConnection.h"
 #include "CliStopSignals.h"
+#include "instrument/control/UnitConnection.h"
 #include "instrument/session/InstrBase.h"
 
 CCliReconnect::CCliReconnect(std::string descriptor, std::string model, std::string serialNumber)
@@ -9,18 +9,18 @@ CCliReconnect::CCliReconnect(std::string descriptor, std::string model, std::str
 {
 }
 
-bool CCliReconnect::TryOpen(CCliConnection& connection, const std::string& descriptor)
+bool CCliReconnect::TryOpen(CUnitConnection& connection, const std::string& descriptor)
 {
     std::string message;
     connection.Close();
-    if (connection.Open(descriptor, message) == 0 &&
+    if (connection.Open(descriptor, message) == EConnectResult::Ok &&
         m_search.IsSought(connection.Instrument().GetModel(), connection.Instrument().GetSerialNumber()))
         return true;
     connection.Close();
     return false;
 }
 
-bool CCliReconnect::Wait(CCliConnection& connection, CCliStopSignals& stop)
+bool CCliReconnect::Wait(CUnitConnection& connection, CCliStopSignals& stop)
 {
     connection.Close();
     while (!stop.WaitUntil(std::chrono::steady_clock::now() + CReconnectSearch::RoundPeriod))

@@ -4,7 +4,7 @@
 
 #include <string>
 
-class CCliConnection;
+class CUnitConnection;
 class CCliStopSignals;
 
 // "monitor --reconnect": waits for the instrument that went away (the same model and serial number)
@@ -18,11 +18,11 @@ public:
 
     // Looks once a second; true once connection holds the instrument again, false when a stop signal
     // came first.
-    bool Wait(CCliConnection& connection, CCliStopSignals& stop);
+    bool Wait(CUnitConnection& connection, CCliStopSignals& stop);
     const std::string& Descriptor() const { return m_search.Descriptor(); }
 
 private:
-    bool TryOpen(CCliConnection& connection, const std::string& descriptor);
+    bool TryOpen(CUnitConnection& connection, const std::string& descriptor);
 
     CReconnectSearch m_search;
 };

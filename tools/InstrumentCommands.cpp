@@ -1,13 +1,12 @@
 #include "CliChannels.h"
 #include "CliCommands.h"
-#include "CliConnection.h"
 #include "CliFormat.h"
 #include "CliReconnect.h"
-#include "CliSetTarget.h"
-#include "CliSetting.h"
 #include "CliSilenceNotice.h"
 #include "CliStopSignals.h"
 #include "diag/Version.h"
+#include "instrument/control/SetTarget.h"
+#include "instrument/control/Setting.h"
 #include "instrument/report/ConnectMessages.h"
 #include "instrument/report/ReadingFormat.h"
 #include "instrument/report/ReadingLog.h"
@@ -30,7 +29,7 @@ constexpr const char* kQueuedBefore = " (queued in the instrument before this co
 // code: those the unit had queued before are not this run's doing, and the others come from the
 // connection itself (channel discovery asks for channels that may be absent), so a unit with empty
 // slots still succeeds.
-int DrainErrors(CInstrBase& instrument, const SChannels& channels, const CCliConnection* connected = nullptr)
+int DrainErrors(CInstrBase& instrument, const SChannels& channels, const CUnitConnection* connected = nullptr)
 {
     int count = 0;
     int causedByConnect = connected ? connected->ErrorsCausedByConnect() : 0;
@@ -105,10 +104,11 @@ bool SelectionFailed(const SChannels& channels)
 
 int CliCommand::Info(const SCliInvocation& invocation)
 {
-    CCliConnection connection;
+    CUnitConnection connection;
     std::string message;
-    if (const int result = connection.Open(invocation.positionals[0], message); result != ExitOk)
-        return Fail(result, message);
+    if (const EConnectResult result = connection.Open(invocation.positionals[0], message);
+        result != EConnectResult::Ok)
+        return Fail(ExitOf(result), message);
     CInstrBase& instrument = connection.Instrument();
     const SIdentRecord& record = connection.Record();
     const SChannels channels = SChannels::Of(instrument);
@@ -151,10 +151,11 @@ int CliCommand::Monitor(const SCliInvocation& invocation)
         return Fail(ExitFailure, "cannot write " + csvPath + ": " + csv.Error());
 
     CCliStopSignals stop;
-    CCliConnection connection;
+    CUnitConnection connection;
     std::string message;
-    if (const int result = connection.Open(invocation.positionals[0], message); result != ExitOk)
-        return Fail(result, message);
+    if (const EConnectResult result = connection.Open(invocation.positionals[0], message);
+        result != EConnectResult::Ok)
+        return Fail(ExitOf(result), message);
     CInstrBase* instrument = &connection.Instrument();
     SChannels channels = SChannels::Of(*instrument);
     if (SelectionFailed(channels))
@@ -236,44 +237,45 @@ int CliCommand::Monitor(const SCliInvocation& invocation)
 int CliCommand::Set(const SCliInvocation& invocation)
 {
     std::string message;
-    const auto setting = ParseCliSetting(invocation.positionals[1], invocation.positionals[2], message);
+    const auto setting = ParseSetting(invocation.positionals[1], invocation.positionals[2], message);
     if (!setting)
         return Fail(ExitUsage, message);
     const auto channelNumber = PositiveOption(invocation, "channel", 0);
     if (!channelNumber)
         return ExitUsage;
 
-    CCliConnection connection;
-    if (const int result = connection.Open(invocation.positionals[0], message); result != ExitOk)
-        return Fail(result, message);
+    CUnitConnection connection;
+    if (const EConnectResult result = connection.Open(invocation.positionals[0], message);
+        result != EConnectResult::Ok)
+        return Fail(ExitOf(result), message);
     CInstrBase& instrument = connection.Instrument();
     const SChannels channels = SChannels::Of(instrument);
     if (SelectionFailed(channels))
         return ExitNoInstrument;
-    const SCliSetTarget target = SCliSetTarget::Pick(instrument, channels, *setting, *channelNumber, message);
+    const SSetTarget target = SSetTarget::Pick(instrument, channels, *setting, *channelNumber, message);
     if (target.Empty())
         return Fail(ExitUsage, message);
 
     DrainErrors(instrument, channels, &connection);
     instrument.StartBackgroundThread(kPollPeriodMs);
-    const SCliSetTarget::SResult result = target.Apply(*setting);
+    const SSetTarget::SResult result = target.Apply(*setting);
     if (DrainErrors(instrument, channels) > 0)
         return ExitInstrumentErrors;
-    const std::string outcome = SCliSetTarget::Describe(*setting, invocation.positionals[2], result);
+    const std::string outcome = SSetTarget::Describe(*setting, invocation.positionals[2], result);
     switch (result.state)
     {
-    case SCliSetTarget::EState::Done:
+    case SSetTarget::EState::Done:
         break;
-    case SCliSetTarget::EState::Unconfirmed:
+    case SSetTarget::EState::Unconfirmed:
         // The unit's own value decides: what was asked for is done, anything else is not.
         if (!result.held)
             return Fail(ExitUnconfirmed, outcome);
         if (!result.heldAsRequested)
             return Fail(ExitFailure, outcome);
         break;
-    case SCliSetTarget::EState::Refused:
+    case SSetTarget::EState::Refused:
         return Fail(ExitFailure, outcome);
-    case SCliSetTarget::EState::NotSent:
+    case SSetTarget::EState::NotSent:
         for (const std::string& line : result.refusal)
             std::fprintf(stderr, "tamrix-cli: %s\n", line.c_str());
         return Fail(ExitFailure, outcome);

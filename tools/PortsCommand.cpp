@@ -3,11 +3,10 @@
 #include "comm/EnumerateComPorts.h"
 #include "comm/PortDiscoveryError.h"
 #include "comm/PortRegistry.h"
+#include "comm/TerminalDevice.h"
 
 #include <cstdio>
 #include <filesystem>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
 
 namespace
 {
@@ -39,29 +38,6 @@ int List()
     return ExitOk;
 }
 
-// A terminal device, told from its number without opening it (opening a serial port raises its
-// control lines): pseudo-terminal slaves have majors 136 to 143 and no entry in sysfs; every other
-// terminal belongs to sysfs's "tty" class. The devices of major 5 are terminals but no ports.
-bool IsTerminal(const std::filesystem::path& path)
-{
-    struct stat status
-    {
-    };
-    if (::stat(path.c_str(), &status) != 0 || !S_ISCHR(status.st_mode))
-        return false;
-    const unsigned int major = ::major(status.st_rdev);
-    if (major == 5)
-        return false;
-    if (major >= 136 && major <= 143)
-        return true;
-    std::error_code error;
-    const std::filesystem::path subsystem =
-        std::filesystem::read_symlink("/sys/dev/char/" + std::to_string(major) + ":" +
-                                          std::to_string(::minor(status.st_rdev)) + "/subsystem",
-                                      error);
-    return !error && subsystem.filename() == "tty";
-}
-
 // Stored as an absolute path: the entry is read by programs started in other folders.
 int Add(int number, const std::string& path)
 {
@@ -71,7 +47,7 @@ int Add(int number, const std::string& path)
         return CliCommand::Fail(ExitUsage, "\"" + path + "\": " + error.message());
     if (!std::filesystem::exists(absolute, error))
         std::fprintf(stderr, "tamrix-cli: note: %s does not exist (yet)\n", absolute.c_str());
-    else if (!IsTerminal(absolute))
+    else if (!TerminalDevice::IsPort(absolute))
         return CliCommand::Fail(ExitUsage,
                                 "\"" + path + "\" is not a terminal (a serial port or a pseudo-terminal)");
     if (!CPortRegistry::Instance().Register(number, absolute.string(), true))

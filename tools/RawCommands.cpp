@@ -1,5 +1,4 @@
 #include "CliCommands.h"
-#include "CliConnection.h"
 #include "CliFormat.h"
 #include "comm/Serial.h"
 #include "instrument/report/ConnectMessages.h"
@@ -37,9 +36,9 @@ int CliCommand::Detect(const SCliInvocation& invocation)
 {
     SIdentRecord record;
     std::string message;
-    if (const int result = CCliConnection::Detect(invocation.positionals[0], record, message);
-        result != ExitOk)
-        return Fail(result, message);
+    if (const EConnectResult result = CUnitConnection::Detect(invocation.positionals[0], record, message);
+        result != EConnectResult::Ok)
+        return Fail(ExitOf(result), message);
     std::fputs(CliFormat::IdentRecord(record).c_str(), stdout);
     return ExitOk;
 }
@@ -51,9 +50,9 @@ int CliCommand::Query(const SCliInvocation& invocation)
         return ExitUsage;
     CSerial port;
     std::string message;
-    if (const int result = CCliConnection::OpenRaw(invocation.positionals[0], port, message);
-        result != ExitOk)
-        return Fail(result, message);
+    if (const EConnectResult result = CUnitConnection::OpenRaw(invocation.positionals[0], port, message);
+        result != EConnectResult::Ok)
+        return Fail(ExitOf(result), message);
     const std::string& text = invocation.positionals[1];
     const std::string reply = port.Query(AsLine(text), *timeout);
     const bool stillOpen = port.IsOpen();
@@ -85,9 +84,9 @@ int CliCommand::Errors(const SCliInvocation& invocation)
         return ExitUsage;
     CSerial port;
     std::string message;
-    if (const int result = CCliConnection::OpenRaw(invocation.positionals[0], port, message);
-        result != ExitOk)
-        return Fail(result, message);
+    if (const EConnectResult result = CUnitConnection::OpenRaw(invocation.positionals[0], port, message);
+        result != EConnectResult::Ok)
+        return Fail(ExitOf(result), message);
     const std::string reply = port.Query("ERR?\n", *timeout);
     port.Close();
     if (reply.empty())

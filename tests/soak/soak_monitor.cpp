@@ -6,8 +6,8 @@
 // never another caller's; nothing crashes.
 // Exit 0 when every check held, 1 otherwise; a summary line either way.
 #include "CliArgs.h"
-#include "CliConnection.h"
 #include "SimInstrument.h"
+#include "instrument/control/UnitConnection.h"
 #include "instrument/report/Channels.h"
 #include "instrument/report/ReadingFormat.h"
 #include "instrument/session/InstrBase.h"
@@ -147,9 +147,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "soak: no simulator: %s\n", error.c_str());
         return 1;
     }
-    CCliConnection connection;
+    CUnitConnection connection;
     std::string message;
-    if (connection.Open("TCP:127.0.0.1:" + std::to_string(sim->TcpPort()), message) != ExitOk)
+    if (connection.Open("TCP:127.0.0.1:" + std::to_string(sim->TcpPort()), message) != EConnectResult::Ok)
     {
         std::fprintf(stderr, "soak: %s\n", message.c_str());
         return 1;

@@ -1,5 +1,5 @@
 #include "CliArgs.h"
-#include "CliSetting.h"
+#include "instrument/control/Setting.h"
 #include "comm/PortRegistry.h"
 #include "diag/IniProfile.h"
 #include "diag/TempDir.h"
@@ -59,7 +59,7 @@ struct SSettingCase
 {
     const char* name;
     const char* value;
-    SCliSetting::Kind kind;
+    SSetting::Kind kind;
     double number;
     int code;
 };
@@ -67,26 +67,26 @@ struct SSettingCase
 TEST(CliSetting, NamesAndValuesMapToTheChannelsCodes)
 {
     const SSettingCase cases[] = {
-        {"tec.t", "-12.5", SCliSetting::Kind::Number, -12.5, 0},
-        {"TEC.ITE", "0.25", SCliSetting::Kind::Number, 0.25, 0},
-        {"tec.mode", "ite", SCliSetting::Kind::Mode, 0, TecModeITE},
-        {"tec.output", "off", SCliSetting::Kind::Output, 0, 0},
-        {"las.mode", "Ihbw", SCliSetting::Kind::Mode, 0, LaserModeIHBW},
-        {"las.mode", "LDV", SCliSetting::Kind::Mode, 0, LaserModeLDV},
-        {"las.output", "1", SCliSetting::Kind::Output, 0, 1},
+        {"tec.t", "-12.5", SSetting::Kind::Number, -12.5, 0},
+        {"TEC.ITE", "0.25", SSetting::Kind::Number, 0.25, 0},
+        {"tec.mode", "ite", SSetting::Kind::Mode, 0, TecModeITE},
+        {"tec.output", "off", SSetting::Kind::Output, 0, 0},
+        {"las.mode", "Ihbw", SSetting::Kind::Mode, 0, LaserModeIHBW},
+        {"las.mode", "LDV", SSetting::Kind::Mode, 0, LaserModeLDV},
+        {"las.output", "1", SSetting::Kind::Output, 0, 1},
     };
     for (const SSettingCase& row : cases)
     {
         std::string error;
-        const auto setting = ParseCliSetting(row.name, row.value, error);
+        const auto setting = ParseSetting(row.name, row.value, error);
         ASSERT_TRUE(setting) << row.name << " " << row.value << ": " << error;
         EXPECT_EQ(setting->kind, row.kind) << row.name;
         EXPECT_EQ(setting->number, row.number) << row.name;
         EXPECT_EQ(setting->code, row.code) << row.name;
     }
     std::string error;
-    EXPECT_FALSE(ParseCliSetting("tec.mode", "V", error));
-    EXPECT_FALSE(ParseCliSetting("las.output", "maybe", error));
+    EXPECT_FALSE(ParseSetting("tec.mode", "V", error));
+    EXPECT_FALSE(ParseSetting("las.output", "maybe", error));
 }
 
 TEST(PersistedPortEntries, ReachOtherRegistriesOverTheSameStoreUntilRemoved)

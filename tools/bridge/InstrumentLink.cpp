@@ -1,8 +1,8 @@
 #include "InstrumentLink.h"
 
-#include "CliSetting.h"
 #include "HomiePayload.h"
 #include "PortWatcher.h"
+#include "instrument/control/Setting.h"
 #include "instrument/report/ConnectMessages.h"
 #include "instrument/session/InstrBase.h"
 
@@ -96,9 +96,9 @@ bool CInstrumentLink::Open(const std::string& descriptor)
     const int portNumber = CPortSearch::SerialPortOf(descriptor);
     if (portNumber > 0 && portNumber != m_claimedPort && !m_watcher.Claim(portNumber))
         return false;
-    auto connection = std::make_unique<CCliConnection>();
+    auto connection = std::make_unique<CUnitConnection>();
     std::string message;
-    const bool opened = connection->Open(descriptor, message) == 0;
+    const bool opened = connection->Open(descriptor, message) == EConnectResult::Ok;
     CInstrBase* instrument = opened ? &connection->Instrument() : nullptr;
     const bool same = opened && (m_model.empty() || (instrument->GetModel() == m_model &&
                                                      instrument->GetSerialNumber() == m_serialNumber));
@@ -298,15 +298,15 @@ void CInstrumentLink::CarryOut(const SSetRequest& request)
         return Refuse(request, property ? error : "no such property");
     std::string name;
     std::string settingValue;
-    SCliSetTarget target;
+    SSetTarget target;
     if (!m_instrumentModel->Setting(request.nodeId, request.propertyId, *value, name, settingValue, target))
         return Refuse(request, "the property is not settable");
-    const auto setting = ParseCliSetting(name, settingValue, error);
+    const auto setting = ParseSetting(name, settingValue, error);
     if (!setting)
         return Refuse(request, error);
-    const SCliSetTarget::SResult result = target.Apply(*setting);
-    const std::string outcome = SCliSetTarget::Describe(*setting, settingValue, result);
-    if (result.state != SCliSetTarget::EState::Done)
+    const SSetTarget::SResult result = target.Apply(*setting);
+    const std::string outcome = SSetTarget::Describe(*setting, settingValue, result);
+    if (result.state != SSetTarget::EState::Done)
     {
         // The setter cached the value asked for; what is published next must come from the unit. The
         // cycle that carried the set out may have read the value before it: wait for the one after.
@@ -315,17 +315,17 @@ void CInstrumentLink::CarryOut(const SSetRequest& request)
     }
     switch (result.state)
     {
-    case SCliSetTarget::EState::Done:
+    case SSetTarget::EState::Done:
         return Report(outcome);
-    case SCliSetTarget::EState::Unconfirmed:
+    case SSetTarget::EState::Unconfirmed:
         Report(outcome);
         if (m_publisher)
             m_publisher->Event(CInstrumentModel::InstrumentNode, CInstrumentModel::ErrorProperty,
                                request.nodeId + "/" + request.propertyId + ": " + outcome);
         return;
-    case SCliSetTarget::EState::Refused:
+    case SSetTarget::EState::Refused:
         return Refuse(request, outcome);
-    case SCliSetTarget::EState::NotSent:
+    case SSetTarget::EState::NotSent:
         break;
     }
     std::string reason = outcome;

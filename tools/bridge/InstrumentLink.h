@@ -1,10 +1,10 @@
 #pragma once
 
 #include "BridgeOptions.h"
-#include "CliConnection.h"
 #include "HomiePublisher.h"
 #include "InstrumentModel.h"
 #include "comm/PortSearch.h"
+#include "instrument/control/UnitConnection.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -64,7 +64,7 @@ private:
     std::string m_serialNumber;
     int m_claimedPort = 0;
     std::unique_ptr<CPortSearch> m_search; // where a serial instrument may come back
-    std::unique_ptr<CCliConnection> m_connection;
+    std::unique_ptr<CUnitConnection> m_connection;
     std::unique_ptr<CInstrumentModel> m_instrumentModel;
     std::unique_ptr<CHomiePublisher> m_publisher;
     // Properties whose cached value came from a setter, not from the unit (a set that was not

@@ -119,7 +119,7 @@ void CInstrumentModel::AddTec(const SChannel<CTEC>& channel, bool settable, std:
         return [&tec, get, quantity]
         { return ReadingFormat::Number((tec.*get)(false), tec.GetPrecision(quantity)); };
     };
-    const SCliSetTarget target{&tec, nullptr, &m_instrument};
+    const SSetTarget target{&tec, nullptr, &m_instrument};
     // Only what the poll has read lately is published: a value past its age reads as no value.
     auto add = [&](const char* id, TecReading item, std::function<std::string()> read, const char* setting)
     {
@@ -179,7 +179,7 @@ void CInstrumentModel::AddLaser(const SChannel<CLaser>& channel, bool settable,
     CLaser& laser = *channel.channel;
     const bool lamp = dynamic_cast<CLPS*>(&laser) != nullptr;
     const std::string nodeId = CHomieDevice::TopicLevel(channel.label);
-    const SCliSetTarget target{nullptr, &laser, &m_instrument};
+    const SSetTarget target{nullptr, &laser, &m_instrument};
     SHomieNode node{nodeId,
                     NodeName(channel.label, channel.number, lamp ? "Lamp supply" : "Laser"),
                     lamp ? "lamp-supply" : "laser",
@@ -293,7 +293,7 @@ std::vector<CInstrumentModel::SValue> CInstrumentModel::Read() const
 
 bool CInstrumentModel::Setting(const std::string& nodeId, const std::string& propertyId,
                                const std::string& value, std::string& name, std::string& settingValue,
-                               SCliSetTarget& target) const
+                               SSetTarget& target) const
 {
     for (const SEntry& entry : m_entries)
     {

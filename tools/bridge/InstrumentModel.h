@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CliSetTarget.h"
+#include "instrument/control/SetTarget.h"
 #include "HomieDevice.h"
 #include "instrument/report/Channels.h"
 
@@ -41,7 +41,7 @@ public:
     // The setting name and value a set request becomes ("tec.t", "30.5"), and the channel it goes to.
     // False for a property that takes none.
     bool Setting(const std::string& nodeId, const std::string& propertyId, const std::string& value,
-                 std::string& name, std::string& settingValue, SCliSetTarget& target) const;
+                 std::string& name, std::string& settingValue, SSetTarget& target) const;
     // Asks the instrument for the limits of its set points again and puts them in the description;
     // true when the description changed.
     bool RefreshLimits();
@@ -56,7 +56,7 @@ private:
         std::string propertyId;
         std::function<std::string()> read; // "---" when there is no value
         std::string setting;               // empty for a reading
-        SCliSetTarget target;
+        SSetTarget target;
         std::function<std::string(const std::string&)> settingValue; // the payload in the setter's words
     };
 

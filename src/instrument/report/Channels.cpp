@@ -69,7 +69,7 @@ std::string SensorFault(CTEC& tec)
     return {};
 }
 
-SChannelReadings ReadTec(const std::string& label, CTEC& tec)
+SChannelReadings TecReadings(const std::string& label, CTEC& tec)
 {
     const int mode = tec.GetMode(false);
     const bool modeFresh = tec.IsFresh(TecReading::Mode);
@@ -137,7 +137,7 @@ void AddLaserSetPoints(CLaser& laser, const SLaserSetColumn (&columns)[N], std::
 }
 
 // Precisions by mode: the channel class knows which quantity each mode drives (a lamp supply's own).
-SChannelReadings ReadLaser(const std::string& label, CLaser& laser)
+SChannelReadings LaserReadings(const std::string& label, CLaser& laser)
 {
     const int mode = laser.GetMode(false);
     const bool modeFresh = laser.IsFresh(LaserPollItem::Mode);
@@ -236,8 +236,18 @@ std::vector<SChannelReadings> SChannels::Read() const
 {
     std::vector<SChannelReadings> readings;
     for (const auto& entry : tecs)
-        readings.push_back(ReadTec(entry.label, *entry.channel));
+        readings.push_back(ReadOne(entry));
     for (const auto& entry : lasers)
-        readings.push_back(ReadLaser(entry.label, *entry.channel));
+        readings.push_back(ReadOne(entry));
     return readings;
+}
+
+SChannelReadings SChannels::ReadOne(const SChannel<CTEC>& tec)
+{
+    return TecReadings(tec.label, *tec.channel);
+}
+
+SChannelReadings SChannels::ReadOne(const SChannel<CLaser>& laser)
+{
+    return LaserReadings(laser.label, *laser.channel);
 }

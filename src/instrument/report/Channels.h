@@ -35,4 +35,7 @@ struct SChannels
     std::vector<CInstrBase*> Sessions(CInstrBase& instrument) const;
     // The cached readings of every channel (while polling, nothing is sent).
     std::vector<SChannelReadings> Read() const;
+    // One channel's cached readings, as Read gives them.
+    static SChannelReadings ReadOne(const SChannel<CTEC>& tec);
+    static SChannelReadings ReadOne(const SChannel<CLaser>& laser);
 };

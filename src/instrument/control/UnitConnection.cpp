@@ -1,6 +1,5 @@
-#include "CliConnection.h"
+#include "instrument/control/UnitConnection.h"
 
-#include "CliArgs.h"
 #include "comm/PortDescriptor.h"
 #include "comm/PortReservation.h"
 #include "comm/Serial.h"
@@ -10,26 +9,28 @@
 #include "instrument/session/InstrBase.h"
 #include "instrument/session/InstrumentFactory.h"
 
-CCliConnection::~CCliConnection()
+CUnitConnection::~CUnitConnection()
 {
     Close();
 }
 
-void CCliConnection::Close()
+void CUnitConnection::Close()
 {
     if (m_instrument)
         m_instrument->Disconnect();
     m_instrument.reset();
+    // The port goes back with the instrument: another connection (this process's too) may take it.
+    m_reservation.Release();
 }
 
-int CCliConnection::OpenRaw(const std::string& descriptor, CSerial& port, std::string& message)
+EConnectResult CUnitConnection::OpenRaw(const std::string& descriptor, CSerial& port, std::string& message)
 {
     const auto parsed = PortDescriptor::ParseExact(descriptor);
     if (!parsed)
     {
         message = "\"" + ReadingFormat::Printable(descriptor) +
                   "\" is not a port descriptor (COM:<port>:<baud> or TCP:<host>:<port>)";
-        return ExitUsage;
+        return EConnectResult::BadDescriptor;
     }
     const bool opened = port.OpenDescriptor(descriptor);
     // A network port opens while its connection is still being made; a refusal seen meanwhile is
@@ -38,19 +39,20 @@ int CCliConnection::OpenRaw(const std::string& descriptor, CSerial& port, std::s
     {
         message = ConnectMessages::OpenFailure(*parsed, port.GetLastOpenFailure());
         port.Close();
-        return ExitNoInstrument;
+        return EConnectResult::NoInstrument;
     }
-    return ExitOk;
+    return EConnectResult::Ok;
 }
 
-int CCliConnection::Detect(const std::string& descriptor, SIdentRecord& record, std::string& message)
+EConnectResult CUnitConnection::Detect(const std::string& descriptor, SIdentRecord& record,
+                                       std::string& message)
 {
     CPortReservation reservation;
     return DetectHolding(descriptor, record, message, reservation);
 }
 
-int CCliConnection::DetectHolding(const std::string& descriptor, SIdentRecord& record, std::string& message,
-                                  CPortReservation& reservation)
+EConnectResult CUnitConnection::DetectHolding(const std::string& descriptor, SIdentRecord& record,
+                                              std::string& message, CPortReservation& reservation)
 {
     // A serial port is held from here to the end of the connect: detection and connect each open it,
     // and another program must not take it in between.
@@ -61,13 +63,13 @@ int CCliConnection::DetectHolding(const std::string& descriptor, SIdentRecord& r
             failure != EOpenFailure::None)
         {
             message = ConnectMessages::OpenFailure(*parsed, failure);
-            return ExitNoInstrument;
+            return EConnectResult::NoInstrument;
         }
     }
     // As a panel does: a port that does not open is told apart from one where nothing answers.
     {
         CSerial probe;
-        if (const int result = OpenRaw(descriptor, probe, message); result != ExitOk)
+        if (const EConnectResult result = OpenRaw(descriptor, probe, message); result != EConnectResult::Ok)
             return result;
         probe.Close();
     }
@@ -76,21 +78,22 @@ int CCliConnection::DetectHolding(const std::string& descriptor, SIdentRecord& r
     {
         message =
             record.unreadableReply ? ConnectMessages::UnreadableIdentity : ConnectMessages::NoController;
-        return ExitNoInstrument;
+        return EConnectResult::NoInstrument;
     }
-    return ExitOk;
+    return EConnectResult::Ok;
 }
 
-int CCliConnection::Open(const std::string& descriptor, std::string& message)
+EConnectResult CUnitConnection::Open(const std::string& descriptor, std::string& message)
 {
-    if (const int result = DetectHolding(descriptor, m_record, message, m_reservation); result != ExitOk)
+    if (const EConnectResult result = DetectHolding(descriptor, m_record, message, m_reservation);
+        result != EConnectResult::Ok)
         return result;
     m_instrument.reset(CreateInstrumentObject(m_record.familyCode, m_record.modelCode, m_record.variantCode,
                                               m_record.versionMajor));
     if (!m_instrument)
     {
         message = ConnectMessages::UnknownType;
-        return ExitNoInstrument;
+        return EConnectResult::NoInstrument;
     }
     if (!m_instrument->Connect(descriptor))
     {
@@ -98,9 +101,9 @@ int CCliConnection::Open(const std::string& descriptor, std::string& message)
         m_instrument->Disconnect();
         m_instrument.reset();
         message = refused ? ConnectMessages::UnreadableIdentity : ConnectMessages::CouldNotConnect;
-        return ExitNoInstrument;
+        return EConnectResult::NoInstrument;
     }
     m_errorsCausedByConnect = m_instrument->CInstrBase::GetErrorCount();
     m_instrument->AddErrorsFromReply(m_record.queuedErrors, 0);
-    return ExitOk;
+    return EConnectResult::Ok;
 }

@@ -1,24 +1,25 @@
-#include "CliSetting.h"
+#include "instrument/control/Setting.h"
 
-#include "CliArgs.h"
 #include "instrument/report/ModeNames.h"
 
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <charconv>
+#include <cmath>
 
 namespace
 {
 struct SSettingRow
 {
     const char* name;
-    SCliSetting::Family family;
-    SCliSetting::Kind kind;
+    SSetting::Family family;
+    SSetting::Kind kind;
     const char* form;
 };
 
-using Family = SCliSetting::Family;
-using Kind = SCliSetting::Kind;
+using Family = SSetting::Family;
+using Kind = SSetting::Kind;
 
 constexpr std::array<SSettingRow, 11> kSettings{{
     {"tec.t", Family::Tec, Kind::Number, "temperature set point [°C]"},
@@ -51,13 +52,13 @@ std::optional<int> ParseOnOff(const std::string& text)
     return std::nullopt;
 }
 
-bool ParseValue(const SSettingRow& row, const std::string& value, SCliSetting& setting)
+bool ParseValue(const SSettingRow& row, const std::string& value, SSetting& setting)
 {
     switch (row.kind)
     {
     case Kind::Number:
     {
-        const auto number = ParseCliNumber(value);
+        const auto number = SSetting::ParseNumber(value);
         setting.number = number.value_or(0.0);
         return number.has_value();
     }
@@ -75,8 +76,19 @@ bool ParseValue(const SSettingRow& row, const std::string& value, SCliSetting& s
 }
 } // namespace
 
-std::optional<SCliSetting> ParseCliSetting(const std::string& name, const std::string& value,
-                                           std::string& error)
+std::optional<double> SSetting::ParseNumber(const std::string& text)
+{
+    // from_chars rejects a leading "+", which people type for set points.
+    const size_t start = text.size() > 1 && text[0] == '+' && text[1] != '-' ? 1 : 0;
+    double value = 0.0;
+    const char* end = text.data() + text.size();
+    const auto [last, error] = std::from_chars(text.data() + start, end, value);
+    if (text.size() == start || error != std::errc() || last != end || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+std::optional<SSetting> ParseSetting(const std::string& name, const std::string& value, std::string& error)
 {
     const std::string wanted = [&name]
     {
@@ -89,10 +101,10 @@ std::optional<SCliSetting> ParseCliSetting(const std::string& name, const std::s
                                   [&wanted](const SSettingRow& entry) { return wanted == entry.name; });
     if (row == kSettings.end())
     {
-        error = "unknown setting \"" + name + "\"; one of:\n" + CliSettingHelp();
+        error = "unknown setting \"" + name + "\"; one of:\n" + SettingHelp();
         return std::nullopt;
     }
-    SCliSetting setting;
+    SSetting setting;
     setting.name = row->name;
     setting.family = row->family;
     setting.kind = row->kind;
@@ -104,7 +116,7 @@ std::optional<SCliSetting> ParseCliSetting(const std::string& name, const std::s
     return setting;
 }
 
-std::string CliSettingHelp()
+std::string SettingHelp()
 {
     std::string text;
     for (const SSettingRow& row : kSettings)

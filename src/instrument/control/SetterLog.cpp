@@ -1,9 +1,9 @@
-#include "CliSetterLog.h"
+#include "instrument/control/SetterLog.h"
 
 #include "diag/DiagSink.h"
 #include "diag/EventLog.h"
 
-CCliSetterLog::CCliSetterLog()
+CSetterLog::CSetterLog()
 {
     CEventLog::Instance().SetCategory(ccGeneral, 3, 1);
     CDiagSink::SetSink(
@@ -14,12 +14,12 @@ CCliSetterLog::CCliSetterLog()
         });
 }
 
-CCliSetterLog::~CCliSetterLog()
+CSetterLog::~CSetterLog()
 {
     CDiagSink::ResetSink();
 }
 
-std::vector<std::string> CCliSetterLog::Lines()
+std::vector<std::string> CSetterLog::Lines()
 {
     std::lock_guard<std::mutex> guard(m_lock);
     return m_lines;

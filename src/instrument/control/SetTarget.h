@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CliSetting.h"
+#include "instrument/control/Setting.h"
 #include "instrument/report/Channels.h"
 
 #include <chrono>
@@ -14,7 +14,7 @@ class CTEC;
 
 // The channel one setting goes to, and the one way a setting is carried out: the channel's own
 // range-checked setter, whether the request came from the command line or from a broker.
-struct SCliSetTarget
+struct SSetTarget
 {
     // What became of one setting.
     enum class EState
@@ -45,19 +45,19 @@ struct SCliSetTarget
 
     // The channel numbered channelNumber of the setting's family on the instrument (0: the first
     // present). Empty, with a message, when there is none.
-    static SCliSetTarget Pick(CInstrBase& instrument, const SChannels& channels, const SCliSetting& setting,
-                              int channelNumber, std::string& message);
+    static SSetTarget Pick(CInstrBase& instrument, const SChannels& channels, const SSetting& setting,
+                           int channelNumber, std::string& message);
     bool Empty() const { return !tec && !laser; }
 
     // Runs the setter with the log captured; when the command went out but its confirmation did not
     // come back, reads the value back from the unit.
-    SResult Apply(const SCliSetting& setting) const;
+    SResult Apply(const SSetting& setting) const;
     // "tec.t 33: done", "tec.t 33: sent, not confirmed; the unit holds 25.000", ...
-    static std::string Describe(const SCliSetting& setting, const std::string& value, const SResult& result);
+    static std::string Describe(const SSetting& setting, const std::string& value, const SResult& result);
 
 private:
     // The setting's value as the unit holds it, asked once; empty when it did not answer.
-    std::optional<std::string> ReadOnce(const SCliSetting& setting) const;
-    std::optional<std::string> ReadBack(const SCliSetting& setting) const;
-    bool Matches(const SCliSetting& setting, const std::string& held) const;
+    std::optional<std::string> ReadOnce(const SSetting& setting) const;
+    std::optional<std::string> ReadBack(const SSetting& setting) const;
+    bool Matches(const SSetting& setting, const std::string& held) const;
 };

@@ -4,8 +4,9 @@
 #include <string>
 #include <vector>
 
-// One "set NAME VALUE" request, checked for form only; the channel classes check the range.
-struct SCliSetting
+// One setting request ("tec.t" 25, from the command line, a broker or a script), checked for form only; the
+// channel classes check the range.
+struct SSetting
 {
     enum class Family
     {
@@ -19,6 +20,10 @@ struct SCliSetting
         Output  // code holds 1 for on, 0 for off
     };
 
+    // A number as people type it ("+25", "1e-3"), in the "C" notation; nullopt unless all of it is one
+    // finite number.
+    static std::optional<double> ParseNumber(const std::string& text);
+
     std::string name; // "tec.t", "las.mode", ...
     Family family = Family::Tec;
     Kind kind = Kind::Number;
@@ -27,7 +32,6 @@ struct SCliSetting
 };
 
 // nullopt with a message in error for an unknown name or a value of the wrong form.
-std::optional<SCliSetting> ParseCliSetting(const std::string& name, const std::string& value,
-                                           std::string& error);
+std::optional<SSetting> ParseSetting(const std::string& name, const std::string& value, std::string& error);
 // The names "set" accepts, with their value forms, one per line.
-std::string CliSettingHelp();
+std::string SettingHelp();

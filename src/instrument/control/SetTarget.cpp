@@ -1,7 +1,6 @@
-#include "CliSetTarget.h"
+#include "instrument/control/SetTarget.h"
 
-#include "CliArgs.h"
-#include "CliSetterLog.h"
+#include "instrument/control/SetterLog.h"
 #include "instrument/lamp/LPS.h"
 #include "instrument/laser/Laser.h"
 #include "instrument/report/ModeNames.h"
@@ -12,10 +11,11 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <mutex>
 
 namespace
 {
-bool ApplyTec(const SCliSetting& setting, CTEC& tec)
+bool ApplyTec(const SSetting& setting, CTEC& tec)
 {
     const auto value = static_cast<float>(setting.number);
     if (setting.name == "tec.t")
@@ -29,7 +29,7 @@ bool ApplyTec(const SCliSetting& setting, CTEC& tec)
     return tec.SetOutput(setting.code != 0);
 }
 
-bool ApplyLaser(const SCliSetting& setting, CLaser& laser)
+bool ApplyLaser(const SSetting& setting, CLaser& laser)
 {
     if (setting.name == "las.ldi")
         return laser.SetLDI(setting.number);
@@ -78,28 +78,32 @@ std::string Trimmed(std::string line)
 }
 } // namespace
 
-SCliSetTarget SCliSetTarget::Pick(CInstrBase& instrument, const SChannels& channels,
-                                  const SCliSetting& setting, int channelNumber, std::string& message)
+SSetTarget SSetTarget::Pick(CInstrBase& instrument, const SChannels& channels, const SSetting& setting,
+                            int channelNumber, std::string& message)
 {
-    SCliSetTarget target;
+    SSetTarget target;
     target.poller = &instrument;
-    if (setting.family == SCliSetting::Family::Tec)
+    if (setting.family == SSetting::Family::Tec)
         target.tec = PickChannel(channels.tecs, channelNumber, "TEC", message);
     else
         target.laser = PickChannel(channels.lasers, channelNumber, "laser", message);
     return target;
 }
 
-SCliSetTarget::SResult SCliSetTarget::Apply(const SCliSetting& setting) const
+SSetTarget::SResult SSetTarget::Apply(const SSetting& setting) const
 {
     SResult result;
     if (Empty())
         return result;
     bool accepted = false;
     std::vector<std::string> logged;
-    CInstrBase::ResetLastCommandOutcome();
     {
-        CCliSetterLog log;
+        // The log sink is process-wide: setters that capture it take turns, or one would collect (or
+        // cut short) another's refusal.
+        static std::mutex capturing;
+        std::lock_guard<std::mutex> turn(capturing);
+        CInstrBase::ResetLastCommandOutcome();
+        CSetterLog log;
         accepted = tec ? ApplyTec(setting, *tec) : ApplyLaser(setting, *laser);
         logged = log.Lines();
     }
@@ -125,8 +129,7 @@ SCliSetTarget::SResult SCliSetTarget::Apply(const SCliSetting& setting) const
     }
 }
 
-std::string SCliSetTarget::Describe(const SCliSetting& setting, const std::string& value,
-                                    const SResult& result)
+std::string SSetTarget::Describe(const SSetting& setting, const std::string& value, const SResult& result)
 {
     const std::string head = setting.name + " " + value + ": ";
     switch (result.state)
@@ -145,7 +148,7 @@ std::string SCliSetTarget::Describe(const SCliSetting& setting, const std::strin
     return setting.name + " was not sent";
 }
 
-std::optional<std::string> SCliSetTarget::ReadBack(const SCliSetting& setting) const
+std::optional<std::string> SSetTarget::ReadBack(const SSetting& setting) const
 {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + ReadBackBudget;
@@ -170,14 +173,14 @@ std::optional<std::string> SCliSetTarget::ReadBack(const SCliSetting& setting) c
     return held;
 }
 
-std::optional<std::string> SCliSetTarget::ReadOnce(const SCliSetting& setting) const
+std::optional<std::string> SSetTarget::ReadOnce(const SSetting& setting) const
 {
     auto number = [](float value, int precision) -> std::optional<std::string>
     {
         std::string text = ReadingFormat::Number(value, precision);
         return text == "---" ? std::nullopt : std::optional<std::string>(std::move(text));
     };
-    if (setting.kind == SCliSetting::Kind::Output)
+    if (setting.kind == SSetting::Kind::Output)
     {
         // The channels' output getters cannot say that nothing answered, so the unit is asked here.
         const bool lamp = laser && dynamic_cast<CLPS*>(laser) != nullptr;
@@ -213,19 +216,19 @@ std::optional<std::string> SCliSetTarget::ReadOnce(const SCliSetting& setting) c
     return mode == LaserModeNone ? std::nullopt : std::optional<std::string>(ModeNames::Laser(mode));
 }
 
-bool SCliSetTarget::Matches(const SCliSetting& setting, const std::string& held) const
+bool SSetTarget::Matches(const SSetting& setting, const std::string& held) const
 {
     switch (setting.kind)
     {
-    case SCliSetting::Kind::Output:
+    case SSetting::Kind::Output:
         return held == (setting.code != 0 ? "on" : "off");
-    case SCliSetting::Kind::Mode:
+    case SSetting::Kind::Mode:
         return held == (tec ? ModeNames::Tec(setting.code) : ModeNames::Laser(setting.code));
-    case SCliSetting::Kind::Number:
+    case SSetting::Kind::Number:
         break;
     }
     // Equal to the last decimal the unit answered with: it rounds what it reports, not what it keeps.
-    const auto value = ParseCliNumber(held);
+    const auto value = SSetting::ParseNumber(held);
     const size_t point = held.find('.');
     const int decimals = point == std::string::npos ? 0 : static_cast<int>(held.size() - point - 1);
     return value && std::fabs(*value - setting.number) <= 0.5 * std::pow(10.0, -decimals) + 1e-9;
