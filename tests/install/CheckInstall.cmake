@@ -1,6 +1,7 @@
-# cmake -DBUILD_DIR=... -DPREFIX=... [-DDESKTOP_FILE_VALIDATE=...] -P CheckInstall.cmake
+# cmake -DBUILD_DIR=... -DPREFIX=... [-DDESKTOP_FILE_VALIDATE=...] [-DMODULE_DIR=... -DPYTHON=...]
+#       -P CheckInstall.cmake
 # Installs the build tree into PREFIX (emptied first, so nothing of an earlier run counts) and checks
-# the installed files.
+# the installed files; with MODULE_DIR, also that the Python module imports from there.
 cmake_minimum_required(VERSION 3.25)
 foreach(var BUILD_DIR PREFIX)
     if(NOT ${var})
@@ -63,5 +64,19 @@ if(DESKTOP_FILE_VALIDATE)
     message(STATUS "desktop-file-validate: ${desktop} is valid")
 else()
     message(STATUS "desktop-file-validate not found: the menu entry was not validated")
+endif()
+if(MODULE_DIR)
+    if(NOT EXISTS "${PREFIX}/${MODULE_DIR}/tamrix.pyi")
+        message(FATAL_ERROR "the type stubs are not installed beside the module in ${PREFIX}/${MODULE_DIR}")
+    endif()
+    # Run from the prefix, so that nothing of the build tree (or the current folder) can be imported.
+    execute_process(COMMAND "${CMAKE_COMMAND}" -E env "PYTHONPATH=${PREFIX}/${MODULE_DIR}"
+                            "${PYTHON}" -c "import tamrix; print(tamrix.__file__)"
+                    WORKING_DIRECTORY "${PREFIX}" RESULT_VARIABLE result OUTPUT_VARIABLE output
+                    ERROR_VARIABLE output)
+    if(NOT result EQUAL 0 OR NOT output MATCHES "^${PREFIX}/${MODULE_DIR}/tamrix")
+        message(FATAL_ERROR "the installed module does not import from ${PREFIX}/${MODULE_DIR}:\n${output}")
+    endif()
+    message(STATUS "installed module: ${output}")
 endif()
 message(STATUS "installed and checked under ${PREFIX}")
