@@ -16,6 +16,7 @@
 #include "ui/panels/PanelReconnect.h"
 #include "ui/panels/PanelSettings.h"
 #include "ui/panels/PanelTypes.h"
+#include "ui/widgets/PollPeriodBox.h"
 #include "ui/widgets/PortListBox.h"
 #include "ui/widgets/SideStrip.h"
 #include "ui/widgets/TrendWindow.h"
@@ -144,6 +145,7 @@ QWidget* CBasePanel::BuildConnectionRow()
         "its file.");
     m_sysSettingsButton = new QPushButton("Sys Settings...", box);
     m_sysSettingsButton->setObjectName("sysSettingsButton");
+    m_pollBox = new CPollPeriodBox(CInstrBase::MinPollPeriodMs, box);
     m_status = new QLabel(box);
     m_status->setObjectName("statusLine");
     m_status->setWordWrap(true);
@@ -152,6 +154,7 @@ QWidget* CBasePanel::BuildConnectionRow()
     connect(m_sysSettingsButton, &QPushButton::clicked, this, &CBasePanel::OnSysSettings);
     connect(m_portList, &CPortListBox::networkEntryChosen, this, &CBasePanel::OnNetworkEntryChosen);
     connect(m_reconnectCheck, &QCheckBox::toggled, this, &CBasePanel::OnReconnectToggled);
+    connect(m_pollBox, &CPollPeriodBox::periodChanged, this, &CBasePanel::SetPollPeriodMs);
     return box;
 }
 
@@ -168,10 +171,11 @@ void CBasePanel::ArrangeConnectionRow()
         grid->addWidget(m_connectButton, 0, 2);
         grid->addWidget(m_autoCheck, 0, 3);
         grid->addWidget(m_reconnectCheck, 0, 4);
-        grid->addWidget(m_sysSettingsButton, 0, 5, Qt::AlignRight);
-        grid->addWidget(m_status, 1, 0, 1, 6);
+        grid->addWidget(m_pollBox, 0, 5);
+        grid->addWidget(m_sysSettingsButton, 0, 6, Qt::AlignRight);
+        grid->addWidget(m_status, 1, 0, 1, 7);
         grid->setColumnStretch(1, 2);
-        grid->setColumnStretch(5, 1);
+        grid->setColumnStretch(6, 1);
         return;
     }
     grid->addWidget(m_portList, 0, 1, 1, 2);
@@ -181,7 +185,8 @@ void CBasePanel::ArrangeConnectionRow()
     buttons->addStretch(1);
     buttons->addWidget(m_sysSettingsButton);
     grid->addLayout(buttons, 1, 0, 1, 3);
-    grid->addWidget(m_reconnectCheck, 2, 0, 1, 3);
+    grid->addWidget(m_reconnectCheck, 2, 0, 1, 2);
+    grid->addWidget(m_pollBox, 2, 2, Qt::AlignRight);
     grid->addWidget(m_status, 3, 0, 1, 3);
     grid->setColumnStretch(1, 1);
 }
@@ -213,6 +218,7 @@ void CBasePanel::ApplySettings(const SPanelSettings& settings)
     m_autoCheck->setChecked(settings.autoConnect);
     m_reconnectCheck->setChecked(settings.reconnect);
     m_pollPeriodMs = settings.pollPeriodMs;
+    m_pollBox->ShowPeriodMs(m_pollPeriodMs);
     FillPortList(settings.connection);
 }
 
@@ -236,6 +242,7 @@ CErrorLogDlg* CBasePanel::ErrorLog() const
 void CBasePanel::SetPollPeriodMs(int periodMs)
 {
     m_pollPeriodMs = std::max(CInstrBase::MinPollPeriodMs, periodMs);
+    m_pollBox->ShowPeriodMs(m_pollPeriodMs);
     if (!m_link)
         return;
     m_link.instrument->SetPollPeriodMs(m_pollPeriodMs);

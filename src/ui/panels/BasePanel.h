@@ -20,6 +20,7 @@ class CErrorLogGroup;
 class CInstrBase;
 class CLaser;
 class CPanelReconnect;
+class CPollPeriodBox;
 class CPortListBox;
 class CTEC;
 class CTrendWindow;
@@ -205,6 +206,7 @@ private:
     QPushButton* m_connectButton = nullptr;
     QCheckBox* m_autoCheck = nullptr;
     QCheckBox* m_reconnectCheck = nullptr;
+    CPollPeriodBox* m_pollBox = nullptr;
     CPanelReconnect* m_reconnect = nullptr;
     QLabel* m_status = nullptr;
     QString m_connectedText; // what the status line says while the unit answers
