@@ -33,6 +33,23 @@ bool SaysConnected(CBasePanel& panel)
 {
     return Text(panel, "statusLine").startsWith("Connected to K760, S/N ");
 }
+
+// The TEC panel connected, with short time-outs so that faults show within seconds, and its readings
+// live before the fault is switched on.
+bool StartLive(CSimPanelRig<CTECPanel>& rig)
+{
+    if (!rig.Start("K760"))
+        return false;
+    rig.panel->GetInstrument()->SetDefaultTimeout(300);
+    return QTest::qWaitFor([&rig] { return ReadingIsLive(*rig.panel) && SaysConnected(*rig.panel); }, 10000);
+}
+
+// Enough poll queries reached the unit since the mark for a fault to have struck several times.
+bool QueriesPassed(CSimPanelRig<CTECPanel>& rig, size_t count)
+{
+    const size_t mark = rig.Mark();
+    return QTest::qWaitFor([&] { return rig.Mark() >= mark + count; }, 30000);
+}
 } // namespace
 
 class CLiveFaultsTest : public QObject
@@ -48,10 +65,8 @@ private slots:
 void CLiveFaultsTest::silentUnitIsNotLiveUntilItAnswersAgain()
 {
     CSimPanelRig<CTECPanel> rig(Port);
-    QVERIFY(rig.Start("K760"));
+    QVERIFY(StartLive(rig));
     rig.panel->SetReconnectAutomatically(true);
-    rig.panel->GetInstrument()->SetDefaultTimeout(300);
-    QTRY_VERIFY_WITH_TIMEOUT(ReadingIsLive(*rig.panel) && SaysConnected(*rig.panel), 10000);
 
     rig.sim->Faults().silent = true;
     QTRY_VERIFY_WITH_TIMEOUT(!ReadingIsLive(*rig.panel), 10000);
@@ -68,14 +83,11 @@ void CLiveFaultsTest::silentUnitIsNotLiveUntilItAnswersAgain()
 void CLiveFaultsTest::repliesLaterThanTheTimeOutEndTheConnection()
 {
     CSimPanelRig<CTECPanel> rig(Port + 1);
-    QVERIFY(rig.Start("K760"));
-    rig.panel->GetInstrument()->SetDefaultTimeout(300);
-    QTRY_VERIFY_WITH_TIMEOUT(ReadingIsLive(*rig.panel), 10000);
+    QVERIFY(StartLive(rig));
 
     // Slower than usual but within the time-out: nothing changes.
     rig.sim->Faults().delayMs = 100;
-    const size_t mark = rig.Mark();
-    QTRY_VERIFY_WITH_TIMEOUT(rig.Mark() >= mark + 10, 20000);
+    QVERIFY(QueriesPassed(rig, 10));
     QVERIFY(rig.panel->IsConnected());
     QVERIFY(ReadingIsLive(*rig.panel));
     QVERIFY(rig.prompter.messages.isEmpty());
@@ -93,14 +105,10 @@ void CLiveFaultsTest::repliesLaterThanTheTimeOutEndTheConnection()
 void CLiveFaultsTest::repliesDroppedNowAndThenKeepTheConnection()
 {
     CSimPanelRig<CTECPanel> rig(Port + 2);
-    QVERIFY(rig.Start("K760"));
-    rig.panel->GetInstrument()->SetDefaultTimeout(300);
-    QTRY_VERIFY_WITH_TIMEOUT(ReadingIsLive(*rig.panel), 10000);
+    QVERIFY(StartLive(rig));
 
     rig.sim->Faults().dropEvery = 3;
-    const size_t mark = rig.Mark();
-    // Enough queries that several replies were lost.
-    QTRY_VERIFY_WITH_TIMEOUT(rig.Mark() >= mark + 30, 30000);
+    QVERIFY(QueriesPassed(rig, 30));
     QVERIFY(rig.panel->IsConnected());
     QVERIFY(rig.prompter.messages.isEmpty());
 
