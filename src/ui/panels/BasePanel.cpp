@@ -10,7 +10,6 @@
 #include "ui/dialogs/ErrorLogGroup.h"
 #include "ui/dialogs/InstrInfoDlg.h"
 #include "ui/dialogs/TCPIPAddressEditorDlg.h"
-#include "ui/panels/PanelDetect.h"
 #include "ui/panels/PanelHost.h"
 #include "ui/panels/PanelMessages.h"
 #include "ui/panels/PanelReconnect.h"

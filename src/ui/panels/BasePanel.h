@@ -1,6 +1,5 @@
 #pragma once
 
-#include "comm/PortDescriptor.h"
 #include "instrument/session/IdentRecord.h"
 #include "instrument/session/InstrBase.h"
 #include "ui/common/UiContext.h"
@@ -12,7 +11,6 @@
 #include <QStringList>
 #include <QTimer>
 #include <memory>
-#include <optional>
 #include <string>
 
 class CErrorLogDlg;
@@ -33,11 +31,11 @@ class QPushButton;
 class QVBoxLayout;
 struct SPanelSettings;
 
-// The common base of every instrument panel: the port list, the connect/disconnect cycle, the
-// connection watch, the error-log group, collapse/expand, close, and the panel's settings section
-// "Panel%d-%d". Derived panels add the readings and set points into Body() and override the virtual
-// operations. Detection and connect run on a worker thread; the panel stays disabled meanwhile and the
-// window keeps running.
+// The common base of every instrument panel: the connect/disconnect cycle and the connection watch,
+// collapse/expand and close, put together from its port list, its connect job, its error-log group and
+// its settings section "Panel%d-%d". Derived panels add the readings and set points into Body() and override
+// the virtual operations. Detection and connect run on a worker thread; the panel stays disabled meanwhile
+// and the window keeps running.
 class CBasePanel : public QFrame, public IInstrumentHolder
 {
     Q_OBJECT
