@@ -20,6 +20,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <algorithm>
@@ -49,6 +50,7 @@ private slots:
     void unitOfNoPanelTypeIsUnknown();
     void savedSettingsHoldOnlyWhatWasChosen();
     void pollPeriodIsKeptWithThePanelAndGivenToItsInstrument();
+    void pollPeriodBoxChangesTheRunningPoll();
 
 private:
     std::unique_ptr<CStandInPanel> MakePanel(int type = PanelType::TEC, int index = 0);
@@ -367,6 +369,34 @@ void BasePanelTest::pollPeriodIsKeptWithThePanelAndGivenToItsInstrument()
 
     m_profile->WriteInt("Panel1-2", "PollPeriod", 0);
     QCOMPARE(MakePanel(PanelType::TEC, 1)->PollPeriodMs(), CInstrBase::MinPollPeriodMs);
+}
+
+void BasePanelTest::pollPeriodBoxChangesTheRunningPoll()
+{
+    auto unit = SSimPort::OnPty("K760", 207);
+    QVERIFY(unit);
+    m_profile->WriteInt("Panel0-2", "PollPeriod", 250);
+    auto panel = MakePanel();
+    auto* box = panel->findChild<QSpinBox*>("pollPeriodSpin");
+    QVERIFY(box);
+    QCOMPARE(box->value(), 250);
+    QCOMPARE(box->minimum(), CInstrBase::MinPollPeriodMs);
+    QVERIFY(ConnectAndWait(*panel, unit->descriptor));
+    QVERIFY(box->isEnabled());
+
+    // Typed while connected: the polling instrument takes it, and Enter is not the panel's "Set".
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(box, "40");
+    QTest::keyClick(box, Qt::Key_Return);
+    QCOMPARE(panel->PollPeriodMs(), 40);
+    QCOMPARE(panel->GetInstrument()->GetPollPeriodMs(), 40);
+    QCOMPARE(panel->setPoints, 0);
+    panel->SaveOnClose();
+    QCOMPARE(m_profile->GetInt("Panel0-2", "PollPeriod", -1), 40);
+
+    // A period set otherwise shows in the box.
+    panel->SetPollPeriodMs(500);
+    QCOMPARE(box->value(), 500);
 }
 
 QTEST_MAIN(BasePanelTest)

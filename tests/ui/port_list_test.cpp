@@ -10,6 +10,7 @@
 #include "ui/app/TamrixControlHost.h"
 #include "ui/panels/PanelMessages.h"
 #include "ui/panels/PanelTypes.h"
+#include "ui/widgets/PortListBox.h"
 
 #include <QComboBox>
 #include <QProcess>
@@ -184,9 +185,9 @@ void PortListTest::refreshEntryRereadsTheListAndKeepsTheChoice()
     QCOMPARE(panel.SelectedDescriptor(), chosen->descriptor);
     // "Connect via Network..." reached with the arrows and cancelled goes back to the choice before it.
     int opened = 0;
-    const auto watch =
-        connect(list, &QComboBox::activated, this,
-                [&](int row) { opened += list->itemData(row).toInt() == CBasePanel::ItemConnectViaNetwork; });
+    const auto watch = connect(
+        list, &QComboBox::activated, this,
+        [&](int row) { opened += list->itemData(row).toInt() == CPortListBox::ItemConnectViaNetwork; });
     int before = 0;
     for (int step = 0; step < list->count() && opened == 0; ++step)
     {

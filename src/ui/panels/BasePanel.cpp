@@ -1,40 +1,34 @@
 #include "ui/panels/BasePanel.h"
 
-#include "comm/PortReservation.h"
 #include "diag/Profile.h"
 #include "instrument/report/ConnectMessages.h"
 #include "instrument/session/InstrBase.h"
 #include "instrument/session/InstrumentFactory.h"
-#include "ui/common/NetworkAddresses.h"
 #include "ui/common/PortChoices.h"
 #include "ui/common/Prompter.h"
 #include "ui/dialogs/ErrorLogDlg.h"
+#include "ui/dialogs/ErrorLogGroup.h"
 #include "ui/dialogs/InstrInfoDlg.h"
 #include "ui/dialogs/TCPIPAddressEditorDlg.h"
-#include "ui/panels/PanelDetect.h"
 #include "ui/panels/PanelHost.h"
 #include "ui/panels/PanelMessages.h"
 #include "ui/panels/PanelReconnect.h"
+#include "ui/panels/PanelSettings.h"
 #include "ui/panels/PanelTypes.h"
+#include "ui/widgets/PollPeriodBox.h"
+#include "ui/widgets/PortListBox.h"
 #include "ui/widgets/SideStrip.h"
 #include "ui/widgets/TrendWindow.h"
 
-#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QDateTime>
 #include <QGridLayout>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <QSignalBlocker>
-#include <QStandardItemModel>
-#include <QThreadPool>
 #include <QVBoxLayout>
-#include <QtConcurrent/QtConcurrent>
 #include <vector>
 
 namespace
@@ -43,51 +37,17 @@ constexpr int StripWidth = 96;
 // From this width of the readings on, the connection controls stand in one row.
 constexpr int WideBodyWidth = 800;
 const QString DisconnectingText = "Disconnecting...";
-const QString LastConnectionMark = " (last connection)";
-
-struct SListEntry
-{
-    QString text;
-    int value;
-    bool enabled = true;
-    bool operator==(const SListEntry&) const = default;
-};
-
-// Rewritten only when an entry differs, so that a refresh that finds nothing new leaves the list (and
-// the user's place in it) alone.
-bool ListShows(const QComboBox& list, const std::vector<SListEntry>& entries)
-{
-    if (list.count() != static_cast<int>(entries.size()))
-        return false;
-    const auto* model = qobject_cast<const QStandardItemModel*>(list.model());
-    for (int row = 0; row < list.count(); ++row)
-    {
-        const SListEntry shown{list.itemText(row), list.itemData(row).toInt(),
-                               !model || model->item(row)->isEnabled()};
-        if (!(shown == entries[static_cast<size_t>(row)]))
-            return false;
-    }
-    return true;
-}
-
-void ShowEntries(QComboBox& list, const std::vector<SListEntry>& entries)
-{
-    const QSignalBlocker quiet(list);
-    list.clear();
-    auto* model = qobject_cast<QStandardItemModel*>(list.model());
-    for (const SListEntry& entry : entries)
-    {
-        list.addItem(entry.text, entry.value);
-        if (model && !entry.enabled)
-            model->item(list.count() - 1)->setEnabled(false);
-    }
-}
 } // namespace
 
 CBasePanel::CBasePanel(const SUiContext& context, IPanelHost& host, int index, int typeCode, QWidget* parent)
     : QFrame(parent), m_context(context), m_host(host), m_index(index), m_typeCode(typeCode),
       m_section("Panel" + std::to_string(index) + "-" + std::to_string(typeCode)),
-      m_reservation(std::make_unique<CPortReservation>())
+      m_connectJob(std::make_unique<CPanelConnectJob>(
+          [this](const SIdentRecord& record)
+          {
+              CInstrBase* instrument = nullptr;
+              return CreateInstrument(record, instrument) ? instrument : nullptr;
+          }))
 {
     setObjectName(QString("panel%1").arg(index));
     setFrameShape(QFrame::StyledPanel);
@@ -100,7 +60,9 @@ CBasePanel::CBasePanel(const SUiContext& context, IPanelHost& host, int index, i
     m_body = new QVBoxLayout;
     m_body->setSpacing(6);
     contentLayout->addLayout(m_body, 1);
-    contentLayout->addWidget(BuildErrorGroup());
+    m_errorGroup = new CErrorLogGroup(
+        context.prompter, [this] { return m_link.get(); }, this);
+    contentLayout->addWidget(m_errorGroup);
     m_content = new QWidget(this);
     m_content->setObjectName("panelContent");
     m_content->setLayout(contentLayout);
@@ -111,18 +73,9 @@ CBasePanel::CBasePanel(const SUiContext& context, IPanelHost& host, int index, i
     root->addWidget(BuildStrip());
     root->addWidget(m_content, 1);
 
-    m_errorLog = new CErrorLogDlg(
-        context.prompter, [this] { return m_link.get(); }, this);
-    m_errorLog->SetToggleButton(m_showLogButton);
-
-    m_portTimer.setSingleShot(true);
-    m_highlightTimer.setSingleShot(true);
-    connect(&m_portTimer, &QTimer::timeout, this, &CBasePanel::OnPortTimer);
     connect(&m_watchTimer, &QTimer::timeout, this, &CBasePanel::OnWatchTick);
     connect(&m_errorTimer, &QTimer::timeout, this, &CBasePanel::OnErrorLogTick);
-    connect(&m_highlightTimer, &QTimer::timeout, this, &CBasePanel::OnHighlightEnd);
-    connect(&m_probeWatcher, &QFutureWatcher<SProbe>::finished, this, &CBasePanel::OnProbeFinished);
-    connect(&m_connectWatcher, &QFutureWatcher<bool>::finished, this, &CBasePanel::OnConnectFinished);
+    connect(m_connectJob.get(), &CPanelConnectJob::finished, this, &CBasePanel::OnConnectJobFinished);
     m_reconnect =
         new CPanelReconnect([this] { return m_retiredStrand; },
                             [this](std::unique_ptr<CInstrBase> instrument, const std::string& descriptor)
@@ -133,9 +86,7 @@ CBasePanel::CBasePanel(const SUiContext& context, IPanelHost& host, int index, i
 CBasePanel::~CBasePanel()
 {
     // A connect still running on the worker owns its instrument until it returns.
-    m_probeWatcher.waitForFinished();
-    m_connectWatcher.waitForFinished();
-    delete m_connectingInstrument;
+    m_connectJob.reset();
     Retire(std::move(m_link));
 }
 
@@ -172,10 +123,8 @@ QWidget* CBasePanel::BuildConnectionRow()
     m_connectionGrid = new QGridLayout(box);
     m_connectionGrid->setContentsMargins(0, 0, 0, 0);
     m_portLabel = new QLabel("Connect via port:", box);
-    m_portList = new QComboBox(box);
-    m_portList->setObjectName("portList");
-    m_portList->setMinimumContentsLength(18);
-    m_portList->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_portList = new CPortListBox(
+        m_context.profile, [this](int port) { return m_host.PanelHoldingPort(port, this); }, box);
     m_portLabel->setBuddy(m_portList);
     m_connectButton = new QPushButton("Connect", box);
     m_connectButton->setObjectName("connectButton");
@@ -195,16 +144,16 @@ QWidget* CBasePanel::BuildConnectionRow()
         "its file.");
     m_sysSettingsButton = new QPushButton("Sys Settings...", box);
     m_sysSettingsButton->setObjectName("sysSettingsButton");
+    m_pollBox = new CPollPeriodBox(CInstrBase::MinPollPeriodMs, box);
     m_status = new QLabel(box);
     m_status->setObjectName("statusLine");
     m_status->setWordWrap(true);
     m_status->setMinimumHeight(m_status->fontMetrics().height());
     connect(m_connectButton, &QPushButton::clicked, this, &CBasePanel::OnConnectButton);
     connect(m_sysSettingsButton, &QPushButton::clicked, this, &CBasePanel::OnSysSettings);
-    connect(m_portList, qOverload<int>(&QComboBox::activated), this, &CBasePanel::OnPortSelected);
-    // A long entry is cut in the closed box; its whole text is a hover away.
-    connect(m_portList, &QComboBox::currentTextChanged, m_portList, &QWidget::setToolTip);
+    connect(m_portList, &CPortListBox::networkEntryChosen, this, &CBasePanel::OnNetworkEntryChosen);
     connect(m_reconnectCheck, &QCheckBox::toggled, this, &CBasePanel::OnReconnectToggled);
+    connect(m_pollBox, &CPollPeriodBox::periodChanged, this, &CBasePanel::SetPollPeriodMs);
     return box;
 }
 
@@ -221,10 +170,11 @@ void CBasePanel::ArrangeConnectionRow()
         grid->addWidget(m_connectButton, 0, 2);
         grid->addWidget(m_autoCheck, 0, 3);
         grid->addWidget(m_reconnectCheck, 0, 4);
-        grid->addWidget(m_sysSettingsButton, 0, 5, Qt::AlignRight);
-        grid->addWidget(m_status, 1, 0, 1, 6);
+        grid->addWidget(m_pollBox, 0, 5);
+        grid->addWidget(m_sysSettingsButton, 0, 6, Qt::AlignRight);
+        grid->addWidget(m_status, 1, 0, 1, 7);
         grid->setColumnStretch(1, 2);
-        grid->setColumnStretch(5, 1);
+        grid->setColumnStretch(6, 1);
         return;
     }
     grid->addWidget(m_portList, 0, 1, 1, 2);
@@ -234,53 +184,19 @@ void CBasePanel::ArrangeConnectionRow()
     buttons->addStretch(1);
     buttons->addWidget(m_sysSettingsButton);
     grid->addLayout(buttons, 1, 0, 1, 3);
-    grid->addWidget(m_reconnectCheck, 2, 0, 1, 3);
+    grid->addWidget(m_reconnectCheck, 2, 0, 1, 2);
+    grid->addWidget(m_pollBox, 2, 2, Qt::AlignRight);
     grid->addWidget(m_status, 3, 0, 1, 3);
     grid->setColumnStretch(1, 1);
 }
 
-QWidget* CBasePanel::BuildErrorGroup()
-{
-    m_errorGroup = new QGroupBox("Error Log - No Errors", this);
-    m_errorGroup->setObjectName("errorLogGroup");
-    auto* grid = new QGridLayout(m_errorGroup);
-    m_lastErrorText = new QLabel(m_errorGroup);
-    m_lastErrorText->setObjectName("lastErrorText");
-    m_lastErrorText->setWordWrap(true);
-    m_lastErrorTime = new QLabel(m_errorGroup);
-    m_lastErrorTime->setObjectName("lastErrorTime");
-    m_showLogButton = new QPushButton("Show\nLog", m_errorGroup);
-    m_showLogButton->setObjectName("showLogButton");
-    grid->addWidget(m_lastErrorText, 0, 0);
-    grid->addWidget(m_lastErrorTime, 1, 0);
-    grid->addWidget(m_showLogButton, 0, 1, 2, 1);
-    grid->setColumnStretch(0, 1);
-    m_lastErrorText->setMinimumHeight(m_lastErrorText->fontMetrics().height());
-    m_lastErrorTime->setMinimumHeight(m_lastErrorTime->fontMetrics().height());
-    connect(m_showLogButton, &QPushButton::clicked, this, &CBasePanel::OnShowLog);
-    return m_errorGroup;
-}
-
 void CBasePanel::FinishInit(const QString& errorLogTitle)
 {
-    m_errorLog->SetTitle(errorLogTitle);
+    ErrorLog()->SetTitle(errorLogTitle);
     ArrangeConnectionRow();
-    const CProfile& profile = m_context.profile;
-    const int errX = profile.GetInt(m_section, "ErrX", -1);
-    const int errY = profile.GetInt(m_section, "ErrY", -1);
-    if (errX != -1 && errY != -1)
-    {
-        m_errorLog->move(errX, errY);
-        m_errorLogPlaced = true;
-    }
-    m_condensed = profile.GetInt(m_section, "Condensed", 0) != 0;
-    m_autoCheck->setChecked(profile.GetInt(m_section, "AutoConnect", 0) != 0);
-    m_reconnectCheck->setChecked(profile.GetInt(m_section, "Reconnect", 0) != 0);
-    m_pollPeriodMs = std::max(CInstrBase::MinPollPeriodMs,
-                              profile.GetInt(m_section, "PollPeriod", CInstrBase::DefaultPollPeriodMs));
-    FillPortList(profile.GetString(m_section, "Connection"));
+    ApplySettings(SPanelSettings::Load(m_context.profile, m_section));
     if (CTrendWindow* trend = TrendWindow())
-        trend->Load(profile, m_section);
+        trend->Load(m_context.profile, m_section);
     m_fullSize = sizeHint();
     if (m_condensed)
         Collapse();
@@ -293,9 +209,39 @@ void CBasePanel::FinishInit(const QString& errorLogTitle)
         QTimer::singleShot(0, this, &CBasePanel::OnAnyTimerTick);
 }
 
+void CBasePanel::ApplySettings(const SPanelSettings& settings)
+{
+    if (settings.errorLogPlace)
+        m_errorGroup->PlaceLog(*settings.errorLogPlace);
+    m_condensed = settings.condensed;
+    m_autoCheck->setChecked(settings.autoConnect);
+    m_reconnectCheck->setChecked(settings.reconnect);
+    m_pollPeriodMs = settings.pollPeriodMs;
+    m_pollBox->ShowPeriodMs(m_pollPeriodMs);
+    FillPortList(settings.connection);
+}
+
+SPanelSettings CBasePanel::CurrentSettings() const
+{
+    SPanelSettings settings;
+    settings.errorLogPlace = m_errorGroup->LogPlace();
+    settings.condensed = m_condensed;
+    settings.autoConnect = AutoConnect();
+    settings.reconnect = ReconnectsAutomatically();
+    settings.pollPeriodMs = m_pollPeriodMs;
+    settings.connection = SelectedDescriptor();
+    return settings;
+}
+
+CErrorLogDlg* CBasePanel::ErrorLog() const
+{
+    return m_errorGroup->Log();
+}
+
 void CBasePanel::SetPollPeriodMs(int periodMs)
 {
     m_pollPeriodMs = std::max(CInstrBase::MinPollPeriodMs, periodMs);
+    m_pollBox->ShowPeriodMs(m_pollPeriodMs);
     if (!m_link)
         return;
     m_link.instrument->SetPollPeriodMs(m_pollPeriodMs);
@@ -334,59 +280,12 @@ QString CBasePanel::ReconnectGap() const
 
 void CBasePanel::FillPortList(const std::string& descriptor)
 {
-    std::optional<PortDescriptor> wanted = PortDescriptor::Parse(descriptor);
-    if (!wanted)
-        wanted = PortDescriptor::Parse(m_listChoice);
-    RebuildPortList(wanted);
-    m_listChoice = SelectedDescriptor();
-}
-
-void CBasePanel::RebuildPortList(const std::optional<PortDescriptor>& wanted)
-{
-    const bool wantSerial = wanted && wanted->kind == "COM";
-    const int wantedPort = wantSerial ? PortDescriptor::ToInt(wanted->first) : 0;
-    std::vector<SListEntry> entries{{"<Select Port>", ItemSelectPort}};
-    int selected = 0;
-    std::vector<SSerialChoice> ports = PortChoices::SerialPorts();
-    // The chosen port stays chosen while its device is away, so a replugged unit finds it again and the
-    // saved connection is not lost.
-    if (wantedPort > 0 &&
-        std::none_of(ports.begin(), ports.end(),
-                     [wantedPort](const SSerialChoice& p) { return p.number == wantedPort; }))
-        ports.push_back({wantedPort, QString(), false});
-    for (const SSerialChoice& port : ports)
-    {
-        if (port.number == wantedPort)
-            selected = static_cast<int>(entries.size());
-        entries.push_back(
-            {PortChoices::Text(port, m_host.PanelHoldingPort(port.number, this)), port.number, port.present});
-    }
-    for (const SNetworkAddress& entry : NetworkAddresses::Read(m_context.profile))
-    {
-        if (wanted && !wantSerial && entry.address == wanted->first &&
-            entry.port == PortDescriptor::ToInt(wanted->second))
-            selected = static_cast<int>(entries.size());
-        entries.push_back({NetworkAddresses::ListText(entry, true), ItemNetworkEntry});
-    }
-    entries.push_back({"Connect via Network...", ItemConnectViaNetwork});
-    entries.push_back({"Refresh", ItemRefresh});
-    if (!ListShows(*m_portList, entries))
-    {
-        ShowEntries(*m_portList, entries);
-        // The open list shows whole entries, wider than the closed box when it must be.
-        m_portList->view()->setMinimumWidth(m_portList->view()->sizeHintForColumn(0));
-    }
-    m_portList->setCurrentIndex(selected);
+    m_portList->Fill(descriptor);
 }
 
 void CBasePanel::RefreshPortList()
 {
-    if (m_portList->view()->isVisible())
-    {
-        m_portTimer.start(PortRefreshDelayMs);
-        return;
-    }
-    FillPortList(m_listChoice);
+    m_portList->Refresh();
 }
 
 int CBasePanel::HeldSerialPort() const
@@ -406,40 +305,12 @@ bool CBasePanel::IsComPortPresent(int port) const
 
 void CBasePanel::SelectConnection(const std::string& descriptor)
 {
-    const std::optional<PortDescriptor> wanted = PortDescriptor::Parse(descriptor);
-    if (!wanted)
-        return;
-    for (int i = 1; i < m_portList->count(); ++i)
-    {
-        const int item = m_portList->itemData(i).toInt();
-        if (wanted->kind == "COM" && item == PortDescriptor::ToInt(wanted->first))
-        {
-            m_portList->setCurrentIndex(i);
-            m_listChoice = SelectedDescriptor();
-            return;
-        }
-        if (wanted->kind == "TCP" && item == ItemNetworkEntry)
-        {
-            const auto entry = PortDescriptor::Parse("TCP:" + m_portList->itemText(i).toStdString());
-            if (entry && entry->first == wanted->first &&
-                PortDescriptor::ToInt(entry->second) == PortDescriptor::ToInt(wanted->second))
-            {
-                m_portList->setCurrentIndex(i);
-                m_listChoice = SelectedDescriptor();
-                return;
-            }
-        }
-    }
+    m_portList->Select(descriptor);
 }
 
 std::string CBasePanel::SelectedDescriptor() const
 {
-    const int item = m_portList->currentData().toInt();
-    if (item > 0)
-        return "COM:" + std::to_string(item) + ":0";
-    if (item == ItemNetworkEntry)
-        return "TCP:" + m_portList->currentText().toStdString();
-    return {};
+    return m_portList->SelectedDescriptor();
 }
 
 void CBasePanel::SetInstrument(CInstrBase* instrument)
@@ -490,8 +361,7 @@ void CBasePanel::UpdateControls()
     const bool connected = IsConnected();
     m_portList->setEnabled(!m_link && !IsWaitingToReconnect());
     m_sysSettingsButton->setEnabled(connected);
-    // The log of the last connection stays readable after it.
-    m_showLogButton->setEnabled(connected || m_errorLog->LineCount() > 0);
+    m_errorGroup->EnableShowButton(connected);
 }
 
 bool CBasePanel::CreateInstrument(const SIdentRecord& record, CInstrBase*& instrument)
@@ -533,8 +403,7 @@ bool CBasePanel::Connect(const std::string& descriptorArgument)
     std::string descriptor = descriptorArgument;
     if (descriptor.empty())
     {
-        const int item = m_portList->currentData().toInt();
-        if (item == ItemConnectViaNetwork)
+        if (m_portList->IsNetworkEntrySelected())
         {
             if (!RunAddressEditor(descriptor))
                 return false;
@@ -549,41 +418,26 @@ bool CBasePanel::Connect(const std::string& descriptorArgument)
     }
     m_connectingDescriptor = descriptor;
     SetConnectingLook(true);
-    CPortReservation* reservation = m_reservation.get();
-    m_probeWatcher.setFuture(QtConcurrent::run(&PanelDetect::Pool(),
-                                               [descriptor, reservation, retired = m_retiredStrand]
-                                               {
-                                                   // The last instrument may still hold the port.
-                                                   if (retired)
-                                                       retired->WaitIdle(PanelDetect::RetireWaitMs());
-                                                   SProbe probe;
-                                                   probe.openError = PanelDetect::ReserveAndDetect(
-                                                       descriptor, probe.record, *reservation);
-                                                   return probe;
-                                               }));
+    m_connectJob->Start(descriptor, m_retiredStrand);
     return true;
 }
 
-void CBasePanel::OnProbeFinished()
+void CBasePanel::OnConnectJobFinished(CPanelConnectJob::EOutcome outcome, const QString& message)
 {
-    const SProbe probe = m_probeWatcher.result();
-    m_connectingRecord = probe.record;
-    if (!probe.openError.empty())
+    switch (outcome)
     {
+    case CPanelConnectJob::EOutcome::Connected:
+        SetInstrument(m_connectJob->TakeInstrument().release());
+        CompleteConnect();
+        return;
+    case CPanelConnectJob::EOutcome::NotAccepted:
+        GiveWay(m_connectJob->Record());
+        return;
+    case CPanelConnectJob::EOutcome::Failed:
         EndConnecting(false);
-        SayAtPanel(QString::fromStdString(probe.openError));
+        SayAtPanel(message);
         return;
     }
-    CInstrBase* instrument = nullptr;
-    if (!CreateInstrument(probe.record, instrument))
-    {
-        GiveWay(probe.record);
-        return;
-    }
-    m_connectingInstrument = instrument;
-    const std::string descriptor = m_connectingDescriptor;
-    m_connectWatcher.setFuture(QtConcurrent::run(&PanelDetect::Pool(), [instrument, descriptor]
-                                                 { return instrument->Connect(descriptor); }));
 }
 
 void CBasePanel::GiveWay(const SIdentRecord& record)
@@ -607,31 +461,11 @@ void CBasePanel::GiveWay(const SIdentRecord& record)
     m_host.ReplacePanelLater(m_index, type, m_connectingDescriptor, AutoConnect());
 }
 
-void CBasePanel::OnConnectFinished()
-{
-    const bool connected = m_connectWatcher.result();
-    std::unique_ptr<CInstrBase> instrument(m_connectingInstrument);
-    m_connectingInstrument = nullptr;
-    if (!connected)
-    {
-        const bool refused = instrument->WasIdentityRefused();
-        instrument->Disconnect();
-        instrument.reset();
-        EndConnecting(false);
-        SayAtPanel(refused ? QString(ConnectMessages::UnreadableIdentity) : PanelMessages::ConnectFailed);
-        return;
-    }
-    // Errors the unit had queued before the connect are its own: they go to the error log too.
-    instrument->AddErrorsFromReply(m_connectingRecord.queuedErrors, 0);
-    SetInstrument(instrument.release());
-    CompleteConnect();
-}
-
 void CBasePanel::CompleteConnect()
 {
     const std::string descriptor = m_connectingDescriptor;
     m_serialPort = m_link.instrument->GetPortNumber();
-    m_context.profile.WriteString(m_section, "Connection", descriptor);
+    SPanelSettings::SaveConnection(m_context.profile, m_section, descriptor);
     SelectConnection(descriptor);
     ResetReadings();
     m_link.instrument->StartBackgroundThread(m_pollPeriodMs);
@@ -641,14 +475,13 @@ void CBasePanel::CompleteConnect()
                           .arg(QString::fromLatin1(m_link.instrument->GetModel().c_str()),
                                QString::fromLatin1(m_link.instrument->GetSerialNumber().c_str()));
     m_status->setText(m_connectedText);
-    if (QString time = m_lastErrorTime->text(); time.endsWith(LastConnectionMark))
-        m_lastErrorTime->setText(time.chopped(LastConnectionMark.size()));
+    m_errorGroup->UnmarkLastConnection();
     EndConnecting(true);
 }
 
 void CBasePanel::EndConnecting(bool connected)
 {
-    m_reservation->Release();
+    m_connectJob->ReleasePort();
     SetConnectingLook(false);
     UpdateControls();
     FitToContent();
@@ -682,21 +515,13 @@ void CBasePanel::Disconnect()
 
 void CBasePanel::DropConnection()
 {
-    if (m_errorLog->isVisible())
-    {
-        m_errorLog->hide();
-        m_showLogButton->setText("Show\nLog");
-    }
+    m_errorGroup->HideLog();
     m_watchTimer.stop();
     // The trend's lines break here: readings after a reconnect are not joined to these.
     if (CTrendWindow* trend = TrendWindow())
         trend->Chart()->Feed(static_cast<double>(QDateTime::currentMSecsSinceEpoch()), {});
     SetInstrument(nullptr);
-    if (!m_lastErrorText->text().isEmpty())
-    {
-        // Kept, but not to be read as an error of a unit connected now.
-        m_lastErrorTime->setText(m_lastErrorTime->text() + LastConnectionMark);
-    }
+    m_errorGroup->MarkLastConnection();
     m_connectButton->setText("Connect");
     m_status->setText(m_retiring > 0 ? DisconnectingText : QString());
     m_host.PortHoldersChanged();
@@ -721,7 +546,6 @@ void CBasePanel::FitToContent()
 
 void CBasePanel::OnDeviceChange()
 {
-    m_portTimer.stop();
     // The port number is the one taken at connect: a channel that saw the device go has closed already.
     if (m_link && m_serialPort > 0 && !IsComPortPresent(m_serialPort))
     {
@@ -735,7 +559,7 @@ void CBasePanel::OnDeviceChange()
             SayAtPanel(PanelMessages::UsbDisconnected);
         }
     }
-    m_portTimer.start(PortRefreshDelayMs);
+    m_portList->RefreshLater();
 }
 
 void CBasePanel::OnAnyTimerTick()
@@ -745,13 +569,6 @@ void CBasePanel::OnAnyTimerTick()
     m_firstTickDone = true;
     if (AutoConnect())
         OnConnectButton();
-}
-
-void CBasePanel::OnPortTimer()
-{
-    OnAnyTimerTick();
-    m_portTimer.stop();
-    RefreshPortList();
 }
 
 void CBasePanel::OnWatchTick()
@@ -843,57 +660,7 @@ void CBasePanel::OnErrorLogTick()
     OnAnyTimerTick();
     if (!m_link)
         return;
-    const int count = m_errorLog->LineCount();
-    if (count == m_errorsShown)
-        return;
-    m_errorsShown = count;
-    m_highlightTimer.start(HighlightMs);
-    SetShowLogBold(true);
-    if (count == 0)
-    {
-        m_errorGroup->setTitle("Error Log - No errors");
-        m_lastErrorText->clear();
-        m_lastErrorTime->clear();
-        return;
-    }
-    m_lastErrorText->setText(m_errorLog->MostRecentText());
-    m_lastErrorTime->setText(CErrorLogDlg::FormatLocalTime(m_errorLog->MostRecentTime(), "at %X on %x"));
-    m_errorGroup->setTitle(count == 1 ? QString("Error Log - %1 error (showing last error)").arg(count)
-                                      : QString("Error Log - %1 errors (showing last error)").arg(count));
-}
-
-void CBasePanel::OnHighlightEnd()
-{
-    OnAnyTimerTick();
-    m_highlightTimer.stop();
-    SetShowLogBold(false);
-}
-
-void CBasePanel::SetShowLogBold(bool bold)
-{
-    for (QWidget* widget : {static_cast<QWidget*>(m_showLogButton), static_cast<QWidget*>(m_lastErrorText),
-                            static_cast<QWidget*>(m_lastErrorTime)})
-    {
-        QFont font = widget->font();
-        font.setBold(bold);
-        widget->setFont(font);
-    }
-}
-
-void CBasePanel::OnShowLog()
-{
-    if (m_errorLog->isVisible())
-    {
-        m_errorLog->hide();
-        m_showLogButton->setText("Show\nLog");
-    }
-    else
-    {
-        m_errorLog->show();
-        m_errorLog->raise();
-        m_errorLogPlaced = true;
-        m_showLogButton->setText("Hide\nLog");
-    }
+    m_errorGroup->ShowLatest();
 }
 
 void CBasePanel::OnHidePanel()
@@ -989,19 +756,8 @@ void CBasePanel::OnSysSettings()
     dialog.exec();
 }
 
-void CBasePanel::OnPortSelected(int position)
+void CBasePanel::OnNetworkEntryChosen()
 {
-    const int item = m_portList->itemData(position).toInt();
-    if (item == ItemRefresh)
-    {
-        FillPortList(m_listChoice);
-        return;
-    }
-    if (item != ItemConnectViaNetwork)
-    {
-        m_listChoice = SelectedDescriptor();
-        return;
-    }
     std::string descriptor;
     const bool connect = RunAddressEditor(descriptor);
     if (connect && !IsConnected())
@@ -1018,7 +774,7 @@ bool CBasePanel::RunAddressEditor(std::string& descriptor)
     const bool connect = result == CTCPIPAddressEditorDlg::ConnectResult;
     descriptor = connect ? editor.Descriptor() : std::string();
     // Cancelled: back to what was chosen before.
-    FillPortList(connect ? descriptor : m_listChoice);
+    FillPortList(connect ? descriptor : std::string());
     return connect;
 }
 
@@ -1037,31 +793,9 @@ void CBasePanel::DeleteSettings()
 
 void CBasePanel::SaveOnClose()
 {
-    CProfile& profile = m_context.profile;
-    if (!isMinimized())
-    {
-        // A log never opened has no place of its own yet: the next start lets it open where it may.
-        if (m_errorLogPlaced)
-        {
-            profile.WriteInt(m_section, "ErrX", m_errorLog->pos().x());
-            profile.WriteInt(m_section, "ErrY", m_errorLog->pos().y());
-        }
-        profile.WriteInt(m_section, "AutoConnect", AutoConnect() ? 1 : 0);
-        profile.WriteInt(m_section, "Reconnect", ReconnectsAutomatically() ? 1 : 0);
-        // Only a period the user chose is kept: the default may change with later versions.
-        if (m_pollPeriodMs == CInstrBase::DefaultPollPeriodMs)
-            profile.DeleteKey(m_section, "PollPeriod");
-        else
-            profile.WriteInt(m_section, "PollPeriod", m_pollPeriodMs);
-        const std::string descriptor = SelectedDescriptor();
-        if (descriptor.empty())
-            profile.DeleteKey(m_section, "Connection");
-        else
-            profile.WriteString(m_section, "Connection", descriptor);
-    }
-    profile.WriteInt(m_section, "Condensed", m_condensed ? 1 : 0);
+    CurrentSettings().Save(m_context.profile, m_section, isMinimized());
     if (const CTrendWindow* trend = TrendWindow())
-        trend->Save(profile, m_section);
+        trend->Save(m_context.profile, m_section);
     Disconnect();
 }
 

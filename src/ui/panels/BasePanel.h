@@ -1,55 +1,46 @@
 #pragma once
 
-#include "comm/PortDescriptor.h"
 #include "instrument/session/IdentRecord.h"
 #include "instrument/session/InstrBase.h"
 #include "ui/common/UiContext.h"
 #include "ui/dialogs/InstrumentHolder.h"
+#include "ui/panels/PanelConnectJob.h"
 #include "ui/widgets/InstrumentLink.h"
 
 #include <QFrame>
-#include <QFutureWatcher>
 #include <QStringList>
 #include <QTimer>
 #include <memory>
-#include <optional>
 #include <string>
 
 class CErrorLogDlg;
-class CPortReservation;
+class CErrorLogGroup;
 class CInstrBase;
 class CLaser;
 class CPanelReconnect;
+class CPollPeriodBox;
+class CPortListBox;
 class CTEC;
 class CTrendWindow;
 class CSideStrip;
 class IPanelHost;
 class QCheckBox;
-class QComboBox;
 class QGridLayout;
-class QGroupBox;
 class QLabel;
 class QPushButton;
 class QVBoxLayout;
+struct SPanelSettings;
 
-// The common base of every instrument panel: the port list, the connect/disconnect cycle, the
-// connection watch, the error-log group, collapse/expand, close, and the panel's settings section
-// "Panel%d-%d". Derived panels add the readings and set points into Body() and override the virtual
-// operations. Detection and connect run on a worker thread; the panel stays disabled meanwhile and the
-// window keeps running.
+// The common base of every instrument panel: the connect/disconnect cycle and the connection watch,
+// collapse/expand and close, put together from its port list, its connect job, its error-log group and
+// its settings section "Panel%d-%d". Derived panels add the readings and set points into Body() and override
+// the virtual operations. Detection and connect run on a worker thread; the panel stays disabled meanwhile
+// and the window keeps running.
 class CBasePanel : public QFrame, public IInstrumentHolder
 {
     Q_OBJECT
 
 public:
-    // Port-list item values besides the port numbers 1 to 255.
-    static constexpr int ItemSelectPort = 0;
-    static constexpr int ItemNetworkEntry = -2;
-    static constexpr int ItemConnectViaNetwork = -1;
-    static constexpr int ItemRefresh = -3;
-    static constexpr int PortRefreshDelayMs = 1500;
-    static constexpr int HighlightMs = 1500;
-
     CBasePanel(const SUiContext& context, IPanelHost& host, int index, int typeCode,
                QWidget* parent = nullptr);
     ~CBasePanel() override;
@@ -130,7 +121,7 @@ public:
     // Exposed so tests and the host drive the timers' work without waiting for them.
     void OnWatchTick();
     void OnErrorLogTick();
-    CErrorLogDlg* ErrorLog() const { return m_errorLog; }
+    CErrorLogDlg* ErrorLog() const;
 
 signals:
     // Detection and connect have ended, successfully or not (also when the panel gave way).
@@ -147,31 +138,18 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    struct SProbe
-    {
-        std::string openError; // empty when the port opened
-        SIdentRecord record;
-    };
-
     QWidget* BuildStrip();
     QWidget* BuildConnectionRow();
     // Lays out the connection controls once the derived panel's body says how wide the panel is.
     void ArrangeConnectionRow();
-    QWidget* BuildErrorGroup();
     void OnAnyTimerTick();
-    void OnPortTimer();
-    void OnHighlightEnd();
-    void OnShowLog();
     void OnHidePanel();
     void OnClosePanel();
     void OnSysSettings();
-    void OnPortSelected(int position);
-    // The port entries (each panel holding one named) with the one of the descriptor selected.
-    void RebuildPortList(const std::optional<PortDescriptor>& wanted);
+    void OnNetworkEntryChosen();
     void SayAtPanel(const QString& text);
     bool RunAddressEditor(std::string& descriptor);
-    void OnProbeFinished();
-    void OnConnectFinished();
+    void OnConnectJobFinished(CPanelConnectJob::EOutcome outcome, const QString& message);
     void GiveWay(const SIdentRecord& record);
     void EndConnecting(bool connected);
     // Disconnects the instrument on its strand ("LOCAL", poll thread stopped, port closed); the
@@ -190,8 +168,9 @@ private:
     void DropConnection();
     // The status line: connected, or how long the unit has not answered.
     void ShowLinkState();
-    void SetShowLogBold(bool bold);
     void FitToContent();
+    void ApplySettings(const SPanelSettings& settings);
+    SPanelSettings CurrentSettings() const;
     // Outputs still on as the user disconnects or closes: switch off first, leave on or cancel. True
     // when the user goes on (nothing was on, or the outputs are off or left on by choice).
     bool ConfirmLeavingOutputs(const QString& action);
@@ -202,29 +181,18 @@ private:
     int m_retiring = 0; // instruments given up and not yet disconnected
     // The strand of the last instrument given up: a new connect waits for it, so the port is free.
     std::shared_ptr<CRequestStrand> m_retiredStrand;
-    int m_errorsShown = 0;
     int m_index;
     int m_typeCode;
     std::string m_section;
     bool m_firstTickDone = false;
     int m_pollPeriodMs = CInstrBase::DefaultPollPeriodMs;
     bool m_condensed = false;
-    bool m_errorLogPlaced = false; // the error log was shown, or placed from the settings
     bool m_connecting = false;
     std::string m_connectingDescriptor;
-    // The port-list selection the user made last; the list's action entries go back to it.
-    std::string m_listChoice;
-    SIdentRecord m_connectingRecord;
-    // Holds a serial port from detection to the end of the connect, so no other program takes it in
-    // between. Taken on the worker, released on this thread once the connect has ended.
-    std::unique_ptr<CPortReservation> m_reservation;
+    std::unique_ptr<CPanelConnectJob> m_connectJob;
     int m_serialPort = 0; // the serial port number of the connection; 0 for a network port
-    CInstrBase* m_connectingInstrument = nullptr; // owned while its connect runs on the worker
-    QFutureWatcher<SProbe> m_probeWatcher;
-    QFutureWatcher<bool> m_connectWatcher;
     QSize m_fullSize;
 
-    CErrorLogDlg* m_errorLog = nullptr;
     QWidget* m_strip = nullptr;
     QWidget* m_content = nullptr;
     QVBoxLayout* m_body = nullptr;
@@ -232,21 +200,17 @@ private:
     QPushButton* m_closeButton = nullptr;
     QGridLayout* m_connectionGrid = nullptr;
     QLabel* m_portLabel = nullptr;
-    QComboBox* m_portList = nullptr;
+    CPortListBox* m_portList = nullptr;
     QPushButton* m_connectButton = nullptr;
     QCheckBox* m_autoCheck = nullptr;
     QCheckBox* m_reconnectCheck = nullptr;
+    CPollPeriodBox* m_pollBox = nullptr;
     CPanelReconnect* m_reconnect = nullptr;
     QLabel* m_status = nullptr;
     QString m_connectedText; // what the status line says while the unit answers
-    QGroupBox* m_errorGroup = nullptr;
-    QPushButton* m_showLogButton = nullptr;
-    QLabel* m_lastErrorText = nullptr;
-    QLabel* m_lastErrorTime = nullptr;
+    CErrorLogGroup* m_errorGroup = nullptr;
     QPushButton* m_sysSettingsButton = nullptr;
 
-    QTimer m_portTimer;      // one shot after a device change: the port list is read again
-    QTimer m_watchTimer;     // connection watch and refresh while connected
-    QTimer m_errorTimer;     // error-log watch, from initialisation on
-    QTimer m_highlightTimer; // one shot: the bold flag of a new error ends
+    QTimer m_watchTimer; // connection watch and refresh while connected
+    QTimer m_errorTimer; // error-log watch, from initialisation on
 };

@@ -6,18 +6,33 @@
 #include <QSignalSpy>
 #include <stdexcept>
 
-CSimPanelFixture::CSimPanelFixture(const std::string& model, int port)
-    : m_sim(CSimInstrument::Create(model)), m_port(port)
+CSimPanelFixture::CSimPanelFixture(int port) : m_port(port) {}
+
+CSimPanelFixture::CSimPanelFixture(const std::string& model, int port) : m_port(port)
 {
-    std::string error;
-    if (!m_sim || !m_sim->StartPty("", error))
-        throw std::runtime_error("simulator " + model + " did not start: " + error);
-    CPortResolver::Register(port, m_sim->PtyPath());
+    if (!StartUnit(model))
+        throw std::runtime_error("simulator " + model + " did not start");
 }
 
 CSimPanelFixture::~CSimPanelFixture()
 {
-    CPortResolver::Unregister(m_port);
+    if (m_registered)
+        CPortResolver::Unregister(m_port);
+}
+
+bool CSimPanelFixture::StartUnit(const std::string& model,
+                                 const std::function<void(CSimInstrument&)>& prepare)
+{
+    m_sim = CSimInstrument::Create(model);
+    if (!m_sim)
+        return false;
+    if (prepare)
+        prepare(*m_sim);
+    std::string error;
+    if (!m_sim->StartPty("", error))
+        return false;
+    m_registered = CPortResolver::Register(m_port, m_sim->PtyPath());
+    return m_registered;
 }
 
 std::string CSimPanelFixture::Descriptor() const
@@ -25,12 +40,12 @@ std::string CSimPanelFixture::Descriptor() const
     return "COM:" + std::to_string(m_port) + ":0";
 }
 
-bool CSimPanelFixture::Connect(CBasePanel& panel)
+bool CSimPanelFixture::Connect(CBasePanel& panel, int baud)
 {
     QSignalSpy finished(&panel, &CBasePanel::connectFinished);
-    if (!panel.Connect(Descriptor()))
+    if (!panel.Connect("COM:" + std::to_string(m_port) + ":" + std::to_string(baud)))
         return false;
-    if (!finished.wait(20000))
+    if (!finished.wait(30000))
         return false;
     return finished.first().first().toBool();
 }
@@ -48,4 +63,17 @@ int CSimPanelFixture::CountSent(const std::string& prefix, size_t from) const
             ++count;
     }
     return count;
+}
+
+QStringList CSimPanelFixture::Sent(size_t mark, const QString& text) const
+{
+    QStringList found;
+    const std::vector<std::string> lines = m_sim->Log().Lines();
+    for (size_t i = mark; i < lines.size(); ++i)
+    {
+        const QString line = QString::fromStdString(lines[i]);
+        if (line.contains(text))
+            found << line;
+    }
+    return found;
 }
