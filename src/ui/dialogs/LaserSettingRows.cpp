@@ -75,6 +75,16 @@ const std::vector<SSettingRow<CLaser>>& Rows()
     return rows;
 }
 
+const std::vector<SSettingGroup<CLaser>>& Groups()
+{
+    static const std::vector<SSettingGroup<CLaser>> groups = {
+        {{TolIo, TolTime},
+         [](CLaser& l, std::vector<float>& v) { return l.GetTolerance(v[0], v[1]); },
+         [](CLaser& l, const std::vector<double>& v) { return l.SetTolerance(v[0], v[1]); },
+         "tolerance"}};
+    return groups;
+}
+
 std::vector<size_t> WriteOrder()
 {
     std::vector<size_t> order(FieldCount);

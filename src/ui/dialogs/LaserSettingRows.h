@@ -48,7 +48,15 @@ enum EField : size_t
     FieldCount
 };
 
+// The values that share one query and one command.
+enum EGroup : size_t
+{
+    ToleranceGroup,
+    GroupCount
+};
+
 const std::vector<SSettingRow<CLaser>>& Rows();
+const std::vector<SSettingGroup<CLaser>>& Groups();
 // The fields in the order their writes go out.
 std::vector<size_t> WriteOrder();
 } // namespace LaserSettingRows

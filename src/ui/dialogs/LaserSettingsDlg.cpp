@@ -3,6 +3,7 @@
 #include "instrument/laser/Laser.h"
 #include "ui/dialogs/LaserSettingRows.h"
 #include "ui/widgets/LocaleNumber.h"
+#include "ui/widgets/OutputOffBoxes.h"
 #include "ui/widgets/ReadingState.h"
 
 #include <QCheckBox>
@@ -50,36 +51,22 @@ void CLaserSettingsDlg::BuildControls()
     connect(m_fields.Edit(PdResponse), &QLineEdit::textChanged, this, &CLaserSettingsDlg::OnPdResponseEdited);
 
     auto* right = new QVBoxLayout;
-    right->addWidget(BuildConditions());
+    m_conditions = new COutputOffBoxes(
+        {{"Current Limit", "currentLimitCheck", MaskCurrentLimit},
+         {"Photodiode Current Limit", "photodiodeCurrentLimitCheck", MaskPhotodiodeCurrentLimit},
+         {"Photodiode Power Limit", "photodiodePowerLimitCheck", MaskPhotodiodePowerLimit},
+         {"Out of Tolerance", "outOfToleranceCheck", MaskOutOfTolerance},
+         {"TEC Off", "tecOffCheck", MaskTecOff},
+         {"TEC T Limit", "tecTLimitCheck", MaskTecTLimit}},
+        6, Form());
+    m_conditions->setObjectName("outputOffGroup");
+    right->addWidget(m_conditions);
     right->addWidget(BuildRange());
     right->addStretch(1);
     auto* layout = new QHBoxLayout(Form());
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(values, 1);
     layout->addLayout(right);
-}
-
-QGroupBox* CLaserSettingsDlg::BuildConditions()
-{
-    auto* conditions = new QGroupBox("Conditions That Turn Output Off", Form());
-    conditions->setObjectName("outputOffGroup");
-    auto* boxes = new QVBoxLayout(conditions);
-    const auto box = [&](const char* text, const char* name, int bit)
-    {
-        auto* check = new QCheckBox(text, conditions);
-        check->setObjectName(name);
-        boxes->addWidget(check);
-        m_maskBoxes.emplace_back(check, bit);
-        return check;
-    };
-    box("Current Limit", "currentLimitCheck", MaskCurrentLimit);
-    box("Photodiode Current Limit", "photodiodeCurrentLimitCheck", MaskPhotodiodeCurrentLimit);
-    box("Photodiode Power Limit", "photodiodePowerLimitCheck", MaskPhotodiodePowerLimit);
-    box("Out of Tolerance", "outOfToleranceCheck", MaskOutOfTolerance);
-    m_tecOff = box("TEC Off", "tecOffCheck", MaskTecOff);
-    m_tecTLimit = box("TEC T Limit", "tecTLimitCheck", MaskTecTLimit);
-    boxes->addStretch(1);
-    return conditions;
 }
 
 QGroupBox* CLaserSettingsDlg::BuildRange()
@@ -122,12 +109,7 @@ CLaserSettingsDlg::SSnapshot CLaserSettingsDlg::ReadSnapshot(CLaser& laser)
     for (size_t k : {LdiLimit, MdiLimit, MdpLimit, LdvLimit, CableR, PdResponse, PdBias})
         if (read.lacking.count(Rows()[k].hiddenBy) == 0)
             read.values[k] = Known(Rows()[k].get(laser));
-    float tolerance = 0.0f;
-    float tolTime = 0.0f;
-    if (!laser.GetTolerance(tolerance, tolTime))
-        tolerance = tolTime = 0.0f;
-    read.values[TolIo] = tolerance;
-    read.values[TolTime] = tolTime;
+    Groups()[ToleranceGroup].Read(laser, read.values); // 0 and 0 when unreadable
     read.values[OnDelay] = Rows()[OnDelay].get(laser);
     if (read.dualRange)
         read.range = laser.GetRange();
@@ -143,7 +125,6 @@ void CLaserSettingsDlg::ApplySnapshot(const SSnapshot& read)
 {
     m_dualRange = read.dualRange;
     m_lacking = read.lacking;
-    m_maskRead = read.mask;
     if (m_dualRange)
         m_rangeRead = read.range;
     m_maxLdiSetPoint = read.maxLdiSetPoint;
@@ -152,8 +133,7 @@ void CLaserSettingsDlg::ApplySnapshot(const SSnapshot& read)
     m_maxMdiLimit = read.maxMdiLimit;
     m_maxLdiLimit = read.maxLdiLimit;
 
-    for (const auto& [check, bit] : m_maskBoxes)
-        check->setChecked(m_maskRead & bit);
+    m_conditions->Show(read.mask);
     m_rangeGroup->setVisible(m_dualRange);
     if (m_dualRange)
     {
@@ -167,8 +147,8 @@ void CLaserSettingsDlg::ApplySnapshot(const SSnapshot& read)
             widget->setVisible(Offered(Rows()[k].hiddenBy));
         m_fields.Show(k, read.values[k]);
     }
-    m_tecOff->setVisible(read.tecConditions);
-    m_tecTLimit->setVisible(read.tecConditions);
+    m_conditions->Box(MaskTecOff)->setVisible(read.tecConditions);
+    m_conditions->Box(MaskTecTLimit)->setVisible(read.tecConditions);
     OnPdResponseEdited();
 }
 
@@ -216,14 +196,6 @@ bool CLaserSettingsDlg::Validate()
     return true;
 }
 
-int CLaserSettingsDlg::BuildMask() const
-{
-    int mask = m_maskRead;
-    for (const auto& [check, bit] : m_maskBoxes)
-        mask = check->isChecked() ? (mask | bit) : (mask & ~bit);
-    return mask;
-}
-
 void CLaserSettingsDlg::Write(std::function<void(bool)> done)
 {
     CWriteSequence<CLaser> writes;
@@ -243,29 +215,19 @@ void CLaserSettingsDlg::AddWrites(CWriteSequence<CLaser>& writes)
                 "current range", [range](CLaser& laser) { return laser.SetRange(range); },
                 [this, range] { m_rangeRead = range; });
     }
-    if (const int mask = BuildMask(); mask != m_maskRead)
+    if (m_conditions->Changed())
         writes.Add(
-            "output-off conditions", [mask](CLaser& laser) { return laser.SetOutputOffEnable(mask); },
-            [this, mask] { m_maskRead = mask; });
-    const auto taken = [this](std::initializer_list<size_t> fields)
-    {
-        return [this, list = std::vector<size_t>(fields)]
-        {
-            for (size_t k : list)
-                m_fields.Taken(k);
-        };
-    };
+            "output-off conditions",
+            [mask = m_conditions->Mask()](CLaser& laser) { return laser.SetOutputOffEnable(mask); },
+            [this, mask = m_conditions->Mask()] { m_conditions->Taken(mask); });
     const bool power = m_fields.Entered(PdResponse) != 0.0;
     for (size_t k : WriteOrder())
     {
         const SSettingRow<CLaser>& row = Rows()[k];
         if (k == TolTime && (m_fields.Differs(TolIo) || m_fields.Differs(TolTime)))
-            writes.Add(
-                "tolerance",
-                [io = m_fields.Entered(TolIo), time = m_fields.Entered(TolTime)](CLaser& laser)
-                { return laser.SetTolerance(io, time); },
-                taken({TolIo, TolTime}));
+            Groups()[ToleranceGroup].AddWrite(writes, {m_fields.Entered(TolIo), m_fields.Entered(TolTime)},
+                                              m_fields.TakenLater({TolIo, TolTime}));
         if (row.set && Offered(row.hiddenBy) && (k != MdpLimit || power) && m_fields.Differs(k))
-            row.AddWrite(writes, m_fields.Entered(k), taken({k}));
+            row.AddWrite(writes, m_fields.Entered(k), m_fields.TakenLater({k}));
     }
 }

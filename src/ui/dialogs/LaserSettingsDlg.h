@@ -9,7 +9,7 @@
 #include <vector>
 
 class CLaser;
-class QCheckBox;
+class COutputOffBoxes;
 class QGroupBox;
 class QRadioButton;
 
@@ -56,19 +56,16 @@ private:
     static SSnapshot ReadSnapshot(CLaser& laser);
     void ApplySnapshot(const SSnapshot& read);
     void BuildControls();
-    QGroupBox* BuildConditions();
     QGroupBox* BuildRange();
     bool Offered(uint32_t key) const { return m_lacking.count(key) == 0; }
     void OnPdResponseEdited();
     bool ValidateField(size_t field, double low, double high);
     bool ValidateField(size_t field);
-    int BuildMask() const;
     void AddWrites(CWriteSequence<CLaser>& writes);
 
     SLaserChannelAccess m_access;
     CSettingFields m_fields;
     std::set<uint32_t> m_lacking;
-    int m_maskRead = 0;
     int m_rangeRead = 1;
     bool m_dualRange = false;
     // Maxima at opening (0 or less: the model gives none).
@@ -78,9 +75,7 @@ private:
     double m_maxMdiSetPoint = 0.0;
     double m_maxMdiLimit = 0.0;
 
-    std::vector<std::pair<QCheckBox*, int>> m_maskBoxes;
-    QCheckBox* m_tecOff = nullptr;
-    QCheckBox* m_tecTLimit = nullptr;
+    COutputOffBoxes* m_conditions = nullptr;
     QGroupBox* m_rangeGroup = nullptr;
     QRadioButton* m_lowRange = nullptr;
     QRadioButton* m_highRange = nullptr;

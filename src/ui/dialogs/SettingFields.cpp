@@ -2,11 +2,13 @@
 
 #include "ui/dialogs/FieldPrompts.h"
 #include "ui/widgets/LocaleNumber.h"
+#include "ui/widgets/ReadingState.h"
 
+#include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <cmath>
+#include <algorithm>
 
 namespace
 {
@@ -77,9 +79,9 @@ std::vector<QWidget*> CSettingFields::Widgets(size_t k) const
 void CSettingFields::Show(size_t k, std::optional<double> value)
 {
     SField& field = m_fields[k];
-    field.read = value.value_or(0.0);
-    field.shown =
-        value && std::isfinite(*value) ? Shown(field.look.shown, field.look.decimals, *value) : QString();
+    const bool known = value && !ReadingState::IsNoValue(*value);
+    field.read = known ? *value : 0.0;
+    field.shown = known ? Shown(field.look.shown, field.look.decimals, *value * field.look.scale) : QString();
     field.edit->setText(field.shown);
     field.edit->setModified(false);
 }
@@ -97,7 +99,20 @@ bool CSettingFields::Differs(size_t k) const
 
 double CSettingFields::Value(size_t k) const
 {
-    return LocaleNumber::Parse(m_fields[k].edit->text()).value_or(0.0);
+    return LocaleNumber::Parse(m_fields[k].edit->text()).value_or(0.0) / m_fields[k].look.scale;
+}
+
+std::vector<double> CSettingFields::Values(const std::vector<size_t>& fields) const
+{
+    std::vector<double> values;
+    for (size_t k : fields)
+        values.push_back(Value(k));
+    return values;
+}
+
+bool CSettingFields::AnyModified(const std::vector<size_t>& fields) const
+{
+    return std::any_of(fields.begin(), fields.end(), [this](size_t k) { return Modified(k); });
 }
 
 std::optional<double> CSettingFields::Check(size_t k, CPrompter& prompter) const
@@ -130,3 +145,47 @@ void CSettingFields::Taken(size_t k)
     field.shown = field.edit->text().trimmed();
     field.edit->setModified(false);
 }
+
+std::function<void()> CSettingFields::TakenLater(std::vector<size_t> fields)
+{
+    return [this, fields = std::move(fields)]
+    {
+        for (size_t k : fields)
+            Taken(k);
+    };
+}
+
+namespace SettingLayout
+{
+void Lock(QWidget* control, bool locked)
+{
+    if (auto* edit = qobject_cast<QLineEdit*>(control))
+        edit->setReadOnly(locked);
+    else
+        control->setEnabled(!locked);
+}
+
+QComboBox* PlaceList(QGridLayout* grid, int row, const QString& caption, const char* name,
+                     const QStringList& items)
+{
+    QWidget* box = grid->parentWidget();
+    auto* list = new QComboBox(box);
+    list->setObjectName(name);
+    list->addItems(items);
+    auto* label = new QLabel(caption, box);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label->setBuddy(list);
+    grid->addWidget(label, row, 0);
+    grid->addWidget(list, row, 1, 1, 2);
+    return list;
+}
+
+void Fill(QComboBox* list, const std::vector<std::pair<QString, int>>& items, std::optional<int> code)
+{
+    list->clear();
+    for (const auto& [text, value] : items)
+        list->addItem(text, value);
+    if (code)
+        list->setCurrentIndex(list->findData(*code));
+}
+} // namespace SettingLayout

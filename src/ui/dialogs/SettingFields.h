@@ -3,10 +3,14 @@
 #include "ui/dialogs/SettingRow.h"
 
 #include <QString>
+#include <QStringList>
+#include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class CPrompter;
+class QComboBox;
 class QGridLayout;
 class QLabel;
 class QLineEdit;
@@ -26,14 +30,16 @@ public:
         QString rangeUnit;
         EShown shown;
         int decimals;
+        double scale;
         double low;
         double high;
     };
     template <class Unit>
     static SLook LookOf(const SSettingRow<Unit>& row)
     {
-        return {row.name,  row.label,    row.unit, row.rangeUnit.isEmpty() ? row.unit : row.rangeUnit,
-                row.shown, row.decimals, row.low,  row.high};
+        return {row.name,  row.label,    row.unit,  row.rangeUnit.isEmpty() ? row.unit : row.rangeUnit,
+                row.shown, row.decimals, row.scale, row.low,
+                row.high};
     }
 
     // Compact: narrow edits under right-aligned captions (pages of many boxes); wide: edits that hold
@@ -64,7 +70,8 @@ public:
     QLineEdit* Edit(size_t k) const { return m_fields[k].edit; }
     QLabel* Unit(size_t k) const { return m_fields[k].unitLabel; }
 
-    // Shows what was read (blank when nothing could be) and takes it as unchanged.
+    // Shows what was read (blank when nothing could be, or the unit's "no value") and takes it as
+    // unchanged.
     void Show(size_t k, std::optional<double> value);
     double Read(size_t k) const { return m_fields[k].read; }
     // The user typed in the field since it was filled.
@@ -73,8 +80,10 @@ public:
     bool Differs(size_t k) const;
     // What the user entered where the field differs, else what was read.
     double Entered(size_t k) const { return Differs(k) ? Value(k) : Read(k); }
-    // What the field holds (0 when it holds no number).
+    // What the field holds, in the unit's terms (0 when it holds no number).
     double Value(size_t k) const;
+    std::vector<double> Values(const std::vector<size_t>& fields) const;
+    bool AnyModified(const std::vector<size_t>& fields) const;
     // The value as entered, checked against the description's range or the one given; prompts and
     // focuses the field when it is not a number in range.
     std::optional<double> Check(size_t k, CPrompter& prompter) const;
@@ -84,6 +93,8 @@ public:
                                 const QString& unit) const;
     // What went out is what the field now shows as read.
     void Taken(size_t k);
+    // Taken for each field, to run once their write went out.
+    std::function<void()> TakenLater(std::vector<size_t> fields);
 
 private:
     struct SField
@@ -98,3 +109,16 @@ private:
     ELayout m_layout;
     std::vector<SField> m_fields;
 };
+
+// How a settings page lays out and locks its controls.
+namespace SettingLayout
+{
+// A hidden group stays visible but cannot be changed: lists and boxes disabled, edits read-only.
+void Lock(QWidget* control, bool locked);
+// A list with its right-aligned caption across the edit and unit columns of a box's grid.
+QComboBox* PlaceList(QGridLayout* grid, int row, const QString& caption, const char* name,
+                     const QStringList& items = {});
+// Replaces a list's entries (text and code) and selects the entry of code; without a code the first
+// entry stays selected.
+void Fill(QComboBox* list, const std::vector<std::pair<QString, int>>& items, std::optional<int> code);
+} // namespace SettingLayout

@@ -8,6 +8,7 @@
 #include <limits>
 #include <optional>
 #include <utility>
+#include <vector>
 
 // How a field shows the value it holds.
 enum class EShown
@@ -60,6 +61,12 @@ struct SSettingRow
         decimals = places;
         return *this;
     }
+    // The edit holds the unit's value times factor (the mantissa beside a printed power of ten).
+    SSettingRow& Scaled(double factor)
+    {
+        scale = factor;
+        return *this;
+    }
 
     // The field's own command with its value; sent runs once it went out.
     void AddWrite(CWriteSequence<Unit>& writes, double value, std::function<void()> sent) const
@@ -85,6 +92,7 @@ struct SSettingRow
     QString rangeUnit;     // the unit the range prompt names where it is not the one shown
     EShown shown = EShown::Bound;
     int decimals = 0;
+    double scale = 1.0;
     std::function<float(Unit&)> get;
     std::function<bool(Unit&, double)> set;
     const char* refusal = nullptr;
@@ -92,4 +100,34 @@ struct SSettingRow
     double high = NoCeiling;
     uint32_t hiddenBy = 0; // the settings key or capability that takes the field away; 0: always there
     int group = 0;         // the write-order group: groups go out in ascending order
+};
+
+// A query and a command that carry several fields at once (a tolerance's two values, a set of sensor
+// constants), in the order of `fields`.
+template <class Unit>
+struct SSettingGroup
+{
+    std::vector<size_t> fields;
+    // Fills one value per field; false when the unit gave none.
+    std::function<bool(Unit&, std::vector<float>&)> get;
+    std::function<bool(Unit&, const std::vector<double>&)> set;
+    const char* refusal = nullptr; // as SSettingRow::refusal
+
+    // Reads the group into values (indexed by field); fields the unit gave nothing for stay empty.
+    template <class Values>
+    void Read(Unit& unit, Values& values) const
+    {
+        std::vector<float> read(fields.size());
+        if (!get(unit, read))
+            return;
+        for (size_t i = 0; i < fields.size(); ++i)
+            values[fields[i]] = read[i];
+    }
+    void AddWrite(CWriteSequence<Unit>& writes, std::vector<double> values, std::function<void()> sent) const
+    {
+        SSettingRow<Unit> row;
+        row.set = [set = set, values](Unit& unit, double) { return set(unit, values); };
+        row.refusal = refusal;
+        row.AddWrite(writes, 0.0, std::move(sent));
+    }
 };

@@ -1,9 +1,16 @@
 #pragma once
 
+#include "instrument/tec/TecTypes.h"
 #include "ui/dialogs/SettingRow.h"
+#include "ui/widgets/OutputOffBoxes.h"
 
+#include <QString>
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <optional>
+#include <set>
+#include <utility>
 #include <vector>
 
 class CTEC;
@@ -43,6 +50,39 @@ constexpr std::array<uint32_t, 15> GroupKeys = {KeyConditions,
                                                 KeyConstants,
                                                 KeyFan,
                                                 KeyAnalog};
+
+// The unit without a sensor choice, cable resistance or PID (identification model code 3).
+constexpr int ModelWithoutSensorChoice = 3;
+
+// The sensor list's entries in their order, each with the key that takes it away.
+struct SSensorEntry
+{
+    uint32_t key;
+    int code;
+};
+constexpr std::array<SSensorEntry, 7> SensorEntries = {{{0xF0001401, SensorThermistor100uA},
+                                                        {0xF0001402, SensorThermistor10uA},
+                                                        {0xF0001404, SensorThermistor1mA},
+                                                        {0xF0001408, SensorLM335},
+                                                        {0xF0001410, SensorAD590},
+                                                        {0xF0001420, SensorRTD},
+                                                        {0xF0001440, SensorRTD4Wire}}};
+
+// The gain list's codes in their order; "PID" is code 0.
+constexpr std::array<int, 9> GainCodes = {1, 3, 5, 10, 30, 50, 100, 300, 0};
+constexpr int GainPID = 0;
+constexpr int FanSpeedCustom = FanVoltage;
+constexpr int FanModeDelay = 2;
+
+// The settings keys this unit hides, with the groups it cannot have (no fan it can drive, no heat/cool
+// restriction it keeps); asked in the order the unit has always seen.
+std::set<uint32_t> ReadHidden(CTEC& tec);
+// The gain list's entries; the fan speed list's, only "Off" and "On" where the unit's fan has no steps.
+std::vector<std::pair<QString, int>> GainItems();
+std::vector<std::pair<QString, int>> FanSpeedItems(bool onOff);
+
+// The output-off mask's boxes.
+const std::vector<COutputOffBoxes::SCondition>& Conditions();
 
 // The order in which OK's writes go out.
 enum EWriteGroup
@@ -93,8 +133,24 @@ enum EField : size_t
     FieldCount
 };
 
-// Powers of ten between the constants and the mantissas the edits hold, from ThermA on.
-constexpr std::array<double, 11> ConstantScale = {1e3, 1e4, 1e7, 1e3, 1e6, 1e12, 1.0, 1.0, 1.0, 1.0, 1.0};
+// The values that share one query and one command, in the order of Groups().
+enum EGroup : size_t
+{
+    ToleranceGroup,
+    PidGroup,
+    ThermistorGroup,
+    RtdGroup,
+    Ad590Group,
+    Lm335Group,
+    GroupCount
+};
 
 const std::vector<SSettingRow<CTEC>>& Rows();
+const std::vector<SSettingGroup<CTEC>>& Groups();
+
+// Sends a pair of limits so that the instrument never holds a low limit above its high limit: when
+// the new low is at or above the unit's current low, the high limit moves first. Empty values are the
+// ones the user left alone. The name of a refused limit, or nothing.
+std::optional<QString> SendLimitPair(CTEC& tec, size_t lowField, std::optional<double> low,
+                                     std::optional<double> high);
 } // namespace TecSettingRows

@@ -6,6 +6,7 @@
 #include "ui/dialogs/FieldPrompts.h"
 #include "ui/dialogs/TecSettingRows.h"
 #include "ui/widgets/LocaleNumber.h"
+#include "ui/widgets/OutputOffBoxes.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -20,92 +21,12 @@
 #include <tuple>
 
 using namespace TecSettingRows;
+using SettingLayout::Lock;
+using SettingLayout::PlaceList;
 
 namespace
 {
 const QString Degrees = QString::fromUtf8("\u00b0C");
-
-// The unit without a sensor choice, cable resistance or PID (identification model code 3).
-constexpr int ModelWithoutSensorChoice = 3;
-
-struct SSensorEntry
-{
-    uint32_t key;
-    int code;
-};
-constexpr std::array<SSensorEntry, 7> SensorEntries = {{{0xF0001401, SensorThermistor100uA},
-                                                        {0xF0001402, SensorThermistor10uA},
-                                                        {0xF0001404, SensorThermistor1mA},
-                                                        {0xF0001408, SensorLM335},
-                                                        {0xF0001410, SensorAD590},
-                                                        {0xF0001420, SensorRTD},
-                                                        {0xF0001440, SensorRTD4Wire}}};
-
-// Output-off mask bits, one per check box, in the order of the boxes.
-constexpr std::array<int, 8> OutputOffBits = {0x1, 0x4, 0x8, 0x10, 0x40, 0x400, 0x80, 0x200};
-constexpr std::array<int, 9> GainCodes = {1, 3, 5, 10, 30, 50, 100, 300, 0};
-constexpr int GainPID = 0;
-constexpr int FanSpeedCustom = FanVoltage;
-constexpr int FanModeDelay = 2;
-
-// A value the unit could not give is shown blank.
-std::optional<double> Known(double value)
-{
-    return std::isfinite(value) && value > CTEC::NoValue / 10 ? std::optional<double>(value) : std::nullopt;
-}
-
-// A hidden group stays visible but cannot be changed: lists and boxes disabled, edits read-only.
-void Lock(QWidget* control, bool locked)
-{
-    if (auto* edit = qobject_cast<QLineEdit*>(control))
-        edit->setReadOnly(locked);
-    else
-        control->setEnabled(!locked);
-}
-
-QLabel* Caption(const QString& text, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    return label;
-}
-
-// A pair of limits goes out so that the instrument never holds a low limit above its high limit: when
-// the new low is at or above the unit's current low, the high limit moves first. Empty values are
-// the ones the user left alone.
-std::optional<QString> SendLimitPair(std::optional<float> low, std::optional<float> high, float currentLow,
-                                     const std::function<bool(float)>& setLow,
-                                     const std::function<bool(float)>& setHigh, const QString& lowName,
-                                     const QString& highName)
-{
-    const bool highFirst = !low || currentLow <= *low;
-    auto sendLow = [&] { return !low || setLow(*low); };
-    auto sendHigh = [&] { return !high || setHigh(*high); };
-    if (highFirst)
-    {
-        if (!sendHigh())
-            return highName;
-        if (!sendLow())
-            return lowName;
-        return std::nullopt;
-    }
-    if (!sendLow())
-        return lowName;
-    if (!sendHigh())
-        return highName;
-    return std::nullopt;
-}
-
-// A command whose refusal shows in the instrument's error log rather than on the page.
-void AddUnchecked(CWriteSequence<CTEC>& writes, std::function<void(CTEC&)> send)
-{
-    writes.AddStep(
-        [send = std::move(send)](CTEC& tec) -> std::optional<QString>
-        {
-            send(tec);
-            return std::nullopt;
-        });
-}
 } // namespace
 
 CTecSettingsPage::CTecSettingsPage(const SUiContext& context, STecChannelAccess access, QWidget* parent)
@@ -133,7 +54,8 @@ QGroupBox* CTecSettingsPage::Box(const QString& title, QGridLayout*& grid)
 void CTecSettingsPage::Build()
 {
     auto* first = new QVBoxLayout;
-    first->addWidget(BuildConditions());
+    m_conditions = new COutputOffBoxes(Conditions(), 4, Form());
+    first->addWidget(m_conditions);
     first->addWidget(BuildLimits());
     first->addWidget(BuildAnalog());
     first->addStretch(1);
@@ -153,30 +75,6 @@ void CTecSettingsPage::Build()
     columns->addLayout(first);
     columns->addLayout(second);
     columns->addLayout(third);
-}
-
-QGroupBox* CTecSettingsPage::BuildConditions()
-{
-    QGridLayout* grid = nullptr;
-    QGroupBox* group = Box("Conditions That Turn Output Off", grid);
-    const std::array<const char*, 8> labels = {"Current Limit",
-                                               "R (sensor) Limits",
-                                               "Temperature High Limit",
-                                               "Temperature Low Limit",
-                                               "Sensor Open",
-                                               "Sensor Short",
-                                               "TEC Open",
-                                               "Out of tolerance"};
-    const std::array<const char*, 8> names = {"currentLimitCheck", "rLimitsCheck",       "tHighLimitCheck",
-                                              "tLowLimitCheck",    "sensorOpenCheck",    "sensorShortCheck",
-                                              "tecOpenCheck",      "outOfToleranceCheck"};
-    for (size_t i = 0; i < labels.size(); ++i)
-    {
-        m_outputOffChecks[i] = new QCheckBox(labels[i], group);
-        m_outputOffChecks[i]->setObjectName(names[i]);
-        grid->addWidget(m_outputOffChecks[i], static_cast<int>(i % 4), static_cast<int>(i / 4));
-    }
-    return group;
 }
 
 QGroupBox* CTecSettingsPage::BuildLimits()
@@ -219,18 +117,12 @@ QGroupBox* CTecSettingsPage::BuildMisc()
 {
     QGridLayout* grid = nullptr;
     QGroupBox* group = Box("Misc Settings", grid);
-    m_sensorLabel = Caption("Sensor:", group);
-    m_sensorList = new QComboBox(group);
-    m_sensorList->setObjectName("sensorList");
-    m_heatCoolList = new QComboBox(group);
-    m_heatCoolList->setObjectName("heatCoolList");
-    m_heatCoolList->addItems({"Heat/Cool", "Heat Only", "Cool Only"});
-    grid->addWidget(m_sensorLabel, 0, 0);
-    grid->addWidget(m_sensorList, 0, 1, 1, 2);
+    m_sensorList = PlaceList(grid, 0, "Sensor:", "sensorList");
+    m_sensorLabel = grid->itemAtPosition(0, 0)->widget();
     m_fields.Place(TolTime, grid, 1, group);
     m_fields.Place(TolTemp, grid, 2, group);
-    grid->addWidget(Caption("Heat/Cool Mode:", group), 3, 0);
-    grid->addWidget(m_heatCoolList, 3, 1, 1, 2);
+    m_heatCoolList =
+        PlaceList(grid, 3, "Heat/Cool Mode:", "heatCoolList", {"Heat/Cool", "Heat Only", "Cool Only"});
     m_fields.Place(CableR, grid, 4, group);
     connect(m_sensorList, qOverload<int>(&QComboBox::activated), this, &CTecSettingsPage::OnSensorChanged);
     return group;
@@ -240,10 +132,7 @@ QGroupBox* CTecSettingsPage::BuildGain()
 {
     QGridLayout* grid = nullptr;
     QGroupBox* group = Box("Gain Settings", grid);
-    m_gainList = new QComboBox(group);
-    m_gainList->setObjectName("gainList");
-    grid->addWidget(Caption("Gain:", group), 0, 0);
-    grid->addWidget(m_gainList, 0, 1);
+    m_gainList = PlaceList(grid, 0, "Gain:", "gainList");
     for (size_t k : {P, I, D})
         m_fields.Place(k, grid, static_cast<int>(k - P) + 1, group);
     connect(m_gainList, qOverload<int>(&QComboBox::activated), this, &CTecSettingsPage::ApplyEnableRules);
@@ -254,19 +143,12 @@ QGroupBox* CTecSettingsPage::BuildFan()
 {
     QGridLayout* grid = nullptr;
     QGroupBox* group = Box("External Fan Settings", grid);
-    m_fanSpeedList = new QComboBox(group);
-    m_fanSpeedList->setObjectName("fanSpeedList");
-    m_fanModeList = new QComboBox(group);
-    m_fanModeList->setObjectName("fanModeList");
-    m_fanModeList->addItems({"Auto", "On", "Delay", "Cool", "Heat"});
-    grid->addWidget(Caption("Speed:", group), 0, 0);
-    grid->addWidget(m_fanSpeedList, 0, 1, 1, 2);
+    m_fanSpeedList = PlaceList(grid, 0, "Speed:", "fanSpeedList");
     m_fields.Place(FanVolts, grid, 1, group);
-    grid->addWidget(Caption("Mode:", group), 2, 0);
-    grid->addWidget(m_fanModeList, 2, 1, 1, 2);
+    m_fanModeList = PlaceList(grid, 2, "Mode:", "fanModeList", {"Auto", "On", "Delay", "Cool", "Heat"});
     m_fields.Place(FanDelay, grid, 3, group);
-    connect(m_fanSpeedList, qOverload<int>(&QComboBox::activated), this, &CTecSettingsPage::ApplyEnableRules);
-    connect(m_fanModeList, qOverload<int>(&QComboBox::activated), this, &CTecSettingsPage::ApplyEnableRules);
+    for (QComboBox* list : {m_fanSpeedList, m_fanModeList})
+        connect(list, qOverload<int>(&QComboBox::activated), this, &CTecSettingsPage::ApplyEnableRules);
     return group;
 }
 
@@ -277,14 +159,10 @@ QGroupBox* CTecSettingsPage::BuildAnalog()
     m_analogGroup->setObjectName("analogGroup");
     m_analogEnable = new QCheckBox("Enable Analog Interface", m_analogGroup);
     m_analogEnable->setObjectName("analogEnableCheck");
-    m_analogSensitivity = new QComboBox(m_analogGroup);
-    m_analogSensitivity->setObjectName("analogSensitivityList");
-    m_analogSensitivity->addItems({"1" + Degrees, "0.1" + Degrees, "0.01" + Degrees});
     grid->addWidget(m_analogEnable, 0, 0, 1, 3);
-    QLabel* sensitivityCaption = Caption("Analog sensitivity:", m_analogGroup);
-    grid->addWidget(sensitivityCaption, 1, 0);
-    grid->addWidget(m_analogSensitivity, 1, 1, 1, 2);
-    m_analogControls = {sensitivityCaption, m_analogSensitivity};
+    m_analogSensitivity = PlaceList(grid, 1, "Analog sensitivity:", "analogSensitivityList",
+                                    {"1" + Degrees, "0.1" + Degrees, "0.01" + Degrees});
+    m_analogControls = {grid->itemAtPosition(1, 0)->widget(), m_analogSensitivity};
     for (size_t k : {AnalogAt0V, AnalogAt2V5})
     {
         m_fields.Place(k, grid, static_cast<int>(k - AnalogAt0V) + 2, m_analogGroup);
@@ -317,7 +195,7 @@ bool CTecSettingsPage::Load()
 
 bool CTecSettingsPage::AnalogOffered() const
 {
-    return m_analogPresent && Offered(KeyAnalog);
+    return m_read.analogPresent && Offered(KeyAnalog);
 }
 
 CTecSettingsPage::SSnapshot CTecSettingsPage::ReadSnapshot(CTEC& tec)
@@ -325,44 +203,28 @@ CTecSettingsPage::SSnapshot CTecSettingsPage::ReadSnapshot(CTEC& tec)
     SSnapshot snapshot;
     snapshot.values.resize(FieldCount);
     snapshot.analogPresent = tec.HasAnalogInterface();
-    for (uint32_t key : GroupKeys)
-        if (tec.IsSettingHidden(key))
-            snapshot.hidden.insert(key);
-    for (const SSensorEntry& entry : SensorEntries)
-        if (tec.IsSettingHidden(entry.key))
-            snapshot.hidden.insert(entry.key);
-    // A fan the unit cannot drive is no group to offer.
-    if (!tec.IsFanSupported())
-        snapshot.hidden.insert(KeyFan);
-    // Nor is a heat/cool restriction the unit does not keep: its list would change nothing.
-    if (!tec.HasHeatCool())
-        snapshot.hidden.insert(KeyHeatCool);
+    snapshot.hidden = ReadHidden(tec);
     snapshot.modelCode = tec.GetModelCode();
     const auto offered = [&](uint32_t key) { return snapshot.hidden.count(key) == 0; };
-    const auto read = [&](size_t k) { snapshot.values[k] = Known(Rows()[k].get(tec)); };
+    const auto read = [&](size_t k) { snapshot.values[k] = Rows()[k].get(tec); };
 
     snapshot.outputOffMask = tec.GetOutputOffEnable();
     for (size_t k : {TLow, THigh, RLow, RHigh, IteLimit})
         read(k);
     snapshot.sensorType = tec.GetSensorType(true);
-    if (float temp = 0, time = 0; tec.GetTolerance(temp, time))
-    {
-        snapshot.values[TolTemp] = Known(temp);
-        snapshot.values[TolTime] = Known(time);
-    }
+    Groups()[ToleranceGroup].Read(tec, snapshot.values);
     snapshot.heatCool = tec.GetHeatCool();
     read(CableR);
     snapshot.gain = tec.GetGain();
-    if (float p = 0, i = 0, d = 0; tec.GetPID(p, i, d))
-        std::tie(snapshot.values[P], snapshot.values[I], snapshot.values[D]) =
-            std::tuple{Known(p), Known(i), Known(d)};
+    Groups()[PidGroup].Read(tec, snapshot.values);
     snapshot.fanRead = offered(KeyFan) && tec.GetFan(snapshot.fan);
     if (snapshot.fanRead)
     {
-        snapshot.values[FanVolts] = Known(snapshot.fan.voltage);
+        snapshot.values[FanVolts] = snapshot.fan.voltage;
         snapshot.values[FanDelay] = snapshot.fan.second;
     }
-    ReadConstants(tec, snapshot);
+    for (size_t group : {ThermistorGroup, RtdGroup, Ad590Group, Lm335Group})
+        Groups()[group].Read(tec, snapshot.values);
     if (snapshot.analogPresent && offered(KeyAnalog))
         ReadAnalog(tec, snapshot);
     for (const SSensorEntry& entry : SensorEntries)
@@ -371,26 +233,6 @@ CTecSettingsPage::SSnapshot CTecSettingsPage::ReadSnapshot(CTEC& tec)
     snapshot.rUnit = tec.GetRUnits(snapshot.sensorType);
     ReadBounds(tec, snapshot);
     return snapshot;
-}
-
-void CTecSettingsPage::ReadConstants(CTEC& tec, SSnapshot& snapshot)
-{
-    const auto show = [&snapshot](size_t first, std::initializer_list<float> values)
-    {
-        size_t k = first;
-        for (float value : values)
-        {
-            snapshot.values[k] = value * ConstantScale[k - ThermA];
-            ++k;
-        }
-    };
-    if (float a = 0, b = 0, c = 0; tec.GetThermistorConstants(-1, a, b, c))
-        show(ThermA, {a, b, c});
-    if (float a = 0, b = 0, c = 0, r0 = 0; tec.GetRTDConstants(-1, a, b, c, r0))
-        show(RtdA, {a, b, c, r0});
-    for (int set = 0; set < 2; ++set)
-        if (float m = 0, offset = 0; tec.GetICConstants(set, m, offset))
-            show(set == 0 ? Ad590M : Lm335M, {m, offset});
 }
 
 void CTecSettingsPage::ReadAnalog(CTEC& tec, SSnapshot& snapshot)
@@ -423,21 +265,12 @@ void CTecSettingsPage::ReadBounds(CTEC& tec, SSnapshot& snapshot)
 
 void CTecSettingsPage::ApplySnapshot(const SSnapshot& snapshot)
 {
-    m_analogPresent = snapshot.analogPresent;
-    m_hidden = snapshot.hidden;
-    m_modelCode = snapshot.modelCode;
-    m_outputOffMask = snapshot.outputOffMask;
-    m_bounds = snapshot.bounds;
-    m_sensorType = snapshot.sensorType;
-    m_heatCool = snapshot.heatCool;
-    m_gain = snapshot.gain;
-    m_analogEnableRead = snapshot.analogEnableRead;
+    m_read = snapshot;
     m_analogEnableClicked = false;
-    for (size_t i = 0; i < OutputOffBits.size(); ++i)
-        m_outputOffChecks[i]->setChecked((m_outputOffMask & OutputOffBits[i]) != 0);
+    m_conditions->Show(snapshot.outputOffMask);
     for (size_t k = 0; k < FieldCount; ++k)
         m_fields.Show(k, snapshot.values[k]);
-    m_heatCoolList->setCurrentIndex(m_heatCool >= 0 && m_heatCool <= 2 ? m_heatCool : -1);
+    m_heatCoolList->setCurrentIndex(HeatCoolRead() ? m_read.heatCool : -1);
     if (AnalogOffered())
     {
         m_analogEnable->setChecked(snapshot.analogEnabled);
@@ -450,46 +283,28 @@ void CTecSettingsPage::ApplySnapshot(const SSnapshot& snapshot)
 
 void CTecSettingsPage::FillLists(const SSnapshot& snapshot)
 {
-    m_gainList->clear();
-    for (int code : GainCodes)
-        m_gainList->addItem(code == GainPID ? QString("PID") : QString::number(code), code);
-    m_gainList->setCurrentIndex(m_gainList->findData(m_gain));
-
+    SettingLayout::Fill(m_gainList, GainItems(), m_read.gain);
     // A unit whose fan reports only on or off has no speed steps.
-    m_fanSpeedList->clear();
-    m_fanSpeedList->addItem("Off", FanOff);
-    if (snapshot.fanRead && snapshot.fan.mode == FanOn)
-        m_fanSpeedList->addItem("On", FanOn);
-    else
-        for (auto [text, code] : {std::pair<const char*, int>{"Slow", FanSlow},
-                                  {"Medium", FanMedium},
-                                  {"Fast", FanFast},
-                                  {"Custom", FanSpeedCustom}})
-            m_fanSpeedList->addItem(text, code);
+    SettingLayout::Fill(m_fanSpeedList, FanSpeedItems(snapshot.fanRead && snapshot.fan.mode == FanOn),
+                        snapshot.fanRead ? std::optional<int>(snapshot.fan.mode) : std::nullopt);
     if (snapshot.fanRead)
     {
-        m_fanSpeedList->setCurrentIndex(m_fanSpeedList->findData(snapshot.fan.mode));
         const int mode = snapshot.fan.first;
         m_fanModeList->setCurrentIndex(mode >= 0 && mode < m_fanModeList->count() ? mode : 0);
     }
-
-    m_sensorList->clear();
+    // Without a sensor choice the list holds the type the unit has.
+    std::vector<std::pair<QString, int>> sensors;
     if (!Offered(KeySensorSelection))
-    {
-        m_sensorList->addItem(GetSensorTypeInfo(m_sensorType).name, m_sensorType);
-        m_sensorList->setCurrentIndex(0);
-        return;
-    }
+        sensors.emplace_back(GetSensorTypeInfo(m_read.sensorType).name, m_read.sensorType);
     for (const SSensorEntry& entry : SensorEntries)
         if (snapshot.supportedSensors.count(entry.code) != 0)
-            m_sensorList->addItem(GetSensorTypeInfo(entry.code).name, entry.code);
-    m_sensorList->setCurrentIndex(m_sensorList->findData(m_sensorType));
+            sensors.emplace_back(GetSensorTypeInfo(entry.code).name, entry.code);
+    SettingLayout::Fill(m_sensorList, sensors, m_read.sensorType);
 }
 
 void CTecSettingsPage::ApplyEnableRules()
 {
-    for (QCheckBox* check : m_outputOffChecks)
-        Lock(check, !Offered(KeyConditions));
+    Lock(m_conditions, !Offered(KeyConditions));
     for (size_t k = 0; k < FieldCount; ++k)
         Lock(m_fields.Edit(k), !Offered(Rows()[k].hiddenBy));
     Lock(m_sensorList, !Offered(KeySensorSelection));
@@ -511,7 +326,7 @@ void CTecSettingsPage::ApplyEnableRules()
     for (QWidget* control : m_analogControls)
         control->setEnabled(m_analogEnable->isChecked());
 
-    if (m_modelCode == ModelWithoutSensorChoice)
+    if (m_read.modelCode == ModelWithoutSensorChoice)
     {
         m_sensorLabel->hide();
         m_sensorList->hide();
@@ -538,16 +353,7 @@ void CTecSettingsPage::OnSensorChanged()
 
 int CTecSettingsPage::SelectedSensorType() const
 {
-    return m_sensorList->currentIndex() >= 0 ? m_sensorList->currentData().toInt() : m_sensorType;
-}
-
-int CTecSettingsPage::OutputOffMask() const
-{
-    // Bits without a box keep what the instrument had.
-    int mask = m_outputOffMask;
-    for (size_t i = 0; i < OutputOffBits.size(); ++i)
-        mask = m_outputOffChecks[i]->isChecked() ? (mask | OutputOffBits[i]) : (mask & ~OutputOffBits[i]);
-    return mask;
+    return m_sensorList->currentIndex() >= 0 ? m_sensorList->currentData().toInt() : m_read.sensorType;
 }
 
 // ---- validation --------------------------------------------------------------------------------
@@ -580,18 +386,18 @@ bool CTecSettingsPage::Validate()
         return false;
     CPrompter& prompter = m_context.prompter;
     if (Offered(KeyTLimits) &&
-        !CheckPair(TLow, THigh, "The T low limit must be less than the T high limit.", m_bounds.minT,
-                   m_bounds.maxT, m_bounds.tSet, Offered(KeyTLimitsIndependent), Degrees))
+        !CheckPair(TLow, THigh, "The T low limit must be less than the T high limit.", m_read.bounds.minT,
+                   m_read.bounds.maxT, m_read.bounds.tSet, Offered(KeyTLimitsIndependent), Degrees))
         return false;
     const int type = SelectedSensorType();
     if (Offered(KeyRLimits) &&
         !CheckPair(RLow, RHigh, "The R low limit must be less than the R high limit.", tec->GetMinR(type),
-                   tec->GetMaxR(type), m_bounds.rSet, Offered(KeyRLimitsIndependent), m_rUnit->text()))
+                   tec->GetMaxR(type), m_read.bounds.rSet, Offered(KeyRLimitsIndependent), m_rUnit->text()))
         return false;
     // Without a stored maximum (the multi-channel units keep none) the unit bounds the limit itself.
     const double maxIteLimit =
-        m_bounds.maxIteLimit > 0.0f ? m_bounds.maxIteLimit : SSettingRow<CTEC>::NoCeiling;
-    const double minIteLimit = Offered(KeyIteLimitIndependent) ? Rows()[IteLimit].low : m_bounds.iteSet;
+        m_read.bounds.maxIteLimit > 0.0f ? m_read.bounds.maxIteLimit : SSettingRow<CTEC>::NoCeiling;
+    const double minIteLimit = Offered(KeyIteLimitIndependent) ? Rows()[IteLimit].low : m_read.bounds.iteSet;
     if (Offered(KeyIteLimit) && !m_fields.Check(IteLimit, prompter, minIteLimit, maxIteLimit))
         return false;
     // Every other edit against its described range where it is offered and usable; the constants only
@@ -612,8 +418,8 @@ bool CTecSettingsPage::ValidateAnalog()
     if (!AnalogOffered() || !m_analogEnable->isChecked())
         return true;
     return CheckPair(AnalogAt0V, AnalogAt2V5,
-                     "The analog 'Tset at 0V' must be lower than the 'Tset at 2.5V'.", m_bounds.minT,
-                     m_bounds.maxT, 0.0, true, Degrees);
+                     "The analog 'Tset at 0V' must be lower than the 'Tset at 2.5V'.", m_read.bounds.minT,
+                     m_read.bounds.maxT, 0.0, true, Degrees);
 }
 
 // ---- writing -----------------------------------------------------------------------------------
@@ -627,14 +433,11 @@ void CTecSettingsPage::Write(std::function<void(bool)> done)
 
 void CTecSettingsPage::AddWrites(CWriteSequence<CTEC>& writes)
 {
-    if (Offered(KeyConditions))
-    {
-        const int mask = OutputOffMask();
-        if (mask != m_outputOffMask)
-            writes.Add(
-                "output-off conditions", [mask](CTEC& tec) { return tec.SetOutputOffEnable(mask); },
-                [this, mask] { m_outputOffMask = mask; });
-    }
+    if (Offered(KeyConditions) && m_conditions->Changed())
+        writes.Add(
+            "output-off conditions",
+            [mask = m_conditions->Mask()](CTEC& tec) { return tec.SetOutputOffEnable(mask); },
+            [this, mask = m_conditions->Mask()] { m_conditions->Taken(mask); });
     AddLimitWrites(writes);
     AddOtherWrites(writes);
     AddAnalogWrites(writes);
@@ -643,90 +446,58 @@ void CTecSettingsPage::AddWrites(CWriteSequence<CTEC>& writes)
 
 void CTecSettingsPage::AddLimitWrites(CWriteSequence<CTEC>& writes)
 {
-    // What went out is taken as read, so that OK after a refusal sends only what is left.
-    const auto taken = [this](std::initializer_list<size_t> fields)
+    // A pair goes out when either limit changed: only what changed, or both where the unit checks each
+    // against the other (the R limits). What went out is taken as read, so that OK after a refusal
+    // sends only what is left.
+    const auto addPair = [&](size_t low, bool both)
     {
-        return [this, list = std::vector<size_t>(fields)]
-        {
-            for (size_t k : list)
-                m_fields.Taken(k);
-        };
+        const auto typed = [&](size_t k)
+        { return both || m_fields.Modified(k) ? std::optional<double>(m_fields.Value(k)) : std::nullopt; };
+        if (m_fields.AnyModified({low, low + 1}))
+            writes.AddStep([low, lowValue = typed(low), highValue = typed(low + 1)](CTEC& tec)
+                           { return SendLimitPair(tec, low, lowValue, highValue); },
+                           m_fields.TakenLater({low, low + 1}));
     };
-    const auto value = [this](size_t k) { return static_cast<float>(m_fields.Value(k)); };
-    const auto typed = [&](size_t k)
-    { return m_fields.Modified(k) ? std::optional<float>(value(k)) : std::nullopt; };
-    if (Offered(KeyTLimits) && (m_fields.Modified(TLow) || m_fields.Modified(THigh)))
-        writes.AddStep(
-            [low = typed(TLow), high = typed(THigh)](CTEC& tec)
-            {
-                return SendLimitPair(
-                    low, high, low ? tec.GetTLowLimit() : 0.0f,
-                    [&tec](float v) { return tec.SetTLowLimit(v); },
-                    [&tec](float v) { return tec.SetTHighLimit(v); }, "T low limit", "T high limit");
-            },
-            taken({TLow, THigh}));
+    if (Offered(KeyTLimits))
+        addPair(TLow, false);
     const int type = SelectedSensorType();
-    if (Offered(KeySensorSelection) && type != m_sensorType)
+    if (Offered(KeySensorSelection) && type != m_read.sensorType)
         writes.Add(
             "sensor type", [type](CTEC& tec) { return tec.SetSensorType(type); },
-            [this, type] { m_sensorType = type; });
-    // Both R limits go out when either changed, as the unit checks each against the other.
-    if (Offered(KeyRLimits) && (m_fields.Modified(RLow) || m_fields.Modified(RHigh)))
-        writes.AddStep(
-            [low = value(RLow), high = value(RHigh)](CTEC& tec)
-            {
-                return SendLimitPair(
-                    low, high, tec.GetRLowLimit(), [&tec](float v) { return tec.SetRLowLimit(v); },
-                    [&tec](float v) { return tec.SetRHighLimit(v); }, "R low limit", "R high limit");
-            },
-            taken({RLow, RHigh}));
+            [this, type] { m_read.sensorType = type; });
+    if (Offered(KeyRLimits))
+        addPair(RLow, true);
     if (Offered(KeyIteLimit) && m_fields.Modified(IteLimit))
-        Rows()[IteLimit].AddWrite(writes, value(IteLimit), taken({IteLimit}));
+        Rows()[IteLimit].AddWrite(writes, m_fields.Value(IteLimit), m_fields.TakenLater({IteLimit}));
 }
 
 // The rest goes out without a check of its own: a refusal shows in the instrument's error log.
 void CTecSettingsPage::AddOtherWrites(CWriteSequence<CTEC>& writes)
 {
-    const auto value = [this](size_t k) { return static_cast<float>(m_fields.Value(k)); };
-    const auto modified = [this](size_t first, size_t last)
+    const auto addGroup = [&](size_t group)
     {
-        for (size_t k = first; k <= last; ++k)
-            if (m_fields.Modified(k))
-                return true;
-        return false;
+        const std::vector<size_t>& fields = Groups()[group].fields;
+        if (m_fields.AnyModified(fields))
+            Groups()[group].AddWrite(writes, m_fields.Values(fields), {});
     };
-    if (Offered(KeyTolerance) && modified(TolTime, TolTemp))
-        AddUnchecked(writes, [temp = value(TolTemp), time = value(TolTime)](CTEC& tec)
-                     { tec.SetTolerance(temp, time); });
+    if (Offered(KeyTolerance))
+        addGroup(ToleranceGroup);
     if (Offered(KeyCableR) && !m_fields.Edit(CableR)->isHidden() && m_fields.Modified(CableR))
-        Rows()[CableR].AddWrite(writes, value(CableR), {});
-    if (Offered(KeyHeatCool) && m_heatCool >= 0 && m_heatCool <= 2 &&
-        m_heatCoolList->currentIndex() != m_heatCool)
-        AddUnchecked(writes,
-                     [choice = m_heatCoolList->currentIndex()](CTEC& tec) { tec.SetHeatCool(choice); });
+        Rows()[CableR].AddWrite(writes, m_fields.Value(CableR), {});
+    if (Offered(KeyHeatCool) && HeatCoolRead() && m_heatCoolList->currentIndex() != m_read.heatCool)
+        writes.AddUnchecked([choice = m_heatCoolList->currentIndex()](CTEC& tec)
+                            { tec.SetHeatCool(choice); });
     if (Offered(KeyGain))
     {
         const int gain = m_gainList->currentData().toInt();
-        if (m_gainList->currentIndex() >= 0 && gain != m_gain)
-            AddUnchecked(writes, [gain](CTEC& tec) { tec.SetGain(gain); });
-        if (gain == GainPID && modified(P, D))
-            AddUnchecked(writes,
-                         [p = value(P), i = value(I), d = value(D)](CTEC& tec) { tec.SetPID(p, i, d); });
+        if (m_gainList->currentIndex() >= 0 && gain != m_read.gain)
+            writes.AddUnchecked([gain](CTEC& tec) { tec.SetGain(gain); });
+        if (gain == GainPID)
+            addGroup(PidGroup);
     }
-    if (!Offered(KeyConstants))
-        return;
-    const auto scaled = [this](size_t k)
-    { return static_cast<float>(m_fields.Value(k) / ConstantScale[k - ThermA]); };
-    if (modified(ThermA, ThermC))
-        AddUnchecked(writes, [a = scaled(ThermA), b = scaled(ThermB), c = scaled(ThermC)](CTEC& tec)
-                     { tec.SetThermistorConstants(-1, a, b, c); });
-    if (modified(RtdA, RtdR0))
-        AddUnchecked(writes, [a = scaled(RtdA), b = scaled(RtdB), c = scaled(RtdC),
-                              r0 = scaled(RtdR0)](CTEC& tec) { tec.SetRTDConstants(-1, a, b, c, r0); });
-    for (const auto& [first, set] : {std::pair{Ad590M, 0}, std::pair{Lm335M, 1}})
-        if (modified(first, first + 1))
-            AddUnchecked(writes, [set = set, m = scaled(first), offset = scaled(first + 1)](CTEC& tec)
-                         { tec.SetICConstants(set, m, offset); });
+    if (Offered(KeyConstants))
+        for (size_t group : {ThermistorGroup, RtdGroup, Ad590Group, Lm335Group})
+            addGroup(group);
 }
 
 // The unit follows its input from the moment it is enabled, so an enabled input gets its new scaling
@@ -737,7 +508,7 @@ void CTecSettingsPage::AddAnalogWrites(CWriteSequence<CTEC>& writes)
         return;
     const bool enable = m_analogEnable->isChecked();
     // An unread flag the user did not touch is left as the unit has it.
-    const bool sendEnable = m_analogEnableRead || m_analogEnableClicked;
+    const bool sendEnable = m_read.analogEnableRead || m_analogEnableClicked;
     auto addEnable = [&]
     {
         if (sendEnable)
@@ -764,8 +535,8 @@ void CTecSettingsPage::AddFanWrite(CWriteSequence<CTEC>& writes)
         return;
     bool ok = false;
     const int delay = LocaleNumber::Locale().toInt(m_fields.Edit(FanDelay)->text().trimmed(), &ok);
-    AddUnchecked(writes, [speed = m_fanSpeedList->currentData().toInt(),
-                          volts = static_cast<float>(m_fields.Value(FanVolts)),
-                          mode = std::max(0, m_fanModeList->currentIndex()),
-                          delay = ok ? delay : 0](CTEC& tec) { tec.SetFan(speed, volts, mode, delay); });
+    writes.AddUnchecked(
+        [speed = m_fanSpeedList->currentData().toInt(), volts = static_cast<float>(m_fields.Value(FanVolts)),
+         mode = std::max(0, m_fanModeList->currentIndex()), delay = ok ? delay : 0](CTEC& tec)
+        { tec.SetFan(speed, volts, mode, delay); });
 }

@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 
+class COutputOffBoxes;
 class CTEC;
 class QCheckBox;
 class QComboBox;
@@ -64,13 +65,11 @@ private:
     };
     // The reads, in the order the unit has always seen them; runs on the instrument's strand.
     static SSnapshot ReadSnapshot(CTEC& tec);
-    static void ReadConstants(CTEC& tec, SSnapshot& snapshot);
     static void ReadAnalog(CTEC& tec, SSnapshot& snapshot);
     static void ReadBounds(CTEC& tec, SSnapshot& snapshot);
     void ApplySnapshot(const SSnapshot& snapshot);
 
     void Build();
-    QGroupBox* BuildConditions();
     QGroupBox* BuildLimits();
     QGroupBox* BuildMisc();
     QGroupBox* BuildGain();
@@ -79,7 +78,8 @@ private:
     QGroupBox* BuildConstants(const QString& title, size_t first, size_t count);
     QGroupBox* Box(const QString& title, QGridLayout*& grid);
 
-    bool Offered(uint32_t key) const { return m_hidden.count(key) == 0; }
+    bool Offered(uint32_t key) const { return m_read.hidden.count(key) == 0; }
+    bool HeatCoolRead() const { return m_read.heatCool >= 0 && m_read.heatCool <= 2; }
     bool AnalogOffered() const;
     void FillLists(const SSnapshot& snapshot);
     void ApplyEnableRules();
@@ -96,27 +96,18 @@ private:
     void AddAnalogWrites(CWriteSequence<CTEC>& writes);
     void AddFanWrite(CWriteSequence<CTEC>& writes);
     int SelectedSensorType() const;
-    int OutputOffMask() const;
 
     STecChannelAccess m_access;
     CSettingFields m_fields;
-    std::set<uint32_t> m_hidden;
-    int m_modelCode = 0;
-
-    // Values read at opening that decide what counts as changed.
-    int m_outputOffMask = 0;
-    SBounds m_bounds;
-    int m_sensorType = 0;
-    int m_gain = 0;
-    int m_heatCool = -1;
-    bool m_analogPresent = false;
-    // Whether the enable flag could be read; when not, only a click on the box sends it.
-    bool m_analogEnableRead = false;
+    // What was read at opening: what is offered, the bounds, and the values that decide what counts as
+    // changed (the sensor type follows what went out).
+    SSnapshot m_read;
+    // An unread enable flag is sent only after a click on its box.
     bool m_analogEnableClicked = false;
 
-    std::array<QCheckBox*, 8> m_outputOffChecks{};
+    COutputOffBoxes* m_conditions = nullptr;
     QLabel* m_rUnit = nullptr;
-    QLabel* m_sensorLabel = nullptr;
+    QWidget* m_sensorLabel = nullptr;
     QComboBox* m_sensorList = nullptr;
     QComboBox* m_heatCoolList = nullptr;
     QComboBox* m_gainList = nullptr;
