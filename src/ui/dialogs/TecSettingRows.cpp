@@ -26,9 +26,13 @@ std::vector<SRow> Describe()
             .Writes([](CTEC& t, double v) { return t.SetTHighLimit(static_cast<float>(v)); }, "T high limit")
             .Reads([](CTEC& t) { return t.GetTHighLimit(); });
     rows[RLow] =
-        SRow("rLowEdit", {}, {}, KeyRLimits, WriteRLimits).Reads([](CTEC& t) { return t.GetRLowLimit(); });
+        SRow("rLowEdit", {}, {}, KeyRLimits, WriteRLimits)
+            .Writes([](CTEC& t, double v) { return t.SetRLowLimit(static_cast<float>(v)); }, "R low limit")
+            .Reads([](CTEC& t) { return t.GetRLowLimit(); });
     rows[RHigh] =
-        SRow("rHighEdit", {}, {}, KeyRLimits, WriteRLimits).Reads([](CTEC& t) { return t.GetRHighLimit(); });
+        SRow("rHighEdit", {}, {}, KeyRLimits, WriteRLimits)
+            .Writes([](CTEC& t, double v) { return t.SetRHighLimit(static_cast<float>(v)); }, "R high limit")
+            .Reads([](CTEC& t) { return t.GetRHighLimit(); });
     rows[IteLimit] = SRow("iteLimitEdit", {}, "Amps", KeyIteLimit, WriteIteLimit)
                          .Reads([](CTEC& t) { return t.GetITELimit(); })
                          .Writes([](CTEC& t, double amps) { return t.SetITELimit(static_cast<float>(amps)); },
@@ -123,6 +127,23 @@ std::set<uint32_t> ReadHidden(CTEC& tec)
     if (!tec.HasHeatCool())
         hidden.insert(KeyHeatCool);
     return hidden;
+}
+
+SBounds ReadBounds(CTEC& tec, const std::set<uint32_t>& hidden)
+{
+    const auto offered = [&](uint32_t key) { return hidden.count(key) == 0; };
+    SBounds bounds;
+    bounds.minT = tec.GetMinT();
+    bounds.maxT = tec.GetMaxT();
+    bounds.maxIteLimit = tec.GetMaxITELimit();
+    // A set point is asked for only where a limit may not pass it (the poll usually has it already).
+    if (offered(KeyTLimits) && !offered(KeyTLimitsIndependent))
+        bounds.tSet = tec.GetTSetPoint();
+    if (offered(KeyRLimits) && !offered(KeyRLimitsIndependent))
+        bounds.rSet = tec.GetRSetPoint();
+    if (offered(KeyIteLimit) && !offered(KeyIteLimitIndependent))
+        bounds.iteSet = tec.GetITESetPoint();
+    return bounds;
 }
 
 std::vector<std::pair<QString, int>> GainItems()

@@ -77,6 +77,14 @@ constexpr int FanModeDelay = 2;
 // The settings keys this unit hides, with the groups it cannot have (no fan it can drive, no heat/cool
 // restriction it keeps); asked in the order the unit has always seen.
 std::set<uint32_t> ReadHidden(CTEC& tec);
+// What the limits are checked against on OK, read with the page so that OK never waits on the unit:
+// the model's bounds and, where a limit may not pass it, the set point.
+struct SBounds
+{
+    float minT = 0, maxT = 0, maxIteLimit = 0;
+    float tSet = 0, rSet = 0, iteSet = 0;
+};
+SBounds ReadBounds(CTEC& tec, const std::set<uint32_t>& hidden);
 // The gain list's entries; the fan speed list's, only "Off" and "On" where the unit's fan has no steps.
 std::vector<std::pair<QString, int>> GainItems();
 std::vector<std::pair<QString, int>> FanSpeedItems(bool onOff);

@@ -17,7 +17,6 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <cmath>
 #include <tuple>
 
 using namespace TecSettingRows;
@@ -231,7 +230,7 @@ CTecSettingsPage::SSnapshot CTecSettingsPage::ReadSnapshot(CTEC& tec)
         if (offered(KeySensorSelection) && offered(entry.key) && tec.IsSensorTypeSupported(entry.code))
             snapshot.supportedSensors.insert(entry.code);
     snapshot.rUnit = tec.GetRUnits(snapshot.sensorType);
-    ReadBounds(tec, snapshot);
+    snapshot.bounds = ReadBounds(tec, snapshot.hidden);
     return snapshot;
 }
 
@@ -245,22 +244,6 @@ void CTecSettingsPage::ReadAnalog(CTEC& tec, SSnapshot& snapshot)
         snapshot.values[AnalogAt0V] = celsius;
     if (double celsius = 0.0; tec.GetAnalogTsetAt2V5(celsius))
         snapshot.values[AnalogAt2V5] = celsius;
-}
-
-void CTecSettingsPage::ReadBounds(CTEC& tec, SSnapshot& snapshot)
-{
-    const auto offered = [&](uint32_t key) { return snapshot.hidden.count(key) == 0; };
-    SBounds& bounds = snapshot.bounds;
-    bounds.minT = tec.GetMinT();
-    bounds.maxT = tec.GetMaxT();
-    bounds.maxIteLimit = tec.GetMaxITELimit();
-    // A set point is asked for only where a limit may not pass it (the poll usually has it already).
-    if (offered(KeyTLimits) && !offered(KeyTLimitsIndependent))
-        bounds.tSet = tec.GetTSetPoint();
-    if (offered(KeyRLimits) && !offered(KeyRLimitsIndependent))
-        bounds.rSet = tec.GetRSetPoint();
-    if (offered(KeyIteLimit) && !offered(KeyIteLimitIndependent))
-        bounds.iteSet = tec.GetITESetPoint();
 }
 
 void CTecSettingsPage::ApplySnapshot(const SSnapshot& snapshot)

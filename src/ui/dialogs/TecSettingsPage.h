@@ -3,6 +3,7 @@
 #include "instrument/tec/TecProtocol.h"
 #include "ui/dialogs/SettingFields.h"
 #include "ui/dialogs/SettingsPage.h"
+#include "ui/dialogs/TecSettingRows.h"
 #include "ui/widgets/TecChannelAccess.h"
 
 #include <QStringList>
@@ -36,13 +37,6 @@ public:
     bool IsChannelPresent() const override;
 
 private:
-    // What the limits are checked against on OK, read with the page so that OK never waits on the unit:
-    // the model's bounds and, where a limit may not pass it, the set point.
-    struct SBounds
-    {
-        float minT = 0, maxT = 0, maxIteLimit = 0;
-        float tSet = 0, rSet = 0, iteSet = 0;
-    };
     // What the page shows, read from the unit in one group on the instrument's strand.
     struct SSnapshot
     {
@@ -61,12 +55,11 @@ private:
         std::optional<int> analogSensitivity;
         std::set<int> supportedSensors;
         std::string rUnit;
-        SBounds bounds;
+        TecSettingRows::SBounds bounds;
     };
     // The reads, in the order the unit has always seen them; runs on the instrument's strand.
     static SSnapshot ReadSnapshot(CTEC& tec);
     static void ReadAnalog(CTEC& tec, SSnapshot& snapshot);
-    static void ReadBounds(CTEC& tec, SSnapshot& snapshot);
     void ApplySnapshot(const SSnapshot& snapshot);
 
     void Build();
