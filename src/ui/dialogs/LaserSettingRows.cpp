@@ -11,46 +11,34 @@ namespace
 {
 using SRow = SSettingRow<CLaser>;
 
-std::vector<SRow> Describe()
+std::vector<SRow> DescribeRows()
 {
     const QString micro = QString::fromUtf8("\u00b5");
     std::vector<SRow> rows(FieldCount);
-    // The limits' ceilings are the channel's maxima, read with the page.
-    rows[LdiLimit] = SRow("ioLimitEdit", "Io Limit:", "mA", 0, WriteLdiLimit)
-                         .Reads([](CLaser& l) { return l.GetLDILimit(); })
-                         .Writes([](CLaser& l, double v) { return l.SetLDILimit(v); }, "current limit")
-                         .Accepts(0.0, SRow::NoCeiling)
-                         .Shows(EShown::Fixed, 0);
-    rows[LdvLimit] = SRow("vfLimitEdit", "Vf Limit:", "V", 0, WriteLdvLimit)
-                         .Reads([](CLaser& l) { return l.GetLDVLimit(); })
-                         .Writes([](CLaser& l, double v) { return l.SetLDVLimit(v); }, "voltage limit")
-                         .Accepts(0.0, SRow::NoCeiling)
+    // The limits' ceilings are the channel's maxima, read with the page; shown in whole units but the
+    // voltage.
+    const auto limit = [](const char* name, const char* label, const QString& unit, int group)
+    { return SRow(name, label, unit, 0, group).Accepts(0.0, SRow::NoCeiling).Shows(EShown::Fixed, 0); };
+    rows[LdiLimit] = limit("ioLimitEdit", "Io Limit:", "mA", WriteLdiLimit)
+                         .Uses(&CLaser::GetLDILimit, &CLaser::SetLDILimit, "current limit");
+    rows[LdvLimit] = limit("vfLimitEdit", "Vf Limit:", "V", WriteLdvLimit)
+                         .Uses(&CLaser::GetLDVLimit, &CLaser::SetLDVLimit, "voltage limit")
                          .Shows(EShown::Trimmed, 2);
-    rows[MdiLimit] =
-        SRow("imLimitEdit", "Im Limit:", micro + "A", 0, WriteMdiLimit)
-            .Reads([](CLaser& l) { return l.GetMDILimit(); })
-            .Writes([](CLaser& l, double v) { return l.SetMDILimit(v); }, "photodiode current limit")
-            .Accepts(0.0, SRow::NoCeiling)
-            .Shows(EShown::Fixed, 0);
-    rows[MdpLimit] = SRow("poLimitEdit", "Po Limit:", "mW", 0, WriteMdpLimit)
-                         .Reads([](CLaser& l) { return l.GetMDPLimit(); })
-                         .Writes([](CLaser& l, double v) { return l.SetMDPLimit(v); }, "power limit")
-                         .Accepts(0.0, SRow::NoCeiling)
-                         .Shows(EShown::Fixed, 0);
+    rows[MdiLimit] = limit("imLimitEdit", "Im Limit:", micro + "A", WriteMdiLimit)
+                         .Uses(&CLaser::GetMDILimit, &CLaser::SetMDILimit, "photodiode current limit");
+    rows[MdpLimit] = limit("poLimitEdit", "Po Limit:", "mW", WriteMdpLimit)
+                         .Uses(&CLaser::GetMDPLimit, &CLaser::SetMDPLimit, "power limit");
     rows[CableR] = SRow("cableREdit", "Cable R:", "Ohms", NeedsCableR, WriteCableR)
-                       .Reads([](CLaser& l) { return l.GetCableR(); })
-                       .Writes([](CLaser& l, double v) { return l.SetCableR(v); }, "cable resistance")
+                       .Uses(&CLaser::GetCableR, &CLaser::SetCableR, "cable resistance")
                        .Accepts(0.0, 10.0)
                        .Shows(EShown::Fixed, 4);
     // 0 clears the calibration, and with it the power limit.
     rows[PdResponse] = SRow("pdResponseEdit", "PD Response:", micro + "A/mW", 0, WritePdResponse)
-                           .Reads([](CLaser& l) { return l.GetCalMD(); })
-                           .Writes([](CLaser& l, double v) { return l.SetCalMD(v); }, "photodiode response")
+                           .Uses(&CLaser::GetCalMD, &CLaser::SetCalMD, "photodiode response")
                            .Accepts(0.01, 10000.0)
                            .Shows(EShown::Fixed, 2);
     rows[PdBias] = SRow("pdBiasEdit", "PD Bias:", "V", NeedsPdBias, WritePdBias)
-                       .Reads([](CLaser& l) { return l.GetPDBias(); })
-                       .Writes([](CLaser& l, double v) { return l.SetPDBias(v); }, "photodiode bias")
+                       .Uses(&CLaser::GetPDBias, &CLaser::SetPDBias, "photodiode bias")
                        .Accepts(0.0, MaxPDBias)
                        .Shows(EShown::Fixed, 1);
     // Current and time go out together in one tolerance command.
@@ -71,8 +59,8 @@ std::vector<SRow> Describe()
 
 const std::vector<SSettingRow<CLaser>>& Rows()
 {
-    static const std::vector<SSettingRow<CLaser>> rows = Describe();
-    return rows;
+    static const auto described = DescribeRows();
+    return described;
 }
 
 const std::vector<SSettingGroup<CLaser>>& Groups()

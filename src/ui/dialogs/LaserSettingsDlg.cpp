@@ -33,7 +33,7 @@ double Known(float value)
 } // namespace
 
 CLaserSettingsDlg::CLaserSettingsDlg(const SUiContext& context, SLaserChannelAccess access, QWidget* parent)
-    : CSettingsPage(context, parent), m_access(std::move(access)),
+    : CSettingsPage(context, access, parent), m_access(std::move(access)),
       m_fields(Rows(), CSettingFields::ELayout::Wide)
 {
     setObjectName("laserSettingsPage");
@@ -81,11 +81,6 @@ QGroupBox* CLaserSettingsDlg::BuildRange()
     ranges->addWidget(m_lowRange);
     ranges->addWidget(m_highRange);
     return m_rangeGroup;
-}
-
-bool CLaserSettingsDlg::IsChannelPresent() const
-{
-    return m_access.Peek() != nullptr;
 }
 
 bool CLaserSettingsDlg::Load()

@@ -166,7 +166,7 @@ void Lock(QWidget* control, bool locked)
 }
 
 QComboBox* PlaceList(QGridLayout* grid, int row, const QString& caption, const char* name,
-                     const QStringList& items)
+                     const QStringList& items, int columns)
 {
     QWidget* box = grid->parentWidget();
     auto* list = new QComboBox(box);
@@ -176,7 +176,7 @@ QComboBox* PlaceList(QGridLayout* grid, int row, const QString& caption, const c
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     label->setBuddy(list);
     grid->addWidget(label, row, 0);
-    grid->addWidget(list, row, 1, 1, 2);
+    grid->addWidget(list, row, 1, 1, columns);
     return list;
 }
 

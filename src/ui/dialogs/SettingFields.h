@@ -115,9 +115,10 @@ namespace SettingLayout
 {
 // A hidden group stays visible but cannot be changed: lists and boxes disabled, edits read-only.
 void Lock(QWidget* control, bool locked);
-// A list with its right-aligned caption across the edit and unit columns of a box's grid.
+// A list with its right-aligned caption, across the edit column and (by default) the unit column of a
+// box's grid.
 QComboBox* PlaceList(QGridLayout* grid, int row, const QString& caption, const char* name,
-                     const QStringList& items = {});
+                     const QStringList& items = {}, int columns = 2);
 // Replaces a list's entries (text and code) and selects the entry of code; without a code the first
 // entry stays selected.
 void Fill(QComboBox* list, const std::vector<std::pair<QString, int>>& items, std::optional<int> code);

@@ -48,6 +48,15 @@ struct SSettingRow
         refusal = refusedAs;
         return *this;
     }
+    // A value with a getter and a setter of its own on the unit.
+    template <class Value>
+    SSettingRow& Uses(float (Unit::*getter)(), bool (Unit::*setter)(Value), const char* refusedAs = nullptr)
+    {
+        Reads([getter](Unit& unit) { return (unit.*getter)(); });
+        return Writes([setter](Unit& unit, double value)
+                      { return (unit.*setter)(static_cast<Value>(value)); },
+                      refusedAs);
+    }
     SSettingRow& Accepts(double lowest, double highest, QString inUnit = {})
     {
         low = lowest;

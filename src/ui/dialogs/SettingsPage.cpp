@@ -5,7 +5,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-CSettingsPage::CSettingsPage(const SUiContext& context, QWidget* parent) : QWidget(parent), m_context(context)
+CSettingsPage::CSettingsPage(const SUiContext& context, std::function<bool()> channelPresent, QWidget* parent)
+    : QWidget(parent), m_context(context), m_channelPresent(std::move(channelPresent))
 {
     m_form = new QWidget(this);
     m_form->setObjectName("settingsForm");
@@ -13,7 +14,6 @@ CSettingsPage::CSettingsPage(const SUiContext& context, QWidget* parent) : QWidg
     m_readingLabel->setObjectName("readingLabel");
     m_readingLabel->hide();
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_form);
     layout->addWidget(m_readingLabel);
 }

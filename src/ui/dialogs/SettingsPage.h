@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/common/UiContext.h"
+#include "ui/dialogs/PollPause.h"
 #include "ui/dialogs/WriteSequence.h"
 #include "ui/widgets/ChannelAccess.h"
 
@@ -21,7 +22,13 @@ public:
     static inline const QString ReadingText = "Reading...";
     static inline const QString WritingText = "Writing...";
 
-    CSettingsPage(const SUiContext& context, QWidget* parent);
+    // The page watches whether the access still reaches its channel.
+    template <class Unit>
+    CSettingsPage(const SUiContext& context, const SChannelAccess<Unit>& access, QWidget* parent)
+        : CSettingsPage(
+              context, [channel = access.channel] { return channel && channel(); }, parent)
+    {
+    }
 
     // Starts reading the channel's values; false when the channel is gone.
     virtual bool Load() = 0;
@@ -36,7 +43,10 @@ public:
     // sheet open. done is not called when the page is gone by then.
     virtual void Write(std::function<void(bool written)> done) = 0;
     // Whether the page's channel still exists (the panel may have lost the instrument).
-    virtual bool IsChannelPresent() const = 0;
+    bool IsChannelPresent() const { return m_channelPresent(); }
+    // Where the page says "Reading..." or "Writing..." (below its controls unless a dialog that holds
+    // the page places it beside its buttons).
+    QLabel* BusyLabel() const { return m_readingLabel; }
 
 signals:
     // The values are in the controls and the page may be changed and written.
@@ -53,29 +63,17 @@ protected:
     bool ReadAll(const SChannelAccess<Unit>& access, Snapshot (*read)(Unit&),
                  std::function<void(const Snapshot&)> apply)
     {
-        Unit* unit = access.Direct();
-        const SInstrumentLink& link = access.Link();
-        if (!unit || !link)
+        if (!ReadPaused(access, this, read,
+                        [this, apply = std::move(apply)](const Snapshot& snapshot)
+                        {
+                            apply(snapshot);
+                            m_loaded = true;
+                            ShowBusy({});
+                            emit loaded();
+                        }))
             return false;
         m_loaded = false;
         ShowBusy(ReadingText);
-        CInstrBase* session = access.Session();
-        link.Call(
-            this,
-            [unit, session, read]
-            {
-                session->HoldPause(CPollPause::TimeoutMs);
-                Snapshot snapshot = read(*unit);
-                session->ReleasePause();
-                return snapshot;
-            },
-            [this, apply = std::move(apply)](const Snapshot& snapshot)
-            {
-                apply(snapshot);
-                m_loaded = true;
-                ShowBusy({});
-                emit loaded();
-            });
         return true;
     }
 
@@ -105,10 +103,13 @@ protected:
     SUiContext m_context;
 
 private:
+    CSettingsPage(const SUiContext& context, std::function<bool()> channelPresent, QWidget* parent);
+
     // Disables the controls and says what the page waits for; an empty text ends the wait.
     void ShowBusy(const QString& doing);
     void Tell(const QString& text);
 
+    std::function<bool()> m_channelPresent;
     QWidget* m_form = nullptr;
     QLabel* m_readingLabel = nullptr;
     bool m_loaded = false;

@@ -3,6 +3,8 @@
 #include "ui/dialogs/TecSettingsPage.h"
 
 #include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -17,9 +19,13 @@ CTECSettingsDlg::CTECSettingsDlg(const SUiContext& context, STecChannelAccess ac
     m_okButton = buttons->button(QDialogButtonBox::Ok);
     m_okButton->setObjectName("okButton");
     buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancelButton");
+    m_page->layout()->setContentsMargins(0, 0, 0, 0);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(m_page->BusyLabel());
+    bottom->addWidget(buttons, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_page);
-    layout->addWidget(buttons);
+    layout->addLayout(bottom);
     connect(buttons, &QDialogButtonBox::accepted, this, &CTECSettingsDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CTECSettingsDlg::reject);
     connect(m_page, &CTecSettingsPage::busyChanged, m_okButton,

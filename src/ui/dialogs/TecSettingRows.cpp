@@ -34,17 +34,14 @@ std::vector<SRow> Describe()
             .Writes([](CTEC& t, double v) { return t.SetRHighLimit(static_cast<float>(v)); }, "R high limit")
             .Reads([](CTEC& t) { return t.GetRHighLimit(); });
     rows[IteLimit] = SRow("iteLimitEdit", {}, "Amps", KeyIteLimit, WriteIteLimit)
-                         .Reads([](CTEC& t) { return t.GetITELimit(); })
-                         .Writes([](CTEC& t, double amps) { return t.SetITELimit(static_cast<float>(amps)); },
-                                 "current limit")
+                         .Uses(&CTEC::GetITELimit, &CTEC::SetITELimit, "current limit")
                          .Accepts(0.01, SRow::NoCeiling, "A");
     // Temperature and time go out together in one tolerance command.
     rows[TolTime] = SRow("tolTimeEdit", "Tol Time:", "sec", KeyTolerance, WriteTolerance).Accepts(0.1, 50.0);
     rows[TolTemp] =
         SRow("tolTempEdit", "Tol Temp:", Degrees, KeyTolerance, WriteTolerance).Accepts(0.01, 10.0);
     rows[CableR] = SRow("cableREdit", "Cable R:", Ohms, KeyCableR, WriteCableR)
-                       .Reads([](CTEC& t) { return t.GetCableR(); })
-                       .Writes([](CTEC& t, double ohms) { return t.SetCableR(static_cast<float>(ohms)); })
+                       .Uses(&CTEC::GetCableR, &CTEC::SetCableR)
                        .Accepts(0.0, 10.0);
     rows[P] = SRow("pEdit", "P =", {}, KeyGain, WriteGain).Accepts(0.0, 1000.0);
     rows[I] = SRow("iEdit", "I =", {}, KeyGain, WriteGain).Accepts(0.0, 1000.0);
@@ -101,16 +98,17 @@ std::vector<SGroup> DescribeGroups()
 }
 } // namespace
 
+// Described once, at first use.
 const std::vector<SSettingRow<CTEC>>& Rows()
 {
-    static const std::vector<SSettingRow<CTEC>> rows = Describe();
-    return rows;
+    static const auto described = Describe();
+    return described;
 }
 
 const std::vector<SSettingGroup<CTEC>>& Groups()
 {
-    static const std::vector<SSettingGroup<CTEC>> groups = DescribeGroups();
-    return groups;
+    static const auto described = DescribeGroups();
+    return described;
 }
 
 std::set<uint32_t> ReadHidden(CTEC& tec)

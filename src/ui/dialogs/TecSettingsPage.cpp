@@ -29,16 +29,11 @@ const QString Degrees = QString::fromUtf8("\u00b0C");
 } // namespace
 
 CTecSettingsPage::CTecSettingsPage(const SUiContext& context, STecChannelAccess access, QWidget* parent)
-    : CSettingsPage(context, parent), m_access(std::move(access)),
+    : CSettingsPage(context, access, parent), m_access(std::move(access)),
       m_fields(Rows(), CSettingFields::ELayout::Compact)
 {
     setObjectName("tecSettingsPage");
     Build();
-}
-
-bool CTecSettingsPage::IsChannelPresent() const
-{
-    return m_access.Peek() != nullptr;
 }
 
 // ---- building ----------------------------------------------------------------------------------
@@ -131,7 +126,7 @@ QGroupBox* CTecSettingsPage::BuildGain()
 {
     QGridLayout* grid = nullptr;
     QGroupBox* group = Box("Gain Settings", grid);
-    m_gainList = PlaceList(grid, 0, "Gain:", "gainList");
+    m_gainList = PlaceList(grid, 0, "Gain:", "gainList", {}, 1);
     for (size_t k : {P, I, D})
         m_fields.Place(k, grid, static_cast<int>(k - P) + 1, group);
     connect(m_gainList, qOverload<int>(&QComboBox::activated), this, &CTecSettingsPage::ApplyEnableRules);

@@ -34,7 +34,6 @@ public:
     bool Load() override;
     bool Validate() override;
     void Write(std::function<void(bool)> done) override;
-    bool IsChannelPresent() const override;
 
 private:
     // What the page shows, read from the unit in one group on the instrument's strand.
