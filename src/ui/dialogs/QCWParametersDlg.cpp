@@ -140,22 +140,8 @@ void CQCWParametersDlg::BuildControls()
 
 bool CQCWParametersDlg::Load()
 {
-    CLaser* laser = m_access.Direct();
-    const SInstrumentLink& link = m_access.Link();
-    if (!laser || !link)
-        return false;
-    m_loaded = false;
-    ShowBusy(ReadingText);
-    m_lossTimer.start(LossCheckMs);
-    link.Call(
-        this,
-        [laser, session = m_access.Session(), fallback = m_values]
-        {
-            session->HoldPause(CPollPause::TimeoutMs);
-            SReading reading = Read(*laser, fallback);
-            session->ReleasePause();
-            return reading;
-        },
+    const bool posted = ReadPaused(
+        m_access, this, [fallback = m_values](CLaser& laser) { return Read(laser, fallback); },
         [this](const SReading& reading)
         {
             if (!reading.boundsRead)
@@ -173,6 +159,11 @@ bool CQCWParametersDlg::Load()
             ShowReading(reading);
             emit loaded();
         });
+    if (!posted)
+        return false;
+    m_loaded = false;
+    ShowBusy(ReadingText);
+    m_lossTimer.start(LossCheckMs);
     return true;
 }
 

@@ -34,6 +34,17 @@ public:
     {
         m_steps.push_back({std::move(send), std::move(sent)});
     }
+    // A step whose refusal is not the page's to report: it shows in the instrument's error log.
+    void AddUnchecked(std::function<void(Unit&)> send, std::function<void()> sent = {})
+    {
+        AddStep(
+            [send = std::move(send)](Unit& unit) -> std::optional<QString>
+            {
+                send(unit);
+                return std::nullopt;
+            },
+            std::move(sent));
+    }
     bool IsEmpty() const { return m_steps.empty(); }
 
     // What the user is told when the unit refused a value of the group.
