@@ -14,8 +14,10 @@
 
 #include <QComboBox>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
+#include <unistd.h>
 
 namespace
 {
@@ -207,7 +209,12 @@ void PortListTest::portsRegisteredWhileRunningComeAndGo()
     auto sim = CSimInstrument::Create("K760");
     std::string error;
     QVERIFY(sim && sim->StartPty("", error));
-    const QString path = QString::fromStdString(sim->PtyPath());
+    // Registered through a link that goes with the unit, so that another program's new terminal taking
+    // the same number cannot bring the entry back.
+    QTemporaryDir folder;
+    const std::string node = folder.filePath("unit").toStdString();
+    QVERIFY(::symlink(sim->PtyPath().c_str(), node.c_str()) == 0);
+    const QString path = QString::fromStdString(node);
     auto host = MakeHost("2");
     host->StartPortWatch();
     QComboBox* list = PortList(host->PanelAt(0));
@@ -219,6 +226,7 @@ void PortListTest::portsRegisteredWhileRunningComeAndGo()
 
     // The simulator ends: its terminal goes, the entry stays named but cannot be chosen.
     sim.reset();
+    QVERIFY(::unlink(node.c_str()) == 0);
     QTRY_COMPARE_WITH_TIMEOUT(EntryText(list, 225), "COM225 (" + path + ") - missing", 6000);
     QVERIFY(!EntryEnabled(list, 225));
     QCOMPARE(list->currentData().toInt(), 224);
