@@ -6,6 +6,7 @@
 #include "ui/dialogs/FieldPrompts.h"
 #include "ui/dialogs/InstrumentHolder.h"
 #include "ui/dialogs/Terminal.h"
+#include "ui/widgets/OkCancelButtons.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -69,10 +70,8 @@ CInstrInfoDlg::CInstrInfoDlg(const SUiContext& context, IInstrumentHolder& panel
     m_remoteSecondLine->setIndent(style()->pixelMetric(QStyle::PM_IndicatorWidth) +
                                   style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing));
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    m_okButton = buttons->button(QDialogButtonBox::Ok);
-    m_okButton->setObjectName("okButton");
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancelButton");
+    auto* buttons = new COkCancelButtons(this);
+    m_okButton = buttons->OkButton();
     auto* terminal = buttons->addButton("Terminal...", QDialogButtonBox::ActionRole);
     terminal->setObjectName("terminalButton");
     m_terminalButton = terminal;
@@ -90,7 +89,6 @@ CInstrInfoDlg::CInstrInfoDlg(const SUiContext& context, IInstrumentHolder& panel
     layout->addWidget(buttons);
 
     connect(buttons, &QDialogButtonBox::accepted, this, &CInstrInfoDlg::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &CInstrInfoDlg::reject);
     connect(terminal, &QPushButton::clicked, this, &CInstrInfoDlg::OnTerminal);
 }
 

@@ -1,6 +1,7 @@
 #include "ui/dialogs/SettingsSheet.h"
 
 #include "ui/dialogs/SettingsPage.h"
+#include "ui/widgets/OkCancelButtons.h"
 
 #include <QDialogButtonBox>
 #include <QPushButton>
@@ -14,15 +15,12 @@ CSettingsSheet::CSettingsSheet(const SUiContext&, const QString& title, QWidget*
     setWindowTitle(title);
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName("settingsTabs");
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    m_okButton = buttons->button(QDialogButtonBox::Ok);
-    m_okButton->setObjectName("okButton");
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancelButton");
+    auto* buttons = new COkCancelButtons(this);
+    m_okButton = buttons->OkButton();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_tabs);
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &CSettingsSheet::OnOk);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(&m_lossTimer, &QTimer::timeout, this, &CSettingsSheet::OnLossCheck);
     connect(this, &QDialog::finished, &m_lossTimer, &QTimer::stop);
 }

@@ -3,6 +3,7 @@
 #include "comm/HostNameForm.h"
 #include "diag/Profile.h"
 #include "ui/dialogs/FieldPrompts.h"
+#include "ui/widgets/OkCancelButtons.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -63,14 +64,11 @@ CTCPIPConnect::CTCPIPConnect(const SUiContext& context, QWidget* parent) : QDial
     form->addRow("IP Address:", m_address);
     form->addRow("Port:", m_port);
     form->addRow("Name:", m_name);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName("okButton");
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancelButton");
+    auto* buttons = new COkCancelButtons(this);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &CTCPIPConnect::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &CTCPIPConnect::reject);
 
     const CProfile& profile = m_context.profile;
     SetEntry({profile.GetString(SettingsSection, "IPAddress"),

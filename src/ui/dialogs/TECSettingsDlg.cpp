@@ -1,6 +1,7 @@
 #include "ui/dialogs/TECSettingsDlg.h"
 
 #include "ui/dialogs/TecSettingsPage.h"
+#include "ui/widgets/OkCancelButtons.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -15,10 +16,8 @@ CTECSettingsDlg::CTECSettingsDlg(const SUiContext& context, STecChannelAccess ac
     setWindowTitle(access.channelCount > 1 ? QString("TEC Chan %1").arg(access.channelIndex + 1)
                                            : QString("TEC Settings"));
     m_page = new CTecSettingsPage(context, std::move(access), this);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    m_okButton = buttons->button(QDialogButtonBox::Ok);
-    m_okButton->setObjectName("okButton");
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancelButton");
+    auto* buttons = new COkCancelButtons(this);
+    m_okButton = buttons->OkButton();
     m_page->layout()->setContentsMargins(0, 0, 0, 0);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(m_page->BusyLabel());
@@ -27,7 +26,6 @@ CTECSettingsDlg::CTECSettingsDlg(const SUiContext& context, STecChannelAccess ac
     layout->addWidget(m_page);
     layout->addLayout(bottom);
     connect(buttons, &QDialogButtonBox::accepted, this, &CTECSettingsDlg::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &CTECSettingsDlg::reject);
     connect(m_page, &CTecSettingsPage::busyChanged, m_okButton,
             [this](bool busy) { m_okButton->setEnabled(!busy); });
     connect(m_page, &CTecSettingsPage::loaded, this, &CTECSettingsDlg::loaded);

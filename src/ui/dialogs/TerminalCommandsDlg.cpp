@@ -1,5 +1,7 @@
 #include "ui/dialogs/TerminalCommandsDlg.h"
 
+#include "ui/widgets/OkCancelButtons.h"
+
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLineEdit>
@@ -19,14 +21,11 @@ CTerminalCommandsDlg::CTerminalCommandsDlg(const QStringList& commands, QWidget*
         form->addRow(QString("Button %1:").arg(i + 1), field);
         m_fields.push_back(field);
     }
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName("okButton");
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancelButton");
+    auto* buttons = new COkCancelButtons(this);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
 QStringList CTerminalCommandsDlg::Commands() const
