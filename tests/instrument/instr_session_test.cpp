@@ -505,6 +505,8 @@ TEST_F(SessionTest, StalledPollThreadTimesOutTheCallerAndDropsTheRequest)
     EXPECT_EQ(instr.Query("MODEL?"), "K760");
     EXPECT_EQ(unit.Count("SN?"), 0u);
     EXPECT_EQ(unit.Count("MESS late"), 0u);
+    // The hook holds this test's gate: polling ends before the gate goes.
+    EXPECT_TRUE(instr.StopBackgroundThread(5000));
 }
 
 TEST_F(SessionTest, PauseHandsThePortBackAndResumeTakesItAgain)
