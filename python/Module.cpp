@@ -78,6 +78,7 @@ std::vector<CPyChannel<Channel>> Wrap(const std::shared_ptr<CPyUnit>& unit,
                                       const std::vector<SChannel<Channel>>& channels)
 {
     std::vector<CPyChannel<Channel>> wrapped;
+    wrapped.reserve(channels.size());
     for (const auto& channel : channels)
         wrapped.emplace_back(unit, channel);
     return wrapped;
@@ -265,18 +266,7 @@ PYBIND11_MODULE(tamrix, m)
             {
                 unit->RequireConnected();
                 if (!period.is_none())
-                {
-                    const double seconds = period.cast<double>();
-                    if (!(seconds * 1000.0 >= CInstrBase::MinPollPeriodMs) || seconds > 3600)
-                        throw py::value_error("period needs a number of seconds from 0.01 to 3600");
-                    const int periodMs = static_cast<int>(seconds * 1000.0 + 0.5);
-                    unit->Peek(
-                        [periodMs](CInstrBase& instrument)
-                        {
-                            instrument.SetPollPeriodMs(periodMs);
-                            return 0;
-                        });
-                }
+                    unit->SetPeriod(period.cast<double>());
                 return CPyReadingsIterator(unit);
             },
             py::arg("period") = py::none(),

@@ -174,6 +174,17 @@ SPyReadings CPyUnit::Read() const
         });
 }
 
+void CPyUnit::SetPeriod(double periodS)
+{
+    const int periodMs = PeriodMs(periodS);
+    Peek(
+        [periodMs](CInstrBase& instrument)
+        {
+            instrument.SetPollPeriodMs(periodMs);
+            return 0;
+        });
+}
+
 double CPyUnit::PeriodS() const
 {
     return Peek([](CInstrBase& instrument) { return instrument.GetPollPeriodMs() / 1000.0; });

@@ -35,6 +35,8 @@ public:
 
     // Stops polling, sends LOCAL and closes the port; a second call does nothing.
     void Disconnect();
+    // Polls every periodS seconds from the next cycle on; ValueError outside 0.01 to 3600 s.
+    void SetPeriod(double periodS);
     bool IsConnected() const { return m_connected.load(); }
     const std::string& Descriptor() const { return m_descriptor; }
 

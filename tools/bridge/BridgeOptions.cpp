@@ -36,13 +36,14 @@ std::string Trim(const std::string& text)
 }
 
 // The bridge's own files are small; a CA bundle may hold every public authority.
-constexpr off_t kMaxFileBytes = 64 * 1024;
-constexpr off_t kMaxCaFileBytes = 1024 * 1024;
+constexpr off_t kKiB = 1024;
+constexpr off_t kMiB = kKiB * kKiB;
+constexpr off_t kMaxFileBytes = 64 * kKiB;
+constexpr off_t kMaxCaFileBytes = kMiB;
 
 std::string SizeText(off_t bytes)
 {
-    return bytes >= 1024 * 1024 ? std::to_string(bytes / (1024 * 1024)) + " MiB"
-                                : std::to_string(bytes / 1024) + " KiB";
+    return bytes >= kMiB ? std::to_string(bytes / kMiB) + " MiB" : std::to_string(bytes / kKiB) + " KiB";
 }
 
 // A FIFO would block the start and a device may never end: only a small regular file is taken.

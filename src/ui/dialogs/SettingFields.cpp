@@ -105,6 +105,7 @@ double CSettingFields::Value(size_t k) const
 std::vector<double> CSettingFields::Values(const std::vector<size_t>& fields) const
 {
     std::vector<double> values;
+    values.reserve(fields.size());
     for (size_t k : fields)
         values.push_back(Value(k));
     return values;

@@ -147,6 +147,7 @@ SBounds ReadBounds(CTEC& tec, const std::set<uint32_t>& hidden)
 std::vector<std::pair<QString, int>> GainItems()
 {
     std::vector<std::pair<QString, int>> items;
+    items.reserve(GainCodes.size());
     for (int code : GainCodes)
         items.emplace_back(code == GainPID ? QString("PID") : QString::number(code), code);
     return items;
