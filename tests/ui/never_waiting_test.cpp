@@ -116,9 +116,10 @@ void CNeverWaitingTest::LaserOutputToASilentUnitKeepsTheWindowRunning()
     QVERIFY(!on->isEnabled() && !off->isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(turns.Turns() >= 20, 2000);
     QVERIFY(WidgetActions::RequestsDone(30000));
-    // Never confirmed: the laser is not shown as on.
-    QVERIFY(off->isChecked());
+    // Never confirmed: the laser is not shown as on. Off while the panel still holds the unit; once it
+    // gave a unit up that stayed silent, neither state is shown.
     QVERIFY(!on->isChecked());
+    QVERIFY(off->isChecked() || !rig.panel->IsConnected());
     rig.sim->Faults().silent = false;
 }
 
