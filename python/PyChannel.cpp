@@ -233,7 +233,7 @@ bool CPyChannel<Channel>::WaitSettled(double tolerance, double seconds, double t
                 holdingSince = now;
             return now - *holdingSince >= std::chrono::duration<double>(seconds);
         },
-        timeoutS);
+        timeoutS, m_unit->CycleBlock());
 }
 
 template class CPyChannel<CTEC>;

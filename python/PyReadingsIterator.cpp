@@ -19,7 +19,8 @@ SPyReadings CPyReadingsIterator::Next()
     const double ceilingS =
         m_unit->Peek([](CInstrBase& instrument) { return instrument.FreshnessCeilingMs() / 1000.0; });
     const double patience = std::max(1.0, 2 * m_unit->PeriodS() + ceilingS);
-    PyWait::Until([this] { return !m_unit->IsConnected() || m_unit->Cycles() > m_lastCycle; }, patience);
+    PyWait::Until([this] { return !m_unit->IsConnected() || m_unit->Cycles() > m_lastCycle; }, patience,
+                  m_unit->CycleBlock());
     if (!m_unit->IsConnected())
         throw py::stop_iteration();
     // A unit that is silent keeps its connection (its readings are None); a closed port does not.

@@ -71,7 +71,10 @@ std::shared_ptr<CPyUnit> CPyUnit::Connect(const std::string& descriptor, double 
                           " channel selection(s) with another channel's number";
             }
             else
+            {
+                unit->Instrument().SetCycleListener([signal = &unit->m_cycleSignal] { signal->Notify(); });
                 unit->Instrument().StartBackgroundThread(periodMs);
+            }
         }
     }
     if (result != EConnectResult::Ok)
@@ -86,6 +89,7 @@ void CPyUnit::Disconnect()
     std::unique_lock<std::shared_mutex> alone(m_use);
     if (m_connected.exchange(false))
         m_connection.Close();
+    m_cycleSignal.Notify(); // waits in other threads look again, and find the unit gone
 }
 
 bool CPyUnit::WithInstrument(const std::function<void(CInstrBase&)>& work)
@@ -163,7 +167,13 @@ bool CPyUnit::WaitFresh(double timeoutS)
 {
     // The cycle running now may have read its values before the call: one more must end after it.
     const uint64_t wanted = Cycles() + 2;
-    return PyWait::Until([this, wanted] { return Cycles() >= wanted; }, timeoutS);
+    return PyWait::Until([this, wanted] { return Cycles() >= wanted; }, timeoutS, CycleBlock());
+}
+
+PyWait::Block CPyUnit::CycleBlock() const
+{
+    return [this, seen = m_cycleSignal.Count()](int timeoutMs) mutable
+    { seen = m_cycleSignal.WaitPast(seen, timeoutMs); };
 }
 
 SPyReadings CPyUnit::Read() const

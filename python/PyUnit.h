@@ -1,6 +1,8 @@
 #pragma once
 
+#include "PyCycleSignal.h"
 #include "PyReadings.h"
+#include "PyWait.h"
 #include "instrument/control/UnitConnection.h"
 #include "instrument/report/Channels.h"
 #include "instrument/session/IdentRecord.h"
@@ -71,6 +73,9 @@ public:
     uint64_t Cycles() const;
     // Until a poll cycle that started after the call has completed; false after timeoutS.
     bool WaitFresh(double timeoutS);
+    // For PyWait::Until: returns once a poll cycle has ended since it last returned (or since it was
+    // made), the unit was disconnected, or the given time has passed.
+    PyWait::Block CycleBlock() const;
     SPyReadings Read() const;
     double PeriodS() const;
 
@@ -82,5 +87,6 @@ private:
     SChannels m_channels;
     std::string m_descriptor;
     std::atomic<bool> m_connected{false};
+    CPyCycleSignal m_cycleSignal;
     mutable std::shared_mutex m_use;
 };

@@ -3,13 +3,12 @@
 #include <algorithm>
 #include <chrono>
 #include <pybind11/pybind11.h>
-#include <thread>
 
 namespace py = pybind11;
 
 namespace PyWait
 {
-bool Until(const std::function<bool()>& done, double timeoutS)
+bool Until(const std::function<bool()>& done, double timeoutS, const Block& block)
 {
     using Clock = std::chrono::steady_clock;
     const bool forever = timeoutS < 0;
@@ -25,8 +24,8 @@ bool Until(const std::function<bool()>& done, double timeoutS)
             return false;
         {
             py::gil_scoped_release unlocked;
-            const auto slice = std::chrono::milliseconds(SliceMs);
-            std::this_thread::sleep_for(forever ? slice : std::min<Clock::duration>(slice, deadline - now));
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
+            block(forever ? SliceMs : static_cast<int>(std::min<int64_t>(SliceMs, left)));
         }
         if (PyErr_CheckSignals() != 0)
             throw py::error_already_set();

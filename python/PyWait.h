@@ -2,15 +2,19 @@
 
 #include <functional>
 
-// Waits of the module: the condition is checked in short slices up to a deadline, with the GIL released
-// while the thread sleeps (the poll thread and other Python threads run on), and Python's signal
-// handlers run between slices, so Ctrl-C ends a wait with KeyboardInterrupt.
+// Waits of the module: the condition is looked at whenever block returns (a poll cycle ended, or a
+// slice of time passed), with the GIL released while the thread blocks (the poll thread and other
+// Python threads run on), and Python's signal handlers run between looks, so Ctrl-C ends a wait with
+// KeyboardInterrupt.
 namespace PyWait
 {
-// Milliseconds between two looks at the condition: short beside any poll period a person notices.
-constexpr int SliceMs = 10;
+// The longest a thread blocks between two looks: how late Ctrl-C may be.
+constexpr int SliceMs = 100;
+
+// Blocks for at most the given milliseconds, or less once there may be news. Called without the GIL.
+using Block = std::function<void(int timeoutMs)>;
 
 // True as soon as done() answers true, false once timeoutS has passed (a negative timeout: never).
 // Raises whatever a signal handler raised. Call with the GIL held.
-bool Until(const std::function<bool()>& done, double timeoutS);
+bool Until(const std::function<bool()>& done, double timeoutS, const Block& block);
 } // namespace PyWait

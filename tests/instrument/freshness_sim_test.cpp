@@ -8,6 +8,7 @@
 #include "instrument/tec/TEC.h"
 #include "support/Eventually.h"
 
+#include <atomic>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
@@ -126,6 +127,9 @@ TEST(ReadingFreshnessOnSimulator, SilenceStopsTheCycleCountAndLeavesLaserValuesS
     CLaser laser;
     ASSERT_TRUE(laser.Connect(StartTcp(*sim)));
     laser.SetDefaultTimeout(100);
+    // A waiter told of each completed cycle, and of no other.
+    std::atomic<uint64_t> told{0};
+    laser.SetCycleListener([&told] { told.fetch_add(1); });
     ASSERT_TRUE(laser.StartBackgroundThread(0));
     ASSERT_TRUE(CyclesPass(laser, 1));
     for (LaserPollItem item : {LaserPollItem::LDI, LaserPollItem::LDV, LaserPollItem::LDISet,
@@ -143,6 +147,8 @@ TEST(ReadingFreshnessOnSimulator, SilenceStopsTheCycleCountAndLeavesLaserValuesS
     ASSERT_TRUE(Eventually([&] { return laser.GetFailedPolls() == 0; }, kWaitMs));
     EXPECT_TRUE(laser.IsFresh(LaserPollItem::LDI));
     laser.Disconnect();
+    EXPECT_GE(told.load(), 2u);
+    EXPECT_EQ(told.load(), laser.GetCompletedCycles());
 }
 
 TEST(ReadingFreshnessOnSimulator, LampSupplyAnswersForItsCurrentAndVoltage)

@@ -631,7 +631,11 @@ void CInstrBase::BackgroundThreadLoop()
         ProcessPending();
         m_firstCycleDone = true;
         if (!m_stopRequested)
+        {
             m_completedCycles.fetch_add(1);
+            if (m_cycleListener)
+                m_cycleListener();
+        }
         if (m_pauseRequested)
         {
             if (m_stopRequested)

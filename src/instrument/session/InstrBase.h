@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <cstdarg>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -174,6 +175,9 @@ public:
     // Poll cycles the background thread has completed since it started (a cycle cut short by a stop
     // request does not count); a reader that remembers it sees whether a new cycle has ended.
     uint64_t GetCompletedCycles() const { return m_completedCycles.load(); }
+    // Called on the poll thread after each completed cycle, so that a waiter need not look again and
+    // again. Set it while the background thread is not running; it must be quick and never throw.
+    void SetCycleListener(std::function<void()> listener) { m_cycleListener = std::move(listener); }
     bool IsIdentified() const { return m_identified.load(); }
     // The last connect failed because an identification reply could not be read (not because nothing
     // answered): the unit is there but its replies are corrupt.
@@ -244,7 +248,8 @@ protected:
     std::atomic<bool> m_serialMismatch{false};
     std::atomic<int> m_failedPolls{0};
     std::atomic<uint64_t> m_completedCycles{0};
-    std::atomic<int> m_activity{-1}; // 3 while the poll hooks run, -1 otherwise
+    std::function<void()> m_cycleListener; // set before the poll thread starts
+    std::atomic<int> m_activity{-1};       // 3 while the poll hooks run, -1 otherwise
 
     // Identity texts: written on connect or by a getter on any thread, read by the user interface.
     mutable std::mutex m_identLock;
