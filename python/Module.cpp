@@ -73,15 +73,21 @@ void RemovePort(int number)
     }
 }
 
+// A unit's channels of one kind as a Python property: wrapped for Python, raising once the unit is
+// disconnected.
 template <class Channel>
-std::vector<CPyChannel<Channel>> Wrap(const std::shared_ptr<CPyUnit>& unit,
-                                      const std::vector<SChannel<Channel>>& channels)
+auto ChannelList(std::vector<SChannel<Channel>> SChannels::*kind)
 {
-    std::vector<CPyChannel<Channel>> wrapped;
-    wrapped.reserve(channels.size());
-    for (const auto& channel : channels)
-        wrapped.emplace_back(unit, channel);
-    return wrapped;
+    return [kind](const std::shared_ptr<CPyUnit>& unit)
+    {
+        unit->RequireConnected();
+        const std::vector<SChannel<Channel>>& channels = unit->Channels().*kind;
+        std::vector<CPyChannel<Channel>> wrapped;
+        wrapped.reserve(channels.size());
+        for (const auto& channel : channels)
+            wrapped.emplace_back(unit, channel);
+        return wrapped;
+    };
 }
 
 // The common part of both channel classes.
@@ -237,28 +243,16 @@ PYBIND11_MODULE(tamrix, m)
         .def_property_readonly("model", &CPyUnit::Model)
         .def_property_readonly("serial", &CPyUnit::SerialNumber)
         .def_property_readonly("firmware", &CPyUnit::Firmware)
-        .def_property_readonly(
-            "tec",
-            [](const std::shared_ptr<CPyUnit>& unit)
-            {
-                unit->RequireConnected();
-                return Wrap(unit, unit->Channels().tecs);
-            },
-            "The TEC channels (every present one on a multi-channel unit).")
-        .def_property_readonly(
-            "laser",
-            [](const std::shared_ptr<CPyUnit>& unit)
-            {
-                unit->RequireConnected();
-                return Wrap(unit, unit->Channels().lasers);
-            },
-            "The laser (or lamp supply) channels.")
+        .def_property_readonly("tec", ChannelList(&SChannels::tecs),
+                               "The TEC channels (every present one on a multi-channel unit).")
+        .def_property_readonly("laser", ChannelList(&SChannels::lasers),
+                               "The laser (or lamp supply) channels.")
         .def("errors", &CPyUnit::TakeErrors,
              "The instrument's errors [(number, text)] collected since the last call, oldest first.")
         .def("wait_fresh", &CPyUnit::WaitFresh, py::arg("timeout") = 10.0,
              "Waits until a poll cycle that began after the call has completed: True, or False after "
-             "`timeout` "
-             "seconds (a unit that does not answer completes none). Ctrl-C raises KeyboardInterrupt.")
+             "`timeout` seconds (a unit that does not answer completes none). Ctrl-C raises "
+             "KeyboardInterrupt.")
         .def("read", &CPyUnit::Read, "Every channel's readings now.")
         .def(
             "readings",

@@ -5,15 +5,15 @@
 #include "PyUnit.h"
 #include "PyWait.h"
 #include "instrument/control/SetTarget.h"
-#include "instrument/lamp/LPS.h"
 #include "instrument/laser/Laser.h"
-#include "instrument/laser/LaserProtocol.h"
 #include "instrument/report/ModeNames.h"
 #include "instrument/tec/TEC.h"
 
 #include <chrono>
 #include <cmath>
 #include <optional>
+#include <string_view>
+#include <type_traits>
 
 namespace py = pybind11;
 
@@ -66,18 +66,14 @@ std::string AsTyped(const py::handle& value)
                          py::str(py::type::of(value)).cast<std::string>());
 }
 
-SSetTarget TargetOf(CTEC* tec, CInstrBase& instrument)
+template <class Channel>
+SSetTarget TargetOf(Channel* channel, CInstrBase& instrument)
 {
     SSetTarget target;
-    target.tec = tec;
-    target.poller = &instrument;
-    return target;
-}
-
-SSetTarget TargetOf(CLaser* laser, CInstrBase& instrument)
-{
-    SSetTarget target;
-    target.laser = laser;
+    if constexpr (std::is_same_v<Channel, CTEC>)
+        target.tec = channel;
+    else
+        target.laser = channel;
     target.poller = &instrument;
     return target;
 }
@@ -107,27 +103,20 @@ void RaiseFor(const SSetting& setting, const std::string& typed, const SSetTarge
     PyErrors::ThrowRefused(text + outcome);
 }
 
-std::pair<std::string, std::string> ControlledOf(CTEC& tec)
+// The set point the channel's mode drives ("T set"), with its reading's name ("T"): the one set-point
+// column the mode leaves shown. None while the mode or the set point is not live.
+const SReading* LiveSetPoint(const SChannelReadings& readings, std::string& readingName)
 {
-    if (!tec.IsFresh(TecReading::Mode))
-        return {};
-    const std::string name = ModeNames::Tec(tec.GetMode(false));
-    return name == "?" ? std::pair<std::string, std::string>{} : std::pair{name, name + " set"};
-}
-
-std::pair<std::string, std::string> ControlledOf(CLaser& laser)
-{
-    if (!laser.IsFresh(LaserPollItem::Mode))
-        return {};
-    const bool lamp = dynamic_cast<CLPS*>(&laser) != nullptr;
-    static const char* const kLaser[] = {"LDI", "MDI", "MDP", "LDV"};
-    static const char* const kLamp[] = {"I", nullptr, nullptr, "V"};
-    const int quantity = LaserProtocol::SetPointQuantityOfMode(laser.GetMode(false));
-    if (quantity < 0 || quantity > 3)
-        return {};
-    const char* name = lamp ? kLamp[quantity] : kLaser[quantity];
-    return name ? std::pair<std::string, std::string>{name, std::string(name) + " set"}
-                : std::pair<std::string, std::string>{};
+    constexpr std::string_view suffix = " set";
+    for (const SReading& reading : readings.readings)
+    {
+        if (!reading.blank && reading.text.empty() && reading.name.ends_with(suffix))
+        {
+            readingName = reading.name.substr(0, reading.name.size() - suffix.size());
+            return &reading;
+        }
+    }
+    return nullptr;
 }
 
 std::string ModeOf(CTEC& tec)
@@ -193,12 +182,6 @@ void CPyChannel<Channel>::Set(const std::string& name, const py::handle& value)
 }
 
 template <class Channel>
-std::pair<std::string, std::string> CPyChannel<Channel>::Controlled() const
-{
-    return ControlledOf(*m_channel.channel);
-}
-
-template <class Channel>
 bool CPyChannel<Channel>::WaitSettled(double tolerance, double seconds, double timeoutS)
 {
     if (!(tolerance >= 0) || !(seconds >= 0))
@@ -212,18 +195,12 @@ bool CPyChannel<Channel>::WaitSettled(double tolerance, double seconds, double t
         {
             if (m_unit->Cycles() < firstCycle)
                 return false;
-            std::pair<std::string, std::string> controlled;
-            const SChannelReadings readings = m_unit->Peek(
-                [this, &controlled](CInstrBase&)
-                {
-                    controlled = Controlled();
-                    return SChannels::ReadOne(m_channel);
-                });
-            const auto& [reading, setPoint] = controlled;
-            const auto value = reading.empty() ? std::nullopt : NumberOf(readings, reading);
-            const auto target = setPoint.empty() ? std::nullopt : NumberOf(readings, setPoint);
+            const SChannelReadings readings = Read();
+            std::string readingName;
+            const SReading* setPoint = LiveSetPoint(readings, readingName);
+            const auto value = setPoint ? NumberOf(readings, readingName) : std::nullopt;
             // A reading that is not live breaks the hold: the unit might have left the band meanwhile.
-            if (!value || !target || std::fabs(*value - *target) > tolerance)
+            if (!value || std::fabs(*value - setPoint->value) > tolerance)
             {
                 holdingSince.reset();
                 return false;

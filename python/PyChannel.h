@@ -41,8 +41,6 @@ public:
 
 private:
     SChannelReadings Read() const;
-    // The names of the controlled reading and its set point in the current mode; empty while unknown.
-    std::pair<std::string, std::string> Controlled() const;
 
     std::shared_ptr<CPyUnit> m_unit;
     SChannel<Channel> m_channel;
